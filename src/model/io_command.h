@@ -1,0 +1,79 @@
+// The command model: a rule (IOCommand) with its allowed users (User), and the
+// ordered list of all rules (IOCommands).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "model/date_time.h"
+#include "model/keyed_collection.h"
+
+namespace zelvo {
+
+// One allowed sender of a rule: glob patterns for the IRC user name and nickname.
+class User {
+ public:
+  const std::string& Username() const { return username_; }
+  void SetUsername(std::string vData) { username_ = std::move(vData); }
+  const std::string& Nickname() const { return nickname_; }
+  void SetNickname(std::string vData) { nickname_ = std::move(vData); }
+
+ private:
+  std::string username_;
+  std::string nickname_;
+};
+
+// One rule: name, trigger pattern, timing, flag bits, run-time state, and the
+// ordered collection of its allowed users.
+class IOCommand : public KeyedCollection<User> {
+ public:
+  // `created` is the local time of creation; LastUsed starts one calendar
+  // year before it, so a fresh rule passes every elapsed-time test.
+  explicit IOCommand(OleDate created);
+
+  const std::string& IOName() const { return io_name_; }
+  void SetIOName(std::string vData) { io_name_ = std::move(vData); }
+  const std::string& IRCTrigger() const { return irc_trigger_; }
+  void SetIRCTrigger(std::string vData) { irc_trigger_ = std::move(vData); }
+  std::int32_t AutoReturn() const { return auto_return_; }
+  void SetAutoReturn(std::int32_t vData) { auto_return_ = vData; }
+  std::int32_t ExecuteLimit() const { return execute_limit_; }
+  void SetExecuteLimit(std::int32_t vData) { execute_limit_ = vData; }
+  std::int32_t ExtraFlags() const { return extra_flags_; }
+  void SetExtraFlags(std::int32_t vData) { extra_flags_ = vData; }
+  OleDate LastUsed() const { return last_used_; }
+  void SetLastUsed(OleDate vData) { last_used_ = vData; }
+  std::int32_t AutoReturnOutputs() const { return auto_return_outputs_; }
+  void SetAutoReturnOutputs(std::int32_t vData) { auto_return_outputs_ = vData; }
+  bool AutoReturnComplete() const { return auto_return_complete_; }
+  void SetAutoReturnComplete(bool vData) { auto_return_complete_ = vData; }
+
+  // Monotonic time of the last run, empty until the rule first runs. Elapsed
+  // time is measured on it, so setting the wall clock cannot lock a rule out.
+  const std::optional<std::chrono::steady_clock::time_point>& LastUsedMonotonic() const {
+    return last_used_monotonic_;
+  }
+  void SetLastUsedMonotonic(std::chrono::steady_clock::time_point vData) {
+    last_used_monotonic_ = vData;
+  }
+
+  bool HasFlag(std::int32_t bit) const { return (extra_flags_ & bit) != 0; }
+
+ private:
+  std::string io_name_;
+  std::string irc_trigger_;
+  std::int32_t auto_return_ = 0;
+  std::int32_t execute_limit_ = 0;
+  std::int32_t extra_flags_ = 0;
+  OleDate last_used_;
+  std::int32_t auto_return_outputs_ = 0;
+  bool auto_return_complete_ = true;
+  std::optional<std::chrono::steady_clock::time_point> last_used_monotonic_;
+};
+
+// All rules in configuration order.
+using IOCommands = KeyedCollection<IOCommand>;
+
+}  // namespace zelvo

@@ -1,0 +1,37 @@
+// Where the output byte goes: the parallel port's data register, a simulated
+// port, or a file. Write returns an error text, empty on success.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace zelvo {
+
+class PortWriter {
+ public:
+  virtual ~PortWriter() = default;
+  // Puts `byte` on the eight data lines; "" on success, else an error text.
+  virtual std::string Write(std::uint8_t byte) = 0;
+  // A short human-readable name of the device, for messages and the log.
+  virtual std::string Describe() const = 0;
+};
+
+// Result of opening a port back-end from its configuration text.
+struct PortWriterChoice {
+  std::unique_ptr<PortWriter> writer;  // null when opening failed
+  std::string error;                   // why opening failed; names the device and the fix
+  std::string warning;                 // set when `auto` fell back to a simulated port
+};
+
+// Opens the back-end named by `device`:
+//   "auto" or ""       parport:/dev/parport0 when that device exists, else an
+//                      in-memory simulated port (with a warning)
+//   "parport[:DEVICE]" the kernel's ppdev interface (default /dev/parport0)
+//   "ioport[:ADDRESS]" direct port I/O as root on x86 (default 888)
+//   "file:PATH"        appends "<monotonic microseconds> <byte>\n" per write
+//   "memory"           the in-memory simulated port
+PortWriterChoice OpenPortWriter(std::string_view device);
+
+}  // namespace zelvo
