@@ -1,0 +1,229 @@
+#include "config/file_helpers.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace zelvo {
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+// Headline, path, error number, description and path once more, joined by CR LF.
+std::string FileErrorText(std::string_view headline, const std::string& path, int error_number) {
+  std::string text;
+  text.append(headline).append(kCrLf);
+  text.append(path).append(kCrLf);
+  text.append(std::to_string(error_number)).append(kCrLf);
+  text.append(std::strerror(error_number)).append(kCrLf);
+  text.append(path);
+  return text;
+}
+
+// Closes a file descriptor when it goes out of scope.
+class FdCloser {
+ public:
+  explicit FdCloser(int fd) : fd_(fd) {}
+  ~FdCloser() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FdCloser(const FdCloser&) = delete;
+  FdCloser& operator=(const FdCloser&) = delete;
+  // Closes now and reports the errno of a failing close, 0 on success.
+  int Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0 ? 0 : errno;
+  }
+
+ private:
+  int fd_;
+};
+
+// A name for the temporary file beside `path` that is unique within this host.
+std::string TemporaryName(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  return path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ReadFileText(const std::string& path, std::string& text) {
+  constexpr std::string_view kNotFound = "The file couldn't be found:";
+  constexpr std::string_view kNotOpened = "The file couldn't be opened:";
+
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return FileErrorText(kNotFound, path, errno);
+  if (S_ISDIR(info.st_mode)) return FileErrorText(kNotFound, path, EISDIR);
+
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return FileErrorText(kNotOpened, path, errno);
+  FdCloser closer(fd);
+
+  std::string content;
+  content.reserve(static_cast<std::size_t>(info.st_size));
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return FileErrorText(kNotOpened, path, errno);
+    }
+    if (got == 0) break;
+    content.append(buffer.data(), static_cast<std::size_t>(got));
+  }
+  if (const int error = closer.Close(); error != 0) return FileErrorText(kNotOpened, path, error);
+  text = std::move(content);
+  return {};
+}
+
+std::string SaveFileText(const std::string& path, std::string_view text) {
+  constexpr std::string_view kNotSaved = "The file couldn't be saved:";
+
+  // A directory in the way is reported as such rather than as a failed rename.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    return FileErrorText(kNotSaved, path, EISDIR);
+  }
+
+  // The bytes go to a temporary file in the same directory first and replace the
+  // target with one rename, so the target never holds a half-written text.
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary = TemporaryName(path);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) return FileErrorText(kNotSaved, path, errno);
+  FdCloser closer(fd);
+
+  int error = 0;
+  if (!WriteAll(fd, text) || ::fsync(fd) != 0) error = errno;
+  if (const int close_error = closer.Close(); error == 0) error = close_error;
+  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temporary.c_str());
+    return FileErrorText(kNotSaved, path, error);
+  }
+  return {};
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool DirExists(const std::string& path) {
+  // Like a directory listing: a directory (with or without a trailing "/") or a
+  // file named without one yields an entry.
+  if (path.empty()) return false;
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+std::string RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) == 0) return {};
+  const int error = errno;
+  return "Couldn't delete file. Error-Number: " + std::to_string(error) +
+         " Error-Descripton: " + std::strerror(error);
+}
+
+std::string FullPath(const std::string& path) {
+  if (path.empty() || path.find('\0') != std::string::npos) return {};
+
+  std::string absolute;
+  if (path.front() == '/') {
+    absolute = path;
+  } else {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+      if (errno != ERANGE) return {};
+      buffer.resize(buffer.size() * 2);
+    }
+    absolute = std::string(buffer.data()) + "/" + path;
+  }
+
+  // Lexical normalisation: drop empty and "." segments, let ".." remove the
+  // segment before it (never above the root).
+  std::vector<std::string_view> segments;
+  std::string_view rest(absolute);
+  while (!rest.empty()) {
+    const std::size_t slash = rest.find('/');
+    const std::string_view segment = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
+    if (segment.empty() || segment == ".") continue;
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+      continue;
+    }
+    segments.push_back(segment);
+  }
+
+  std::string result;
+  for (const std::string_view segment : segments) result.append("/").append(segment);
+  if (result.empty()) return "/";
+  // A path that names a directory by its trailing separator keeps it.
+  const bool names_directory = path.back() == '/' || path.ends_with("/.") ||
+                               path.ends_with("/..") || path == "." || path == "..";
+  if (names_directory) result.push_back('/');
+  return result;
+}
+
+std::string ParentDir(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  return path.substr(0, slash + 1);
+}
+
+std::uint32_t TextCrc16(std::string_view text) {
+  std::uint32_t crc = 0xFFFF;
+  for (const char character : text) {
+    crc ^= static_cast<unsigned char>(character);
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = (crc & 1U) != 0 ? (crc >> 1) ^ 0xA001U : crc >> 1;
+    }
+  }
+  return crc & 0xFFFFU;
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  if (dir.back() == '/') return dir + name;
+  return dir + "/" + name;
+}
+
+std::string ExecutableDir() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return {};
+    if (static_cast<std::size_t>(length) < buffer.size()) {
+      const std::string dir =
+          ParentDir(std::string(buffer.data(), static_cast<std::size_t>(length)));
+      if (dir.empty()) return {};
+      return dir.size() == 1 ? dir : dir.substr(0, dir.size() - 1);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace zelvo
