@@ -28,6 +28,9 @@ class KeyedCollection {
   void Add(Pointer item, std::optional<std::string> key = std::nullopt) {
     if (!item) throw CollectionError("Cannot add an empty object");
     if (key && Find(*key) != kNotFound) throw CollectionError("Key is already used: " + *key);
+    // Make room in both lists first, so a failed allocation leaves them in step.
+    items_.reserve(items_.size() + 1);
+    keys_.reserve(keys_.size() + 1);
     items_.push_back(std::move(item));
     keys_.push_back(std::move(key));
   }
@@ -41,8 +44,10 @@ class KeyedCollection {
     keys_.clear();
   }
 
-  const Pointer& Item(std::int32_t position) const { return items_[Index(position)]; }
-  const Pointer& Item(const std::string& key) const { return items_[IndexOfKey(key)]; }
+  // The entry is returned as a new reference: it stays valid when the
+  // collection later drops it.
+  Pointer Item(std::int32_t position) const { return items_[Index(position)]; }
+  Pointer Item(const std::string& key) const { return items_[IndexOfKey(key)]; }
 
   std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
 
