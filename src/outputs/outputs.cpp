@@ -6,7 +6,8 @@ namespace zelvo {
 namespace {
 
 std::size_t Slot(int n) {
-  if (n < 1 || n > kOutputCount) throw std::out_of_range("Output number out of range: " + std::to_string(n));
+  if (n < 1 || n > kOutputCount)
+    throw std::out_of_range("Output number out of range: " + std::to_string(n));
   return static_cast<std::size_t>(n - 1);
 }
 
@@ -14,9 +15,13 @@ std::size_t Slot(int n) {
 
 Outputs::Outputs(PortWriter& port) : port_(port) {}
 
-bool Outputs::Output(int n) const { return state_[Slot(n)]; }
+bool Outputs::Output(int n) const {
+  return state_[Slot(n)];
+}
 
-void Outputs::SetOutput(int n, bool vData) { state_[Slot(n)] = vData; }
+void Outputs::SetOutput(int n, bool vData) {
+  state_[Slot(n)] = vData;
+}
 
 bool Outputs::Output_Toggle(int n) {
   bool& value = state_[Slot(n)];
@@ -24,9 +29,13 @@ bool Outputs::Output_Toggle(int n) {
   return value;
 }
 
-const std::string& Outputs::OutputName(int n) const { return names_[Slot(n)]; }
+const std::string& Outputs::OutputName(int n) const {
+  return names_[Slot(n)];
+}
 
-void Outputs::SetOutputName(int n, std::string vData) { names_[Slot(n)] = std::move(vData); }
+void Outputs::SetOutputName(int n, std::string vData) {
+  names_[Slot(n)] = std::move(vData);
+}
 
 std::int32_t Outputs::DecimalOutput() const {
   std::int32_t byte = 0;
@@ -42,6 +51,8 @@ std::string Outputs::SetOutputs() {
   return PortOut(static_cast<std::uint8_t>(DecimalOutput()));
 }
 
-std::string Outputs::PortOut(std::uint8_t byte) { return port_.Write(byte); }
+std::string Outputs::PortOut(std::uint8_t byte) {
+  return port_.Write(byte);
+}
 
 }  // namespace zelvo

@@ -1,0 +1,73 @@
+#include "outputs/port_writer.h"
+
+#include <cctype>
+
+#include "outputs/file_port.h"
+#include "outputs/ioport_port.h"
+#include "outputs/memory_port.h"
+#include "outputs/parport_port.h"
+
+namespace zelvo {
+namespace {
+
+constexpr char kAcceptedForms[] =
+    "auto, memory, parport[:DEVICE] (default /dev/parport0), ioport[:ADDRESS] (default 888, "
+    "decimal or 0x hex), file:PATH";
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+PortWriterChoice Simulated(std::string warning = {}) {
+  PortWriterChoice choice;
+  choice.writer = std::make_unique<MemoryPort>();
+  choice.warning = std::move(warning);
+  return choice;
+}
+
+PortWriterChoice Failed(std::string error) {
+  PortWriterChoice choice;
+  choice.error = std::move(error);
+  return choice;
+}
+
+}  // namespace
+
+PortWriterChoice OpenPortWriter(std::string_view device) {
+  // The kind of back-end stands before the first colon; its argument after it.
+  const std::size_t colon = device.find(':');
+  const std::string_view kind = device.substr(0, colon);
+  const bool has_argument = colon != std::string_view::npos;
+  const std::string_view argument = has_argument ? device.substr(colon + 1) : std::string_view{};
+
+  if (device.empty() || (EqualsIgnoringCase(kind, "auto") && !has_argument)) {
+    if (ParportDeviceExists(kDefaultParportDevice)) return ParportPort::Open(kDefaultParportDevice);
+    return Simulated(std::string("No parallel port was found (") + kDefaultParportDevice +
+                     " does not exist): the outputs are simulated in memory and switch no "
+                     "device. Choose a device with the OutputDevice setting, e.g. "
+                     "parport:/dev/parport0, ioport:0x378 or file:PATH.");
+  }
+  if (EqualsIgnoringCase(kind, "memory") && !has_argument) return Simulated();
+  if (EqualsIgnoringCase(kind, "parport"))
+    return ParportPort::Open(argument.empty() ? std::string(kDefaultParportDevice)
+                                              : std::string(argument));
+  if (EqualsIgnoringCase(kind, "ioport")) {
+    const std::optional<std::uint16_t> address = ParseIoPortAddress(argument);
+    if (!address)
+      return Failed("Invalid I/O port address \"" + std::string(argument) +
+                    "\" in OutputDevice: write it in decimal (888) or hexadecimal (0x378), "
+                    "at most 65535.");
+    return IoPort::Open(*address);
+  }
+  if (EqualsIgnoringCase(kind, "file") && has_argument)
+    return FilePort::Open(std::string(argument));
+  return Failed("Unknown OutputDevice \"" + std::string(device) +
+                "\". Accepted forms: " + kAcceptedForms + ".");
+}
+
+}  // namespace zelvo
