@@ -1,8 +1,11 @@
 // Loads config.xml, validates it against config.xsd (libxml2), and reads the
-// settings, the rules and the output names from it.
+// settings, the rules and the output names from it. Texts read from the
+// document are ISO-8859-1, one byte per character ("?" for other characters).
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "log/log_types.h"
@@ -14,7 +17,8 @@
 namespace zelvo {
 
 // The loaded configuration document (moXMLConfig). Empty until a load
-// succeeds; it answers the log's settings on every call.
+// succeeds; after a failed validation it holds the invalid document. It
+// answers the log's settings on every call.
 class ConfigDocument final : public LogSettingsSource {
  public:
   ConfigDocument();
@@ -22,7 +26,10 @@ class ConfigDocument final : public LogSettingsSource {
   ConfigDocument(const ConfigDocument&) = delete;
   ConfigDocument& operator=(const ConfigDocument&) = delete;
 
+  // True when a document with some text content is held.
   bool IsLoaded() const override;
+  // Zelvo/Log/LogToFileErrors, LogToFileInformation, LogToFileWarnings and
+  // LogFile; nullopt and an error text naming the missing element otherwise.
   std::optional<LogSettings> ReadLogSettings(std::string& error) const override;
 
   struct Impl;
@@ -34,21 +41,31 @@ class ConfigDocument final : public LogSettingsSource {
 
 // Loads and validates <program_dir>/config.xml into `document` (pre-log entries
 // 13 to 17; 22 and 23 with config.example.xml written on failure). Throws
-// RaisedError with the eight-line load or validation report.
+// RaisedError(-1) with the eight-line load or validation report, with a file
+// error text, or with libxml2's own number when config.xsd doesn't compile.
+// No network access and no external entities are loaded.
 void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDocument& document);
 
 // Writes config.example.xml from the embedded example (entry 23); throws on failure.
 void WriteExampleConfig(const std::string& program_dir, PreLog& prelog);
 
-// Fill the settings, the rules and the output names. Throw RaisedError for a
-// missing element or attribute or a value that does not convert.
+// Fill the settings, the rules and the output names. Throw RaisedError(-1)
+// naming the element or attribute that is missing or whose value does not
+// convert. Only element children count: comments and processing instructions
+// are skipped.
+// OutputDevice is optional; absent or blank gives "auto".
 Settings ReadSettings(const ConfigDocument& document);
+// Replaces `commands` with the rules in document order (unchanged on error).
 void ReadIOCommands(const ConfigDocument& document, const Clock& clock, IOCommands& commands);
+// Sets the eight output names only; the caller calls SetOutputs.
 void ReadOutputNames(const ConfigDocument& document, Outputs& outputs);
 
-// Conversions of configuration texts (blanks ignored, halves to even).
+// Conversions of configuration texts: a decimal number, blanks around it
+// ignored, rounded to the nearest integer with halves to even; a text that is
+// not a number or out of range throws RaisedError(-1) naming the text.
 std::int16_t ToInt16(const std::string& text);
 std::int32_t ToInt32(const std::string& text);
+// "true"/"1" and "false"/"0" (blanks around ignored); anything else throws.
 bool ToBoolean(const std::string& text);
 
 }  // namespace zelvo

@@ -1,0 +1,609 @@
+#include "config/config_loader.h"
+
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlschemas.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "config/file_helpers.h"
+#include "model/flags.h"
+#include "model/raised_error.h"
+
+namespace zelvo {
+
+struct ConfigDocument::Impl {
+  xmlDocPtr doc = nullptr;
+
+  void Reset(xmlDocPtr replacement = nullptr) {
+    if (doc != nullptr) xmlFreeDoc(doc);
+    doc = replacement;
+  }
+  ~Impl() { Reset(); }
+};
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kConfigFile = "config.xml";
+constexpr std::string_view kSchemaFile = "config.xsd";
+constexpr std::size_t kMaxCollectedErrors = 64;
+
+// libxml2 hands out UTF-8; the program keeps texts one byte per character in
+// ISO-8859-1. Characters beyond it become "?".
+std::string Utf8ToLatin1(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    std::size_t length = 1;
+    std::uint32_t code = lead;
+    if (lead >= 0xF0) {
+      length = 4;
+      code = lead & 0x07U;
+    } else if (lead >= 0xE0) {
+      length = 3;
+      code = lead & 0x0FU;
+    } else if (lead >= 0xC0) {
+      length = 2;
+      code = lead & 0x1FU;
+    } else if (lead >= 0x80) {
+      out.push_back('?');  // a stray continuation byte
+      ++i;
+      continue;
+    }
+    if (i + length > utf8.size()) {
+      out.push_back('?');
+      break;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+      code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3FU);
+    }
+    out.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
+    i += length;
+  }
+  return out;
+}
+
+std::string FromXmlChars(const xmlChar* text) {
+  if (text == nullptr) return {};
+  return Utf8ToLatin1(reinterpret_cast<const char*>(text));
+}
+
+// One error reported by libxml2, copied out of its transient structure.
+struct XmlProblem {
+  int code = 0;
+  int level = 0;
+  std::string message;  // trailing line break removed
+  int line = 0;
+  int column = 0;
+};
+
+// Collects libxml2's structured errors while alive, so that nothing reaches
+// stderr, and refuses every external resource (DTDs, entities, includes).
+class XmlErrorCapture {
+ public:
+  XmlErrorCapture()
+      : saved_structured_(xmlStructuredError),
+        saved_structured_context_(xmlStructuredErrorContext),
+        saved_generic_(xmlGenericError),
+        saved_generic_context_(xmlGenericErrorContext),
+        saved_loader_(xmlGetExternalEntityLoader()) {
+    xmlSetStructuredErrorFunc(this, StructuredHandler());
+    xmlSetGenericErrorFunc(this, &IgnoreGeneric);
+    xmlSetExternalEntityLoader(&RefuseExternal);
+  }
+  ~XmlErrorCapture() {
+    xmlSetExternalEntityLoader(saved_loader_);
+    xmlSetGenericErrorFunc(saved_generic_context_, saved_generic_);
+    xmlSetStructuredErrorFunc(saved_structured_context_, saved_structured_);
+  }
+  XmlErrorCapture(const XmlErrorCapture&) = delete;
+  XmlErrorCapture& operator=(const XmlErrorCapture&) = delete;
+
+  // The handler to give to libxml2 APIs that take their own error callback.
+  static xmlStructuredErrorFunc StructuredHandler() {
+    return [](void* context, auto* error) {
+      if (context != nullptr && error != nullptr)
+        static_cast<XmlErrorCapture*>(context)->Add(*error);
+    };
+  }
+
+  void Clear() { problems_.clear(); }
+  // The first error (not warning), or failing that the first report of any level.
+  const XmlProblem* FirstError() const {
+    for (const XmlProblem& problem : problems_) {
+      if (problem.level >= XML_ERR_ERROR) return &problem;
+    }
+    return problems_.empty() ? nullptr : &problems_.front();
+  }
+
+ private:
+  void Add(const xmlError& error) {
+    if (problems_.size() >= kMaxCollectedErrors) return;
+    XmlProblem problem;
+    problem.code = error.code;
+    problem.level = error.level;
+    problem.message = FromXmlChars(reinterpret_cast<const xmlChar*>(error.message));
+    while (!problem.message.empty() &&
+           (problem.message.back() == '\n' || problem.message.back() == '\r')) {
+      problem.message.pop_back();
+    }
+    problem.line = error.line;
+    problem.column = error.int2;
+    problems_.push_back(std::move(problem));
+  }
+  static void IgnoreGeneric(void*, const char*, ...) {}
+  static xmlParserInputPtr RefuseExternal(const char*, const char*, xmlParserCtxtPtr) {
+    return nullptr;
+  }
+
+  xmlStructuredErrorFunc saved_structured_;
+  void* saved_structured_context_;
+  xmlGenericErrorFunc saved_generic_;
+  void* saved_generic_context_;
+  xmlExternalEntityLoader saved_loader_;
+  std::vector<XmlProblem> problems_;
+};
+
+// Fields of the load and validation reports.
+struct ErrorReport {
+  std::int32_t code = 0;
+  std::string reason;
+  std::int64_t file_pos = 0;
+  std::int32_t line = 0;
+  std::int32_t line_pos = 0;
+  std::string source_text;
+  std::string url;
+};
+
+std::string FormatReport(std::string_view headline, const ErrorReport& report) {
+  std::string text(headline);
+  text.append(kCrLf).append("Error-Code: ").append(std::to_string(report.code));
+  text.append(kCrLf).append("Error-Reason: ").append(report.reason);
+  text.append(kCrLf).append("File-Pos: ").append(std::to_string(report.file_pos));
+  text.append(kCrLf).append("Line: ").append(std::to_string(report.line));
+  text.append(kCrLf).append("Line-Pos: ").append(std::to_string(report.line_pos));
+  text.append(kCrLf).append("Source-Text: ").append(report.source_text);
+  text.append(kCrLf).append("URL: ").append(report.url);
+  return text;
+}
+
+// Builds a report from a libxml2 problem: the byte position is the start of the
+// reported line plus the column, the source text is that line without its end.
+ErrorReport ReportFromProblem(const XmlProblem* problem, int fallback_code,
+                              std::string_view fallback_reason, std::string_view file_bytes,
+                              const std::string& url) {
+  ErrorReport report;
+  report.url = url;
+  if (problem == nullptr) {
+    report.code = fallback_code;
+    report.reason = fallback_reason;
+    return report;
+  }
+  report.code = problem->code;
+  report.reason = problem->message;
+  report.line = problem->line;
+  report.line_pos = problem->column;
+  if (problem->line <= 0) return report;
+
+  std::size_t line_start = 0;
+  for (int line = 1; line < problem->line; ++line) {
+    const std::size_t newline = file_bytes.find('\n', line_start);
+    if (newline == std::string_view::npos) break;
+    line_start = newline + 1;
+  }
+  std::size_t line_end = file_bytes.find('\n', line_start);
+  if (line_end == std::string_view::npos) line_end = file_bytes.size();
+  std::string_view source = file_bytes.substr(line_start, line_end - line_start);
+  if (!source.empty() && source.back() == '\r') source.remove_suffix(1);
+  report.source_text = std::string(source);
+  const std::size_t column =
+      problem->column > 0 ? static_cast<std::size_t>(problem->column - 1) : std::size_t{0};
+  report.file_pos = static_cast<std::int64_t>(line_start + std::min(column, source.size()));
+  return report;
+}
+
+struct SchemaDeleter {
+  void operator()(xmlSchemaPtr schema) const { xmlSchemaFree(schema); }
+};
+struct SchemaParserDeleter {
+  void operator()(xmlSchemaParserCtxtPtr context) const { xmlSchemaFreeParserCtxt(context); }
+};
+struct SchemaValidDeleter {
+  void operator()(xmlSchemaValidCtxtPtr context) const { xmlSchemaFreeValidCtxt(context); }
+};
+struct ParserDeleter {
+  void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
+};
+struct DocDeleter {
+  void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
+};
+using SchemaPtr = std::unique_ptr<xmlSchema, SchemaDeleter>;
+using DocPtr = std::unique_ptr<xmlDoc, DocDeleter>;
+
+// Compiles the schema text; the library's error is raised with its own number.
+SchemaPtr CompileSchema(std::string_view schema_text, XmlErrorCapture& capture) {
+  // The file as written ends with one zero byte, which is not part of the XML.
+  if (!schema_text.empty() && schema_text.back() == '\0') schema_text.remove_suffix(1);
+  if (schema_text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    throw RaisedError(-1, "\"config.xsd\" is too large.");
+  }
+  capture.Clear();
+  std::unique_ptr<xmlSchemaParserCtxt, SchemaParserDeleter> parser(
+      xmlSchemaNewMemParserCtxt(schema_text.data(), static_cast<int>(schema_text.size())));
+  if (!parser) throw RaisedError(-1, "Couldn't create the schema parser for \"config.xsd\".");
+  xmlSchemaSetParserStructuredErrors(parser.get(), XmlErrorCapture::StructuredHandler(), &capture);
+  SchemaPtr schema(xmlSchemaParse(parser.get()));
+  if (!schema) {
+    const XmlProblem* problem = capture.FirstError();
+    std::string description = "Couldn't read \"config.xsd\": ";
+    description += problem != nullptr ? problem->message : "the schema doesn't compile.";
+    if (problem != nullptr && problem->line > 0) {
+      description += " (line " + std::to_string(problem->line) + ")";
+    }
+    throw RaisedError(problem != nullptr ? problem->code : -1, description);
+  }
+  return schema;
+}
+
+// The first child element of `parent` with the given name, or null.
+xmlNodePtr ChildElement(xmlNodePtr parent, std::string_view name) {
+  if (parent == nullptr) return nullptr;
+  for (xmlNodePtr child = parent->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE && name == reinterpret_cast<const char*>(child->name)) {
+      return child;
+    }
+  }
+  return nullptr;
+}
+
+xmlNodePtr RootElement(const ConfigDocument& document, std::string_view name) {
+  xmlDocPtr doc = document.impl().doc;
+  if (doc == nullptr) return nullptr;
+  xmlNodePtr root = xmlDocGetRootElement(doc);
+  if (root == nullptr || name != reinterpret_cast<const char*>(root->name)) return nullptr;
+  return root;
+}
+
+std::string MissingElementText(std::string_view path) {
+  return "The element \"" + std::string(path) + "\" is missing in \"config.xml\".";
+}
+
+// Follows a path of element names from the root element "Zelvo"; raises an
+// error naming the path when a step is missing.
+xmlNodePtr RequireElement(const ConfigDocument& document,
+                          std::initializer_list<std::string_view> path) {
+  std::string walked = "Zelvo";
+  xmlNodePtr node = RootElement(document, "Zelvo");
+  if (node == nullptr) throw RaisedError(-1, MissingElementText(walked));
+  for (const std::string_view step : path) {
+    walked.append("/").append(step);
+    node = ChildElement(node, step);
+    if (node == nullptr) throw RaisedError(-1, MissingElementText(walked));
+  }
+  return node;
+}
+
+std::string NodeText(xmlNodePtr node) {
+  xmlChar* content = xmlNodeGetContent(node);
+  std::string text = FromXmlChars(content);
+  if (content != nullptr) xmlFree(content);
+  return text;
+}
+
+std::string RequireAttribute(xmlNodePtr element, const char* name, std::string_view where) {
+  xmlChar* value = xmlGetNoNsProp(element, reinterpret_cast<const xmlChar*>(name));
+  if (value == nullptr) {
+    throw RaisedError(-1, "The attribute \"" + std::string(name) + "\" is missing in " +
+                              std::string(where) + " of \"config.xml\".");
+  }
+  std::string text = FromXmlChars(value);
+  xmlFree(value);
+  return text;
+}
+
+// Runs a conversion and names the element or attribute in its error.
+template <typename Convert>
+auto ConvertNamed(Convert convert, const std::string& text, std::string_view what) {
+  try {
+    return convert(text);
+  } catch (const RaisedError& error) {
+    throw RaisedError(error.Number(),
+                      "Invalid value of " + std::string(what) + ": " + error.Description());
+  }
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  constexpr std::string_view kBlanks = " \t\r\n";
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = text.find_last_not_of(kBlanks);
+  return text.substr(first, last - first + 1);
+}
+
+// A decimal number rounded to the nearest integer, halves to even, within
+// [minimum, maximum]; raises an error naming the text otherwise.
+std::int64_t ToRoundedInteger(const std::string& text, std::int64_t minimum, std::int64_t maximum,
+                              std::string_view type_name) {
+  const std::string_view number = TrimBlanks(text);
+  const auto fail = [&](std::string_view why) -> RaisedError {
+    return RaisedError(-1, "Couldn't convert \"" + text + "\" to a " + std::string(type_name) +
+                               ": " + std::string(why) + ".");
+  };
+
+  std::size_t pos = 0;
+  bool negative = false;
+  if (pos < number.size() && (number[pos] == '+' || number[pos] == '-')) {
+    negative = number[pos] == '-';
+    ++pos;
+  }
+  const std::size_t integer_start = pos;
+  while (pos < number.size() && number[pos] >= '0' && number[pos] <= '9') ++pos;
+  const std::string_view integer_digits = number.substr(integer_start, pos - integer_start);
+  std::string_view fraction_digits;
+  if (pos < number.size() && number[pos] == '.') {
+    const std::size_t fraction_start = ++pos;
+    while (pos < number.size() && number[pos] >= '0' && number[pos] <= '9') ++pos;
+    fraction_digits = number.substr(fraction_start, pos - fraction_start);
+  }
+  if (pos != number.size() || (integer_digits.empty() && fraction_digits.empty())) {
+    throw fail("not a number");
+  }
+
+  // Magnitude of the integer part, saturating well above any range asked for.
+  constexpr std::uint64_t kSaturated = std::uint64_t{1} << 40;
+  std::uint64_t magnitude = 0;
+  for (const char digit : integer_digits) {
+    magnitude = std::min(kSaturated, magnitude * 10 + static_cast<std::uint64_t>(digit - '0'));
+  }
+  if (!fraction_digits.empty()) {
+    const char first = fraction_digits.front();
+    const bool rest_nonzero =
+        fraction_digits.substr(1).find_first_not_of('0') != std::string_view::npos;
+    const bool round_up = first > '5' || (first == '5' && (rest_nonzero || (magnitude % 2) == 1));
+    if (round_up) ++magnitude;
+  }
+  const std::int64_t value =
+      negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+  if (value < minimum || value > maximum) throw fail("out of range");
+  return value;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// ConfigDocument
+
+ConfigDocument::ConfigDocument() : impl_(std::make_unique<Impl>()) {}
+ConfigDocument::~ConfigDocument() = default;
+
+bool ConfigDocument::IsLoaded() const {
+  // A document without any text counts as nothing loaded.
+  if (impl_->doc == nullptr) return false;
+  xmlNodePtr root = xmlDocGetRootElement(impl_->doc);
+  if (root == nullptr) return false;
+  return !NodeText(root).empty();
+}
+
+std::optional<LogSettings> ConfigDocument::ReadLogSettings(std::string& error) const {
+  try {
+    LogSettings settings;
+    settings.LogToFileErrors = NodeText(RequireElement(*this, {"Log", "LogToFileErrors"}));
+    settings.LogToFileInformation =
+        NodeText(RequireElement(*this, {"Log", "LogToFileInformation"}));
+    settings.LogToFileWarnings = NodeText(RequireElement(*this, {"Log", "LogToFileWarnings"}));
+    settings.LogFile = NodeText(RequireElement(*this, {"Log", "LogFile"}));
+    error.clear();
+    return settings;
+  } catch (const RaisedError& raised) {
+    error = raised.Description();
+    return std::nullopt;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Loading and validation
+
+void WriteExampleConfig(const std::string& program_dir, PreLog& prelog) {
+  const std::string error = SaveFileText(JoinPath(program_dir, "config.example.xml"),
+                                         GetResourceText(kExampleConfigResource, "XML"));
+  if (!error.empty()) throw RaisedError(-1, error);
+  prelog.WritePreLog(23, log_type::kInformation, "\"config.example.xml\" were created.");
+}
+
+void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDocument& document) {
+  constexpr std::string_view kLoadHeadline = "Couldn't load \"config.xml\" into moXMLConfig.";
+  constexpr std::string_view kInvalidHeadline = "Invalid \"config.xml\" based on \"config.xsd\".";
+  const std::string config_path = JoinPath(program_dir, std::string(kConfigFile));
+  const std::string schema_path = JoinPath(program_dir, std::string(kSchemaFile));
+  std::string url = FullPath(config_path);
+  if (url.empty()) url = config_path;
+
+  prelog.WritePreLog(13, log_type::kInformation,
+                     "Trying to create MSXML2.DOMDocument60 and MSXML2.XMLSchemaCache60.");
+  document.impl().Reset();
+  XmlErrorCapture capture;
+
+  prelog.WritePreLog(14, log_type::kInformation, "Trying to read \"config.xsd\".");
+  std::string schema_text;
+  if (std::string error = ReadFileText(schema_path, schema_text); !error.empty()) {
+    throw RaisedError(-1, error);
+  }
+  const SchemaPtr schema = CompileSchema(schema_text, capture);
+
+  prelog.WritePreLog(15, log_type::kInformation, "Trying to load \"config.xml\" into moXMLConfig.");
+  const auto fail = [&](std::string_view headline, const ErrorReport& report) {
+    prelog.WritePreLog(22, log_type::kWarning, "\"config.xml\" is faulty, createing example-file.");
+    WriteExampleConfig(program_dir, prelog);
+    throw RaisedError(-1, FormatReport(headline, report));
+  };
+
+  std::string config_bytes;
+  if (const std::string error = ReadFileText(config_path, config_bytes); !error.empty()) {
+    ErrorReport report;
+    report.code = -1;
+    report.reason = error;
+    report.url = url;
+    fail(kLoadHeadline, report);
+  }
+  if (config_bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    ErrorReport report;
+    report.code = -1;
+    report.reason = "The file is too large.";
+    report.url = url;
+    fail(kLoadHeadline, report);
+  }
+
+  // Well-formedness only; no network, no external entities, entities kept as
+  // references rather than expanded.
+  capture.Clear();
+  std::unique_ptr<xmlParserCtxt, ParserDeleter> parser(xmlNewParserCtxt());
+  if (!parser) throw RaisedError(-1, "Couldn't create the XML parser.");
+  DocPtr doc(xmlCtxtReadMemory(parser.get(), config_bytes.data(),
+                               static_cast<int>(config_bytes.size()), url.c_str(), nullptr,
+                               XML_PARSE_NONET | XML_PARSE_BIG_LINES));
+  const XmlProblem* load_problem = capture.FirstError();
+  const bool loaded = doc != nullptr && parser->wellFormed != 0 &&
+                      (load_problem == nullptr || load_problem->level < XML_ERR_ERROR);
+  if (!loaded) {
+    fail(kLoadHeadline, ReportFromProblem(load_problem, -1, "The document couldn't be loaded.",
+                                          config_bytes, url));
+  }
+  document.impl().Reset(doc.release());
+
+  prelog.WritePreLog(16, log_type::kInformation,
+                     "Trying to validate \"config.xml\" based on \"config.xsd\".");
+  capture.Clear();
+  std::unique_ptr<xmlSchemaValidCtxt, SchemaValidDeleter> validator(
+      xmlSchemaNewValidCtxt(schema.get()));
+  if (!validator) throw RaisedError(-1, "Couldn't create the schema validator.");
+  xmlSchemaSetValidStructuredErrors(validator.get(), XmlErrorCapture::StructuredHandler(),
+                                    &capture);
+  const int result = xmlSchemaValidateDoc(validator.get(), document.impl().doc);
+  if (result != 0) {
+    // The invalid document stays loaded: the log still reads its Log section.
+    fail(kInvalidHeadline,
+         ReportFromProblem(capture.FirstError(), result, "The document doesn't match the schema.",
+                           config_bytes, url));
+  }
+
+  prelog.WritePreLog(17, log_type::kInformation,
+                     "\"config.xml\" are loaded correctly based on \"config.xsd\".");
+}
+
+// ---------------------------------------------------------------------------
+// Readers
+
+Settings ReadSettings(const ConfigDocument& document) {
+  const auto text = [&](std::string_view name) {
+    return NodeText(RequireElement(document, {"Settings", name}));
+  };
+  const auto int16 = [&](std::string_view name) {
+    return ConvertNamed(ToInt16, text(name), "\"Zelvo/Settings/" + std::string(name) + "\"");
+  };
+  const auto boolean = [&](std::string_view name) {
+    return ConvertNamed(ToBoolean, text(name), "\"Zelvo/Settings/" + std::string(name) + "\"");
+  };
+
+  Settings settings;
+  settings.gsIRCDomain = text("IRCDomain");
+  settings.giIRCPort = int16("IRCPort");
+  settings.gsIRCChannel = text("IRCChannel");
+  settings.gsIRCUser = text("IRCUser");
+  settings.gsIRCNickname = text("IRCNickname");
+  settings.giWindowState = int16("WindowState");
+  settings.gbWindowShow = boolean("WindowShow");
+  settings.giWindowX = int16("WindowX");
+  settings.giWindowY = int16("WindowY");
+  settings.giWindowWidth = int16("WindowWidth");
+  settings.giWindowHeight = int16("WindowHeight");
+
+  // Optional: the port back-end; absent or blank means "auto".
+  xmlNodePtr device = ChildElement(RequireElement(document, {"Settings"}), "OutputDevice");
+  const std::string device_text = device != nullptr ? NodeText(device) : std::string();
+  const std::string_view trimmed = TrimBlanks(device_text);
+  settings.OutputDevice = trimmed.empty() ? "auto" : std::string(trimmed);
+  return settings;
+}
+
+void ReadIOCommands(const ConfigDocument& document, const Clock& clock, IOCommands& commands) {
+  IOCommands loaded;
+  xmlNodePtr list = RequireElement(document, {"IOCommands"});
+  int position = 0;
+  for (xmlNodePtr element = list->children; element != nullptr; element = element->next) {
+    if (element->type != XML_ELEMENT_NODE) continue;  // comments, text, instructions
+    ++position;
+    const std::string where = "IOCommand " + std::to_string(position);
+
+    auto command = std::make_shared<IOCommand>(clock.LocalNow());
+    command->SetIOName(RequireAttribute(element, "IOName", where));
+    command->SetIRCTrigger(RequireAttribute(element, "IRCTrigger", where));
+    command->SetAutoReturn(ConvertNamed(ToInt32, RequireAttribute(element, "AutoReturn", where),
+                                        "\"AutoReturn\" in " + where));
+    command->SetExecuteLimit(ConvertNamed(ToInt32, RequireAttribute(element, "ExecuteLimit", where),
+                                          "\"ExecuteLimit\" in " + where));
+
+    xmlNodePtr users = ChildElement(element, "AllowedUsers");
+    if (users == nullptr) {
+      throw RaisedError(
+          -1, "The element \"AllowedUsers\" is missing in " + where + " of \"config.xml\".");
+    }
+    for (xmlNodePtr node = users->children; node != nullptr; node = node->next) {
+      if (node->type != XML_ELEMENT_NODE) continue;
+      auto user = std::make_shared<User>();
+      user->SetUsername(RequireAttribute(node, "Username", "a User of " + where));
+      user->SetNickname(RequireAttribute(node, "Nickname", "a User of " + where));
+      command->Add(std::move(user));
+    }
+
+    xmlNodePtr flags = ChildElement(element, "Flags");
+    if (flags == nullptr) {
+      throw RaisedError(-1, "The element \"Flags\" is missing in " + where + " of \"config.xml\".");
+    }
+    for (xmlNodePtr node = flags->children; node != nullptr; node = node->next) {
+      if (node->type != XML_ELEMENT_NODE) continue;
+      command->SetExtraFlags(ParseFlag(command->ExtraFlags(), NodeText(node)));
+    }
+
+    loaded.Add(std::move(command));
+  }
+  commands = std::move(loaded);
+}
+
+void ReadOutputNames(const ConfigDocument& document, Outputs& outputs) {
+  for (int n = 1; n <= kOutputCount; ++n) {
+    const std::string name = "Output" + std::to_string(n);
+    outputs.SetOutputName(n, NodeText(RequireElement(document, {"Settings", name})));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Conversions
+
+std::int16_t ToInt16(const std::string& text) {
+  return static_cast<std::int16_t>(ToRoundedInteger(text, std::numeric_limits<std::int16_t>::min(),
+                                                    std::numeric_limits<std::int16_t>::max(),
+                                                    "16-bit integer"));
+}
+
+std::int32_t ToInt32(const std::string& text) {
+  return static_cast<std::int32_t>(ToRoundedInteger(text, std::numeric_limits<std::int32_t>::min(),
+                                                    std::numeric_limits<std::int32_t>::max(),
+                                                    "32-bit integer"));
+}
+
+bool ToBoolean(const std::string& text) {
+  const std::string_view value = TrimBlanks(text);
+  if (value == "true" || value == "1") return true;
+  if (value == "false" || value == "0") return false;
+  throw RaisedError(-1, "Couldn't convert \"" + text + "\" to a boolean: expected \"true\", " +
+                            "\"false\", \"1\" or \"0\".");
+}
+
+}  // namespace zelvo
