@@ -1,13 +1,14 @@
 // The XML event log: one file, root "Zelvo", one "Logs", one "Log" per entry
-// with "ID", "Type", "Description" and "DateTime". Appending costs the same
-// however long the file is; a file the program did not leave as it was
-// written is read whole, and a file that cannot be read is renamed aside,
-// never deleted. Every write replaces the file atomically.
+// with "ID", "Type", "Description" and "DateTime". The Log settings are read
+// on every call. Appending costs the same however long the file is; a file
+// the program did not leave as it was written is read whole, and a file that
+// cannot be read is renamed aside, never deleted (see log_file.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "log/log_file.h"
 #include "log/log_types.h"
 
 namespace zelvo {
@@ -15,7 +16,9 @@ namespace zelvo {
 class EventLog {
  public:
   // `program_dir` is the directory relative log paths are resolved against.
-  EventLog(std::string program_dir, const Clock& clock);
+  // `clock` dates the names of files renamed aside. `ops` (default: the
+  // system's) must outlive the log.
+  EventLog(std::string program_dir, const Clock& clock, LogFileOps* ops = nullptr);
 
   // Writes one entry now, or skips it when its type is switched off. Returns
   // "" when written or skipped, else "Couldn't write PreLog. Error-number: ..."
@@ -26,15 +29,18 @@ class EventLog {
   // first failure. Returns "" or the flush's error text.
   std::string FlushPreLog(const LogSettingsSource* config, const PreLog& prelog);
 
-  // The file the next entry would go to under `settings` (after the path
-  // rules and the "OlmuLog.xml" fallback).
+  // The file an entry goes to under the LogFile setting: "" means "Log.xml"
+  // in the program directory; a path starting with "/" is absolute; a path
+  // with a drive letter ("D:\...") names a directory that does not exist
+  // here; anything else is relative to the program directory. When the
+  // directory does not exist, "OlmuLog.xml" in the program directory.
   std::string ResolveLogPath(const std::string& log_file_setting) const;
 
   const std::string& ProgramDir() const { return program_dir_; }
 
  private:
   std::string program_dir_;
-  const Clock& clock_;
+  LogFile file_;
 };
 
 // The clipboard dump text of the whole pre-log.

@@ -1,0 +1,84 @@
+#include "log/event_log.h"
+
+#include "config/file_helpers.h"
+
+namespace zelvo {
+namespace {
+
+LogFileOps& SystemOps() {
+  static LogFileOps ops;
+  return ops;
+}
+
+std::string WriteLogError(std::int32_t number, const std::string& description) {
+  return "Couldn't write PreLog. Error-number: " + std::to_string(number) +
+         " Error-Descripton: " + description;
+}
+
+// Each type is written only when its switch reads exactly "true".
+bool TypeEnabled(const LogSettings& settings, std::int32_t type) {
+  switch (type) {
+    case log_type::kError:
+      return settings.LogToFileErrors == "true";
+    case log_type::kWarning:
+      return settings.LogToFileWarnings == "true";
+    case log_type::kInformation:
+      return settings.LogToFileInformation == "true";
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+EventLog::EventLog(std::string program_dir, const Clock& clock, LogFileOps* ops)
+    : program_dir_(std::move(program_dir)), file_(clock, ops != nullptr ? *ops : SystemOps()) {}
+
+std::string EventLog::ResolveLogPath(const std::string& log_file_setting) const {
+  const std::string fallback = JoinPath(program_dir_, "OlmuLog.xml");
+  std::string path;
+  if (log_file_setting.empty()) {
+    path = FullPath(JoinPath(program_dir_, "Log.xml"));
+  } else if (log_file_setting.front() == '/') {
+    path = FullPath(log_file_setting);
+  } else if (log_file_setting.size() >= 2 && log_file_setting[1] == ':') {
+    return fallback;  // a drive letter: absolute, on a drive this system does not have
+  } else {
+    path = FullPath(JoinPath(program_dir_, log_file_setting));
+  }
+  if (path.empty() || !DirExists(ParentDir(path))) return fallback;
+  return path;
+}
+
+std::string EventLog::WriteLog(const LogSettingsSource* config, std::int32_t id,
+                               std::int32_t type, const std::string& description, OleDate time) {
+  std::string file_setting;
+  if (config != nullptr && config->IsLoaded()) {
+    std::string error;
+    const std::optional<LogSettings> settings = config->ReadLogSettings(error);
+    if (!settings) {
+      return WriteLogError(-1, error.empty() ? "The Log settings couldn't be read." : error);
+    }
+    if (!TypeEnabled(*settings, type)) return {};
+    file_setting = settings->LogFile;
+  }
+  // Nothing loaded yet: every entry goes to the default file.
+  const std::string path = ResolveLogPath(file_setting);
+  const LogRecord record{id, type, description, FormatGeneralDateTime(time)};
+  if (const std::optional<LogFailure> failure = file_.Append(path, record)) {
+    return WriteLogError(failure->number, failure->description);
+  }
+  return {};
+}
+
+std::string EventLog::FlushPreLog(const LogSettingsSource* config, const PreLog& prelog) {
+  for (std::size_t index = 1; index <= prelog.UpperBound(); ++index) {
+    const LogEntry& entry = prelog.Entry(index);
+    const std::string result =
+        WriteLog(config, entry.LogID, entry.LogType, entry.LogDescription, entry.LogDateTime);
+    if (!result.empty()) return WriteLogError(-1, result);
+  }
+  return {};
+}
+
+}  // namespace zelvo

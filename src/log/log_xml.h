@@ -1,0 +1,66 @@
+// The bytes of the log file: the layout this program writes, the text of one
+// entry, and the libxml2 document used when a file has to be read whole.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "log/log_file.h"
+
+struct _xmlDoc;
+struct _xmlNode;
+
+namespace zelvo {
+
+// A new log file starts with the header and ends with the tail; entries go
+// between them. One tab per nesting level, LF line ends, UTF-8.
+inline constexpr std::string_view kLogHeader =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<Zelvo>\n\t<Logs>\n";
+inline constexpr std::string_view kLogTail = "\t</Logs>\n</Zelvo>\n";
+
+// "ERROR", "WARNING", "INFORMATION" for types 1, 2, 4; "" for any other.
+std::string LogTypeText(std::int32_t type);
+
+// The text as valid XML character data in UTF-8: valid UTF-8 sequences are
+// kept, any other byte is read as an ISO-8859-1 character, and characters XML
+// cannot carry (control characters other than tab, LF and CR) become U+FFFD.
+std::string ToXmlCharacters(std::string_view text);
+
+// Escapes &, <, > and CR (as "&#13;", so that it survives being read back).
+std::string EscapeXmlText(std::string_view utf8);
+
+// One "Log" element at the depth of the file's entries, ending with LF.
+std::string LogEntryXml(const LogRecord& record);
+
+// A complete new log file holding just `record`.
+std::string NewLogFileXml(const LogRecord& record);
+
+// A parsed log file.
+class LogDocument {
+ public:
+  // Parses `content` without network access and without expanding entities.
+  explicit LogDocument(const std::string& content);
+  ~LogDocument();
+  LogDocument(const LogDocument&) = delete;
+  LogDocument& operator=(const LogDocument&) = delete;
+
+  // The file parsed and its root `Zelvo` holds a `Logs` element.
+  bool Usable() const { return logs_ != nullptr; }
+
+  // A new entry may be written as bytes just before `kLogTail`: the content
+  // ends with it, the `Logs` element that entries go to is the root's last
+  // element, and the file is in UTF-8.
+  bool AppendableInPlace(std::string_view content) const;
+
+  // Appends `record` to `Logs` and returns the whole document in the layout
+  // of this program (same declaration, one tab per level).
+  std::string AppendAndSerialise(const LogRecord& record);
+
+ private:
+  _xmlDoc* doc_ = nullptr;
+  _xmlNode* logs_ = nullptr;
+};
+
+}  // namespace zelvo
