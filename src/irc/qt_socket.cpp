@@ -1,0 +1,168 @@
+#include "irc/qt_socket.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QNetworkInterface>
+#include <QTimer>
+
+namespace zelvo {
+
+namespace {
+
+// Error numbers as a Windows socket control reports them.
+constexpr std::int16_t kErrAccess = 10013;
+constexpr std::int16_t kErrAddressInUse = 10048;
+constexpr std::int16_t kErrAddressNotAvailable = 10049;
+constexpr std::int16_t kErrNetworkDown = 10050;
+constexpr std::int16_t kErrConnectionAborted = 10053;
+constexpr std::int16_t kErrConnectionReset = 10054;
+constexpr std::int16_t kErrNoBuffers = 10055;
+constexpr std::int16_t kErrTimedOut = 10060;
+constexpr std::int16_t kErrConnectionRefused = 10061;
+constexpr std::int16_t kErrOperationNotSupported = 10045;
+constexpr std::int16_t kErrHostNotFound = 11001;
+
+}  // namespace
+
+std::int16_t SocketErrorNumber(QAbstractSocket::SocketError error) {
+  switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+      return kErrConnectionRefused;
+    case QAbstractSocket::RemoteHostClosedError:
+      return kErrConnectionReset;
+    case QAbstractSocket::HostNotFoundError:
+      return kErrHostNotFound;
+    case QAbstractSocket::SocketAccessError:
+      return kErrAccess;
+    case QAbstractSocket::SocketResourceError:
+      return kErrNoBuffers;
+    case QAbstractSocket::SocketTimeoutError:
+      return kErrTimedOut;
+    case QAbstractSocket::NetworkError:
+      return kErrNetworkDown;
+    case QAbstractSocket::AddressInUseError:
+      return kErrAddressInUse;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+      return kErrAddressNotAvailable;
+    case QAbstractSocket::UnsupportedSocketOperationError:
+      return kErrOperationNotSupported;
+    default:
+      return kErrConnectionAborted;
+  }
+}
+
+QtSocket::QtSocket() : socket_(std::make_unique<QTcpSocket>()) {
+  QTcpSocket* s = socket_.get();
+  QObject::connect(s, &QTcpSocket::connected, [this] {
+    if (handler_) handler_->sckIRC_Connect();
+  });
+  QObject::connect(s, &QTcpSocket::readyRead, [this] {
+    if (handler_)
+      handler_->sckIRC_DataArrival(static_cast<std::int32_t>(socket_->bytesAvailable()));
+  });
+  QObject::connect(s, &QTcpSocket::errorOccurred,
+                   [this](QAbstractSocket::SocketError error) { OnError(error); });
+  QObject::connect(s, &QTcpSocket::disconnected, [this] {
+    if (handler_) handler_->sckIRC_Close();
+  });
+  QObject::connect(s, &QTcpSocket::bytesWritten, [this](qint64) {
+    if (handler_) handler_->sckIRC_SendComplete();
+  });
+}
+
+QtSocket::~QtSocket() {
+  handler_ = nullptr;
+  socket_->abort();
+}
+
+void QtSocket::OnError(QAbstractSocket::SocketError error) {
+  // The peer closing the connection is no error: the closed event follows.
+  if (error == QAbstractSocket::RemoteHostClosedError) return;
+  RaiseError(SocketErrorNumber(error), socket_->errorString().toStdString());
+}
+
+void QtSocket::RaiseError(std::int16_t number, const std::string& description) {
+  failed_ = true;
+  if (!handler_) return;
+  SocketError e;
+  e.Number = number;
+  e.Description = description;
+  e.Scode = static_cast<std::int32_t>(0x800A0000u | static_cast<std::uint16_t>(number));
+  e.Source = "sckIRC";
+  handler_->sckIRC_Error(e);
+}
+
+void QtSocket::Connect() {
+  failed_ = false;
+  if (remote_port_ < 1 || remote_port_ > 65535) {
+    // Reported like any other failed attempt, from the event loop.
+    failed_ = true;
+    const std::string text = "Invalid port " + std::to_string(remote_port_) + ".";
+    QTimer::singleShot(0, socket_.get(),
+                       [this, text] { RaiseError(kErrAddressNotAvailable, text); });
+    return;
+  }
+  socket_->connectToHost(QString::fromStdString(remote_host_), static_cast<quint16>(remote_port_));
+}
+
+std::int16_t QtSocket::State() const {
+  switch (socket_->state()) {
+    case QAbstractSocket::UnconnectedState:
+      return failed_ ? socket_state::kError : socket_state::kClosed;
+    case QAbstractSocket::HostLookupState:
+      return socket_state::kResolvingHost;
+    case QAbstractSocket::ConnectingState:
+      return socket_state::kConnecting;
+    case QAbstractSocket::ConnectedState:
+      return socket_state::kConnected;
+    case QAbstractSocket::BoundState:
+      return socket_state::kOpen;
+    case QAbstractSocket::ListeningState:
+      return socket_state::kListening;
+    case QAbstractSocket::ClosingState:
+      return socket_state::kClosing;
+  }
+  return socket_state::kError;
+}
+
+std::string QtSocket::LocalHostName() const {
+  return QHostInfo::localHostName().toStdString();
+}
+
+std::int32_t QtSocket::LocalPort() const {
+  return socket_->localPort();
+}
+
+std::string QtSocket::LocalIP() const {
+  const QHostAddress local = socket_->localAddress();
+  if (!local.isNull()) return local.toString().toStdString();
+  // Not connected: this machine's first non-loopback IPv4 address.
+  for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+    if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback()) {
+      return address.toString().toStdString();
+    }
+  }
+  return "127.0.0.1";
+}
+
+std::string QtSocket::SendData(std::string_view data) {
+  if (socket_->state() != QAbstractSocket::ConnectedState) return "Socket is not connected.";
+  const qint64 written = socket_->write(data.data(), static_cast<qint64>(data.size()));
+  if (written != static_cast<qint64>(data.size())) return socket_->errorString().toStdString();
+  return "";
+}
+
+void QtSocket::GetData(std::string& data) {
+  const QByteArray bytes = socket_->readAll();
+  data.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void QtSocket::Close() {
+  failed_ = false;
+  // Sends what is still buffered, then closes.
+  socket_->disconnectFromHost();
+}
+
+void QtSocket::Accept(std::int32_t /*request_id*/) {}
+
+}  // namespace zelvo

@@ -1,0 +1,67 @@
+// The outgoing line queue with flood protection: a burst of up to `burst`
+// lines, then one line per `interval`. Lines of the first class (registration,
+// JOIN, PONG) go before all others; replies that would wait longer than
+// `max_wait` are dropped and counted.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace zelvo {
+
+class SendQueue {
+ public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+  using Duration = std::chrono::steady_clock::duration;
+
+  enum class Kind {
+    kFirst,  // registration, JOIN, PONG: ahead of everything, never dropped
+    kLine,   // the operator's lines: in order, never dropped
+    kReply,  // the rules' replies: in order, dropped when they would wait too long
+  };
+
+  struct Limits {
+    int burst = 4;
+    Duration interval = std::chrono::seconds(1);
+    Duration max_wait = std::chrono::seconds(30);
+  };
+
+  SendQueue() : SendQueue(Limits{}) {}
+  explicit SendQueue(Limits limits) : limits_(limits) {}
+
+  // Empties the queue and refills the burst allowance.
+  void Reset(TimePoint now);
+
+  // Queues one line; false when a reply was dropped instead.
+  bool Push(std::string line, Kind kind, TimePoint now);
+
+  // Takes the lines that may be sent at `now`, in sending order.
+  std::vector<std::string> TakeDue(TimePoint now);
+
+  // The number of replies dropped that is due to be reported at `now` (once
+  // no reply has been dropped for a second, or 30 s after the first drop that
+  // is not yet reported); 0 when there is nothing to report. Resets the count.
+  std::size_t TakeDropReport(TimePoint now);
+
+  std::size_t Size() const { return first_.size() + others_.size(); }
+  bool Empty() const { return Size() == 0; }
+
+ private:
+  // How long a line would wait behind `ahead` queued lines.
+  Duration WaitBehind(std::size_t ahead, TimePoint now) const;
+
+  Limits limits_;
+  // Theoretical time of the next send at the steady rate; the burst allowance
+  // lets a line go while this lies at most (burst - 1) intervals ahead.
+  TimePoint next_slot_{};
+  std::deque<std::string> first_;
+  std::deque<std::string> others_;
+  std::size_t dropped_ = 0;
+  TimePoint first_drop_{};
+  TimePoint last_drop_{};
+};
+
+}  // namespace zelvo
