@@ -1,11 +1,27 @@
-// The glob test used for triggers, channel and sender patterns: the whole text
-// against the whole pattern. "*" any run of characters (line ends included),
-// "?" one character, "#" one decimal digit, "[list]" one character of the list
+// The glob test used for triggers and sender patterns: the whole text against
+// the whole pattern. "*" any run of characters (line ends included), "?" one
+// character, "#" one decimal digit (0-9), "[list]" one character of the list
 // (ranges "a-z"), "[!list]" one character not in it; anything else matches
-// itself by code. Texts are UTF-8; "?" and lists take one code point. The
-// running time is linear in the text's length for any fixed pattern.
+// itself by code point, so letter case counts.
+//
+// Lists follow the classic BASIC rules: "*", "?", "#" and "[" stand for
+// themselves inside a list; "-" is literal at the start (after "!") or end of
+// a list; "]" closes the list and cannot be a member. "[]" matches no
+// character at all (zero length), "[!]" any one character, a range whose
+// start lies above its end no character, and a "[" without a closing "]"
+// stands for itself.
+//
+// Texts are UTF-8: "?" and lists take one code point. A byte that does not
+// start a well-formed sequence counts as one character of its own.
+//
+// The running time is linear in the text's length for any fixed pattern: the
+// pattern is split at "*" into segments of single-character matchers; the
+// first and last segments are anchored, each middle one is placed leftmost
+// (literal segments by substring search, the others by a bit-parallel scan).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,18 +33,65 @@ class GlobPattern {
   explicit GlobPattern(std::string_view pattern);
   bool Matches(std::string_view text) const;
 
-  struct Token;  // one single-character matcher; defined in glob.cpp
+  // One single-character matcher.
+  struct Token {
+    enum Kind : std::uint8_t { kLiteral, kAny, kDigit, kClass };
+    Kind kind = kLiteral;
+    bool negated = false;           // kClass: "[!list]"
+    std::uint32_t code = 0;         // kLiteral: the character's code
+    std::uint32_t first_range = 0;  // kClass: index into the pattern's ranges
+    std::uint32_t range_count = 0;
+  };
 
  private:
-  struct Segment;  // single-character matchers between two "*"
-  std::vector<Segment> segments_;
-  bool leading_star_ = false;
-  bool trailing_star_ = false;
+  struct Range {
+    std::uint32_t low;
+    std::uint32_t high;
+  };
+  // The single-character matchers between two "*" (or an end of the pattern).
+  struct Segment {
+    std::uint32_t first_token = 0;
+    std::uint32_t token_count = 0;
+    // Set when every token is a literal of a well-formed character: the
+    // segment is then compared as bytes (literal_offset into literals_).
+    bool plain_literal = false;
+    std::uint32_t literal_offset = 0;
+    std::uint32_t literal_size = 0;
+    // Bit-parallel search tables of a middle segment that is not a plain
+    // literal: 128 ASCII masks, then the mask of tokens matching every
+    // non-ASCII character, `words` 64-bit words each (offset into masks_).
+    // Tokens that need a test per non-ASCII character are listed in
+    // special_tokens_ from special_offset.
+    std::uint32_t mask_offset = 0;
+    std::uint32_t words = 0;
+    std::uint32_t special_offset = 0;
+    std::uint32_t special_count = 0;
+  };
+
+  bool TokenMatches(const Token& token, std::uint32_t code) const;
+  // Matches `segment` at byte `pos`; returns the end, or npos.
+  std::size_t MatchAt(const Segment& segment, std::string_view text, std::size_t pos) const;
+  // Matches `segment` so that it ends the text; returns its start, or npos.
+  std::size_t MatchEnd(const Segment& segment, std::string_view text) const;
+  // Leftmost occurrence of `segment` in text starting at or after `pos`;
+  // returns its end, or npos.
+  std::size_t FindFrom(const Segment& segment, std::string_view text, std::size_t pos) const;
+  std::size_t ScanFrom(const Segment& segment, std::string_view text, std::size_t pos) const;
+  void BuildTables(Segment& segment);
+
+  std::vector<Token> tokens_;
+  std::vector<Range> ranges_;
+  std::vector<Segment> segments_;  // without "*": exactly one
+  std::string literals_;
+  std::vector<std::uint64_t> masks_;
+  std::vector<std::uint32_t> special_tokens_;
+  bool has_star_ = false;
 };
 
 bool GlobMatch(std::string_view text, std::string_view pattern);
 
-// Lower-cases ASCII and Latin-1 letters of a UTF-8 text; other bytes stay.
+// Lower-cases ASCII and Latin-1 letters of a UTF-8 text (U+00C0..U+00DE except
+// U+00D7); every other byte stays as it is.
 std::string LowerLatin1(std::string_view text);
 
 }  // namespace zelvo

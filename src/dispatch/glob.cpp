@@ -1,0 +1,379 @@
+#include "dispatch/glob.h"
+
+#include <array>
+#include <cstring>
+
+namespace zelvo {
+namespace {
+
+constexpr std::size_t kNotFound = std::string_view::npos;
+
+// Codes of characters that are a single byte outside any well-formed
+// sequence: above every Unicode code point, so they only equal themselves.
+constexpr std::uint32_t kLoneByte = 0x110000;
+
+constexpr std::uint32_t kAsciiCount = 128;
+
+inline bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
+
+struct Char {
+  std::uint32_t code;
+  std::uint32_t size;  // bytes
+};
+
+// Decodes the character at byte `i` (< s.size()). Only well-formed UTF-8
+// sequences (no overlong forms, no surrogates, nothing above U+10FFFF) are
+// taken whole; any other byte is one character by itself.
+inline Char DecodeAt(std::string_view s, std::size_t i) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + i;
+  const std::size_t available = s.size() - i;
+  const std::uint32_t b0 = p[0];
+  if (b0 < 0x80) return {b0, 1};
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    if (available >= 2 && IsContinuation(p[1])) return {((b0 & 0x1F) << 6) | (p[1] & 0x3Fu), 2};
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    const unsigned low = b0 == 0xE0 ? 0xA0 : 0x80;
+    const unsigned high = b0 == 0xED ? 0x9F : 0xBF;
+    if (available >= 3 && p[1] >= low && p[1] <= high && IsContinuation(p[2]))
+      return {((b0 & 0x0F) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu), 3};
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    const unsigned low = b0 == 0xF0 ? 0x90 : 0x80;
+    const unsigned high = b0 == 0xF4 ? 0x8F : 0xBF;
+    if (available >= 4 && p[1] >= low && p[1] <= high && IsContinuation(p[2]) &&
+        IsContinuation(p[3]))
+      return {((b0 & 0x07) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu),
+              4};
+  }
+  return {kLoneByte + b0, 1};
+}
+
+// Start of the character that ends at `end` (> 0), a character boundary of s.
+// A byte that is not a continuation byte always starts a character, so the
+// nearest one within the last four bytes decides.
+inline std::size_t PreviousStart(std::string_view s, std::size_t end) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  if (!IsContinuation(p[end - 1])) return end - 1;
+  for (std::size_t back = 2; back <= 4 && back <= end; ++back) {
+    const std::size_t start = end - back;
+    if (!IsContinuation(p[start]))
+      return DecodeAt(s.substr(0, end), start).size == back ? start : end - 1;
+  }
+  return end - 1;
+}
+
+// A small buffer of 64-bit words that stays on the stack for short segments.
+class WordBuffer {
+ public:
+  explicit WordBuffer(std::size_t words) {
+    if (words > local_.size()) heap_.resize(words);
+    data_ = words > local_.size() ? heap_.data() : local_.data();
+  }
+  std::uint64_t* data() { return data_; }
+
+ private:
+  std::array<std::uint64_t, 4> local_{};
+  std::vector<std::uint64_t> heap_;
+  std::uint64_t* data_;
+};
+
+}  // namespace
+
+GlobPattern::GlobPattern(std::string_view pattern) {
+  Segment current;
+  std::string literal;  // bytes of the current segment while it is a plain literal
+  bool plain = true;
+  std::vector<Segment> all;
+
+  auto add = [&](Token token, std::string_view bytes) {
+    if (token.kind == Token::kLiteral && token.code < kLoneByte)
+      literal.append(bytes);
+    else
+      plain = false;
+    tokens_.push_back(token);
+  };
+  auto finish_segment = [&] {
+    current.token_count = static_cast<std::uint32_t>(tokens_.size()) - current.first_token;
+    current.plain_literal = plain;
+    if (plain) {
+      current.literal_offset = static_cast<std::uint32_t>(literals_.size());
+      current.literal_size = static_cast<std::uint32_t>(literal.size());
+      literals_ += literal;
+    }
+    all.push_back(current);
+    current = Segment{};
+    current.first_token = static_cast<std::uint32_t>(tokens_.size());
+    literal.clear();
+    plain = true;
+  };
+
+  std::vector<std::uint32_t> items;
+  std::size_t i = 0;
+  while (i < pattern.size()) {
+    const Char c = DecodeAt(pattern, i);
+    Token token;
+    switch (c.code) {
+      case '*':
+        has_star_ = true;
+        finish_segment();
+        ++i;
+        continue;
+      case '?':
+        token.kind = Token::kAny;
+        add(token, {});
+        ++i;
+        continue;
+      case '#':
+        token.kind = Token::kDigit;
+        add(token, {});
+        ++i;
+        continue;
+      case '[': {
+        std::size_t start = i + 1;
+        const bool negated = start < pattern.size() && pattern[start] == '!';
+        if (negated) ++start;
+        const std::size_t close = pattern.find(']', start);
+        if (close == kNotFound) break;  // no list: "[" stands for itself
+        items.clear();
+        for (std::size_t j = start; j < close;) {
+          const Char item = DecodeAt(pattern.substr(0, close), j);
+          items.push_back(item.code);
+          j += item.size;
+        }
+        if (items.empty() && !negated) {  // "[]" matches no character
+          i = close + 1;
+          continue;
+        }
+        token.kind = Token::kClass;
+        token.negated = negated;
+        token.first_range = static_cast<std::uint32_t>(ranges_.size());
+        for (std::size_t k = 0; k < items.size();) {
+          if (k + 2 < items.size() && items[k + 1] == '-') {
+            ranges_.push_back({items[k], items[k + 2]});
+            k += 3;
+          } else {
+            ranges_.push_back({items[k], items[k]});
+            k += 1;
+          }
+        }
+        token.range_count = static_cast<std::uint32_t>(ranges_.size()) - token.first_range;
+        add(token, {});
+        i = close + 1;
+        continue;
+      }
+      default:
+        break;
+    }
+    token.kind = Token::kLiteral;
+    token.code = c.code;
+    add(token, pattern.substr(i, c.size));
+    i += c.size;
+  }
+  finish_segment();
+
+  if (!has_star_) {
+    segments_ = std::move(all);
+    return;
+  }
+  // Keep the anchored ends; a middle segment left empty by "**" adds nothing.
+  segments_.push_back(all.front());
+  for (std::size_t s = 1; s + 1 < all.size(); ++s)
+    if (all[s].token_count > 0) segments_.push_back(all[s]);
+  segments_.push_back(all.back());
+  for (std::size_t s = 1; s + 1 < segments_.size(); ++s)
+    if (!segments_[s].plain_literal) BuildTables(segments_[s]);
+}
+
+void GlobPattern::BuildTables(Segment& segment) {
+  const std::uint32_t words = (segment.token_count + 63) / 64;
+  segment.words = words;
+  segment.mask_offset = static_cast<std::uint32_t>(masks_.size());
+  segment.special_offset = static_cast<std::uint32_t>(special_tokens_.size());
+  masks_.resize(masks_.size() + (kAsciiCount + 1) * words, 0);
+  std::uint64_t* table = masks_.data() + segment.mask_offset;
+  std::uint64_t* non_ascii = table + kAsciiCount * words;
+
+  for (std::uint32_t t = 0; t < segment.token_count; ++t) {
+    const Token& token = tokens_[segment.first_token + t];
+    const std::uint32_t word = t / 64;
+    const std::uint64_t bit = std::uint64_t{1} << (t % 64);
+    auto set = [&](std::uint32_t c) { table[c * words + word] |= bit; };
+    switch (token.kind) {
+      case Token::kAny:
+        for (std::uint32_t c = 0; c < kAsciiCount; ++c) set(c);
+        non_ascii[word] |= bit;
+        break;
+      case Token::kDigit:
+        for (std::uint32_t c = '0'; c <= '9'; ++c) set(c);
+        break;
+      case Token::kLiteral:
+        if (token.code < kAsciiCount)
+          set(token.code);
+        else
+          special_tokens_.push_back(t);
+        break;
+      case Token::kClass: {
+        std::array<bool, kAsciiCount> member{};
+        bool reaches_non_ascii = false;
+        for (std::uint32_t r = 0; r < token.range_count; ++r) {
+          const Range& range = ranges_[token.first_range + r];
+          for (std::uint32_t c = range.low; c <= range.high && c < kAsciiCount; ++c)
+            member[c] = true;
+          if (range.high >= kAsciiCount && range.low <= range.high) reaches_non_ascii = true;
+        }
+        for (std::uint32_t c = 0; c < kAsciiCount; ++c)
+          if (member[c] != token.negated) set(c);
+        if (reaches_non_ascii)
+          special_tokens_.push_back(t);
+        else if (token.negated)
+          non_ascii[word] |= bit;
+        break;
+      }
+    }
+  }
+  segment.special_count =
+      static_cast<std::uint32_t>(special_tokens_.size()) - segment.special_offset;
+}
+
+bool GlobPattern::TokenMatches(const Token& token, std::uint32_t code) const {
+  switch (token.kind) {
+    case Token::kLiteral:
+      return code == token.code;
+    case Token::kAny:
+      return true;
+    case Token::kDigit:
+      return code >= '0' && code <= '9';
+    case Token::kClass:
+      for (std::uint32_t r = 0; r < token.range_count; ++r) {
+        const Range& range = ranges_[token.first_range + r];
+        if (code >= range.low && code <= range.high) return !token.negated;
+      }
+      return token.negated;
+  }
+  return false;
+}
+
+std::size_t GlobPattern::MatchAt(const Segment& segment, std::string_view text,
+                                 std::size_t pos) const {
+  if (segment.plain_literal) {
+    const std::size_t size = segment.literal_size;
+    if (text.size() - pos < size ||
+        std::memcmp(text.data() + pos, literals_.data() + segment.literal_offset, size) != 0)
+      return kNotFound;
+    return pos + size;
+  }
+  for (std::uint32_t t = 0; t < segment.token_count; ++t) {
+    if (pos >= text.size()) return kNotFound;
+    const Char c = DecodeAt(text, pos);
+    if (!TokenMatches(tokens_[segment.first_token + t], c.code)) return kNotFound;
+    pos += c.size;
+  }
+  return pos;
+}
+
+std::size_t GlobPattern::MatchEnd(const Segment& segment, std::string_view text) const {
+  std::size_t start = text.size();
+  if (segment.plain_literal) {
+    // The literal begins with a lead or ASCII byte, which always starts a character.
+    if (start < segment.literal_size) return kNotFound;
+    start -= segment.literal_size;
+  } else {
+    for (std::uint32_t t = 0; t < segment.token_count; ++t) {
+      if (start == 0) return kNotFound;
+      start = PreviousStart(text, start);
+    }
+  }
+  return MatchAt(segment, text, start) == text.size() ? start : kNotFound;
+}
+
+std::size_t GlobPattern::FindFrom(const Segment& segment, std::string_view text,
+                                  std::size_t pos) const {
+  if (!segment.plain_literal) return ScanFrom(segment, text, pos);
+  // A well-formed literal found anywhere begins and ends on character boundaries.
+  const void* found = memmem(text.data() + pos, text.size() - pos,
+                             literals_.data() + segment.literal_offset, segment.literal_size);
+  if (found == nullptr) return kNotFound;
+  return static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) +
+         segment.literal_size;
+}
+
+// Shift-And: bit t of the state is set when the segment's first t + 1 tokens
+// match the characters that end at the current position.
+std::size_t GlobPattern::ScanFrom(const Segment& segment, std::string_view text,
+                                  std::size_t pos) const {
+  const std::uint32_t words = segment.words;
+  const std::uint64_t* table = masks_.data() + segment.mask_offset;
+  const std::uint64_t* non_ascii = table + kAsciiCount * words;
+  const std::uint32_t* special = special_tokens_.data() + segment.special_offset;
+  const std::uint32_t last = segment.token_count - 1;
+  const std::uint32_t last_word = last / 64;
+  const std::uint64_t last_bit = std::uint64_t{1} << (last % 64);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+
+  WordBuffer state_buffer(words);
+  WordBuffer mask_buffer(words);
+  std::uint64_t* state = state_buffer.data();
+  std::uint64_t* mask = mask_buffer.data();
+
+  while (pos < text.size()) {
+    const std::uint64_t* m;
+    if (bytes[pos] < 0x80) {
+      m = table + bytes[pos] * words;
+      ++pos;
+    } else {
+      const Char c = DecodeAt(text, pos);
+      pos += c.size;
+      std::memcpy(mask, non_ascii, words * sizeof(std::uint64_t));
+      for (std::uint32_t s = 0; s < segment.special_count; ++s)
+        if (TokenMatches(tokens_[segment.first_token + special[s]], c.code))
+          mask[special[s] / 64] |= std::uint64_t{1} << (special[s] % 64);
+      m = mask;
+    }
+    std::uint64_t carry = 1;
+    for (std::uint32_t w = 0; w < words; ++w) {
+      const std::uint64_t shifted = (state[w] << 1) | carry;
+      carry = state[w] >> 63;
+      state[w] = shifted & m[w];
+    }
+    if (state[last_word] & last_bit) return pos;
+  }
+  return kNotFound;
+}
+
+bool GlobPattern::Matches(std::string_view text) const {
+  if (!has_star_) return MatchAt(segments_.front(), text, 0) == text.size();
+  std::size_t pos = MatchAt(segments_.front(), text, 0);
+  if (pos == kNotFound) return false;
+  const std::size_t tail = MatchEnd(segments_.back(), text);
+  if (tail == kNotFound || tail < pos) return false;
+  // The tail's start is a character boundary, so the middle segments can be
+  // searched in the text cut there.
+  const std::string_view middle = text.substr(0, tail);
+  for (std::size_t s = 1; s + 1 < segments_.size(); ++s) {
+    pos = FindFrom(segments_[s], middle, pos);
+    if (pos == kNotFound) return false;
+  }
+  return true;
+}
+
+bool GlobMatch(std::string_view text, std::string_view pattern) {
+  return GlobPattern(pattern).Matches(text);
+}
+
+std::string LowerLatin1(std::string_view text) {
+  std::string lower(text);
+  for (std::size_t i = 0; i < lower.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(lower[i]);
+    if (byte >= 'A' && byte <= 'Z') {
+      lower[i] = static_cast<char>(byte + 0x20);
+    } else if (byte == 0xC3 && i + 1 < lower.size() &&
+               IsContinuation(static_cast<unsigned char>(lower[i + 1]))) {
+      const auto next = static_cast<unsigned char>(lower[++i]);
+      if (next <= 0x9E && next != 0x97) lower[i] = static_cast<char>(next + 0x20);
+    }
+  }
+  return lower;
+}
+
+}  // namespace zelvo
