@@ -6,7 +6,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
+#include "dispatch/glob.h"
 #include "dispatch/interfaces.h"
 #include "model/clock.h"
 #include "model/io_command.h"
@@ -15,7 +17,8 @@
 
 namespace zelvo {
 
-inline constexpr std::string_view kRefusalText = " Don't be hasty, the procedure will be available soon...";
+inline constexpr std::string_view kRefusalText =
+    " Don't be hasty, the procedure will be available soon...";
 
 class Dispatcher {
  public:
@@ -29,11 +32,21 @@ class Dispatcher {
   // Holds one IRC line (received with its CR LF, or the operator's echo
   // without one) against the channel, every rule's trigger and its allowed
   // users, and runs each matching rule once. A text of several lines is
-  // taken line by line.
+  // taken line by line (split after each LF).
+  //
+  // A line counts only when its target (the first parameter after the
+  // command) is exactly the configured channel followed by " :". The sender
+  // is cut from the line's own prefix ":nick!user@host"; a line without one
+  // matches no allowed user. The trigger must match the whole line, CR LF
+  // included, with letter case ignored (ASCII and Latin-1); Nickname and
+  // Username patterns count letter case.
   void MatchIOCommands(std::string_view text);
 
-  // Runs one rule: time, day and focus gates, output actions, undo
-  // bookkeeping, focus option, reply, port write, LastUsed.
+  // Runs one rule: time gate (refusal reply), day and focus gates, output
+  // actions with undo bookkeeping, focus option, name reply, port write,
+  // LastUsed and AutoReturnComplete. Elapsed time is measured on the
+  // monotonic clock from the rule's last run (from LastUsed on the wall clock
+  // before its first run).
   void ExecuteIOCommand(IOCommand& command);
 
   // Every 1000 ms: puts back the outputs of each rule whose AutoReturn has passed.
@@ -44,8 +57,15 @@ class Dispatcher {
   bool PulsePhase() const { return mbPulsePhase; }
 
  private:
+  void MatchLine(std::string_view line);
+  // Whole seconds since the rule last ran.
+  std::int64_t ElapsedSeconds(const IOCommand& command) const;
+  // Sends `text` (which begins with a blank) to the channel and echoes it.
   void Reply(std::string_view text);
   void Report(const std::string& error);
+  // Compiled patterns, by pattern text; triggers are compiled lower-cased.
+  const GlobPattern& Pattern(const std::string& pattern);
+  const GlobPattern& LoweredPattern(const std::string& pattern);
 
   const Settings& settings_;
   IOCommands& commands_;
@@ -56,6 +76,8 @@ class Dispatcher {
   ChatClientWindow& chat_client_;
   ErrorReporter report_error_;
   bool mbPulsePhase = false;
+  std::unordered_map<std::string, GlobPattern> patterns_;
+  std::unordered_map<std::string, GlobPattern> lowered_patterns_;
 };
 
 }  // namespace zelvo
