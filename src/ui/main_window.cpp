@@ -1,0 +1,337 @@
+#include "ui/main_window.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QKeyEvent>
+#include <QPalette>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+#include <exception>
+
+#include "log/log_types.h"
+#include "ui/window_icon.h"
+#include "ui/window_layout.h"
+
+namespace zelvo {
+
+namespace {
+
+constexpr const char* kCaption = "Zelvo";
+constexpr const char* kTagLine = "Chat-controlled switch";
+constexpr const char* kTrayTip = "Zelvo";
+constexpr const char* kNotConnected = "Not connected\r\n";
+
+QLabel* MakeGreenLabel(QWidget* parent, const QString& text, const QRect& geometry) {
+  auto* label = new QLabel(text, parent);
+  label->setGeometry(geometry);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, ColorFromNumber(kLampOnColour));
+  label->setPalette(palette);
+  label->setAttribute(Qt::WA_TranslucentBackground);
+  return label;
+}
+
+// CR LF and lone CR become the pane's line break.
+QString ConsoleText(std::string_view text) {
+  QString result = TextToQString(text);
+  result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return result;
+}
+
+}  // namespace
+
+Qt::WindowStates WindowStatesFromCode(std::int16_t code, bool restorable) {
+  switch (code) {
+    case window_state::kMaximised:
+      return Qt::WindowMaximized;
+    case window_state::kMinimised:
+      return restorable ? Qt::WindowNoState : Qt::WindowMinimized;
+    default:
+      return Qt::WindowNoState;
+  }
+}
+
+frmMain::frmMain(MainWindowServices services)
+    : QWidget(nullptr),
+      services_(std::move(services)),
+      timers_(services_.auto_return_tick, services_.pulse_quickly_tick,
+              [this](const std::string& error) { ReportHandlerError(error); }) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QString::fromLatin1(kCaption));
+  setWindowIcon(ZelvoWindowIcon());
+  resize(layout::kClientArea);
+
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, Qt::black);
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  label1_ = MakeGreenLabel(this, QString::fromLatin1(kCaption), layout::kTitle);
+  label1_->setObjectName(QStringLiteral("Label1"));
+  QFont title_font(QStringLiteral("Arial"), 36, QFont::Bold);
+  title_font.setStyleHint(QFont::SansSerif);
+  label1_->setFont(title_font);
+
+  label2_ = MakeGreenLabel(this, QString::fromLatin1(kTagLine), layout::kTagLine);
+  label2_->setObjectName(QStringLiteral("Label2"));
+  QFont tag_font(QStringLiteral("Arial"), 12, QFont::Bold);
+  tag_font.setStyleHint(QFont::SansSerif);
+  label2_->setFont(tag_font);
+
+  for (int n = 1; n <= kOutputCount; ++n) {
+    const auto i = static_cast<std::size_t>(n - 1);
+    auto* box = new PictureBox(n, this);
+    box->move(layout::kPictureLeft[i], layout::kPictureTop);
+    box->resize(layout::kPictureSize);
+    box->SetOnClick([this, n] { Picture_Click(n); });
+    pictures_[i] = box;
+
+    auto* name = MakeGreenLabel(this, QString(), QRect(QPoint(layout::kNameLeft[i], layout::kNameTop),
+                                                       layout::kNameSize));
+    name->setObjectName(QStringLiteral("OutputName%1").arg(n));
+    name->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    name_labels_[i] = name;
+  }
+
+  txt_buffer_ = new QPlainTextEdit(this);
+  txt_buffer_->setObjectName(QStringLiteral("txtBuffer"));
+  txt_buffer_->setGeometry(layout::kConsole);
+  txt_buffer_->setReadOnly(true);
+  txt_buffer_->setUndoRedoEnabled(false);
+  txt_buffer_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  txt_buffer_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  txt_buffer_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  txt_buffer_->setFocusPolicy(Qt::ClickFocus);
+  QFont console_font(QStringLiteral("Courier New"), 8);
+  console_font.setStyleHint(QFont::TypeWriter);
+  console_font.setFixedPitch(true);
+  txt_buffer_->setFont(console_font);
+
+  text1_ = new QLineEdit(this);
+  text1_->setObjectName(QStringLiteral("Text1"));
+  text1_->setGeometry(layout::kInput);
+  text1_->installEventFilter(this);
+  setFocusProxy(text1_);
+  text1_->setFocus();
+}
+
+frmMain::~frmMain() {
+  if (tray_added_) services_.tray.Remove();
+}
+
+void frmMain::Log(std::int32_t id, std::int32_t type, const std::string& text) {
+  if (services_.log) services_.log(id, type, text);
+}
+
+bool frmMain::TrayUsable() const { return services_.tray.IsAvailable(); }
+
+std::int16_t frmMain::CurrentStateCode() const {
+  const Qt::WindowStates state = windowState();
+  if (state & Qt::WindowMinimized) return window_state::kMinimised;
+  if (state & Qt::WindowMaximized) return window_state::kMaximised;
+  return window_state::kNormal;
+}
+
+void frmMain::Form_Load() {
+  Settings& settings = services_.settings;
+  Log(window_log::kMainwindowSetup, log_type::kInformation, "Mainwindow setup...");
+  const bool tray = TrayUsable();
+  if (!settings.gbWindowShow && tray) hide();
+  setWindowState(WindowStatesFromCode(settings.giWindowState, false));
+  // Without a notification area a window that is not to be shown starts
+  // minimised, so that it stays reachable from the task bar.
+  if (!settings.gbWindowShow && !tray) setWindowState(windowState() | Qt::WindowMinimized);
+  move(settings.giWindowX, settings.giWindowY);
+  resize(settings.giWindowWidth, settings.giWindowHeight);
+  setWindowTitle(QString::fromLatin1(kCaption));
+  for (int n = 1; n <= kOutputCount; ++n)
+    OutputNameLabel(n).setText(QString::fromLatin1(services_.outputs.OutputName(n)));
+  ms_socket_state_.clear();
+  ms_irc_state_.clear();
+  Log(window_log::kAddingTrayIcon, log_type::kInformation, "Adding icon in trayfield...");
+  AddTrayIcon();
+  Log(window_log::kStartingMainform, log_type::kInformation, "Starting mainform...");
+  if (irc_) irc_->ConnectToServer();
+  Log(window_log::kMainformLoaded, log_type::kInformation, "Mainform loaded successfully.");
+  timers_.Start();
+}
+
+void frmMain::Form_Paint() {
+  if (!services_.settings.gbWindowShow && TrayUsable()) hide();
+}
+
+void frmMain::Form_Resize() {
+  const int m = layout::kMargin;
+  const int width = this->width();
+  const int height = this->height();
+  // Each step on its own; a step whose size would be negative is skipped.
+  if (width - 3 * m >= 0) txt_buffer_->resize(width - 3 * m, txt_buffer_->height());
+  if (width - 3 * m >= 0) text1_->resize(width - 3 * m, text1_->height());
+  const int console_height = height - txt_buffer_->y() - text1_->height() - (11 * m) / 2;
+  if (console_height >= 0) txt_buffer_->resize(txt_buffer_->width(), console_height);
+  text1_->move(text1_->x(), txt_buffer_->y() + txt_buffer_->height() + m);
+
+  Settings& settings = services_.settings;
+  const std::int16_t state = CurrentStateCode();
+  if (state != window_state::kMinimised) {
+    settings.giWindowState = state;
+  } else if (TrayUsable()) {
+    // Minimising sends the window to the notification area, in the state it
+    // had before.
+    settings.gbWindowShow = false;
+    setWindowState(WindowStatesFromCode(settings.giWindowState, true));
+    hide();
+  }
+  // Without a notification area the window stays minimised on the task bar.
+}
+
+void frmMain::Form_Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  try {
+    Log(window_log::kClosing, log_type::kInformation, "Closing Zelvo...");
+    RemoveTrayIcon();
+    if (irc_) irc_->Close();
+  } catch (const std::exception& e) {
+    ReportHandlerError(e.what());
+  }
+  if (services_.exit_application) services_.exit_application(0);
+}
+
+void frmMain::Picture_Click(int output) {
+  try {
+    services_.outputs.Output_Toggle(output);
+    const std::string error = services_.outputs.SetOutputs();
+    if (!error.empty()) ReportHandlerError(error);
+  } catch (const std::exception& e) {
+    ReportHandlerError(e.what());
+  }
+}
+
+void frmMain::Text1_KeyDown(int key) {
+  if (key == Qt::Key_Up) text1_->setText(ms_last_input_);
+  if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
+  const QString line = text1_->text();
+  try {
+    const QByteArray typed = line.toUtf8();
+    if (irc_ && irc_->SendOperatorLine(std::string_view(typed.constData(), typed.size()))) {
+      ms_last_input_ = line;
+      text1_->clear();
+    } else {
+      Append(kNotConnected);
+    }
+  } catch (const std::exception& e) {
+    ReportHandlerError(e.what());
+  }
+}
+
+void frmMain::AddTrayIcon() {
+  if (!TrayUsable()) {
+    Log(window_log::kNoSystemTray, log_type::kWarning, kNoSystemTrayText);
+    return;
+  }
+  services_.tray.Add(windowIcon(), QString::fromLatin1(kTrayTip),
+                     [this](TrayIcon::Activation activation) { TrayIcon_Activated(activation); });
+  tray_added_ = true;
+}
+
+void frmMain::RemoveTrayIcon() {
+  if (!tray_added_) return;
+  tray_added_ = false;
+  services_.tray.Remove();
+}
+
+void frmMain::TrayIcon_Activated(TrayIcon::Activation activation) {
+  if (activation != TrayIcon::Activation::kPrimaryPress) return;
+  Settings& settings = services_.settings;
+  settings.gbWindowShow = !settings.gbWindowShow;
+  if (settings.gbWindowShow)
+    show();
+  else
+    hide();
+}
+
+void frmMain::ShowConnectionState(const std::string& socket_state) {
+  ms_socket_state_ = socket_state;
+  setWindowTitle(QString::fromUtf8("Zelvo - " + ms_irc_state_ + " (" + ms_socket_state_ + ")"));
+}
+
+void frmMain::ReportHandlerError(const std::string& error) {
+  zelvo::ReportHandlerError(services_.log, *this, error);
+}
+
+void frmMain::SetLampColour(int output, std::uint32_t colour) {
+  if (output < 1 || output > kOutputCount) return;
+  Picture(output).Shape().SetFillColor(colour);
+}
+
+void frmMain::Append(std::string_view text) {
+  QTextDocument* document = txt_buffer_->document();
+  QTextCursor cursor(document);
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(ConsoleText(text));
+  TrimConsole();
+  QTextCursor caret = txt_buffer_->textCursor();
+  caret.movePosition(QTextCursor::End);
+  txt_buffer_->setTextCursor(caret);
+  txt_buffer_->ensureCursorVisible();
+}
+
+void frmMain::TrimConsole() {
+  QTextDocument* document = txt_buffer_->document();
+  // characterCount() counts one paragraph separator after the last line.
+  const auto length = static_cast<std::size_t>(document->characterCount() - 1);
+  if (length <= console_limit_) return;
+  const int excess = static_cast<int>(length - console_limit_);
+  // Drop whole lines up to and including the one that holds the excess; a
+  // single line longer than the limit keeps its newest characters.
+  const QTextBlock block = document->findBlock(excess - 1);
+  int cut = excess;
+  if (block.isValid() && block.next().isValid()) cut = block.position() + block.length();
+  QTextCursor cursor(document);
+  cursor.setPosition(0);
+  cursor.setPosition(cut, QTextCursor::KeepAnchor);
+  cursor.removeSelectedText();
+}
+
+void frmMain::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (!services_.settings.gbWindowShow && !hide_pending_) {
+    // Hidden after the paint has finished, never inside it.
+    hide_pending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      hide_pending_ = false;
+      Form_Paint();
+    });
+  }
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Form_Resize();
+}
+
+void frmMain::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) Form_Resize();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  event->accept();
+  Form_Unload();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == text1_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    Text1_KeyDown(key);
+    // Enter is handled here; every other key goes on to the input line.
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace zelvo

@@ -1,0 +1,152 @@
+// The main window frmMain: title, eight output lamps with their names, the
+// console pane txtBuffer and the operator's input line Text1. It hosts the
+// bot's two timers, keeps the notification-area icon, shows the connection
+// state in its caption, and ends the program when it is closed.
+#pragma once
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QWidget>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "dispatch/interfaces.h"
+#include "irc/irc_connection.h"
+#include "model/settings.h"
+#include "outputs/outputs.h"
+#include "ui/bot_timers.h"
+#include "ui/lamp_box.h"
+#include "ui/window_services.h"
+
+namespace zelvo {
+
+struct MainWindowServices {
+  Settings& settings;  // gbWindowShow and giWindowState are updated here
+  Outputs& outputs;
+  LogWriter log;
+  TrayIcon& tray;
+  BotTimers::Handler auto_return_tick;    // every 1000 ms
+  BotTimers::Handler pulse_quickly_tick;  // every 100 ms
+  // Ends the program with the exit code (0 after the window is closed).
+  std::function<void(int)> exit_application;
+};
+
+// Window states as the settings hold them.
+namespace window_state {
+inline constexpr std::int16_t kNormal = 0;
+inline constexpr std::int16_t kMinimised = 1;
+inline constexpr std::int16_t kMaximised = 2;
+}  // namespace window_state
+
+class frmMain final : public QWidget, public LampPanel, public Console {
+ public:
+  // The console keeps at most this many characters (the newest), dropping
+  // whole old lines.
+  static constexpr std::size_t kConsoleLimit = 1024 * 1024;
+
+  explicit frmMain(MainWindowServices services);
+  ~frmMain() override;
+
+  // The IRC connection the window starts, sends through and closes.
+  void AttachConnection(IrcConnection& irc) { irc_ = &irc; }
+
+  // Window setup: log 29, window settings, caption, output names, state
+  // texts emptied, log 30 + tray icon, log 31 + connect, log 28; starts the timers.
+  void Form_Load();
+  // Hides the window while it is not meant to be visible.
+  void Form_Paint();
+  // Fits console and input line to the window; a minimised window goes to
+  // the notification area.
+  void Form_Resize();
+  // Log 34, tray icon removed, connection closed, program ends with code 0.
+  void Form_Unload();
+
+  // Toggles output n (1..8) and writes the new byte to the port.
+  void Picture_Click(int output);
+  void Picture1_Click() { Picture_Click(1); }
+  void Picture2_Click() { Picture_Click(2); }
+  void Picture3_Click() { Picture_Click(3); }
+  void Picture4_Click() { Picture_Click(4); }
+  void Picture5_Click() { Picture_Click(5); }
+  void Picture6_Click() { Picture_Click(6); }
+  void Picture7_Click() { Picture_Click(7); }
+  void Picture8_Click() { Picture_Click(8); }
+
+  // Up recalls the last line sent; Enter sends the line to the channel.
+  void Text1_KeyDown(int key);
+
+  void AddTrayIcon();
+  void RemoveTrayIcon();
+  // An activation of the notification-area icon: a primary press toggles
+  // whether the window is shown.
+  void TrayIcon_Activated(TrayIcon::Activation activation);
+
+  // Caption "Zelvo - " + msIRCState + " (" + socket_state + ")".
+  void ShowConnectionState(const std::string& socket_state);
+
+  // Logs a failed event handler (id 36) and shows it in the console.
+  void ReportHandlerError(const std::string& error);
+
+  // LampPanel
+  void SetLampColour(int output, std::uint32_t colour) override;
+  // Console: appends the text (CR LF line ends) and shows its end.
+  void Append(std::string_view text) override;
+
+  void SetConsoleLimit(std::size_t characters) { console_limit_ = characters; }
+
+  QPlainTextEdit& txtBuffer() { return *txt_buffer_; }
+  QLineEdit& Text1() { return *text1_; }
+  PictureBox& Picture(int output) { return *pictures_.at(static_cast<std::size_t>(output - 1)); }
+  QLabel& OutputNameLabel(int output) {
+    return *name_labels_.at(static_cast<std::size_t>(output - 1));
+  }
+  QLabel& Label1() { return *label1_; }
+  QLabel& Label2() { return *label2_; }
+  BotTimers& Timers() { return timers_; }
+  const std::string& msSocketState() const { return ms_socket_state_; }
+  const std::string& msIRCState() const { return ms_irc_state_; }
+  const QString& msLastInput() const { return ms_last_input_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Log(std::int32_t id, std::int32_t type, const std::string& text);
+  bool TrayUsable() const;
+  std::int16_t CurrentStateCode() const;
+  void TrimConsole();
+
+  MainWindowServices services_;
+  IrcConnection* irc_ = nullptr;
+  BotTimers timers_;
+
+  QLabel* label1_;
+  QLabel* label2_;
+  std::array<PictureBox*, kOutputCount> pictures_{};
+  std::array<QLabel*, kOutputCount> name_labels_{};
+  QPlainTextEdit* txt_buffer_;
+  QLineEdit* text1_;
+
+  std::string ms_socket_state_;
+  std::string ms_irc_state_;
+  QString ms_last_input_;
+  std::size_t console_limit_ = kConsoleLimit;
+  bool tray_added_ = false;
+  bool unloaded_ = false;
+  bool hide_pending_ = false;
+};
+
+// The window state for a state code; a minimised code restores as normal
+// when `restorable` is set.
+Qt::WindowStates WindowStatesFromCode(std::int16_t code, bool restorable);
+
+}  // namespace zelvo

@@ -1,0 +1,27 @@
+// The notification-area icon through QSystemTrayIcon.
+#pragma once
+
+#include <QSystemTrayIcon>
+#include <memory>
+
+#include "ui/window_services.h"
+
+namespace zelvo {
+
+class QtTrayIcon final : public TrayIcon {
+ public:
+  QtTrayIcon();
+  ~QtTrayIcon() override;
+
+  bool IsAvailable() const override;
+  void Add(const QIcon& icon, const QString& tip,
+           std::function<void(Activation)> on_activate) override;
+  void Remove() override;
+
+  static Activation FromReason(QSystemTrayIcon::ActivationReason reason);
+
+ private:
+  std::unique_ptr<QSystemTrayIcon> icon_;
+};
+
+}  // namespace zelvo

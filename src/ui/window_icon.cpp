@@ -1,0 +1,38 @@
+#include "ui/window_icon.h"
+
+#include <QPainter>
+#include <QRadialGradient>
+
+namespace zelvo {
+
+QPixmap DrawZelvoIcon(int size) {
+  QPixmap pixmap(size, size);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const qreal s = size;
+  // Black tile with a dark green rim.
+  painter.setPen(QPen(QColor(0, 64, 0), s / 16));
+  painter.setBrush(Qt::black);
+  painter.drawRoundedRect(QRectF(0, 0, s, s).adjusted(s / 32, s / 32, -s / 32, -s / 32), s / 6,
+                          s / 6);
+  // The lamp: a bright green circle lit from the upper left.
+  const QRectF lamp(s * 0.22, s * 0.22, s * 0.56, s * 0.56);
+  QRadialGradient glow(lamp.center() - QPointF(s * 0.08, s * 0.08), lamp.width() / 1.6);
+  glow.setColorAt(0.0, QColor(190, 255, 190));
+  glow.setColorAt(0.45, QColor(0, 255, 0));
+  glow.setColorAt(1.0, QColor(0, 120, 0));
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(glow);
+  painter.drawEllipse(lamp);
+  return pixmap;
+}
+
+QIcon ZelvoWindowIcon() {
+  QIcon icon;
+  icon.addPixmap(DrawZelvoIcon(32));
+  icon.addPixmap(DrawZelvoIcon(16));
+  return icon;
+}
+
+}  // namespace zelvo

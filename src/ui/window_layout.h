@@ -1,0 +1,34 @@
+// Design-time positions and sizes of the main window's controls, in pixels.
+#pragma once
+
+#include <QRect>
+#include <QSize>
+#include <array>
+
+namespace zelvo::layout {
+
+inline constexpr QSize kClientArea{724, 597};
+
+inline constexpr QRect kTitle{8, 0, 169, 57};     // Label1
+inline constexpr QRect kTagLine{8, 48, 153, 25};  // Label2
+
+// Picture1 ... Picture8: left edges; all share top and size.
+inline constexpr std::array<int, 8> kPictureLeft{192, 256, 320, 392, 464, 536, 608, 680};
+inline constexpr int kPictureTop = 16;
+inline constexpr QSize kPictureSize{36, 33};
+// Inside each box: the lamp and the output's number.
+inline constexpr QRect kShape{8, 0, 17, 17};
+inline constexpr QRect kNumberLabel{0, 16, 33, 17};
+
+// The output names under the boxes.
+inline constexpr std::array<int, 8> kNameLeft{176, 240, 304, 376, 448, 520, 592, 664};
+inline constexpr int kNameTop = 48;
+inline constexpr QSize kNameSize{65, 17};
+
+inline constexpr QRect kConsole{8, 72, 705, 489};  // txtBuffer
+inline constexpr QRect kInput{8, 568, 705, 21};    // Text1
+
+// The margin m of the resize rules: the console's left edge.
+inline constexpr int kMargin = kConsole.left();
+
+}  // namespace zelvo::layout
