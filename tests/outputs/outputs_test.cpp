@@ -1,0 +1,190 @@
+#include "outputs/outputs.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "outputs/memory_port.h"
+
+namespace zelvo {
+namespace {
+
+// Lamps and port record into one list, so the order of painting and writing shows.
+struct Recorder {
+  std::vector<std::string> events;
+};
+
+class FakeLamps final : public LampPanel {
+ public:
+  explicit FakeLamps(Recorder& recorder) : recorder_(recorder) {}
+  void SetLampColour(int output, std::uint32_t colour) override {
+    recorder_.events.push_back("lamp " + std::to_string(output) + " " + std::to_string(colour));
+  }
+
+ private:
+  Recorder& recorder_;
+};
+
+class FakePort final : public PortWriter {
+ public:
+  explicit FakePort(Recorder& recorder) : recorder_(recorder) {}
+  std::string Write(std::uint8_t byte) override {
+    recorder_.events.push_back("port " + std::to_string(byte));
+    return failure_;
+  }
+  std::string Describe() const override { return "fake port"; }
+  void FailWith(std::string error) { failure_ = std::move(error); }
+
+ private:
+  Recorder& recorder_;
+  std::string failure_;
+};
+
+// The events of one SetOutputs: eight lamps in order, then the byte.
+std::vector<std::string> PaintAndWrite(const std::vector<bool>& on, int byte) {
+  std::vector<std::string> events;
+  for (int n = 1; n <= 8; ++n)
+    events.push_back("lamp " + std::to_string(n) + " " +
+                     (on[static_cast<std::size_t>(n - 1)] ? "65280" : "16384"));
+  events.push_back("port " + std::to_string(byte));
+  return events;
+}
+
+class Register : public testing::Test {
+ protected:
+  Register() { outputs_.AttachLamps(&lamps_); }
+  Recorder recorder_;
+  FakeLamps lamps_{recorder_};
+  FakePort port_{recorder_};
+  Outputs outputs_{port_};
+};
+
+struct ByteCase {
+  std::vector<int> on;
+  std::int32_t expected;
+};
+
+class DecimalOutputCases : public testing::TestWithParam<ByteCase> {};
+
+TEST_P(DecimalOutputCases, FoldsOutputNIntoBitNMinus1) {
+  MemoryPort port;
+  Outputs outputs(port);
+  for (int n : GetParam().on) outputs.SetOutput(n, true);
+  EXPECT_EQ(outputs.DecimalOutput(), GetParam().expected);
+  EXPECT_EQ(outputs.SetOutputs(), "");
+  EXPECT_EQ(port.Written(),
+            std::vector<std::uint8_t>{static_cast<std::uint8_t>(GetParam().expected)});
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, DecimalOutputCases,
+                         testing::Values(ByteCase{{}, 0}, ByteCase{{1, 8}, 129},
+                                         ByteCase{{1, 2, 3, 4, 5, 6, 7, 8}, 255}, ByteCase{{3}, 4},
+                                         ByteCase{{2, 5}, 18}, ByteCase{{7}, 64},
+                                         ByteCase{{8}, 128}));
+
+TEST_F(Register, StartsAllOffWithEmptyNames) {
+  for (int n = 1; n <= 8; ++n) {
+    EXPECT_FALSE(outputs_.Output(n));
+    EXPECT_EQ(outputs_.OutputName(n), "");
+  }
+  EXPECT_EQ(outputs_.SetOutputs(), "");
+  EXPECT_EQ(recorder_.events,
+            PaintAndWrite({false, false, false, false, false, false, false, false}, 0));
+}
+
+TEST_F(Register, SettingAnOutputWritesNothingUntilSetOutputs) {
+  outputs_.SetOutput(3, true);
+  EXPECT_TRUE(outputs_.Output(3));
+  EXPECT_TRUE(recorder_.events.empty());
+  EXPECT_EQ(outputs_.SetOutputs(), "");
+  EXPECT_EQ(recorder_.events,
+            PaintAndWrite({false, false, true, false, false, false, false, false}, 4));
+}
+
+TEST_F(Register, ToggleReturnsTheNewValueAndWritesNothing) {
+  EXPECT_TRUE(outputs_.Output_Toggle(5));
+  EXPECT_TRUE(outputs_.Output(5));
+  EXPECT_EQ(outputs_.DecimalOutput(), 16);
+  EXPECT_FALSE(outputs_.Output_Toggle(5));
+  EXPECT_FALSE(outputs_.Output(5));
+  EXPECT_EQ(outputs_.DecimalOutput(), 0);
+  EXPECT_TRUE(recorder_.events.empty());
+}
+
+TEST_F(Register, SetOutputsPaintsTheLampsThenWritesTheByte) {
+  outputs_.SetOutput(1, true);
+  outputs_.SetOutput(8, true);
+  outputs_.SetOutput(4, true);
+  outputs_.SetOutput(4, false);
+  EXPECT_EQ(outputs_.SetOutputs(), "");
+  EXPECT_EQ(recorder_.events,
+            PaintAndWrite({true, false, false, false, false, false, false, true}, 129));
+}
+
+TEST_F(Register, SetOutputsTwiceWritesTwice) {
+  outputs_.SetOutput(2, true);
+  outputs_.SetOutputs();
+  outputs_.SetOutputs();
+  std::vector<std::string> expected =
+      PaintAndWrite({false, true, false, false, false, false, false, false}, 2);
+  const std::vector<std::string> once = expected;
+  expected.insert(expected.end(), once.begin(), once.end());
+  EXPECT_EQ(recorder_.events, expected);
+}
+
+TEST_F(Register, AFailingPortReturnsItsErrorAndTheStateKeepsItsValues) {
+  port_.FailWith("Cannot write to the parallel port /dev/parport0: Input/output error.");
+  outputs_.SetOutput(6, true);
+  EXPECT_EQ(outputs_.SetOutputs(),
+            "Cannot write to the parallel port /dev/parport0: Input/output error.");
+  EXPECT_TRUE(outputs_.Output(6));
+  EXPECT_EQ(outputs_.DecimalOutput(), 32);
+  // The lamps were painted before the write failed.
+  EXPECT_EQ(recorder_.events,
+            PaintAndWrite({false, false, false, false, false, true, false, false}, 32));
+}
+
+TEST(Outputs, WithoutLampsSetOutputsStillWrites) {
+  MemoryPort port;
+  Outputs outputs(port);
+  outputs.SetOutput(7, true);
+  EXPECT_EQ(outputs.SetOutputs(), "");
+  EXPECT_EQ(port.Written(), std::vector<std::uint8_t>{64});
+}
+
+TEST(Outputs, MemoryPortFailureIsPassedOn) {
+  MemoryPort port;
+  Outputs outputs(port);
+  port.FailWith("no port");
+  EXPECT_EQ(outputs.SetOutputs(), "no port");
+  EXPECT_TRUE(port.Written().empty());
+}
+
+TEST_F(Register, PortOutWritesTheByteAndLeavesStateAndLamps) {
+  outputs_.SetOutput(3, true);
+  EXPECT_EQ(outputs_.PortOut(0), "");
+  EXPECT_EQ(recorder_.events, std::vector<std::string>{"port 0"});
+  EXPECT_TRUE(outputs_.Output(3));
+  EXPECT_EQ(outputs_.DecimalOutput(), 4);
+}
+
+TEST_F(Register, NamesAreStoredPerOutput) {
+  outputs_.SetOutputName(1, "Juice mixer");
+  outputs_.SetOutputName(8, "Buzzer");
+  EXPECT_EQ(outputs_.OutputName(1), "Juice mixer");
+  EXPECT_EQ(outputs_.OutputName(8), "Buzzer");
+  EXPECT_EQ(outputs_.OutputName(2), "");
+}
+
+TEST_F(Register, OutputNumbersOutsideOneToEightAreRejected) {
+  EXPECT_THROW(outputs_.Output(0), std::out_of_range);
+  EXPECT_THROW(outputs_.SetOutput(9, true), std::out_of_range);
+  EXPECT_THROW(outputs_.Output_Toggle(-1), std::out_of_range);
+  EXPECT_THROW(outputs_.SetOutputName(9, "x"), std::out_of_range);
+  EXPECT_EQ(outputs_.DecimalOutput(), 0);
+}
+
+}  // namespace
+}  // namespace zelvo
