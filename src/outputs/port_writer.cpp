@@ -38,7 +38,24 @@ PortWriterChoice Failed(std::string error) {
 
 }  // namespace
 
+PortPlatform NativePortPlatform() {
+  PortPlatform platform;
+  platform.parport = &LinuxParportSystem();
+  platform.ioport = NativeIoPortSystem();
+  platform.device_exists = ParportDeviceExists;
+  return platform;
+}
+
 PortWriterChoice OpenPortWriter(std::string_view device) {
+  return OpenPortWriter(device, NativePortPlatform());
+}
+
+PortWriterChoice OpenPortWriter(std::string_view device, const PortPlatform& platform) {
+  ParportSystem& parport = platform.parport ? *platform.parport : LinuxParportSystem();
+  const auto device_exists = [&](const std::string& path) {
+    return platform.device_exists ? platform.device_exists(path) : ParportDeviceExists(path);
+  };
+
   // The kind of back-end stands before the first colon; its argument after it.
   const std::size_t colon = device.find(':');
   const std::string_view kind = device.substr(0, colon);
@@ -46,7 +63,8 @@ PortWriterChoice OpenPortWriter(std::string_view device) {
   const std::string_view argument = has_argument ? device.substr(colon + 1) : std::string_view{};
 
   if (device.empty() || (EqualsIgnoringCase(kind, "auto") && !has_argument)) {
-    if (ParportDeviceExists(kDefaultParportDevice)) return ParportPort::Open(kDefaultParportDevice);
+    if (device_exists(kDefaultParportDevice))
+      return ParportPort::Open(kDefaultParportDevice, parport);
     return Simulated(std::string("No parallel port was found (") + kDefaultParportDevice +
                      " does not exist): the outputs are simulated in memory and switch no "
                      "device. Choose a device with the OutputDevice setting, e.g. "
@@ -54,15 +72,15 @@ PortWriterChoice OpenPortWriter(std::string_view device) {
   }
   if (EqualsIgnoringCase(kind, "memory") && !has_argument) return Simulated();
   if (EqualsIgnoringCase(kind, "parport"))
-    return ParportPort::Open(argument.empty() ? std::string(kDefaultParportDevice)
-                                              : std::string(argument));
+    return ParportPort::Open(
+        argument.empty() ? std::string(kDefaultParportDevice) : std::string(argument), parport);
   if (EqualsIgnoringCase(kind, "ioport")) {
     const std::optional<std::uint16_t> address = ParseIoPortAddress(argument);
     if (!address)
       return Failed("Invalid I/O port address \"" + std::string(argument) +
                     "\" in OutputDevice: write it in decimal (888) or hexadecimal (0x378), "
                     "at most 65535.");
-    return IoPort::Open(*address);
+    return IoPort::Open(*address, platform.ioport);
   }
   if (EqualsIgnoringCase(kind, "file") && has_argument)
     return FilePort::Open(std::string(argument));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,5 +34,21 @@ struct PortWriterChoice {
 //   "file:PATH"        appends "<monotonic microseconds> <byte>\n" per write
 //   "memory"           the in-memory simulated port
 PortWriterChoice OpenPortWriter(std::string_view device);
+
+class ParportSystem;
+class IoPortSystem;
+
+// The platform calls behind the back-ends; the machine's own by default.
+struct PortPlatform {
+  ParportSystem* parport = nullptr;  // null: the kernel's ppdev interface
+  IoPortSystem* ioport = nullptr;    // null: no port instructions on this machine
+  std::function<bool(const std::string&)> device_exists;  // empty: look at the file system
+};
+
+// The machine's ppdev interface, port instructions and file system.
+PortPlatform NativePortPlatform();
+
+// OpenPortWriter on the given platform.
+PortWriterChoice OpenPortWriter(std::string_view device, const PortPlatform& platform);
 
 }  // namespace zelvo

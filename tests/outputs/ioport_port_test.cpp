@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "fake_ports.h"
+
 namespace zelvo {
 namespace {
 
@@ -38,19 +40,6 @@ INSTANTIATE_TEST_SUITE_P(
                     AddressCase{"0x", std::nullopt}, AddressCase{"x378", std::nullopt},
                     AddressCase{"378h", std::nullopt}, AddressCase{"abc", std::nullopt},
                     AddressCase{"99999999999999999999", std::nullopt}));
-
-class FakePortIo final : public IoPortSystem {
- public:
-  int Permit(std::uint16_t address, bool enable) override {
-    calls.push_back((enable ? "permit " : "revoke ") + std::to_string(address));
-    return enable ? permit_error : 0;
-  }
-  void Out(std::uint16_t address, std::uint8_t byte) override {
-    calls.push_back("out " + std::to_string(address) + " " + std::to_string(byte));
-  }
-  std::vector<std::string> calls;
-  int permit_error = 0;
-};
 
 TEST(IoPort, GainsAccessWritesAndGivesAccessBack) {
   FakePortIo io;

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
+#include "fake_ports.h"
 #include "outputs/file_port.h"
 #include "outputs/memory_port.h"
 #include "outputs/parport_port.h"
@@ -143,6 +145,144 @@ TEST(OpenPortWriter, ParportWithoutDeviceUsesParport0) {
     EXPECT_NE(choice.error.find("/dev/parport0"), std::string::npos) << choice.error;
     EXPECT_NE(choice.error.find("modprobe ppdev"), std::string::npos) << choice.error;
   }
+}
+
+// Selection on a platform of fakes: which device is opened, with which calls.
+struct PlatformCase {
+  const char* name;
+  std::string device;
+  bool parport0_exists;
+  std::vector<std::string> parport_calls;  // after opening and writing 5
+  std::vector<std::string> ioport_calls;   // after opening and writing 5
+  std::string describe;                    // empty: opening fails
+  std::string mention;                     // in the error or warning text
+};
+
+void PrintTo(const PlatformCase& c, std::ostream* out) {
+  *out << '"' << c.device << '"';
+}
+
+class OpenPortWriterOnFakes : public testing::TestWithParam<PlatformCase> {
+ protected:
+  PortPlatform Platform() {
+    PortPlatform platform;
+    platform.parport = &parport_;
+    platform.ioport = &io_;
+    platform.device_exists = [this](const std::string& path) {
+      looked_at_.push_back(path);
+      return GetParam().parport0_exists && path == "/dev/parport0";
+    };
+    return platform;
+  }
+  FakeParport parport_;
+  FakePortIo io_;
+  std::vector<std::string> looked_at_;
+};
+
+TEST_P(OpenPortWriterOnFakes, OpensTheChosenDevice) {
+  const PlatformCase& c = GetParam();
+  PortWriterChoice choice = OpenPortWriter(c.device, Platform());
+  if (c.describe.empty()) {
+    EXPECT_EQ(choice.writer, nullptr);
+    EXPECT_NE(choice.error.find(c.mention), std::string::npos) << choice.error;
+  } else {
+    ASSERT_NE(choice.writer, nullptr) << choice.error;
+    EXPECT_EQ(choice.writer->Describe(), c.describe);
+    EXPECT_EQ(choice.writer->Write(5), "");
+    if (c.mention.empty())
+      EXPECT_EQ(choice.warning, "");
+    else
+      EXPECT_NE(choice.warning.find(c.mention), std::string::npos) << choice.warning;
+  }
+  EXPECT_EQ(parport_.calls, c.parport_calls);
+  EXPECT_EQ(io_.calls, c.ioport_calls);
+  // Only the automatic choice looks for the default device.
+  const bool automatic = c.device.empty() || c.device == "auto";
+  EXPECT_EQ(looked_at_,
+            automatic ? std::vector<std::string>{"/dev/parport0"} : std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, OpenPortWriterOnFakes,
+                         testing::Values(PlatformCase{"AutoWithParport0",
+                                                      "auto",
+                                                      true,
+                                                      {"open /dev/parport0", "claim 7", "data 7 5"},
+                                                      {},
+                                                      "parallel port /dev/parport0 (ppdev)",
+                                                      ""},
+                                         PlatformCase{"EmptyWithParport0",
+                                                      "",
+                                                      true,
+                                                      {"open /dev/parport0", "claim 7", "data 7 5"},
+                                                      {},
+                                                      "parallel port /dev/parport0 (ppdev)",
+                                                      ""},
+                                         PlatformCase{"AutoWithoutParport0",
+                                                      "auto",
+                                                      false,
+                                                      {},
+                                                      {},
+                                                      "simulated port (memory)",
+                                                      "No parallel port was found"},
+                                         PlatformCase{"ParportDefault",
+                                                      "parport",
+                                                      false,
+                                                      {"open /dev/parport0", "claim 7", "data 7 5"},
+                                                      {},
+                                                      "parallel port /dev/parport0 (ppdev)",
+                                                      ""},
+                                         PlatformCase{"ParportNamed",
+                                                      "parport:/dev/parport2",
+                                                      false,
+                                                      {"open /dev/parport2", "claim 7", "data 7 5"},
+                                                      {},
+                                                      "parallel port /dev/parport2 (ppdev)",
+                                                      ""},
+                                         PlatformCase{"IoportDefault",
+                                                      "ioport",
+                                                      false,
+                                                      {},
+                                                      {"permit 888", "out 888 5"},
+                                                      "I/O port 888 (0x378)",
+                                                      ""},
+                                         PlatformCase{"IoportHex",
+                                                      "ioport:0x3bc",
+                                                      false,
+                                                      {},
+                                                      {"permit 956", "out 956 5"},
+                                                      "I/O port 956 (0x3BC)",
+                                                      ""},
+                                         PlatformCase{"IoportDecimal",
+                                                      "IOPORT:632",
+                                                      false,
+                                                      {},
+                                                      {"permit 632", "out 632 5"},
+                                                      "I/O port 632 (0x278)",
+                                                      ""}),
+                         [](const testing::TestParamInfo<PlatformCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(OpenPortWriterOnFakePlatform, AutoReportsAParport0ThatCannotBeOpened) {
+  FakeParport parport;
+  parport.errors["open"] = EACCES;
+  PortPlatform platform;
+  platform.parport = &parport;
+  platform.device_exists = [](const std::string&) { return true; };
+  const PortWriterChoice choice = OpenPortWriter("auto", platform);
+  EXPECT_EQ(choice.writer, nullptr);
+  EXPECT_EQ(choice.warning, "");
+  EXPECT_NE(choice.error.find("group lp"), std::string::npos) << choice.error;
+}
+
+TEST(OpenPortWriterOnFakePlatform, IoportWithoutPortInstructionsIsRefused) {
+  FakeParport parport;
+  PortPlatform platform;
+  platform.parport = &parport;
+  platform.ioport = nullptr;
+  const PortWriterChoice choice = OpenPortWriter("ioport:0x378", platform);
+  EXPECT_EQ(choice.writer, nullptr);
+  EXPECT_NE(choice.error.find("x86"), std::string::npos) << choice.error;
 }
 
 }  // namespace
