@@ -1,6 +1,6 @@
 // Cuts the received byte stream into IRC lines. Bytes are buffered until a
 // line feed; every complete line is handed out with its line end. A line of
-// more than kMaxLineBytes bytes (line end included) is dropped whole, and the
+// more than kMaxLineBytes bytes (line end included) is dropped whole, so the
 // buffer never holds more than that.
 #pragma once
 

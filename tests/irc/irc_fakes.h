@@ -1,0 +1,88 @@
+// Fakes for the IRC client's tests: a clock that moves only when told, a
+// socket that records what is sent, a console that records what is shown.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "dispatch/interfaces.h"
+#include "irc/socket.h"
+#include "model/clock.h"
+
+namespace zelvo::testing {
+
+class FakeClock final : public Clock {
+ public:
+  OleDate LocalNow() const override { return 46000.5; }
+  std::chrono::steady_clock::time_point MonotonicNow() const override { return now_; }
+  void Advance(std::chrono::steady_clock::duration d) { now_ += d; }
+
+ private:
+  std::chrono::steady_clock::time_point now_{std::chrono::hours(1000)};
+};
+
+class FakeSocket final : public Socket {
+ public:
+  void SetRemoteHost(std::string vData) override { remote_host = std::move(vData); }
+  std::string RemoteHost() const override { return remote_host; }
+  void SetRemotePort(std::int32_t vData) override { remote_port = vData; }
+  std::int32_t RemotePort() const override { return remote_port; }
+  void Connect() override {
+    ++connect_calls;
+    state = state_after_connect;
+  }
+  std::int16_t State() const override { return state; }
+  std::string LocalHostName() const override { return local_host_name; }
+  std::int32_t LocalPort() const override { return local_port; }
+  std::string LocalIP() const override { return local_ip; }
+  std::string SendData(std::string_view data) override {
+    sent.emplace_back(data);
+    return "";
+  }
+  void GetData(std::string& data) override {
+    data = incoming;
+    incoming.clear();
+  }
+  void Close() override {
+    ++close_calls;
+    state = socket_state::kClosed;
+  }
+  void Accept(std::int32_t request_id) override { accepted.push_back(request_id); }
+
+  // Makes `data` arrive and raises the data event on `handler`.
+  void Receive(SocketEvents& handler, std::string_view data) {
+    incoming.append(data);
+    handler.sckIRC_DataArrival(static_cast<std::int32_t>(incoming.size()));
+  }
+
+  std::string remote_host;
+  std::int32_t remote_port = 0;
+  std::int16_t state = socket_state::kClosed;
+  std::int16_t state_after_connect = socket_state::kConnecting;
+  std::string local_host_name = "pc7";
+  std::int32_t local_port = 1042;
+  std::string local_ip = "10.0.0.5";
+  std::string incoming;
+  std::vector<std::string> sent;
+  std::vector<std::int32_t> accepted;
+  int connect_calls = 0;
+  int close_calls = 0;
+};
+
+class RecordingConsole final : public Console {
+ public:
+  void Append(std::string_view text) override { appended.emplace_back(text); }
+  std::vector<std::string> appended;
+};
+
+struct LogRecord {
+  std::int32_t id;
+  std::int32_t type;
+  std::string text;
+  bool operator==(const LogRecord&) const = default;
+};
+
+}  // namespace zelvo::testing

@@ -1,0 +1,398 @@
+#include "irc/irc_session.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "irc/irc_fakes.h"
+
+namespace zelvo {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+using ::testing::ElementsAre;
+using testing::FakeClock;
+using testing::FakeSocket;
+using ::testing::IsEmpty;
+using testing::LogRecord;
+using testing::RecordingConsole;
+using ::testing::SizeIs;
+
+class IrcSessionTest : public ::testing::Test {
+ protected:
+  IrcSessionTest() {
+    settings_.gsIRCDomain = "irc.example.net";
+    settings_.giIRCPort = 6667;
+    settings_.gsIRCChannel = "#lab";
+    settings_.gsIRCUser = "relay";
+    settings_.gsIRCNickname = "relay";
+  }
+
+  IrcHooks Hooks() {
+    return IrcHooks{[this](std::string_view t) { matched_.emplace_back(t); },
+                    [this](std::int32_t id, std::int32_t type, const std::string& text) {
+                      log_.push_back({id, type, text});
+                    },
+                    [this](const std::string& c) { captions_.push_back(c); }};
+  }
+
+  // Connects, waits until the burst allowance is back, and forgets what
+  // registration sent and logged.
+  void Connect() {
+    socket_.state = socket_state::kConnected;
+    session_.sckIRC_Connect();
+    clock_.Advance(seconds(10));
+    socket_.sent.clear();
+    log_.clear();
+    captions_.clear();
+  }
+
+  std::vector<LogRecord> LogWithId(std::int32_t id) const {
+    std::vector<LogRecord> out;
+    for (const auto& r : log_) {
+      if (r.id == id) out.push_back(r);
+    }
+    return out;
+  }
+
+  Settings settings_;
+  FakeSocket socket_;
+  FakeClock clock_;
+  RecordingConsole console_;
+  std::vector<std::string> matched_;
+  std::vector<LogRecord> log_;
+  std::vector<std::string> captions_;
+  IrcSession session_{settings_, socket_, clock_, console_, Hooks()};
+};
+
+// --- connection, registration, state ---
+
+TEST_F(IrcSessionTest, ConnectToServerSetsTheTargetAndReportsBeforeAndAfter) {
+  session_.ConnectToServer();
+  EXPECT_EQ(socket_.remote_host, "irc.example.net");
+  EXPECT_EQ(socket_.remote_port, 6667);
+  EXPECT_EQ(socket_.connect_calls, 1);
+  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Closed)", "Zelvo -  (Connecting)"));
+  EXPECT_THAT(log_, ElementsAre(LogRecord{32, 4, "Socket-connection changed to: Closed"},
+                                LogRecord{32, 4, "Socket-connection changed to: Connecting"}));
+}
+
+TEST_F(IrcSessionTest, NegativePortIsWidenedUnchanged) {
+  settings_.giIRCPort = -1;
+  session_.ConnectToServer();
+  EXPECT_EQ(socket_.remote_port, -1);
+}
+
+TEST_F(IrcSessionTest, RegistersAndJoinsAtOnceByteForByte) {
+  socket_.state = socket_state::kConnected;
+  session_.sckIRC_Connect();
+  EXPECT_THAT(socket_.sent,
+              ElementsAre("NICK relay\r\n", "USER relay pc7 PC7:1042/0 :Winsock Client\r\n",
+                          "JOIN #lab\r\n"));
+  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Connected)"));
+  EXPECT_THAT(log_, ElementsAre(LogRecord{32, 4, "Socket-connection changed to: Connected"}));
+}
+
+TEST_F(IrcSessionTest, UpperCasesOnlyTheFourthUserField) {
+  settings_.gsIRCUser = "Relay";
+  socket_.local_host_name = "Lab-pc.local";
+  socket_.local_port = 50001;
+  socket_.state = socket_state::kConnected;
+  session_.sckIRC_Connect();
+  ASSERT_THAT(socket_.sent, SizeIs(3));
+  EXPECT_EQ(socket_.sent[1], "USER Relay Lab-pc.local LAB-PC.LOCAL:50001/0 :Winsock Client\r\n");
+}
+
+struct StateCase {
+  std::int16_t state;
+  const char* text;
+};
+
+class SocketStateTextTest : public ::testing::TestWithParam<StateCase> {};
+
+TEST_P(SocketStateTextTest, MapsTheNumberToItsText) {
+  EXPECT_EQ(SocketStateText(GetParam().state), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SocketStateTextTest,
+    ::testing::Values(StateCase{0, "Closed"}, StateCase{1, "Open"}, StateCase{2, "Listening"},
+                      StateCase{3, "Connecting pending"}, StateCase{4, "Resolveing host"},
+                      StateCase{5, "Host resolved"}, StateCase{6, "Connecting"},
+                      StateCase{7, "Connected"}, StateCase{8, "Closing"}, StateCase{9, "Error"},
+                      StateCase{10, "The connection is unknown"},
+                      StateCase{-1, "The connection is unknown"},
+                      StateCase{32767, "The connection is unknown"}));
+
+TEST_F(IrcSessionTest, ReportsOnlyRealChanges) {
+  socket_.state = socket_state::kResolvingHost;
+  session_.ReportConnectionState();
+  session_.sckIRC_SendComplete();
+  socket_.state = 42;
+  session_.sckIRC_SendComplete();
+  session_.ReportConnectionState();
+  EXPECT_THAT(captions_,
+              ElementsAre("Zelvo -  (Resolveing host)", "Zelvo -  (The connection is unknown)"));
+  EXPECT_THAT(log_, ElementsAre(LogRecord{32, 4, "Socket-connection changed to: Resolveing host"},
+                                LogRecord{32, 4,
+                                          "Socket-connection changed to: The connection is "
+                                          "unknown"}));
+  EXPECT_EQ(session_.SocketStateText(), "The connection is unknown");
+  EXPECT_EQ(session_.IrcStateText(), "");
+}
+
+TEST_F(IrcSessionTest, DataWhileConnectedLogsNothingMore) {
+  Connect();
+  socket_.Receive(session_, ":srv 001 relay :Welcome\r\n");
+  socket_.Receive(session_, "partial");
+  EXPECT_THAT(log_, IsEmpty());
+  EXPECT_THAT(captions_, IsEmpty());
+}
+
+TEST_F(IrcSessionTest, ErrorLogsSevenLinesWithoutTrailingLineEndThenReports) {
+  socket_.state = socket_state::kError;
+  SocketError e;
+  e.Number = 10061;
+  e.Description = "Connection is forcefully rejected";
+  e.Scode = -2146818227;
+  e.Source = "sckIRC";
+  e.HelpFile = "";
+  e.HelpContext = 0;
+  session_.sckIRC_Error(e);
+  ASSERT_THAT(log_, SizeIs(2));
+  EXPECT_EQ(log_[0], (LogRecord{35, 1,
+                                "Socket connection error!\r\n"
+                                "Error number: 10061\r\n"
+                                " Description: Connection is forcefully rejected\r\n"
+                                " Scode: -2146818227\r\n"
+                                " Source: sckIRC\r\n"
+                                " HelpFile: \r\n"
+                                " HelpContext: 0"}));
+  EXPECT_EQ(log_[1], (LogRecord{32, 4, "Socket-connection changed to: Error"}));
+  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Error)"));
+}
+
+TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReported) {
+  Connect();
+  socket_.Receive(session_, ":srv NOTICE relay :half a li");
+  socket_.state = socket_state::kClosed;
+  session_.sckIRC_Close();
+  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Closed)"));
+  EXPECT_THAT(log_, ElementsAre(LogRecord{32, 4, "Socket-connection changed to: Closed"}));
+  // Nothing is sent on a dead connection, and a partial line does not survive it.
+  EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), kNotConnectedText);
+  EXPECT_EQ(session_.QueuedLines(), 0u);
+}
+
+TEST_F(IrcSessionTest, ConnectionRequestClosesAndAcceptsUnlessClosed) {
+  session_.sckIRC_ConnectionRequest(5);
+  EXPECT_EQ(socket_.close_calls, 0);
+  EXPECT_THAT(socket_.accepted, IsEmpty());
+  socket_.state = socket_state::kListening;
+  session_.sckIRC_ConnectionRequest(6);
+  EXPECT_EQ(socket_.close_calls, 1);
+  EXPECT_THAT(socket_.accepted, ElementsAre(6));
+}
+
+TEST_F(IrcSessionTest, CloseClosesTheSocketAndIgnoresLaterEvents) {
+  Connect();
+  session_.Close();
+  EXPECT_EQ(socket_.close_calls, 1);
+  session_.sckIRC_Close();
+  socket_.Receive(session_, ":a!~a@h PRIVMSG #lab :Disco On\r\n");
+  EXPECT_THAT(matched_, IsEmpty());
+  EXPECT_THAT(log_, IsEmpty());
+}
+
+// --- incoming lines ---
+
+TEST_F(IrcSessionTest, AnswersPingWithTheRestOfItsLine) {
+  Connect();
+  socket_.Receive(session_, "PING :7A41C2\r\n");
+  EXPECT_THAT(socket_.sent, ElementsAre("PONG :7A41C2\r\n"));
+  EXPECT_THAT(console_.appended, ElementsAre("PING :7A41C2\r\n"));
+  EXPECT_THAT(matched_, ElementsAre("PING :7A41C2\r\n"));
+}
+
+TEST_F(IrcSessionTest, AnswersOnlyAnExactPingField) {
+  Connect();
+  socket_.Receive(session_, "ping :1\r\nPINGER :2\r\n:srv PRIVMSG relay :PING 3\r\n");
+  EXPECT_THAT(socket_.sent, IsEmpty());
+  socket_.Receive(session_, "PING irc.example.net extra\nPING\r\n");
+  EXPECT_THAT(socket_.sent, ElementsAre("PONG irc.example.net extra\r\n", "PONG \r\n"));
+}
+
+TEST_F(IrcSessionTest, AnswersAPingBehindOtherDataInTheSameRead) {
+  Connect();
+  socket_.Receive(session_, ":a!~a@h PRIVMSG #lab :hi\r\nPING :1\r\n:b!~b@h PRIVMSG #lab :yo\r\n");
+  EXPECT_THAT(socket_.sent, ElementsAre("PONG :1\r\n"));
+  EXPECT_THAT(matched_, ElementsAre(":a!~a@h PRIVMSG #lab :hi\r\n", "PING :1\r\n",
+                                    ":b!~b@h PRIVMSG #lab :yo\r\n"));
+  EXPECT_EQ(console_.appended, matched_);
+}
+
+TEST_F(IrcSessionTest, MatchesALineSplitAcrossTwoReadsOnce) {
+  Connect();
+  socket_.Receive(session_, ":alice!~al@host PRIVMSG #la");
+  EXPECT_THAT(matched_, IsEmpty());
+  EXPECT_THAT(console_.appended, IsEmpty());
+  socket_.Receive(session_, "b :Disco On\r\n:bob!~b@h PRIV");
+  EXPECT_THAT(matched_, ElementsAre(":alice!~al@host PRIVMSG #lab :Disco On\r\n"));
+  EXPECT_THAT(console_.appended, ElementsAre(":alice!~al@host PRIVMSG #lab :Disco On\r\n"));
+}
+
+TEST_F(IrcSessionTest, EachLineIsMatchedWithItsOwnSender) {
+  Connect();
+  socket_.Receive(session_,
+                  ":irc.example.net NOTICE * :hello\r\n:bob!~b@h PRIVMSG #lab :Disco On\r\n");
+  ASSERT_THAT(matched_, SizeIs(2));
+  EXPECT_EQ(matched_[1].substr(0, 10), ":bob!~b@h ");
+}
+
+TEST_F(IrcSessionTest, DropsAnOverLongLineWithAWarning) {
+  Connect();
+  socket_.Receive(session_, std::string(9000, 'x'));
+  socket_.Receive(session_, "yyy\r\n:a!~a@h PRIVMSG #lab :Disco On\r\n");
+  EXPECT_THAT(LogWithId(38),
+              ElementsAre(LogRecord{38, 2, "Dropped an incoming line longer than 8703 bytes."}));
+  EXPECT_THAT(matched_, ElementsAre(":a!~a@h PRIVMSG #lab :Disco On\r\n"));
+}
+
+TEST_F(IrcSessionTest, ReadsLinesThatAreNotUtf8AsLatin1) {
+  Connect();
+  socket_.Receive(session_,
+                  ":a!~a@h PRIVMSG #lab :Gr\xFC\xDF"
+                  "e\r\n:b!~b@h PRIVMSG #lab :\xE2\x82\xAC\r\n");
+  EXPECT_THAT(matched_, ElementsAre(":a!~a@h PRIVMSG #lab :Gr\xC3\xBC\xC3\x9F"
+                                    "e\r\n",
+                                    ":b!~b@h PRIVMSG #lab :\xE2\x82\xAC\r\n"));
+  EXPECT_EQ(console_.appended, matched_);
+}
+
+// --- outgoing lines and the flood limit ---
+
+TEST_F(IrcSessionTest, SendsABurstOfFourRepliesThenOneASecondOnTheTick) {
+  Connect();
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled " + std::to_string(i) + ".\r\n"), "");
+  }
+  EXPECT_THAT(socket_.sent, SizeIs(4));
+  session_.tmrSendQueue_Timer();
+  EXPECT_THAT(socket_.sent, SizeIs(4));
+  clock_.Advance(seconds(1));
+  session_.tmrSendQueue_Timer();
+  session_.tmrSendQueue_Timer();
+  EXPECT_THAT(socket_.sent, SizeIs(5));
+  clock_.Advance(seconds(1));
+  session_.tmrSendQueue_Timer();
+  ASSERT_THAT(socket_.sent, SizeIs(6));
+  EXPECT_EQ(socket_.sent[5], "PRIVMSG #lab  I toggled 5.\r\n");
+}
+
+TEST_F(IrcSessionTest, PongIsNotDelayedBehindReplies) {
+  Connect();
+  for (int i = 0; i < 10; ++i) session_.SendLine("PRIVMSG #lab  r" + std::to_string(i) + "\r\n");
+  socket_.Receive(session_, "PING :tok\r\n");
+  clock_.Advance(seconds(1));
+  session_.tmrSendQueue_Timer();
+  ASSERT_THAT(socket_.sent, SizeIs(5));
+  EXPECT_EQ(socket_.sent[4], "PONG :tok\r\n");
+}
+
+TEST_F(IrcSessionTest, AFreshConnectionDropsWhatTheOldOneQueued) {
+  Connect();
+  for (int i = 0; i < 8; ++i) session_.SendLine("PRIVMSG #lab  r\r\n");
+  socket_.sent.clear();
+  session_.sckIRC_Connect();
+  EXPECT_THAT(socket_.sent,
+              ElementsAre("NICK relay\r\n", "USER relay pc7 PC7:1042/0 :Winsock Client\r\n",
+                          "JOIN #lab\r\n"));
+  EXPECT_EQ(session_.QueuedLines(), 0u);
+}
+
+TEST_F(IrcSessionTest, DropsRepliesBeyondThirtySecondsAndLogsTheCount) {
+  Connect();
+  for (int i = 0; i < 50; ++i) EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), "");
+  EXPECT_THAT(socket_.sent, SizeIs(4));
+  EXPECT_EQ(session_.QueuedLines(), 30u);
+  session_.tmrSendQueue_Timer();
+  EXPECT_THAT(LogWithId(39), IsEmpty());
+  clock_.Advance(seconds(1));
+  session_.tmrSendQueue_Timer();
+  EXPECT_THAT(LogWithId(39),
+              ElementsAre(LogRecord{
+                  39, 2, "Dropped 16 replies to keep the bot from flooding the server."}));
+  // The queue drains in 30 s, and then the replies are all gone.
+  for (int s = 0; s < 40; ++s) {
+    clock_.Advance(seconds(1));
+    session_.tmrSendQueue_Timer();
+  }
+  EXPECT_THAT(socket_.sent, SizeIs(34));
+  EXPECT_THAT(LogWithId(39), SizeIs(1));
+}
+
+TEST_F(IrcSessionTest, RemovesCrLfAndNulInsideOutgoingText) {
+  Connect();
+  session_.SendLine(std::string("PRIVMSG #lab  I toggled A\r\nQUIT :x\0.\r\n", 36));
+  EXPECT_TRUE(session_.SendOperatorLine("hi\r\nQUIT :bye"));
+  EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab  I toggled AQUIT :x.\r\n",
+                                        "PRIVMSG #lab :hiQUIT :bye\r\n"));
+}
+
+TEST_F(IrcSessionTest, RefusesRepliesWhileNotConnected) {
+  socket_.state = socket_state::kConnecting;
+  EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), kNotConnectedText);
+  EXPECT_THAT(socket_.sent, IsEmpty());
+}
+
+// --- the operator's line ---
+
+TEST_F(IrcSessionTest, OperatorLineGoesOutWholeAndIsEchoedAndMatched) {
+  Connect();
+  EXPECT_TRUE(session_.SendOperatorLine("Disco On now"));
+  EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab :Disco On now\r\n"));
+  EXPECT_THAT(console_.appended,
+              ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now\r\n"));
+  EXPECT_THAT(matched_, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now"));
+}
+
+TEST_F(IrcSessionTest, EmptyOperatorLineStillGoesOut) {
+  Connect();
+  EXPECT_TRUE(session_.SendOperatorLine(""));
+  EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab :\r\n"));
+  EXPECT_THAT(matched_, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :"));
+}
+
+TEST_F(IrcSessionTest, OperatorLineIsRefusedUnlessConnected) {
+  for (std::int16_t state : {socket_state::kClosed, socket_state::kConnecting,
+                             socket_state::kClosing, socket_state::kError}) {
+    socket_.state = state;
+    EXPECT_FALSE(session_.SendOperatorLine("Disco On")) << state;
+  }
+  EXPECT_THAT(socket_.sent, IsEmpty());
+  EXPECT_THAT(console_.appended, IsEmpty());
+  EXPECT_THAT(matched_, IsEmpty());
+}
+
+TEST_F(IrcSessionTest, MatcherSetLaterIsUsed) {
+  std::vector<std::string> late;
+  session_.SetMatcher([&](std::string_view t) { late.emplace_back(t); });
+  Connect();
+  socket_.Receive(session_, ":a!~a@h PRIVMSG #lab :x\r\n");
+  EXPECT_THAT(late, ElementsAre(":a!~a@h PRIVMSG #lab :x\r\n"));
+  EXPECT_THAT(matched_, IsEmpty());
+}
+
+TEST_F(IrcSessionTest, WorksWithoutHooks) {
+  IrcSession bare(settings_, socket_, clock_, console_, IrcHooks{});
+  socket_.state = socket_state::kConnected;
+  bare.sckIRC_Connect();
+  socket_.Receive(bare, "PING :1\r\n");
+  EXPECT_TRUE(bare.SendOperatorLine("x"));
+  clock_.Advance(seconds(1));
+  bare.tmrSendQueue_Timer();
+  EXPECT_THAT(socket_.sent, SizeIs(5));
+}
+
+}  // namespace
+}  // namespace zelvo
