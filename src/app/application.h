@@ -1,0 +1,122 @@
+// The application object: owns every long-lived part of the bot (clock,
+// pre-log, event log, configuration, settings, rules, port, outputs,
+// dispatcher, window or console, IRC client), runs the start-up sequence
+// Main, the fatal-error path StartupFailed, and the orderly close.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "app/instance_lock.h"
+#include "app/irc_factory.h"
+#include "app/user_notice.h"
+#include "config/config_loader.h"
+#include "dispatch/dispatcher.h"
+#include "dispatch/interfaces.h"
+#include "log/event_log.h"
+#include "log/log_types.h"
+#include "model/clock.h"
+#include "model/io_command.h"
+#include "model/settings.h"
+#include "outputs/outputs.h"
+#include "outputs/port_writer.h"
+#include "ui/bot_timers.h"
+#include "ui/main_window.h"
+#include "ui/window_services.h"
+
+namespace zelvo {
+
+// Log id of the warning that the port fell back to a simulated one.
+inline constexpr std::int32_t kPortFallbackLogId = 40;
+
+// Exit codes.
+inline constexpr int kExitClosed = 0;
+inline constexpr int kExitStartupFailed = -1;
+
+// What the application is given; empty members get the real thing.
+struct ApplicationEnvironment {
+  std::string program_dir;  // config.xml, config.xsd, the log and the lock live here
+  bool headless = false;    // no window, no tray, console on `console_out`
+  std::shared_ptr<const Clock> clock;               // default: SystemClock
+  std::unique_ptr<Clipboard> clipboard;             // default: QClipboard, or stderr when headless
+  std::unique_ptr<MessageBox> message_box;          // default: QMessageBox, or stderr when headless
+  std::unique_ptr<InstanceLock> instance_lock;      // default: <program_dir>/zelvo.lock
+  std::unique_ptr<TrayIcon> tray;                   // default: QSystemTrayIcon (window only)
+  std::unique_ptr<ChatClientWindow> chat_client;    // default: none
+  std::ostream* console_out = nullptr;              // default: standard output (headless)
+  std::function<void(int)> exit_application;        // default: QCoreApplication::exit
+  std::function<std::unique_ptr<IrcClient>(const IrcEnvironment&)> make_irc;  // default: MakeIrcClient
+};
+
+class Application {
+ public:
+  explicit Application(ApplicationEnvironment environment);
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // The start-up sequence. Returns kExitClosed when the bot is up and the
+  // event loop may run, or kExitStartupFailed after StartupFailed.
+  int Main();
+
+  // The fatal-error path: logs the error, writes the log (or puts the
+  // pre-log on the clipboard), tells the user. Returns kExitStartupFailed.
+  int StartupFailed(std::int32_t number, const std::string& description);
+
+  // Puts the pre-log dump on the clipboard; "" or the clipboard's error text.
+  std::string CopyErrorLogToClipboard();
+
+  // Ends the bot as closing the window does (entry 34, tray icon removed,
+  // connection closed, exit code 0). Ignored until start-up has finished.
+  void Close();
+
+  bool Running() const { return running_; }
+  const PreLog& prelog() const { return prelog_; }
+  const Settings& settings() const { return settings_; }
+  Outputs* outputs() { return outputs_.get(); }
+  frmMain* window() { return window_.get(); }
+  Dispatcher* dispatcher() { return dispatcher_.get(); }
+  IrcClient* irc() { return irc_client_.get(); }
+  BotTimers* headless_timers() { return headless_timers_.get(); }
+  const std::string& ProgramDir() const { return program_dir_; }
+
+ private:
+  void WriteLog(std::int32_t id, std::int32_t type, const std::string& text);
+  LogWriter Logger();
+  void OpenPort();
+  void LoadMainWindow();
+  void LoadHeadless();
+  void ReportHandlerError(const std::string& error);
+
+  std::string program_dir_;
+  bool headless_;
+  std::shared_ptr<const Clock> clock_;
+  std::unique_ptr<Clipboard> clipboard_;
+  std::unique_ptr<MessageBox> message_box_;
+  std::unique_ptr<InstanceLock> instance_lock_;
+  std::unique_ptr<TrayIcon> tray_;
+  std::unique_ptr<ChatClientWindow> chat_client_;
+  std::ostream* console_out_;
+  std::function<void(int)> exit_application_;
+  std::function<std::unique_ptr<IrcClient>(const IrcEnvironment&)> make_irc_;
+
+  PreLog prelog_;
+  EventLog event_log_;
+  ConfigDocument config_;
+  Settings settings_;
+  IOCommands commands_;
+  std::unique_ptr<PortWriter> port_;
+  std::unique_ptr<Outputs> outputs_;
+  std::unique_ptr<StreamConsole> stream_console_;
+  std::unique_ptr<frmMain> window_;
+  std::unique_ptr<IrcClient> irc_client_;
+  std::unique_ptr<Dispatcher> dispatcher_;
+  std::unique_ptr<BotTimers> headless_timers_;
+  bool running_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace zelvo

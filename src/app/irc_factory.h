@@ -1,0 +1,46 @@
+// The one place where the bot's IRC client is made: the connection the
+// window starts and closes, and the sender the dispatcher answers through.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dispatch/interfaces.h"
+#include "irc/irc_connection.h"
+#include "model/clock.h"
+#include "model/settings.h"
+#include "ui/window_services.h"
+
+namespace zelvo {
+
+// What an IRC client may use. Everything referenced outlives the client.
+struct IrcEnvironment {
+  const Settings& settings;
+  const Clock& clock;
+  Console& console;
+  // Holds one text against the rules (MatchIOCommands).
+  std::function<void(std::string_view)> match;
+  LogWriter log;
+  // Shows the socket state text in the window's caption.
+  std::function<void(const std::string&)> caption;
+};
+
+class IrcClient {
+ public:
+  virtual ~IrcClient() = default;
+  virtual IrcConnection& Connection() = 0;
+  virtual IrcSender& Sender() = 0;
+};
+
+// A sender without a connection: every line is refused.
+class NotConnectedSender final : public IrcSender {
+ public:
+  std::string SendLine(std::string_view) override { return "Not connected"; }
+  std::string LocalIP() const override { return ""; }
+};
+
+std::unique_ptr<IrcClient> MakeIrcClient(const IrcEnvironment& environment);
+
+}  // namespace zelvo

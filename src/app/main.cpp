@@ -1,0 +1,101 @@
+// The process entry: reads the command line, sets the locale, creates the Qt
+// application (without a window: QCoreApplication), runs the start-up
+// sequence and the event loop.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <clocale>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/command_line.h"
+#include "app/shutdown_signals.h"
+#include "config/file_helpers.h"
+#include "ui/chat_client_window.h"
+
+namespace {
+
+std::string EnvironmentText(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+bool DisplayAvailable() {
+  return !EnvironmentText("QT_QPA_PLATFORM").empty() || !EnvironmentText("DISPLAY").empty() ||
+         !EnvironmentText("WAYLAND_DISPLAY").empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using zelvo::CommandLine;
+  // Dates in the log render in the user's locale.
+  std::setlocale(LC_ALL, "");
+
+  const CommandLine command_line =
+      zelvo::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  switch (command_line.action) {
+    case CommandLine::Action::kHelp:
+      std::cout << zelvo::HelpText();
+      return 0;
+    case CommandLine::Action::kVersion:
+      std::cout << "zelvo " << ZELVO_VERSION << '\n';
+      return 0;
+    case CommandLine::Action::kError:
+      std::cerr << "zelvo: " << command_line.error << '\n' << zelvo::UsageLine() << '\n';
+      return zelvo::kUsageExitCode;
+    case CommandLine::Action::kRun:
+      break;
+  }
+
+  std::string program_dir = zelvo::ExecutableDir();
+  if (!command_line.dir.empty()) {
+    program_dir = zelvo::FullPath(command_line.dir);
+    if (program_dir.empty() || !zelvo::DirExists(program_dir + "/")) {
+      std::cerr << "zelvo: no such directory: " << command_line.dir << '\n'
+                << zelvo::UsageLine() << '\n';
+      return zelvo::kUsageExitCode;
+    }
+  }
+  while (program_dir.size() > 1 && program_dir.back() == '/') program_dir.pop_back();
+
+  if (!command_line.headless && !DisplayAvailable()) {
+    std::cerr << "zelvo: no display found (DISPLAY and WAYLAND_DISPLAY are not set);"
+                 " use --headless to run without a window\n";
+    return 1;
+  }
+
+  // Before Qt starts any thread, so that every thread keeps the signals blocked.
+  zelvo::SignalFdShutdownSignals shutdown_signals;
+
+  std::unique_ptr<QCoreApplication> qt;
+  if (command_line.headless) {
+    qt = std::make_unique<QCoreApplication>(argc, argv);
+  } else {
+    auto gui = std::make_unique<QApplication>(argc, argv);
+    gui->setQuitOnLastWindowClosed(false);
+    qt = std::move(gui);
+  }
+  QCoreApplication::setApplicationName(QStringLiteral("Zelvo"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
+  // Qt takes the whole locale from the environment; numbers stay in the C form.
+  std::setlocale(LC_NUMERIC, "C");
+
+  zelvo::ApplicationEnvironment environment;
+  environment.program_dir = program_dir;
+  environment.headless = command_line.headless;
+  const bool on_x11 =
+      command_line.headless || QGuiApplication::platformName() == QLatin1String("xcb");
+  environment.chat_client =
+      zelvo::OpenChatClientWindow(on_x11 ? EnvironmentText("DISPLAY") : std::string());
+
+  zelvo::Application application(std::move(environment));
+  shutdown_signals.Watch([&application](int) { application.Close(); });
+  const int started = application.Main();
+  if (started != zelvo::kExitClosed) return started;
+  return QCoreApplication::exec();
+}
