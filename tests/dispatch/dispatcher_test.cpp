@@ -1,0 +1,359 @@
+#include "dispatch/dispatcher.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "dispatch/dispatch_fixture.h"
+
+namespace zelvo {
+namespace {
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+using testing_support::DispatchTest;
+using testing_support::kRefusalLine;
+using testing_support::kSaturdayNoon;
+using testing_support::kWednesdayNoon;
+
+// --- Matching: channel gate, trigger, sender -------------------------------
+
+TEST_F(DispatchTest, DiscoOnSwitchesOutputsRepliesToChannelAndEchoes) {
+  AddExampleRules();
+  dispatcher.MatchIOCommands(Said("Disco On"));
+
+  EXPECT_TRUE(outputs.Output(1));
+  EXPECT_TRUE(outputs.Output(2));
+  EXPECT_THAT(port.Written(), ElementsAre(3));
+  EXPECT_THAT(sender.sent, ElementsAre("PRIVMSG #lab :I toggled Disco-Kula On.\r\n"));
+  EXPECT_THAT(console.lines, ElementsAre(":Zelvo!~zelvo@10.0.0.5  I toggled Disco-Kula On.\r\n"));
+  EXPECT_EQ(disco_on->AutoReturnOutputs(), 576);
+  EXPECT_TRUE(disco_on->AutoReturnComplete());
+  EXPECT_EQ(disco_on->LastUsed(), kWednesdayNoon);
+  EXPECT_THAT(errors, IsEmpty());
+}
+
+struct GateCase {
+  std::string line;
+  bool runs;
+};
+
+class ChannelGateTest : public DispatchTest, public testing::WithParamInterface<GateCase> {};
+
+TEST_P(ChannelGateTest, OnlyMessagesAddressedToTheChannelCount) {
+  AddRule("Disco-Kula On", "*Disco On*", 0, 0, testing_support::kDiscoOnFlags);
+  dispatcher.MatchIOCommands(GetParam().line);
+  EXPECT_EQ(outputs.Output(1), GetParam().runs) << GetParam().line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ChannelGateTest,
+    testing::Values(
+        GateCase{":alice!~al@host PRIVMSG #lab :Disco On\r\n", true},
+        GateCase{":alice!~al@host NOTICE #lab :Disco On\r\n", true},
+        GateCase{":alice!~al@host PRIVMSG #lab :Disco On", true},  // the operator's echo form
+        GateCase{":alice!~al@host PRIVMSG #LAB :Disco On\r\n", false},
+        GateCase{":alice!~al@host PRIVMSG #xlab :Disco On\r\n", false},
+        GateCase{":alice!~al@host PRIVMSG #lab2 :Disco On\r\n", false},
+        GateCase{":alice!~al@host PRIVMSG Zelvo :Disco On #lab :x\r\n", false},  // private
+        GateCase{":alice!~al@host PRIVMSG #other :see #lab :Disco On\r\n", false},
+        GateCase{":alice!~al@host PRIVMSG #lab Disco On\r\n", false},
+        GateCase{":alice!~al@host PRIVMSG  #lab :Disco On\r\n", false},
+        GateCase{":alice!~al@host #lab :Disco On\r\n", false}));
+
+TEST_F(DispatchTest, EmptyChannelSettingPassesNothing) {
+  settings.gsIRCChannel = "";
+  AddExampleRules();
+  dispatcher.MatchIOCommands(":alice!~al@host PRIVMSG  :Disco On\r\n");
+  dispatcher.MatchIOCommands(Said("Disco On"));
+  EXPECT_THAT(port.Written(), IsEmpty());
+  EXPECT_THAT(sender.attempts, IsEmpty());
+}
+
+TEST_F(DispatchTest, TriggerIgnoresLetterCaseIncludingLatin1) {
+  AddExampleRules();
+  auto storm = AddRule("Storm", "*\xC3\x85SKA*", 0, 0, 8);  // "ÅSKA", reply only
+  dispatcher.MatchIOCommands(Said("DISCO ON"));
+  dispatcher.MatchIOCommands(Said("\xC3\xA5ska!"));  // "åska!"
+  EXPECT_TRUE(outputs.Output(1));
+  EXPECT_THAT(sender.sent, ElementsAre("PRIVMSG #lab :I toggled Disco-Kula On.\r\n",
+                                       "PRIVMSG #lab :I toggled Storm.\r\n"));
+}
+
+TEST_F(DispatchTest, TriggerWithoutTrailingStarMatchesOnlyTheEchoWithoutLineEnd) {
+  AddRule("Disco-Kula On", "*Disco On", 0, 0, testing_support::kDiscoOnFlags);
+  dispatcher.MatchIOCommands(Said("Disco On"));
+  EXPECT_FALSE(outputs.Output(1));
+  dispatcher.MatchIOCommands(":Zelvo!~zelvo@10.0.0.5 PRIVMSG #lab :Disco On");
+  EXPECT_TRUE(outputs.Output(1));
+}
+
+struct SenderCase {
+  std::string prefix;
+  std::string nickname_pattern;
+  std::string username_pattern;
+  bool runs;
+};
+
+class SenderTest : public DispatchTest, public testing::WithParamInterface<SenderCase> {};
+
+TEST_P(SenderTest, AllowedUsersAreTestedAgainstTheLinesPrefix) {
+  const SenderCase& c = GetParam();
+  AddRule("Disco-Kula On", "*Disco On*", 0, 0, testing_support::kDiscoOnFlags,
+          {{c.nickname_pattern, c.username_pattern}});
+  dispatcher.MatchIOCommands(Said("Disco On", c.prefix));
+  EXPECT_EQ(outputs.Output(1), c.runs) << c.prefix;
+}
+
+INSTANTIATE_TEST_SUITE_P(Prefixes, SenderTest,
+                         testing::Values(SenderCase{"alice!~al@host", "alice", "~al", true},
+                                         SenderCase{"alice!~al@host", "alice", "al", false},
+                                         SenderCase{"alice!~al@host", "Alice", "~al", false},
+                                         SenderCase{"alice!~al@host", "al*", "[~]a?", true},
+                                         SenderCase{"!~al@host", "", "~al", true},
+                                         SenderCase{"alice!@host", "alice", "", true},
+                                         SenderCase{"alice!a!b@h@x", "alice", "a!b", true},
+                                         SenderCase{"irc.example.net", "*", "*", false},
+                                         SenderCase{"alice!~al", "*", "*", false},
+                                         SenderCase{"alice@host!x", "*", "*", false}));
+
+TEST_F(DispatchTest, LineWithoutPrefixMatchesNoUser) {
+  AddExampleRules();
+  dispatcher.MatchIOCommands("PRIVMSG #lab :Disco On\r\n");
+  dispatcher.MatchIOCommands(":irc.example.net PRIVMSG #lab :hi!there@x Disco On\r\n");
+  EXPECT_THAT(port.Written(), IsEmpty());
+}
+
+TEST_F(DispatchTest, ChunkIsTakenLineByLineEachWithItsOwnSender) {
+  AddRule("Disco-Kula On", "*Disco On*", 0, 0, testing_support::kDiscoOnFlags, {{"bob", "*"}});
+  dispatcher.MatchIOCommands(":irc.example.net NOTICE #lab :Disco On\r\n" +
+                             Said("Disco On", "alice!~al@host") + Said("Disco On", "bob!~b@host"));
+  // Only bob's line runs the rule; the notice and alice's line do not.
+  EXPECT_THAT(sender.sent, ElementsAre("PRIVMSG #lab :I toggled Disco-Kula On.\r\n"));
+}
+
+TEST_F(DispatchTest, TwoLinesInOneChunkRunInOrder) {
+  AddExampleRules();
+  dispatcher.MatchIOCommands(Said("Disco On") + Said("Disco Off", "bob!~b@host"));
+  EXPECT_FALSE(outputs.Output(1));
+  EXPECT_THAT(port.Written(), ElementsAre(3, 0));
+  EXPECT_THAT(sender.sent, ElementsAre("PRIVMSG #lab :I toggled Disco-Kula On.\r\n",
+                                       "PRIVMSG #lab :I toggled Disco-Kula Off.\r\n"));
+}
+
+TEST_F(DispatchTest, TriggerDoesNotReachAcrossLines) {
+  AddRule("Pair", "*first*second*", 0, 0, 32);
+  dispatcher.MatchIOCommands(Said("first") + Said("second"));
+  EXPECT_FALSE(outputs.Output(1));
+}
+
+TEST_F(DispatchTest, RuleRunsOnceWhenSeveralAllowedUsersMatch) {
+  AddRule("Flip", "*Flip*", 0, 20, 128 | flag::kResponseWithIOCommandName,
+          {{"*", "*"}, {"alice", "~al"}});
+  dispatcher.MatchIOCommands(Said("Flip"));
+  EXPECT_TRUE(outputs.Output(1));  // toggled once, not twice
+  EXPECT_THAT(sender.sent, ElementsAre("PRIVMSG #lab :I toggled Flip.\r\n"));
+}
+
+TEST_F(DispatchTest, RuleWithoutAllowedUsersNeverRuns) {
+  AddRule("Nobody", "*", 0, 0, 32, {});
+  dispatcher.MatchIOCommands(Said("anything"));
+  EXPECT_THAT(port.Written(), IsEmpty());
+}
+
+TEST_F(DispatchTest, RulesOnTheSameTriggerRunInConfigurationOrder) {
+  AddExampleRules();
+  dispatcher.MatchIOCommands(Said("!saft please"));
+  EXPECT_TRUE(outputs.Output(1));
+  EXPECT_TRUE(outputs.Output(3));
+  // Saftblandare writes output 1 first, then Buzzer adds output 3.
+  EXPECT_THAT(port.Written(), ElementsAre(1, 5));
+  EXPECT_EQ(chat_client.brought_forward, 1);
+  EXPECT_EQ(saft->AutoReturnOutputs(), 64);
+  EXPECT_EQ(buzzer->AutoReturnOutputs(), 4096 | 16);
+  EXPECT_FALSE(saft->AutoReturnComplete());
+  EXPECT_FALSE(buzzer->AutoReturnComplete());
+  EXPECT_THAT(sender.attempts, IsEmpty());
+}
+
+// --- Execution: time gate ---------------------------------------------------
+
+TEST_F(DispatchTest, ExecuteLimitRefusesWithReplyAndChangesNothing) {
+  AddExampleRules();
+  dispatcher.MatchIOCommands(Said("!saft"));
+  outputs.SetOutput(1, false);  // someone switched it off by hand
+  const OleDate last_used = saft->LastUsed();
+
+  clock.Advance(10);
+  dispatcher.MatchIOCommands(Said("!saft"));
+  EXPECT_THAT(sender.sent, ElementsAre(kRefusalLine, kRefusalLine));  // both rules refuse
+  EXPECT_EQ(console.lines.front(),
+            ":Zelvo!~zelvo@10.0.0.5  Don't be hasty, the procedure will be available soon...\r\n");
+  EXPECT_FALSE(outputs.Output(1));
+  EXPECT_EQ(saft->LastUsed(), last_used);
+  EXPECT_EQ(saft->AutoReturnOutputs(), 64);
+  EXPECT_THAT(port.Written(), ElementsAre(1, 5));
+
+  clock.Advance(10);
+  dispatcher.MatchIOCommands(Said("!saft"));
+  EXPECT_TRUE(outputs.Output(1));
+  EXPECT_EQ(sender.sent.size(), 2u);
+}
+
+TEST_F(DispatchTest, PendingAutoReturnRefusesEvenWithoutExecuteLimit) {
+  auto rule = AddRule("Lamp", "*lamp*", 15, 0, 32);
+  dispatcher.MatchIOCommands(Said("lamp"));
+  clock.Advance(14);
+  dispatcher.MatchIOCommands(Said("lamp"));
+  EXPECT_THAT(sender.sent, ElementsAre(kRefusalLine));
+  clock.Advance(1);
+  dispatcher.MatchIOCommands(Said("lamp"));
+  EXPECT_EQ(sender.sent.size(), 1u);
+  EXPECT_EQ(rule->LastUsed(), clock.LocalNow());
+}
+
+TEST_F(DispatchTest, WallClockSetBackDoesNotLockTheRuleOut) {
+  AddExampleRules();
+  dispatcher.MatchIOCommands(Said("!saft"));
+  clock.Advance(25);
+  clock.SetWallClock(kWednesdayNoon - 1.0 / 24);  // one hour before the run
+  dispatcher.MatchIOCommands(Said("!saft"));
+  EXPECT_THAT(sender.sent, IsEmpty());
+  EXPECT_EQ(saft->LastUsed(), kWednesdayNoon - 1.0 / 24);  // still the local time of the run
+}
+
+TEST_F(DispatchTest, WallClockSetForwardDoesNotShortenTheLimit) {
+  AddExampleRules();
+  dispatcher.MatchIOCommands(Said("!saft"));
+  clock.SetWallClock(kWednesdayNoon + 1.0);
+  dispatcher.MatchIOCommands(Said("!saft"));
+  EXPECT_THAT(sender.sent, ElementsAre(kRefusalLine, kRefusalLine));
+}
+
+TEST_F(DispatchTest, RuleThatNeverRanMeasuresFromItsLastUsed) {
+  auto fresh = AddRule("Fresh", "*fresh*", 0, 364 * 86400, 32);
+  auto patient = AddRule("Patient", "*fresh*", 0, 400 * 86400, 64 | 128);
+  dispatcher.MatchIOCommands(Said("fresh"));
+  EXPECT_EQ(fresh->LastUsed(), kWednesdayNoon);
+  EXPECT_THAT(sender.sent, ElementsAre(kRefusalLine));  // the second rule only
+  EXPECT_EQ(patient->AutoReturnOutputs(), 0);
+}
+
+// --- Execution: day and focus gates ----------------------------------------
+
+TEST_F(DispatchTest, WeekdayGateStopsOnSaturdayWithoutReply) {
+  AddRule("Workday", "*go*", 0, 0, flag::kExecuteOnWeekdaysOnly | 32 | 8);
+  clock.SetWallClock(kSaturdayNoon);
+  dispatcher.MatchIOCommands(Said("go"));
+  EXPECT_FALSE(outputs.Output(1));
+  EXPECT_THAT(sender.attempts, IsEmpty());
+  EXPECT_THAT(port.Written(), IsEmpty());
+}
+
+TEST_F(DispatchTest, TimeGateRefusesBeforeTheDayGate) {
+  AddRule("Workday", "*go*", 0, 20, flag::kExecuteOnWeekdaysOnly | 32);
+  dispatcher.MatchIOCommands(Said("go"));  // Wednesday: runs
+  clock.Advance(5);
+  clock.SetWallClock(kSaturdayNoon);
+  dispatcher.MatchIOCommands(Said("go"));
+  EXPECT_THAT(sender.sent, ElementsAre(kRefusalLine));
+}
+
+TEST_F(DispatchTest, WeekendGate) {
+  auto rule = AddRule("Weekend", "*go*", 0, 0, flag::kExecuteOnWeekendsOnly | 128);
+  dispatcher.MatchIOCommands(Said("go"));  // Wednesday
+  EXPECT_FALSE(outputs.Output(1));
+  clock.SetWallClock(ToOleDate({2024, 5, 19, 23, 59, 59}));  // Sunday
+  dispatcher.MatchIOCommands(Said("go"));
+  EXPECT_TRUE(outputs.Output(1));
+  EXPECT_EQ(rule->AutoReturnOutputs(), 128);
+}
+
+TEST_F(DispatchTest, FocusGates) {
+  AddRule("WithFocus", "*go*", 0, 0, flag::kExecuteOnlyWhenVeskoHasFocus | 32);
+  AddRule("WithoutFocus", "*go*", 0, 0, flag::kExecuteOnlyWhenVeskoHasNonFocus | 256);
+  dispatcher.MatchIOCommands(Said("go"));
+  EXPECT_FALSE(outputs.Output(1));
+  EXPECT_TRUE(outputs.Output(2));
+
+  outputs.SetOutput(2, false);
+  chat_client.active = true;
+  dispatcher.MatchIOCommands(Said("go"));
+  EXPECT_TRUE(outputs.Output(1));
+  EXPECT_FALSE(outputs.Output(2));
+}
+
+// --- Execution: actions and bookkeeping -------------------------------------
+
+TEST_F(DispatchTest, OffOnToggleOrderAndUndoBits) {
+  // Output 1: Off and On (ends on); output 4: Toggle; output 8: Off.
+  auto rule = AddRule("Mix", "*mix*", 5, 0, 64 | 32 | 65536 | 134217728);
+  outputs.SetOutput(8, true);
+  dispatcher.MatchIOCommands(Said("mix"));
+  EXPECT_TRUE(outputs.Output(1));
+  EXPECT_TRUE(outputs.Output(4));
+  EXPECT_FALSE(outputs.Output(8));
+  EXPECT_THAT(port.Written(), ElementsAre(1 | 8));
+  EXPECT_EQ(rule->AutoReturnOutputs(), 32 | 64 | 65536 | 67108864);
+  EXPECT_FALSE(rule->AutoReturnComplete());
+}
+
+TEST_F(DispatchTest, PulseRuleWithoutAutoReturnAccumulatesItsBits) {
+  AddExampleRules();
+  dispatcher.MatchIOCommands(Said("!Buzz"));
+  EXPECT_TRUE(outputs.Output(3));
+  EXPECT_EQ(buzz->AutoReturnOutputs(), 8192 + 16);
+  EXPECT_TRUE(buzz->AutoReturnComplete());
+  buzz->SetAutoReturnOutputs(buzz->AutoReturnOutputs() | 32);
+  dispatcher.MatchIOCommands(Said("!Buzz"));
+  EXPECT_FALSE(outputs.Output(3));
+  EXPECT_EQ(buzz->AutoReturnOutputs(), 8192 + 16 + 32);
+}
+
+// --- Failures never stop a run ---------------------------------------------
+
+TEST_F(DispatchTest, PortFailureIsReportedAndTheRunCompletes) {
+  AddExampleRules();
+  port.FailWith("Cannot write to the port");
+  dispatcher.MatchIOCommands(Said("!saft"));
+  EXPECT_THAT(errors, ElementsAre("Cannot write to the port", "Cannot write to the port"));
+  EXPECT_TRUE(outputs.Output(1));
+  EXPECT_TRUE(outputs.Output(3));
+  EXPECT_EQ(saft->LastUsed(), kWednesdayNoon);
+  EXPECT_FALSE(saft->AutoReturnComplete());
+  EXPECT_EQ(saft->AutoReturnOutputs(), 64);
+
+  port.FailWith("");
+  dispatcher.MatchIOCommands(Said("Disco On"));
+  EXPECT_THAT(port.Written(), ElementsAre(1 | 2 | 4));  // the port catches up
+}
+
+TEST_F(DispatchTest, FailedReplyIsReportedAndTheRunCompletes) {
+  AddExampleRules();
+  sender.failure = "Not connected";
+  dispatcher.MatchIOCommands(Said("Disco On"));
+  EXPECT_THAT(errors, ElementsAre("Not connected"));
+  EXPECT_THAT(sender.attempts, ElementsAre("PRIVMSG #lab :I toggled Disco-Kula On.\r\n"));
+  EXPECT_THAT(console.lines, IsEmpty());  // nothing was said
+  EXPECT_THAT(port.Written(), ElementsAre(3));
+  EXPECT_EQ(disco_on->LastUsed(), kWednesdayNoon);
+}
+
+TEST_F(DispatchTest, WorksWithoutErrorReporter) {
+  Dispatcher quiet(settings, commands, outputs, clock, sender, console, chat_client, nullptr);
+  AddExampleRules();
+  port.FailWith("Cannot write to the port");
+  quiet.MatchIOCommands(Said("Disco On"));
+  EXPECT_TRUE(outputs.Output(1));
+}
+
+TEST_F(DispatchTest, ChangedTriggerTakesEffect) {
+  auto rule = AddRule("Lamp", "*lamp*", 0, 0, 128);
+  dispatcher.MatchIOCommands(Said("lamp"));
+  rule->SetIRCTrigger("*light*");
+  dispatcher.MatchIOCommands(Said("lamp"));
+  dispatcher.MatchIOCommands(Said("light"));
+  EXPECT_THAT(port.Written(), ElementsAre(1, 0));
+}
+
+}  // namespace
+}  // namespace zelvo
