@@ -87,14 +87,6 @@ std::vector<std::size_t> CutPoints(const std::string& content) {
   return cuts;
 }
 
-void SyncDirectoryOf(const std::string& path) {
-  std::string dir = ParentDir(path);
-  if (dir.empty()) dir = ".";
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);  // best effort: not every file system can sync a directory
-  ::close(fd);
-}
 
 std::string TimeStamp(OleDate now) {
   const CivilDateTime c = FromOleDate(now);
@@ -273,6 +265,15 @@ LogFile::Result LogFile::RenameAside(const std::string& path, const std::string&
   }
   SyncDirectoryOf(path);
   return ReplaceWhole(path, fresh_content, 0666, false, true);
+}
+
+void LogFile::SyncDirectoryOf(const std::string& path) {
+  std::string dir = ParentDir(path);
+  if (dir.empty()) dir = ".";
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ops_.FSync(fd);  // best effort: not every file system can sync a directory
+  ::close(fd);
 }
 
 bool LogFile::WriteAll(int fd, const std::string& data, off_t offset) {

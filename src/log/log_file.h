@@ -74,6 +74,8 @@ class LogFile {
   Result ReplaceWhole(const std::string& path, const std::string& content, mode_t mode,
                       bool replace, bool keep_identity);
   Result RenameAside(const std::string& path, const std::string& fresh_content);
+  // Makes a rename in the file's directory durable.
+  void SyncDirectoryOf(const std::string& path);
   bool WriteAll(int fd, const std::string& data, off_t offset);
   void Remember(const std::string& path, const struct stat& info);
   bool IsRemembered(const std::string& path, const struct stat& info) const;

@@ -1,0 +1,291 @@
+#include "log/log_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "log/event_log.h"
+#include "log/log_test_support.h"
+#include "log/log_xml.h"
+
+namespace zelvo {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using testing::FakeClock;
+using testing::Ids;
+using testing::ReadBytes;
+using testing::ReadEntry;
+using testing::ReadLogEntries;
+using testing::TempDir;
+using testing::WriteBytes;
+
+const OleDate kTime = ToOleDate({2026, 12, 7, 20, 4, 55});
+
+// The log's system calls, recorded; a disk that holds only `spare` more
+// bytes, and an fsync or a rename that fails once.
+class FakeOps final : public LogFileOps {
+ public:
+  bool sync_to_disk = true;  // off where a test writes many files and no crash comes
+  std::optional<off_t> spare;
+  int fsync_error = 0;
+  int rename_error = 0;
+  std::vector<std::string> calls;
+
+  ssize_t PWrite(int fd, const char* data, std::size_t size, off_t offset) override {
+    calls.push_back("pwrite " + NameOf(fd));
+    if (!spare) return LogFileOps::PWrite(fd, data, size, offset);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return -1;
+    const off_t limit = std::max(info.st_size, offset) + *spare;
+    if (offset >= limit) {
+      errno = ENOSPC;
+      return -1;
+    }
+    const auto allowed = std::min<std::size_t>(size, static_cast<std::size_t>(limit - offset));
+    const ssize_t written = LogFileOps::PWrite(fd, data, allowed, offset);
+    if (written > 0) *spare -= std::max<off_t>(0, offset + written - info.st_size);
+    return written;
+  }
+  int FSync(int fd) override {
+    calls.push_back("fsync " + NameOf(fd));
+    if (fsync_error == 0) return sync_to_disk ? LogFileOps::FSync(fd) : 0;
+    errno = std::exchange(fsync_error, 0);
+    return -1;
+  }
+  int Rename(const std::string& from, const std::string& to, bool replace) override {
+    calls.push_back("rename " + Short(from) + " " + Short(to) + (replace ? " replace" : ""));
+    if (rename_error == 0) return LogFileOps::Rename(from, to, replace);
+    errno = std::exchange(rename_error, 0);
+    return -1;
+  }
+
+ private:
+  static std::string Short(const std::string& path) {
+    if (std::filesystem::is_directory(path)) return "dir";
+    const std::string name = std::filesystem::path(path).filename().string();
+    return name.find(".tmp-") != std::string::npos ? "temp" : name;
+  }
+  static std::string NameOf(int fd) {
+    std::error_code ignored;
+    return Short(std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ignored));
+  }
+};
+
+class LogFileTest : public ::testing::Test {
+ protected:
+  std::string LogPath() const { return dir_.File("Log.xml"); }
+  std::string Write(EventLog& log, std::int32_t id) {
+    return log.WriteLog(nullptr, id, 1, "entry number " + std::to_string(id) + "\r\nsecond line",
+                        kTime);
+  }
+  std::vector<std::string> LoggedIds() const {
+    const auto entries = ReadLogEntries(LogPath());
+    EXPECT_TRUE(entries.has_value()) << ReadBytes(LogPath());
+    return entries ? Ids(*entries) : std::vector<std::string>{};
+  }
+
+  TempDir dir_;
+  FakeClock clock_{kTime};
+  FakeOps ops_;
+  EventLog log_{dir_.Path(), clock_, &ops_};
+};
+
+// --- An append interrupted at any point --------------------------------------
+
+enum class Damage { kTruncate, kTruncateAndZeroFill, kZeroByte };
+
+struct InterruptCase {
+  Damage damage;
+  bool same_writer;  // the writer that made the append goes on (else: a new run)
+};
+
+class InterruptedAppendTest : public LogFileTest,
+                              public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(InterruptedAppendTest, NextWriteKeepsEveryEarlierEntry) {
+  ops_.sync_to_disk = false;
+  ASSERT_EQ(Write(log_, 1), "");
+  ASSERT_EQ(Write(log_, 2), "");
+  const std::string before = ReadBytes(LogPath());
+  ASSERT_EQ(Write(log_, 3), "");
+  const std::string after = ReadBytes(LogPath());
+  const std::size_t start = before.size() - kLogTail.size();  // where the append began
+
+  for (std::size_t offset = start; offset < after.size(); ++offset) {
+    std::string damaged = after.substr(0, offset);
+    if (GetParam().damage == Damage::kTruncateAndZeroFill) damaged.resize(after.size(), '\0');
+    if (GetParam().damage == Damage::kZeroByte) {
+      damaged = after;
+      damaged[offset] = '\0';
+    }
+    WriteBytes(LogPath(), damaged);
+    EventLog fresh(dir_.Path(), clock_, &ops_);
+    EventLog& writer = GetParam().same_writer ? log_ : fresh;
+    ASSERT_EQ(Write(writer, 4), "") << "offset " << offset;
+
+    const std::vector<std::string> ids = LoggedIds();
+    ASSERT_GE(ids.size(), 3u) << "offset " << offset;
+    EXPECT_EQ(ids[0], "1");
+    EXPECT_EQ(ids[1], "2");
+    EXPECT_EQ(ids.back(), "4");
+    EXPECT_LE(ids.size(), 4u);
+    const std::string repaired = ReadBytes(LogPath());
+    EXPECT_TRUE(repaired.ends_with(kLogTail)) << "offset " << offset;
+    EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml")) << "offset " << offset;
+    // The file is in its own layout again: the next append goes in place.
+    ASSERT_EQ(Write(writer, 5), "");
+    EXPECT_EQ(ReadBytes(LogPath()).substr(0, repaired.size() - kLogTail.size()),
+              repaired.substr(0, repaired.size() - kLogTail.size()));
+  }
+}
+
+// A change that keeps the size is only seen by a writer that did not write
+// the file last, so the same writer is tested with truncation.
+INSTANTIATE_TEST_SUITE_P(Damages, InterruptedAppendTest,
+                         ::testing::Values(InterruptCase{Damage::kTruncate, false},
+                                           InterruptCase{Damage::kTruncateAndZeroFill, false},
+                                           InterruptCase{Damage::kZeroByte, false},
+                                           InterruptCase{Damage::kTruncate, true}));
+
+TEST_F(LogFileTest, AHandBrokenEndIsCutBackToTheLastEntry) {
+  WriteBytes(LogPath(),
+             "<Zelvo><Logs><Log><ID>1</ID></Log><Log><ID>2</ID></Log></Logs></Zelvo><x/>");
+  ASSERT_EQ(Write(log_, 3), "");
+  EXPECT_THAT(LoggedIds(), ElementsAre("1", "2", "3"));
+  EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml"));
+}
+
+// --- A full disk --------------------------------------------------------------
+
+TEST_F(LogFileTest, AFullDiskLeavesTheFileAsItWas) {
+  ASSERT_EQ(Write(log_, 1), "");
+  ASSERT_EQ(Write(log_, 2), "");
+  const std::string before = ReadBytes(LogPath());
+  const std::size_t growth = LogEntryXml({3, 1, "entry number 3\r\nsecond line",
+                                          FormatGeneralDateTime(kTime)})
+                                 .size();
+  for (off_t spare = 0; spare < static_cast<off_t>(growth); ++spare) {
+    ops_.spare = spare;
+    EXPECT_EQ(Write(log_, 3), "Couldn't write PreLog. Error-number: 28 Error-Descripton: "
+                              "Couldn't append to the log file \"" +
+                                  LogPath() + "\": No space left on device")
+        << "spare " << spare;
+    ASSERT_EQ(ReadBytes(LogPath()), before) << "spare " << spare;
+  }
+  ops_.spare = static_cast<off_t>(growth);
+  EXPECT_EQ(Write(log_, 3), "") << "exactly enough room";
+  EXPECT_THAT(LoggedIds(), ElementsAre("1", "2", "3"));
+  EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml"));
+}
+
+TEST_F(LogFileTest, AFailedFlushToDiskLeavesTheFileAsItWas) {
+  ASSERT_EQ(Write(log_, 1), "");
+  const std::string before = ReadBytes(LogPath());
+  ops_.fsync_error = EIO;
+  EXPECT_EQ(Write(log_, 2), "Couldn't write PreLog. Error-number: 5 Error-Descripton: Couldn't "
+                            "append to the log file \"" +
+                                LogPath() + "\": Input/output error");
+  EXPECT_EQ(ReadBytes(LogPath()), before);
+  EXPECT_EQ(Write(log_, 3), "");
+  EXPECT_THAT(LoggedIds(), ElementsAre("1", "3"));
+}
+
+TEST_F(LogFileTest, AFullDiskLeavesNoHalfNewFile) {
+  ops_.spare = 10;
+  EXPECT_EQ(Write(log_, 1), "Couldn't write PreLog. Error-number: 28 Error-Descripton: "
+                            "Couldn't write the log file \"" +
+                                LogPath() + "\": No space left on device");
+  EXPECT_THAT(dir_.Names(), IsEmpty());
+}
+
+TEST_F(LogFileTest, AFullDiskLeavesAForeignFileUntouched) {
+  const std::string foreign = "<Zelvo>\n  <Logs>\n    <Log><ID>9</ID></Log>\n  </Logs>\n</Zelvo>";
+  WriteBytes(LogPath(), foreign);
+  ops_.spare = 0;
+  EXPECT_THAT(Write(log_, 1), ::testing::HasSubstr("Error-number: 28 "));
+  EXPECT_EQ(ReadBytes(LogPath()), foreign);
+  EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml"));
+}
+
+TEST_F(LogFileTest, AFailedRenameAsideLeavesTheFileUntouched) {
+  WriteBytes(LogPath(), "not a log");
+  ops_.rename_error = EACCES;
+  EXPECT_EQ(Write(log_, 1), "Couldn't write PreLog. Error-number: 13 Error-Descripton: "
+                            "Couldn't rename the unreadable log file aside \"" +
+                                LogPath() + "\": Permission denied");
+  EXPECT_EQ(ReadBytes(LogPath()), "not a log");
+  EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml"));
+}
+
+TEST_F(LogFileTest, AnUnopenableLogFailsTheFlushWithItsOwnText) {
+  std::filesystem::create_directory(LogPath());
+  PreLog prelog(clock_);
+  prelog.WritePreLog(1, 4, "one");
+  EXPECT_EQ(log_.FlushPreLog(nullptr, prelog),
+            "Couldn't write PreLog. Error-number: -1 Error-Descripton: Couldn't write PreLog. "
+            "Error-number: 21 Error-Descripton: Couldn't open the log file \"" +
+                LogPath() + "\": Is a directory");
+}
+
+// --- How the file is changed ---------------------------------------------------
+
+TEST_F(LogFileTest, WholeFilesAreFlushedBesideTheLogAndRenamedOverIt) {
+  ASSERT_EQ(Write(log_, 1), "");
+  EXPECT_THAT(ops_.calls, ElementsAre("pwrite temp", "fsync temp", "rename temp Log.xml", "fsync dir"));
+
+  ops_.calls.clear();
+  ASSERT_EQ(Write(log_, 2), "");
+  EXPECT_THAT(ops_.calls, ElementsAre("pwrite Log.xml", "fsync Log.xml")) << "appended in place";
+
+  ops_.calls.clear();
+  WriteBytes(LogPath(), "<Zelvo>\n  <Logs/>\n</Zelvo>\n");
+  ASSERT_EQ(Write(log_, 3), "");
+  EXPECT_THAT(ops_.calls,
+              ElementsAre("pwrite temp", "fsync temp", "rename temp Log.xml replace", "fsync dir"));
+
+  ops_.calls.clear();
+  WriteBytes(LogPath(), "junk");
+  ASSERT_EQ(Write(log_, 4), "");
+  EXPECT_THAT(ops_.calls,
+              ElementsAre("rename Log.xml Log.xml.corrupt-20261207-200455", "fsync dir",
+                          "pwrite temp", "fsync temp", "rename temp Log.xml", "fsync dir"));
+}
+
+TEST_F(LogFileTest, NoticesAFileReplacedOrShortenedByAnotherProgram) {
+  ASSERT_EQ(Write(log_, 1), "");
+  const std::string other = dir_.File("other.xml");
+  WriteBytes(other, "<Zelvo><Logs><Log><ID>7</ID></Log></Logs></Zelvo>");
+  std::filesystem::rename(other, LogPath());
+  ASSERT_EQ(Write(log_, 2), "");
+  EXPECT_THAT(LoggedIds(), ElementsAre("7", "2"));
+
+  const std::string full = ReadBytes(LogPath());
+  WriteBytes(LogPath(), "<Zelvo><Logs/></Zelvo>");
+  ASSERT_EQ(Write(log_, 3), "");
+  EXPECT_THAT(LoggedIds(), ElementsAre("3"));
+}
+
+// Appending in place and rewriting a parsed file give the same bytes.
+TEST_F(LogFileTest, RewritingAParsedLogKeepsItsLayout) {
+  for (const std::string description :
+       {"plain", "", "line\r\nbreak", "<tag> & \"q\" 'a'", "caf\xC3\xA9", "  spaced  ", "\t"}) {
+    ASSERT_EQ(log_.WriteLog(nullptr, 1, 2, description, kTime), "");
+  }
+  const std::string content = ReadBytes(LogPath());
+  const LogRecord record{8, 3, "new\r\n<entry>", "12/07/26"};
+  LogDocument doc(content);
+  ASSERT_TRUE(doc.Usable());
+  ASSERT_TRUE(doc.AppendableInPlace(content));
+  EXPECT_EQ(doc.AppendAndSerialise(record),
+            content.substr(0, content.size() - kLogTail.size()) + LogEntryXml(record) +
+                std::string(kLogTail));
+}
+
+}  // namespace
+}  // namespace zelvo
