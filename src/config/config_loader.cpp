@@ -96,10 +96,13 @@ class XmlErrorCapture {
         saved_loader_(xmlGetExternalEntityLoader()) {
     xmlSetStructuredErrorFunc(this, StructuredHandler());
     xmlSetGenericErrorFunc(this, &IgnoreGeneric);
+    saved_active_ = active_;
+    active_ = this;
     xmlSetExternalEntityLoader(&RefuseExternal);
   }
   ~XmlErrorCapture() {
     xmlSetExternalEntityLoader(saved_loader_);
+    active_ = saved_active_;
     xmlSetGenericErrorFunc(saved_generic_context_, saved_generic_);
     xmlSetStructuredErrorFunc(saved_structured_context_, saved_structured_);
   }
@@ -139,9 +142,25 @@ class XmlErrorCapture {
     problems_.push_back(std::move(problem));
   }
   static void IgnoreGeneric(void*, const char*, ...) {}
-  static xmlParserInputPtr RefuseExternal(const char*, const char*, xmlParserCtxtPtr) {
+  // An external DTD, entity or include is an error of the document, reported
+  // where it is referenced.
+  static xmlParserInputPtr RefuseExternal(const char* url, const char*, xmlParserCtxtPtr context) {
+    if (active_ != nullptr && active_->problems_.size() < kMaxCollectedErrors) {
+      XmlProblem problem;
+      problem.code = XML_IO_LOAD_ERROR;
+      problem.level = XML_ERR_FATAL;
+      problem.message = "External resource refused: " + std::string(url != nullptr ? url : "");
+      if (context != nullptr && context->input != nullptr) {
+        problem.line = context->input->line;
+        problem.column = context->input->col;
+      }
+      active_->problems_.push_back(std::move(problem));
+    }
     return nullptr;
   }
+
+  static inline thread_local XmlErrorCapture* active_ = nullptr;
+  XmlErrorCapture* saved_active_ = nullptr;
 
   xmlStructuredErrorFunc saved_structured_;
   void* saved_structured_context_;
@@ -460,14 +479,15 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
     fail(kLoadHeadline, report);
   }
 
-  // Well-formedness only; no network, no external entities, entities kept as
-  // references rather than expanded.
+  // Well-formedness only. Internal entities are expanded (the schema validator
+  // cannot walk entity references); the capture refuses every external one,
+  // and nothing is fetched from the network.
   capture.Clear();
   std::unique_ptr<xmlParserCtxt, ParserDeleter> parser(xmlNewParserCtxt());
   if (!parser) throw RaisedError(-1, "Couldn't create the XML parser.");
   DocPtr doc(xmlCtxtReadMemory(parser.get(), config_bytes.data(),
                                static_cast<int>(config_bytes.size()), url.c_str(), nullptr,
-                               XML_PARSE_NONET | XML_PARSE_BIG_LINES));
+                               XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_BIG_LINES));
   const XmlProblem* load_problem = capture.FirstError();
   const bool loaded = doc != nullptr && parser->wellFormed != 0 &&
                       (load_problem == nullptr || load_problem->level < XML_ERR_ERROR);

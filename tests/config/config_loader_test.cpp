@@ -1,0 +1,559 @@
+#include "config/config_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "config/config_files.h"
+#include "config/config_test_support.h"
+#include "config/file_helpers.h"
+#include "model/date_time.h"
+#include "model/flags.h"
+#include "model/raised_error.h"
+#include "outputs/memory_port.h"
+
+namespace zelvo {
+namespace {
+
+using testing::Entries;
+using testing::Entry;
+using testing::FixedClock;
+using testing::Ids;
+using testing::Read;
+using testing::TempDir;
+using testing::Write;
+
+const Entry kCreating{13, 4, "Trying to create MSXML2.DOMDocument60 and MSXML2.XMLSchemaCache60."};
+const Entry kReadingSchema{14, 4, "Trying to read \"config.xsd\"."};
+const Entry kLoading{15, 4, "Trying to load \"config.xml\" into moXMLConfig."};
+const Entry kValidating{16, 4, "Trying to validate \"config.xml\" based on \"config.xsd\"."};
+const Entry kLoaded{17, 4, "\"config.xml\" are loaded correctly based on \"config.xsd\"."};
+const Entry kFaulty{22, 2, "\"config.xml\" is faulty, createing example-file."};
+const Entry kExampleWritten{23, 4, "\"config.example.xml\" were created."};
+
+std::string ExampleText() {
+  return GetResourceText(kExampleConfigResource, "XML");
+}
+
+// The example with the first occurrence of `from` replaced by `to`.
+std::string EditedExample(const std::string& from, const std::string& to) {
+  std::string text = ExampleText();
+  const std::size_t at = text.find(from);
+  if (at == std::string::npos) throw std::runtime_error("not in the example: " + from);
+  return text.replace(at, from.size(), to);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find("\r\n", start);
+    lines.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) return lines;
+    start = end + 2;
+  }
+}
+
+// The 1-based line of `text` on which `needle` first stands, and that line.
+std::pair<int, std::string> LineOf(const std::string& text, const std::string& needle) {
+  const std::vector<std::string> lines = Lines(text);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].find(needle) != std::string::npos) return {static_cast<int>(i) + 1, lines[i]};
+  }
+  throw std::runtime_error("no line holds " + needle);
+}
+
+// Byte offset of the start of 1-based line `line`.
+std::size_t LineStart(const std::string& text, int line) {
+  std::size_t start = 0;
+  for (int i = 1; i < line; ++i) start = text.find('\n', start) + 1;
+  return start;
+}
+
+// The value after "Label: " on the report line that begins with it.
+std::string Field(const std::vector<std::string>& report, const std::string& label) {
+  for (const std::string& line : report) {
+    if (line.starts_with(label + ": ")) return line.substr(label.size() + 2);
+  }
+  throw std::runtime_error("no report line " + label);
+}
+
+class ConfigLoaderTest : public ::testing::Test {
+ protected:
+  static constexpr OleDate kNow = 46082.75;  // 1 March 2026, 18:00
+
+  // Writes the files as a first start would, then replaces config.xml.
+  void Prepare(const std::string& config_text) {
+    PreLog setup(clock_);
+    EnsureConfigFiles(dir_.path(), setup);
+    Write(dir_.File("config.xml"), config_text);
+  }
+
+  void Load() { LoadConfigDocument(dir_.path(), prelog_, document_); }
+
+  // Loads and expects the load to fail; returns the raised description.
+  std::string LoadFailure() {
+    try {
+      Load();
+    } catch (const RaisedError& error) {
+      EXPECT_EQ(error.Number(), -1);
+      return error.Description();
+    }
+    ADD_FAILURE() << "the load succeeded";
+    return {};
+  }
+
+  TempDir dir_;
+  FixedClock clock_{kNow};
+  PreLog prelog_{clock_};
+  ConfigDocument document_;
+};
+
+// --- Loading and validation --------------------------------------------------
+
+TEST_F(ConfigLoaderTest, ExampleLoadsWithEntriesThirteenToSeventeen) {
+  Prepare(ExampleText());
+  EXPECT_FALSE(document_.IsLoaded());
+  Load();
+  EXPECT_EQ(Entries(prelog_),
+            (std::vector<Entry>{kCreating, kReadingSchema, kLoading, kValidating, kLoaded}));
+  EXPECT_TRUE(document_.IsLoaded());
+  EXPECT_FALSE(FileExists(dir_.File("config.example.xml")));
+}
+
+TEST_F(ConfigLoaderTest, MalformedConfigGivesTheLoadReport) {
+  const std::string broken = EditedExample("<IRCPort>6667</IRCPort>", "<IRCPort>6667</IRCPrt>");
+  Prepare(broken);
+  ::testing::internal::CaptureStderr();
+  const std::string description = LoadFailure();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
+  EXPECT_EQ(Entries(prelog_),
+            (std::vector<Entry>{kCreating, kReadingSchema, kLoading, kFaulty, kExampleWritten}));
+  const std::vector<std::string> report = Lines(description);
+  ASSERT_EQ(report.size(), 8U) << description;
+  EXPECT_EQ(report[0], "Couldn't load \"config.xml\" into moXMLConfig.");
+  EXPECT_EQ(report[1].substr(0, 12), "Error-Code: ");
+  EXPECT_NE(Field(report, "Error-Code"), "0");
+  EXPECT_NE(Field(report, "Error-Reason").find("IRCPort"), std::string::npos) << description;
+  EXPECT_EQ(report[3].substr(0, 10), "File-Pos: ");
+
+  const auto [line, source] = LineOf(broken, "</IRCPrt>");
+  EXPECT_EQ(Field(report, "Line"), std::to_string(line));
+  EXPECT_EQ(Field(report, "Source-Text"), source);
+  EXPECT_EQ(Field(report, "URL"), dir_.File("config.xml"));
+  // The column points into the offending end tag; the file position is the same place.
+  const int column = std::stoi(Field(report, "Line-Pos"));
+  EXPECT_GT(column, static_cast<int>(source.find("</IRCPrt>")));
+  EXPECT_LE(column, static_cast<int>(source.size()) + 1);
+  EXPECT_EQ(std::stoul(Field(report, "File-Pos")), LineStart(broken, line) + column - 1);
+
+  EXPECT_EQ(Read(dir_.File("config.example.xml")), ExampleText());
+  EXPECT_EQ(Read(dir_.File("config.xml")), broken);
+  EXPECT_FALSE(document_.IsLoaded());
+}
+
+TEST_F(ConfigLoaderTest, UnclosedDocumentReportsItsLastLine) {
+  const std::string cut = ExampleText().substr(0, ExampleText().find("\t<Log>"));
+  Prepare(cut);
+  const std::vector<std::string> report = Lines(LoadFailure());
+  ASSERT_EQ(report.size(), 8U);
+  EXPECT_EQ(report[0], "Couldn't load \"config.xml\" into moXMLConfig.");
+  EXPECT_EQ(Field(report, "Line"), std::to_string(Lines(cut).size()));
+}
+
+TEST_F(ConfigLoaderTest, ConfigWithoutLogGivesTheValidationReport) {
+  std::string text = ExampleText();
+  const std::size_t from = text.find("\t<Log>");
+  const std::size_t to = text.find("</Log>\r\n") + 8;
+  text.erase(from, to - from);
+  Prepare(text);
+  ::testing::internal::CaptureStderr();
+  const std::string description = LoadFailure();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
+  EXPECT_EQ(Entries(prelog_), (std::vector<Entry>{kCreating, kReadingSchema, kLoading, kValidating,
+                                                  kFaulty, kExampleWritten}));
+  const std::vector<std::string> report = Lines(description);
+  ASSERT_EQ(report.size(), 8U) << description;
+  EXPECT_EQ(report[0], "Invalid \"config.xml\" based on \"config.xsd\".");
+  EXPECT_NE(Field(report, "Error-Code"), "0");
+  EXPECT_NE(Field(report, "Error-Reason").find("Log"), std::string::npos) << description;
+  const auto [line, source] = LineOf(text, "<Zelvo>");
+  EXPECT_EQ(Field(report, "Line"), std::to_string(line));
+  EXPECT_EQ(Field(report, "Source-Text"), source);
+  EXPECT_EQ(Field(report, "URL"), dir_.File("config.xml"));
+  EXPECT_EQ(Read(dir_.File("config.example.xml")), ExampleText());
+  EXPECT_EQ(Read(dir_.File("config.xml")), text);
+
+  // The invalid document stays loaded; its Log section is missing.
+  EXPECT_TRUE(document_.IsLoaded());
+  std::string error;
+  EXPECT_FALSE(document_.ReadLogSettings(error).has_value());
+  EXPECT_EQ(error, "The element \"Zelvo/Log\" is missing in \"config.xml\".");
+}
+
+TEST_F(ConfigLoaderTest, ValueOfTheWrongTypeIsReportedOnItsLine) {
+  const std::string text = EditedExample("<WindowX>50</WindowX>", "<WindowX>fifty</WindowX>");
+  Prepare(text);
+  const std::vector<std::string> report = Lines(LoadFailure());
+  ASSERT_EQ(report.size(), 8U);
+  EXPECT_EQ(report[0], "Invalid \"config.xml\" based on \"config.xsd\".");
+  const auto [line, source] = LineOf(text, "<WindowX>");
+  EXPECT_EQ(Field(report, "Line"), std::to_string(line));
+  EXPECT_EQ(Field(report, "Source-Text"), source);
+  EXPECT_NE(Field(report, "Error-Reason").find("fifty"), std::string::npos);
+}
+
+TEST_F(ConfigLoaderTest, ExampleThatCannotBeWrittenRaisesTheSaveError) {
+  Prepare("<Zelvo>");
+  ASSERT_EQ(::mkdir(dir_.File("config.example.xml").c_str(), 0755), 0);
+  const std::string description = LoadFailure();
+  EXPECT_TRUE(description.starts_with("The file couldn't be saved:\r\n")) << description;
+  EXPECT_EQ(Ids(prelog_), (std::vector<std::int32_t>{13, 14, 15, 22}));
+}
+
+TEST_F(ConfigLoaderTest, SchemaThatDoesNotCompileRaisesTheLibraryError) {
+  Prepare(ExampleText());
+  Write(dir_.File("config.xsd"),
+        "<xsd:schema xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\">\r\n"
+        "\t<xsd:element name=\"Zelvo\" type=\"NoSuchType\"/>\r\n</xsd:schema>\r\n");
+  try {
+    Load();
+    FAIL() << "the load succeeded";
+  } catch (const RaisedError& error) {
+    EXPECT_GT(error.Number(), 0);
+    EXPECT_TRUE(error.Description().starts_with("Couldn't read \"config.xsd\": "))
+        << error.Description();
+    EXPECT_NE(error.Description().find("NoSuchType"), std::string::npos);
+  }
+  EXPECT_EQ(Ids(prelog_), (std::vector<std::int32_t>{13, 14}));
+  EXPECT_FALSE(document_.IsLoaded());
+}
+
+// An external entity is never read: the load fails where it is referenced.
+class ExternalEntityTest : public ConfigLoaderTest,
+                           public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ExternalEntityTest, IsRefusedAndNeverRead) {
+  Write(dir_.File("secret.txt"), "TOPSECRET");
+  Write(dir_.File("secret.dtd"), "<!ENTITY leak \"TOPSECRET\">");
+  std::string doctype = GetParam();
+  doctype.replace(doctype.find("$DIR"), 4, dir_.path());
+  std::string text = EditedExample("<Zelvo>", doctype + "<Zelvo>");
+  text = text.replace(text.find("irc.libera.chat"), 15, "&leak;");
+  Prepare(text);
+  const std::string description = LoadFailure();
+  EXPECT_TRUE(description.starts_with("Couldn't load \"config.xml\" into moXMLConfig.\r\n"))
+      << description;
+  EXPECT_NE(description.find("External resource refused: file://" + dir_.path()), std::string::npos)
+      << description;
+  EXPECT_EQ(description.find("TOPSECRET"), std::string::npos);
+  EXPECT_FALSE(document_.IsLoaded());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ExternalEntityTest,
+    ::testing::Values(
+        "<!DOCTYPE Zelvo [\r\n<!ENTITY leak SYSTEM \"file://$DIR/secret.txt\">\r\n]>\r\n",
+        "<!DOCTYPE Zelvo [\r\n<!ENTITY % outside SYSTEM \"file://$DIR/secret.dtd\">"
+        "\r\n%outside;\r\n]>\r\n"));
+
+TEST_F(ConfigLoaderTest, InternalEntitiesGiveTheirText) {
+  std::string text = EditedExample(
+      "<Zelvo>", "<!DOCTYPE Zelvo [\r\n<!ENTITY host \"irc.example.org\">\r\n]>\r\n<Zelvo>");
+  text = text.replace(text.find("irc.libera.chat"), 15, "&host;");
+  Prepare(text);
+  Load();
+  EXPECT_EQ(ReadSettings(document_).gsIRCDomain, "irc.example.org");
+}
+
+// --- Reading the example -------------------------------------------------------
+
+TEST_F(ConfigLoaderTest, ExampleSettings) {
+  Prepare(ExampleText());
+  Load();
+  const Settings settings = ReadSettings(document_);
+  EXPECT_EQ(settings.gsIRCDomain, "irc.libera.chat");
+  EXPECT_EQ(settings.giIRCPort, 6667);
+  EXPECT_EQ(settings.gsIRCChannel, "#zelvo");
+  EXPECT_EQ(settings.gsIRCUser, "Zelvo");
+  EXPECT_EQ(settings.gsIRCNickname, "Zelvo");
+  EXPECT_EQ(settings.giWindowState, 0);
+  EXPECT_FALSE(settings.gbWindowShow);
+  EXPECT_EQ(settings.giWindowX, 50);
+  EXPECT_EQ(settings.giWindowY, 20);
+  EXPECT_EQ(settings.giWindowWidth, 900);
+  EXPECT_EQ(settings.giWindowHeight, 700);
+  EXPECT_EQ(settings.OutputDevice, "auto");
+
+  std::string error;
+  const std::optional<LogSettings> log = document_.ReadLogSettings(error);
+  ASSERT_TRUE(log.has_value()) << error;
+  EXPECT_EQ(log->LogToFileErrors, "true");
+  EXPECT_EQ(log->LogToFileInformation, "false");
+  EXPECT_EQ(log->LogToFileWarnings, "false");
+  EXPECT_EQ(log->LogFile, "Log.xml");
+}
+
+TEST_F(ConfigLoaderTest, ExampleRules) {
+  Prepare(ExampleText());
+  Load();
+  IOCommands commands;
+  ReadIOCommands(document_, clock_, commands);
+
+  struct Expected {
+    std::string name;
+    std::string trigger;
+    std::int32_t auto_return;
+    std::int32_t execute_limit;
+    std::int32_t flags;
+  };
+  const std::vector<Expected> expected = {
+      {"Saftblandare", "*PRIVMSG*!Saft*", 15, 20, 33}, {"Buzzer", "*PRIVMSG*!Saft*", 2, 20, 2064},
+      {"Buzz", "*PRIVMSG*!Buzz*", 0, 0, 8208},         {"Disco-Kula On", "*Disco On*", 0, 0, 296},
+      {"Disco-Kula Off", "*Disco Off*", 0, 0, 584},
+  };
+  ASSERT_EQ(commands.Count(), 5);
+  for (std::int32_t i = 1; i <= commands.Count(); ++i) {
+    const auto command = commands.Item(i);
+    const Expected& want = expected[static_cast<std::size_t>(i - 1)];
+    SCOPED_TRACE(want.name);
+    EXPECT_EQ(command->IOName(), want.name);
+    EXPECT_EQ(command->IRCTrigger(), want.trigger);
+    EXPECT_EQ(command->AutoReturn(), want.auto_return);
+    EXPECT_EQ(command->ExecuteLimit(), want.execute_limit);
+    EXPECT_EQ(command->ExtraFlags(), want.flags);
+    EXPECT_EQ(command->LastUsed(), OneYearEarlier(kNow));
+    EXPECT_TRUE(command->AutoReturnComplete());
+    ASSERT_EQ(command->Count(), 1);
+    EXPECT_EQ(command->Item(1)->Username(), "*");
+    EXPECT_EQ(command->Item(1)->Nickname(), "*");
+  }
+}
+
+TEST_F(ConfigLoaderTest, ExampleOutputNamesWithoutTouchingThePort) {
+  Prepare(ExampleText());
+  Load();
+  MemoryPort port;
+  Outputs outputs(port);
+  ReadOutputNames(document_, outputs);
+  const std::vector<std::string> names = {"Saftblandare", "Disco-Kula", "Buzzer", "N/C",
+                                          "N/C",          "N/C",        "N/C",    "N/C"};
+  for (int n = 1; n <= kOutputCount; ++n) EXPECT_EQ(outputs.OutputName(n), names[n - 1]);
+  EXPECT_TRUE(port.Written().empty());
+}
+
+// --- Variations ------------------------------------------------------------------
+
+TEST_F(ConfigLoaderTest, OutputDeviceIsRead) {
+  Prepare(EditedExample("</Output8>\r\n",
+                        "</Output8>\r\n\t\t<OutputDevice>file:/tmp/port.log</OutputDevice>\r\n"));
+  Load();
+  EXPECT_EQ(ReadSettings(document_).OutputDevice, "file:/tmp/port.log");
+}
+
+TEST_F(ConfigLoaderTest, OutputDeviceOnlyAfterOutput8) {
+  Prepare(EditedExample("\t\t<Output1>", "\t\t<OutputDevice>auto</OutputDevice>\r\n\t\t<Output1>"));
+  EXPECT_TRUE(LoadFailure().starts_with("Invalid \"config.xml\" based on \"config.xsd\"."));
+}
+
+TEST_F(ConfigLoaderTest, MissingExecuteLimitValidatesButCannotBeRead) {
+  Prepare(EditedExample(" ExecuteLimit=\"0\"", ""));
+  Load();
+  EXPECT_EQ(Ids(prelog_).back(), 17);
+  IOCommands commands;
+  commands.Add(std::make_shared<IOCommand>(kNow));
+  try {
+    ReadIOCommands(document_, clock_, commands);
+    FAIL() << "expected an error";
+  } catch (const RaisedError& error) {
+    EXPECT_EQ(error.Number(), -1);
+    EXPECT_EQ(error.Description(),
+              "The attribute \"ExecuteLimit\" is missing in IOCommand 3 of \"config.xml\".");
+  }
+  EXPECT_EQ(commands.Count(), 1);  // left as it was
+}
+
+TEST_F(ConfigLoaderTest, MissingUserAttributeIsNamed) {
+  Prepare(EditedExample("<User Username=\"*\" Nickname=\"*\" />", "<User Username=\"*\" />"));
+  Load();
+  IOCommands commands;
+  try {
+    ReadIOCommands(document_, clock_, commands);
+    FAIL() << "expected an error";
+  } catch (const RaisedError& error) {
+    EXPECT_EQ(error.Description(),
+              "The attribute \"Nickname\" is missing in a User of IOCommand 1 of \"config.xml\".");
+  }
+}
+
+TEST_F(ConfigLoaderTest, PortOutOfRangeNamesElementAndValue) {
+  Prepare(EditedExample("<IRCPort>6667</IRCPort>", "<IRCPort>70000</IRCPort>"));
+  Load();
+  try {
+    ReadSettings(document_);
+    FAIL() << "expected an error";
+  } catch (const RaisedError& error) {
+    EXPECT_EQ(error.Number(), -1);
+    EXPECT_NE(error.Description().find("\"Zelvo/Settings/IRCPort\""), std::string::npos);
+    EXPECT_NE(error.Description().find("\"70000\""), std::string::npos);
+  }
+}
+
+TEST_F(ConfigLoaderTest, WindowShowOneIsTrue) {
+  Prepare(EditedExample("<WindowShow>false</WindowShow>", "<WindowShow>1</WindowShow>"));
+  Load();
+  EXPECT_TRUE(ReadSettings(document_).gbWindowShow);
+}
+
+TEST_F(ConfigLoaderTest, UsersAndFlagsInDocumentOrderCommentsIgnored) {
+  const std::string rule =
+      "\t<IOCommands>\r\n"
+      "\t\t<!-- switched by the kitchen -->\r\n"
+      "\t\t<?zelvo note?>\r\n"
+      "\t\t<IOCommand IOName=\"Lamp\" IRCTrigger=\"*lamp*\" AutoReturn=\" 2 \" "
+      "ExecuteLimit=\"+4\">\r\n"
+      "\t\t\t<AllowedUsers>\r\n"
+      "\t\t\t\t<User Username=\"~anna\" Nickname=\"Anna\" />\r\n"
+      "\t\t\t\t<!-- <User Username=\"*\" Nickname=\"*\" /> -->\r\n"
+      "\t\t\t\t<User Username=\"~bo\" Nickname=\"Bo*\" />\r\n"
+      "\t\t\t</AllowedUsers>\r\n"
+      "\t\t\t<Flags>\r\n"
+      "\t\t\t\t<Flag>SetOutput4On</Flag>\r\n"
+      "\t\t\t\t<!--<Flag>SetOutput2On</Flag>-->\r\n"
+      "\t\t\t\t<Flag>setoutput8toggle</Flag>\r\n"
+      "\t\t\t\t<Flag> PulseQuickly</Flag>\r\n"
+      "\t\t\t</Flags>\r\n"
+      "\t\t</IOCommand>\r\n"
+      "\t\t<!-- end -->\r\n"
+      "\t</IOCommands>\r\n";
+  std::string text = ExampleText();
+  const std::size_t from = text.find("\t<IOCommands>");
+  const std::size_t to = text.find("</IOCommands>\r\n") + 15;
+  Prepare(text.replace(from, to - from, rule));
+  Load();
+  IOCommands commands;
+  ReadIOCommands(document_, clock_, commands);
+  ASSERT_EQ(commands.Count(), 1);
+  const auto command = commands.Item(1);
+  EXPECT_EQ(command->IOName(), "Lamp");
+  EXPECT_EQ(command->AutoReturn(), 2);
+  EXPECT_EQ(command->ExecuteLimit(), 4);
+  // " PulseQuickly" with its blank is no flag name; the comment is no flag.
+  EXPECT_EQ(command->ExtraFlags(), OnBit(4) | ToggleBit(8));
+  ASSERT_EQ(command->Count(), 2);
+  EXPECT_EQ(command->Item(1)->Username(), "~anna");
+  EXPECT_EQ(command->Item(1)->Nickname(), "Anna");
+  EXPECT_EQ(command->Item(2)->Username(), "~bo");
+  EXPECT_EQ(command->Item(2)->Nickname(), "Bo*");
+}
+
+TEST_F(ConfigLoaderTest, TextsAreLatin1WhateverTheFileEncoding) {
+  const std::string latin1 = "Saftbland\xE4re";
+  Prepare(EditedExample("<Output1>Saftblandare</Output1>", "<Output1>" + latin1 + "</Output1>"));
+  Load();
+  MemoryPort port;
+  Outputs outputs(port);
+  ReadOutputNames(document_, outputs);
+  EXPECT_EQ(outputs.OutputName(1), latin1);
+
+  std::string utf8 = EditedExample("encoding=\"ISO-8859-1\"", "encoding=\"UTF-8\"");
+  utf8.replace(utf8.find("Saftblandare</Output1>"), 12, "Saftbland\xC3\xA4re \xE2\x82\xAC");
+  Write(dir_.File("config.xml"), utf8);
+  PreLog prelog(clock_);
+  LoadConfigDocument(dir_.path(), prelog, document_);
+  ReadOutputNames(document_, outputs);
+  EXPECT_EQ(outputs.OutputName(1), latin1 + " ?");
+}
+
+TEST_F(ConfigLoaderTest, NothingLoadedAnswersNoSettings) {
+  std::string error;
+  EXPECT_FALSE(document_.IsLoaded());
+  EXPECT_FALSE(document_.ReadLogSettings(error).has_value());
+  EXPECT_FALSE(error.empty());
+  EXPECT_THROW(ReadSettings(document_), RaisedError);
+}
+
+// --- Conversions -------------------------------------------------------------------
+
+struct IntCase {
+  std::string text;
+  std::optional<std::int64_t> value;  // empty: the conversion fails
+};
+
+class ToInt16Test : public ::testing::TestWithParam<IntCase> {};
+
+TEST_P(ToInt16Test, ConvertsOrRaises) {
+  const IntCase& c = GetParam();
+  if (c.value) {
+    EXPECT_EQ(ToInt16(c.text), *c.value);
+  } else {
+    try {
+      ToInt16(c.text);
+      FAIL() << "converted \"" << c.text << "\"";
+    } catch (const RaisedError& error) {
+      EXPECT_EQ(error.Number(), -1);
+      EXPECT_NE(error.Description().find("\"" + c.text + "\""), std::string::npos);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ToInt16Test,
+    ::testing::Values(
+        IntCase{"6667", 6667}, IntCase{" 42\t", 42}, IntCase{"+7", 7}, IntCase{"-12", -12},
+        IntCase{"007", 7}, IntCase{"2.5", 2}, IntCase{"3.5", 4}, IntCase{"-0.5", 0},
+        IntCase{"-1.5", -2}, IntCase{"0.5000001", 1}, IntCase{"2.4999", 2}, IntCase{".5", 0},
+        IntCase{"5.", 5}, IntCase{"32767", 32767}, IntCase{"-32768", -32768},
+        IntCase{"32767.4", 32767}, IntCase{"-32768.5", -32768}, IntCase{"32768", std::nullopt},
+        IntCase{"32767.5", std::nullopt}, IntCase{"-32769", std::nullopt},
+        IntCase{"70000", std::nullopt}, IntCase{"99999999999999999999999", std::nullopt},
+        IntCase{"abc", std::nullopt}, IntCase{"", std::nullopt}, IntCase{"  ", std::nullopt},
+        IntCase{"1e3", std::nullopt}, IntCase{"0x10", std::nullopt}, IntCase{"1 2", std::nullopt},
+        IntCase{".", std::nullopt}, IntCase{"-", std::nullopt}, IntCase{"1,5", std::nullopt}));
+
+class ToInt32Test : public ::testing::TestWithParam<IntCase> {};
+
+TEST_P(ToInt32Test, ConvertsOrRaises) {
+  const IntCase& c = GetParam();
+  if (c.value) {
+    EXPECT_EQ(ToInt32(c.text), *c.value);
+  } else {
+    EXPECT_THROW(ToInt32(c.text), RaisedError);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ToInt32Test,
+    ::testing::Values(IntCase{"70000", 70000}, IntCase{"2147483647", 2147483647},
+                      IntCase{"-2147483648", -2147483648LL}, IntCase{"2147483646.5", 2147483646},
+                      IntCase{"2147483647.5", std::nullopt}, IntCase{"2147483648", std::nullopt},
+                      IntCase{"-2147483649", std::nullopt}, IntCase{"15", 15},
+                      IntCase{"x", std::nullopt}));
+
+struct BoolCase {
+  std::string text;
+  std::optional<bool> value;
+};
+
+class ToBooleanTest : public ::testing::TestWithParam<BoolCase> {};
+
+TEST_P(ToBooleanTest, ConvertsOrRaises) {
+  if (GetParam().value) {
+    EXPECT_EQ(ToBoolean(GetParam().text), *GetParam().value);
+  } else {
+    EXPECT_THROW(ToBoolean(GetParam().text), RaisedError);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ToBooleanTest,
+                         ::testing::Values(BoolCase{"true", true}, BoolCase{"1", true},
+                                           BoolCase{"false", false}, BoolCase{"0", false},
+                                           BoolCase{" true ", true}, BoolCase{"yes", std::nullopt},
+                                           BoolCase{"2", std::nullopt}, BoolCase{"", std::nullopt},
+                                           BoolCase{"-1", std::nullopt}));
+
+}  // namespace
+}  // namespace zelvo
