@@ -145,13 +145,20 @@ TEST_P(InterruptedAppendTest, NextWriteKeepsEveryEarlierEntry) {
   }
 }
 
+std::string CaseName(const ::testing::TestParamInfo<InterruptCase>& info) {
+  static const char* const kNames[] = {"Truncated", "TruncatedAndZeroFilled", "ZeroByte"};
+  return std::string(kNames[static_cast<int>(info.param.damage)]) +
+         (info.param.same_writer ? "_SameWriter" : "_NextRun");
+}
+
 // A change that keeps the size is only seen by a writer that did not write
 // the file last, so the same writer is tested with truncation.
 INSTANTIATE_TEST_SUITE_P(Damages, InterruptedAppendTest,
                          ::testing::Values(InterruptCase{Damage::kTruncate, false},
                                            InterruptCase{Damage::kTruncateAndZeroFill, false},
                                            InterruptCase{Damage::kZeroByte, false},
-                                           InterruptCase{Damage::kTruncate, true}));
+                                           InterruptCase{Damage::kTruncate, true}),
+                         CaseName);
 
 TEST_F(LogFileTest, AHandBrokenEndIsCutBackToTheLastEntry) {
   WriteBytes(LogPath(),
