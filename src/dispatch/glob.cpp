@@ -1,7 +1,9 @@
 #include "dispatch/glob.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace zelvo {
 namespace {
@@ -186,13 +188,34 @@ GlobPattern::GlobPattern(std::string_view pattern) {
 }
 
 void GlobPattern::BuildTables(Segment& segment) {
+  // Non-ASCII literals, by code, for a binary search per character.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> literals;  // code, token
+  for (std::uint32_t t = 0; t < segment.token_count; ++t) {
+    const Token& token = tokens_[segment.first_token + t];
+    if (token.kind == Token::kLiteral && token.code >= kAsciiCount)
+      literals.emplace_back(token.code, t);
+  }
+  std::sort(literals.begin(), literals.end());
+  segment.code_offset = static_cast<std::uint32_t>(codes_.size());
+  for (const auto& literal : literals)
+    if (codes_.size() == segment.code_offset || codes_.back() != literal.first)
+      codes_.push_back(literal.first);
+  segment.code_count = static_cast<std::uint32_t>(codes_.size()) - segment.code_offset;
+
   const std::uint32_t words = (segment.token_count + 63) / 64;
   segment.words = words;
   segment.mask_offset = static_cast<std::uint32_t>(masks_.size());
   segment.special_offset = static_cast<std::uint32_t>(special_tokens_.size());
-  masks_.resize(masks_.size() + (kAsciiCount + 1) * words, 0);
+  masks_.resize(masks_.size() + (kAsciiCount + 1 + segment.code_count) * words, 0);
   std::uint64_t* table = masks_.data() + segment.mask_offset;
   std::uint64_t* non_ascii = table + kAsciiCount * words;
+  std::uint64_t* code_masks = non_ascii + words;
+  const std::uint32_t* codes = codes_.data() + segment.code_offset;
+  for (const auto& [code, t] : literals) {
+    const auto index =
+        static_cast<std::size_t>(std::lower_bound(codes, codes + segment.code_count, code) - codes);
+    code_masks[index * words + t / 64] |= std::uint64_t{1} << (t % 64);
+  }
 
   for (std::uint32_t t = 0; t < segment.token_count; ++t) {
     const Token& token = tokens_[segment.first_token + t];
@@ -208,10 +231,7 @@ void GlobPattern::BuildTables(Segment& segment) {
         for (std::uint32_t c = '0'; c <= '9'; ++c) set(c);
         break;
       case Token::kLiteral:
-        if (token.code < kAsciiCount)
-          set(token.code);
-        else
-          special_tokens_.push_back(t);
+        if (token.code < kAsciiCount) set(token.code);
         break;
       case Token::kClass: {
         std::array<bool, kAsciiCount> member{};
@@ -305,6 +325,7 @@ std::size_t GlobPattern::ScanFrom(const Segment& segment, std::string_view text,
   const std::uint32_t words = segment.words;
   const std::uint64_t* table = masks_.data() + segment.mask_offset;
   const std::uint64_t* non_ascii = table + kAsciiCount * words;
+  const std::uint32_t* codes = codes_.data() + segment.code_offset;
   const std::uint32_t* special = special_tokens_.data() + segment.special_offset;
   const std::uint32_t last = segment.token_count - 1;
   const std::uint32_t last_word = last / 64;
@@ -325,6 +346,11 @@ std::size_t GlobPattern::ScanFrom(const Segment& segment, std::string_view text,
       const Char c = DecodeAt(text, pos);
       pos += c.size;
       std::memcpy(mask, non_ascii, words * sizeof(std::uint64_t));
+      const std::uint32_t* found = std::lower_bound(codes, codes + segment.code_count, c.code);
+      if (found != codes + segment.code_count && *found == c.code) {
+        const std::uint64_t* code_mask = non_ascii + (1 + (found - codes)) * words;
+        for (std::uint32_t w = 0; w < words; ++w) mask[w] |= code_mask[w];
+      }
       for (std::uint32_t s = 0; s < segment.special_count; ++s)
         if (TokenMatches(tokens_[segment.first_token + special[s]], c.code))
           mask[special[s] / 64] |= std::uint64_t{1} << (special[s] % 64);

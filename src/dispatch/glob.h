@@ -58,12 +58,15 @@ class GlobPattern {
     std::uint32_t literal_offset = 0;
     std::uint32_t literal_size = 0;
     // Bit-parallel search tables of a middle segment that is not a plain
-    // literal: 128 ASCII masks, then the mask of tokens matching every
-    // non-ASCII character, `words` 64-bit words each (offset into masks_).
-    // Tokens that need a test per non-ASCII character are listed in
+    // literal, `words` 64-bit words per mask, from mask_offset in masks_:
+    // 128 ASCII masks, the mask of tokens matching every non-ASCII character,
+    // then one mask per non-ASCII literal code (codes sorted in codes_ from
+    // code_offset). Lists that need a test per non-ASCII character are in
     // special_tokens_ from special_offset.
     std::uint32_t mask_offset = 0;
     std::uint32_t words = 0;
+    std::uint32_t code_offset = 0;
+    std::uint32_t code_count = 0;
     std::uint32_t special_offset = 0;
     std::uint32_t special_count = 0;
   };
@@ -84,6 +87,7 @@ class GlobPattern {
   std::vector<Segment> segments_;  // without "*": exactly one
   std::string literals_;
   std::vector<std::uint64_t> masks_;
+  std::vector<std::uint32_t> codes_;
   std::vector<std::uint32_t> special_tokens_;
   bool has_star_ = false;
 };
