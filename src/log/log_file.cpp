@@ -161,15 +161,15 @@ LogFile::Result LogFile::TryAppend(const std::string& path, const LogRecord& rec
   if (!ReadAt(fd, 0, static_cast<std::size_t>(info.st_size), content)) {
     return {Step::kDone, Failure(errno, "Couldn't read the log file", path)};
   }
-  {
+  const LogShape shape = ScanLog(content);
+  if (shape.appendable_in_place) return AppendInPlace(fd, path, info.st_size, entry);
+  if (shape.usable) {
     LogDocument doc(content);
     if (doc.Usable()) {
-      if (doc.AppendableInPlace(content)) return AppendInPlace(fd, path, info.st_size, entry);
       const std::string rewritten = doc.AppendAndSerialise(record);
-      LogDocument check(rewritten);
-      if (check.Usable()) {
-        return ReplaceWhole(path, rewritten, info.st_mode, true,
-                            check.AppendableInPlace(rewritten));
+      const LogShape check = ScanLog(rewritten);
+      if (check.usable) {
+        return ReplaceWhole(path, rewritten, info.st_mode, true, check.appendable_in_place);
       }
     }
   }
@@ -177,8 +177,7 @@ LogFile::Result LogFile::TryAppend(const std::string& path, const LogRecord& rec
   // An append cut short by a crash: drop the unfinished entry and go on.
   for (const std::size_t cut : CutPoints(content)) {
     std::string repaired = content.substr(0, cut) + "\n";
-    LogDocument doc(repaired + std::string(kLogTail));
-    if (!doc.Usable() || !doc.AppendableInPlace(repaired + std::string(kLogTail))) continue;
+    if (!ScanLog(repaired + std::string(kLogTail)).appendable_in_place) continue;
     repaired += entry;
     repaired += kLogTail;
     return ReplaceWhole(path, repaired, info.st_mode, true, true);

@@ -2,6 +2,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlreader.h>
 #include <strings.h>
 
 #include <climits>
@@ -162,6 +163,41 @@ std::string NewLogFileXml(const LogRecord& record) {
   return out;
 }
 
+LogShape ScanLog(std::string_view content) {
+  if (content.size() > static_cast<std::size_t>(INT_MAX)) return {};
+  xmlTextReader* reader =
+      xmlReaderForMemory(content.data(), static_cast<int>(content.size()), nullptr, nullptr,
+                         XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  if (reader == nullptr) return {};
+  bool root_is_zelvo = false;
+  bool has_logs = false;
+  bool element_after_logs = false;
+  int status = 0;
+  while ((status = xmlTextReaderRead(reader)) == 1) {
+    if (xmlTextReaderNodeType(reader) != XML_READER_TYPE_ELEMENT) continue;
+    const int depth = xmlTextReaderDepth(reader);
+    const xmlChar* name = xmlTextReaderConstLocalName(reader);
+    if (depth == 0) {
+      root_is_zelvo = xmlStrEqual(name, BAD_CAST "Zelvo");
+    } else if (depth == 1) {
+      if (has_logs) {
+        element_after_logs = true;
+      } else {
+        has_logs = xmlStrEqual(name, BAD_CAST "Logs");
+      }
+    }
+  }
+  const xmlChar* encoding = xmlTextReaderConstEncoding(reader);
+  const bool utf8 = encoding == nullptr ||
+                    strcasecmp(reinterpret_cast<const char*>(encoding), "UTF-8") == 0;
+  xmlFreeTextReader(reader);
+  LogShape shape;
+  shape.usable = status == 0 && root_is_zelvo && has_logs;
+  shape.appendable_in_place =
+      shape.usable && utf8 && !element_after_logs && content.ends_with(kLogTail);
+  return shape;
+}
+
 LogDocument::LogDocument(const std::string& content) {
   if (content.size() > static_cast<std::size_t>(INT_MAX)) return;
   doc_ = xmlReadMemory(content.data(), static_cast<int>(content.size()), nullptr, nullptr,
@@ -175,18 +211,6 @@ LogDocument::LogDocument(const std::string& content) {
 
 LogDocument::~LogDocument() {
   if (doc_ != nullptr) xmlFreeDoc(doc_);
-}
-
-bool LogDocument::AppendableInPlace(std::string_view content) const {
-  if (logs_ == nullptr || !content.ends_with(kLogTail)) return false;
-  if (doc_->encoding != nullptr && strcasecmp(reinterpret_cast<const char*>(doc_->encoding),
-                                              "UTF-8") != 0) {
-    return false;
-  }
-  for (const xmlNode* next = logs_->next; next != nullptr; next = next->next) {
-    if (next->type == XML_ELEMENT_NODE) return false;
-  }
-  return true;
 }
 
 std::string LogDocument::AppendAndSerialise(const LogRecord& record) {

@@ -37,7 +37,21 @@ std::string LogEntryXml(const LogRecord& record);
 // A complete new log file holding just `record`.
 std::string NewLogFileXml(const LogRecord& record);
 
-// A parsed log file.
+// What a read of the whole file found out about it.
+struct LogShape {
+  // The file is well-formed XML and its root `Zelvo` holds a `Logs` element.
+  bool usable = false;
+  // A new entry may be written as bytes just before `kLogTail`: the file is
+  // usable and in UTF-8, ends with `kLogTail`, and the `Logs` element that
+  // entries go to is the root's last element.
+  bool appendable_in_place = false;
+};
+
+// Reads `content` as a stream, without building a tree, network access or
+// expanding entities.
+LogShape ScanLog(std::string_view content);
+
+// A parsed log file, for files that have to be rewritten whole.
 class LogDocument {
  public:
   // Parses `content` without network access and without expanding entities.
@@ -48,11 +62,6 @@ class LogDocument {
 
   // The file parsed and its root `Zelvo` holds a `Logs` element.
   bool Usable() const { return logs_ != nullptr; }
-
-  // A new entry may be written as bytes just before `kLogTail`: the content
-  // ends with it, the `Logs` element that entries go to is the root's last
-  // element, and the file is in UTF-8.
-  bool AppendableInPlace(std::string_view content) const;
 
   // Appends `record` to `Logs` and returns the whole document in the layout
   // of this program (same declaration, one tab per level).

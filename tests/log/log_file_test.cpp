@@ -278,6 +278,51 @@ TEST_F(LogFileTest, NoticesAFileReplacedOrShortenedByAnotherProgram) {
   EXPECT_THAT(LoggedIds(), ElementsAre("3"));
 }
 
+// --- What a read of a whole file decides ----------------------------------------
+
+struct ShapeCase {
+  std::string name;
+  std::string content;
+  bool usable;
+  bool in_place;
+};
+
+class ScanLogTest : public ::testing::TestWithParam<ShapeCase> {};
+
+TEST_P(ScanLogTest, DecidesWhetherTheFileIsALogAndWhetherItTakesEntriesInPlace) {
+  const LogShape shape = ScanLog(GetParam().content);
+  EXPECT_EQ(shape.usable, GetParam().usable);
+  EXPECT_EQ(shape.appendable_in_place, GetParam().in_place);
+}
+
+const std::string kOurs =
+    std::string(kLogHeader) + LogEntryXml({1, 1, "a", "b"}) + std::string(kLogTail);
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ScanLogTest,
+    ::testing::Values(
+        ShapeCase{"Ours", kOurs, true, true},
+        ShapeCase{"EmptyLogs", "<Zelvo>\n\t<Logs>\n\t</Logs>\n</Zelvo>\n", true, true},
+        ShapeCase{"Compact", "<Zelvo><Logs/></Zelvo>", true, false},
+        ShapeCase{"Latin1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Zelvo>\n"
+                            "\t<Logs>\n\t</Logs>\n</Zelvo>\n",
+                  true, false},
+        ShapeCase{"ElementAfterLogs", "<Zelvo><Logs/><X/></Zelvo>", true, false},
+        ShapeCase{"Unclosed", "<Zelvo><Logs/><X>\t</Logs>\n</Zelvo>\n", false, false},
+        ShapeCase{"TwoLogs", "<Zelvo><Logs/>\n\t<Logs>\n\t</Logs>\n</Zelvo>\n", true, false},
+        ShapeCase{"DeclaredEntity",
+                  "<!DOCTYPE Zelvo [<!ENTITY e \"x\">]><Zelvo>\n\t<Logs>&e;\n\t</Logs>\n"
+                  "</Zelvo>\n",
+                  true, true},
+        ShapeCase{"UndeclaredEntity", "<Zelvo>\n\t<Logs>&e;\n\t</Logs>\n</Zelvo>\n", false,
+                  false},
+        ShapeCase{"GarbageBeforeTail", "garbage" + std::string(kLogTail), false, false},
+        ShapeCase{"ContentAfterRoot", kOurs + "<x/>", false, false},
+        ShapeCase{"LogsTooDeep", "<Zelvo><X><Logs/></X></Zelvo>", false, false},
+        ShapeCase{"OtherRoot", "<Other>\n\t<Logs>\n\t</Logs>\n</Other>\n", false, false},
+        ShapeCase{"Empty", "", false, false}),
+    [](const ::testing::TestParamInfo<ShapeCase>& info) { return info.param.name; });
+
 // Appending in place and rewriting a parsed file give the same bytes.
 TEST_F(LogFileTest, RewritingAParsedLogKeepsItsLayout) {
   for (const std::string description :
@@ -286,9 +331,9 @@ TEST_F(LogFileTest, RewritingAParsedLogKeepsItsLayout) {
   }
   const std::string content = ReadBytes(LogPath());
   const LogRecord record{8, 3, "new\r\n<entry>", "12/07/26"};
+  ASSERT_TRUE(ScanLog(content).appendable_in_place);
   LogDocument doc(content);
   ASSERT_TRUE(doc.Usable());
-  ASSERT_TRUE(doc.AppendableInPlace(content));
   EXPECT_EQ(doc.AppendAndSerialise(record),
             content.substr(0, content.size() - kLogTail.size()) + LogEntryXml(record) +
                 std::string(kLogTail));
