@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -120,7 +121,14 @@ int LogFileOps::Rename(const std::string& from, const std::string& to, bool repl
 std::optional<LogFailure> LogFile::Append(const std::string& path, const LogRecord& record) {
   const std::string entry = LogEntryXml(record);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    Result result = TryAppend(path, record, entry);
+    // A log reached through a symbolic link is replaced where it really is,
+    // so that the link stays.
+    std::string target = path;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+    Result result = TryAppend(target, record, entry);
     if (result.step == Step::kDone) return result.failure;
   }
   return Failure(EAGAIN, "The log file kept being replaced while it was written", path);

@@ -278,6 +278,17 @@ TEST_F(LogFileTest, NoticesAFileReplacedOrShortenedByAnotherProgram) {
   EXPECT_THAT(LoggedIds(), ElementsAre("3"));
 }
 
+TEST_F(LogFileTest, ALogBehindASymbolicLinkStaysBehindIt) {
+  TempDir elsewhere;
+  WriteBytes(elsewhere.File("real.xml"), "<Zelvo><Logs><Log><ID>1</ID></Log></Logs></Zelvo>");
+  std::filesystem::create_symlink(elsewhere.File("real.xml"), LogPath());
+  ASSERT_EQ(Write(log_, 2), "");  // rewritten whole
+  ASSERT_EQ(Write(log_, 3), "");  // appended in place
+  EXPECT_TRUE(std::filesystem::is_symlink(LogPath()));
+  EXPECT_THAT(Ids(*ReadLogEntries(elsewhere.File("real.xml"))), ElementsAre("1", "2", "3"));
+  EXPECT_THAT(elsewhere.Names(), ElementsAre("real.xml"));
+}
+
 // --- What a read of a whole file decides ----------------------------------------
 
 struct ShapeCase {
