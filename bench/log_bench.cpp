@@ -38,8 +38,8 @@ class LogDir {
     path_ = pattern;
     std::string bytes(kLogHeader);
     for (std::int64_t i = 1; i <= entries; ++i) {
-      bytes += LogEntryXml({static_cast<std::int32_t>(i % 36), 4, kDescription,
-                            "12/07/26 20:04:55"});
+      bytes +=
+          LogEntryXml({static_cast<std::int32_t>(i % 36), 4, kDescription, "12/07/26 20:04:55"});
     }
     bytes += kLogTail;
     std::ofstream(LogPath(), std::ios::binary) << bytes;
@@ -66,7 +66,9 @@ void WriteOne(benchmark::State& state, LogFileOps* ops) {
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(dir.LogPath())) / 1e6;
 }
 
-void BM_WriteLog(benchmark::State& state) { WriteOne(state, nullptr); }
+void BM_WriteLog(benchmark::State& state) {
+  WriteOne(state, nullptr);
+}
 
 void BM_WriteLogNoSync(benchmark::State& state) {
   NoSyncOps ops;

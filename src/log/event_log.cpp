@@ -50,8 +50,8 @@ std::string EventLog::ResolveLogPath(const std::string& log_file_setting) const 
   return path;
 }
 
-std::string EventLog::WriteLog(const LogSettingsSource* config, std::int32_t id,
-                               std::int32_t type, const std::string& description, OleDate time) {
+std::string EventLog::WriteLog(const LogSettingsSource* config, std::int32_t id, std::int32_t type,
+                               const std::string& description, OleDate time) {
   std::string file_setting;
   if (config != nullptr && config->IsLoaded()) {
     std::string error;

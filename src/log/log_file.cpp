@@ -50,8 +50,8 @@ bool ReadAt(int fd, off_t offset, std::size_t size, std::string& out) {
   out.resize(size);
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::pread(fd, out.data() + done, size - done,
-                              offset + static_cast<off_t>(done));
+    const ssize_t n =
+        ::pread(fd, out.data() + done, size - done, offset + static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = EIO;  // the file shrank while it was read
@@ -88,7 +88,6 @@ std::vector<std::size_t> CutPoints(const std::string& content) {
   return cuts;
 }
 
-
 std::string TimeStamp(OleDate now) {
   const CivilDateTime c = FromOleDate(now);
   char text[40];
@@ -103,7 +102,9 @@ ssize_t LogFileOps::PWrite(int fd, const char* data, std::size_t size, off_t off
   return ::pwrite(fd, data, size, offset);
 }
 
-int LogFileOps::FSync(int fd) { return ::fsync(fd); }
+int LogFileOps::FSync(int fd) {
+  return ::fsync(fd);
+}
 
 int LogFileOps::Rename(const std::string& from, const std::string& to, bool replace) {
   if (replace) return ::rename(from.c_str(), to.c_str());
@@ -265,8 +266,7 @@ LogFile::Result LogFile::RenameAside(const std::string& path, const std::string&
   std::string aside = stem;
   for (int n = 2; ops_.Rename(path, aside, false) != 0; ++n) {
     if (errno != EEXIST || n > 1000) {
-      return {Step::kDone,
-              Failure(errno, "Couldn't rename the unreadable log file aside", path)};
+      return {Step::kDone, Failure(errno, "Couldn't rename the unreadable log file aside", path)};
     }
     aside = stem + "-" + std::to_string(n);
   }
@@ -286,8 +286,8 @@ void LogFile::SyncDirectoryOf(const std::string& path) {
 bool LogFile::WriteAll(int fd, const std::string& data, off_t offset) {
   std::size_t done = 0;
   while (done < data.size()) {
-    const ssize_t n = ops_.PWrite(fd, data.data() + done, data.size() - done,
-                                  offset + static_cast<off_t>(done));
+    const ssize_t n =
+        ops_.PWrite(fd, data.data() + done, data.size() - done, offset + static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = ENOSPC;

@@ -82,8 +82,9 @@ xmlNode* FirstElementChild(xmlNode* node, const char* name) {
 void AddTextChild(xmlDoc* doc, xmlNode* parent, const char* name, const std::string& text) {
   xmlNode* element = xmlNewDocNode(doc, nullptr, BAD_CAST name, nullptr);
   const std::string utf8 = ToXmlCharacters(text);
-  if (!utf8.empty()) xmlAddChild(element, xmlNewDocTextLen(doc, BAD_CAST utf8.data(),
-                                                           static_cast<int>(utf8.size())));
+  if (!utf8.empty())
+    xmlAddChild(element,
+                xmlNewDocTextLen(doc, BAD_CAST utf8.data(), static_cast<int>(utf8.size())));
   xmlAddChild(parent, element);
 }
 
@@ -188,8 +189,8 @@ LogShape ScanLog(std::string_view content) {
     }
   }
   const xmlChar* encoding = xmlTextReaderConstEncoding(reader);
-  const bool utf8 = encoding == nullptr ||
-                    strcasecmp(reinterpret_cast<const char*>(encoding), "UTF-8") == 0;
+  const bool utf8 =
+      encoding == nullptr || strcasecmp(reinterpret_cast<const char*>(encoding), "UTF-8") == 0;
   xmlFreeTextReader(reader);
   LogShape shape;
   shape.usable = status == 0 && root_is_zelvo && has_logs;
@@ -200,9 +201,9 @@ LogShape ScanLog(std::string_view content) {
 
 LogDocument::LogDocument(const std::string& content) {
   if (content.size() > static_cast<std::size_t>(INT_MAX)) return;
-  doc_ = xmlReadMemory(content.data(), static_cast<int>(content.size()), nullptr, nullptr,
-                       XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR |
-                           XML_PARSE_NOWARNING);
+  doc_ =
+      xmlReadMemory(content.data(), static_cast<int>(content.size()), nullptr, nullptr,
+                    XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
   if (doc_ == nullptr) return;
   xmlNode* root = xmlDocGetRootElement(doc_);
   if (root == nullptr || !xmlStrEqual(root->name, BAD_CAST "Zelvo")) return;

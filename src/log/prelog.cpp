@@ -1,6 +1,6 @@
-#include "log/log_types.h"
-
 #include <cmath>
+
+#include "log/log_types.h"
 
 namespace zelvo {
 

@@ -21,14 +21,14 @@ TEST_P(GeneralDateTimeTest, RendersShortDateAndLongTimeOfTheCLocale) {
   EXPECT_EQ(FormatGeneralDateTime(ToOleDate(GetParam().time)), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Times, GeneralDateTimeTest,
-    ::testing::Values(DateCase{{2026, 12, 7, 20, 4, 55}, "12/07/26 20:04:55"},
-                      DateCase{{2026, 12, 7, 0, 0, 0}, "12/07/26"},  // midnight: the date alone
-                      DateCase{{2026, 12, 7, 0, 0, 1}, "12/07/26 00:00:01"},
-                      DateCase{{2024, 2, 29, 23, 59, 59}, "02/29/24 23:59:59"},
-                      DateCase{{1899, 12, 30, 12, 0, 0}, "12/30/99 12:00:00"},
-                      DateCase{{2000, 1, 1, 0, 0, 0}, "01/01/00"}));
+INSTANTIATE_TEST_SUITE_P(Times, GeneralDateTimeTest,
+                         ::testing::Values(DateCase{{2026, 12, 7, 20, 4, 55}, "12/07/26 20:04:55"},
+                                           DateCase{{2026, 12, 7, 0, 0, 0},
+                                                    "12/07/26"},  // midnight: the date alone
+                                           DateCase{{2026, 12, 7, 0, 0, 1}, "12/07/26 00:00:01"},
+                                           DateCase{{2024, 2, 29, 23, 59, 59}, "02/29/24 23:59:59"},
+                                           DateCase{{1899, 12, 30, 12, 0, 0}, "12/30/99 12:00:00"},
+                                           DateCase{{2000, 1, 1, 0, 0, 0}, "01/01/00"}));
 
 TEST(GeneralDateTime, FollowsTheLocaleOfTheProcess) {
   const std::string saved = std::setlocale(LC_TIME, nullptr);

@@ -12,10 +12,10 @@ namespace zelvo {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using testing::FakeClock;
 using testing::FakeLogSettings;
 using testing::Ids;
+using ::testing::IsEmpty;
 using testing::ReadBytes;
 using testing::ReadEntry;
 using testing::ReadLogEntries;
@@ -62,22 +62,21 @@ TEST_P(LogSwitchTest, WritesATypeOnlyWhenItsSwitchIsExactlyTrue) {
   EXPECT_EQ(entries[0].id, "7");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Switches, LogSwitchTest,
-    ::testing::Values(SwitchCase{"true", "false", "false", 1, true},
-                      SwitchCase{"true", "false", "false", 2, false},
-                      SwitchCase{"true", "false", "false", 4, false},
-                      SwitchCase{"True", "true", "true", 1, false},
-                      SwitchCase{"1", "true", "true", 1, false},
-                      SwitchCase{" true", "true", "true", 1, false},
-                      SwitchCase{"false", "true", "false", 2, true},
-                      SwitchCase{"true", "TRUE", "true", 2, false},
-                      SwitchCase{"false", "false", "true", 4, true},
-                      SwitchCase{"true", "true", "1", 4, false},
-                      SwitchCase{"true", "true", "True", 4, false},
-                      SwitchCase{"true", "true", "true", 3, false},
-                      SwitchCase{"true", "true", "true", 0, false},
-                      SwitchCase{"true", "true", "true", 8, false}));
+INSTANTIATE_TEST_SUITE_P(Switches, LogSwitchTest,
+                         ::testing::Values(SwitchCase{"true", "false", "false", 1, true},
+                                           SwitchCase{"true", "false", "false", 2, false},
+                                           SwitchCase{"true", "false", "false", 4, false},
+                                           SwitchCase{"True", "true", "true", 1, false},
+                                           SwitchCase{"1", "true", "true", 1, false},
+                                           SwitchCase{" true", "true", "true", 1, false},
+                                           SwitchCase{"false", "true", "false", 2, true},
+                                           SwitchCase{"true", "TRUE", "true", 2, false},
+                                           SwitchCase{"false", "false", "true", 4, true},
+                                           SwitchCase{"true", "true", "1", 4, false},
+                                           SwitchCase{"true", "true", "True", 4, false},
+                                           SwitchCase{"true", "true", "true", 3, false},
+                                           SwitchCase{"true", "true", "true", 0, false},
+                                           SwitchCase{"true", "true", "true", 8, false}));
 
 TEST_F(EventLogTest, WithNothingLoadedEveryTypeGoesToTheDefaultFile) {
   settings_.loaded = false;
@@ -203,14 +202,13 @@ TEST_F(EventLogTest, FileReadsBackAsTheSameElementTree) {
   xmlFreeDoc(doc);
   EXPECT_THAT(tree, ElementsAre(ElementsAre("ID=35", "Type=ERROR", "Description=" + description,
                                             "DateTime=12/07/26 20:04:55"),
-                                ElementsAre("ID=21", "Type=INFORMATION",
-                                            "Description=Log written!",
+                                ElementsAre("ID=21", "Type=INFORMATION", "Description=Log written!",
                                             "DateTime=12/07/26 20:04:55")));
 }
 
 TEST_F(EventLogTest, DescriptionsAreWrittenAsUtf8) {
   EXPECT_EQ(log_.WriteLog(nullptr, 1, 1, "caf\xC3\xA9 \xE2\x82\xAC", kTime), "");  // UTF-8
-  EXPECT_EQ(log_.WriteLog(nullptr, 2, 1, "caf\xE9", kTime), "");  // ISO-8859-1
+  EXPECT_EQ(log_.WriteLog(nullptr, 2, 1, "caf\xE9", kTime), "");                   // ISO-8859-1
   EXPECT_EQ(log_.WriteLog(nullptr, 3, 1, "bell\x07 nul", kTime), "");
   const std::vector<ReadEntry> entries = Entries(LogPath());
   ASSERT_EQ(entries.size(), 3u);
@@ -272,10 +270,11 @@ TEST_F(EventLogTest, AFileInTheOldLayoutIsTakenOverIntoThisOne) {
       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<Zelvo>\n\t<Logs>\n"
       "\t\t<Log>\n\t\t\t<ID>1</ID>\n"))
       << bytes;
-  EXPECT_TRUE(bytes.ends_with("\t\t\t<ID>2</ID>\n\t\t\t<Type>ERROR</Type>\n"
-                              "\t\t\t<Description>c</Description>\n"
-                              "\t\t\t<DateTime>12/07/26 20:04:55</DateTime>\n"
-                              "\t\t</Log>\n\t</Logs>\n</Zelvo>\n"))
+  EXPECT_TRUE(
+      bytes.ends_with("\t\t\t<ID>2</ID>\n\t\t\t<Type>ERROR</Type>\n"
+                      "\t\t\t<Description>c</Description>\n"
+                      "\t\t\t<DateTime>12/07/26 20:04:55</DateTime>\n"
+                      "\t\t</Log>\n\t</Logs>\n</Zelvo>\n"))
       << bytes;
 }
 
@@ -321,11 +320,11 @@ TEST_F(EventLogTest, FlushWritesTheBufferInOrderWithItsOwnTimes) {
   clock_.Set({2026, 12, 8, 23, 59, 59});
 
   EXPECT_EQ(log_.FlushPreLog(&settings_, prelog), "");
-  EXPECT_THAT(Entries(LogPath()),
-              ElementsAre(ReadEntry{"1", "INFORMATION", "Zelvo has started.", "12/07/26 08:00:01"},
-                          ReadEntry{"11", "ERROR", "checksum", "12/07/26 08:00:02"},
-                          ReadEntry{"18", "INFORMATION", "Trying to write the log.",
-                                    "12/07/26 09:30:00"}));
+  EXPECT_THAT(
+      Entries(LogPath()),
+      ElementsAre(ReadEntry{"1", "INFORMATION", "Zelvo has started.", "12/07/26 08:00:01"},
+                  ReadEntry{"11", "ERROR", "checksum", "12/07/26 08:00:02"},
+                  ReadEntry{"18", "INFORMATION", "Trying to write the log.", "12/07/26 09:30:00"}));
 
   // The buffer is never emptied: a second flush writes everything again.
   EXPECT_EQ(log_.FlushPreLog(&settings_, prelog), "");

@@ -16,9 +16,9 @@ namespace zelvo {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using testing::FakeClock;
 using testing::Ids;
+using ::testing::IsEmpty;
 using testing::ReadBytes;
 using testing::ReadEntry;
 using testing::ReadLogEntries;
@@ -174,14 +174,14 @@ TEST_F(LogFileTest, AFullDiskLeavesTheFileAsItWas) {
   ASSERT_EQ(Write(log_, 1), "");
   ASSERT_EQ(Write(log_, 2), "");
   const std::string before = ReadBytes(LogPath());
-  const std::size_t growth = LogEntryXml({3, 1, "entry number 3\r\nsecond line",
-                                          FormatGeneralDateTime(kTime)})
-                                 .size();
+  const std::size_t growth =
+      LogEntryXml({3, 1, "entry number 3\r\nsecond line", FormatGeneralDateTime(kTime)}).size();
   for (off_t spare = 0; spare < static_cast<off_t>(growth); ++spare) {
     ops_.spare = spare;
-    EXPECT_EQ(Write(log_, 3), "Couldn't write PreLog. Error-number: 28 Error-Descripton: "
-                              "Couldn't append to the log file \"" +
-                                  LogPath() + "\": No space left on device")
+    EXPECT_EQ(Write(log_, 3),
+              "Couldn't write PreLog. Error-number: 28 Error-Descripton: "
+              "Couldn't append to the log file \"" +
+                  LogPath() + "\": No space left on device")
         << "spare " << spare;
     ASSERT_EQ(ReadBytes(LogPath()), before) << "spare " << spare;
   }
@@ -195,9 +195,10 @@ TEST_F(LogFileTest, AFailedFlushToDiskLeavesTheFileAsItWas) {
   ASSERT_EQ(Write(log_, 1), "");
   const std::string before = ReadBytes(LogPath());
   ops_.fsync_error = EIO;
-  EXPECT_EQ(Write(log_, 2), "Couldn't write PreLog. Error-number: 5 Error-Descripton: Couldn't "
-                            "append to the log file \"" +
-                                LogPath() + "\": Input/output error");
+  EXPECT_EQ(Write(log_, 2),
+            "Couldn't write PreLog. Error-number: 5 Error-Descripton: Couldn't "
+            "append to the log file \"" +
+                LogPath() + "\": Input/output error");
   EXPECT_EQ(ReadBytes(LogPath()), before);
   EXPECT_EQ(Write(log_, 3), "");
   EXPECT_THAT(LoggedIds(), ElementsAre("1", "3"));
@@ -205,9 +206,10 @@ TEST_F(LogFileTest, AFailedFlushToDiskLeavesTheFileAsItWas) {
 
 TEST_F(LogFileTest, AFullDiskLeavesNoHalfNewFile) {
   ops_.spare = 10;
-  EXPECT_EQ(Write(log_, 1), "Couldn't write PreLog. Error-number: 28 Error-Descripton: "
-                            "Couldn't write the log file \"" +
-                                LogPath() + "\": No space left on device");
+  EXPECT_EQ(Write(log_, 1),
+            "Couldn't write PreLog. Error-number: 28 Error-Descripton: "
+            "Couldn't write the log file \"" +
+                LogPath() + "\": No space left on device");
   EXPECT_THAT(dir_.Names(), IsEmpty());
 }
 
@@ -223,9 +225,10 @@ TEST_F(LogFileTest, AFullDiskLeavesAForeignFileUntouched) {
 TEST_F(LogFileTest, AFailedRenameAsideLeavesTheFileUntouched) {
   WriteBytes(LogPath(), "not a log");
   ops_.rename_error = EACCES;
-  EXPECT_EQ(Write(log_, 1), "Couldn't write PreLog. Error-number: 13 Error-Descripton: "
-                            "Couldn't rename the unreadable log file aside \"" +
-                                LogPath() + "\": Permission denied");
+  EXPECT_EQ(Write(log_, 1),
+            "Couldn't write PreLog. Error-number: 13 Error-Descripton: "
+            "Couldn't rename the unreadable log file aside \"" +
+                LogPath() + "\": Permission denied");
   EXPECT_EQ(ReadBytes(LogPath()), "not a log");
   EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml"));
 }
@@ -244,7 +247,8 @@ TEST_F(LogFileTest, AnUnopenableLogFailsTheFlushWithItsOwnText) {
 
 TEST_F(LogFileTest, WholeFilesAreFlushedBesideTheLogAndRenamedOverIt) {
   ASSERT_EQ(Write(log_, 1), "");
-  EXPECT_THAT(ops_.calls, ElementsAre("pwrite temp", "fsync temp", "rename temp Log.xml", "fsync dir"));
+  EXPECT_THAT(ops_.calls,
+              ElementsAre("pwrite temp", "fsync temp", "rename temp Log.xml", "fsync dir"));
 
   ops_.calls.clear();
   ASSERT_EQ(Write(log_, 2), "");
@@ -315,8 +319,9 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"Ours", kOurs, true, true},
         ShapeCase{"EmptyLogs", "<Zelvo>\n\t<Logs>\n\t</Logs>\n</Zelvo>\n", true, true},
         ShapeCase{"Compact", "<Zelvo><Logs/></Zelvo>", true, false},
-        ShapeCase{"Latin1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Zelvo>\n"
-                            "\t<Logs>\n\t</Logs>\n</Zelvo>\n",
+        ShapeCase{"Latin1",
+                  "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Zelvo>\n"
+                  "\t<Logs>\n\t</Logs>\n</Zelvo>\n",
                   true, false},
         ShapeCase{"ElementAfterLogs", "<Zelvo><Logs/><X/></Zelvo>", true, false},
         ShapeCase{"Unclosed", "<Zelvo><Logs/><X>\t</Logs>\n</Zelvo>\n", false, false},
@@ -325,8 +330,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "<!DOCTYPE Zelvo [<!ENTITY e \"x\">]><Zelvo>\n\t<Logs>&e;\n\t</Logs>\n"
                   "</Zelvo>\n",
                   true, true},
-        ShapeCase{"UndeclaredEntity", "<Zelvo>\n\t<Logs>&e;\n\t</Logs>\n</Zelvo>\n", false,
-                  false},
+        ShapeCase{"UndeclaredEntity", "<Zelvo>\n\t<Logs>&e;\n\t</Logs>\n</Zelvo>\n", false, false},
         ShapeCase{"GarbageBeforeTail", "garbage" + std::string(kLogTail), false, false},
         ShapeCase{"ContentAfterRoot", kOurs + "<x/>", false, false},
         ShapeCase{"LogsTooDeep", "<Zelvo><X><Logs/></X></Zelvo>", false, false},
@@ -345,9 +349,8 @@ TEST_F(LogFileTest, RewritingAParsedLogKeepsItsLayout) {
   ASSERT_TRUE(ScanLog(content).appendable_in_place);
   LogDocument doc(content);
   ASSERT_TRUE(doc.Usable());
-  EXPECT_EQ(doc.AppendAndSerialise(record),
-            content.substr(0, content.size() - kLogTail.size()) + LogEntryXml(record) +
-                std::string(kLogTail));
+  EXPECT_EQ(doc.AppendAndSerialise(record), content.substr(0, content.size() - kLogTail.size()) +
+                                                LogEntryXml(record) + std::string(kLogTail));
 }
 
 }  // namespace
