@@ -1,0 +1,391 @@
+// What the end-to-end tests and the benchmark share: a private ngircd on a
+// free loopback port, a plain IRC client on a QTcpSocket, the bot itself
+// (Qt socket, session, real dispatcher, in-memory port) and a way to run the
+// event loop until something has happened.
+//
+// ngircd started as root switches to the user "nobody" (it refuses to run as
+// root); it reads its configuration before switching, writes a PID file only
+// after switching (so none is configured here: -n keeps it in the
+// foreground and the child's id is the server's), and takes the message of
+// the day from MotdPhrase instead of a file.
+#pragma once
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTcpSocket>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dispatch/dispatcher.h"
+#include "irc/qt_irc_client.h"
+#include "model/flags.h"
+#include "outputs/memory_port.h"
+#include "outputs/outputs.h"
+
+namespace zelvo::e2e {
+
+inline void EnsureQtApplication() {
+  if (QCoreApplication::instance() != nullptr) return;
+  static int argc = 1;
+  static char name[] = "zelvo-e2e";
+  static char* argv[] = {name, nullptr};
+  new QCoreApplication(argc, argv);  // lives until the process ends
+}
+
+// Runs the event loop until `done` holds or `limit` has passed; returns done().
+inline bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  if (done()) return true;
+  QEventLoop loop;
+  QTimer poll;
+  poll.setInterval(5);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (done()) loop.quit();
+  });
+  QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+  poll.start();
+  loop.exec();
+  return done();
+}
+
+// Runs the event loop for `time`.
+inline void SpinFor(std::chrono::milliseconds time) {
+  SpinUntil([] { return false; }, time);
+}
+
+inline std::string FindNgircd() {
+  for (const char* path : {"/usr/sbin/ngircd", "/usr/local/sbin/ngircd", "/usr/bin/ngircd"}) {
+    if (access(path, X_OK) == 0) return path;
+  }
+  return "";
+}
+
+// A loopback port nobody listens on. The configured port is a 16-bit signed
+// number, so it is taken below 32768, away from the kernel's ephemeral range.
+inline int FreeLoopbackPort() {
+  static std::uint32_t seed = static_cast<std::uint32_t>(getpid()) * 2654435761u;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    seed = seed * 1103515245u + 12345u;
+    const int port = 20000 + static_cast<int>((seed >> 8) % 12000);
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+    close(fd);
+    if (free) return port;
+  }
+  return 0;
+}
+
+inline bool PortAccepts(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+  close(fd);
+  return ok;
+}
+
+// A private ngircd in a temporary directory, stopped by the destructor.
+class NgircdServer {
+ public:
+  NgircdServer() = default;
+  NgircdServer(const NgircdServer&) = delete;
+  NgircdServer& operator=(const NgircdServer&) = delete;
+  ~NgircdServer() {
+    Stop();
+    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+  }
+
+  // Starts the server and waits until its port accepts connections. A ping
+  // timeout of 0 keeps ngircd's default (120 s); its minimum is 5 s.
+  bool Start(int ping_timeout = 0) {
+    binary_ = FindNgircd();
+    if (binary_.empty()) return Fail("ngircd is not installed");
+    char pattern[] = "/tmp/zelvo-ngircd-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return Fail("mkdtemp failed");
+    dir_ = pattern;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      port_ = FreeLoopbackPort();
+      WriteConfig(ping_timeout);
+      if (Launch()) return true;
+    }
+    return false;
+  }
+
+  // Stops the server (SIGTERM) and waits for it to end.
+  void Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = 0;
+  }
+
+  int Port() const { return port_; }
+  const std::string& Error() const { return error_; }
+  std::string ServerLog() const {
+    std::ifstream in(dir_ + "/ngircd.log");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+ private:
+  bool Fail(std::string error) {
+    error_ = std::move(error);
+    return false;
+  }
+
+  void WriteConfig(int ping_timeout) {
+    std::ofstream conf(dir_ + "/ngircd.conf");
+    conf << "[Global]\n"
+         << "Name = irc.zelvo.test\n"
+         << "Info = Zelvo test server\n"
+         << "AdminInfo1 = Zelvo tests\nAdminInfo2 = loopback\nAdminEMail = root@localhost\n"
+         << "Listen = 127.0.0.1\n"
+         << "Ports = " << port_ << "\n"
+         << "MotdPhrase = Zelvo test server\n";
+    if (geteuid() == 0) {
+      if (const passwd* nobody = getpwnam("nobody")) {
+        conf << "ServerUID = " << nobody->pw_uid << "\nServerGID = " << nobody->pw_gid << "\n";
+      }
+    }
+    conf << "[Limits]\nMaxConnectionsIP = 0\n";
+    if (ping_timeout > 0) {
+      conf << "PingTimeout = " << ping_timeout << "\nPongTimeout = " << ping_timeout << "\n";
+    }
+    conf << "[Options]\nDNS = no\nIdent = no\nPAM = no\n";
+  }
+
+  bool Launch() {
+    const std::string conf = dir_ + "/ngircd.conf";
+    const std::string log = dir_ + "/ngircd.log";
+    pid_ = fork();
+    if (pid_ < 0) return Fail("fork failed");
+    if (pid_ == 0) {
+      const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+      if (fd >= 0) {
+        dup2(fd, 1);
+        dup2(fd, 2);
+      }
+      execl(binary_.c_str(), binary_.c_str(), "-n", "-f", conf.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    for (int i = 0; i < 200; ++i) {
+      if (PortAccepts(port_)) return true;
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = 0;
+        return Fail("ngircd ended at start:\n" + ServerLog());
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    Stop();
+    return Fail("ngircd did not open port " + std::to_string(port_));
+  }
+
+  std::string binary_;
+  std::string dir_;
+  std::string error_;
+  int port_ = 0;
+  pid_t pid_ = 0;
+};
+
+// A second user in the channel: a plain IRC client that answers PINGs and
+// keeps every line it receives.
+class RawIrcClient {
+ public:
+  RawIrcClient() {
+    QObject::connect(&socket_, &QTcpSocket::readyRead, [this] { OnData(); });
+  }
+
+  // Starts connecting and registering; WaitRegistered waits for the welcome.
+  void Start(int port, const std::string& nick) {
+    nick_ = nick;
+    QObject::connect(&socket_, &QTcpSocket::connected, [this] {
+      Send("NICK " + nick_ + "\r\nUSER " + nick_ + " 0 * :Zelvo test user\r\n");
+    });
+    socket_.connectToHost("127.0.0.1", static_cast<quint16>(port));
+  }
+
+  bool WaitRegistered() {
+    return WaitForLineContaining(" 001 " + nick_ + " ", std::chrono::seconds(10));
+  }
+
+  bool Connect(int port, const std::string& nick) {
+    Start(port, nick);
+    return WaitRegistered();
+  }
+
+  bool Join(const std::string& channel) {
+    Send("JOIN " + channel + "\r\n");
+    return WaitForLineContaining(" JOIN :" + channel, std::chrono::seconds(5));
+  }
+
+  void Say(const std::string& target, const std::string& text) {
+    Send("PRIVMSG " + target + " :" + text + "\r\n");
+  }
+
+  void Send(const std::string& raw) {
+    socket_.write(raw.data(), static_cast<qint64>(raw.size()));
+    socket_.flush();
+  }
+
+  // Waits for a line (received from now on or earlier, after `from`) that
+  // holds `part`.
+  bool WaitForLineContaining(const std::string& part, std::chrono::milliseconds limit,
+                             std::size_t from = 0) {
+    return SpinUntil([&] { return CountContaining(part, from) > 0; }, limit);
+  }
+
+  std::size_t CountContaining(const std::string& part, std::size_t from = 0) const {
+    std::size_t n = 0;
+    for (std::size_t i = from; i < lines_.size(); ++i) {
+      if (lines_[i].find(part) != std::string::npos) ++n;
+    }
+    return n;
+  }
+
+  const std::vector<std::string>& Lines() const { return lines_; }
+  bool Connected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
+
+ private:
+  void OnData() {
+    buffer_ += socket_.readAll().toStdString();
+    std::size_t end;
+    while ((end = buffer_.find('\n')) != std::string::npos) {
+      std::string line = buffer_.substr(0, end + 1);
+      buffer_.erase(0, end + 1);
+      if (line.rfind("PING ", 0) == 0) Send("PONG " + line.substr(5));
+      lines_.push_back(std::move(line));
+    }
+  }
+
+  QTcpSocket socket_;
+  std::string nick_;
+  std::string buffer_;
+  std::vector<std::string> lines_;
+};
+
+class RecordingConsole final : public Console {
+ public:
+  void Append(std::string_view text) override { lines.emplace_back(text); }
+  std::size_t CountContaining(const std::string& part) const {
+    std::size_t n = 0;
+    for (const auto& line : lines) n += line.find(part) != std::string::npos ? 1 : 0;
+    return n;
+  }
+  std::vector<std::string> lines;
+};
+
+struct LogEntry {
+  std::int32_t id;
+  std::int32_t type;
+  std::string text;
+};
+
+// The bot: the Qt IRC client, a real dispatcher with the example's two disco
+// rules, a port in memory, and the auto-return handler on a 1 s timer.
+class Bot {
+ public:
+  explicit Bot(int port, SendQueue::Limits limits = {}) {
+    settings_.gsIRCDomain = "127.0.0.1";
+    settings_.giIRCPort = static_cast<std::int16_t>(port);
+    settings_.gsIRCChannel = "#lab";
+    settings_.gsIRCUser = "relay";
+    settings_.gsIRCNickname = "relay";
+    AddRule("Disco-Kula On", "*Disco On*", 0,
+            OnBit(1) | OnBit(2) | flag::kResponseWithIOCommandName);
+    AddRule("Disco-Kula Off", "*Disco Off*", 0,
+            OffBit(1) | OffBit(2) | flag::kResponseWithIOCommandName);
+    AddRule("Blink", "*Blink Four*", 2, OnBit(4) | flag::kResponseWithIOCommandName);
+
+    IrcHooks hooks;
+    hooks.log = [this](std::int32_t id, std::int32_t type, const std::string& text) {
+      log.push_back({id, type, text});
+    };
+    hooks.caption = [this](const std::string& caption) { captions.push_back(caption); };
+    client_ = std::make_unique<QtIrcClient>(settings_, clock_, console, std::move(hooks),
+                                            std::chrono::milliseconds(100), limits);
+    dispatcher_ = std::make_unique<Dispatcher>(
+        settings_, commands_, outputs_, clock_, client_->Sender(), console, chat_client_,
+        [this](const std::string& error) { errors.push_back(error); });
+    client_->SetMatcher([this](std::string_view text) { dispatcher_->MatchIOCommands(text); });
+    QObject::connect(&auto_return_, &QTimer::timeout,
+                     [this] { dispatcher_->tmrAutoReturn_Timer(); });
+    auto_return_.start(1000);
+  }
+
+  ~Bot() {
+    auto_return_.stop();
+    client_->Close();
+  }
+
+  void Connect() { client_->ConnectToServer(); }
+  QtIrcClient& Client() { return *client_; }
+  IrcSession& Session() { return client_->Session(); }
+  const std::vector<std::uint8_t>& PortWrites() const { return port_.Written(); }
+  std::uint8_t PortByte() const { return port_.Written().empty() ? 0 : port_.Written().back(); }
+
+  std::size_t CountLog(std::int32_t id, const std::string& text = "") const {
+    std::size_t n = 0;
+    for (const auto& e : log) n += (e.id == id && (text.empty() || e.text == text)) ? 1 : 0;
+    return n;
+  }
+
+  RecordingConsole console;
+  std::vector<LogEntry> log;
+  std::vector<std::string> captions;
+  std::vector<std::string> errors;
+
+ private:
+  void AddRule(const std::string& name, const std::string& trigger, std::int32_t auto_return,
+               std::int32_t flags) {
+    auto rule = std::make_shared<IOCommand>(clock_.LocalNow());
+    rule->SetIOName(name);
+    rule->SetIRCTrigger(trigger);
+    rule->SetAutoReturn(auto_return);
+    rule->SetExecuteLimit(0);
+    rule->SetExtraFlags(flags);
+    auto user = std::make_shared<User>();
+    user->SetNickname("*");
+    user->SetUsername("*");
+    rule->Add(user);
+    commands_.Add(rule);
+  }
+
+  Settings settings_;
+  SystemClock clock_;
+  IOCommands commands_;
+  MemoryPort port_;
+  Outputs outputs_{port_};
+  NoChatClientWindow chat_client_;
+  QTimer auto_return_;
+  std::unique_ptr<QtIrcClient> client_;
+  std::unique_ptr<Dispatcher> dispatcher_;
+};
+
+}  // namespace zelvo::e2e
