@@ -119,8 +119,9 @@ class NgircdServer {
   }
 
   // Starts the server and waits until its port accepts connections. A ping
-  // timeout of 0 keeps ngircd's default (120 s); its minimum is 5 s.
-  bool Start(int ping_timeout = 0) {
+  // timeout of 0 keeps ngircd's default (120 s); its minimum is 5 s. Without
+  // penalties the server reads every client's lines as fast as they come.
+  bool Start(int ping_timeout = 0, bool penalties = true) {
     binary_ = FindNgircd();
     if (binary_.empty()) return Fail("ngircd is not installed");
     char pattern[] = "/tmp/zelvo-ngircd-XXXXXX";
@@ -128,7 +129,7 @@ class NgircdServer {
     dir_ = pattern;
     for (int attempt = 0; attempt < 3; ++attempt) {
       port_ = FreeLoopbackPort();
-      WriteConfig(ping_timeout);
+      WriteConfig(ping_timeout, penalties);
       if (Launch()) return true;
     }
     return false;
@@ -158,7 +159,7 @@ class NgircdServer {
     return false;
   }
 
-  void WriteConfig(int ping_timeout) {
+  void WriteConfig(int ping_timeout, bool penalties) {
     std::ofstream conf(dir_ + "/ngircd.conf");
     conf << "[Global]\n"
          << "Name = irc.zelvo.test\n"
@@ -173,6 +174,7 @@ class NgircdServer {
       }
     }
     conf << "[Limits]\nMaxConnectionsIP = 0\n";
+    if (!penalties) conf << "MaxPenaltyTime = 0\n";
     if (ping_timeout > 0) {
       conf << "PingTimeout = " << ping_timeout << "\nPongTimeout = " << ping_timeout << "\n";
     }
@@ -308,10 +310,12 @@ struct LogEntry {
 };
 
 // The bot: the Qt IRC client, a real dispatcher with the example's two disco
-// rules, a port in memory, and the auto-return handler on a 1 s timer.
+// rules and two of its own, a port in memory (or the one given), and the
+// auto-return handler on a 1 s timer.
 class Bot {
  public:
-  explicit Bot(int port, SendQueue::Limits limits = {}) {
+  explicit Bot(int port, SendQueue::Limits limits = {}, PortWriter* port_writer = nullptr)
+      : outputs_(port_writer != nullptr ? *port_writer : port_) {
     settings_.gsIRCDomain = "127.0.0.1";
     settings_.giIRCPort = static_cast<std::int16_t>(port);
     settings_.gsIRCChannel = "#lab";
@@ -322,6 +326,7 @@ class Bot {
     AddRule("Disco-Kula Off", "*Disco Off*", 0,
             OffBit(1) | OffBit(2) | flag::kResponseWithIOCommandName);
     AddRule("Blink", "*Blink Four*", 2, OnBit(4) | flag::kResponseWithIOCommandName);
+    AddRule("Quiet", "*Quiet Toggle*", 0, ToggleBit(5));
 
     IrcHooks hooks;
     hooks.log = [this](std::int32_t id, std::int32_t type, const std::string& text) {
@@ -381,7 +386,7 @@ class Bot {
   SystemClock clock_;
   IOCommands commands_;
   MemoryPort port_;
-  Outputs outputs_{port_};
+  Outputs outputs_;
   NoChatClientWindow chat_client_;
   QTimer auto_return_;
   std::unique_ptr<QtIrcClient> client_;
