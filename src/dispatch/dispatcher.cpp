@@ -13,7 +13,7 @@ namespace {
 constexpr int kPulseOutput = 3;
 constexpr std::int32_t kPulseOutputBit = 4;  // output 3 in the port byte
 
-// Patterns that grow beyond this many distinct texts are compiled afresh.
+// A pattern cache that grows beyond this many entries starts afresh.
 constexpr std::size_t kPatternCacheLimit = 1024;
 
 struct Sender {
@@ -81,10 +81,10 @@ void Dispatcher::MatchLine(std::string_view line) {
   if (!sender) return;  // no allowed user can match
   const std::string lowered = LowerLatin1(line);
   for (const IOCommands::Pointer& command : commands_) {
-    if (!LoweredPattern(command->IRCTrigger()).Matches(lowered)) continue;
+    if (!Compiled(triggers_, command->IRCTrigger(), true).Matches(lowered)) continue;
     for (const auto& user : *command) {
-      if (Pattern(user->Nickname()).Matches(sender->nickname) &&
-          Pattern(user->Username()).Matches(sender->username)) {
+      if (Compiled(patterns_, user->Nickname(), false).Matches(sender->nickname) &&
+          Compiled(patterns_, user->Username(), false).Matches(sender->username)) {
         ExecuteIOCommand(*command);
         break;
       }
@@ -185,18 +185,16 @@ void Dispatcher::Report(const std::string& error) {
   if (!error.empty() && report_error_) report_error_(error);
 }
 
-const GlobPattern& Dispatcher::Pattern(const std::string& pattern) {
-  auto found = patterns_.find(pattern);
-  if (found != patterns_.end()) return found->second;
-  if (patterns_.size() >= kPatternCacheLimit) patterns_.clear();
-  return patterns_.emplace(pattern, GlobPattern(pattern)).first->second;
-}
-
-const GlobPattern& Dispatcher::LoweredPattern(const std::string& pattern) {
-  auto found = lowered_patterns_.find(pattern);
-  if (found != lowered_patterns_.end()) return found->second;
-  if (lowered_patterns_.size() >= kPatternCacheLimit) lowered_patterns_.clear();
-  return lowered_patterns_.emplace(pattern, GlobPattern(LowerLatin1(pattern))).first->second;
+const GlobPattern& Dispatcher::Compiled(PatternCache& cache, const std::string& member,
+                                        bool lowered) {
+  auto found = cache.find(&member);
+  if (found != cache.end()) {
+    if (found->second.source == member) return found->second.pattern;
+    cache.erase(found);
+  }
+  if (cache.size() >= kPatternCacheLimit) cache.clear();
+  GlobPattern pattern(lowered ? LowerLatin1(member) : member);
+  return cache.emplace(&member, CompiledPattern{member, std::move(pattern)}).first->second.pattern;
 }
 
 }  // namespace zelvo

@@ -63,9 +63,14 @@ class Dispatcher {
   // Sends `text` (which begins with a blank) to the channel and echoes it.
   void Reply(std::string_view text);
   void Report(const std::string& error);
-  // Compiled patterns, by pattern text; triggers are compiled lower-cased.
-  const GlobPattern& Pattern(const std::string& pattern);
-  const GlobPattern& LoweredPattern(const std::string& pattern);
+  // The compiled form of a rule's or user's pattern member, kept per member
+  // and compiled again when its text changes. Triggers are compiled lower-cased.
+  struct CompiledPattern {
+    std::string source;
+    GlobPattern pattern;
+  };
+  using PatternCache = std::unordered_map<const std::string*, CompiledPattern>;
+  const GlobPattern& Compiled(PatternCache& cache, const std::string& member, bool lowered);
 
   const Settings& settings_;
   IOCommands& commands_;
@@ -76,8 +81,8 @@ class Dispatcher {
   ChatClientWindow& chat_client_;
   ErrorReporter report_error_;
   bool mbPulsePhase = false;
-  std::unordered_map<std::string, GlobPattern> patterns_;
-  std::unordered_map<std::string, GlobPattern> lowered_patterns_;
+  PatternCache patterns_;
+  PatternCache triggers_;
 };
 
 }  // namespace zelvo

@@ -65,6 +65,27 @@ inline std::size_t PreviousStart(std::string_view s, std::size_t end) {
   return end - 1;
 }
 
+// Leftmost occurrence of `needle` (size >= 1) in `haystack`, or null. Checks
+// the places where the first byte occurs; once that has cost more than a few
+// passes over the text, a linear-time substring search takes over.
+const char* FindLiteral(const char* haystack, std::size_t size, const char* needle,
+                        std::size_t needle_size) {
+  if (needle_size > size) return nullptr;
+  const char* const last = haystack + (size - needle_size);
+  std::size_t budget = 4 * size + 64;
+  for (const char* p = haystack; p <= last; ++p) {
+    p = static_cast<const char*>(std::memchr(p, needle[0], static_cast<std::size_t>(last - p) + 1));
+    if (p == nullptr) return nullptr;
+    if (std::memcmp(p + 1, needle + 1, needle_size - 1) == 0) return p;
+    if (budget < needle_size) {
+      return static_cast<const char*>(
+          memmem(p + 1, static_cast<std::size_t>(haystack + size - p - 1), needle, needle_size));
+    }
+    budget -= needle_size;
+  }
+  return nullptr;
+}
+
 // A small buffer of 64-bit words that stays on the stack for short segments.
 class WordBuffer {
  public:
@@ -311,11 +332,10 @@ std::size_t GlobPattern::FindFrom(const Segment& segment, std::string_view text,
                                   std::size_t pos) const {
   if (!segment.plain_literal) return ScanFrom(segment, text, pos);
   // A well-formed literal found anywhere begins and ends on character boundaries.
-  const void* found = memmem(text.data() + pos, text.size() - pos,
-                             literals_.data() + segment.literal_offset, segment.literal_size);
+  const char* found = FindLiteral(text.data() + pos, text.size() - pos,
+                                  literals_.data() + segment.literal_offset, segment.literal_size);
   if (found == nullptr) return kNotFound;
-  return static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) +
-         segment.literal_size;
+  return static_cast<std::size_t>(found - text.data()) + segment.literal_size;
 }
 
 // Shift-And: bit t of the state is set when the segment's first t + 1 tokens

@@ -127,22 +127,29 @@ INSTANTIATE_TEST_SUITE_P(
 // must still be right.
 INSTANTIATE_TEST_SUITE_P(
     Adversarial, GlobTableTest,
-    testing::Values(GlobCase{Repeat("a*", 16) + "b", std::string(512, 'a'), false},
-                    GlobCase{Repeat("a*", 16) + "a", std::string(512, 'a'), true},
-                    GlobCase{"*a*a*a*a*a*a*b", std::string(510, 'a'), false},
-                    GlobCase{"*a*a*a*a*a*a*b", std::string(509, 'a') + "b", true},
-                    GlobCase{"*?*?*?*?*x", std::string(510, 'y'), false},
-                    GlobCase{"*?*?*?*?*x", std::string(509, 'y') + "x", true},
-                    GlobCase{"*?*?*?*?*x", "yyx", false},
-                    GlobCase{"*" + std::string(63, 'a') + "b*", std::string(510, 'a'), false},
-                    GlobCase{"*" + Repeat("a?", 40) + "*", std::string(80, 'a'), true},
-                    GlobCase{"*" + Repeat("a?", 40) + "*", std::string(79, 'a'), false},
-                    // Segments longer than one machine word.
-                    GlobCase{"*" + std::string(100, '?') + "b*", std::string(200, 'a') + "b", true},
-                    GlobCase{"*" + std::string(100, '?') + "b*",
-                             std::string(50, 'a') + "b" + std::string(100, 'a'), false},
-                    GlobCase{"*" + Repeat("[ab]", 70) + "c*", Repeat("ab", 40) + "c", true},
-                    GlobCase{"*" + Repeat("[ab]", 70) + "c*", Repeat("ab", 30) + "c", false}));
+    testing::Values(
+        GlobCase{Repeat("a*", 16) + "b", std::string(512, 'a'), false},
+        GlobCase{Repeat("a*", 16) + "a", std::string(512, 'a'), true},
+        GlobCase{"*a*a*a*a*a*a*b", std::string(510, 'a'), false},
+        GlobCase{"*a*a*a*a*a*a*b", std::string(509, 'a') + "b", true},
+        GlobCase{"*?*?*?*?*x", std::string(510, 'y'), false},
+        GlobCase{"*?*?*?*?*x", std::string(509, 'y') + "x", true},
+        GlobCase{"*?*?*?*?*x", "yyx", false},
+        GlobCase{"*" + std::string(63, 'a') + "b*", std::string(510, 'a'), false},
+        // Found only after many near misses.
+        GlobCase{"*" + std::string(63, 'a') + "b*",
+                 std::string(400, 'a') + "b" + std::string(99, 'a'), true},
+        GlobCase{"*" + std::string(63, 'a') + "b*",
+                 Repeat(std::string(62, 'a') + "b", 8) + std::string(63, 'a') + "b", true},
+        GlobCase{"*" + std::string(63, 'a') + "b*", Repeat(std::string(62, 'a') + "b", 9), false},
+        GlobCase{"*" + Repeat("a?", 40) + "*", std::string(80, 'a'), true},
+        GlobCase{"*" + Repeat("a?", 40) + "*", std::string(79, 'a'), false},
+        // Segments longer than one machine word.
+        GlobCase{"*" + std::string(100, '?') + "b*", std::string(200, 'a') + "b", true},
+        GlobCase{"*" + std::string(100, '?') + "b*",
+                 std::string(50, 'a') + "b" + std::string(100, 'a'), false},
+        GlobCase{"*" + Repeat("[ab]", 70) + "c*", Repeat("ab", 40) + "c", true},
+        GlobCase{"*" + Repeat("[ab]", 70) + "c*", Repeat("ab", 30) + "c", false}));
 
 struct LowerCase {
   std::string text;
