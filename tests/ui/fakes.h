@@ -1,0 +1,72 @@
+// Fakes for the window's surroundings; each records what it was asked to do.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "irc/irc_connection.h"
+#include "ui/window_services.h"
+
+namespace zelvo::testing {
+
+struct LogLine {
+  std::int32_t id;
+  std::int32_t type;
+  std::string text;
+  bool operator==(const LogLine&) const = default;
+};
+
+// One ordered record of everything the fakes saw, for order checks.
+using Events = std::vector<std::string>;
+
+class FakeTray final : public TrayIcon {
+ public:
+  explicit FakeTray(Events& events, bool available = true)
+      : events_(events), available_(available) {}
+  bool IsAvailable() const override { return available_; }
+  void Add(const QIcon& icon, const QString& tip,
+           std::function<void(Activation)> on_activate) override {
+    events_.push_back("tray add");
+    tips.push_back(tip.toStdString());
+    icon_null = icon.isNull();
+    on_activate_ = std::move(on_activate);
+  }
+  void Remove() override {
+    events_.push_back("tray remove");
+    on_activate_ = nullptr;
+  }
+  void Activate(Activation activation) {
+    if (on_activate_) on_activate_(activation);
+  }
+  bool Shown() const { return static_cast<bool>(on_activate_); }
+
+  std::vector<std::string> tips;
+  bool icon_null = true;
+
+ private:
+  Events& events_;
+  bool available_;
+  std::function<void(Activation)> on_activate_;
+};
+
+class FakeIrcConnection final : public IrcConnection {
+ public:
+  explicit FakeIrcConnection(Events& events) : events_(events) {}
+  void ConnectToServer() override { events_.push_back("connect"); }
+  bool SendOperatorLine(std::string_view typed) override {
+    sent.emplace_back(typed);
+    return connected;
+  }
+  void Close() override { events_.push_back("irc close"); }
+
+  bool connected = true;
+  std::vector<std::string> sent;
+
+ private:
+  Events& events_;
+};
+
+}  // namespace zelvo::testing
