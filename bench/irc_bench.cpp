@@ -86,7 +86,8 @@ class NullPort final : public PortWriter {
 };
 
 // Received lines through framing, PING test, console, state report and the
-// dispatcher with 100 rules; one line in 100 fires a rule (with a reply).
+// dispatcher with state.range(0) rules (0: the session alone); with 100 rules
+// one line in 100 fires a rule (with a reply).
 void BM_SessionLinesPerSecond(benchmark::State& state) {
   Settings settings;
   settings.gsIRCChannel = "#lab";
@@ -101,7 +102,7 @@ void BM_SessionLinesPerSecond(benchmark::State& state) {
     std::size_t bytes = 0;
   } console;
   IOCommands commands;
-  for (int r = 0; r < 100; ++r) {
+  for (int r = 0; r < state.range(0); ++r) {
     auto rule = std::make_shared<IOCommand>(clock.LocalNow());
     rule->SetIOName("Rule " + std::to_string(r));
     rule->SetIRCTrigger("*PRIVMSG #lab :!rule" + std::to_string(r) + " *");
@@ -141,7 +142,7 @@ void BM_SessionLinesPerSecond(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 1000);
   benchmark::DoNotOptimize(console.bytes);
 }
-BENCHMARK(BM_SessionLinesPerSecond)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SessionLinesPerSecond)->Arg(0)->Arg(100)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace zelvo
