@@ -275,9 +275,8 @@ LogFile::Result LogFile::RenameAside(const std::string& path, const std::string&
 }
 
 void LogFile::SyncDirectoryOf(const std::string& path) {
-  std::string dir = ParentDir(path);
-  if (dir.empty()) dir = ".";
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::string dir = ParentDir(path);
+  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ops_.FSync(fd);  // best effort: not every file system can sync a directory
   ::close(fd);
