@@ -87,7 +87,9 @@ class NullPort final : public PortWriter {
 
 // Received lines through framing, PING test, console, state report and the
 // dispatcher with state.range(0) rules (0: the session alone); with 100 rules
-// one line in 100 fires a rule (with a reply).
+// one line in 100 fires a rule (with a reply). Triggers are written as in the
+// example configuration, "*PRIVMSG*!ruleN *", or with state.range(1) = 1
+// anchored to the channel, "*PRIVMSG #lab :!ruleN *".
 void BM_SessionLinesPerSecond(benchmark::State& state) {
   Settings settings;
   settings.gsIRCChannel = "#lab";
@@ -105,7 +107,8 @@ void BM_SessionLinesPerSecond(benchmark::State& state) {
   for (int r = 0; r < state.range(0); ++r) {
     auto rule = std::make_shared<IOCommand>(clock.LocalNow());
     rule->SetIOName("Rule " + std::to_string(r));
-    rule->SetIRCTrigger("*PRIVMSG #lab :!rule" + std::to_string(r) + " *");
+    rule->SetIRCTrigger((state.range(1) == 1 ? "*PRIVMSG #lab :!rule" : "*PRIVMSG*!rule") +
+                        std::to_string(r) + " *");
     rule->SetExtraFlags(ToggleBit(1 + r % 8) | flag::kResponseWithIOCommandName);
     auto user = std::make_shared<User>();
     user->SetNickname("*");
@@ -142,7 +145,11 @@ void BM_SessionLinesPerSecond(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 1000);
   benchmark::DoNotOptimize(console.bytes);
 }
-BENCHMARK(BM_SessionLinesPerSecond)->Arg(0)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SessionLinesPerSecond)
+    ->Args({0, 0})
+    ->Args({100, 0})
+    ->Args({100, 1})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace zelvo
