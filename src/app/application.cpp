@@ -118,15 +118,16 @@ void Application::OpenPort() {
 }
 
 void Application::LoadMainWindow() {
-  window_ = std::make_unique<frmMain>(MainWindowServices{
-      settings_, *outputs_, Logger(), *tray_,
-      [this] {
-        if (dispatcher_) dispatcher_->tmrAutoReturn_Timer();
-      },
-      [this] {
-        if (dispatcher_) dispatcher_->tmrPulseQuickly_Timer();
-      },
-      exit_application_});
+  window_ = std::make_unique<frmMain>(MainWindowServices{settings_, *outputs_, Logger(), *tray_,
+                                                         [this] {
+                                                           if (dispatcher_)
+                                                             dispatcher_->tmrAutoReturn_Timer();
+                                                         },
+                                                         [this] {
+                                                           if (dispatcher_)
+                                                             dispatcher_->tmrPulseQuickly_Timer();
+                                                         },
+                                                         exit_application_});
   frmMain* window = window_.get();
   irc_client_ = make_irc_(IrcEnvironment{
       settings_, *clock_, *window,
@@ -152,10 +153,10 @@ void Application::LoadHeadless() {
   dispatcher_ = std::make_unique<Dispatcher>(
       settings_, commands_, *outputs_, *clock_, irc_client_->Sender(), *stream_console_,
       *chat_client_, [this](const std::string& error) { ReportHandlerError(error); });
-  headless_timers_ = std::make_unique<BotTimers>(
-      [this] { dispatcher_->tmrAutoReturn_Timer(); },
-      [this] { dispatcher_->tmrPulseQuickly_Timer(); },
-      [this](const std::string& error) { ReportHandlerError(error); });
+  headless_timers_ =
+      std::make_unique<BotTimers>([this] { dispatcher_->tmrAutoReturn_Timer(); },
+                                  [this] { dispatcher_->tmrPulseQuickly_Timer(); },
+                                  [this](const std::string& error) { ReportHandlerError(error); });
   // The same steps as the window's load, without window and tray icon.
   WriteLog(window_log::kMainwindowSetup, log_type::kInformation, "Mainwindow setup...");
   WriteLog(window_log::kStartingMainform, log_type::kInformation, "Starting mainform...");
@@ -184,8 +185,8 @@ int Application::StartupFailed(std::int32_t number, const std::string& descripti
                             "\r\nTrying to copy to clipboard instead.");
     const std::string copied = CopyErrorLogToClipboard();
     if (!copied.empty())
-      message_box_->ShowCritical(
-          "An error occurd when trying to copy Error-Log to clipboard: " + copied);
+      message_box_->ShowCritical("An error occurd when trying to copy Error-Log to clipboard: " +
+                                 copied);
     return kExitStartupFailed;
   }
   WriteLog(21, log_type::kInformation, "Log written!");

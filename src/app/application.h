@@ -38,17 +38,18 @@ inline constexpr int kExitStartupFailed = -1;
 
 // What the application is given; empty members get the real thing.
 struct ApplicationEnvironment {
-  std::string program_dir;  // config.xml, config.xsd, the log and the lock live here
-  bool headless = false;    // no window, no tray, console on `console_out`
-  std::shared_ptr<const Clock> clock;               // default: SystemClock
-  std::unique_ptr<Clipboard> clipboard;             // default: QClipboard, or stderr when headless
-  std::unique_ptr<MessageBox> message_box;          // default: QMessageBox, or stderr when headless
-  std::unique_ptr<InstanceLock> instance_lock;      // default: <program_dir>/zelvo.lock
-  std::unique_ptr<TrayIcon> tray;                   // default: QSystemTrayIcon (window only)
-  std::unique_ptr<ChatClientWindow> chat_client;    // default: none
-  std::ostream* console_out = nullptr;              // default: standard output (headless)
-  std::function<void(int)> exit_application;        // default: QCoreApplication::exit
-  std::function<std::unique_ptr<IrcClient>(const IrcEnvironment&)> make_irc;  // default: MakeIrcClient
+  std::string program_dir;               // config.xml, config.xsd, the log and the lock live here
+  bool headless = false;                 // no window, no tray, console on `console_out`
+  std::shared_ptr<const Clock> clock;    // default: SystemClock
+  std::unique_ptr<Clipboard> clipboard;  // default: QClipboard, or stderr when headless
+  std::unique_ptr<MessageBox> message_box;        // default: QMessageBox, or stderr when headless
+  std::unique_ptr<InstanceLock> instance_lock;    // default: <program_dir>/zelvo.lock
+  std::unique_ptr<TrayIcon> tray;                 // default: QSystemTrayIcon (window only)
+  std::unique_ptr<ChatClientWindow> chat_client;  // default: none
+  std::ostream* console_out = nullptr;            // default: standard output (headless)
+  std::function<void(int)> exit_application;      // default: QCoreApplication::exit
+  std::function<std::unique_ptr<IrcClient>(const IrcEnvironment&)>
+      make_irc;  // default: MakeIrcClient
 };
 
 class Application {

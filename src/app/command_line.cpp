@@ -45,7 +45,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   return result;
 }
 
-std::string UsageLine() { return "usage: zelvo [--dir DIR] [--headless] [--help] [--version]"; }
+std::string UsageLine() {
+  return "usage: zelvo [--dir DIR] [--headless] [--help] [--version]";
+}
 
 std::string HelpText() {
   return UsageLine() +

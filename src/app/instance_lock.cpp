@@ -34,8 +34,8 @@ bool FileInstanceLock::AnotherInstanceRunning() {
   const int error = errno;
   ::close(fd);
   if (error == EWOULDBLOCK) return true;
-  throw RaisedError("Couldn't lock the file " + path_ + ". Error-number: " +
-                    std::to_string(error) + " Error-Descripton: " + std::strerror(error));
+  throw RaisedError("Couldn't lock the file " + path_ + ". Error-number: " + std::to_string(error) +
+                    " Error-Descripton: " + std::strerror(error));
 }
 
 }  // namespace zelvo

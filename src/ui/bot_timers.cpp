@@ -21,8 +21,12 @@ void BotTimers::Start() {
   pulse_quickly_timer_.start();
 }
 
-void BotTimers::tmrAutoReturn_Timer() { Run(auto_return_); }
-void BotTimers::tmrPulseQuickly_Timer() { Run(pulse_quickly_); }
+void BotTimers::tmrAutoReturn_Timer() {
+  Run(auto_return_);
+}
+void BotTimers::tmrPulseQuickly_Timer() {
+  Run(pulse_quickly_);
+}
 
 void BotTimers::Run(const Handler& handler) {
   if (!handler) return;

@@ -6,7 +6,9 @@
 
 namespace zelvo {
 
-bool IsChatClientTitle(std::string_view title) { return title.substr(0, 6) == "Vesko:"; }
+bool IsChatClientTitle(std::string_view title) {
+  return title.substr(0, 6) == "Vesko:";
+}
 
 std::unique_ptr<ChatClientWindow> OpenChatClientWindow(const std::string& display_name) {
 #ifdef ZELVO_HAVE_XCB

@@ -89,8 +89,8 @@ frmMain::frmMain(MainWindowServices services)
     box->SetOnClick([this, n] { Picture_Click(n); });
     pictures_[i] = box;
 
-    auto* name = MakeGreenLabel(this, QString(), QRect(QPoint(layout::kNameLeft[i], layout::kNameTop),
-                                                       layout::kNameSize));
+    auto* name = MakeGreenLabel(
+        this, QString(), QRect(QPoint(layout::kNameLeft[i], layout::kNameTop), layout::kNameSize));
     name->setObjectName(QStringLiteral("OutputName%1").arg(n));
     name->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     name_labels_[i] = name;
@@ -126,7 +126,9 @@ void frmMain::Log(std::int32_t id, std::int32_t type, const std::string& text) {
   if (services_.log) services_.log(id, type, text);
 }
 
-bool frmMain::TrayUsable() const { return services_.tray.IsAvailable(); }
+bool frmMain::TrayUsable() const {
+  return services_.tray.IsAvailable();
+}
 
 std::int16_t frmMain::CurrentStateCode() const {
   const Qt::WindowStates state = windowState();

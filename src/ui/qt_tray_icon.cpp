@@ -3,9 +3,13 @@
 namespace zelvo {
 
 QtTrayIcon::QtTrayIcon() = default;
-QtTrayIcon::~QtTrayIcon() { Remove(); }
+QtTrayIcon::~QtTrayIcon() {
+  Remove();
+}
 
-bool QtTrayIcon::IsAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool QtTrayIcon::IsAvailable() const {
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 TrayIcon::Activation QtTrayIcon::FromReason(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {
@@ -27,10 +31,11 @@ void QtTrayIcon::Add(const QIcon& icon, const QString& tip,
   Remove();
   icon_ = std::make_unique<QSystemTrayIcon>(icon);
   icon_->setToolTip(tip);
-  QObject::connect(icon_.get(), &QSystemTrayIcon::activated,
-                   [on_activate = std::move(on_activate)](QSystemTrayIcon::ActivationReason reason) {
-                     if (on_activate) on_activate(FromReason(reason));
-                   });
+  QObject::connect(
+      icon_.get(), &QSystemTrayIcon::activated,
+      [on_activate = std::move(on_activate)](QSystemTrayIcon::ActivationReason reason) {
+        if (on_activate) on_activate(FromReason(reason));
+      });
   icon_->show();
 }
 

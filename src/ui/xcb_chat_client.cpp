@@ -37,8 +37,7 @@ std::unique_ptr<XcbChatClientWindow> XcbChatClientWindow::Connect(const std::str
   return std::unique_ptr<XcbChatClientWindow>(new XcbChatClientWindow(std::move(state)));
 }
 
-XcbChatClientWindow::XcbChatClientWindow(std::unique_ptr<State> state)
-    : state_(std::move(state)) {}
+XcbChatClientWindow::XcbChatClientWindow(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 XcbChatClientWindow::~XcbChatClientWindow() = default;
 
@@ -53,8 +52,7 @@ std::string XcbChatClientWindow::Title(std::uint32_t window) {
     xcb_connection_t* c = ewmh->connection;
     xcb_get_property_reply_t* reply = xcb_get_property_reply(
         c,
-        xcb_get_property(c, 0, window, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0,
-                         kTitleLongs),
+        xcb_get_property(c, 0, window, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, kTitleLongs),
         nullptr);
     if (reply) {
       const int length = xcb_get_property_value_length(reply);

@@ -1,7 +1,5 @@
-#include "ui/chat_client_window.h"
-
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -10,6 +8,8 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+
+#include "ui/chat_client_window.h"
 
 #ifdef ZELVO_HAVE_XCB
 #include <xcb/xcb.h>
@@ -33,8 +33,9 @@ TEST_P(ChatClientTitleTest, TitleMustBeginWithVeskoColon) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Titles, ChatClientTitleTest,
-                         ::testing::Values(TitleCase{"Vesko: #lab", true}, TitleCase{"Vesko:", true},
-                                           TitleCase{"Vesko", false}, TitleCase{"vesko: #lab", false},
+                         ::testing::Values(TitleCase{"Vesko: #lab", true},
+                                           TitleCase{"Vesko:", true}, TitleCase{"Vesko", false},
+                                           TitleCase{"vesko: #lab", false},
                                            TitleCase{" Vesko: #lab", false},
                                            TitleCase{"Vesko #lab", false}, TitleCase{"", false}));
 
@@ -90,8 +91,8 @@ class XcbChatClientTest : public ::testing::Test {
     if (display_.empty()) GTEST_SKIP() << "Xvfb is not available";
     connection_ = xcb_connect(display_.c_str(), &screen_number_);
     ASSERT_FALSE(xcb_connection_has_error(connection_));
-    ASSERT_TRUE(xcb_ewmh_init_atoms_replies(&ewmh_, xcb_ewmh_init_atoms(connection_, &ewmh_),
-                                            nullptr));
+    ASSERT_TRUE(
+        xcb_ewmh_init_atoms_replies(&ewmh_, xcb_ewmh_init_atoms(connection_, &ewmh_), nullptr));
     screen_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
     chat_ = XcbChatClientWindow::Connect(display_);
     ASSERT_NE(chat_, nullptr);
@@ -123,8 +124,7 @@ class XcbChatClientTest : public ::testing::Test {
   }
   void SetLatin1Title(xcb_window_t window, const std::string& title) {
     xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME,
-                        XCB_ATOM_STRING, 8, static_cast<std::uint32_t>(title.size()),
-                        title.data());
+                        XCB_ATOM_STRING, 8, static_cast<std::uint32_t>(title.size()), title.data());
   }
   void SetActive(xcb_window_t window) {
     xcb_ewmh_set_active_window(&ewmh_, screen_number_, window);
@@ -152,10 +152,14 @@ TEST_F(XcbChatClientTest, ReadsUtf8AndLatin1Titles) {
   const xcb_window_t utf8 = MakeWindow();
   const xcb_window_t latin1 = MakeWindow();
   const xcb_window_t untitled = MakeWindow();
-  SetUtf8Title(utf8, "Vesko: #l\xC3\xA4" "b");
+  SetUtf8Title(utf8,
+               "Vesko: #l\xC3\xA4"
+               "b");
   SetLatin1Title(latin1, "Vesko: #lab");
   Sync();
-  EXPECT_EQ(chat_->Title(utf8), "Vesko: #l\xC3\xA4" "b");
+  EXPECT_EQ(chat_->Title(utf8),
+            "Vesko: #l\xC3\xA4"
+            "b");
   EXPECT_EQ(chat_->Title(latin1), "Vesko: #lab");
   EXPECT_EQ(chat_->Title(untitled), "");
 }

@@ -18,10 +18,10 @@ namespace zelvo {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using testing::Events;
 using testing::FakeIrcConnection;
 using testing::FakeTray;
+using ::testing::HasSubstr;
 using testing::LogLine;
 
 class MainWindowTest : public ::testing::Test {
@@ -31,17 +31,17 @@ class MainWindowTest : public ::testing::Test {
   // Builds the window with a tray that is there or not, and loads it.
   frmMain& Load(bool tray_available = true) {
     tray_ = std::make_unique<FakeTray>(events_, tray_available);
-    window_ = std::make_unique<frmMain>(MainWindowServices{
-        settings_, outputs_,
-        [this](std::int32_t id, std::int32_t type, const std::string& text) {
-          log_.push_back({id, type, text});
-          events_.push_back("log " + std::to_string(id));
-        },
-        *tray_, [this] { ++auto_return_ticks_; }, [this] { ++pulse_ticks_; },
-        [this](int code) {
-          exit_codes_.push_back(code);
-          events_.push_back("exit " + std::to_string(code));
-        }});
+    window_ = std::make_unique<frmMain>(
+        MainWindowServices{settings_, outputs_,
+                           [this](std::int32_t id, std::int32_t type, const std::string& text) {
+                             log_.push_back({id, type, text});
+                             events_.push_back("log " + std::to_string(id));
+                           },
+                           *tray_, [this] { ++auto_return_ticks_; }, [this] { ++pulse_ticks_; },
+                           [this](int code) {
+                             exit_codes_.push_back(code);
+                             events_.push_back("exit " + std::to_string(code));
+                           }});
     window_->AttachConnection(irc_);
     outputs_.AttachLamps(window_.get());
     window_->Form_Load();
@@ -130,8 +130,7 @@ TEST_F(MainWindowTest, LayoutFollowsTheDesignPositions) {
     EXPECT_EQ(window.Picture(n).geometry(),
               QRect(QPoint(layout::kPictureLeft[n - 1], 16), QSize(36, 33)));
     EXPECT_EQ(window.Picture(n).NumberLabel().text(), QString("O%1").arg(n));
-    EXPECT_EQ(window.OutputNameLabel(n).geometry().topLeft(),
-              QPoint(layout::kNameLeft[n - 1], 48));
+    EXPECT_EQ(window.OutputNameLabel(n).geometry().topLeft(), QPoint(layout::kNameLeft[n - 1], 48));
   }
   EXPECT_TRUE(window.txtBuffer().isReadOnly());
   EXPECT_EQ(window.txtBuffer().horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -207,17 +206,17 @@ TEST_F(MainWindowTest, APortFailureInAClickIsLoggedAndShownAndTheWindowRunsOn) {
 TEST_F(MainWindowTest, AFailingTimerHandlerIsReportedAndTheTimerRunsOn) {
   tray_ = std::make_unique<FakeTray>(events_);
   int calls = 0;
-  frmMain window(MainWindowServices{
-      settings_, outputs_,
-      [this](std::int32_t id, std::int32_t type, const std::string& text) {
-        log_.push_back({id, type, text});
-      },
-      *tray_,
-      [&calls] {
-        ++calls;
-        throw std::runtime_error("rule list damaged");
-      },
-      nullptr, nullptr});
+  frmMain window(
+      MainWindowServices{settings_, outputs_,
+                         [this](std::int32_t id, std::int32_t type, const std::string& text) {
+                           log_.push_back({id, type, text});
+                         },
+                         *tray_,
+                         [&calls] {
+                           ++calls;
+                           throw std::runtime_error("rule list damaged");
+                         },
+                         nullptr, nullptr});
   window.Timers().tmrAutoReturn_Timer();
   window.Timers().tmrAutoReturn_Timer();
   EXPECT_EQ(calls, 2);
@@ -240,8 +239,7 @@ TEST_P(LampColourTest, SetOutputsPaintsEveryLampAndWritesTheByte) {
   EXPECT_EQ(outputs_.SetOutputs(), "");
   for (int n = 1; n <= 8; ++n) {
     SCOPED_TRACE(n);
-    const bool on =
-        std::find(GetParam().on.begin(), GetParam().on.end(), n) != GetParam().on.end();
+    const bool on = std::find(GetParam().on.begin(), GetParam().on.end(), n) != GetParam().on.end();
     EXPECT_EQ(window.Picture(n).Shape().FillColor(), on ? kLampOnColour : kLampOffColour);
   }
   ASSERT_FALSE(port_.Written().empty());
@@ -249,8 +247,7 @@ TEST_P(LampColourTest, SetOutputsPaintsEveryLampAndWritesTheByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, LampColourTest,
-                         ::testing::Values(LampCase{{}, 0}, LampCase{{1, 8}, 129},
-                                           LampCase{{3}, 4},
+                         ::testing::Values(LampCase{{}, 0}, LampCase{{1, 8}, 129}, LampCase{{3}, 4},
                                            LampCase{{1, 2, 3, 4, 5, 6, 7, 8}, 255}));
 
 TEST_F(MainWindowTest, LampColourNumbersMapToRedGreenBlue) {
@@ -288,11 +285,11 @@ TEST_P(ResizeTest, ConsoleAndInputLineFollowTheWindow) {
   const QRect console = window.txtBuffer().geometry();
   const QRect input = window.Text1().geometry();
   const int m = 8;
-  EXPECT_EQ(console.width(), GetParam().console_width < 0 ? before.width()
-                                                          : GetParam().console_width);
+  EXPECT_EQ(console.width(),
+            GetParam().console_width < 0 ? before.width() : GetParam().console_width);
   EXPECT_EQ(input.width(), console.width());
-  EXPECT_EQ(console.height(), GetParam().console_height < 0 ? before.height()
-                                                            : GetParam().console_height);
+  EXPECT_EQ(console.height(),
+            GetParam().console_height < 0 ? before.height() : GetParam().console_height);
   EXPECT_EQ(input.top(), console.top() + console.height() + m);
   EXPECT_EQ(input.height(), 21);
 }
@@ -375,13 +372,12 @@ TEST_P(TrayActivationTest, OnlyAPrimaryPressTogglesTheWindow) {
   EXPECT_TRUE(settings_.gbWindowShow);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Activations, TrayActivationTest,
-    ::testing::Values(TrayCase{TrayIcon::Activation::kPrimaryPress, true},
-                      TrayCase{TrayIcon::Activation::kDoubleClick, false},
-                      TrayCase{TrayIcon::Activation::kContextMenu, false},
-                      TrayCase{TrayIcon::Activation::kMiddleClick, false},
-                      TrayCase{TrayIcon::Activation::kOther, false}));
+INSTANTIATE_TEST_SUITE_P(Activations, TrayActivationTest,
+                         ::testing::Values(TrayCase{TrayIcon::Activation::kPrimaryPress, true},
+                                           TrayCase{TrayIcon::Activation::kDoubleClick, false},
+                                           TrayCase{TrayIcon::Activation::kContextMenu, false},
+                                           TrayCase{TrayIcon::Activation::kMiddleClick, false},
+                                           TrayCase{TrayIcon::Activation::kOther, false}));
 
 TEST_F(MainWindowTest, EnterSendsTheLineAndUpRecallsIt) {
   frmMain& window = Load();
@@ -438,7 +434,9 @@ TEST_F(MainWindowTest, ConsoleAppendsWithLineEndsAndKeepsTheCaretAtTheEnd) {
   frmMain& window = Load();
   window.Append("PING :7A41C2\r\n");
   window.Append("\r\n");
-  window.Append(":nick!~user@host PRIVMSG #lab :Gr\xC3\xBC\xC3\x9F" "e\r\n");
+  window.Append(
+      ":nick!~user@host PRIVMSG #lab :Gr\xC3\xBC\xC3\x9F"
+      "e\r\n");
   window.Append("Latin-1 \xE4\r\n");
   EXPECT_EQ(window.txtBuffer().toPlainText(),
             QString::fromUtf8("PING :7A41C2\n\n:nick!~user@host PRIVMSG #lab :Gr\u00FC\u00DFe\n"
@@ -464,17 +462,17 @@ TEST_P(ConsoleBoundTest, KeepsTheNewestTextInWholeLines) {
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, ConsoleBoundTest,
-    ::testing::Values(
-        BoundCase{20, {"aaaa\r\nbbbb\r\n"}, "aaaa\nbbbb\n"},
-        // 23 characters: the first line goes whole, though 3 would be enough.
-        BoundCase{20, {"aaaaaaaaa\r\n", "bbbbbbbbb\r\n", "cc\r\n"}, "bbbbbbbbb\ncc\n"},
-        // Exactly at the limit nothing is dropped.
-        BoundCase{10, {"aaaa\r\n", "bbbb\r\n"}, "aaaa\nbbbb\n"},
-        BoundCase{9, {"aaaa\r\n", "bbbb\r\n"}, "bbbb\n"},
-        // Text without a line end joins the line before it; whole lines go first.
-        BoundCase{8, {"aaaa\r\n", "bb", "bb\r\ncc"}, "bbbb\ncc"},
-        // One line longer than the limit keeps its newest characters.
-        BoundCase{5, {"0123456789"}, "56789"}));
+    ::testing::Values(BoundCase{20, {"aaaa\r\nbbbb\r\n"}, "aaaa\nbbbb\n"},
+                      // 23 characters: the first line goes whole, though 3 would be enough.
+                      BoundCase{
+                          20, {"aaaaaaaaa\r\n", "bbbbbbbbb\r\n", "cc\r\n"}, "bbbbbbbbb\ncc\n"},
+                      // Exactly at the limit nothing is dropped.
+                      BoundCase{10, {"aaaa\r\n", "bbbb\r\n"}, "aaaa\nbbbb\n"},
+                      BoundCase{9, {"aaaa\r\n", "bbbb\r\n"}, "bbbb\n"},
+                      // Text without a line end joins the line before it; whole lines go first.
+                      BoundCase{8, {"aaaa\r\n", "bb", "bb\r\ncc"}, "bbbb\ncc"},
+                      // One line longer than the limit keeps its newest characters.
+                      BoundCase{5, {"0123456789"}, "56789"}));
 
 TEST_F(MainWindowTest, ConsoleHoldsAtMostOneMebibyte) {
   frmMain& window = Load();

@@ -1,0 +1,353 @@
+#include "app/application.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/test_support.h"
+#include "log/event_log.h"
+#include "outputs/port_writer.h"
+#include "ui/fakes.h"
+#include "ui/qt_test_application.h"
+
+namespace zelvo {
+namespace {
+
+using testing::ConfigOptions;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using testing::Events;
+using testing::FakeIrcConnection;
+using testing::FakeTray;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using testing::LoggedEntry;
+using testing::LoggedIds;
+using testing::ReadAll;
+using testing::ReadLog;
+using ::testing::StartsWith;
+using testing::TempDir;
+using testing::TestConfig;
+using testing::WriteAll;
+
+class FakeClipboard final : public Clipboard {
+ public:
+  std::optional<ClipboardFailure> SetText(const std::string& text) override {
+    if (failure) return failure;
+    texts.push_back(text);
+    return std::nullopt;
+  }
+  std::vector<std::string> texts;
+  std::optional<ClipboardFailure> failure;
+};
+
+class FakeMessageBox final : public MessageBox {
+ public:
+  void ShowCritical(const std::string& text) override { texts.push_back(text); }
+  std::vector<std::string> texts;
+};
+
+class FakeLock final : public InstanceLock {
+ public:
+  bool AnotherInstanceRunning() override { return another; }
+  bool another = false;
+};
+
+class RecordingSender final : public IrcSender {
+ public:
+  std::string SendLine(std::string_view line) override {
+    lines.emplace_back(line);
+    return "";
+  }
+  std::string LocalIP() const override { return "10.0.0.5"; }
+  std::vector<std::string> lines;
+};
+
+// An IRC client that records and keeps what it was given.
+class FakeIrcClient final : public IrcClient {
+ public:
+  FakeIrcClient(const IrcEnvironment& environment, Events& events)
+      : environment(environment), connection(events) {}
+  IrcConnection& Connection() override { return connection; }
+  IrcSender& Sender() override { return sender; }
+
+  IrcEnvironment environment;
+  FakeIrcConnection connection;
+  RecordingSender sender;
+};
+
+// The first entry of the start-up that comes from outside this folder's code
+// depends on the files found; a start with config.xml present and config.xsd
+// missing logs these.
+const std::vector<int> kConfigEntries = {1, 3, 6, 7, 8, 13, 14, 15, 16, 17, 18};
+
+std::vector<int> Concat(std::vector<int> a, const std::vector<int>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+class ApplicationTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<Application> Make(bool headless = false) {
+    ApplicationEnvironment environment;
+    environment.program_dir = dir_.path();
+    environment.headless = headless;
+    auto clipboard = std::make_unique<FakeClipboard>();
+    clipboard_ = clipboard.get();
+    environment.clipboard = std::move(clipboard);
+    auto message_box = std::make_unique<FakeMessageBox>();
+    message_box_ = message_box.get();
+    environment.message_box = std::move(message_box);
+    auto lock = std::make_unique<FakeLock>();
+    lock_ = lock.get();
+    environment.instance_lock = std::move(lock);
+    auto tray = std::make_unique<FakeTray>(events_);
+    tray_ = tray.get();
+    if (!headless)
+      environment.tray = std::move(tray);
+    else
+      kept_tray_ = std::move(tray);
+    environment.console_out = &console_;
+    environment.exit_application = [this](int code) { exit_codes_.push_back(code); };
+    environment.make_irc = [this](const IrcEnvironment& irc) {
+      auto client = std::make_unique<FakeIrcClient>(irc, events_);
+      irc_ = client.get();
+      return client;
+    };
+    return std::make_unique<Application>(std::move(environment));
+  }
+
+  void WriteConfig(const ConfigOptions& options) {
+    WriteAll(dir_.File("config.xml"), TestConfig(options));
+  }
+  ConfigOptions FileDevice() {
+    ConfigOptions options;
+    options.output_device = "file:" + dir_.File("port.txt");
+    return options;
+  }
+  std::vector<int> Ids() { return LoggedIds(dir_.File("Log.xml")); }
+  std::vector<LoggedEntry> Entries() { return ReadLog(dir_.File("Log.xml")); }
+  // The bytes written to the file port, one per line after the time stamp.
+  std::vector<int> PortBytes() {
+    std::vector<int> bytes;
+    std::istringstream lines(ReadAll(dir_.File("port.txt")));
+    long long time;
+    int byte;
+    while (lines >> time >> byte) bytes.push_back(byte);
+    return bytes;
+  }
+
+  TempDir dir_;
+  Events events_;
+  FakeClipboard* clipboard_ = nullptr;
+  FakeMessageBox* message_box_ = nullptr;
+  FakeLock* lock_ = nullptr;
+  FakeTray* tray_ = nullptr;
+  std::unique_ptr<FakeTray> kept_tray_;
+  FakeIrcClient* irc_ = nullptr;
+  std::ostringstream console_;
+  std::vector<int> exit_codes_;
+};
+
+TEST_F(ApplicationTest, StartWritesItsEntriesInOrderAndOpensTheWindow) {
+  ConfigOptions options = FileDevice();
+  options.window_show = true;
+  WriteConfig(options);
+  auto app = Make();
+  ASSERT_EQ(app->Main(), kExitClosed);
+  EXPECT_THAT(Ids(), ElementsAreArray(Concat(kConfigEntries, {21, 25, 26, 29, 30, 31, 28, 27})));
+  ASSERT_NE(app->window(), nullptr);
+  EXPECT_TRUE(app->window()->isVisible());
+  EXPECT_EQ(app->window()->OutputNameLabel(2).text(), "Disco-Kula");
+  EXPECT_THAT(PortBytes(), ElementsAre(0));
+  EXPECT_THAT(events_, ElementsAre("tray add", "connect"));
+  EXPECT_TRUE(app->Running());
+  EXPECT_THAT(message_box_->texts, IsEmpty());
+  EXPECT_THAT(clipboard_->texts, IsEmpty());
+}
+
+TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
+  WriteConfig(FileDevice());
+  auto app = Make();
+  ASSERT_EQ(app->Main(), kExitClosed);
+  ASSERT_NE(irc_, nullptr);
+  EXPECT_EQ(&irc_->environment.console, static_cast<Console*>(app->window()));
+  EXPECT_EQ(irc_->environment.settings.gsIRCChannel, "#zelvo");
+  irc_->environment.caption("Connected");
+  EXPECT_EQ(app->window()->windowTitle(), "Zelvo -  (Connected)");
+  irc_->environment.log(32, 4, "Socket-connection changed to: Connected");
+  EXPECT_EQ(Entries().back().description, "Socket-connection changed to: Connected");
+  // A channel line reaches the rules: "Disco On" switches outputs 1 and 2.
+  irc_->environment.match(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
+  EXPECT_TRUE(app->outputs()->Output(1));
+  EXPECT_TRUE(app->outputs()->Output(2));
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
+  EXPECT_EQ(app->window()->Picture(2).Shape().FillColor(), kLampOnColour);
+  EXPECT_FALSE(irc_->sender.lines.empty());  // the rule answers in the channel
+}
+
+TEST_F(ApplicationTest, CloseLogsClosesTheConnectionAndExitsWithZero) {
+  WriteConfig(FileDevice());
+  auto app = Make();
+  ASSERT_EQ(app->Main(), kExitClosed);
+  events_.clear();
+  app->Close();
+  EXPECT_EQ(Entries().back().id, 34);
+  EXPECT_EQ(Entries().back().description, "Closing Zelvo...");
+  EXPECT_THAT(events_, ElementsAre("tray remove", "irc close"));
+  EXPECT_THAT(exit_codes_, ElementsAre(0));
+  app->Close();
+  EXPECT_THAT(exit_codes_, ElementsAre(0));
+}
+
+TEST_F(ApplicationTest, CloseBeforeTheStartHasFinishedIsIgnored) {
+  WriteConfig(FileDevice());
+  auto app = Make();
+  app->Close();
+  EXPECT_THAT(exit_codes_, IsEmpty());
+  EXPECT_FALSE(testing::Exists(dir_.File("Log.xml")));
+}
+
+TEST_F(ApplicationTest, HeadlessStartRunsTheBotWithoutWindowAndTray) {
+  WriteConfig(FileDevice());
+  auto app = Make(/*headless=*/true);
+  ASSERT_EQ(app->Main(), kExitClosed);
+  EXPECT_EQ(app->window(), nullptr);
+  EXPECT_THAT(Ids(), ElementsAreArray(Concat(kConfigEntries, {21, 25, 26, 29, 31, 28, 27})));
+  EXPECT_THAT(events_, ElementsAre("connect"));
+  ASSERT_NE(app->headless_timers(), nullptr);
+  EXPECT_TRUE(app->headless_timers()->tmrAutoReturn().isActive());
+  EXPECT_TRUE(app->headless_timers()->tmrPulseQuickly().isActive());
+  irc_->environment.console.Append("PING :1\r\n");
+  EXPECT_EQ(console_.str(), "PING :1\n");
+  irc_->environment.match(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
+  app->Close();
+  EXPECT_EQ(Entries().back().id, 34);
+  EXPECT_THAT(events_, ElementsAre("connect", "irc close"));
+  EXPECT_THAT(exit_codes_, ElementsAre(0));
+}
+
+TEST_F(ApplicationTest, ASecondInstanceIsRefusedAfterItsStartEntries) {
+  WriteConfig(FileDevice());
+  auto app = Make();
+  lock_->another = true;
+  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  // The first flush, 21, then the fatal path's flush of the whole buffer again.
+  EXPECT_THAT(Ids(), ElementsAreArray(Concat(Concat(kConfigEntries, {21}),
+                                             Concat(kConfigEntries, {19, 18, 21}))));
+  const std::vector<LoggedEntry> entries = Entries();
+  EXPECT_EQ(entries[entries.size() - 3].description,
+            "An error occurd in the main-function: Error-Number: -1 Error-Description: Zelvo "
+            "is already running.");
+  EXPECT_EQ(entries[entries.size() - 3].type, "ERROR");
+  EXPECT_THAT(message_box_->texts,
+              ElementsAre("An error occurd! For more info, check the Error-Log."));
+  EXPECT_EQ(app->window(), nullptr);
+  EXPECT_FALSE(testing::Exists(dir_.File("port.txt")));
+}
+
+TEST_F(ApplicationTest, ABrokenConfigurationEndsTheStartWithTheLoadReport) {
+  WriteAll(dir_.File("config.xml"), "<Zelvo><Settings>");
+  auto app = Make();
+  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  EXPECT_EQ(ReadAll(dir_.File("config.xml")), "<Zelvo><Settings>");
+  EXPECT_TRUE(testing::Exists(dir_.File("config.example.xml")));
+  // Nothing loaded: the log takes every type, in Log.xml.
+  const std::vector<LoggedEntry> entries = Entries();
+  ASSERT_GE(entries.size(), 3u);
+  EXPECT_EQ(entries[entries.size() - 3].id, 19);
+  EXPECT_THAT(entries[entries.size() - 3].description,
+              StartsWith("An error occurd in the main-function: Error-Number: -1 "
+                         "Error-Description: Couldn't load \"config.xml\" into moXMLConfig."));
+  EXPECT_EQ(entries[entries.size() - 2].id, 18);
+  EXPECT_EQ(entries.back().id, 21);
+  EXPECT_THAT(Ids(), ::testing::Contains(22));
+  EXPECT_THAT(message_box_->texts,
+              ElementsAre("An error occurd! For more info, check the Error-Log."));
+}
+
+TEST_F(ApplicationTest, AnUnwritableLogPutsThePreLogOnTheClipboard) {
+  ConfigOptions options = FileDevice();
+  options.log_file = "/proc/Log.xml";
+  WriteConfig(options);
+  auto app = Make();
+  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  ASSERT_EQ(clipboard_->texts.size(), 1u);
+  const std::string& dump = clipboard_->texts[0];
+  EXPECT_EQ(dump, ErrorLogDumpText(app->prelog()));
+  EXPECT_THAT(dump, StartsWith("Zelvo - Error-Log:\r\n===========================\r\n\r\n"
+                               "LogID: 1\r\nLogType: 4\r\nLogDescription: Zelvo has started.\r\n"));
+  EXPECT_THAT(dump, HasSubstr("LogID: 19\r\nLogType: 1\r\nLogDescription: An error occurd in "
+                              "the main-function: Error-Number: -1 Error-Description: "
+                              "Couldn't write PreLog."));
+  EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\nLogDescription: An error occurd when "
+                              "trying to write the log: Couldn't write PreLog."));
+  EXPECT_THAT(dump, HasSubstr("\r\nTrying to copy to clipboard instead.\r\n"));
+  EXPECT_THAT(message_box_->texts, IsEmpty());
+}
+
+TEST_F(ApplicationTest, AnUnwritableLogAndAFailingClipboardShowOneMessage) {
+  ConfigOptions options = FileDevice();
+  options.log_file = "/proc/Log.xml";
+  WriteConfig(options);
+  auto app = Make();
+  clipboard_->failure = ClipboardFailure{5, "Clipboard busy"};
+  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  EXPECT_THAT(message_box_->texts,
+              ElementsAre("An error occurd when trying to copy Error-Log to clipboard: Couldn't "
+                          "copy Log to clipboard. Error-number: 5 Error-Descripton: Clipboard "
+                          "busy"));
+}
+
+TEST_F(ApplicationTest, AnUnknownOutputDeviceIsFatalAndNamesTheDevice) {
+  ConfigOptions options;
+  options.output_device = "bogus:thing";
+  WriteConfig(options);
+  auto app = Make();
+  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  const std::string expected = OpenPortWriter("bogus:thing").error;
+  ASSERT_FALSE(expected.empty());
+  const std::vector<LoggedEntry> entries = Entries();
+  EXPECT_EQ(
+      entries[entries.size() - 3].description,
+      "An error occurd in the main-function: Error-Number: -1 Error-Description: " + expected);
+  EXPECT_THAT(expected, HasSubstr("bogus:thing"));
+  EXPECT_THAT(Ids(), ::testing::Not(::testing::Contains(29)));  // no window was loaded
+}
+
+TEST_F(ApplicationTest, APortThatFailsTheFirstWriteIsFatalAfterTheWindowLoaded) {
+  ConfigOptions options;
+  options.output_device = "file:/dev/full";
+  WriteConfig(options);
+  auto app = Make();
+  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  const std::vector<int> ids = Ids();
+  EXPECT_THAT(ids, ::testing::Contains(28));
+  EXPECT_THAT(ids, ::testing::Not(::testing::Contains(27)));
+  EXPECT_EQ(Entries()[ids.size() - 3].id, 19);
+  EXPECT_FALSE(app->Running());
+}
+
+TEST_F(ApplicationTest, TheAutomaticDeviceFallbackIsLoggedAsAWarning) {
+  const PortWriterChoice probe = OpenPortWriter("auto");
+  if (probe.warning.empty()) GTEST_SKIP() << "a parallel port is present";
+  WriteConfig(ConfigOptions{});
+  auto app = Make();
+  ASSERT_EQ(app->Main(), kExitClosed);
+  const std::vector<LoggedEntry> entries = Entries();
+  const auto fallback =
+      std::find_if(entries.begin(), entries.end(), [](const LoggedEntry& e) { return e.id == 40; });
+  ASSERT_NE(fallback, entries.end());
+  EXPECT_EQ(fallback->type, "WARNING");
+  EXPECT_EQ(fallback->description, probe.warning);
+  EXPECT_EQ(std::next(fallback)->id, 29);
+}
+
+}  // namespace
+}  // namespace zelvo

@@ -1,0 +1,56 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace zelvo {
+namespace {
+
+using Action = CommandLine::Action;
+
+struct Case {
+  std::vector<std::string> arguments;
+  Action action;
+  std::string dir;
+  bool headless;
+  std::string error;
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+  for (const std::string& argument : c.arguments) *out << '[' << argument << ']';
+}
+
+class CommandLineTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(CommandLineTest, Parses) {
+  const CommandLine parsed = ParseCommandLine(GetParam().arguments);
+  EXPECT_EQ(parsed.action, GetParam().action);
+  EXPECT_EQ(parsed.dir, GetParam().dir);
+  EXPECT_EQ(parsed.headless, GetParam().headless);
+  EXPECT_EQ(parsed.error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CommandLineTest,
+    ::testing::Values(
+        Case{{}, Action::kRun, "", false, ""}, Case{{"--headless"}, Action::kRun, "", true, ""},
+        Case{{"--dir", "/srv/zelvo"}, Action::kRun, "/srv/zelvo", false, ""},
+        Case{{"--dir=/srv/zelvo", "--headless"}, Action::kRun, "/srv/zelvo", true, ""},
+        Case{{"--headless", "--dir", "run dir"}, Action::kRun, "run dir", true, ""},
+        Case{{"--help"}, Action::kHelp, "", false, ""}, Case{{"-h"}, Action::kHelp, "", false, ""},
+        Case{{"--headless", "--version"}, Action::kVersion, "", true, ""},
+        Case{{"--dir"}, Action::kError, "", false, "--dir needs a directory"},
+        Case{{"--dir="}, Action::kError, "", false, "--dir needs a directory"},
+        Case{{"--dir", "a", "--dir", "b"}, Action::kError, "a", false, "--dir given twice"},
+        Case{{"--verbose"}, Action::kError, "", false, "unknown argument: --verbose"},
+        Case{{"config.xml"}, Action::kError, "", false, "unknown argument: config.xml"},
+        Case{{"--headless", "-x"}, Action::kError, "", true, "unknown argument: -x"}));
+
+TEST(CommandLineTextTest, HelpStartsWithTheUsageLineAndNamesEveryOption) {
+  const std::string help = HelpText();
+  EXPECT_EQ(help.rfind(UsageLine(), 0), 0u);
+  for (const char* option : {"--dir DIR", "--headless", "--help", "--version"})
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+}
+
+}  // namespace
+}  // namespace zelvo

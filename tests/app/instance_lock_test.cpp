@@ -1,0 +1,48 @@
+#include "app/instance_lock.h"
+
+#include <gtest/gtest.h>
+
+#include "app/test_support.h"
+#include "model/raised_error.h"
+
+namespace zelvo {
+namespace {
+
+TEST(InstanceLockTest, TheFirstHolderRunsAndLaterOnesAreRefused) {
+  testing::TempDir dir;
+  const std::string path = dir.File(kLockFileName);
+  auto first = std::make_unique<FileInstanceLock>(path);
+  EXPECT_FALSE(first->AnotherInstanceRunning());
+  EXPECT_TRUE(first->Held());
+  EXPECT_FALSE(first->AnotherInstanceRunning());  // asking again keeps it
+
+  FileInstanceLock second(path);
+  EXPECT_TRUE(second.AnotherInstanceRunning());
+  EXPECT_FALSE(second.Held());
+  EXPECT_TRUE(first->Held());  // the running instance is not touched
+
+  first.reset();  // the first instance ends
+  FileInstanceLock third(path);
+  EXPECT_FALSE(third.AnotherInstanceRunning());
+}
+
+TEST(InstanceLockTest, AnExistingLockFileFromAnEndedRunIsNoInstance) {
+  testing::TempDir dir;
+  testing::WriteAll(dir.File(kLockFileName), "left over");
+  FileInstanceLock lock(dir.File(kLockFileName));
+  EXPECT_FALSE(lock.AnotherInstanceRunning());
+}
+
+TEST(InstanceLockTest, ALockFileThatCannotBeMadeIsAnError) {
+  FileInstanceLock lock("/proc/zelvo-no-such-dir/zelvo.lock");
+  try {
+    lock.AnotherInstanceRunning();
+    FAIL() << "no error raised";
+  } catch (const RaisedError& error) {
+    EXPECT_EQ(error.Number(), -1);
+    EXPECT_NE(error.Description().find("/proc/zelvo-no-such-dir/zelvo.lock"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace zelvo

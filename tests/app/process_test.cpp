@@ -1,0 +1,299 @@
+// The real zelvo program, started in a temporary program directory.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/instance_lock.h"
+#include "app/test_support.h"
+
+extern char** environ;
+
+namespace zelvo {
+namespace {
+
+using testing::ConfigOptions;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using testing::Exists;
+using ::testing::HasSubstr;
+using testing::LoggedEntry;
+using testing::LoggedIds;
+using testing::ReadAll;
+using testing::ReadLog;
+using testing::TempDir;
+using testing::TestConfig;
+using testing::WriteAll;
+
+// Long enough for a loaded machine; reached only when something is wrong.
+constexpr auto kPatience = std::chrono::seconds(60);
+constexpr int kFailedStatus = 255;  // exit code -1 as the shell sees it
+
+class Process {
+ public:
+  Process(std::vector<std::string> arguments, const std::string& out_path,
+          const std::string& err_path, std::vector<std::string> extra_environment = {}) {
+    std::vector<std::string> environment = std::move(extra_environment);
+    for (char** e = environ; *e; ++e) environment.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    arguments.insert(arguments.begin(), ZELVO_BINARY);
+    std::vector<char*> argv;
+    for (std::string& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (posix_spawn(&pid_, ZELVO_BINARY, &actions, nullptr, argv.data(), envp.data()) != 0)
+      pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Process() {
+    if (pid_ > 0 && !status_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  bool Started() const { return pid_ > 0; }
+  bool Running() {
+    Poll();
+    return !status_;
+  }
+  void Signal(int signal) { kill(pid_, signal); }
+  // The exit code, or -1000 - signal, or -1 when the program is still running.
+  int Wait() {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (Running() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!status_) return -1;
+    if (WIFEXITED(*status_)) return WEXITSTATUS(*status_);
+    return -1000 - WTERMSIG(*status_);
+  }
+
+ private:
+  void Poll() {
+    if (status_ || pid_ <= 0) return;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) status_ = status;
+  }
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+// Waits until `done` or the program ends; true when `done`.
+bool WaitFor(Process& process, const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (done()) return true;
+    if (!process.Running()) return done();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+bool Contains(const std::vector<int>& ids, int id) {
+  return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+class ProcessTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<Process> Start(std::vector<std::string> arguments,
+                                 std::vector<std::string> environment = {}) {
+    ++runs_;
+    auto process =
+        std::make_unique<Process>(std::move(arguments), Out(), Err(), std::move(environment));
+    EXPECT_TRUE(process->Started());
+    return process;
+  }
+  std::unique_ptr<Process> StartHeadless() { return Start({"--dir", dir_.path(), "--headless"}); }
+  std::string Out() const { return dir_.File("out" + std::to_string(runs_) + ".txt"); }
+  std::string Err() const { return dir_.File("err" + std::to_string(runs_) + ".txt"); }
+  std::string Log() const { return dir_.File("Log.xml"); }
+  ConfigOptions FileDevice() const {
+    ConfigOptions options;
+    options.output_device = "file:" + dir_.File("port.txt");
+    return options;
+  }
+  void WriteConfig(const ConfigOptions& options) {
+    WriteAll(dir_.File("config.xml"), TestConfig(options));
+  }
+  bool LogHas(Process& process, int id) {
+    return WaitFor(process, [&] { return Contains(LoggedIds(Log()), id); });
+  }
+
+  TempDir dir_;
+  int runs_ = 0;
+};
+
+TEST_F(ProcessTest, FirstStartInAnEmptyDirectoryWritesBothFilesAndStopsOnTerm) {
+  auto bot = StartHeadless();
+  ASSERT_TRUE(WaitFor(*bot, [&] { return Exists(dir_.File(kLockFileName)); }));
+  EXPECT_EQ(ReadAll(dir_.File("config.xml")), testing::ExampleConfig());
+  EXPECT_EQ(ReadAll(dir_.File("config.xsd")), GetResourceText(kSchemaResource, "XML"));
+  bot->Signal(SIGTERM);
+  EXPECT_EQ(bot->Wait(), 0);
+  // The example logs errors only, and a start without problems has none.
+  EXPECT_FALSE(Exists(Log()));
+}
+
+TEST_F(ProcessTest, StartEntriesComeInOrderAndTermClosesTheBot) {
+  WriteConfig(FileDevice());
+  auto bot = StartHeadless();
+  ASSERT_TRUE(LogHas(*bot, 27));
+  EXPECT_THAT(LoggedIds(Log()),
+              ElementsAre(1, 3, 6, 7, 8, 13, 14, 15, 16, 17, 18, 21, 25, 26, 29, 31, 28, 27));
+  bot->Signal(SIGTERM);
+  EXPECT_EQ(bot->Wait(), 0);
+  const std::vector<LoggedEntry> entries = ReadLog(Log());
+  EXPECT_EQ(entries.back().id, 34);
+  EXPECT_EQ(entries.back().description, "Closing Zelvo...");
+}
+
+TEST_F(ProcessTest, IntClosesTheBotLikeTerm) {
+  WriteConfig(FileDevice());
+  auto bot = StartHeadless();
+  ASSERT_TRUE(LogHas(*bot, 27));
+  bot->Signal(SIGINT);
+  EXPECT_EQ(bot->Wait(), 0);
+  EXPECT_EQ(LoggedIds(Log()).back(), 34);
+}
+
+TEST_F(ProcessTest, WithAWindowOnTheOffscreenPlatform) {
+  WriteConfig(FileDevice());
+  auto bot = Start({"--dir", dir_.path()}, {"QT_QPA_PLATFORM=offscreen"});
+  ASSERT_TRUE(LogHas(*bot, 27));
+  // No notification area offscreen: the warning follows the tray entry.
+  EXPECT_THAT(LoggedIds(Log()), ElementsAre(1, 3, 6, 7, 8, 13, 14, 15, 16, 17, 18, 21, 25, 26, 29,
+                                            30, 37, 31, 28, 27));
+  bot->Signal(SIGTERM);
+  EXPECT_EQ(bot->Wait(), 0);
+  EXPECT_EQ(LoggedIds(Log()).back(), 34);
+}
+
+TEST_F(ProcessTest, ASecondInstanceIsRefusedWhileTheFirstRunsOn) {
+  WriteConfig(FileDevice());
+  auto first = StartHeadless();
+  ASSERT_TRUE(LogHas(*first, 27));
+  const std::size_t first_entries = LoggedIds(Log()).size();
+
+  auto second = StartHeadless();
+  EXPECT_EQ(second->Wait(), kFailedStatus);
+  EXPECT_EQ(ReadAll(Err()), "An error occurd! For more info, check the Error-Log.\n");
+  const std::vector<LoggedEntry> entries = ReadLog(Log());
+  std::vector<int> second_ids;
+  for (std::size_t i = first_entries; i < entries.size(); ++i) second_ids.push_back(entries[i].id);
+  const std::vector<int> start = {1, 3, 6, 9, 10, 13, 14, 15, 16, 17, 18};
+  std::vector<int> expected = start;
+  expected.push_back(21);
+  expected.insert(expected.end(), start.begin(), start.end());
+  expected.insert(expected.end(), {19, 18, 21});
+  EXPECT_THAT(second_ids, ElementsAreArray(expected));
+  EXPECT_EQ(entries[entries.size() - 3].description,
+            "An error occurd in the main-function: Error-Number: -1 Error-Description: Zelvo "
+            "is already running.");
+
+  EXPECT_TRUE(first->Running());
+  first->Signal(SIGTERM);
+  EXPECT_EQ(first->Wait(), 0);
+  EXPECT_EQ(LoggedIds(Log()).back(), 34);
+}
+
+TEST_F(ProcessTest, ABrokenConfigurationEndsWithTheLoadReport) {
+  const std::string broken = "<?xml version=\"1.0\"?>\r\n<Zelvo><Settings></Zelvo>\r\n";
+  WriteAll(dir_.File("config.xml"), broken);
+  auto bot = StartHeadless();
+  EXPECT_EQ(bot->Wait(), kFailedStatus);
+  EXPECT_EQ(ReadAll(dir_.File("config.xml")), broken);
+  EXPECT_EQ(ReadAll(dir_.File("config.example.xml")), testing::ExampleConfig());
+  const std::vector<LoggedEntry> entries = ReadLog(Log());
+  ASSERT_GE(entries.size(), 3u);
+  EXPECT_EQ(entries[entries.size() - 3].id, 19);
+  EXPECT_THAT(entries[entries.size() - 3].description,
+              HasSubstr("Error-Description: Couldn't load \"config.xml\" into moXMLConfig."));
+  EXPECT_EQ(entries.back().description, "Log written!");
+  EXPECT_EQ(ReadAll(Err()), "An error occurd! For more info, check the Error-Log.\n");
+}
+
+TEST_F(ProcessTest, AnUnwritableLogSendsTheDumpToStandardError) {
+  ConfigOptions options = FileDevice();
+  options.log_file = "/proc/Log.xml";
+  WriteConfig(options);
+  auto bot = StartHeadless();
+  EXPECT_EQ(bot->Wait(), kFailedStatus);
+  const std::string err = ReadAll(Err());
+  EXPECT_EQ(err.rfind("Zelvo - Error-Log:\r\n===========================\r\n\r\n", 0), 0u);
+  EXPECT_THAT(err, HasSubstr("LogID: 20\r\nLogType: 1\r\n"));
+  EXPECT_THAT(err, ::testing::Not(HasSubstr("For more info")));
+}
+
+TEST_F(ProcessTest, TheFilePortReceivesTheStartByte) {
+  WriteConfig(FileDevice());
+  auto bot = StartHeadless();
+  ASSERT_TRUE(LogHas(*bot, 27));
+  const std::string port = ReadAll(dir_.File("port.txt"));
+  EXPECT_EQ(std::count(port.begin(), port.end(), '\n'), 1);
+  EXPECT_EQ(port.substr(port.find(' ')), " 0\n");
+  bot->Signal(SIGTERM);
+  EXPECT_EQ(bot->Wait(), 0);
+}
+
+TEST_F(ProcessTest, ABadOutputDeviceIsFatalAndTheLogSaysWhy) {
+  ConfigOptions options;
+  options.output_device = "parport:" + dir_.File("no-such-parport");
+  WriteConfig(options);
+  auto bot = StartHeadless();
+  EXPECT_EQ(bot->Wait(), kFailedStatus);
+  const std::vector<LoggedEntry> entries = ReadLog(Log());
+  ASSERT_GE(entries.size(), 3u);
+  EXPECT_EQ(entries[entries.size() - 3].id, 19);
+  EXPECT_THAT(entries[entries.size() - 3].description, HasSubstr(dir_.File("no-such-parport")));
+}
+
+struct OptionCase {
+  std::vector<std::string> arguments;
+  int status;
+  std::string out_starts;
+  std::string err_starts;
+};
+
+class ProcessOptionTest : public ProcessTest, public ::testing::WithParamInterface<OptionCase> {};
+
+TEST_P(ProcessOptionTest, AnswersWithoutStarting) {
+  auto bot = Start(GetParam().arguments);
+  EXPECT_EQ(bot->Wait(), GetParam().status);
+  EXPECT_EQ(ReadAll(Out()).rfind(GetParam().out_starts, 0), 0u) << ReadAll(Out());
+  EXPECT_EQ(ReadAll(Err()).rfind(GetParam().err_starts, 0), 0u) << ReadAll(Err());
+  if (!GetParam().err_starts.empty()) {
+    EXPECT_THAT(ReadAll(Err()), HasSubstr("usage: zelvo [--dir DIR] [--headless]"));
+  }
+  EXPECT_FALSE(Exists(dir_.File("config.xml")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, ProcessOptionTest,
+    ::testing::Values(OptionCase{{"--help"}, 0, "usage: zelvo", ""},
+                      OptionCase{{"--version"}, 0, "zelvo 0.", ""},
+                      OptionCase{{"--frobnicate"}, 2, "", "zelvo: unknown argument: --frobnicate"},
+                      OptionCase{{"--dir"}, 2, "", "zelvo: --dir needs a directory"},
+                      OptionCase{{"--dir", "/nonexistent/zelvo"},
+                                 2,
+                                 "",
+                                 "zelvo: no such directory: /nonexistent/zelvo"}));
+
+}  // namespace
+}  // namespace zelvo
