@@ -34,45 +34,11 @@ constexpr std::string_view kConfigFile = "config.xml";
 constexpr std::string_view kSchemaFile = "config.xsd";
 constexpr std::size_t kMaxCollectedErrors = 64;
 
-// libxml2 hands out UTF-8; the program keeps texts one byte per character in
-// ISO-8859-1. Characters beyond it become "?".
-std::string Utf8ToLatin1(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    std::size_t length = 1;
-    std::uint32_t code = lead;
-    if (lead >= 0xF0) {
-      length = 4;
-      code = lead & 0x07U;
-    } else if (lead >= 0xE0) {
-      length = 3;
-      code = lead & 0x0FU;
-    } else if (lead >= 0xC0) {
-      length = 2;
-      code = lead & 0x1FU;
-    } else if (lead >= 0x80) {
-      out.push_back('?');  // a stray continuation byte
-      ++i;
-      continue;
-    }
-    if (i + length > utf8.size()) {
-      out.push_back('?');
-      break;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3FU);
-    }
-    out.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
-    i += length;
-  }
-  return out;
-}
-
 std::string FromXmlChars(const xmlChar* text) {
   if (text == nullptr) return {};
-  return Utf8ToLatin1(reinterpret_cast<const char*>(text));
+  // libxml2 hands out UTF-8 whatever the file's encoding; texts stay UTF-8
+  // inside the program.
+  return reinterpret_cast<const char*>(text);
 }
 
 // One error reported by libxml2, copied out of its transient structure.
