@@ -19,7 +19,7 @@ namespace zelvo {
 namespace {
 
 constexpr const char* kCaption = "Zelvo";
-constexpr const char* kTagLine = "Chat-controlled switch";
+constexpr const char* kTagLine = "IRC device switch";
 constexpr const char* kTrayTip = "Zelvo";
 constexpr const char* kNotConnected = "Not connected\r\n";
 
@@ -63,6 +63,7 @@ frmMain::frmMain(MainWindowServices services)
   setWindowTitle(QString::fromLatin1(kCaption));
   setWindowIcon(ZelvoWindowIcon());
   resize(layout::kClientArea);
+  setFont(QFont(QStringLiteral("Arial"), 8));
 
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::black);
@@ -71,14 +72,14 @@ frmMain::frmMain(MainWindowServices services)
 
   label1_ = MakeGreenLabel(this, QString::fromLatin1(kCaption), layout::kTitle);
   label1_->setObjectName(QStringLiteral("Label1"));
+  // "Arial" without a style hint, so that fontconfig picks a metric-compatible
+  // face where Arial itself is missing.
   QFont title_font(QStringLiteral("Arial"), 36, QFont::Bold);
-  title_font.setStyleHint(QFont::SansSerif);
   label1_->setFont(title_font);
 
   label2_ = MakeGreenLabel(this, QString::fromLatin1(kTagLine), layout::kTagLine);
   label2_->setObjectName(QStringLiteral("Label2"));
   QFont tag_font(QStringLiteral("Arial"), 12, QFont::Bold);
-  tag_font.setStyleHint(QFont::SansSerif);
   label2_->setFont(tag_font);
 
   for (int n = 1; n <= kOutputCount; ++n) {
