@@ -151,7 +151,7 @@ void frmMain::Form_Load() {
   resize(settings.giWindowWidth, settings.giWindowHeight);
   setWindowTitle(QString::fromLatin1(kCaption));
   for (int n = 1; n <= kOutputCount; ++n)
-    OutputNameLabel(n).setText(QString::fromLatin1(services_.outputs.OutputName(n)));
+    OutputNameLabel(n).setText(TextToQString(services_.outputs.OutputName(n)));
   ms_socket_state_.clear();
   ms_irc_state_.clear();
   Log(window_log::kAddingTrayIcon, log_type::kInformation, "Adding icon in trayfield...");

@@ -106,6 +106,16 @@ bool WaitFor(Process& process, const std::function<bool()>& done) {
   return false;
 }
 
+// The entries of the IRC client (connection state, socket errors, line and
+// queue warnings) come at times of the network's choosing; the start-up order
+// is checked without them.
+std::vector<int> StartIds(const std::string& log) {
+  std::vector<int> ids;
+  for (int id : LoggedIds(log))
+    if (id != 32 && id != 35 && id != 38 && id != 39) ids.push_back(id);
+  return ids;
+}
+
 bool Contains(const std::vector<int>& ids, int id) {
   return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
@@ -147,21 +157,25 @@ TEST_F(ProcessTest, FirstStartInAnEmptyDirectoryWritesBothFilesAndStopsOnTerm) {
   EXPECT_EQ(ReadAll(dir_.File("config.xsd")), GetResourceText(kSchemaResource, "XML"));
   bot->Signal(SIGTERM);
   EXPECT_EQ(bot->Wait(), 0);
-  // The example logs errors only, and a start without problems has none.
-  EXPECT_FALSE(Exists(Log()));
+  // The example logs errors only, and a start without problems has none
+  // (a network that cannot reach the example's server may add socket errors).
+  EXPECT_THAT(StartIds(Log()), ::testing::IsEmpty());
 }
 
 TEST_F(ProcessTest, StartEntriesComeInOrderAndTermClosesTheBot) {
   WriteConfig(FileDevice());
   auto bot = StartHeadless();
   ASSERT_TRUE(LogHas(*bot, 27));
-  EXPECT_THAT(LoggedIds(Log()),
+  EXPECT_THAT(StartIds(Log()),
               ElementsAre(1, 3, 6, 7, 8, 13, 14, 15, 16, 17, 18, 21, 25, 26, 29, 31, 28, 27));
   bot->Signal(SIGTERM);
   EXPECT_EQ(bot->Wait(), 0);
   const std::vector<LoggedEntry> entries = ReadLog(Log());
-  EXPECT_EQ(entries.back().id, 34);
-  EXPECT_EQ(entries.back().description, "Closing Zelvo...");
+  const auto closing = std::find_if(entries.rbegin(), entries.rend(),
+                                    [](const LoggedEntry& e) { return e.id == 34; });
+  ASSERT_NE(closing, entries.rend());
+  EXPECT_EQ(closing->description, "Closing Zelvo...");
+  EXPECT_EQ(StartIds(Log()).back(), 34);
 }
 
 TEST_F(ProcessTest, IntClosesTheBotLikeTerm) {
@@ -170,7 +184,7 @@ TEST_F(ProcessTest, IntClosesTheBotLikeTerm) {
   ASSERT_TRUE(LogHas(*bot, 27));
   bot->Signal(SIGINT);
   EXPECT_EQ(bot->Wait(), 0);
-  EXPECT_EQ(LoggedIds(Log()).back(), 34);
+  EXPECT_EQ(StartIds(Log()).back(), 34);
 }
 
 TEST_F(ProcessTest, WithAWindowOnTheOffscreenPlatform) {
@@ -178,31 +192,35 @@ TEST_F(ProcessTest, WithAWindowOnTheOffscreenPlatform) {
   auto bot = Start({"--dir", dir_.path()}, {"QT_QPA_PLATFORM=offscreen"});
   ASSERT_TRUE(LogHas(*bot, 27));
   // No notification area offscreen: the warning follows the tray entry.
-  EXPECT_THAT(LoggedIds(Log()), ElementsAre(1, 3, 6, 7, 8, 13, 14, 15, 16, 17, 18, 21, 25, 26, 29,
-                                            30, 37, 31, 28, 27));
+  EXPECT_THAT(StartIds(Log()), ElementsAre(1, 3, 6, 7, 8, 13, 14, 15, 16, 17, 18, 21, 25, 26, 29,
+                                           30, 37, 31, 28, 27));
   bot->Signal(SIGTERM);
   EXPECT_EQ(bot->Wait(), 0);
-  EXPECT_EQ(LoggedIds(Log()).back(), 34);
+  EXPECT_EQ(StartIds(Log()).back(), 34);
 }
 
 TEST_F(ProcessTest, ASecondInstanceIsRefusedWhileTheFirstRunsOn) {
   WriteConfig(FileDevice());
   auto first = StartHeadless();
   ASSERT_TRUE(LogHas(*first, 27));
-  const std::size_t first_entries = LoggedIds(Log()).size();
+  const std::size_t first_entries = ReadLog(Log()).size();
 
   auto second = StartHeadless();
   EXPECT_EQ(second->Wait(), kFailedStatus);
   EXPECT_EQ(ReadAll(Err()), "An error occurd! For more info, check the Error-Log.\n");
-  const std::vector<LoggedEntry> entries = ReadLog(Log());
+  const std::vector<LoggedEntry> all = ReadLog(Log());
+  std::vector<LoggedEntry> entries;
+  for (std::size_t i = first_entries; i < all.size(); ++i)
+    if (all[i].id != 32 && all[i].id != 35) entries.push_back(all[i]);
   std::vector<int> second_ids;
-  for (std::size_t i = first_entries; i < entries.size(); ++i) second_ids.push_back(entries[i].id);
+  for (const LoggedEntry& entry : entries) second_ids.push_back(entry.id);
   const std::vector<int> start = {1, 3, 6, 9, 10, 13, 14, 15, 16, 17, 18};
   std::vector<int> expected = start;
   expected.push_back(21);
   expected.insert(expected.end(), start.begin(), start.end());
   expected.insert(expected.end(), {19, 18, 21});
   EXPECT_THAT(second_ids, ElementsAreArray(expected));
+  ASSERT_GE(entries.size(), 3u);
   EXPECT_EQ(entries[entries.size() - 3].description,
             "An error occurd in the main-function: Error-Number: -1 Error-Description: Zelvo "
             "is already running.");
@@ -210,7 +228,7 @@ TEST_F(ProcessTest, ASecondInstanceIsRefusedWhileTheFirstRunsOn) {
   EXPECT_TRUE(first->Running());
   first->Signal(SIGTERM);
   EXPECT_EQ(first->Wait(), 0);
-  EXPECT_EQ(LoggedIds(Log()).back(), 34);
+  EXPECT_EQ(StartIds(Log()).back(), 34);
 }
 
 TEST_F(ProcessTest, ABrokenConfigurationEndsWithTheLoadReport) {

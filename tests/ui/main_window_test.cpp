@@ -111,9 +111,11 @@ TEST_F(MainWindowTest, PositionsBeyondTheOldTwipsRangeAreAccepted) {
   EXPECT_EQ(LoggedIds().back(), 28);
 }
 
-TEST_F(MainWindowTest, OutputNamesAreReadAsLatin1) {
+TEST_F(MainWindowTest, OutputNamesAreUtf8OrElseLatin1) {
+  outputs_.SetOutputName(1, "Saftbl\xC3\xA4ndare");
   outputs_.SetOutputName(2, "Saftbl\xE4ndare");
   frmMain& window = Load();
+  EXPECT_EQ(window.OutputNameLabel(1).text(), QString::fromUtf8("Saftbl\u00E4ndare"));
   EXPECT_EQ(window.OutputNameLabel(2).text(), QString::fromUtf8("Saftbl\u00E4ndare"));
 }
 
