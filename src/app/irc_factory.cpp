@@ -1,24 +1,29 @@
 #include "app/irc_factory.h"
 
+#include "irc/qt_irc_client.h"
+
 namespace zelvo {
 
 namespace {
 
-// The client of a bot without a network connection.
-class OfflineIrcClient final : public IrcClient {
+// The bot's connection to its IRC server over a Qt socket on the event loop.
+class NetworkIrcClient final : public IrcClient {
  public:
-  IrcConnection& Connection() override { return connection_; }
-  IrcSender& Sender() override { return sender_; }
+  explicit NetworkIrcClient(const IrcEnvironment& environment)
+      : client_(environment.settings, environment.clock, environment.console,
+                IrcHooks{environment.match, environment.log, environment.caption}) {}
+
+  IrcConnection& Connection() override { return client_; }
+  IrcSender& Sender() override { return client_.Sender(); }
 
  private:
-  NoIrcConnection connection_;
-  NotConnectedSender sender_;
+  QtIrcClient client_;
 };
 
 }  // namespace
 
-std::unique_ptr<IrcClient> MakeIrcClient(const IrcEnvironment&) {
-  return std::make_unique<OfflineIrcClient>();
+std::unique_ptr<IrcClient> MakeIrcClient(const IrcEnvironment& environment) {
+  return std::make_unique<NetworkIrcClient>(environment);
 }
 
 }  // namespace zelvo
