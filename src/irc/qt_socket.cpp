@@ -54,6 +54,9 @@ std::int16_t SocketErrorNumber(QAbstractSocket::SocketError error) {
 QtSocket::QtSocket() : socket_(std::make_unique<QTcpSocket>()) {
   QTcpSocket* s = socket_.get();
   QObject::connect(s, &QTcpSocket::connected, [this] {
+    // Every write is a complete line: send it at once instead of waiting for
+    // the acknowledgement of the one before.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (handler_) handler_->sckIRC_Connect();
   });
   QObject::connect(s, &QTcpSocket::readyRead, [this] {

@@ -228,6 +228,7 @@ class RawIrcClient {
   void Start(int port, const std::string& nick) {
     nick_ = nick;
     QObject::connect(&socket_, &QTcpSocket::connected, [this] {
+      socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
       Send("NICK " + nick_ + "\r\nUSER " + nick_ + " 0 * :Zelvo test user\r\n");
     });
     socket_.connectToHost("127.0.0.1", static_cast<quint16>(port));
