@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "config/unique_fd.h"
+
 namespace zelvo {
 
 namespace {
@@ -25,26 +27,6 @@ std::string FileErrorText(std::string_view headline, const std::string& path, in
   text.append(path);
   return text;
 }
-
-// Closes a file descriptor when it goes out of scope.
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-  // Closes now and reports the errno of a failing close, 0 on success.
-  int Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0 ? 0 : errno;
-  }
-
- private:
-  int fd_;
-};
 
 // A name for the temporary file beside `path` that is unique within this host.
 std::string TemporaryName(const std::string& path) {
@@ -76,7 +58,7 @@ std::string ReadFileText(const std::string& path, std::string& text) {
 
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return FileErrorText(kNotOpened, path, errno);
-  FdCloser closer(fd);
+  UniqueFd closer(fd);
 
   std::string content;
   content.reserve(static_cast<std::size_t>(info.st_size));
@@ -114,7 +96,7 @@ std::string SaveFileText(const std::string& path, std::string_view text) {
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) return FileErrorText(kNotSaved, path, errno);
-  FdCloser closer(fd);
+  UniqueFd closer(fd);
 
   int error = 0;
   if (!WriteAll(fd, text) || ::fsync(fd) != 0) error = errno;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/file_helpers.h"
+#include "config/unique_fd.h"
 #include "log/log_xml.h"
 #include "model/date_time.h"
 
@@ -24,19 +25,6 @@ namespace {
 constexpr std::size_t kRepairCandidates = 3;
 // How often a write starts over when another writer replaced the file meanwhile.
 constexpr int kAttempts = 3;
-
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-
- private:
-  int fd_;
-};
 
 LogFailure Failure(int error, const std::string& what, const std::string& path) {
   return LogFailure{error, what + " \"" + path + "\": " + std::strerror(error)};
@@ -143,7 +131,7 @@ LogFile::Result LogFile::TryAppend(const std::string& path, const LogRecord& rec
     if (error == ENOENT) return ReplaceWhole(path, NewLogFileXml(record), 0666, false, true);
     return {Step::kDone, Failure(error, "Couldn't open the log file", path)};
   }
-  FdCloser closer(fd);
+  UniqueFd closer(fd);
   struct stat info {};
   if (::fstat(fd, &info) != 0) return {Step::kDone, Failure(errno, "Couldn't open", path)};
   if (!S_ISREG(info.st_mode)) {
