@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace zelvo {
 namespace {
 
-using testing_support::ReadAll;
-using testing_support::TempDir;
-using testing_support::WriteAll;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
 
-class FilePortTest : public testing::Test {
+class FilePortTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir_.Valid()); }
 
@@ -35,23 +35,23 @@ TEST_F(FilePortTest, EachWriteAppendsOneLineThatIsReadableAtOnce) {
   ASSERT_NE(choice.writer, nullptr) << choice.error;
   EXPECT_EQ(choice.error, "");
   EXPECT_EQ(choice.warning, "");
-  EXPECT_EQ(ReadAll(path), "");
+  EXPECT_EQ(ReadFile(path), "");
 
   EXPECT_EQ(choice.writer->Write(3), "");
-  EXPECT_EQ(ReadAll(path), "183402771250 3\n");
+  EXPECT_EQ(ReadFile(path), "183402771250 3\n");
   EXPECT_EQ(choice.writer->Write(255), "");
-  EXPECT_EQ(ReadAll(path), "183402771250 3\n183402771500 255\n");
+  EXPECT_EQ(ReadFile(path), "183402771250 3\n183402771500 255\n");
   EXPECT_EQ(choice.writer->Write(0), "");
-  EXPECT_EQ(ReadAll(path), "183402771250 3\n183402771500 255\n183402771750 0\n");
+  EXPECT_EQ(ReadFile(path), "183402771250 3\n183402771500 255\n183402771750 0\n");
 }
 
 TEST_F(FilePortTest, AppendsToAnExistingFile) {
   const std::string path = dir_.File("port.log");
-  WriteAll(path, "100 1\n");
+  WriteFile(path, "100 1\n");
   PortWriterChoice choice = FilePort::Open(path, SteppingClock());
   ASSERT_NE(choice.writer, nullptr) << choice.error;
   EXPECT_EQ(choice.writer->Write(129), "");
-  EXPECT_EQ(ReadAll(path), "100 1\n183402771250 129\n");
+  EXPECT_EQ(ReadFile(path), "100 1\n183402771250 129\n");
 }
 
 TEST_F(FilePortTest, StampsLinesWithTheMonotonicClockInMicroseconds) {
@@ -65,7 +65,7 @@ TEST_F(FilePortTest, StampsLinesWithTheMonotonicClockInMicroseconds) {
   for (int byte : {1, 2, 200}) ASSERT_EQ(choice.writer->Write(static_cast<std::uint8_t>(byte)), "");
   const std::int64_t after = FilePort::MonotonicMicroseconds();
 
-  std::istringstream lines(ReadAll(path));
+  std::istringstream lines(ReadFile(path));
   std::int64_t previous = before;
   for (int expected_byte : {1, 2, 200}) {
     std::string line;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fake_ports.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace zelvo {
 namespace {
@@ -38,7 +38,7 @@ struct OpenFailure {
   std::vector<std::string> error_mentions;
 };
 
-class ParportOpenFailures : public testing::TestWithParam<OpenFailure> {};
+class ParportOpenFailures : public ::testing::TestWithParam<OpenFailure> {};
 
 TEST_P(ParportOpenFailures, GiveNoWriterAndNameTheDeviceAndTheFix) {
   FakeParport system;
@@ -53,7 +53,7 @@ TEST_P(ParportOpenFailures, GiveNoWriterAndNameTheDeviceAndTheFix) {
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, ParportOpenFailures,
-    testing::Values(
+    ::testing::Values(
         OpenFailure{"open", ENOENT, {"open /dev/parport0"}, {"No such file", "modprobe ppdev"}},
         OpenFailure{"open", ENXIO, {"open /dev/parport0"}, {"modprobe ppdev"}},
         OpenFailure{"open", EACCES, {"open /dev/parport0"}, {"Permission denied", "group lp"}},
@@ -91,10 +91,10 @@ TEST(ParportPortOnThisMachine, MissingDeviceAsksToLoadTheDriver) {
 }
 
 TEST(ParportPortOnThisMachine, PlainFileIsNotAParallelPort) {
-  testing_support::TempDir dir;
+  testing::TempDir dir;
   ASSERT_TRUE(dir.Valid());
   const std::string path = dir.File("not-a-port");
-  testing_support::WriteAll(path, "");
+  testing::WriteFile(path, "");
   const PortWriterChoice choice = ParportPort::Open(path);
   EXPECT_EQ(choice.writer, nullptr);
   EXPECT_TRUE(Contains(choice.error, "Cannot claim the parallel port " + path)) << choice.error;
@@ -102,11 +102,11 @@ TEST(ParportPortOnThisMachine, PlainFileIsNotAParallelPort) {
 }
 
 TEST(ParportPortOnThisMachine, DeviceExistsTellsFilesFromMissingPaths) {
-  testing_support::TempDir dir;
+  testing::TempDir dir;
   ASSERT_TRUE(dir.Valid());
   const std::string path = dir.File("device");
   EXPECT_FALSE(ParportDeviceExists(path));
-  testing_support::WriteAll(path, "");
+  testing::WriteFile(path, "");
   EXPECT_TRUE(ParportDeviceExists(path));
 }
 

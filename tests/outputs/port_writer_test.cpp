@@ -10,7 +10,7 @@
 #include "outputs/file_port.h"
 #include "outputs/memory_port.h"
 #include "outputs/parport_port.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace zelvo {
 namespace {
@@ -28,11 +28,11 @@ void PrintTo(const Selection& s, std::ostream* out) {
   *out << '"' << s.device << '"';
 }
 
-class OpenPortWriterSelection : public testing::TestWithParam<Selection> {
+class OpenPortWriterSelection : public ::testing::TestWithParam<Selection> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.Valid());
-    testing_support::WriteAll(dir_.File("not-a-port"), "");
+    testing::WriteFile(dir_.File("not-a-port"), "");
   }
   std::string Device() const {
     std::string device = GetParam().device;
@@ -40,7 +40,7 @@ class OpenPortWriterSelection : public testing::TestWithParam<Selection> {
       device.replace(at, 5, dir_.File(""));
     return device;
   }
-  testing_support::TempDir dir_;
+  testing::TempDir dir_;
 };
 
 TEST_P(OpenPortWriterSelection, ChoosesTheBackEnd) {
@@ -64,7 +64,7 @@ TEST_P(OpenPortWriterSelection, ChoosesTheBackEnd) {
       ASSERT_NE(dynamic_cast<FilePort*>(choice.writer.get()), nullptr);
       EXPECT_EQ(choice.writer->Write(42), "");
       const std::string path = device.substr(device.find(':') + 1);
-      const std::string text = testing_support::ReadAll(path);
+      const std::string text = testing::ReadFile(path);
       EXPECT_EQ(text.substr(text.find(' ')), " 42\n") << text;
       break;
     }
@@ -85,7 +85,7 @@ const std::vector<std::string> kAcceptedForms = {"auto", "memory", "parport[:DEV
 
 INSTANTIATE_TEST_SUITE_P(
     Devices, OpenPortWriterSelection,
-    testing::Values(
+    ::testing::Values(
         Selection{"Memory", "memory", Expect::kMemory, {}},
         Selection{"MemoryUpperCase", "MEMORY", Expect::kMemory, {}},
         Selection{"File", "file:{dir}port.log", Expect::kFile, {}},
@@ -111,11 +111,11 @@ INSTANTIATE_TEST_SUITE_P(
         Selection{"MemoryWithArgument", "memory:1", Expect::kError, {"\"memory:1\""}},
         Selection{"AutoWithArgument", "auto:x", Expect::kError, {"\"auto:x\""}},
         Selection{"DeviceWithoutKind", "/dev/parport0", Expect::kError, {"\"/dev/parport0\""}}),
-    [](const testing::TestParamInfo<Selection>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Selection>& info) { return std::string(info.param.name); });
 
 // Without /dev/parport0, "auto" (and an empty setting) falls back to the
 // simulated port with a warning; "parport" alone reports the missing device.
-class WithoutParport0 : public testing::TestWithParam<std::string> {
+class WithoutParport0 : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     if (ParportDeviceExists(kDefaultParportDevice))
@@ -134,7 +134,7 @@ TEST_P(WithoutParport0, AutoFallsBackToTheSimulatedPortWithAWarning) {
         << "missing \"" << part << "\" in: " << choice.warning;
 }
 
-INSTANTIATE_TEST_SUITE_P(Auto, WithoutParport0, testing::Values("auto", "", "AUTO"));
+INSTANTIATE_TEST_SUITE_P(Auto, WithoutParport0, ::testing::Values("auto", "", "AUTO"));
 
 TEST(OpenPortWriter, ParportWithoutDeviceUsesParport0) {
   if (ParportDeviceExists(kDefaultParportDevice))
@@ -162,7 +162,7 @@ void PrintTo(const PlatformCase& c, std::ostream* out) {
   *out << '"' << c.device << '"';
 }
 
-class OpenPortWriterOnFakes : public testing::TestWithParam<PlatformCase> {
+class OpenPortWriterOnFakes : public ::testing::TestWithParam<PlatformCase> {
  protected:
   PortPlatform Platform() {
     PortPlatform platform;
@@ -202,66 +202,67 @@ TEST_P(OpenPortWriterOnFakes, OpensTheChosenDevice) {
             automatic ? std::vector<std::string>{"/dev/parport0"} : std::vector<std::string>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Devices, OpenPortWriterOnFakes,
-                         testing::Values(PlatformCase{"AutoWithParport0",
-                                                      "auto",
-                                                      true,
-                                                      {"open /dev/parport0", "claim 7", "data 7 5"},
-                                                      {},
-                                                      "parallel port /dev/parport0 (ppdev)",
-                                                      ""},
-                                         PlatformCase{"EmptyWithParport0",
-                                                      "",
-                                                      true,
-                                                      {"open /dev/parport0", "claim 7", "data 7 5"},
-                                                      {},
-                                                      "parallel port /dev/parport0 (ppdev)",
-                                                      ""},
-                                         PlatformCase{"AutoWithoutParport0",
-                                                      "auto",
-                                                      false,
-                                                      {},
-                                                      {},
-                                                      "simulated port (memory)",
-                                                      "No parallel port was found"},
-                                         PlatformCase{"ParportDefault",
-                                                      "parport",
-                                                      false,
-                                                      {"open /dev/parport0", "claim 7", "data 7 5"},
-                                                      {},
-                                                      "parallel port /dev/parport0 (ppdev)",
-                                                      ""},
-                                         PlatformCase{"ParportNamed",
-                                                      "parport:/dev/parport2",
-                                                      false,
-                                                      {"open /dev/parport2", "claim 7", "data 7 5"},
-                                                      {},
-                                                      "parallel port /dev/parport2 (ppdev)",
-                                                      ""},
-                                         PlatformCase{"IoportDefault",
-                                                      "ioport",
-                                                      false,
-                                                      {},
-                                                      {"permit 888", "out 888 5"},
-                                                      "I/O port 888 (0x378)",
-                                                      ""},
-                                         PlatformCase{"IoportHex",
-                                                      "ioport:0x3bc",
-                                                      false,
-                                                      {},
-                                                      {"permit 956", "out 956 5"},
-                                                      "I/O port 956 (0x3BC)",
-                                                      ""},
-                                         PlatformCase{"IoportDecimal",
-                                                      "IOPORT:632",
-                                                      false,
-                                                      {},
-                                                      {"permit 632", "out 632 5"},
-                                                      "I/O port 632 (0x278)",
-                                                      ""}),
-                         [](const testing::TestParamInfo<PlatformCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Devices, OpenPortWriterOnFakes,
+    ::testing::Values(PlatformCase{"AutoWithParport0",
+                                   "auto",
+                                   true,
+                                   {"open /dev/parport0", "claim 7", "data 7 5"},
+                                   {},
+                                   "parallel port /dev/parport0 (ppdev)",
+                                   ""},
+                      PlatformCase{"EmptyWithParport0",
+                                   "",
+                                   true,
+                                   {"open /dev/parport0", "claim 7", "data 7 5"},
+                                   {},
+                                   "parallel port /dev/parport0 (ppdev)",
+                                   ""},
+                      PlatformCase{"AutoWithoutParport0",
+                                   "auto",
+                                   false,
+                                   {},
+                                   {},
+                                   "simulated port (memory)",
+                                   "No parallel port was found"},
+                      PlatformCase{"ParportDefault",
+                                   "parport",
+                                   false,
+                                   {"open /dev/parport0", "claim 7", "data 7 5"},
+                                   {},
+                                   "parallel port /dev/parport0 (ppdev)",
+                                   ""},
+                      PlatformCase{"ParportNamed",
+                                   "parport:/dev/parport2",
+                                   false,
+                                   {"open /dev/parport2", "claim 7", "data 7 5"},
+                                   {},
+                                   "parallel port /dev/parport2 (ppdev)",
+                                   ""},
+                      PlatformCase{"IoportDefault",
+                                   "ioport",
+                                   false,
+                                   {},
+                                   {"permit 888", "out 888 5"},
+                                   "I/O port 888 (0x378)",
+                                   ""},
+                      PlatformCase{"IoportHex",
+                                   "ioport:0x3bc",
+                                   false,
+                                   {},
+                                   {"permit 956", "out 956 5"},
+                                   "I/O port 956 (0x3BC)",
+                                   ""},
+                      PlatformCase{"IoportDecimal",
+                                   "IOPORT:632",
+                                   false,
+                                   {},
+                                   {"permit 632", "out 632 5"},
+                                   "I/O port 632 (0x278)",
+                                   ""}),
+    [](const ::testing::TestParamInfo<PlatformCase>& info) {
+      return std::string(info.param.name);
+    });
 
 TEST(OpenPortWriterOnFakePlatform, AutoReportsAParport0ThatCannotBeOpened) {
   FakeParport parport;
