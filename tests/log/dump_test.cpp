@@ -3,7 +3,7 @@
 #include <clocale>
 
 #include "log/event_log.h"
-#include "log/log_test_support.h"
+#include "support/fake_clock.h"
 
 namespace zelvo {
 namespace {
@@ -45,7 +45,7 @@ TEST(GeneralDateTime, FollowsTheLocaleOfTheProcess) {
 class DumpTest : public ::testing::Test {
  protected:
   void Add(std::int32_t id, std::int32_t type, const std::string& text, CivilDateTime time) {
-    clock_.Set(time);
+    clock_.SetLocal(time);
     prelog_.WritePreLog(id, type, text);
   }
   FakeClock clock_;

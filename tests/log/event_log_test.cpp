@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 
 #include "log/log_test_support.h"
+#include "support/fake_clock.h"
+#include "support/log_reader.h"
+#include "support/temp_dir.h"
 
 namespace zelvo {
 namespace {
@@ -16,11 +19,11 @@ using testing::FakeClock;
 using testing::FakeLogSettings;
 using testing::Ids;
 using ::testing::IsEmpty;
-using testing::ReadBytes;
 using testing::ReadEntry;
+using testing::ReadFile;
 using testing::ReadLogEntries;
 using testing::TempDir;
-using testing::WriteBytes;
+using testing::WriteFile;
 
 const OleDate kTime = ToOleDate({2026, 12, 7, 20, 4, 55});
 
@@ -29,14 +32,14 @@ class EventLogTest : public ::testing::Test {
   std::string LogPath() const { return dir_.File("Log.xml"); }
   std::vector<ReadEntry> Entries(const std::string& path) const {
     const auto entries = ReadLogEntries(path);
-    EXPECT_TRUE(entries.has_value()) << ReadBytes(path);
+    EXPECT_TRUE(entries.has_value()) << ReadFile(path);
     return entries.value_or(std::vector<ReadEntry>{});
   }
 
   TempDir dir_;
   FakeClock clock_{ToOleDate({2026, 12, 7, 20, 4, 55})};
   FakeLogSettings settings_;
-  EventLog log_{dir_.Path(), clock_};
+  EventLog log_{dir_.path(), clock_};
 };
 
 // --- Which types are written --------------------------------------------------
@@ -148,7 +151,7 @@ TEST_F(EventLogTest, WritesToTheResolvedFile) {
 TEST_F(EventLogTest, FileLayoutIsIndentedOneTabPerLevel) {
   EXPECT_EQ(log_.WriteLog(nullptr, 1, 4, "Zelvo has started.", kTime), "");
   EXPECT_EQ(log_.WriteLog(nullptr, 11, 1, "", ToOleDate({2026, 12, 8, 0, 0, 0})), "");
-  EXPECT_EQ(ReadBytes(LogPath()),
+  EXPECT_EQ(ReadFile(LogPath()),
             "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
             "<Zelvo>\n"
             "\t<Logs>\n"
@@ -173,7 +176,7 @@ TEST_F(EventLogTest, FileReadsBackAsTheSameElementTree) {
   EXPECT_EQ(log_.WriteLog(nullptr, 35, 1, description, kTime), "");
   EXPECT_EQ(log_.WriteLog(nullptr, 21, 4, "Log written!", kTime), "");
 
-  const std::string bytes = ReadBytes(LogPath());
+  const std::string bytes = ReadFile(LogPath());
   xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
                               XML_PARSE_NOBLANKS);
   ASSERT_NE(doc, nullptr);
@@ -219,7 +222,7 @@ TEST_F(EventLogTest, DescriptionsAreWrittenAsUtf8) {
 
 TEST_F(EventLogTest, ALaterRunAppendsToTheFileOfAnEarlierOne) {
   EXPECT_EQ(log_.WriteLog(nullptr, 1, 4, "first run", kTime), "");
-  EventLog later(dir_.Path(), clock_);
+  EventLog later(dir_.path(), clock_);
   EXPECT_EQ(later.WriteLog(nullptr, 2, 4, "second run", kTime), "");
   EXPECT_EQ(log_.WriteLog(nullptr, 3, 4, "first run again", kTime), "");
   EXPECT_THAT(Ids(Entries(LogPath())), ElementsAre("1", "2", "3"));
@@ -242,7 +245,7 @@ TEST_F(EventLogTest, AFileWrittenElsewhereKeepsItsEntriesAndContent) {
       "  </Logs>\r\n"
       "  <Note>by hand</Note>\r\n"
       "</Zelvo>\r\n";
-  WriteBytes(LogPath(), foreign);
+  WriteFile(LogPath(), foreign);
   ::chmod(LogPath().c_str(), 0640);
   EXPECT_EQ(log_.WriteLog(nullptr, 3, 4, "three", kTime), "");
   EXPECT_EQ(log_.WriteLog(nullptr, 4, 4, "four", kTime), "");
@@ -251,7 +254,7 @@ TEST_F(EventLogTest, AFileWrittenElsewhereKeepsItsEntriesAndContent) {
   EXPECT_THAT(Ids(entries), ElementsAre("1", "2", "3", "4"));
   EXPECT_EQ(entries[0].description, "caf\xC3\xA9");
   EXPECT_EQ(entries[1], (ReadEntry{"2", "WARNING", "two", "y"}));
-  const std::string bytes = ReadBytes(LogPath());
+  const std::string bytes = ReadFile(LogPath());
   EXPECT_NE(bytes.find("<!-- kept by hand -->"), std::string::npos);
   EXPECT_NE(bytes.find("<Note>by hand</Note>"), std::string::npos);
   EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml")) << "nothing renamed aside, no temporary left";
@@ -261,11 +264,11 @@ TEST_F(EventLogTest, AFileWrittenElsewhereKeepsItsEntriesAndContent) {
 }
 
 TEST_F(EventLogTest, AFileInTheOldLayoutIsTakenOverIntoThisOne) {
-  WriteBytes(LogPath(),
-             "<?xml version=\"1.0\"?><Zelvo><Logs><Log><ID>1</ID><Type>ERROR</Type>"
-             "<Description>a</Description><DateTime>b</DateTime></Log></Logs></Zelvo>");
+  WriteFile(LogPath(),
+            "<?xml version=\"1.0\"?><Zelvo><Logs><Log><ID>1</ID><Type>ERROR</Type>"
+            "<Description>a</Description><DateTime>b</DateTime></Log></Logs></Zelvo>");
   EXPECT_EQ(log_.WriteLog(nullptr, 2, 1, "c", kTime), "");
-  const std::string bytes = ReadBytes(LogPath());
+  const std::string bytes = ReadFile(LogPath());
   EXPECT_TRUE(bytes.starts_with(
       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<Zelvo>\n\t<Logs>\n"
       "\t\t<Log>\n\t\t\t<ID>1</ID>\n"))
@@ -282,10 +285,10 @@ TEST_F(EventLogTest, AFileInTheOldLayoutIsTakenOverIntoThisOne) {
 class UnreadableLogTest : public EventLogTest, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(UnreadableLogTest, IsRenamedAsideWithItsContentAndANewLogStarts) {
-  WriteBytes(LogPath(), GetParam());
+  WriteFile(LogPath(), GetParam());
   EXPECT_EQ(log_.WriteLog(nullptr, 5, 4, "new", kTime), "");
   EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml", "Log.xml.corrupt-20261207-200455"));
-  EXPECT_EQ(ReadBytes(dir_.File("Log.xml.corrupt-20261207-200455")), GetParam());
+  EXPECT_EQ(ReadFile(dir_.File("Log.xml.corrupt-20261207-200455")), GetParam());
   EXPECT_THAT(Ids(Entries(LogPath())), ElementsAre("5"));
 }
 
@@ -297,27 +300,27 @@ INSTANTIATE_TEST_SUITE_P(
                       std::string("\xFF\xFE<\0Z\0", 6)));
 
 TEST_F(EventLogTest, TwoUnreadableFilesInOneSecondGetDistinctNames) {
-  WriteBytes(LogPath(), "first");
+  WriteFile(LogPath(), "first");
   EXPECT_EQ(log_.WriteLog(nullptr, 1, 4, "a", kTime), "");
-  WriteBytes(LogPath(), "second");
+  WriteFile(LogPath(), "second");
   EXPECT_EQ(log_.WriteLog(nullptr, 2, 4, "b", kTime), "");
   EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml", "Log.xml.corrupt-20261207-200455",
                                         "Log.xml.corrupt-20261207-200455-2"));
-  EXPECT_EQ(ReadBytes(dir_.File("Log.xml.corrupt-20261207-200455")), "first");
-  EXPECT_EQ(ReadBytes(dir_.File("Log.xml.corrupt-20261207-200455-2")), "second");
+  EXPECT_EQ(ReadFile(dir_.File("Log.xml.corrupt-20261207-200455")), "first");
+  EXPECT_EQ(ReadFile(dir_.File("Log.xml.corrupt-20261207-200455-2")), "second");
 }
 
 // --- The pre-log --------------------------------------------------------------
 
 TEST_F(EventLogTest, FlushWritesTheBufferInOrderWithItsOwnTimes) {
   PreLog prelog(clock_);
-  clock_.Set({2026, 12, 7, 8, 0, 1});
+  clock_.SetLocal({2026, 12, 7, 8, 0, 1});
   prelog.WritePreLog(1, 4, "Zelvo has started.");
-  clock_.Set({2026, 12, 7, 8, 0, 2});
+  clock_.SetLocal({2026, 12, 7, 8, 0, 2});
   prelog.WritePreLog(11, 1, "checksum");
-  clock_.Set({2026, 12, 7, 9, 30, 0});
+  clock_.SetLocal({2026, 12, 7, 9, 30, 0});
   prelog.WritePreLog(18, 4, "Trying to write the log.");
-  clock_.Set({2026, 12, 8, 23, 59, 59});
+  clock_.SetLocal({2026, 12, 8, 23, 59, 59});
 
   EXPECT_EQ(log_.FlushPreLog(&settings_, prelog), "");
   EXPECT_THAT(

@@ -9,8 +9,10 @@
 #include <filesystem>
 
 #include "log/event_log.h"
-#include "log/log_test_support.h"
 #include "log/log_xml.h"
+#include "support/fake_clock.h"
+#include "support/log_reader.h"
+#include "support/temp_dir.h"
 
 namespace zelvo {
 namespace {
@@ -19,11 +21,11 @@ using ::testing::ElementsAre;
 using testing::FakeClock;
 using testing::Ids;
 using ::testing::IsEmpty;
-using testing::ReadBytes;
 using testing::ReadEntry;
+using testing::ReadFile;
 using testing::ReadLogEntries;
 using testing::TempDir;
-using testing::WriteBytes;
+using testing::WriteFile;
 
 const OleDate kTime = ToOleDate({2026, 12, 7, 20, 4, 55});
 
@@ -86,14 +88,14 @@ class LogFileTest : public ::testing::Test {
   }
   std::vector<std::string> LoggedIds() const {
     const auto entries = ReadLogEntries(LogPath());
-    EXPECT_TRUE(entries.has_value()) << ReadBytes(LogPath());
+    EXPECT_TRUE(entries.has_value()) << ReadFile(LogPath());
     return entries ? Ids(*entries) : std::vector<std::string>{};
   }
 
   TempDir dir_;
   FakeClock clock_{kTime};
   FakeOps ops_;
-  EventLog log_{dir_.Path(), clock_, &ops_};
+  EventLog log_{dir_.path(), clock_, &ops_};
 };
 
 // --- An append interrupted at any point --------------------------------------
@@ -112,9 +114,9 @@ TEST_P(InterruptedAppendTest, NextWriteKeepsEveryEarlierEntry) {
   ops_.sync_to_disk = false;
   ASSERT_EQ(Write(log_, 1), "");
   ASSERT_EQ(Write(log_, 2), "");
-  const std::string before = ReadBytes(LogPath());
+  const std::string before = ReadFile(LogPath());
   ASSERT_EQ(Write(log_, 3), "");
-  const std::string after = ReadBytes(LogPath());
+  const std::string after = ReadFile(LogPath());
   const std::size_t start = before.size() - kLogTail.size();  // where the append began
 
   for (std::size_t offset = start; offset < after.size(); ++offset) {
@@ -124,8 +126,8 @@ TEST_P(InterruptedAppendTest, NextWriteKeepsEveryEarlierEntry) {
       damaged = after;
       damaged[offset] = '\0';
     }
-    WriteBytes(LogPath(), damaged);
-    EventLog fresh(dir_.Path(), clock_, &ops_);
+    WriteFile(LogPath(), damaged);
+    EventLog fresh(dir_.path(), clock_, &ops_);
     EventLog& writer = GetParam().same_writer ? log_ : fresh;
     ASSERT_EQ(Write(writer, 4), "") << "offset " << offset;
 
@@ -135,12 +137,12 @@ TEST_P(InterruptedAppendTest, NextWriteKeepsEveryEarlierEntry) {
     EXPECT_EQ(ids[1], "2");
     EXPECT_EQ(ids.back(), "4");
     EXPECT_LE(ids.size(), 4u);
-    const std::string repaired = ReadBytes(LogPath());
+    const std::string repaired = ReadFile(LogPath());
     EXPECT_TRUE(repaired.ends_with(kLogTail)) << "offset " << offset;
     EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml")) << "offset " << offset;
     // The file is in its own layout again: the next append goes in place.
     ASSERT_EQ(Write(writer, 5), "");
-    EXPECT_EQ(ReadBytes(LogPath()).substr(0, repaired.size() - kLogTail.size()),
+    EXPECT_EQ(ReadFile(LogPath()).substr(0, repaired.size() - kLogTail.size()),
               repaired.substr(0, repaired.size() - kLogTail.size()));
   }
 }
@@ -161,8 +163,8 @@ INSTANTIATE_TEST_SUITE_P(Damages, InterruptedAppendTest,
                          CaseName);
 
 TEST_F(LogFileTest, AHandBrokenEndIsCutBackToTheLastEntry) {
-  WriteBytes(LogPath(),
-             "<Zelvo><Logs><Log><ID>1</ID></Log><Log><ID>2</ID></Log></Logs></Zelvo><x/>");
+  WriteFile(LogPath(),
+            "<Zelvo><Logs><Log><ID>1</ID></Log><Log><ID>2</ID></Log></Logs></Zelvo><x/>");
   ASSERT_EQ(Write(log_, 3), "");
   EXPECT_THAT(LoggedIds(), ElementsAre("1", "2", "3"));
   EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml"));
@@ -173,7 +175,7 @@ TEST_F(LogFileTest, AHandBrokenEndIsCutBackToTheLastEntry) {
 TEST_F(LogFileTest, AFullDiskLeavesTheFileAsItWas) {
   ASSERT_EQ(Write(log_, 1), "");
   ASSERT_EQ(Write(log_, 2), "");
-  const std::string before = ReadBytes(LogPath());
+  const std::string before = ReadFile(LogPath());
   const std::size_t growth =
       LogEntryXml({3, 1, "entry number 3\r\nsecond line", FormatGeneralDateTime(kTime)}).size();
   for (off_t spare = 0; spare < static_cast<off_t>(growth); ++spare) {
@@ -183,7 +185,7 @@ TEST_F(LogFileTest, AFullDiskLeavesTheFileAsItWas) {
               "Couldn't append to the log file \"" +
                   LogPath() + "\": No space left on device")
         << "spare " << spare;
-    ASSERT_EQ(ReadBytes(LogPath()), before) << "spare " << spare;
+    ASSERT_EQ(ReadFile(LogPath()), before) << "spare " << spare;
   }
   ops_.spare = static_cast<off_t>(growth);
   EXPECT_EQ(Write(log_, 3), "") << "exactly enough room";
@@ -193,13 +195,13 @@ TEST_F(LogFileTest, AFullDiskLeavesTheFileAsItWas) {
 
 TEST_F(LogFileTest, AFailedFlushToDiskLeavesTheFileAsItWas) {
   ASSERT_EQ(Write(log_, 1), "");
-  const std::string before = ReadBytes(LogPath());
+  const std::string before = ReadFile(LogPath());
   ops_.fsync_error = EIO;
   EXPECT_EQ(Write(log_, 2),
             "Couldn't write PreLog. Error-number: 5 Error-Descripton: Couldn't "
             "append to the log file \"" +
                 LogPath() + "\": Input/output error");
-  EXPECT_EQ(ReadBytes(LogPath()), before);
+  EXPECT_EQ(ReadFile(LogPath()), before);
   EXPECT_EQ(Write(log_, 3), "");
   EXPECT_THAT(LoggedIds(), ElementsAre("1", "3"));
 }
@@ -215,21 +217,21 @@ TEST_F(LogFileTest, AFullDiskLeavesNoHalfNewFile) {
 
 TEST_F(LogFileTest, AFullDiskLeavesAForeignFileUntouched) {
   const std::string foreign = "<Zelvo>\n  <Logs>\n    <Log><ID>9</ID></Log>\n  </Logs>\n</Zelvo>";
-  WriteBytes(LogPath(), foreign);
+  WriteFile(LogPath(), foreign);
   ops_.spare = 0;
   EXPECT_THAT(Write(log_, 1), ::testing::HasSubstr("Error-number: 28 "));
-  EXPECT_EQ(ReadBytes(LogPath()), foreign);
+  EXPECT_EQ(ReadFile(LogPath()), foreign);
   EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml"));
 }
 
 TEST_F(LogFileTest, AFailedRenameAsideLeavesTheFileUntouched) {
-  WriteBytes(LogPath(), "not a log");
+  WriteFile(LogPath(), "not a log");
   ops_.rename_error = EACCES;
   EXPECT_EQ(Write(log_, 1),
             "Couldn't write PreLog. Error-number: 13 Error-Descripton: "
             "Couldn't rename the unreadable log file aside \"" +
                 LogPath() + "\": Permission denied");
-  EXPECT_EQ(ReadBytes(LogPath()), "not a log");
+  EXPECT_EQ(ReadFile(LogPath()), "not a log");
   EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml"));
 }
 
@@ -255,13 +257,13 @@ TEST_F(LogFileTest, WholeFilesAreFlushedBesideTheLogAndRenamedOverIt) {
   EXPECT_THAT(ops_.calls, ElementsAre("pwrite Log.xml", "fsync Log.xml")) << "appended in place";
 
   ops_.calls.clear();
-  WriteBytes(LogPath(), "<Zelvo>\n  <Logs/>\n</Zelvo>\n");
+  WriteFile(LogPath(), "<Zelvo>\n  <Logs/>\n</Zelvo>\n");
   ASSERT_EQ(Write(log_, 3), "");
   EXPECT_THAT(ops_.calls,
               ElementsAre("pwrite temp", "fsync temp", "rename temp Log.xml replace", "fsync dir"));
 
   ops_.calls.clear();
-  WriteBytes(LogPath(), "junk");
+  WriteFile(LogPath(), "junk");
   ASSERT_EQ(Write(log_, 4), "");
   EXPECT_THAT(ops_.calls,
               ElementsAre("rename Log.xml Log.xml.corrupt-20261207-200455", "fsync dir",
@@ -271,20 +273,20 @@ TEST_F(LogFileTest, WholeFilesAreFlushedBesideTheLogAndRenamedOverIt) {
 TEST_F(LogFileTest, NoticesAFileReplacedOrShortenedByAnotherProgram) {
   ASSERT_EQ(Write(log_, 1), "");
   const std::string other = dir_.File("other.xml");
-  WriteBytes(other, "<Zelvo><Logs><Log><ID>7</ID></Log></Logs></Zelvo>");
+  WriteFile(other, "<Zelvo><Logs><Log><ID>7</ID></Log></Logs></Zelvo>");
   std::filesystem::rename(other, LogPath());
   ASSERT_EQ(Write(log_, 2), "");
   EXPECT_THAT(LoggedIds(), ElementsAre("7", "2"));
 
-  const std::string full = ReadBytes(LogPath());
-  WriteBytes(LogPath(), "<Zelvo><Logs/></Zelvo>");
+  const std::string full = ReadFile(LogPath());
+  WriteFile(LogPath(), "<Zelvo><Logs/></Zelvo>");
   ASSERT_EQ(Write(log_, 3), "");
   EXPECT_THAT(LoggedIds(), ElementsAre("3"));
 }
 
 TEST_F(LogFileTest, ALogBehindASymbolicLinkStaysBehindIt) {
   TempDir elsewhere;
-  WriteBytes(elsewhere.File("real.xml"), "<Zelvo><Logs><Log><ID>1</ID></Log></Logs></Zelvo>");
+  WriteFile(elsewhere.File("real.xml"), "<Zelvo><Logs><Log><ID>1</ID></Log></Logs></Zelvo>");
   std::filesystem::create_symlink(elsewhere.File("real.xml"), LogPath());
   ASSERT_EQ(Write(log_, 2), "");  // rewritten whole
   ASSERT_EQ(Write(log_, 3), "");  // appended in place
@@ -344,7 +346,7 @@ TEST_F(LogFileTest, RewritingAParsedLogKeepsItsLayout) {
        {"plain", "", "line\r\nbreak", "<tag> & \"q\" 'a'", "caf\xC3\xA9", "  spaced  ", "\t"}) {
     ASSERT_EQ(log_.WriteLog(nullptr, 1, 2, description, kTime), "");
   }
-  const std::string content = ReadBytes(LogPath());
+  const std::string content = ReadFile(LogPath());
   const LogRecord record{8, 3, "new\r\n<entry>", "12/07/26"};
   ASSERT_TRUE(ScanLog(content).appendable_in_place);
   LogDocument doc(content);
