@@ -9,17 +9,21 @@
 #include "config/config_test_support.h"
 #include "config/file_helpers.h"
 #include "model/raised_error.h"
+#include "support/example_config.h"
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
 
 namespace zelvo {
 namespace {
 
 using testing::Entries;
 using testing::Entry;
-using testing::FixedClock;
+using testing::ExampleConfigText;
+using testing::FakeClock;
 using testing::Ids;
-using testing::Read;
+using testing::ReadFile;
 using testing::TempDir;
-using testing::Write;
+using testing::WriteFile;
 
 const Entry kChecking{3, 4, "Checking if \"config.xml\" and \"config.xsd\" exist."};
 const Entry kXmlMissing{4, 2, "\"config.xml\" doesn't exist. Trying to create file."};
@@ -34,11 +38,10 @@ const Entry kXsdReplaced{12, 4, "\"config.xsd\" were replaced."};
 
 class EnsureConfigFilesTest : public ::testing::Test {
  protected:
-  std::string ExampleText() const { return GetResourceText(kExampleConfigResource, "XML"); }
   std::string SchemaText() const { return GetResourceText(kSchemaResource, "XML"); }
 
   TempDir dir_;
-  FixedClock clock_{46000.5};
+  FakeClock clock_{46000.5};
   PreLog prelog_{clock_};
 };
 
@@ -46,62 +49,62 @@ TEST_F(EnsureConfigFilesTest, FirstStartWritesBothFiles) {
   EnsureConfigFiles(dir_.path(), prelog_);
   EXPECT_EQ(Entries(prelog_),
             (std::vector<Entry>{kChecking, kXmlMissing, kXmlCreated, kXsdMissing, kXsdCreated}));
-  EXPECT_EQ(Read(dir_.File("config.xml")), ExampleText());
-  const std::string schema = Read(dir_.File("config.xsd"));
+  EXPECT_EQ(ReadFile(dir_.File("config.xml")), ExampleConfigText());
+  const std::string schema = ReadFile(dir_.File("config.xsd"));
   EXPECT_EQ(schema, SchemaText());
   // The schema file ends with its last line break and one zero byte.
   EXPECT_TRUE(schema.ends_with("</xsd:schema>\r\n" + std::string(1, '\0')));
-  EXPECT_TRUE(Read(dir_.File("config.xml")).ends_with("</Zelvo>\r\n"));
+  EXPECT_TRUE(ReadFile(dir_.File("config.xml")).ends_with("</Zelvo>\r\n"));
 }
 
 TEST_F(EnsureConfigFilesTest, SchemaWrittenByTheProgramIsAcceptedAtEveryLaterStart) {
   EnsureConfigFiles(dir_.path(), prelog_);
   for (int start = 0; start < 2; ++start) {
-    FixedClock clock(46001.0);
+    FakeClock clock(46001.0);
     PreLog later(clock);
     EnsureConfigFiles(dir_.path(), later);
     EXPECT_EQ(Entries(later), (std::vector<Entry>{kChecking, kXmlFound, kXsdFound, kXsdCorrect}));
   }
-  EXPECT_EQ(Read(dir_.File("config.xsd")), SchemaText());
+  EXPECT_EQ(ReadFile(dir_.File("config.xsd")), SchemaText());
 }
 
 TEST_F(EnsureConfigFilesTest, HandEditedSchemaIsRestored) {
-  Write(dir_.File("config.xml"), "<Zelvo/>");
+  WriteFile(dir_.File("config.xml"), "<Zelvo/>");
   std::string edited = SchemaText();
   edited.replace(edited.find("maxOccurs=\"unbounded\""), 21, "maxOccurs=\"2\"");
-  Write(dir_.File("config.xsd"), edited);
+  WriteFile(dir_.File("config.xsd"), edited);
 
   EnsureConfigFiles(dir_.path(), prelog_);
   EXPECT_EQ(Entries(prelog_),
             (std::vector<Entry>{kChecking, kXmlFound, kXsdFound, kXsdIncorrect, kXsdReplaced}));
-  EXPECT_EQ(Read(dir_.File("config.xsd")), SchemaText());
-  EXPECT_EQ(Read(dir_.File("config.xml")), "<Zelvo/>");
+  EXPECT_EQ(ReadFile(dir_.File("config.xsd")), SchemaText());
+  EXPECT_EQ(ReadFile(dir_.File("config.xml")), "<Zelvo/>");
 }
 
 TEST_F(EnsureConfigFilesTest, SchemaWithoutItsFinalZeroByteIsReplaced) {
   std::string without_zero = SchemaText();
   without_zero.pop_back();
-  Write(dir_.File("config.xsd"), without_zero);
+  WriteFile(dir_.File("config.xsd"), without_zero);
   EnsureConfigFiles(dir_.path(), prelog_);
   EXPECT_EQ(Ids(prelog_), (std::vector<std::int32_t>{3, 4, 5, 9, 11, 12}));
-  EXPECT_EQ(Read(dir_.File("config.xsd")), SchemaText());
+  EXPECT_EQ(ReadFile(dir_.File("config.xsd")), SchemaText());
 }
 
 TEST_F(EnsureConfigFilesTest, SchemaOfFortyKilobytesIsCheckedAndRepaired) {
   std::string large = SchemaText();
   large.insert(large.size() - 1, std::string(40 * 1024, ' '));
-  Write(dir_.File("config.xsd"), large);
+  WriteFile(dir_.File("config.xsd"), large);
   EnsureConfigFiles(dir_.path(), prelog_);
   EXPECT_EQ(Ids(prelog_), (std::vector<std::int32_t>{3, 4, 5, 9, 11, 12}));
-  EXPECT_EQ(Read(dir_.File("config.xsd")), SchemaText());
+  EXPECT_EQ(ReadFile(dir_.File("config.xsd")), SchemaText());
 }
 
 TEST_F(EnsureConfigFilesTest, ExistingConfigIsNeverLookedAtOrChanged) {
   const std::string broken = "<Zelvo><Settings>\r\n not xml at all &&";
-  Write(dir_.File("config.xml"), broken);
+  WriteFile(dir_.File("config.xml"), broken);
   EnsureConfigFiles(dir_.path(), prelog_);
   EXPECT_EQ(Ids(prelog_), (std::vector<std::int32_t>{3, 6, 7, 8}));
-  EXPECT_EQ(Read(dir_.File("config.xml")), broken);
+  EXPECT_EQ(ReadFile(dir_.File("config.xml")), broken);
 }
 
 TEST_F(EnsureConfigFilesTest, FailedSaveRaisesTheFileErrorText) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,17 +13,22 @@
 #include "model/flags.h"
 #include "model/raised_error.h"
 #include "outputs/memory_port.h"
+#include "support/example_config.h"
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
 
 namespace zelvo {
 namespace {
 
+using testing::EditedExample;
 using testing::Entries;
 using testing::Entry;
-using testing::FixedClock;
+using testing::ExampleConfigText;
+using testing::FakeClock;
 using testing::Ids;
-using testing::Read;
+using testing::ReadFile;
 using testing::TempDir;
-using testing::Write;
+using testing::WriteFile;
 
 const Entry kCreating{13, 4, "Trying to create MSXML2.DOMDocument60 and MSXML2.XMLSchemaCache60."};
 const Entry kReadingSchema{14, 4, "Trying to read \"config.xsd\"."};
@@ -31,18 +37,6 @@ const Entry kValidating{16, 4, "Trying to validate \"config.xml\" based on \"con
 const Entry kLoaded{17, 4, "\"config.xml\" are loaded correctly based on \"config.xsd\"."};
 const Entry kFaulty{22, 2, "\"config.xml\" is faulty, createing example-file."};
 const Entry kExampleWritten{23, 4, "\"config.example.xml\" were created."};
-
-std::string ExampleText() {
-  return GetResourceText(kExampleConfigResource, "XML");
-}
-
-// The example with the first occurrence of `from` replaced by `to`.
-std::string EditedExample(const std::string& from, const std::string& to) {
-  std::string text = ExampleText();
-  const std::size_t at = text.find(from);
-  if (at == std::string::npos) throw std::runtime_error("not in the example: " + from);
-  return text.replace(at, from.size(), to);
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -87,7 +81,7 @@ class ConfigLoaderTest : public ::testing::Test {
   void Prepare(const std::string& config_text) {
     PreLog setup(clock_);
     EnsureConfigFiles(dir_.path(), setup);
-    Write(dir_.File("config.xml"), config_text);
+    WriteFile(dir_.File("config.xml"), config_text);
   }
 
   void Load() { LoadConfigDocument(dir_.path(), prelog_, document_); }
@@ -105,7 +99,7 @@ class ConfigLoaderTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  FixedClock clock_{kNow};
+  FakeClock clock_{kNow};
   PreLog prelog_{clock_};
   ConfigDocument document_;
 };
@@ -113,7 +107,7 @@ class ConfigLoaderTest : public ::testing::Test {
 // --- Loading and validation --------------------------------------------------
 
 TEST_F(ConfigLoaderTest, ExampleLoadsWithEntriesThirteenToSeventeen) {
-  Prepare(ExampleText());
+  Prepare(ExampleConfigText());
   EXPECT_FALSE(document_.IsLoaded());
   Load();
   EXPECT_EQ(Entries(prelog_),
@@ -149,13 +143,13 @@ TEST_F(ConfigLoaderTest, MalformedConfigGivesTheLoadReport) {
   EXPECT_LE(column, static_cast<int>(source.size()) + 1);
   EXPECT_EQ(std::stoul(Field(report, "File-Pos")), LineStart(broken, line) + column - 1);
 
-  EXPECT_EQ(Read(dir_.File("config.example.xml")), ExampleText());
-  EXPECT_EQ(Read(dir_.File("config.xml")), broken);
+  EXPECT_EQ(ReadFile(dir_.File("config.example.xml")), ExampleConfigText());
+  EXPECT_EQ(ReadFile(dir_.File("config.xml")), broken);
   EXPECT_FALSE(document_.IsLoaded());
 }
 
 TEST_F(ConfigLoaderTest, UnclosedDocumentReportsItsLastLine) {
-  const std::string cut = ExampleText().substr(0, ExampleText().find("\t<Log>"));
+  const std::string cut = ExampleConfigText().substr(0, ExampleConfigText().find("\t<Log>"));
   Prepare(cut);
   const std::vector<std::string> report = Lines(LoadFailure());
   ASSERT_EQ(report.size(), 8U);
@@ -164,7 +158,7 @@ TEST_F(ConfigLoaderTest, UnclosedDocumentReportsItsLastLine) {
 }
 
 TEST_F(ConfigLoaderTest, ConfigWithoutLogGivesTheValidationReport) {
-  std::string text = ExampleText();
+  std::string text = ExampleConfigText();
   const std::size_t from = text.find("\t<Log>");
   const std::size_t to = text.find("</Log>\r\n") + 8;
   text.erase(from, to - from);
@@ -184,8 +178,8 @@ TEST_F(ConfigLoaderTest, ConfigWithoutLogGivesTheValidationReport) {
   EXPECT_EQ(Field(report, "Line"), std::to_string(line));
   EXPECT_EQ(Field(report, "Source-Text"), source);
   EXPECT_EQ(Field(report, "URL"), dir_.File("config.xml"));
-  EXPECT_EQ(Read(dir_.File("config.example.xml")), ExampleText());
-  EXPECT_EQ(Read(dir_.File("config.xml")), text);
+  EXPECT_EQ(ReadFile(dir_.File("config.example.xml")), ExampleConfigText());
+  EXPECT_EQ(ReadFile(dir_.File("config.xml")), text);
 
   // The invalid document stays loaded; its Log section is missing.
   EXPECT_TRUE(document_.IsLoaded());
@@ -215,10 +209,10 @@ TEST_F(ConfigLoaderTest, ExampleThatCannotBeWrittenRaisesTheSaveError) {
 }
 
 TEST_F(ConfigLoaderTest, SchemaThatDoesNotCompileRaisesTheLibraryError) {
-  Prepare(ExampleText());
-  Write(dir_.File("config.xsd"),
-        "<xsd:schema xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\">\r\n"
-        "\t<xsd:element name=\"Zelvo\" type=\"NoSuchType\"/>\r\n</xsd:schema>\r\n");
+  Prepare(ExampleConfigText());
+  WriteFile(dir_.File("config.xsd"),
+            "<xsd:schema xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\">\r\n"
+            "\t<xsd:element name=\"Zelvo\" type=\"NoSuchType\"/>\r\n</xsd:schema>\r\n");
   try {
     Load();
     FAIL() << "the load succeeded";
@@ -237,8 +231,8 @@ class ExternalEntityTest : public ConfigLoaderTest,
                            public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ExternalEntityTest, IsRefusedAndNeverRead) {
-  Write(dir_.File("secret.txt"), "TOPSECRET");
-  Write(dir_.File("secret.dtd"), "<!ENTITY leak \"TOPSECRET\">");
+  WriteFile(dir_.File("secret.txt"), "TOPSECRET");
+  WriteFile(dir_.File("secret.dtd"), "<!ENTITY leak \"TOPSECRET\">");
   std::string doctype = GetParam();
   doctype.replace(doctype.find("$DIR"), 4, dir_.path());
   std::string text = EditedExample("<Zelvo>", doctype + "<Zelvo>");
@@ -272,7 +266,7 @@ TEST_F(ConfigLoaderTest, InternalEntitiesGiveTheirText) {
 // --- Reading the example -------------------------------------------------------
 
 TEST_F(ConfigLoaderTest, ExampleSettings) {
-  Prepare(ExampleText());
+  Prepare(ExampleConfigText());
   Load();
   const Settings settings = ReadSettings(document_);
   EXPECT_EQ(settings.gsIRCDomain, "irc.libera.chat");
@@ -298,7 +292,7 @@ TEST_F(ConfigLoaderTest, ExampleSettings) {
 }
 
 TEST_F(ConfigLoaderTest, ExampleRules) {
-  Prepare(ExampleText());
+  Prepare(ExampleConfigText());
   Load();
   IOCommands commands;
   ReadIOCommands(document_, clock_, commands);
@@ -334,7 +328,7 @@ TEST_F(ConfigLoaderTest, ExampleRules) {
 }
 
 TEST_F(ConfigLoaderTest, ExampleOutputNamesWithoutTouchingThePort) {
-  Prepare(ExampleText());
+  Prepare(ExampleConfigText());
   Load();
   MemoryPort port;
   Outputs outputs(port);
@@ -429,7 +423,7 @@ TEST_F(ConfigLoaderTest, UsersAndFlagsInDocumentOrderCommentsIgnored) {
       "\t\t</IOCommand>\r\n"
       "\t\t<!-- end -->\r\n"
       "\t</IOCommands>\r\n";
-  std::string text = ExampleText();
+  std::string text = ExampleConfigText();
   const std::size_t from = text.find("\t<IOCommands>");
   const std::size_t to = text.find("</IOCommands>\r\n") + 15;
   Prepare(text.replace(from, to - from, rule));
@@ -461,7 +455,7 @@ TEST_F(ConfigLoaderTest, TextsAreUtf8WhateverTheFileEncoding) {
 
   std::string utf8 = EditedExample("encoding=\"ISO-8859-1\"", "encoding=\"UTF-8\"");
   utf8.replace(utf8.find("Saftblandare</Output1>"), 12, "Saftbland\xC3\xA4re \xE2\x82\xAC");
-  Write(dir_.File("config.xml"), utf8);
+  WriteFile(dir_.File("config.xml"), utf8);
   PreLog prelog(clock_);
   LoadConfigDocument(dir_.path(), prelog, document_);
   ReadOutputNames(document_, outputs);

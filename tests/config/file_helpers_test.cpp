@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "config/config_test_support.h"
+#include "support/temp_dir.h"
 
 namespace zelvo {
 namespace {
 
-using testing::Read;
+using testing::ReadFile;
 using testing::TempDir;
-using testing::Write;
+using testing::WriteFile;
 
 std::string FiveLines(const std::string& headline, const std::string& path, int number,
                       const std::string& description) {
@@ -91,7 +91,7 @@ TEST(ReadFileText, UnreadableFileGivesTheOpenedText) {
 TEST(ReadFileText, EmptyFileGivesEmptyText) {
   TempDir dir;
   const std::string path = dir.File("empty");
-  Write(path, "x");
+  WriteFile(path, "x");
   ASSERT_EQ(::truncate(path.c_str(), 0), 0);
   std::string text = "previous";
   EXPECT_EQ(ReadFileText(path, text), "");
@@ -113,9 +113,9 @@ TEST(SaveFileText, RoundTripsAllByteValues) {
 TEST(SaveFileText, ReplacesALongerFileExactlyAndLeavesNoTemporaryFile) {
   TempDir dir;
   const std::string path = dir.File("config.xsd");
-  Write(path, std::string(10000, 'x'));
+  WriteFile(path, std::string(10000, 'x'));
   ASSERT_EQ(SaveFileText(path, "short"), "");
-  EXPECT_EQ(Read(path), "short");
+  EXPECT_EQ(ReadFile(path), "short");
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"config.xsd"});
 }
 
@@ -148,7 +148,7 @@ TEST(SaveFileText, FailuresGiveTheSavedTextAndLeaveNothingBehind) {
 
 TEST(FileExists, TrueOnlyForFiles) {
   TempDir dir;
-  Write(dir.File("a.xml"), "x");
+  WriteFile(dir.File("a.xml"), "x");
   EXPECT_TRUE(FileExists(dir.File("a.xml")));
   EXPECT_FALSE(FileExists(dir.File("b.xml")));
   EXPECT_FALSE(FileExists(dir.path()));
@@ -158,7 +158,7 @@ TEST(FileExists, TrueOnlyForFiles) {
 TEST(RemoveFile, DeletesOrExplains) {
   TempDir dir;
   const std::string path = dir.File("Log.xml");
-  Write(path, "x");
+  WriteFile(path, "x");
   EXPECT_EQ(RemoveFile(path), "");
   EXPECT_FALSE(FileExists(path));
   EXPECT_EQ(RemoveFile(path),
@@ -175,7 +175,7 @@ class DirExistsTest : public ::testing::TestWithParam<DirCase> {};
 TEST_P(DirExistsTest, AnswersLikeADirectoryListing) {
   TempDir dir;
   ASSERT_EQ(::mkdir(dir.File("logs").c_str(), 0755), 0);
-  Write(dir.File("file.xml"), "x");
+  WriteFile(dir.File("file.xml"), "x");
   const std::string path = GetParam().relative.empty() ? "" : dir.File(GetParam().relative);
   EXPECT_EQ(DirExists(path), GetParam().exists) << path;
 }

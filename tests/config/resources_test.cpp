@@ -3,15 +3,15 @@
 #include <string>
 #include <string_view>
 
-#include "config/config_test_support.h"
 #include "config/embedded_resources.h"
 #include "config/file_helpers.h"
+#include "support/temp_dir.h"
 
 namespace zelvo {
 namespace {
 
 std::string SourceFile(const std::string& name) {
-  return testing::Read(std::string(ZELVO_RESOURCE_DIR) + "/" + name);
+  return testing::ReadFile(std::string(ZELVO_RESOURCE_DIR) + "/" + name);
 }
 
 // Every line ends with CR LF and is indented with tabs only.
