@@ -12,6 +12,8 @@
 #include "app/test_support.h"
 #include "log/event_log.h"
 #include "outputs/port_writer.h"
+#include "support/log_reader.h"
+#include "support/temp_dir.h"
 #include "ui/fakes.h"
 #include "ui/qt_test_application.h"
 
@@ -26,14 +28,14 @@ using testing::FakeIrcConnection;
 using testing::FakeTray;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using testing::LoggedEntry;
+using testing::LogEntriesOrNone;
 using testing::LoggedIds;
-using testing::ReadAll;
-using testing::ReadLog;
+using testing::ReadEntry;
+using testing::ReadFile;
 using ::testing::StartsWith;
 using testing::TempDir;
 using testing::TestConfig;
-using testing::WriteAll;
+using testing::WriteFile;
 
 class FakeClipboard final : public Clipboard {
  public:
@@ -123,7 +125,7 @@ class ApplicationTest : public ::testing::Test {
   }
 
   void WriteConfig(const ConfigOptions& options) {
-    WriteAll(dir_.File("config.xml"), TestConfig(options));
+    WriteFile(dir_.File("config.xml"), TestConfig(options));
   }
   ConfigOptions FileDevice() {
     ConfigOptions options;
@@ -131,11 +133,11 @@ class ApplicationTest : public ::testing::Test {
     return options;
   }
   std::vector<int> Ids() { return LoggedIds(dir_.File("Log.xml")); }
-  std::vector<LoggedEntry> Entries() { return ReadLog(dir_.File("Log.xml")); }
+  std::vector<ReadEntry> Entries() { return LogEntriesOrNone(dir_.File("Log.xml")); }
   // The bytes written to the file port, one per line after the time stamp.
   std::vector<int> PortBytes() {
     std::vector<int> bytes;
-    std::istringstream lines(ReadAll(dir_.File("port.txt")));
+    std::istringstream lines(ReadFile(dir_.File("port.txt")));
     long long time;
     int byte;
     while (lines >> time >> byte) bytes.push_back(byte);
@@ -197,7 +199,7 @@ TEST_F(ApplicationTest, CloseLogsClosesTheConnectionAndExitsWithZero) {
   ASSERT_EQ(app->Main(), kExitClosed);
   events_.clear();
   app->Close();
-  EXPECT_EQ(Entries().back().id, 34);
+  EXPECT_EQ(Entries().back().id, "34");
   EXPECT_EQ(Entries().back().description, "Closing Zelvo...");
   EXPECT_THAT(events_, ElementsAre("tray remove", "irc close"));
   EXPECT_THAT(exit_codes_, ElementsAre(0));
@@ -228,7 +230,7 @@ TEST_F(ApplicationTest, HeadlessStartRunsTheBotWithoutWindowAndTray) {
   irc_->environment.match(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
   app->Close();
-  EXPECT_EQ(Entries().back().id, 34);
+  EXPECT_EQ(Entries().back().id, "34");
   EXPECT_THAT(events_, ElementsAre("connect", "irc close"));
   EXPECT_THAT(exit_codes_, ElementsAre(0));
 }
@@ -241,7 +243,7 @@ TEST_F(ApplicationTest, ASecondInstanceIsRefusedAfterItsStartEntries) {
   // The first flush, 21, then the fatal path's flush of the whole buffer again.
   EXPECT_THAT(Ids(), ElementsAreArray(Concat(Concat(kConfigEntries, {21}),
                                              Concat(kConfigEntries, {19, 18, 21}))));
-  const std::vector<LoggedEntry> entries = Entries();
+  const std::vector<ReadEntry> entries = Entries();
   EXPECT_EQ(entries[entries.size() - 3].description,
             "An error occurd in the main-function: Error-Number: -1 Error-Description: Zelvo "
             "is already running.");
@@ -253,20 +255,20 @@ TEST_F(ApplicationTest, ASecondInstanceIsRefusedAfterItsStartEntries) {
 }
 
 TEST_F(ApplicationTest, ABrokenConfigurationEndsTheStartWithTheLoadReport) {
-  WriteAll(dir_.File("config.xml"), "<Zelvo><Settings>");
+  WriteFile(dir_.File("config.xml"), "<Zelvo><Settings>");
   auto app = Make();
   EXPECT_EQ(app->Main(), kExitStartupFailed);
-  EXPECT_EQ(ReadAll(dir_.File("config.xml")), "<Zelvo><Settings>");
+  EXPECT_EQ(ReadFile(dir_.File("config.xml")), "<Zelvo><Settings>");
   EXPECT_TRUE(testing::Exists(dir_.File("config.example.xml")));
   // Nothing loaded: the log takes every type, in Log.xml.
-  const std::vector<LoggedEntry> entries = Entries();
+  const std::vector<ReadEntry> entries = Entries();
   ASSERT_GE(entries.size(), 3u);
-  EXPECT_EQ(entries[entries.size() - 3].id, 19);
+  EXPECT_EQ(entries[entries.size() - 3].id, "19");
   EXPECT_THAT(entries[entries.size() - 3].description,
               StartsWith("An error occurd in the main-function: Error-Number: -1 "
                          "Error-Description: Couldn't load \"config.xml\" into moXMLConfig."));
-  EXPECT_EQ(entries[entries.size() - 2].id, 18);
-  EXPECT_EQ(entries.back().id, 21);
+  EXPECT_EQ(entries[entries.size() - 2].id, "18");
+  EXPECT_EQ(entries.back().id, "21");
   EXPECT_THAT(Ids(), ::testing::Contains(22));
   EXPECT_THAT(message_box_->texts,
               ElementsAre("An error occurd! For more info, check the Error-Log."));
@@ -313,7 +315,7 @@ TEST_F(ApplicationTest, AnUnknownOutputDeviceIsFatalAndNamesTheDevice) {
   EXPECT_EQ(app->Main(), kExitStartupFailed);
   const std::string expected = OpenPortWriter("bogus:thing").error;
   ASSERT_FALSE(expected.empty());
-  const std::vector<LoggedEntry> entries = Entries();
+  const std::vector<ReadEntry> entries = Entries();
   EXPECT_EQ(
       entries[entries.size() - 3].description,
       "An error occurd in the main-function: Error-Number: -1 Error-Description: " + expected);
@@ -330,7 +332,7 @@ TEST_F(ApplicationTest, APortThatFailsTheFirstWriteIsFatalAfterTheWindowLoaded) 
   const std::vector<int> ids = Ids();
   EXPECT_THAT(ids, ::testing::Contains(28));
   EXPECT_THAT(ids, ::testing::Not(::testing::Contains(27)));
-  EXPECT_EQ(Entries()[ids.size() - 3].id, 19);
+  EXPECT_EQ(Entries()[ids.size() - 3].id, "19");
   EXPECT_FALSE(app->Running());
 }
 
@@ -340,13 +342,13 @@ TEST_F(ApplicationTest, TheAutomaticDeviceFallbackIsLoggedAsAWarning) {
   WriteConfig(ConfigOptions{});
   auto app = Make();
   ASSERT_EQ(app->Main(), kExitClosed);
-  const std::vector<LoggedEntry> entries = Entries();
+  const std::vector<ReadEntry> entries = Entries();
   const auto fallback =
-      std::find_if(entries.begin(), entries.end(), [](const LoggedEntry& e) { return e.id == 40; });
+      std::find_if(entries.begin(), entries.end(), [](const ReadEntry& e) { return e.id == "40"; });
   ASSERT_NE(fallback, entries.end());
   EXPECT_EQ(fallback->type, "WARNING");
   EXPECT_EQ(fallback->description, probe.warning);
-  EXPECT_EQ(std::next(fallback)->id, 29);
+  EXPECT_EQ(std::next(fallback)->id, "29");
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/test_support.h"
 #include "model/raised_error.h"
+#include "support/temp_dir.h"
 
 namespace zelvo {
 namespace {
@@ -28,7 +28,7 @@ TEST(InstanceLockTest, TheFirstHolderRunsAndLaterOnesAreRefused) {
 
 TEST(InstanceLockTest, AnExistingLockFileFromAnEndedRunIsNoInstance) {
   testing::TempDir dir;
-  testing::WriteAll(dir.File(kLockFileName), "left over");
+  testing::WriteFile(dir.File(kLockFileName), "left over");
   FileInstanceLock lock(dir.File(kLockFileName));
   EXPECT_FALSE(lock.AnotherInstanceRunning());
 }

@@ -15,6 +15,8 @@
 
 #include "app/instance_lock.h"
 #include "app/test_support.h"
+#include "support/log_reader.h"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
@@ -26,13 +28,13 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using testing::Exists;
 using ::testing::HasSubstr;
-using testing::LoggedEntry;
+using testing::LogEntriesOrNone;
 using testing::LoggedIds;
-using testing::ReadAll;
-using testing::ReadLog;
+using testing::ReadEntry;
+using testing::ReadFile;
 using testing::TempDir;
 using testing::TestConfig;
-using testing::WriteAll;
+using testing::WriteFile;
 
 // Long enough for a loaded machine; reached only when something is wrong.
 constexpr auto kPatience = std::chrono::seconds(60);
@@ -140,7 +142,7 @@ class ProcessTest : public ::testing::Test {
     return options;
   }
   void WriteConfig(const ConfigOptions& options) {
-    WriteAll(dir_.File("config.xml"), TestConfig(options));
+    WriteFile(dir_.File("config.xml"), TestConfig(options));
   }
   bool LogHas(Process& process, int id) {
     return WaitFor(process, [&] { return Contains(LoggedIds(Log()), id); });
@@ -153,8 +155,8 @@ class ProcessTest : public ::testing::Test {
 TEST_F(ProcessTest, FirstStartInAnEmptyDirectoryWritesBothFilesAndStopsOnTerm) {
   auto bot = StartHeadless();
   ASSERT_TRUE(WaitFor(*bot, [&] { return Exists(dir_.File(kLockFileName)); }));
-  EXPECT_EQ(ReadAll(dir_.File("config.xml")), testing::ExampleConfig());
-  EXPECT_EQ(ReadAll(dir_.File("config.xsd")), GetResourceText(kSchemaResource, "XML"));
+  EXPECT_EQ(ReadFile(dir_.File("config.xml")), testing::ExampleConfigText());
+  EXPECT_EQ(ReadFile(dir_.File("config.xsd")), GetResourceText(kSchemaResource, "XML"));
   bot->Signal(SIGTERM);
   EXPECT_EQ(bot->Wait(), 0);
   // The example logs errors only, and a start without problems has none
@@ -170,9 +172,9 @@ TEST_F(ProcessTest, StartEntriesComeInOrderAndTermClosesTheBot) {
               ElementsAre(1, 3, 6, 7, 8, 13, 14, 15, 16, 17, 18, 21, 25, 26, 29, 31, 28, 27));
   bot->Signal(SIGTERM);
   EXPECT_EQ(bot->Wait(), 0);
-  const std::vector<LoggedEntry> entries = ReadLog(Log());
+  const std::vector<ReadEntry> entries = LogEntriesOrNone(Log());
   const auto closing = std::find_if(entries.rbegin(), entries.rend(),
-                                    [](const LoggedEntry& e) { return e.id == 34; });
+                                    [](const ReadEntry& e) { return e.id == "34"; });
   ASSERT_NE(closing, entries.rend());
   EXPECT_EQ(closing->description, "Closing Zelvo...");
   EXPECT_EQ(StartIds(Log()).back(), 34);
@@ -203,17 +205,17 @@ TEST_F(ProcessTest, ASecondInstanceIsRefusedWhileTheFirstRunsOn) {
   WriteConfig(FileDevice());
   auto first = StartHeadless();
   ASSERT_TRUE(LogHas(*first, 27));
-  const std::size_t first_entries = ReadLog(Log()).size();
+  const std::size_t first_entries = LogEntriesOrNone(Log()).size();
 
   auto second = StartHeadless();
   EXPECT_EQ(second->Wait(), kFailedStatus);
-  EXPECT_EQ(ReadAll(Err()), "An error occurd! For more info, check the Error-Log.\n");
-  const std::vector<LoggedEntry> all = ReadLog(Log());
-  std::vector<LoggedEntry> entries;
+  EXPECT_EQ(ReadFile(Err()), "An error occurd! For more info, check the Error-Log.\n");
+  const std::vector<ReadEntry> all = LogEntriesOrNone(Log());
+  std::vector<ReadEntry> entries;
   for (std::size_t i = first_entries; i < all.size(); ++i)
-    if (all[i].id != 32 && all[i].id != 35) entries.push_back(all[i]);
+    if (all[i].id != "32" && all[i].id != "35") entries.push_back(all[i]);
   std::vector<int> second_ids;
-  for (const LoggedEntry& entry : entries) second_ids.push_back(entry.id);
+  for (const ReadEntry& entry : entries) second_ids.push_back(std::stoi(entry.id));
   const std::vector<int> start = {1, 3, 6, 9, 10, 13, 14, 15, 16, 17, 18};
   std::vector<int> expected = start;
   expected.push_back(21);
@@ -233,18 +235,18 @@ TEST_F(ProcessTest, ASecondInstanceIsRefusedWhileTheFirstRunsOn) {
 
 TEST_F(ProcessTest, ABrokenConfigurationEndsWithTheLoadReport) {
   const std::string broken = "<?xml version=\"1.0\"?>\r\n<Zelvo><Settings></Zelvo>\r\n";
-  WriteAll(dir_.File("config.xml"), broken);
+  WriteFile(dir_.File("config.xml"), broken);
   auto bot = StartHeadless();
   EXPECT_EQ(bot->Wait(), kFailedStatus);
-  EXPECT_EQ(ReadAll(dir_.File("config.xml")), broken);
-  EXPECT_EQ(ReadAll(dir_.File("config.example.xml")), testing::ExampleConfig());
-  const std::vector<LoggedEntry> entries = ReadLog(Log());
+  EXPECT_EQ(ReadFile(dir_.File("config.xml")), broken);
+  EXPECT_EQ(ReadFile(dir_.File("config.example.xml")), testing::ExampleConfigText());
+  const std::vector<ReadEntry> entries = LogEntriesOrNone(Log());
   ASSERT_GE(entries.size(), 3u);
-  EXPECT_EQ(entries[entries.size() - 3].id, 19);
+  EXPECT_EQ(entries[entries.size() - 3].id, "19");
   EXPECT_THAT(entries[entries.size() - 3].description,
               HasSubstr("Error-Description: Couldn't load \"config.xml\" into moXMLConfig."));
   EXPECT_EQ(entries.back().description, "Log written!");
-  EXPECT_EQ(ReadAll(Err()), "An error occurd! For more info, check the Error-Log.\n");
+  EXPECT_EQ(ReadFile(Err()), "An error occurd! For more info, check the Error-Log.\n");
 }
 
 TEST_F(ProcessTest, AnUnwritableLogSendsTheDumpToStandardError) {
@@ -253,7 +255,7 @@ TEST_F(ProcessTest, AnUnwritableLogSendsTheDumpToStandardError) {
   WriteConfig(options);
   auto bot = StartHeadless();
   EXPECT_EQ(bot->Wait(), kFailedStatus);
-  const std::string err = ReadAll(Err());
+  const std::string err = ReadFile(Err());
   EXPECT_EQ(err.rfind("Zelvo - Error-Log:\r\n===========================\r\n\r\n", 0), 0u);
   EXPECT_THAT(err, HasSubstr("LogID: 20\r\nLogType: 1\r\n"));
   EXPECT_THAT(err, ::testing::Not(HasSubstr("For more info")));
@@ -263,7 +265,7 @@ TEST_F(ProcessTest, TheFilePortReceivesTheStartByte) {
   WriteConfig(FileDevice());
   auto bot = StartHeadless();
   ASSERT_TRUE(LogHas(*bot, 27));
-  const std::string port = ReadAll(dir_.File("port.txt"));
+  const std::string port = ReadFile(dir_.File("port.txt"));
   EXPECT_EQ(std::count(port.begin(), port.end(), '\n'), 1);
   EXPECT_EQ(port.substr(port.find(' ')), " 0\n");
   bot->Signal(SIGTERM);
@@ -276,9 +278,9 @@ TEST_F(ProcessTest, ABadOutputDeviceIsFatalAndTheLogSaysWhy) {
   WriteConfig(options);
   auto bot = StartHeadless();
   EXPECT_EQ(bot->Wait(), kFailedStatus);
-  const std::vector<LoggedEntry> entries = ReadLog(Log());
+  const std::vector<ReadEntry> entries = LogEntriesOrNone(Log());
   ASSERT_GE(entries.size(), 3u);
-  EXPECT_EQ(entries[entries.size() - 3].id, 19);
+  EXPECT_EQ(entries[entries.size() - 3].id, "19");
   EXPECT_THAT(entries[entries.size() - 3].description, HasSubstr(dir_.File("no-such-parport")));
 }
 
@@ -294,10 +296,10 @@ class ProcessOptionTest : public ProcessTest, public ::testing::WithParamInterfa
 TEST_P(ProcessOptionTest, AnswersWithoutStarting) {
   auto bot = Start(GetParam().arguments);
   EXPECT_EQ(bot->Wait(), GetParam().status);
-  EXPECT_EQ(ReadAll(Out()).rfind(GetParam().out_starts, 0), 0u) << ReadAll(Out());
-  EXPECT_EQ(ReadAll(Err()).rfind(GetParam().err_starts, 0), 0u) << ReadAll(Err());
+  EXPECT_EQ(ReadFile(Out()).rfind(GetParam().out_starts, 0), 0u) << ReadFile(Out());
+  EXPECT_EQ(ReadFile(Err()).rfind(GetParam().err_starts, 0), 0u) << ReadFile(Err());
   if (!GetParam().err_starts.empty()) {
-    EXPECT_THAT(ReadAll(Err()), HasSubstr("usage: zelvo [--dir DIR] [--headless]"));
+    EXPECT_THAT(ReadFile(Err()), HasSubstr("usage: zelvo [--dir DIR] [--headless]"));
   }
   EXPECT_FALSE(Exists(dir_.File("config.xml")));
 }

@@ -8,17 +8,11 @@
 #include <sstream>
 
 #include "log/event_log.h"
-#include "model/clock.h"
+#include "support/fake_clock.h"
 #include "ui/qt_test_application.h"
 
 namespace zelvo {
 namespace {
-
-class FixedClock final : public Clock {
- public:
-  OleDate LocalNow() const override { return 45000.5; }
-  std::chrono::steady_clock::time_point MonotonicNow() const override { return {}; }
-};
 
 class RecordingClipboard final : public Clipboard {
  public:
@@ -38,7 +32,7 @@ class CopyErrorLogTest : public ::testing::Test {
                         "An error occurd when trying to write the log: x\r\nTrying to copy "
                         "to clipboard instead.");
   }
-  FixedClock clock_;
+  testing::FakeClock clock_{45000.5};
   PreLog prelog_{clock_};
   RecordingClipboard clipboard_;
 };
