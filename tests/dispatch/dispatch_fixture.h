@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,28 +11,10 @@
 #include "dispatch/dispatcher.h"
 #include "model/flags.h"
 #include "outputs/memory_port.h"
+#include "support/fake_clock.h"
+#include "support/recording_console.h"
 
-namespace zelvo::testing_support {
-
-// A clock whose wall time and monotonic time tests move by hand.
-class FakeClock final : public Clock {
- public:
-  explicit FakeClock(OleDate local) : local_(local) {}
-  OleDate LocalNow() const override { return local_; }
-  std::chrono::steady_clock::time_point MonotonicNow() const override { return monotonic_; }
-
-  // Time passes: both clocks move forward.
-  void Advance(int seconds) {
-    local_ += seconds / 86400.0;
-    monotonic_ += std::chrono::seconds(seconds);
-  }
-  // The wall clock is set (back or forward); the monotonic clock stays.
-  void SetWallClock(OleDate local) { local_ = local; }
-
- private:
-  OleDate local_;
-  std::chrono::steady_clock::time_point monotonic_{std::chrono::hours(1000)};
-};
+namespace zelvo::testing {
 
 class FakeSender final : public IrcSender {
  public:
@@ -48,12 +29,6 @@ class FakeSender final : public IrcSender {
   std::vector<std::string> sent;
   std::vector<std::string> attempts;
   std::string failure;  // when set, every send fails with this text
-};
-
-class FakeConsole final : public Console {
- public:
-  void Append(std::string_view text) override { lines.emplace_back(text); }
-  std::vector<std::string> lines;
 };
 
 class FakeChatClient final : public ChatClientWindow {
@@ -125,7 +100,7 @@ class DispatchTest : public ::testing::Test {
   Outputs outputs{port};
   FakeClock clock{kWednesdayNoon};
   FakeSender sender;
-  FakeConsole console;
+  RecordingConsole console;
   FakeChatClient chat_client;
   std::vector<std::string> errors;
   Dispatcher dispatcher{
@@ -138,4 +113,4 @@ class DispatchTest : public ::testing::Test {
 inline const std::string kRefusalLine =
     "PRIVMSG #lab :Don't be hasty, the procedure will be available soon...\r\n";
 
-}  // namespace zelvo::testing_support
+}  // namespace zelvo::testing

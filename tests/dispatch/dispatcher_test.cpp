@@ -3,17 +3,20 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "dispatch/dispatch_fixture.h"
 
 namespace zelvo {
 namespace {
 
-using testing::ElementsAre;
-using testing::IsEmpty;
-using testing_support::DispatchTest;
-using testing_support::kRefusalLine;
-using testing_support::kSaturdayNoon;
-using testing_support::kWednesdayNoon;
+using std::chrono::seconds;
+using testing::DispatchTest;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using testing::kRefusalLine;
+using testing::kSaturdayNoon;
+using testing::kWednesdayNoon;
 
 // --- Matching: channel gate, trigger, sender -------------------------------
 
@@ -37,17 +40,17 @@ struct GateCase {
   bool runs;
 };
 
-class ChannelGateTest : public DispatchTest, public testing::WithParamInterface<GateCase> {};
+class ChannelGateTest : public DispatchTest, public ::testing::WithParamInterface<GateCase> {};
 
 TEST_P(ChannelGateTest, OnlyMessagesAddressedToTheChannelCount) {
-  AddRule("Disco-Kula On", "*Disco On*", 0, 0, testing_support::kDiscoOnFlags);
+  AddRule("Disco-Kula On", "*Disco On*", 0, 0, testing::kDiscoOnFlags);
   dispatcher.MatchIOCommands(GetParam().line);
   EXPECT_EQ(outputs.Output(1), GetParam().runs) << GetParam().line;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ChannelGateTest,
-    testing::Values(
+    ::testing::Values(
         GateCase{":alice!~al@host PRIVMSG #lab :Disco On\r\n", true},
         GateCase{":alice!~al@host NOTICE #lab :Disco On\r\n", true},
         GateCase{":alice!~al@host PRIVMSG #lab :Disco On", true},  // the operator's echo form
@@ -80,7 +83,7 @@ TEST_F(DispatchTest, TriggerIgnoresLetterCaseIncludingLatin1) {
 }
 
 TEST_F(DispatchTest, TriggerWithoutTrailingStarMatchesOnlyTheEchoWithoutLineEnd) {
-  AddRule("Disco-Kula On", "*Disco On", 0, 0, testing_support::kDiscoOnFlags);
+  AddRule("Disco-Kula On", "*Disco On", 0, 0, testing::kDiscoOnFlags);
   dispatcher.MatchIOCommands(Said("Disco On"));
   EXPECT_FALSE(outputs.Output(1));
   dispatcher.MatchIOCommands(":Zelvo!~zelvo@10.0.0.5 PRIVMSG #lab :Disco On");
@@ -94,27 +97,27 @@ struct SenderCase {
   bool runs;
 };
 
-class SenderTest : public DispatchTest, public testing::WithParamInterface<SenderCase> {};
+class SenderTest : public DispatchTest, public ::testing::WithParamInterface<SenderCase> {};
 
 TEST_P(SenderTest, AllowedUsersAreTestedAgainstTheLinesPrefix) {
   const SenderCase& c = GetParam();
-  AddRule("Disco-Kula On", "*Disco On*", 0, 0, testing_support::kDiscoOnFlags,
+  AddRule("Disco-Kula On", "*Disco On*", 0, 0, testing::kDiscoOnFlags,
           {{c.nickname_pattern, c.username_pattern}});
   dispatcher.MatchIOCommands(Said("Disco On", c.prefix));
   EXPECT_EQ(outputs.Output(1), c.runs) << c.prefix;
 }
 
 INSTANTIATE_TEST_SUITE_P(Prefixes, SenderTest,
-                         testing::Values(SenderCase{"alice!~al@host", "alice", "~al", true},
-                                         SenderCase{"alice!~al@host", "alice", "al", false},
-                                         SenderCase{"alice!~al@host", "Alice", "~al", false},
-                                         SenderCase{"alice!~al@host", "al*", "[~]a?", true},
-                                         SenderCase{"!~al@host", "", "~al", true},
-                                         SenderCase{"alice!@host", "alice", "", true},
-                                         SenderCase{"alice!a!b@h@x", "alice", "a!b", true},
-                                         SenderCase{"irc.example.net", "*", "*", false},
-                                         SenderCase{"alice!~al", "*", "*", false},
-                                         SenderCase{"alice@host!x", "*", "*", false}));
+                         ::testing::Values(SenderCase{"alice!~al@host", "alice", "~al", true},
+                                           SenderCase{"alice!~al@host", "alice", "al", false},
+                                           SenderCase{"alice!~al@host", "Alice", "~al", false},
+                                           SenderCase{"alice!~al@host", "al*", "[~]a?", true},
+                                           SenderCase{"!~al@host", "", "~al", true},
+                                           SenderCase{"alice!@host", "alice", "", true},
+                                           SenderCase{"alice!a!b@h@x", "alice", "a!b", true},
+                                           SenderCase{"irc.example.net", "*", "*", false},
+                                           SenderCase{"alice!~al", "*", "*", false},
+                                           SenderCase{"alice@host!x", "*", "*", false}));
 
 TEST_F(DispatchTest, LineWithoutPrefixMatchesNoUser) {
   AddExampleRules();
@@ -124,7 +127,7 @@ TEST_F(DispatchTest, LineWithoutPrefixMatchesNoUser) {
 }
 
 TEST_F(DispatchTest, ChunkIsTakenLineByLineEachWithItsOwnSender) {
-  AddRule("Disco-Kula On", "*Disco On*", 0, 0, testing_support::kDiscoOnFlags, {{"bob", "*"}});
+  AddRule("Disco-Kula On", "*Disco On*", 0, 0, testing::kDiscoOnFlags, {{"bob", "*"}});
   dispatcher.MatchIOCommands(":irc.example.net NOTICE #lab :Disco On\r\n" +
                              Said("Disco On", "alice!~al@host") + Said("Disco On", "bob!~b@host"));
   // Only bob's line runs the rule; the notice and alice's line do not.
@@ -183,7 +186,7 @@ TEST_F(DispatchTest, ExecuteLimitRefusesWithReplyAndChangesNothing) {
   outputs.SetOutput(1, false);  // someone switched it off by hand
   const OleDate last_used = saft->LastUsed();
 
-  clock.Advance(10);
+  clock.Advance(seconds(10));
   dispatcher.MatchIOCommands(Said("!saft"));
   EXPECT_THAT(sender.sent, ElementsAre(kRefusalLine, kRefusalLine));  // both rules refuse
   EXPECT_EQ(console.lines.front(),
@@ -193,7 +196,7 @@ TEST_F(DispatchTest, ExecuteLimitRefusesWithReplyAndChangesNothing) {
   EXPECT_EQ(saft->AutoReturnOutputs(), 64);
   EXPECT_THAT(port.Written(), ElementsAre(1, 5));
 
-  clock.Advance(10);
+  clock.Advance(seconds(10));
   dispatcher.MatchIOCommands(Said("!saft"));
   EXPECT_TRUE(outputs.Output(1));
   EXPECT_EQ(sender.sent.size(), 2u);
@@ -202,10 +205,10 @@ TEST_F(DispatchTest, ExecuteLimitRefusesWithReplyAndChangesNothing) {
 TEST_F(DispatchTest, PendingAutoReturnRefusesEvenWithoutExecuteLimit) {
   auto rule = AddRule("Lamp", "*lamp*", 15, 0, 32);
   dispatcher.MatchIOCommands(Said("lamp"));
-  clock.Advance(14);
+  clock.Advance(seconds(14));
   dispatcher.MatchIOCommands(Said("lamp"));
   EXPECT_THAT(sender.sent, ElementsAre(kRefusalLine));
-  clock.Advance(1);
+  clock.Advance(seconds(1));
   dispatcher.MatchIOCommands(Said("lamp"));
   EXPECT_EQ(sender.sent.size(), 1u);
   EXPECT_EQ(rule->LastUsed(), clock.LocalNow());
@@ -214,8 +217,8 @@ TEST_F(DispatchTest, PendingAutoReturnRefusesEvenWithoutExecuteLimit) {
 TEST_F(DispatchTest, WallClockSetBackDoesNotLockTheRuleOut) {
   AddExampleRules();
   dispatcher.MatchIOCommands(Said("!saft"));
-  clock.Advance(25);
-  clock.SetWallClock(kWednesdayNoon - 1.0 / 24);  // one hour before the run
+  clock.Advance(seconds(25));
+  clock.SetLocal(kWednesdayNoon - 1.0 / 24);  // one hour before the run
   dispatcher.MatchIOCommands(Said("!saft"));
   EXPECT_THAT(sender.sent, IsEmpty());
   EXPECT_EQ(saft->LastUsed(), kWednesdayNoon - 1.0 / 24);  // still the local time of the run
@@ -224,7 +227,7 @@ TEST_F(DispatchTest, WallClockSetBackDoesNotLockTheRuleOut) {
 TEST_F(DispatchTest, WallClockSetForwardDoesNotShortenTheLimit) {
   AddExampleRules();
   dispatcher.MatchIOCommands(Said("!saft"));
-  clock.SetWallClock(kWednesdayNoon + 1.0);
+  clock.SetLocal(kWednesdayNoon + 1.0);
   dispatcher.MatchIOCommands(Said("!saft"));
   EXPECT_THAT(sender.sent, ElementsAre(kRefusalLine, kRefusalLine));
 }
@@ -242,7 +245,7 @@ TEST_F(DispatchTest, RuleThatNeverRanMeasuresFromItsLastUsed) {
 
 TEST_F(DispatchTest, WeekdayGateStopsOnSaturdayWithoutReply) {
   AddRule("Workday", "*go*", 0, 0, flag::kExecuteOnWeekdaysOnly | 32 | 8);
-  clock.SetWallClock(kSaturdayNoon);
+  clock.SetLocal(kSaturdayNoon);
   dispatcher.MatchIOCommands(Said("go"));
   EXPECT_FALSE(outputs.Output(1));
   EXPECT_THAT(sender.attempts, IsEmpty());
@@ -252,8 +255,8 @@ TEST_F(DispatchTest, WeekdayGateStopsOnSaturdayWithoutReply) {
 TEST_F(DispatchTest, TimeGateRefusesBeforeTheDayGate) {
   AddRule("Workday", "*go*", 0, 20, flag::kExecuteOnWeekdaysOnly | 32);
   dispatcher.MatchIOCommands(Said("go"));  // Wednesday: runs
-  clock.Advance(5);
-  clock.SetWallClock(kSaturdayNoon);
+  clock.Advance(seconds(5));
+  clock.SetLocal(kSaturdayNoon);
   dispatcher.MatchIOCommands(Said("go"));
   EXPECT_THAT(sender.sent, ElementsAre(kRefusalLine));
 }
@@ -262,7 +265,7 @@ TEST_F(DispatchTest, WeekendGate) {
   auto rule = AddRule("Weekend", "*go*", 0, 0, flag::kExecuteOnWeekendsOnly | 128);
   dispatcher.MatchIOCommands(Said("go"));  // Wednesday
   EXPECT_FALSE(outputs.Output(1));
-  clock.SetWallClock(ToOleDate({2024, 5, 19, 23, 59, 59}));  // Sunday
+  clock.SetLocal(ToOleDate({2024, 5, 19, 23, 59, 59}));  // Sunday
   dispatcher.MatchIOCommands(Said("go"));
   EXPECT_TRUE(outputs.Output(1));
   EXPECT_EQ(rule->AutoReturnOutputs(), 128);

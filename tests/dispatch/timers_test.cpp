@@ -2,16 +2,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "dispatch/dispatch_fixture.h"
 #include "dispatch/dispatcher.h"
 
 namespace zelvo {
 namespace {
 
-using testing::ElementsAre;
-using testing::IsEmpty;
-using testing_support::DispatchTest;
-using testing_support::kWednesdayNoon;
+using std::chrono::seconds;
+using testing::DispatchTest;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using testing::kWednesdayNoon;
 
 // --- Auto-return --------------------------------------------------------------
 
@@ -20,14 +23,14 @@ TEST_F(DispatchTest, AutoReturnPutsOutputBackAtFirstTickAfterItsTime) {
   dispatcher.MatchIOCommands(Said("!saft"));  // output 1 (15 s) and output 3 (2 s) on
   EXPECT_THAT(port.Written(), ElementsAre(1, 5));
 
-  clock.Advance(14);
+  clock.Advance(seconds(14));
   dispatcher.tmrAutoReturn_Timer();  // only Buzzer is due
   EXPECT_TRUE(outputs.Output(1));
   EXPECT_FALSE(outputs.Output(3));
   EXPECT_THAT(port.Written(), ElementsAre(1, 5, 1));
   EXPECT_FALSE(saft->AutoReturnComplete());
 
-  clock.Advance(1);
+  clock.Advance(seconds(1));
   dispatcher.tmrAutoReturn_Timer();
   EXPECT_FALSE(outputs.Output(1));
   EXPECT_THAT(port.Written(), ElementsAre(1, 5, 1, 0));
@@ -40,7 +43,7 @@ TEST_F(DispatchTest, RulesDueInOneTickArePutBackInOrderEachWithItsOwnWrite) {
   auto second = AddRule("Two", "*go*", 3, 0, 256);  // output 2 on
   dispatcher.MatchIOCommands(Said("go"));
   EXPECT_THAT(port.Written(), ElementsAre(1, 3));
-  clock.Advance(5);
+  clock.Advance(seconds(5));
   dispatcher.tmrAutoReturn_Timer();
   EXPECT_THAT(port.Written(), ElementsAre(1, 3, 2, 0));
   EXPECT_TRUE(first->AutoReturnComplete());
@@ -50,7 +53,7 @@ TEST_F(DispatchTest, RulesDueInOneTickArePutBackInOrderEachWithItsOwnWrite) {
 TEST_F(DispatchTest, CompleteRuleIsNeverPutBack) {
   AddExampleRules();
   dispatcher.MatchIOCommands(Said("Disco On"));
-  clock.Advance(3600);
+  clock.Advance(seconds(3600));
   dispatcher.tmrAutoReturn_Timer();
   EXPECT_TRUE(outputs.Output(1));
   EXPECT_EQ(disco_on->AutoReturnOutputs(), 576);
@@ -64,7 +67,7 @@ TEST_F(DispatchTest, UndoToggleRestoresAndUndoOnAndOffEndsOn) {
   dispatcher.MatchIOCommands(Said("go"));
   EXPECT_FALSE(outputs.Output(2));
   outputs.SetOutput(1, false);
-  clock.Advance(2);
+  clock.Advance(seconds(2));
   dispatcher.tmrAutoReturn_Timer();
   EXPECT_TRUE(outputs.Output(2));
   EXPECT_TRUE(outputs.Output(1));
@@ -73,8 +76,8 @@ TEST_F(DispatchTest, UndoToggleRestoresAndUndoOnAndOffEndsOn) {
 TEST_F(DispatchTest, AutoReturnIsNotDelayedByWallClockSetBack) {
   AddExampleRules();
   dispatcher.MatchIOCommands(Said("!saft"));
-  clock.SetWallClock(kWednesdayNoon - 1.0 / 24);
-  clock.Advance(15);
+  clock.SetLocal(kWednesdayNoon - 1.0 / 24);
+  clock.Advance(seconds(15));
   dispatcher.tmrAutoReturn_Timer();
   EXPECT_FALSE(outputs.Output(1));
   EXPECT_TRUE(saft->AutoReturnComplete());
@@ -84,7 +87,7 @@ TEST_F(DispatchTest, PortFailureDuringAutoReturnIsReportedAndBookkeepingComplete
   AddExampleRules();
   dispatcher.MatchIOCommands(Said("!saft"));
   port.FailWith("Cannot write to the port");
-  clock.Advance(15);
+  clock.Advance(seconds(15));
   dispatcher.tmrAutoReturn_Timer();
   EXPECT_THAT(errors, ElementsAre("Cannot write to the port", "Cannot write to the port"));
   EXPECT_FALSE(outputs.Output(1));
@@ -154,7 +157,7 @@ TEST_F(DispatchTest, BuzzerPulsesUntilItsAutoReturn) {
   dispatcher.tmrPulseQuickly_Timer();
   EXPECT_THAT(port.Written(), ElementsAre(3, 7, 3, 7));
 
-  clock.Advance(2);
+  clock.Advance(seconds(2));
   dispatcher.tmrAutoReturn_Timer();  // Buzzer is due, Saftblandare not yet
   EXPECT_FALSE(outputs.Output(3));
   EXPECT_EQ(buzzer->AutoReturnOutputs(), 0);
