@@ -25,7 +25,6 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -39,6 +38,9 @@
 #include "model/flags.h"
 #include "outputs/memory_port.h"
 #include "outputs/outputs.h"
+#include "support/log_line.h"
+#include "support/recording_console.h"
+#include "support/temp_dir.h"
 
 namespace zelvo::e2e {
 
@@ -113,10 +115,7 @@ class NgircdServer {
   NgircdServer() = default;
   NgircdServer(const NgircdServer&) = delete;
   NgircdServer& operator=(const NgircdServer&) = delete;
-  ~NgircdServer() {
-    Stop();
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
-  }
+  ~NgircdServer() { Stop(); }
 
   // Starts the server and waits until its port accepts connections. A ping
   // timeout of 0 keeps ngircd's default (120 s); its minimum is 5 s. Without
@@ -124,9 +123,11 @@ class NgircdServer {
   bool Start(int ping_timeout = 0, bool penalties = true) {
     binary_ = FindNgircd();
     if (binary_.empty()) return Fail("ngircd is not installed");
-    char pattern[] = "/tmp/zelvo-ngircd-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return Fail("mkdtemp failed");
-    dir_ = pattern;
+    try {
+      dir_ = std::make_unique<testing::TempDir>();
+    } catch (const std::exception& error) {
+      return Fail(error.what());
+    }
     for (int attempt = 0; attempt < 3; ++attempt) {
       port_ = FreeLoopbackPort();
       WriteConfig(ping_timeout, penalties);
@@ -147,7 +148,8 @@ class NgircdServer {
   int Port() const { return port_; }
   const std::string& Error() const { return error_; }
   std::string ServerLog() const {
-    std::ifstream in(dir_ + "/ngircd.log");
+    if (!dir_) return "";
+    std::ifstream in(dir_->File("ngircd.log"));
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
@@ -160,7 +162,7 @@ class NgircdServer {
   }
 
   void WriteConfig(int ping_timeout, bool penalties) {
-    std::ofstream conf(dir_ + "/ngircd.conf");
+    std::ofstream conf(dir_->File("ngircd.conf"));
     conf << "[Global]\n"
          << "Name = irc.zelvo.test\n"
          << "Info = Zelvo test server\n"
@@ -182,8 +184,8 @@ class NgircdServer {
   }
 
   bool Launch() {
-    const std::string conf = dir_ + "/ngircd.conf";
-    const std::string log = dir_ + "/ngircd.log";
+    const std::string conf = dir_->File("ngircd.conf");
+    const std::string log = dir_->File("ngircd.log");
     pid_ = fork();
     if (pid_ < 0) return Fail("fork failed");
     if (pid_ == 0) {
@@ -210,7 +212,7 @@ class NgircdServer {
   }
 
   std::string binary_;
-  std::string dir_;
+  std::unique_ptr<testing::TempDir> dir_;  // removed after the server has stopped
   std::string error_;
   int port_ = 0;
   pid_t pid_ = 0;
@@ -293,23 +295,6 @@ class RawIrcClient {
   std::vector<std::string> lines_;
 };
 
-class RecordingConsole final : public Console {
- public:
-  void Append(std::string_view text) override { lines.emplace_back(text); }
-  std::size_t CountContaining(const std::string& part) const {
-    std::size_t n = 0;
-    for (const auto& line : lines) n += line.find(part) != std::string::npos ? 1 : 0;
-    return n;
-  }
-  std::vector<std::string> lines;
-};
-
-struct LogEntry {
-  std::int32_t id;
-  std::int32_t type;
-  std::string text;
-};
-
 // The bot: the Qt IRC client, a real dispatcher with the example's two disco
 // rules and two of its own, a port in memory (or the one given), and the
 // auto-return handler on a 1 s timer.
@@ -362,8 +347,8 @@ class Bot {
     return n;
   }
 
-  RecordingConsole console;
-  std::vector<LogEntry> log;
+  testing::RecordingConsole console;
+  std::vector<testing::LogLine> log;
   std::vector<std::string> captions;
   std::vector<std::string> errors;
 

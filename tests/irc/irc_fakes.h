@@ -1,8 +1,7 @@
-// Fakes for the IRC client's tests: a clock that moves only when told, a
-// socket that records what is sent, a console that records what is shown.
+// A socket for the IRC client's tests that records what is sent, with the
+// fake clock, recording console and log line the tests use beside it.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <tuple>
@@ -10,19 +9,11 @@
 
 #include "dispatch/interfaces.h"
 #include "irc/socket.h"
-#include "model/clock.h"
+#include "support/fake_clock.h"
+#include "support/log_line.h"
+#include "support/recording_console.h"
 
 namespace zelvo::testing {
-
-class FakeClock final : public Clock {
- public:
-  OleDate LocalNow() const override { return 46000.5; }
-  std::chrono::steady_clock::time_point MonotonicNow() const override { return now_; }
-  void Advance(std::chrono::steady_clock::duration d) { now_ += d; }
-
- private:
-  std::chrono::steady_clock::time_point now_{std::chrono::hours(1000)};
-};
 
 class FakeSocket final : public Socket {
  public:
@@ -70,19 +61,6 @@ class FakeSocket final : public Socket {
   std::vector<std::int32_t> accepted;
   int connect_calls = 0;
   int close_calls = 0;
-};
-
-class RecordingConsole final : public Console {
- public:
-  void Append(std::string_view text) override { appended.emplace_back(text); }
-  std::vector<std::string> appended;
-};
-
-struct LogRecord {
-  std::int32_t id;
-  std::int32_t type;
-  std::string text;
-  bool operator==(const LogRecord&) const = default;
 };
 
 }  // namespace zelvo::testing

@@ -14,7 +14,7 @@ using ::testing::ElementsAre;
 using testing::FakeClock;
 using testing::FakeSocket;
 using ::testing::IsEmpty;
-using testing::LogRecord;
+using testing::LogLine;
 using testing::RecordingConsole;
 using ::testing::SizeIs;
 
@@ -47,8 +47,8 @@ class IrcSessionTest : public ::testing::Test {
     captions_.clear();
   }
 
-  std::vector<LogRecord> LogWithId(std::int32_t id) const {
-    std::vector<LogRecord> out;
+  std::vector<LogLine> LogWithId(std::int32_t id) const {
+    std::vector<LogLine> out;
     for (const auto& r : log_) {
       if (r.id == id) out.push_back(r);
     }
@@ -60,7 +60,7 @@ class IrcSessionTest : public ::testing::Test {
   FakeClock clock_;
   RecordingConsole console_;
   std::vector<std::string> matched_;
-  std::vector<LogRecord> log_;
+  std::vector<LogLine> log_;
   std::vector<std::string> captions_;
   IrcSession session_{settings_, socket_, clock_, console_, Hooks()};
 };
@@ -73,8 +73,8 @@ TEST_F(IrcSessionTest, ConnectToServerSetsTheTargetAndReportsBeforeAndAfter) {
   EXPECT_EQ(socket_.remote_port, 6667);
   EXPECT_EQ(socket_.connect_calls, 1);
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Closed)", "Zelvo -  (Connecting)"));
-  EXPECT_THAT(log_, ElementsAre(LogRecord{32, 4, "Socket-connection changed to: Closed"},
-                                LogRecord{32, 4, "Socket-connection changed to: Connecting"}));
+  EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Closed"},
+                                LogLine{32, 4, "Socket-connection changed to: Connecting"}));
 }
 
 TEST_F(IrcSessionTest, NegativePortIsWidenedUnchanged) {
@@ -90,7 +90,7 @@ TEST_F(IrcSessionTest, RegistersAndJoinsAtOnceByteForByte) {
               ElementsAre("NICK relay\r\n", "USER relay pc7 PC7:1042/0 :Winsock Client\r\n",
                           "JOIN #lab\r\n"));
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Connected)"));
-  EXPECT_THAT(log_, ElementsAre(LogRecord{32, 4, "Socket-connection changed to: Connected"}));
+  EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Connected"}));
 }
 
 TEST_F(IrcSessionTest, UpperCasesOnlyTheFourthUserField) {
@@ -133,10 +133,10 @@ TEST_F(IrcSessionTest, ReportsOnlyRealChanges) {
   session_.ReportConnectionState();
   EXPECT_THAT(captions_,
               ElementsAre("Zelvo -  (Resolveing host)", "Zelvo -  (The connection is unknown)"));
-  EXPECT_THAT(log_, ElementsAre(LogRecord{32, 4, "Socket-connection changed to: Resolveing host"},
-                                LogRecord{32, 4,
-                                          "Socket-connection changed to: The connection is "
-                                          "unknown"}));
+  EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Resolveing host"},
+                                LogLine{32, 4,
+                                        "Socket-connection changed to: The connection is "
+                                        "unknown"}));
   EXPECT_EQ(session_.SocketStateText(), "The connection is unknown");
   EXPECT_EQ(session_.IrcStateText(), "");
 }
@@ -160,15 +160,15 @@ TEST_F(IrcSessionTest, ErrorLogsSevenLinesWithoutTrailingLineEndThenReports) {
   e.HelpContext = 0;
   session_.sckIRC_Error(e);
   ASSERT_THAT(log_, SizeIs(2));
-  EXPECT_EQ(log_[0], (LogRecord{35, 1,
-                                "Socket connection error!\r\n"
-                                "Error number: 10061\r\n"
-                                " Description: Connection is forcefully rejected\r\n"
-                                " Scode: -2146818227\r\n"
-                                " Source: sckIRC\r\n"
-                                " HelpFile: \r\n"
-                                " HelpContext: 0"}));
-  EXPECT_EQ(log_[1], (LogRecord{32, 4, "Socket-connection changed to: Error"}));
+  EXPECT_EQ(log_[0], (LogLine{35, 1,
+                              "Socket connection error!\r\n"
+                              "Error number: 10061\r\n"
+                              " Description: Connection is forcefully rejected\r\n"
+                              " Scode: -2146818227\r\n"
+                              " Source: sckIRC\r\n"
+                              " HelpFile: \r\n"
+                              " HelpContext: 0"}));
+  EXPECT_EQ(log_[1], (LogLine{32, 4, "Socket-connection changed to: Error"}));
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Error)"));
 }
 
@@ -178,7 +178,7 @@ TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReported) {
   socket_.state = socket_state::kClosed;
   session_.sckIRC_Close();
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Closed)"));
-  EXPECT_THAT(log_, ElementsAre(LogRecord{32, 4, "Socket-connection changed to: Closed"}));
+  EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Closed"}));
   // Nothing is sent on a dead connection, and a partial line does not survive it.
   EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), kNotConnectedText);
   EXPECT_EQ(session_.QueuedLines(), 0u);
@@ -210,7 +210,7 @@ TEST_F(IrcSessionTest, AnswersPingWithTheRestOfItsLine) {
   Connect();
   socket_.Receive(session_, "PING :7A41C2\r\n");
   EXPECT_THAT(socket_.sent, ElementsAre("PONG :7A41C2\r\n"));
-  EXPECT_THAT(console_.appended, ElementsAre("PING :7A41C2\r\n"));
+  EXPECT_THAT(console_.lines, ElementsAre("PING :7A41C2\r\n"));
   EXPECT_THAT(matched_, ElementsAre("PING :7A41C2\r\n"));
 }
 
@@ -228,17 +228,17 @@ TEST_F(IrcSessionTest, AnswersAPingBehindOtherDataInTheSameRead) {
   EXPECT_THAT(socket_.sent, ElementsAre("PONG :1\r\n"));
   EXPECT_THAT(matched_, ElementsAre(":a!~a@h PRIVMSG #lab :hi\r\n", "PING :1\r\n",
                                     ":b!~b@h PRIVMSG #lab :yo\r\n"));
-  EXPECT_EQ(console_.appended, matched_);
+  EXPECT_EQ(console_.lines, matched_);
 }
 
 TEST_F(IrcSessionTest, MatchesALineSplitAcrossTwoReadsOnce) {
   Connect();
   socket_.Receive(session_, ":alice!~al@host PRIVMSG #la");
   EXPECT_THAT(matched_, IsEmpty());
-  EXPECT_THAT(console_.appended, IsEmpty());
+  EXPECT_THAT(console_.lines, IsEmpty());
   socket_.Receive(session_, "b :Disco On\r\n:bob!~b@h PRIV");
   EXPECT_THAT(matched_, ElementsAre(":alice!~al@host PRIVMSG #lab :Disco On\r\n"));
-  EXPECT_THAT(console_.appended, ElementsAre(":alice!~al@host PRIVMSG #lab :Disco On\r\n"));
+  EXPECT_THAT(console_.lines, ElementsAre(":alice!~al@host PRIVMSG #lab :Disco On\r\n"));
 }
 
 TEST_F(IrcSessionTest, EachLineIsMatchedWithItsOwnSender) {
@@ -254,7 +254,7 @@ TEST_F(IrcSessionTest, DropsAnOverLongLineWithAWarning) {
   socket_.Receive(session_, std::string(9000, 'x'));
   socket_.Receive(session_, "yyy\r\n:a!~a@h PRIVMSG #lab :Disco On\r\n");
   EXPECT_THAT(LogWithId(38),
-              ElementsAre(LogRecord{38, 2, "Dropped an incoming line longer than 8703 bytes."}));
+              ElementsAre(LogLine{38, 2, "Dropped an incoming line longer than 8703 bytes."}));
   EXPECT_THAT(matched_, ElementsAre(":a!~a@h PRIVMSG #lab :Disco On\r\n"));
 }
 
@@ -266,7 +266,7 @@ TEST_F(IrcSessionTest, ReadsLinesThatAreNotUtf8AsLatin1) {
   EXPECT_THAT(matched_, ElementsAre(":a!~a@h PRIVMSG #lab :Gr\xC3\xBC\xC3\x9F"
                                     "e\r\n",
                                     ":b!~b@h PRIVMSG #lab :\xE2\x82\xAC\r\n"));
-  EXPECT_EQ(console_.appended, matched_);
+  EXPECT_EQ(console_.lines, matched_);
 }
 
 // --- outgoing lines and the flood limit ---
@@ -319,9 +319,9 @@ TEST_F(IrcSessionTest, DropsRepliesBeyondThirtySecondsAndLogsTheCount) {
   EXPECT_THAT(LogWithId(39), IsEmpty());
   clock_.Advance(seconds(1));
   session_.tmrSendQueue_Timer();
-  EXPECT_THAT(LogWithId(39),
-              ElementsAre(LogRecord{
-                  39, 2, "Dropped 16 replies to keep the bot from flooding the server."}));
+  EXPECT_THAT(
+      LogWithId(39),
+      ElementsAre(LogLine{39, 2, "Dropped 16 replies to keep the bot from flooding the server."}));
   // The queue drains in 30 s, and then the replies are all gone.
   for (int s = 0; s < 40; ++s) {
     clock_.Advance(seconds(1));
@@ -351,8 +351,7 @@ TEST_F(IrcSessionTest, OperatorLineGoesOutWholeAndIsEchoedAndMatched) {
   Connect();
   EXPECT_TRUE(session_.SendOperatorLine("Disco On now"));
   EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab :Disco On now\r\n"));
-  EXPECT_THAT(console_.appended,
-              ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now\r\n"));
+  EXPECT_THAT(console_.lines, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now\r\n"));
   EXPECT_THAT(matched_, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now"));
 }
 
@@ -370,7 +369,7 @@ TEST_F(IrcSessionTest, OperatorLineIsRefusedUnlessConnected) {
     EXPECT_FALSE(session_.SendOperatorLine("Disco On")) << state;
   }
   EXPECT_THAT(socket_.sent, IsEmpty());
-  EXPECT_THAT(console_.appended, IsEmpty());
+  EXPECT_THAT(console_.lines, IsEmpty());
   EXPECT_THAT(matched_, IsEmpty());
 }
 
