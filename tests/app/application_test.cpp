@@ -13,9 +13,9 @@
 #include "log/event_log.h"
 #include "outputs/port_writer.h"
 #include "support/log_reader.h"
+#include "support/qt_application.h"
 #include "support/temp_dir.h"
 #include "ui/fakes.h"
-#include "ui/qt_test_application.h"
 
 namespace zelvo {
 namespace {

@@ -7,7 +7,7 @@
 #include <QCoreApplication>
 #include <vector>
 
-#include "ui/qt_test_application.h"
+#include "support/qt_application.h"
 
 namespace zelvo {
 namespace {

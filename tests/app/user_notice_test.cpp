@@ -9,7 +9,7 @@
 
 #include "log/event_log.h"
 #include "support/fake_clock.h"
-#include "ui/qt_test_application.h"
+#include "support/qt_application.h"
 
 namespace zelvo {
 namespace {

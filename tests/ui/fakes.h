@@ -8,16 +8,10 @@
 #include <vector>
 
 #include "irc/irc_connection.h"
+#include "support/log_line.h"
 #include "ui/window_services.h"
 
 namespace zelvo::testing {
-
-struct LogLine {
-  std::int32_t id;
-  std::int32_t type;
-  std::string text;
-  bool operator==(const LogLine&) const = default;
-};
 
 // One ordered record of everything the fakes saw, for order checks.
 using Events = std::vector<std::string>;

@@ -10,8 +10,8 @@
 
 #include "outputs/memory_port.h"
 #include "outputs/outputs.h"
+#include "support/qt_application.h"
 #include "ui/fakes.h"
-#include "ui/qt_test_application.h"
 #include "ui/window_layout.h"
 
 namespace zelvo {
