@@ -134,7 +134,7 @@ void Application::LoadMainWindow() {
       [this](std::string_view text) {
         if (dispatcher_) dispatcher_->MatchIOCommands(text);
       },
-      Logger(), [window](const std::string& state) { window->ShowConnectionState(state); }});
+      Logger(), [window](const std::string& caption) { window->SetCaption(caption); }});
   dispatcher_ = std::make_unique<Dispatcher>(
       settings_, commands_, *outputs_, *clock_, irc_client_->Sender(), *window, *chat_client_,
       [window](const std::string& error) { window->ReportHandlerError(error); });
@@ -149,7 +149,11 @@ void Application::LoadHeadless() {
                                          [this](std::string_view text) {
                                            if (dispatcher_) dispatcher_->MatchIOCommands(text);
                                          },
-                                         Logger(), [](const std::string&) {}});
+                                         Logger(),
+                                         [this](const std::string& caption) {
+                                           // Without a caption, the state is a console line.
+                                           stream_console_->Append(caption + "\r\n");
+                                         }});
   dispatcher_ = std::make_unique<Dispatcher>(
       settings_, commands_, *outputs_, *clock_, irc_client_->Sender(), *stream_console_,
       *chat_client_, [this](const std::string& error) { ReportHandlerError(error); });

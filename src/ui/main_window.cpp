@@ -152,8 +152,6 @@ void frmMain::Form_Load() {
   setWindowTitle(QString::fromLatin1(kCaption));
   for (int n = 1; n <= kOutputCount; ++n)
     OutputNameLabel(n).setText(TextToQString(services_.outputs.OutputName(n)));
-  ms_socket_state_.clear();
-  ms_irc_state_.clear();
   Log(window_log::kAddingTrayIcon, log_type::kInformation, "Adding icon in trayfield...");
   AddTrayIcon();
   Log(window_log::kStartingMainform, log_type::kInformation, "Starting mainform...");
@@ -257,9 +255,8 @@ void frmMain::TrayIcon_Activated(TrayIcon::Activation activation) {
     hide();
 }
 
-void frmMain::ShowConnectionState(const std::string& socket_state) {
-  ms_socket_state_ = socket_state;
-  setWindowTitle(QString::fromUtf8("Zelvo - " + ms_irc_state_ + " (" + ms_socket_state_ + ")"));
+void frmMain::SetCaption(const std::string& caption) {
+  setWindowTitle(QString::fromUtf8(caption));
 }
 
 void frmMain::ReportHandlerError(const std::string& error) {

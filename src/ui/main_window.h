@@ -86,8 +86,9 @@ class frmMain final : public QWidget, public LampPanel, public Console {
   // whether the window is shown.
   void TrayIcon_Activated(TrayIcon::Activation activation);
 
-  // Caption "Zelvo - " + msIRCState + " (" + socket_state + ")".
-  void ShowConnectionState(const std::string& socket_state);
+  // Shows the connection's caption ("Zelvo - " + IRC state + " (" + socket
+  // state + ")", as the IRC client words it).
+  void SetCaption(const std::string& caption);
 
   // Logs a failed event handler (id 36) and shows it in the console.
   void ReportHandlerError(const std::string& error);
@@ -108,8 +109,6 @@ class frmMain final : public QWidget, public LampPanel, public Console {
   QLabel& Label1() { return *label1_; }
   QLabel& Label2() { return *label2_; }
   BotTimers& Timers() { return timers_; }
-  const std::string& msSocketState() const { return ms_socket_state_; }
-  const std::string& msIRCState() const { return ms_irc_state_; }
   const QString& msLastInput() const { return ms_last_input_; }
 
  protected:
@@ -136,8 +135,6 @@ class frmMain final : public QWidget, public LampPanel, public Console {
   QPlainTextEdit* txt_buffer_;
   QLineEdit* text1_;
 
-  std::string ms_socket_state_;
-  std::string ms_irc_state_;
   QString ms_last_input_;
   std::size_t console_limit_ = kConsoleLimit;
   bool tray_added_ = false;

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -95,7 +97,7 @@ std::vector<int> Concat(std::vector<int> a, const std::vector<int>& b) {
 
 class ApplicationTest : public ::testing::Test {
  protected:
-  std::unique_ptr<Application> Make(bool headless = false) {
+  std::unique_ptr<Application> Make(bool headless = false, bool real_irc = false) {
     ApplicationEnvironment environment;
     environment.program_dir = dir_.path();
     environment.headless = headless;
@@ -116,11 +118,13 @@ class ApplicationTest : public ::testing::Test {
       kept_tray_ = std::move(tray);
     environment.console_out = &console_;
     environment.exit_application = [this](int code) { exit_codes_.push_back(code); };
-    environment.make_irc = [this](const IrcEnvironment& irc) {
-      auto client = std::make_unique<FakeIrcClient>(irc, events_);
-      irc_ = client.get();
-      return client;
-    };
+    if (!real_irc) {
+      environment.make_irc = [this](const IrcEnvironment& irc) {
+        auto client = std::make_unique<FakeIrcClient>(irc, events_);
+        irc_ = client.get();
+        return client;
+      };
+    }
     return std::make_unique<Application>(std::move(environment));
   }
 
@@ -180,7 +184,7 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   ASSERT_NE(irc_, nullptr);
   EXPECT_EQ(&irc_->environment.console, static_cast<Console*>(app->window()));
   EXPECT_EQ(irc_->environment.settings.gsIRCChannel, "#zelvo");
-  irc_->environment.caption("Connected");
+  irc_->environment.caption("Zelvo -  (Connected)");
   EXPECT_EQ(app->window()->windowTitle(), "Zelvo -  (Connected)");
   irc_->environment.log(32, 4, "Socket-connection changed to: Connected");
   EXPECT_EQ(Entries().back().description, "Socket-connection changed to: Connected");
@@ -191,6 +195,34 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
   EXPECT_EQ(app->window()->Picture(2).Shape().FillColor(), kLampOnColour);
   EXPECT_FALSE(irc_->sender.lines.empty());  // the rule answers in the channel
+}
+
+// The real IRC client against a port where nothing listens (127.0.0.1:1):
+// the caption and the headless console show the state as the client words it.
+TEST_F(ApplicationTest, TheRealIrcClientShowsItsStateInTheCaptionAndTheHeadlessConsole) {
+  WriteConfig(FileDevice());
+  for (const bool headless : {false, true}) {
+    SCOPED_TRACE(headless ? "headless" : "window");
+    console_.str("");
+    auto app = Make(headless, /*real_irc=*/true);
+    ASSERT_EQ(app->Main(), kExitClosed);
+    const auto refused = [&] {
+      for (const ReadEntry& entry : Entries())
+        if (entry.id == "35") return true;
+      return false;
+    };
+    for (int i = 0; i < 500 && !refused(); ++i)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_TRUE(refused()) << "no socket error logged for a refused connection";
+    if (headless) {
+      EXPECT_THAT(console_.str(), StartsWith("Zelvo -  (Closed)\n"));
+    } else {
+      const std::string title = app->window()->windowTitle().toStdString();
+      EXPECT_THAT(title, ::testing::MatchesRegex("Zelvo -  \\((Closed|Error)\\)"));
+    }
+    app->Close();
+    std::remove(dir_.File("Log.xml").c_str());
+  }
 }
 
 TEST_F(ApplicationTest, CloseLogsClosesTheConnectionAndExitsWithZero) {

@@ -96,8 +96,6 @@ TEST_F(MainWindowTest, LoadAppliesWindowSettingsCaptionAndOutputNames) {
   EXPECT_EQ(window.OutputNameLabel(2).text(), "");
   EXPECT_EQ(window.OutputNameLabel(3).text(), "Buzzer");
   EXPECT_EQ(window.OutputNameLabel(8).text(), "N/C");
-  EXPECT_EQ(window.msSocketState(), "");
-  EXPECT_EQ(window.msIRCState(), "");
 }
 
 TEST_F(MainWindowTest, PositionsBeyondTheOldTwipsRangeAreAccepted) {
@@ -260,15 +258,6 @@ TEST_F(MainWindowTest, LampColourNumbersMapToRedGreenBlue) {
   EXPECT_EQ(ColorFromNumber(window.Picture(2).Shape().FillColor()), QColor(0, 255, 0));
   EXPECT_EQ(ColorFromNumber(window.Picture(4).Shape().FillColor()), QColor(0, 64, 0));
   EXPECT_EQ(ColorFromNumber(0x0000FF), QColor(255, 0, 0));
-}
-
-TEST_F(MainWindowTest, CaptionShowsTheConnectionState) {
-  frmMain& window = Load();
-  window.ShowConnectionState("Closed");
-  EXPECT_EQ(window.windowTitle(), "Zelvo -  (Closed)");
-  window.ShowConnectionState("Connected");
-  EXPECT_EQ(window.windowTitle(), "Zelvo -  (Connected)");
-  EXPECT_EQ(window.msSocketState(), "Connected");
 }
 
 struct ResizeCase {
