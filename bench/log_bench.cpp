@@ -1,9 +1,9 @@
 // The cost of one WriteLog entry as the log grows, beside the way of reading,
 // re-indenting and saving the whole file for every entry.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
-#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 

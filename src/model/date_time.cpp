@@ -27,7 +27,9 @@ void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
   year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2));
 }
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 // Days from 1970-01-01 back to the epoch of the day count, 1899-12-30.
 constexpr std::int64_t kEpochOffsetDays = 25569;
@@ -45,9 +47,9 @@ std::int64_t ToEpochSeconds(OleDate date) {
 }  // namespace
 
 OleDate ToOleDate(const CivilDateTime& c) {
-  const std::int64_t days = DaysFromCivil(c.year, static_cast<unsigned>(c.month),
-                                          static_cast<unsigned>(c.day)) +
-                            kEpochOffsetDays;
+  const std::int64_t days =
+      DaysFromCivil(c.year, static_cast<unsigned>(c.month), static_cast<unsigned>(c.day)) +
+      kEpochOffsetDays;
   const double fraction = (c.hour * 3600 + c.minute * 60 + c.second) / kSecondsPerDay;
   return days >= 0 ? static_cast<double>(days) + fraction : static_cast<double>(days) - fraction;
 }
@@ -77,8 +79,8 @@ OleDate OneYearEarlier(OleDate date) {
 
 int IsoWeekday(OleDate date) {
   const CivilDateTime c = FromOleDate(date);
-  const std::int64_t days = DaysFromCivil(c.year, static_cast<unsigned>(c.month),
-                                          static_cast<unsigned>(c.day));
+  const std::int64_t days =
+      DaysFromCivil(c.year, static_cast<unsigned>(c.month), static_cast<unsigned>(c.day));
   // 1970-01-01 was a Thursday (4).
   const std::int64_t weekday = ((days % 7) + 7 + 3) % 7;  // 0 = Monday
   return static_cast<int>(weekday) + 1;

@@ -11,6 +11,7 @@ struct NamedFlag {
   std::int32_t bit;
 };
 
+// clang-format off
 constexpr std::array<NamedFlag, 32> kFlags{{
     {"nothing", 0},
     {"setfocusonvesko", flag::kSetFocusOnVesko},
@@ -29,6 +30,7 @@ constexpr std::array<NamedFlag, 32> kFlags{{
     {"executeonweekdaysonly", flag::kExecuteOnWeekdaysOnly},
     {"executeonweekendsonly", flag::kExecuteOnWeekendsOnly},
 }};
+// clang-format on
 
 }  // namespace
 

@@ -19,9 +19,15 @@ inline constexpr std::int32_t kExecuteOnWeekendsOnly = 0x40000000;
 
 // Action bits of output n (1..8): On = 32 * 8^(n-1), Off twice that, Toggle
 // four times that.
-constexpr std::int32_t OnBit(int output) { return std::int32_t{32} << (3 * (output - 1)); }
-constexpr std::int32_t OffBit(int output) { return OnBit(output) << 1; }
-constexpr std::int32_t ToggleBit(int output) { return OnBit(output) << 2; }
+constexpr std::int32_t OnBit(int output) {
+  return std::int32_t{32} << (3 * (output - 1));
+}
+constexpr std::int32_t OffBit(int output) {
+  return OnBit(output) << 1;
+}
+constexpr std::int32_t ToggleBit(int output) {
+  return OnBit(output) << 2;
+}
 
 // Folds one flag name into the bit set built so far. Names are compared
 // exactly, ignoring letter case only; "Nothing" and unknown names leave the
