@@ -1,0 +1,248 @@
+#include "irc/cap_negotiation.h"
+
+#include <array>
+#include <cctype>
+
+namespace zelvo {
+
+namespace {
+
+constexpr std::array<std::string_view, 4> kWantedCaps = {"multi-prefix", "account-tag",
+                                                         "extended-join", "account-notify"};
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::vector<std::string_view> Words(std::string_view text) {
+  std::vector<std::string_view> words;
+  while (!text.empty()) {
+    const std::size_t end = text.find(' ');
+    if (end != 0) words.push_back(text.substr(0, end));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+  return words;
+}
+
+std::string_view MechanismName(SaslMechanism mechanism) {
+  return mechanism == SaslMechanism::kExternal ? "EXTERNAL" : "PLAIN";
+}
+
+}  // namespace
+
+std::string Base64Encode(std::string_view bytes) {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+      group = (group << 8) | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    }
+    for (std::size_t k = 0; k < 4; ++k) {
+      out += k <= n ? kAlphabet[(group >> (18 - 6 * k)) & 0x3F] : '=';
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> AuthenticateLines(std::string_view payload) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < payload.size(); at += CapNegotiation::kChunkBytes) {
+    lines.push_back("AUTHENTICATE " + std::string(payload.substr(at, CapNegotiation::kChunkBytes)));
+  }
+  if (payload.size() % CapNegotiation::kChunkBytes == 0) lines.push_back("AUTHENTICATE +");
+  return lines;
+}
+
+std::string RegistrationUserLine(std::string_view user, std::string_view local_host,
+                                 std::int32_t local_port) {
+  const std::string host(local_host);
+  return "USER " + std::string(user) + " " + host + " " +
+         Upper(host + ":" + std::to_string(local_port) + "/0") + " :Winsock Client";
+}
+
+CapOutput CapNegotiation::Start(TimePoint now) {
+  offered_.clear();
+  enabled_.clear();
+  account_.clear();
+  sasl_requested_ = false;
+  CapOutput out;
+  out.lines.push_back("CAP LS 302");
+  if (!config_.password.empty()) out.lines.push_back("PASS " + config_.password);
+  out.lines.push_back(config_.nick_line);
+  out.lines.push_back(config_.user_line);
+  state_ = State::kListing;
+  deadline_ = now + kCapTimeout;
+  return out;
+}
+
+CapOutput CapNegotiation::OnMessage(const IrcMessage& message, TimePoint now) {
+  CapOutput out;
+  const std::string& command = message.command;
+  if (command == "CAP") {
+    OnCap(message, now, out);
+    return out;
+  }
+  const bool negotiating =
+      state_ == State::kListing || state_ == State::kRequesting || state_ == State::kAuthenticating;
+  if (!negotiating) return out;
+  if ((command == "421" && Upper(message.Param(1)) == "CAP") || command == "001") {
+    // A server without CAP: it registers on NICK and USER alone.
+    if (config_.mechanism != SaslMechanism::kNone &&
+        FailSasl("The server does not support capability negotiation.", out)) {
+      return out;
+    }
+    state_ = State::kDone;
+    out.events.push_back({CapEvent::Kind::kNegotiationDone, ""});
+    return out;
+  }
+  if (state_ != State::kAuthenticating) return out;
+  if (command == "AUTHENTICATE") {
+    OnAuthenticate(message, out);
+  } else if (command == "900") {
+    account_ = message.Param(2);
+  } else if (command == "903" || command == "907") {
+    out.events.push_back({CapEvent::Kind::kSaslSucceeded, account_});
+    End(out);
+  } else if (command == "902" || command == "904" || command == "905" || command == "906" ||
+             command == "908") {
+    SaslFailed(command + " " + (message.params.empty() ? "" : message.params.back()), out);
+  }
+  return out;
+}
+
+void CapNegotiation::OnCap(const IrcMessage& message, TimePoint now, CapOutput& out) {
+  const std::string sub = Upper(message.Param(1));
+  const bool more = message.params.size() > 3 && message.Param(2) == "*";
+  const std::string_view caps =
+      message.params.size() > 2 ? std::string_view(message.params.back()) : std::string_view();
+  if (sub == "LS" && state_ == State::kListing) {
+    for (std::string_view cap : Words(caps)) {
+      const std::size_t equals = cap.find('=');
+      offered_.emplace_back(cap.substr(0, equals), equals == std::string_view::npos
+                                                       ? std::string_view()
+                                                       : cap.substr(equals + 1));
+    }
+    if (!more) RequestOrEnd(now, out);
+  } else if (sub == "ACK") {
+    for (std::string_view cap : Words(caps)) {
+      if (cap.front() == '-') {
+        enabled_.erase(std::string(cap.substr(1)));
+      } else {
+        enabled_.insert(std::string(cap));
+      }
+    }
+    if (more || state_ != State::kRequesting) return;
+    if (sasl_requested_ && Has("sasl")) {
+      StartSasl(now, out);
+    } else {
+      End(out);
+    }
+  } else if (sub == "NAK" && state_ == State::kRequesting) {
+    if (sasl_requested_) {
+      SaslFailed("The server refused the capability request.", out);
+    } else {
+      End(out);
+    }
+  } else if (sub == "DEL") {
+    for (std::string_view cap : Words(caps)) enabled_.erase(std::string(cap));
+  }
+}
+
+void CapNegotiation::RequestOrEnd(TimePoint now, CapOutput& out) {
+  std::string request;
+  auto offered = [this](std::string_view name) -> const std::string* {
+    for (const auto& [n, v] : offered_) {
+      if (n == name) return &v;
+    }
+    return nullptr;
+  };
+  if (config_.mechanism != SaslMechanism::kNone) {
+    const std::string* sasl = offered("sasl");
+    const std::string name(MechanismName(config_.mechanism));
+    bool usable = sasl != nullptr;
+    if (usable && !sasl->empty()) {
+      usable = false;
+      std::string_view list = *sasl;
+      while (!list.empty() && !usable) {
+        const std::size_t comma = list.find(',');
+        usable = Upper(list.substr(0, comma)) == name;
+        list.remove_prefix(comma == std::string_view::npos ? list.size() : comma + 1);
+      }
+    }
+    if (!usable) {
+      const std::string reason =
+          sasl == nullptr ? "The server does not offer SASL."
+                          : "The server does not offer SASL " + name + " (only " + *sasl + ").";
+      if (FailSasl(reason, out)) return;
+    } else {
+      request = "sasl";
+      sasl_requested_ = true;
+    }
+  }
+  for (std::string_view cap : kWantedCaps) {
+    if (offered(cap) != nullptr) request += (request.empty() ? "" : " ") + std::string(cap);
+  }
+  if (request.empty()) {
+    End(out);
+    return;
+  }
+  out.lines.push_back("CAP REQ :" + request);
+  state_ = State::kRequesting;
+  deadline_ = now + kCapTimeout;
+}
+
+void CapNegotiation::StartSasl(TimePoint now, CapOutput& out) {
+  out.lines.push_back("AUTHENTICATE " + std::string(MechanismName(config_.mechanism)));
+  state_ = State::kAuthenticating;
+  deadline_ = now + kSaslTimeout;
+}
+
+void CapNegotiation::OnAuthenticate(const IrcMessage& message, CapOutput& out) {
+  if (message.Param(0) != "+") return;
+  std::string payload;
+  if (config_.mechanism == SaslMechanism::kPlain) {
+    const std::string& user = config_.sasl_username;
+    payload = Base64Encode(user + '\0' + user + '\0' + config_.sasl_password);
+  }
+  for (std::string& line : AuthenticateLines(payload)) out.lines.push_back(std::move(line));
+}
+
+bool CapNegotiation::FailSasl(std::string reason, CapOutput& out) {
+  out.events.push_back({CapEvent::Kind::kSaslFailed, std::move(reason)});
+  if (config_.sasl_required) state_ = State::kFailed;
+  return config_.sasl_required;
+}
+
+void CapNegotiation::SaslFailed(std::string reason, CapOutput& out) {
+  if (!FailSasl(std::move(reason), out)) End(out);
+}
+
+void CapNegotiation::End(CapOutput& out) {
+  out.lines.push_back("CAP END");
+  state_ = State::kDone;
+  out.events.push_back({CapEvent::Kind::kNegotiationDone, ""});
+}
+
+CapOutput CapNegotiation::Tick(TimePoint now) {
+  CapOutput out;
+  if (now < deadline_) return out;
+  if (state_ == State::kListing || state_ == State::kRequesting) {
+    if (config_.mechanism != SaslMechanism::kNone) {
+      SaslFailed("The server did not answer the capability negotiation within 5 s.", out);
+    } else {
+      End(out);
+    }
+  } else if (state_ == State::kAuthenticating) {
+    out.lines.push_back("AUTHENTICATE *");
+    SaslFailed("The server did not answer SASL within 15 s.", out);
+  }
+  return out;
+}
+
+}  // namespace zelvo

@@ -1,0 +1,118 @@
+// Registration with capability negotiation and SASL, as a state machine that
+// is fed the server's messages and the time and answers with the lines to
+// send (in order, without line ends) and what happened.
+//
+// Start sends "CAP LS 302", "PASS <password>" when one is set, the NICK and
+// USER lines as given, and waits. From the capabilities the server lists
+// (over several "CAP * LS * :..." lines) it requests those of sasl (only with
+// a mechanism), multi-prefix, account-tag, extended-join and account-notify
+// that are offered, never echo-message. After the ACK it authenticates with
+// SASL when "sasl" was acknowledged (PLAIN: base64 of
+// "authzid\0authcid\0password", EXTERNAL: "+"; payloads in 400-byte chunks,
+// "+" after a last chunk of exactly 400 bytes), then sends "CAP END".
+//
+// Without an answer to CAP LS within 5 s, on 421 for CAP, or on 001 the
+// server is taken as one without CAP and registration goes on as before.
+// SASL fails on 902, 904, 905, 906, 908, on a NAK of the request, when the
+// server does not offer the mechanism, or when 903 has not arrived 15 s after
+// the first AUTHENTICATE. When SASL is required, a failure ends the
+// negotiation without "CAP END" (the caller drops the connection);
+// otherwise registration goes on unauthenticated.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "irc/irc_message.h"
+
+namespace zelvo {
+
+enum class SaslMechanism { kNone, kPlain, kExternal };
+
+struct CapEvent {
+  enum class Kind {
+    kNegotiationDone,  // CAP END sent or no CAP at all: the server may now send 001
+    kSaslSucceeded,    // text: the account, when the server said it (900)
+    kSaslFailed,       // text: the reason
+  };
+  Kind kind;
+  std::string text;
+  bool operator==(const CapEvent&) const = default;
+};
+
+struct CapOutput {
+  std::vector<std::string> lines;
+  std::vector<CapEvent> events;
+};
+
+struct CapConfig {
+  std::string password;   // PASS; not sent when empty
+  std::string nick_line;  // "NICK <nick>"
+  std::string user_line;  // the USER line
+  SaslMechanism mechanism = SaslMechanism::kNone;
+  std::string sasl_username;
+  std::string sasl_password;
+  bool sasl_required = true;
+};
+
+class CapNegotiation {
+ public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+  static constexpr std::chrono::seconds kCapTimeout{5};
+  static constexpr std::chrono::seconds kSaslTimeout{15};
+  static constexpr std::size_t kChunkBytes = 400;
+
+  explicit CapNegotiation(CapConfig config) : config_(std::move(config)) {}
+
+  // A new connection stands: forgets the last one and registers.
+  CapOutput Start(TimePoint now);
+  // One message from the server; messages that do not concern the
+  // negotiation give empty output.
+  CapOutput OnMessage(const IrcMessage& message, TimePoint now);
+  // Time passes: the CAP and SASL timeouts.
+  CapOutput Tick(TimePoint now);
+
+  bool Done() const { return state_ == State::kDone || state_ == State::kFailed; }
+  // Capabilities in effect (acknowledged and not deleted since).
+  const std::set<std::string>& Enabled() const { return enabled_; }
+  bool Has(std::string_view cap) const { return enabled_.count(std::string(cap)) > 0; }
+
+ private:
+  enum class State { kIdle, kListing, kRequesting, kAuthenticating, kDone, kFailed };
+
+  void OnCap(const IrcMessage& message, TimePoint now, CapOutput& out);
+  void OnAuthenticate(const IrcMessage& message, CapOutput& out);
+  void RequestOrEnd(TimePoint now, CapOutput& out);
+  void StartSasl(TimePoint now, CapOutput& out);
+  // Reports the failure; true (and negotiation over) when SASL is required.
+  bool FailSasl(std::string reason, CapOutput& out);
+  // Reports the failure and, unless SASL is required, ends the negotiation.
+  void SaslFailed(std::string reason, CapOutput& out);
+  void End(CapOutput& out);
+
+  CapConfig config_;
+  State state_ = State::kIdle;
+  TimePoint deadline_{};
+  std::vector<std::pair<std::string, std::string>> offered_;  // name, value
+  std::set<std::string> enabled_;
+  std::string account_;
+  bool sasl_requested_ = false;
+};
+
+// RFC 4648 base64 with padding.
+std::string Base64Encode(std::string_view bytes);
+
+// "AUTHENTICATE <chunk>" lines for a SASL payload: 400-byte pieces, and "+"
+// after a last piece of exactly 400 bytes or for an empty payload.
+std::vector<std::string> AuthenticateLines(std::string_view base64_payload);
+
+// The USER line the bot registers with, from its user name and the local end
+// of the connection: "USER relay pc7 PC7:1042/0 :Winsock Client".
+std::string RegistrationUserLine(std::string_view user, std::string_view local_host,
+                                 std::int32_t local_port);
+
+}  // namespace zelvo

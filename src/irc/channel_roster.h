@@ -1,0 +1,82 @@
+// The members of the bot's one channel with their channel status and, where
+// known, their services account, kept up to date from the server's lines.
+//
+// Members come from NAMES (353, every status symbol with multi-prefix), JOIN,
+// PART, QUIT, KICK and NICK; status from the names' symbols and MODE changes
+// of the statuses in PREFIX. Accounts come from the `account` tag (when
+// account-tag is on, a member's line without it means logged out),
+// extended-join, account-notify (ACCOUNT) and WHOX replies (354) to the
+// query WhoxQuery(). Nicknames and the channel name are compared by the
+// server's case mapping. The bot's own JOIN of the channel starts a fresh
+// list; its PART or KICK empties it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "irc/irc_message.h"
+#include "irc/isupport.h"
+
+namespace zelvo {
+
+class ChannelRoster {
+ public:
+  // The token that marks the bot's own WHOX replies.
+  static constexpr std::string_view kWhoxToken = "152";
+
+  struct Member {
+    std::string nick;
+    std::string modes;  // status modes held, highest first (as in PREFIX)
+    // nullopt: not known; "": not logged in; otherwise the account.
+    std::optional<std::string> account;
+  };
+
+  // `server` must outlive the roster; it is read on every message.
+  ChannelRoster(std::string channel, const ISupport& server)
+      : channel_(std::move(channel)), server_(server) {}
+
+  void SetOwnNick(std::string nick) { own_nick_ = std::move(nick); }
+  const std::string& OwnNick() const { return own_nick_; }
+  // Whether a member's line without an account tag means "not logged in".
+  void SetAccountTag(bool on) { account_tag_ = on; }
+
+  // Follows one received message.
+  void OnMessage(const IrcMessage& message);
+  // The bot's connection ended: nobody is known any more.
+  void Clear();
+
+  bool Joined() const { return joined_; }
+  bool IsChannel(std::string_view name) const;
+  const Member* Find(std::string_view nick) const;
+  const std::vector<Member>& Members() const { return members_; }
+  // Whether the member holds `mode` or a higher status. A mode that the
+  // server lacks (halfop on many) is taken as the next higher one it has, in
+  // the order owner q, admin a, op o, halfop h, voice v.
+  bool HasStatus(std::string_view nick, char mode) const;
+
+  // "WHO <channel> %tna,<token>": asks for every member's account.
+  std::string WhoxQuery() const;
+
+ private:
+  Member* FindMutable(std::string_view nick);
+  Member& Add(std::string_view nick);
+  void Remove(std::string_view nick);
+  void SetModes(Member& member, std::string_view symbols);
+  void ChangeMode(std::string_view nick, char mode, bool set);
+  void OnMode(const IrcMessage& message);
+
+  std::string channel_;
+  const ISupport& server_;
+  std::string own_nick_;
+  bool account_tag_ = false;
+  bool joined_ = false;
+  std::vector<Member> members_;
+};
+
+// The status mode of a status name: "voice" v, "halfop" h, "op" o, "admin"
+// a, "owner" q (letter case ignored); 0 for any other name.
+char StatusMode(std::string_view name);
+
+}  // namespace zelvo

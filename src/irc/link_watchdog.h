@@ -1,0 +1,39 @@
+// Dead-link detection: when nothing has arrived for the ping timeout, the
+// bot sends "PING :zelvo-<number>"; when nothing arrives within another
+// ping timeout after that, the link is dead. Any received line counts.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace zelvo {
+
+class LinkWatchdog {
+ public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+  using Duration = std::chrono::steady_clock::duration;
+  static constexpr std::chrono::seconds kDefaultTimeout{120};
+
+  explicit LinkWatchdog(Duration timeout = kDefaultTimeout) : timeout_(timeout) {}
+
+  struct Action {
+    enum class Kind { kNone, kSendPing, kDead };
+    Kind kind = Kind::kNone;
+    std::string line;  // the PING to send
+  };
+
+  // A connection stands (or starts again): the silence is counted from now.
+  void Start(TimePoint now);
+  void OnReceived(TimePoint now);
+  // What is due at `now`; kDead once, after which nothing until Start.
+  Action Tick(TimePoint now);
+
+ private:
+  Duration timeout_;
+  bool running_ = false;
+  bool pinged_ = false;
+  TimePoint last_{};
+  unsigned long number_ = 0;
+};
+
+}  // namespace zelvo

@@ -1,0 +1,278 @@
+#include "irc/cap_negotiation.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace zelvo {
+namespace {
+
+using ::testing::ElementsAreArray;
+using Kind = CapEvent::Kind;
+using std::chrono::seconds;
+
+constexpr char kUser[] = "USER relay pc7 PC7:1042/0 :Winsock Client";
+// base64("alice\0alice\0s3cret")
+constexpr char kAlicePlain[] = "AUTHENTICATE YWxpY2UAYWxpY2UAczNjcmV0";
+
+// One step of a conversation: a server line (or, when `line` is empty, time
+// passing by `wait`), and what the bot must answer to it.
+struct Step {
+  std::string line;
+  seconds wait{0};
+  std::vector<std::string> sent;
+  std::vector<CapEvent> events;
+};
+
+struct Conversation {
+  std::string name;
+  CapConfig config;
+  std::vector<std::string> start;  // the lines sent on connecting
+  std::vector<Step> steps;
+  bool done_at_end;
+};
+
+CapConfig Config(SaslMechanism mechanism = SaslMechanism::kNone, bool required = true,
+                 std::string password = "") {
+  CapConfig c;
+  c.password = std::move(password);
+  c.nick_line = "NICK relay";
+  c.user_line = kUser;
+  c.mechanism = mechanism;
+  c.sasl_username = "alice";
+  c.sasl_password = "s3cret";
+  c.sasl_required = required;
+  return c;
+}
+
+const CapEvent kDone{Kind::kNegotiationDone, ""};
+const std::vector<std::string> kPlainStart = {"CAP LS 302", "NICK relay", kUser};
+
+class CapNegotiationTest : public ::testing::TestWithParam<Conversation> {};
+
+TEST_P(CapNegotiationTest, Converses) {
+  const Conversation& c = GetParam();
+  CapNegotiation cap(c.config);
+  auto now = std::chrono::steady_clock::time_point(std::chrono::hours(5));
+  const CapOutput first = cap.Start(now);
+  EXPECT_THAT(first.lines, ElementsAreArray(c.start));
+  EXPECT_TRUE(first.events.empty());
+  for (std::size_t i = 0; i < c.steps.size(); ++i) {
+    const Step& step = c.steps[i];
+    now += step.wait;
+    const CapOutput out =
+        step.line.empty() ? cap.Tick(now) : cap.OnMessage(ParseIrcMessage(step.line), now);
+    EXPECT_THAT(out.lines, ElementsAreArray(step.sent)) << "step " << i << ": " << step.line;
+    EXPECT_THAT(out.events, ElementsAreArray(step.events)) << "step " << i << ": " << step.line;
+  }
+  EXPECT_EQ(cap.Done(), c.done_at_end);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversations, CapNegotiationTest,
+    ::testing::Values(
+        Conversation{"RequestsOnlyWhatItUsesAndEnds",
+                     Config(),
+                     kPlainStart,
+                     {{":irc CAP * LS :echo-message multi-prefix away-notify account-tag "
+                       "sasl=PLAIN\r\n",
+                       {},
+                       {"CAP REQ :multi-prefix account-tag"},
+                       {}},
+                      {":irc CAP * ACK :multi-prefix account-tag\r\n", {}, {"CAP END"}, {kDone}},
+                      {":irc 001 relay :Welcome\r\n", {}, {}, {}}},
+                     true},
+        Conversation{"PasswordBetweenCapAndNick",
+                     Config(SaslMechanism::kNone, true, "hunter2"),
+                     {"CAP LS 302", "PASS hunter2", "NICK relay", kUser},
+                     {{":irc CAP * LS :server-time\r\n", {}, {"CAP END"}, {kDone}}},
+                     true},
+        Conversation{
+            "ListOverSeveralLinesThenSaslPlain",
+            Config(SaslMechanism::kPlain),
+            kPlainStart,
+            {{":irc CAP * LS * :sasl=EXTERNAL,PLAIN extended-join\r\n", {}, {}, {}},
+             {":irc CAP * LS :account-notify\r\n",
+              {},
+              {"CAP REQ :sasl extended-join account-notify"},
+              {}},
+             {":irc CAP relay ACK :sasl extended-join account-notify\r\n",
+              {},
+              {"AUTHENTICATE PLAIN"},
+              {}},
+             {"AUTHENTICATE +\r\n", {}, {kAlicePlain}, {}},
+             {":irc 900 relay relay!r@h alice :You are now logged in as alice\r\n", {}, {}, {}},
+             {":irc 903 relay :SASL authentication successful\r\n",
+              {},
+              {"CAP END"},
+              {{Kind::kSaslSucceeded, "alice"}, kDone}}},
+            true},
+        Conversation{
+            "SaslExternalSendsPlus",
+            Config(SaslMechanism::kExternal),
+            kPlainStart,
+            {{":irc CAP * LS :sasl\r\n", {}, {"CAP REQ :sasl"}, {}},
+             {":irc CAP * ACK :sasl\r\n", {}, {"AUTHENTICATE EXTERNAL"}, {}},
+             {"AUTHENTICATE +\r\n", {}, {"AUTHENTICATE +"}, {}},
+             {":irc 903 relay :ok\r\n", {}, {"CAP END"}, {{Kind::kSaslSucceeded, ""}, kDone}}},
+            true},
+        Conversation{"RequiredSaslRefusedEndsWithoutCapEnd",
+                     Config(SaslMechanism::kPlain),
+                     kPlainStart,
+                     {{":irc CAP * LS :sasl\r\n", {}, {"CAP REQ :sasl"}, {}},
+                      {":irc CAP * ACK :sasl\r\n", {}, {"AUTHENTICATE PLAIN"}, {}},
+                      {"AUTHENTICATE +\r\n", {}, {kAlicePlain}, {}},
+                      {":irc 904 relay :SASL authentication failed\r\n",
+                       {},
+                       {},
+                       {{Kind::kSaslFailed, "904 SASL authentication failed"}}},
+                      {":irc 906 relay :aborted\r\n", {}, {}, {}}},
+                     true},
+        Conversation{"OptionalSaslRefusedRegistersAnyway",
+                     Config(SaslMechanism::kPlain, false),
+                     kPlainStart,
+                     {{":irc CAP * LS :sasl\r\n", {}, {"CAP REQ :sasl"}, {}},
+                      {":irc CAP * ACK :sasl\r\n", {}, {"AUTHENTICATE PLAIN"}, {}},
+                      {":irc 908 relay EXTERNAL :are available SASL mechanisms\r\n",
+                       {},
+                       {"CAP END"},
+                       {{Kind::kSaslFailed, "908 are available SASL mechanisms"}, kDone}}},
+                     true},
+        Conversation{
+            "MechanismNotOfferedRequestsTheRest",
+            Config(SaslMechanism::kExternal, false),
+            kPlainStart,
+            {{":irc CAP * LS :sasl=PLAIN multi-prefix\r\n",
+              {},
+              {"CAP REQ :multi-prefix"},
+              {{Kind::kSaslFailed, "The server does not offer SASL EXTERNAL (only PLAIN)."}}},
+             {":irc CAP * NAK :multi-prefix\r\n", {}, {"CAP END"}, {kDone}}},
+            true},
+        Conversation{"NoSaslOfferedWhenRequired",
+                     Config(SaslMechanism::kPlain),
+                     kPlainStart,
+                     {{":irc CAP * LS :multi-prefix\r\n",
+                       {},
+                       {},
+                       {{Kind::kSaslFailed, "The server does not offer SASL."}}}},
+                     true},
+        Conversation{"NakFailsRequiredSasl",
+                     Config(SaslMechanism::kPlain),
+                     kPlainStart,
+                     {{":irc CAP * LS :sasl\r\n", {}, {"CAP REQ :sasl"}, {}},
+                      {":irc CAP * NAK :sasl\r\n",
+                       {},
+                       {},
+                       {{Kind::kSaslFailed, "The server refused the capability request."}}}},
+                     true},
+        Conversation{"SaslTimesOutAfterFifteenSeconds",
+                     Config(SaslMechanism::kPlain, false),
+                     kPlainStart,
+                     {{":irc CAP * LS :sasl\r\n", {}, {"CAP REQ :sasl"}, {}},
+                      {":irc CAP * ACK :sasl\r\n", seconds(1), {"AUTHENTICATE PLAIN"}, {}},
+                      {"", seconds(14), {}, {}},
+                      {"",
+                       seconds(1),
+                       {"AUTHENTICATE *", "CAP END"},
+                       {{Kind::kSaslFailed, "The server did not answer SASL within 15 s."}, kDone}},
+                      {"", seconds(30), {}, {}}},
+                     true},
+        Conversation{"ServerSilentOnCapEndsAfterFiveSeconds",
+                     Config(),
+                     kPlainStart,
+                     {{"", seconds(4), {}, {}},
+                      {":irc NOTICE * :*** Looking up your hostname\r\n", {}, {}, {}},
+                      {"", seconds(1), {"CAP END"}, {kDone}},
+                      {"", seconds(10), {}, {}}},
+                     true},
+        Conversation{
+            "UnknownCapCommandRegistersAsBefore",
+            Config(),
+            kPlainStart,
+            {{":irc 421 * CAP :Unknown command\r\n", {}, {}, {kDone}}, {"", seconds(10), {}, {}}},
+            true},
+        Conversation{
+            "WelcomeBeforeAnyCapAnswerFailsRequiredSasl",
+            Config(SaslMechanism::kPlain),
+            kPlainStart,
+            {{":irc 001 relay :Welcome\r\n",
+              {},
+              {},
+              {{Kind::kSaslFailed, "The server does not support capability negotiation."}}}},
+            true},
+        Conversation{"StillWaitingForTheList",
+                     Config(),
+                     kPlainStart,
+                     {{":irc CAP * LS * :multi-prefix\r\n", seconds(4), {}, {}}},
+                     false}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(CapNegotiationTest, TracksAcknowledgedAndDeletedCapabilities) {
+  CapNegotiation cap(Config());
+  const auto now = std::chrono::steady_clock::time_point();
+  cap.Start(now);
+  cap.OnMessage(ParseIrcMessage(":irc CAP * LS :account-tag multi-prefix cap-notify\r\n"), now);
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :account-tag multi-prefix\r\n"), now);
+  EXPECT_TRUE(cap.Has("account-tag"));
+  cap.OnMessage(ParseIrcMessage(":irc CAP relay DEL :account-tag\r\n"), now);
+  EXPECT_FALSE(cap.Has("account-tag"));
+  EXPECT_TRUE(cap.Has("multi-prefix"));
+  // A new connection forgets them.
+  cap.Start(now);
+  EXPECT_TRUE(cap.Enabled().empty());
+}
+
+struct Base64Case {
+  std::string in, out;
+};
+
+TEST(Base64Test, EncodesAsRfc4648) {
+  for (const Base64Case& c : std::vector<Base64Case>{{"", ""},
+                                                     {"f", "Zg=="},
+                                                     {"fo", "Zm8="},
+                                                     {"foo", "Zm9v"},
+                                                     {"foob", "Zm9vYg=="},
+                                                     {"fooba", "Zm9vYmE="},
+                                                     {"foobar", "Zm9vYmFy"},
+                                                     {std::string("\0\xff\xfe", 3), "AP/+"}}) {
+    EXPECT_EQ(Base64Encode(c.in), c.out) << c.in;
+  }
+}
+
+TEST(AuthenticateLinesTest, SplitsIntoFourHundredByteChunks) {
+  struct Case {
+    std::size_t length;
+    std::vector<std::size_t> chunks;  // 0 stands for "+"
+  };
+  for (const Case& c : std::vector<Case>{{0, {0}},
+                                         {1, {1}},
+                                         {399, {399}},
+                                         {400, {400, 0}},
+                                         {401, {400, 1}},
+                                         {800, {400, 400, 0}},
+                                         {1000, {400, 400, 200}}}) {
+    std::string payload;
+    for (std::size_t i = 0; i < c.length; ++i) payload += static_cast<char>('A' + i % 26);
+    const std::vector<std::string> lines = AuthenticateLines(payload);
+    ASSERT_EQ(lines.size(), c.chunks.size()) << c.length;
+    std::string joined;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::string chunk = lines[i].substr(std::string("AUTHENTICATE ").size());
+      if (c.chunks[i] == 0) {
+        EXPECT_EQ(chunk, "+");
+      } else {
+        EXPECT_EQ(chunk.size(), c.chunks[i]);
+        joined += chunk;
+      }
+    }
+    EXPECT_EQ(joined, payload);
+  }
+}
+
+TEST(RegistrationUserLineTest, UpperCasesOnlyTheFourthField) {
+  EXPECT_EQ(RegistrationUserLine("relay", "pc7", 1042), kUser);
+  EXPECT_EQ(RegistrationUserLine("Bot", "my-Box.lan", 65535),
+            "USER Bot my-Box.lan MY-BOX.LAN:65535/0 :Winsock Client");
+}
+
+}  // namespace
+}  // namespace zelvo
