@@ -9,6 +9,9 @@ namespace zelvo {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kPongPrefix = "PONG ";
+// The longest line a server must take, CR LF included.
+constexpr std::size_t kMaxLineBytes = 512;
 constexpr std::int32_t kError = 1;
 constexpr std::int32_t kWarning = 2;
 constexpr std::int32_t kInformation = 4;
@@ -100,31 +103,38 @@ void IrcSession::sckIRC_Connect() {
 }
 
 void IrcSession::sckIRC_DataArrival(std::int32_t /*bytes_total*/) {
-  if (closed_) return;
+  // Taken even when closed: the socket reads on only once its data is taken.
   std::string data;
   socket_.GetData(data);
+  if (closed_) return;
   const std::vector<std::string> lines = framer_.Feed(data);
   for (std::size_t n = framer_.TakeDroppedCount(); n > 0; --n) {
     Log(irc_log::kLineTooLong, kWarning,
         "Dropped an incoming line longer than " + std::to_string(LineFramer::kMaxLineBytes) +
             " bytes.");
   }
-  for (const std::string& raw : lines) HandleLine(ReceivedLineToUtf8(raw));
+  for (const std::string& raw : lines) HandleLine(raw);
   if (lines.empty()) ReportConnectionState();
 }
 
-void IrcSession::HandleLine(const std::string& line) {
-  // A server PING is answered with the rest of its line.
-  const std::string_view content = WithoutLineEnd(line);
-  const std::size_t blank = content.find(' ');
-  if (content.substr(0, blank) == "PING") {
-    const std::string_view rest =
-        blank == std::string_view::npos ? std::string_view() : content.substr(blank + 1);
-    Enqueue("PONG " + std::string(rest), SendQueue::Kind::kFirst);
-  }
+void IrcSession::HandleLine(const std::string& raw) {
+  AnswerPing(raw);
+  const std::string line = ReceivedLineToUtf8(raw);
   console_.Append(line);
   ReportConnectionState();
   if (hooks_.match) hooks_.match(line);
+}
+
+void IrcSession::AnswerPing(std::string_view raw) {
+  // A server PING is answered with the rest of its line, byte for byte as it
+  // came; a PING without one gets no answer.
+  const std::string_view content = WithoutLineEnd(raw);
+  const std::size_t blank = content.find(' ');
+  if (blank == std::string_view::npos || content.substr(0, blank) != "PING") return;
+  std::string_view token = content.substr(blank + 1);
+  if (token.empty()) return;
+  token = token.substr(0, kMaxLineBytes - kPongPrefix.size() - kCrLf.size());
+  Enqueue(std::string(kPongPrefix) + std::string(token), SendQueue::Kind::kPong);
 }
 
 void IrcSession::sckIRC_Error(const SocketError& error) {

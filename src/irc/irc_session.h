@@ -81,7 +81,9 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   std::size_t QueuedLines() const { return queue_.Size(); }
 
  private:
-  void HandleLine(const std::string& line);
+  // Answers, shows and matches one received line (with its line end).
+  void HandleLine(const std::string& raw);
+  void AnswerPing(std::string_view raw);
   void Enqueue(std::string_view text, SendQueue::Kind kind);
   void Drain();
   void Log(std::int32_t id, std::int32_t type, const std::string& text);

@@ -53,6 +53,7 @@ std::int16_t SocketErrorNumber(QAbstractSocket::SocketError error) {
 
 QtSocket::QtSocket() : socket_(std::make_unique<QTcpSocket>()) {
   QTcpSocket* s = socket_.get();
+  s->setReadBufferSize(kReadBufferBytes);
   QObject::connect(s, &QTcpSocket::connected, [this] {
     // Every write is a complete line: send it at once instead of waiting for
     // the acknowledgement of the one before.
@@ -60,8 +61,13 @@ QtSocket::QtSocket() : socket_(std::make_unique<QTcpSocket>()) {
     if (handler_) handler_->sckIRC_Connect();
   });
   QObject::connect(s, &QTcpSocket::readyRead, [this] {
-    if (handler_)
+    if (handler_) {
       handler_->sckIRC_DataArrival(static_cast<std::int32_t>(socket_->bytesAvailable()));
+    } else {
+      // Nobody takes the data: drop it, or a full read buffer would stop
+      // reading for good.
+      socket_->readAll();
+    }
   });
   QObject::connect(s, &QTcpSocket::errorOccurred,
                    [this](QAbstractSocket::SocketError error) { OnError(error); });

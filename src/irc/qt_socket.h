@@ -12,6 +12,10 @@ namespace zelvo {
 
 class QtSocket final : public Socket {
  public:
+  // The most received bytes held at once: reading from the system pauses
+  // when this much waits and resumes once the data event has taken it.
+  static constexpr qint64 kReadBufferBytes = 64 * 1024;
+
   // Needs a Qt application object on this thread.
   QtSocket();
   ~QtSocket() override;

@@ -6,6 +6,7 @@ namespace zelvo {
 
 void SendQueue::Reset(TimePoint now) {
   first_.clear();
+  pong_.clear();
   others_.clear();
   next_slot_ = now;
 }
@@ -23,6 +24,10 @@ bool SendQueue::Push(std::string line, Kind kind, TimePoint now) {
   switch (kind) {
     case Kind::kFirst:
       first_.push_back(std::move(line));
+      return true;
+    case Kind::kPong:
+      // The server only needs its latest token back.
+      pong_ = std::move(line);
       return true;
     case Kind::kLine:
       others_.push_back(std::move(line));
@@ -43,9 +48,16 @@ bool SendQueue::Push(std::string line, Kind kind, TimePoint now) {
 std::vector<std::string> SendQueue::TakeDue(TimePoint now) {
   std::vector<std::string> due;
   while (!Empty() && WaitBehind(0, now) == Duration::zero()) {
-    auto& from = first_.empty() ? others_ : first_;
-    due.push_back(std::move(from.front()));
-    from.pop_front();
+    if (!first_.empty()) {
+      due.push_back(std::move(first_.front()));
+      first_.pop_front();
+    } else if (!pong_.empty()) {
+      due.push_back(std::move(pong_));
+      pong_.clear();
+    } else {
+      due.push_back(std::move(others_.front()));
+      others_.pop_front();
+    }
     next_slot_ = std::max(next_slot_, now) + limits_.interval;
   }
   return due;

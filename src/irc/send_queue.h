@@ -1,7 +1,8 @@
 // The outgoing line queue with flood protection: a burst of up to `burst`
 // lines, then one line per `interval`. Lines of the first class (registration,
-// JOIN, PONG) go before all others; replies that would wait longer than
-// `max_wait` are dropped and counted.
+// JOIN), then the waiting PONG, go before all others; only the newest PONG
+// waits, and replies that would wait longer than `max_wait` are dropped and
+// counted, so the queue stays small whatever the server sends.
 #pragma once
 
 #include <chrono>
@@ -18,7 +19,8 @@ class SendQueue {
   using Duration = std::chrono::steady_clock::duration;
 
   enum class Kind {
-    kFirst,  // registration, JOIN, PONG: ahead of everything, never dropped
+    kFirst,  // registration, JOIN: ahead of everything, never dropped
+    kPong,   // after the first class; a newer PONG replaces the one waiting
     kLine,   // the operator's lines: in order, never dropped
     kReply,  // the rules' replies: in order, dropped when they would wait too long
   };
@@ -46,7 +48,7 @@ class SendQueue {
   // is not yet reported); 0 when there is nothing to report. Resets the count.
   std::size_t TakeDropReport(TimePoint now);
 
-  std::size_t Size() const { return first_.size() + others_.size(); }
+  std::size_t Size() const { return first_.size() + (pong_.empty() ? 0 : 1) + others_.size(); }
   bool Empty() const { return Size() == 0; }
 
  private:
@@ -58,6 +60,7 @@ class SendQueue {
   // lets a line go while this lies at most (burst - 1) intervals ahead.
   TimePoint next_slot_{};
   std::deque<std::string> first_;
+  std::string pong_;  // empty: no PONG waiting
   std::deque<std::string> others_;
   std::size_t dropped_ = 0;
   TimePoint first_drop_{};

@@ -214,12 +214,55 @@ TEST_F(IrcSessionTest, AnswersPingWithTheRestOfItsLine) {
   EXPECT_THAT(matched_, ElementsAre("PING :7A41C2\r\n"));
 }
 
-TEST_F(IrcSessionTest, AnswersOnlyAnExactPingField) {
+struct PingCase {
+  std::string received;
+  std::vector<std::string> sent;
+};
+
+void PrintTo(const PingCase& c, std::ostream* os) {
+  *os << ::testing::PrintToString(c.received.substr(0, 40));
+}
+
+class PingAnswerTest : public IrcSessionTest, public ::testing::WithParamInterface<PingCase> {};
+
+TEST_P(PingAnswerTest, AnswersAnExactPingFieldWithItsTokenInOneLineOf512Bytes) {
   Connect();
-  socket_.Receive(session_, "ping :1\r\nPINGER :2\r\n:srv PRIVMSG relay :PING 3\r\n");
-  EXPECT_THAT(socket_.sent, IsEmpty());
-  socket_.Receive(session_, "PING irc.example.net extra\nPING\r\n");
-  EXPECT_THAT(socket_.sent, ElementsAre("PONG irc.example.net extra\r\n", "PONG \r\n"));
+  socket_.Receive(session_, GetParam().received);
+  EXPECT_EQ(socket_.sent, GetParam().sent);
+  for (const std::string& line : socket_.sent) EXPECT_LE(line.size(), 512u);
+}
+
+// "PONG " + 505 bytes + CR LF is 512 bytes.
+const std::string kLongest = ":" + std::string(504, 't');
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PingAnswerTest,
+    ::testing::Values(PingCase{"ping :1\r\nPINGER :2\r\n:srv PRIVMSG relay :PING 3\r\n", {}},
+                      PingCase{"PING irc.example.net extra\n", {"PONG irc.example.net extra\r\n"}},
+                      PingCase{"PING\r\n", {}}, PingCase{"PING \r\n", {}},
+                      PingCase{"PING :\xE4\xFC\r\n", {"PONG :\xE4\xFC\r\n"}},  // bytes as they came
+                      PingCase{"PING " + kLongest + "\r\n", {"PONG " + kLongest + "\r\n"}},
+                      PingCase{"PING " + kLongest + "u\r\n", {"PONG " + kLongest + "\r\n"}},
+                      PingCase{"PING " + kLongest + std::string(7000, 'u') + "\r\n",
+                               {"PONG " + kLongest + "\r\n"}}));
+
+TEST_F(IrcSessionTest, APingFloodKeepsOnlyTheNewestPongWaiting) {
+  Connect();
+  std::string flood;
+  for (int i = 0; i < 1000; ++i) flood += "PING :" + std::to_string(i) + "\r\n";
+  socket_.Receive(session_, flood);
+  EXPECT_THAT(socket_.sent,
+              ElementsAre("PONG :0\r\n", "PONG :1\r\n", "PONG :2\r\n", "PONG :3\r\n"));
+  EXPECT_EQ(session_.QueuedLines(), 1u);
+  // A reply behind the waiting PONG is still taken.
+  EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), "");
+  socket_.sent.clear();
+  for (int s = 0; s < 2; ++s) {
+    clock_.Advance(seconds(1));
+    session_.tmrSendQueue_Timer();
+  }
+  EXPECT_THAT(socket_.sent, ElementsAre("PONG :999\r\n", "PRIVMSG #lab  I toggled X.\r\n"));
+  EXPECT_THAT(LogWithId(39), IsEmpty());
 }
 
 TEST_F(IrcSessionTest, AnswersAPingBehindOtherDataInTheSameRead) {

@@ -23,6 +23,7 @@ class RecordingHandler final : public SocketEvents {
     std::string data;
     socket_.GetData(data);
     received += data;
+    largest_read = std::max(largest_read, data.size());
     Note("data");
   }
   void sckIRC_Error(const SocketError& error) override {
@@ -41,6 +42,7 @@ class RecordingHandler final : public SocketEvents {
   std::vector<std::int16_t> states;
   std::vector<SocketError> errors;
   std::string received;
+  std::size_t largest_read = 0;
 
  private:
   void Note(const std::string& event) {
@@ -88,6 +90,25 @@ TEST_F(QtSocketTest, ConnectsSendsReceivesAndSeesThePeerClose) {
   EXPECT_EQ(socket_.State(), socket_state::kClosed);
   EXPECT_TRUE(handler_.errors.empty());  // a peer closing is no error
   EXPECT_NE(socket_.SendData("x"), "");
+}
+
+TEST_F(QtSocketTest, HoldsAtMostTheReadBufferAtOnceAndReadsOnUntilAllHasCome) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  socket_.SetRemoteHost("127.0.0.1");
+  socket_.SetRemotePort(server.serverPort());
+  socket_.Connect();
+  ASSERT_TRUE(e2e::SpinUntil([&] { return server.hasPendingConnections(); }, seconds(5)));
+  QTcpSocket* peer = server.nextPendingConnection();
+  ASSERT_TRUE(e2e::SpinUntil([&] { return handler_.Saw("connect"); }, seconds(5)));
+
+  // 4 MB in one write, faster than the handler takes it.
+  std::string sent;
+  for (int i = 0; sent.size() < 4 * 1024 * 1024; ++i) sent += "line " + std::to_string(i) + "\r\n";
+  peer->write(sent.data(), static_cast<qint64>(sent.size()));
+  ASSERT_TRUE(e2e::SpinUntil([&] { return handler_.received.size() >= sent.size(); }, seconds(30)));
+  EXPECT_TRUE(handler_.received == sent);
+  EXPECT_LE(handler_.largest_read, static_cast<std::size_t>(QtSocket::kReadBufferBytes));
 }
 
 TEST_F(QtSocketTest, ARefusedConnectionIsAnErrorAndLeavesStateError) {

@@ -45,14 +45,18 @@ TEST_F(SendQueueTest, QuietTimeRefillsTheBurstUpToFour) {
   EXPECT_THAT(queue_.TakeDue(now_), ElementsAre("s2", "s3", "t0", "t1"));
 }
 
-TEST_F(SendQueueTest, FirstClassLinesGoAheadOfWaitingReplies) {
+TEST_F(SendQueueTest, FirstClassLinesThenTheNewestPongGoAheadOfWaitingReplies) {
   PushReplies(6);
   ASSERT_EQ(queue_.TakeDue(now_).size(), 4u);
-  queue_.Push("PONG :srv", Kind::kFirst, now_);
   queue_.Push("PRIVMSG #lab :typed", Kind::kLine, now_);
-  EXPECT_THAT(queue_.TakeDue(now_ + seconds(1)), ElementsAre("PONG :srv"));
-  EXPECT_THAT(queue_.TakeDue(now_ + seconds(3)), ElementsAre("r4", "r5"));
-  EXPECT_THAT(queue_.TakeDue(now_ + seconds(4)), ElementsAre("PRIVMSG #lab :typed"));
+  for (int i = 0; i < 100; ++i) queue_.Push("PONG :" + std::to_string(i), Kind::kPong, now_);
+  queue_.Push("JOIN #lab", Kind::kFirst, now_);
+  EXPECT_EQ(queue_.Size(), 5u);
+  EXPECT_THAT(queue_.TakeDue(now_ + seconds(1)), ElementsAre("JOIN #lab"));
+  EXPECT_THAT(queue_.TakeDue(now_ + seconds(2)), ElementsAre("PONG :99"));
+  EXPECT_THAT(queue_.TakeDue(now_ + seconds(4)), ElementsAre("r4", "r5"));
+  EXPECT_THAT(queue_.TakeDue(now_ + seconds(5)), ElementsAre("PRIVMSG #lab :typed"));
+  EXPECT_TRUE(queue_.Empty());
 }
 
 TEST_F(SendQueueTest, DropsRepliesThatWouldWaitOverThirtySeconds) {
@@ -63,7 +67,7 @@ TEST_F(SendQueueTest, DropsRepliesThatWouldWaitOverThirtySeconds) {
   EXPECT_EQ(queue_.Size(), 34u);
   // Operator lines and first-class lines are never dropped.
   EXPECT_TRUE(queue_.Push("PRIVMSG #lab :typed", Kind::kLine, now_));
-  EXPECT_TRUE(queue_.Push("PONG :x", Kind::kFirst, now_));
+  EXPECT_TRUE(queue_.Push("PONG :x", Kind::kPong, now_));
   // Once the queue has moved on, replies are taken again.
   EXPECT_EQ(queue_.TakeDue(now_).size(), 4u);
   EXPECT_EQ(queue_.TakeDue(now_ + seconds(4)).size(), 4u);
