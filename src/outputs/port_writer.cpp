@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "outputs/file_port.h"
+#include "outputs/gpio_port.h"
 #include "outputs/ioport_port.h"
 #include "outputs/memory_port.h"
 #include "outputs/parport_port.h"
@@ -12,7 +13,7 @@ namespace {
 
 constexpr char kAcceptedForms[] =
     "auto, memory, parport[:DEVICE] (default /dev/parport0), ioport[:ADDRESS] (default 888, "
-    "decimal or 0x hex), file:PATH";
+    "decimal or 0x hex), file:PATH, gpio:CHIP:L1,L2,L3,L4,L5,L6,L7,L8, mqtt:TOPIC[:ON:OFF]";
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -84,6 +85,15 @@ PortWriterChoice OpenPortWriter(std::string_view device, const PortPlatform& pla
   }
   if (EqualsIgnoringCase(kind, "file") && has_argument)
     return FilePort::Open(std::string(argument));
+  if (EqualsIgnoringCase(kind, "gpio") && has_argument)
+    return GpioPort::Open(argument, platform.gpio ? *platform.gpio : LibgpiodSystem());
+  if (EqualsIgnoringCase(kind, "mqtt") && has_argument) {
+    if (!platform.mqtt_relay)
+      return Failed("OutputDevice \"" + std::string(device) +
+                    "\" sends the outputs through the MQTT broker, but no broker is set: add "
+                    "the MQTTBroker setting (mqtt://HOST[:PORT] or mqtts://HOST[:PORT]).");
+    return platform.mqtt_relay(argument);
+  }
   return Failed("Unknown OutputDevice \"" + std::string(device) +
                 "\". Accepted forms: " + kAcceptedForms + ".");
 }

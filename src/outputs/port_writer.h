@@ -33,16 +33,23 @@ struct PortWriterChoice {
 //   "ioport[:ADDRESS]" direct port I/O as root on x86 (default 888)
 //   "file:PATH"        appends "<monotonic microseconds> <byte>\n" per write
 //   "memory"           the in-memory simulated port
+//   "gpio:CHIP:L1,...,L8"  GPIO lines of one chip (see gpio_port.h)
+//   "mqtt:TOPIC[:ON:OFF]"  relays on the network, through PortPlatform::mqtt_relay
 PortWriterChoice OpenPortWriter(std::string_view device);
 
 class ParportSystem;
 class IoPortSystem;
+class GpioSystem;
 
 // The platform calls behind the back-ends; the machine's own by default.
 struct PortPlatform {
   ParportSystem* parport = nullptr;  // null: the kernel's ppdev interface
   IoPortSystem* ioport = nullptr;    // null: no port instructions on this machine
   std::function<bool(const std::string&)> device_exists;  // empty: look at the file system
+  GpioSystem* gpio = nullptr;                             // null: libgpiod
+  // Opens "mqtt:" back-ends from the text after "mqtt:"; empty: no broker is
+  // configured and "mqtt:" is refused.
+  std::function<PortWriterChoice(std::string_view)> mqtt_relay;
 };
 
 // The machine's ppdev interface, port instructions and file system.

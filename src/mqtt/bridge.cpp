@@ -1,0 +1,68 @@
+#include "mqtt/bridge.h"
+
+namespace zelvo::mqtt {
+
+Bridge::Bridge(BridgeOptions options, Transport& transport, const Clock& clock,
+               CommandHandler on_command, ReportHandler on_report)
+    : options_(std::move(options)),
+      topics_(options_.prefix),
+      node_(DiscoveryNode(options_.client_id)),
+      transport_(transport),
+      filter_(topics_, clock),
+      on_command_(std::move(on_command)),
+      on_report_(std::move(on_report)) {}
+
+void Bridge::Publish(const std::string& topic, const std::string& payload, bool retain) {
+  if (const std::string error = transport_.Publish(topic, payload, retain);
+      !error.empty() && on_report_)
+    on_report_("Cannot publish to " + topic + ": " + error);
+}
+
+void Bridge::Connected(std::uint8_t byte) {
+  connected_ = true;
+  published_.reset();
+  Publish(topics_.Status(), kOnline, true);
+  PortWritten(byte);
+  if (options_.discovery) PublishDiscovery();
+  for (const std::string& filter :
+       {topics_.OutputSetFilter(), std::string(options_.discovery ? kHomeAssistantStatus : "")}) {
+    if (filter.empty()) continue;
+    if (const std::string error = transport_.Subscribe(filter); !error.empty() && on_report_)
+      on_report_("Cannot subscribe to " + filter + ": " + error);
+  }
+}
+
+void Bridge::PublishDiscovery() {
+  for (int n = 1; n <= 8; ++n)
+    Publish(DiscoveryTopic(node_, n),
+            DiscoveryPayload(topics_, node_, n, options_.output_names[n - 1], options_.device_name,
+                             options_.version),
+            true);
+}
+
+void Bridge::Message(const std::string& topic, const std::string& payload) {
+  if (topic == kHomeAssistantStatus) {
+    if (options_.discovery && payload == kOnline) PublishDiscovery();
+    return;
+  }
+  const CommandMessage message = filter_.Take(topic, payload);
+  if (!message.warning.empty() && on_report_) on_report_(message.warning);
+  if (message.accepted() && on_command_) on_command_(message.output, message.command);
+}
+
+void Bridge::PortWritten(std::uint8_t byte) {
+  if (!connected_ || published_ == byte) return;
+  for (int n = 1; n <= 8; ++n) {
+    const bool on = (byte >> (n - 1)) & 1;
+    if (!published_ || (((*published_ >> (n - 1)) & 1) != on))
+      Publish(topics_.Output(n), StatePayload(on), true);
+  }
+  Publish(topics_.Byte(), std::to_string(byte), true);
+  published_ = byte;
+}
+
+void Bridge::RuleRan(const RuleEvent& event) {
+  if (connected_) Publish(topics_.Event(), EventJson(event), false);
+}
+
+}  // namespace zelvo::mqtt

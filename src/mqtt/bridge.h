@@ -1,0 +1,71 @@
+// The bot's side of the broker: on each connection it announces itself and
+// publishes every retained state, publishes the outputs after each port
+// write and an event after each rule run, and turns messages on the command
+// topics into switch commands.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "model/clock.h"
+#include "mqtt/payloads.h"
+#include "mqtt/publisher.h"
+#include "mqtt/topics.h"
+
+namespace zelvo::mqtt {
+
+struct BridgeOptions {
+  std::string prefix = kDefaultPrefix;  // MQTTTopic
+  std::string client_id;                // MQTTClientId
+  bool discovery = true;                // MQTTDiscovery
+  std::string device_name = "Zelvo";    // the bot, as Home Assistant lists it
+  std::string version;
+  std::array<std::string, 8> output_names;  // Output1..Output8
+};
+
+class Bridge {
+ public:
+  // Receives a switch command for output 1..8.
+  using CommandHandler = std::function<void(int output, SwitchCommand command)>;
+  // Receives a warning or error text to log.
+  using ReportHandler = std::function<void(const std::string& text)>;
+
+  Bridge(BridgeOptions options, Transport& transport, const Clock& clock, CommandHandler on_command,
+         ReportHandler on_report);
+
+  const Topics& topics() const { return topics_; }
+
+  // The broker accepted the connection: "online", the eight states, the
+  // byte and the discovery configurations, all retained; then the
+  // subscriptions.
+  void Connected(std::uint8_t byte);
+  void Disconnected() { connected_ = false; }
+
+  // A message arrived on a subscribed topic.
+  void Message(const std::string& topic, const std::string& payload);
+
+  // The port was written: each output whose state changed, and the byte.
+  void PortWritten(std::uint8_t byte);
+
+  // A rule ran.
+  void RuleRan(const RuleEvent& event);
+
+ private:
+  void Publish(const std::string& topic, const std::string& payload, bool retain);
+  void PublishDiscovery();
+
+  BridgeOptions options_;
+  Topics topics_;
+  std::string node_;
+  Transport& transport_;
+  CommandFilter filter_;
+  CommandHandler on_command_;
+  ReportHandler on_report_;
+  bool connected_ = false;
+  std::optional<std::uint8_t> published_;  // the byte whose states are on the broker
+};
+
+}  // namespace zelvo::mqtt

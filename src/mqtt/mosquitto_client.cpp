@@ -1,0 +1,184 @@
+#include "mqtt/mosquitto_client.h"
+
+#include <mosquitto.h>
+
+#include <cerrno>
+#include <mutex>
+#include <system_error>
+
+namespace zelvo::mqtt {
+namespace {
+
+std::string ErrorText(int rc) {
+  if (rc == MOSQ_ERR_ERRNO) return std::error_code(errno, std::generic_category()).message();
+  return mosquitto_strerror(rc);
+}
+
+void InitLibrary() {
+  static std::once_flag once;
+  std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+}  // namespace
+
+std::unique_ptr<MosquittoClient> MosquittoClient::Create(const ClientOptions& options,
+                                                         const Clock& clock, Events events,
+                                                         std::string* error) {
+  InitLibrary();
+  std::unique_ptr<MosquittoClient> client(new MosquittoClient(options, clock, std::move(events)));
+  const auto fail = [&](const std::string& why) -> std::unique_ptr<MosquittoClient> {
+    if (error) *error = "Cannot set up the MQTT client for " + client->Describe() + ": " + why;
+    return nullptr;
+  };
+  client->mosq_ = mosquitto_new(options.client_id.c_str(), true, client.get());
+  if (!client->mosq_) return fail(ErrorText(MOSQ_ERR_ERRNO) + ".");
+  mosquitto* m = client->mosq_;
+  mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+  mosquitto_connect_callback_set(m, &MosquittoClient::OnConnect);
+  mosquitto_disconnect_callback_set(m, &MosquittoClient::OnDisconnect);
+  mosquitto_message_callback_set(m, &MosquittoClient::OnMessage);
+  if (!options.will_topic.empty()) {
+    const int rc = mosquitto_will_set(m, options.will_topic.c_str(),
+                                      static_cast<int>(options.will_payload.size()),
+                                      options.will_payload.data(), 1, true);
+    if (rc != MOSQ_ERR_SUCCESS) return fail("the Last Will: " + ErrorText(rc) + ".");
+  }
+  if (!options.username.empty()) {
+    const int rc = mosquitto_username_pw_set(
+        m, options.username.c_str(), options.password.empty() ? nullptr : options.password.c_str());
+    if (rc != MOSQ_ERR_SUCCESS) return fail("the user name: " + ErrorText(rc) + ".");
+  }
+  if (options.broker.tls) {
+    int rc = MOSQ_ERR_SUCCESS;
+    if (options.ca_file.empty())
+      rc = mosquitto_int_option(m, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+    else
+      rc = mosquitto_tls_set(m, options.ca_file.c_str(), nullptr, nullptr, nullptr, nullptr);
+    if (rc != MOSQ_ERR_SUCCESS)
+      return fail("TLS with the CA file \"" + options.ca_file + "\": " + ErrorText(rc) +
+                  ". Check MQTTCAFile.");
+  }
+  return client;
+}
+
+MosquittoClient::MosquittoClient(const ClientOptions& options, const Clock& clock, Events events)
+    : options_(options), clock_(clock), events_(std::move(events)) {}
+
+MosquittoClient::~MosquittoClient() {
+  if (mosq_) mosquitto_destroy(mosq_);
+}
+
+std::string MosquittoClient::Describe() const {
+  const std::string& host = options_.broker.host;
+  const bool ipv6 = host.find(':') != std::string::npos;
+  return std::string(options_.broker.tls ? "mqtts://" : "mqtt://") + (ipv6 ? "[" : "") + host +
+         (ipv6 ? "]" : "") + ":" + std::to_string(options_.broker.port);
+}
+
+void MosquittoClient::Start() {
+  started_ = true;
+  next_attempt_.reset();
+  const int rc = mosquitto_connect_async(mosq_, options_.broker.host.c_str(), options_.broker.port,
+                                         options_.keepalive_seconds);
+  if (rc != MOSQ_ERR_SUCCESS) Lost("cannot connect: " + ErrorText(rc));
+}
+
+int MosquittoClient::Socket() const {
+  return next_attempt_ ? -1 : mosquitto_socket(mosq_);
+}
+
+bool MosquittoClient::WantWrite() const {
+  return Socket() >= 0 && mosquitto_want_write(mosq_);
+}
+
+void MosquittoClient::Check(int rc, const char* what) {
+  if (rc == MOSQ_ERR_SUCCESS || closing_ || next_attempt_) return;
+  Lost(std::string(what) + ": " + ErrorText(rc));
+}
+
+void MosquittoClient::LoopRead() {
+  if (Socket() >= 0) Check(mosquitto_loop_read(mosq_, 1), "connection lost");
+}
+
+void MosquittoClient::LoopWrite() {
+  if (Socket() >= 0) Check(mosquitto_loop_write(mosq_, 1), "connection lost");
+}
+
+void MosquittoClient::LoopMisc() {
+  if (next_attempt_) {
+    if (clock_.MonotonicNow() < *next_attempt_) return;
+    next_attempt_.reset();
+    const int rc = mosquitto_reconnect_async(mosq_);
+    if (rc != MOSQ_ERR_SUCCESS) Lost("cannot connect: " + ErrorText(rc));
+    return;
+  }
+  if (started_ && !closing_) Check(mosquitto_loop_misc(mosq_), "connection lost");
+}
+
+void MosquittoClient::Lost(const std::string& why) {
+  const auto wait = backoff_.Next();
+  connected_ = false;
+  next_attempt_ = clock_.MonotonicNow() + wait;
+  if (events_.disconnected)
+    events_.disconnected("MQTT broker " + Describe() + ": " + why + "; trying again in " +
+                         std::to_string(wait.count()) + " s.");
+}
+
+std::string MosquittoClient::Publish(const std::string& topic, const std::string& payload,
+                                     bool retain) {
+  if (!connected_) return "not connected to the MQTT broker " + Describe();
+  const int rc = mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                                   payload.data(), 1, retain);
+  return rc == MOSQ_ERR_SUCCESS ? std::string() : ErrorText(rc);
+}
+
+std::string MosquittoClient::Subscribe(const std::string& filter) {
+  if (!connected_) return "not connected to the MQTT broker " + Describe();
+  const int rc = mosquitto_subscribe(mosq_, nullptr, filter.c_str(), 1);
+  return rc == MOSQ_ERR_SUCCESS ? std::string() : ErrorText(rc);
+}
+
+void MosquittoClient::Close(const std::string& final_payload, std::chrono::milliseconds wait) {
+  if (!connected_) return;
+  if (!options_.will_topic.empty()) Publish(options_.will_topic, final_payload, true);
+  closing_ = true;
+  mosquitto_disconnect(mosq_);
+  // Flush what is queued; the library closes the socket after DISCONNECT.
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  while (mosquitto_socket(mosq_) >= 0 && std::chrono::steady_clock::now() < deadline) {
+    if (mosquitto_loop(mosq_, 50, 1) != MOSQ_ERR_SUCCESS) break;
+  }
+  connected_ = false;
+}
+
+void MosquittoClient::OnConnect(mosquitto*, void* self, int rc) {
+  auto* client = static_cast<MosquittoClient*>(self);
+  if (rc != 0) {
+    client->Lost(std::string("refused the connection: ") + mosquitto_connack_string(rc) +
+                 (rc == 4 || rc == 5 ? " (check MQTTUsername and MQTTPassword)" : ""));
+    return;
+  }
+  client->connected_ = true;
+  client->backoff_.Reset();
+  if (client->events_.connected) client->events_.connected();
+}
+
+void MosquittoClient::OnDisconnect(mosquitto*, void* self, int rc) {
+  auto* client = static_cast<MosquittoClient*>(self);
+  if (client->closing_ || client->next_attempt_) return;
+  if (rc == 0) {
+    client->connected_ = false;
+    return;
+  }
+  client->Lost("connection lost: " + ErrorText(rc));
+}
+
+void MosquittoClient::OnMessage(mosquitto*, void* self, const mosquitto_message* message) {
+  auto* client = static_cast<MosquittoClient*>(self);
+  if (!client->events_.message || !message->topic) return;
+  const std::string payload(static_cast<const char*>(message->payload),
+                            message->payload ? static_cast<std::size_t>(message->payloadlen) : 0);
+  client->events_.message(message->topic, payload);
+}
+
+}  // namespace zelvo::mqtt

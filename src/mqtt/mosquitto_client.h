@@ -1,0 +1,99 @@
+// A connection to the MQTT broker through libmosquitto, driven by the
+// caller's event loop: watch Socket() for reading (and for writing while
+// WantWrite()), call LoopRead/LoopWrite when it is ready, and LoopMisc about
+// once a second for keep-alive, retries and reconnecting. No thread of its
+// own. A lost or refused connection is tried again after 5 s, doubling to
+// 300 s.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "model/clock.h"
+#include "mqtt/backoff.h"
+#include "mqtt/broker_url.h"
+#include "mqtt/publisher.h"
+
+struct mosquitto;
+struct mosquitto_message;
+
+namespace zelvo::mqtt {
+
+struct ClientOptions {
+  BrokerUrl broker;
+  std::string client_id;
+  std::string username;    // empty: none
+  std::string password;    // never logged or shown
+  std::string ca_file;     // mqtts: empty uses the system's certificates
+  std::string will_topic;  // retained Last Will with QoS 1; empty: none
+  std::string will_payload = "offline";
+  int keepalive_seconds = 30;
+};
+
+class MosquittoClient final : public Transport {
+ public:
+  struct Events {
+    std::function<void()> connected;  // the broker accepted the connection
+    // The connection was refused or lost; `why` never holds the password.
+    std::function<void(const std::string& why)> disconnected;
+    std::function<void(const std::string& topic, const std::string& payload)> message;
+  };
+
+  // Sets the client up without connecting. On failure returns null and
+  // sets `error`.
+  static std::unique_ptr<MosquittoClient> Create(const ClientOptions& options, const Clock& clock,
+                                                 Events events, std::string* error);
+  ~MosquittoClient() override;
+  MosquittoClient(const MosquittoClient&) = delete;
+  MosquittoClient& operator=(const MosquittoClient&) = delete;
+
+  // Starts the first connection attempt without waiting for it.
+  void Start();
+
+  // The socket to watch, -1 while there is none. It changes on reconnects.
+  int Socket() const;
+  bool WantWrite() const;
+  void LoopRead();
+  void LoopWrite();
+  void LoopMisc();
+
+  bool IsConnected() const { return connected_; }
+  // When the next attempt to connect is due, while waiting for one.
+  std::optional<std::chrono::steady_clock::time_point> NextAttempt() const { return next_attempt_; }
+
+  std::string Publish(const std::string& topic, const std::string& payload, bool retain) override;
+  // Subscribes with QoS 1; "" or why not.
+  std::string Subscribe(const std::string& filter) override;
+
+  // Orderly close: publishes `final_payload` retained on the will topic,
+  // disconnects and waits up to `wait` for that to reach the socket.
+  void Close(const std::string& final_payload,
+             std::chrono::milliseconds wait = std::chrono::milliseconds(1000));
+
+  // "host:port" with "mqtts://" or "mqtt://" in front.
+  std::string Describe() const;
+
+ private:
+  MosquittoClient(const ClientOptions& options, const Clock& clock, Events events);
+  void Lost(const std::string& why);
+  void Check(int rc, const char* what);
+
+  static void OnConnect(mosquitto*, void* self, int rc);
+  static void OnDisconnect(mosquitto*, void* self, int rc);
+  static void OnMessage(mosquitto*, void* self, const ::mosquitto_message* message);
+
+  ClientOptions options_;
+  const Clock& clock_;
+  Events events_;
+  mosquitto* mosq_ = nullptr;
+  bool started_ = false;
+  bool connected_ = false;
+  bool closing_ = false;
+  ReconnectBackoff backoff_;
+  std::optional<std::chrono::steady_clock::time_point> next_attempt_;
+};
+
+}  // namespace zelvo::mqtt

@@ -1,0 +1,42 @@
+#include "mqtt/qt_driver.h"
+
+namespace zelvo::mqtt {
+
+QtDriver::QtDriver(MosquittoClient& client, QObject* parent) : QObject(parent), client_(client) {
+  misc_.setInterval(1000);
+  connect(&misc_, &QTimer::timeout, this, [this] {
+    client_.LoopMisc();
+    Sync();
+  });
+  misc_.start();
+  client_.Start();
+  Sync();
+}
+
+void QtDriver::Sync() {
+  const int socket = client_.Socket();
+  if (socket != socket_) {
+    read_.reset();
+    write_.reset();
+    socket_ = socket;
+    if (socket_ >= 0) {
+      read_ = std::make_unique<QSocketNotifier>(socket_, QSocketNotifier::Read);
+      connect(read_.get(), &QSocketNotifier::activated, this, [this] { Read(); });
+      write_ = std::make_unique<QSocketNotifier>(socket_, QSocketNotifier::Write);
+      connect(write_.get(), &QSocketNotifier::activated, this, [this] { Write(); });
+    }
+  }
+  if (write_) write_->setEnabled(client_.WantWrite());
+}
+
+void QtDriver::Read() {
+  client_.LoopRead();
+  Sync();
+}
+
+void QtDriver::Write() {
+  client_.LoopWrite();
+  Sync();
+}
+
+}  // namespace zelvo::mqtt

@@ -1,0 +1,50 @@
+// Relays on the network as a port back-end, "mqtt:TOPIC[:ON:OFF]": each
+// output whose state changes is published to TOPIC with %N replaced by the
+// output number, e.g. mqtt:cmnd/relay%N/POWER for Tasmota boards.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "mqtt/publisher.h"
+#include "outputs/port_writer.h"
+
+namespace zelvo::mqtt {
+
+struct RelayTarget {
+  std::string topic;  // contains %N
+  std::string on = "ON";
+  std::string off = "OFF";
+  std::string Topic(int n) const;  // %N replaced by n
+};
+
+// Parses the text after "mqtt:"; on failure returns nothing and sets `error`.
+std::optional<RelayTarget> ParseRelayTarget(std::string_view argument, std::string* error);
+
+class RelayPort final : public PortWriter {
+ public:
+  // `publisher` must outlive the port.
+  RelayPort(RelayTarget target, Publisher& publisher);
+
+  // Publishes each output whose state differs from what was last published
+  // (all eight the first time, and after Resync). An output whose message
+  // could not be handed over is sent again at the next write.
+  std::string Write(std::uint8_t byte) override;
+  std::string Describe() const override;
+
+  // Forgets what was published, so the next write sends all eight (after
+  // the broker connection came back).
+  void Resync() { sent_.fill(std::nullopt); }
+
+  // Opens "mqtt:" back-ends on `publisher` (for PortPlatform::mqtt_relay).
+  static PortWriterChoice Open(std::string_view argument, Publisher& publisher);
+
+ private:
+  RelayTarget target_;
+  Publisher& publisher_;
+  std::array<std::optional<bool>, 8> sent_{};
+};
+
+}  // namespace zelvo::mqtt
