@@ -1,6 +1,7 @@
-// Speed of the trigger dispatch: a received line against the rule list, the
-// glob test on typical triggers, and patterns that make backtracking matchers
-// slow, each beside glibc's fnmatch on the same pattern and text.
+// Speed of the trigger dispatch: a received line against the rule list,
+// loading the rule list, the glob test on typical triggers, and patterns that
+// make backtracking matchers slow, each beside glibc's fnmatch on the same
+// pattern and text.
 #include <benchmark/benchmark.h>
 #include <fnmatch.h>
 
@@ -10,8 +11,8 @@
 #include <vector>
 
 #include "dispatch/dispatcher.h"
-#include "dispatch/glob.h"
 #include "model/flags.h"
+#include "model/glob.h"
 
 namespace zelvo {
 namespace {
@@ -94,7 +95,7 @@ void BM_DispatchChatLine(benchmark::State& state) {
   const std::string line = ":alice!~al@host.example.net PRIVMSG #lab :anyone seen my keys?\r\n";
   for (auto _ : state) setup.dispatcher.MatchIOCommands(line);
 }
-BENCHMARK(BM_DispatchChatLine)->Arg(5)->Arg(100);
+BENCHMARK(BM_DispatchChatLine)->Arg(5)->Arg(100)->Arg(1100)->Arg(2000);
 
 // "Disco On" fires its rule (no limits) on every line: gates, actions, reply, port write.
 void BM_DispatchFiringLine(benchmark::State& state) {
@@ -102,7 +103,37 @@ void BM_DispatchFiringLine(benchmark::State& state) {
   const std::string line = ":alice!~al@host.example.net PRIVMSG #lab :Disco On\r\n";
   for (auto _ : state) setup.dispatcher.MatchIOCommands(line);
 }
-BENCHMARK(BM_DispatchFiringLine)->Arg(5)->Arg(100);
+BENCHMARK(BM_DispatchFiringLine)->Arg(5)->Arg(100)->Arg(1100)->Arg(2000);
+
+// Loading a configuration: `state.range(0)` rules added one by one, each with one user.
+void BM_AddRules(benchmark::State& state) {
+  const OleDate now = SystemClock().LocalNow();
+  for (auto _ : state) {
+    IOCommands commands;
+    for (std::int64_t i = 0; i < state.range(0); ++i) {
+      auto rule = std::make_shared<IOCommand>(now);
+      rule->SetIRCTrigger("*PRIVMSG*!cmd" + std::to_string(i) + "*");
+      auto user = std::make_shared<User>();
+      user->SetNickname("*");
+      user->SetUsername("*");
+      rule->Add(std::move(user));
+      commands.Add(std::move(rule));
+    }
+    benchmark::DoNotOptimize(commands.Count());
+  }
+}
+BENCHMARK(BM_AddRules)->Arg(2000)->Arg(40000)->Unit(benchmark::kMillisecond);
+
+// The collection alone: `state.range(0)` additions of one shared object.
+void BM_CollectionAdd(benchmark::State& state) {
+  const auto user = std::make_shared<User>();
+  for (auto _ : state) {
+    KeyedCollection<User> users;
+    for (std::int64_t i = 0; i < state.range(0); ++i) users.Add(user);
+    benchmark::DoNotOptimize(users.Count());
+  }
+}
+BENCHMARK(BM_CollectionAdd)->Arg(2000)->Arg(40000)->Unit(benchmark::kMicrosecond);
 
 // --- The glob test on typical triggers ------------------------------------------
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "dispatch/glob.h"
 #include "fuzz/glob_reference.h"
+#include "model/glob.h"
 
 namespace {
 

@@ -6,15 +6,13 @@
 
 #include "model/date_time.h"
 #include "model/flags.h"
+#include "model/glob.h"
 
 namespace zelvo {
 namespace {
 
 constexpr int kPulseOutput = 3;
 constexpr std::int32_t kPulseOutputBit = 4;  // output 3 in the port byte
-
-// A pattern cache that grows beyond this many entries starts afresh.
-constexpr std::size_t kPatternCacheLimit = 1024;
 
 struct Sender {
   std::string_view nickname;
@@ -81,10 +79,10 @@ void Dispatcher::MatchLine(std::string_view line) {
   if (!sender) return;  // no allowed user can match
   const std::string lowered = LowerLatin1(line);
   for (const IOCommands::Pointer& command : commands_) {
-    if (!Compiled(triggers_, command->IRCTrigger(), true).Matches(lowered)) continue;
+    if (!command->TriggerPattern().Matches(lowered)) continue;
     for (const auto& user : *command) {
-      if (Compiled(patterns_, user->Nickname(), false).Matches(sender->nickname) &&
-          Compiled(patterns_, user->Username(), false).Matches(sender->username)) {
+      if (user->NicknamePattern().Matches(sender->nickname) &&
+          user->UsernamePattern().Matches(sender->username)) {
         ExecuteIOCommand(*command);
         break;
       }
@@ -92,18 +90,16 @@ void Dispatcher::MatchLine(std::string_view line) {
   }
 }
 
-std::int64_t Dispatcher::ElapsedSeconds(const IOCommand& command) const {
-  if (command.LastUsedMonotonic()) {
-    return std::chrono::duration_cast<std::chrono::seconds>(clock_.MonotonicNow() -
-                                                            *command.LastUsedMonotonic())
-        .count();
-  }
-  return WholeSecondsBetween(command.LastUsed(), clock_.LocalNow());
+std::optional<std::int64_t> Dispatcher::ElapsedSeconds(const IOCommand& command) const {
+  if (!command.LastUsedMonotonic()) return std::nullopt;
+  return std::chrono::duration_cast<std::chrono::seconds>(clock_.MonotonicNow() -
+                                                          *command.LastUsedMonotonic())
+      .count();
 }
 
 void Dispatcher::ExecuteIOCommand(IOCommand& command) {
-  const std::int64_t elapsed = ElapsedSeconds(command);
-  if (elapsed < command.ExecuteLimit() || elapsed < command.AutoReturn()) {
+  const std::optional<std::int64_t> elapsed = ElapsedSeconds(command);
+  if (elapsed && (*elapsed < command.ExecuteLimit() || *elapsed < command.AutoReturn())) {
     Reply(kRefusalText);
     return;
   }
@@ -144,7 +140,8 @@ void Dispatcher::ExecuteIOCommand(IOCommand& command) {
 void Dispatcher::tmrAutoReturn_Timer() {
   for (const IOCommands::Pointer& command : commands_) {
     if (command->AutoReturnComplete()) continue;
-    if (ElapsedSeconds(*command) < command->AutoReturn()) continue;
+    const std::optional<std::int64_t> elapsed = ElapsedSeconds(*command);
+    if (elapsed && *elapsed < command->AutoReturn()) continue;
     const std::int32_t undo = command->AutoReturnOutputs();
     for (int n = 1; n <= kOutputCount; ++n) {
       if (undo & OffBit(n)) outputs_.SetOutput(n, false);
@@ -183,18 +180,6 @@ void Dispatcher::Reply(std::string_view text) {
 
 void Dispatcher::Report(const std::string& error) {
   if (!error.empty() && report_error_) report_error_(error);
-}
-
-const GlobPattern& Dispatcher::Compiled(PatternCache& cache, const std::string& member,
-                                        bool lowered) {
-  auto found = cache.find(&member);
-  if (found != cache.end()) {
-    if (found->second.source == member) return found->second.pattern;
-    cache.erase(found);
-  }
-  if (cache.size() >= kPatternCacheLimit) cache.clear();
-  GlobPattern pattern(lowered ? LowerLatin1(member) : member);
-  return cache.emplace(&member, CompiledPattern{member, std::move(pattern)}).first->second.pattern;
 }
 
 }  // namespace zelvo

@@ -4,11 +4,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
-#include "dispatch/glob.h"
 #include "dispatch/interfaces.h"
 #include "model/clock.h"
 #include "model/io_command.h"
@@ -45,8 +44,8 @@ class Dispatcher {
   // Runs one rule: time gate (refusal reply), day and focus gates, output
   // actions with undo bookkeeping, focus option, name reply, port write,
   // LastUsed and AutoReturnComplete. Elapsed time is measured on the
-  // monotonic clock from the rule's last run (from LastUsed on the wall clock
-  // before its first run).
+  // monotonic clock from the rule's last run; a rule that has never run
+  // passes the time gate.
   void ExecuteIOCommand(IOCommand& command);
 
   // Every 1000 ms: puts back the outputs of each rule whose AutoReturn has passed.
@@ -58,19 +57,11 @@ class Dispatcher {
 
  private:
   void MatchLine(std::string_view line);
-  // Whole seconds since the rule last ran.
-  std::int64_t ElapsedSeconds(const IOCommand& command) const;
+  // Whole seconds since the rule last ran; empty when it has never run.
+  std::optional<std::int64_t> ElapsedSeconds(const IOCommand& command) const;
   // Sends `text` (which begins with a blank) to the channel and echoes it.
   void Reply(std::string_view text);
   void Report(const std::string& error);
-  // The compiled form of a rule's or user's pattern member, kept per member
-  // and compiled again when its text changes. Triggers are compiled lower-cased.
-  struct CompiledPattern {
-    std::string source;
-    GlobPattern pattern;
-  };
-  using PatternCache = std::unordered_map<const std::string*, CompiledPattern>;
-  const GlobPattern& Compiled(PatternCache& cache, const std::string& member, bool lowered);
 
   const Settings& settings_;
   IOCommands& commands_;
@@ -81,8 +72,6 @@ class Dispatcher {
   ChatClientWindow& chat_client_;
   ErrorReporter report_error_;
   bool mbPulsePhase = false;
-  PatternCache patterns_;
-  PatternCache triggers_;
 };
 
 }  // namespace zelvo

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "model/output_number.h"
+
 namespace zelvo {
 
 namespace flag {
@@ -18,9 +20,9 @@ inline constexpr std::int32_t kExecuteOnWeekendsOnly = 0x40000000;
 }  // namespace flag
 
 // Action bits of output n (1..8): On = 32 * 8^(n-1), Off twice that, Toggle
-// four times that.
+// four times that. Any other output number is refused with std::out_of_range.
 constexpr std::int32_t OnBit(int output) {
-  return std::int32_t{32} << (3 * (output - 1));
+  return std::int32_t{32} << (3 * OutputIndex(output));
 }
 constexpr std::int32_t OffBit(int output) {
   return OnBit(output) << 1;

@@ -8,21 +8,35 @@
 #include <string>
 
 #include "model/date_time.h"
+#include "model/glob.h"
 #include "model/keyed_collection.h"
 
 namespace zelvo {
 
-// One allowed sender of a rule: glob patterns for the IRC user name and nickname.
+// One allowed sender of a rule: glob patterns for the IRC user name and
+// nickname, each compiled when it is set.
 class User {
  public:
   const std::string& Username() const { return username_; }
-  void SetUsername(std::string vData) { username_ = std::move(vData); }
+  void SetUsername(std::string vData) {
+    username_pattern_ = GlobPattern(vData);
+    username_ = std::move(vData);
+  }
   const std::string& Nickname() const { return nickname_; }
-  void SetNickname(std::string vData) { nickname_ = std::move(vData); }
+  void SetNickname(std::string vData) {
+    nickname_pattern_ = GlobPattern(vData);
+    nickname_ = std::move(vData);
+  }
+
+  // The compiled patterns; letter case counts.
+  const GlobPattern& UsernamePattern() const { return username_pattern_; }
+  const GlobPattern& NicknamePattern() const { return nickname_pattern_; }
 
  private:
   std::string username_;
   std::string nickname_;
+  GlobPattern username_pattern_{""};
+  GlobPattern nickname_pattern_{""};
 };
 
 // One rule: name, trigger pattern, timing, flag bits, run-time state, and the
@@ -30,13 +44,19 @@ class User {
 class IOCommand : public KeyedCollection<User> {
  public:
   // `created` is the local time of creation; LastUsed starts one calendar
-  // year before it, so a fresh rule passes every elapsed-time test.
+  // year before it. A rule that has never run passes the time gate whatever
+  // LastUsed holds (see LastUsedMonotonic).
   explicit IOCommand(OleDate created);
 
   const std::string& IOName() const { return io_name_; }
   void SetIOName(std::string vData) { io_name_ = std::move(vData); }
   const std::string& IRCTrigger() const { return irc_trigger_; }
-  void SetIRCTrigger(std::string vData) { irc_trigger_ = std::move(vData); }
+  void SetIRCTrigger(std::string vData) {
+    trigger_pattern_ = GlobPattern(LowerLatin1(vData));
+    irc_trigger_ = std::move(vData);
+  }
+  // The trigger compiled lower-cased, for a test against a lower-cased line.
+  const GlobPattern& TriggerPattern() const { return trigger_pattern_; }
   std::int32_t AutoReturn() const { return auto_return_; }
   void SetAutoReturn(std::int32_t vData) { auto_return_ = vData; }
   std::int32_t ExecuteLimit() const { return execute_limit_; }
@@ -51,7 +71,8 @@ class IOCommand : public KeyedCollection<User> {
   void SetAutoReturnComplete(bool vData) { auto_return_complete_ = vData; }
 
   // Monotonic time of the last run, empty until the rule first runs. Elapsed
-  // time is measured on it, so setting the wall clock cannot lock a rule out.
+  // time is measured on it alone, so setting the wall clock cannot lock a
+  // rule out.
   const std::optional<std::chrono::steady_clock::time_point>& LastUsedMonotonic() const {
     return last_used_monotonic_;
   }
@@ -64,6 +85,7 @@ class IOCommand : public KeyedCollection<User> {
  private:
   std::string io_name_;
   std::string irc_trigger_;
+  GlobPattern trigger_pattern_{""};
   std::int32_t auto_return_ = 0;
   std::int32_t execute_limit_ = 0;
   std::int32_t extra_flags_ = 0;

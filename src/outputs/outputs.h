@@ -8,11 +8,11 @@
 #include <functional>
 #include <string>
 
+#include "model/output_number.h"
 #include "outputs/port_writer.h"
 
 namespace zelvo {
 
-inline constexpr int kOutputCount = 8;
 inline constexpr std::uint32_t kLampOnColour = 65280;   // bright green
 inline constexpr std::uint32_t kLampOffColour = 16384;  // dark green
 
@@ -30,6 +30,9 @@ class Outputs {
   explicit Outputs(PortWriter& port);
 
   void AttachLamps(LampPanel* lamps) { lamps_ = lamps; }
+
+  // Every member taking an output number refuses one outside 1..8 with
+  // std::out_of_range.
 
   // State of output n (1..8); setting it changes neither lamps nor port.
   bool Output(int n) const;

@@ -3,7 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include "dispatch/dispatch_fixture.h"
 
@@ -232,14 +237,47 @@ TEST_F(DispatchTest, WallClockSetForwardDoesNotShortenTheLimit) {
   EXPECT_THAT(sender.sent, ElementsAre(kRefusalLine, kRefusalLine));
 }
 
-TEST_F(DispatchTest, RuleThatNeverRanMeasuresFromItsLastUsed) {
-  auto fresh = AddRule("Fresh", "*fresh*", 0, 364 * 86400, 32);
-  auto patient = AddRule("Patient", "*fresh*", 0, 400 * 86400, 64 | 128);
-  dispatcher.MatchIOCommands(Said("fresh"));
-  EXPECT_EQ(fresh->LastUsed(), kWednesdayNoon);
-  EXPECT_THAT(sender.sent, ElementsAre(kRefusalLine));  // the second rule only
-  EXPECT_EQ(patient->AutoReturnOutputs(), 0);
+// A rule that has never run passes the time gate whatever its LastUsed and
+// the wall clock say; from its first run on it is measured on the monotonic clock.
+struct NeverRanCase {
+  const char* name;
+  std::int32_t execute_limit;
+  std::int32_t auto_return;
+  OleDate wall_clock_at_trigger;
+};
+
+void PrintTo(const NeverRanCase& c, std::ostream* os) {
+  *os << c.name;
 }
+
+class NeverRanTest : public DispatchTest, public ::testing::WithParamInterface<NeverRanCase> {};
+
+TEST_P(NeverRanTest, PassesTheTimeGateThenIsMeasuredFromItsRun) {
+  const NeverRanCase& c = GetParam();
+  auto rule = AddRule("Fresh", "*fresh*", c.auto_return, c.execute_limit, 32 | 8);
+  clock.Advance(seconds(3));
+  clock.SetLocal(c.wall_clock_at_trigger);
+  dispatcher.MatchIOCommands(Said("fresh"));
+  EXPECT_THAT(sender.sent, ElementsAre("PRIVMSG #lab :I toggled Fresh.\r\n"));
+  EXPECT_TRUE(outputs.Output(1));
+  EXPECT_EQ(rule->LastUsed(), c.wall_clock_at_trigger);
+
+  const std::int32_t wait = std::max(c.execute_limit, c.auto_return);
+  clock.Advance(seconds(wait - 1));
+  dispatcher.MatchIOCommands(Said("fresh"));
+  EXPECT_EQ(sender.sent.back(), kRefusalLine);
+  clock.Advance(seconds(1));
+  dispatcher.MatchIOCommands(Said("fresh"));
+  EXPECT_EQ(sender.sent.back(), "PRIVMSG #lab :I toggled Fresh.\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clocks, NeverRanTest,
+    ::testing::Values(NeverRanCase{"LimitAboveAYear", 400 * 86400, 0, kWednesdayNoon},
+                      NeverRanCase{"AutoReturnAboveAYear", 0, 400 * 86400, kWednesdayNoon},
+                      // The wall clock corrected backwards by more than a year after start.
+                      NeverRanCase{"WallClockSetBackOverAYear", 20, 15, kWednesdayNoon - 400}),
+    [](const ::testing::TestParamInfo<NeverRanCase>& info) { return info.param.name; });
 
 // --- Execution: day and focus gates ----------------------------------------
 
@@ -341,21 +379,47 @@ TEST_F(DispatchTest, FailedReplyIsReportedAndTheRunCompletes) {
   EXPECT_EQ(disco_on->LastUsed(), kWednesdayNoon);
 }
 
-TEST_F(DispatchTest, WorksWithoutErrorReporter) {
+TEST_F(DispatchTest, WithoutErrorReporterFailuresAreDroppedAndTheRunCompletes) {
   Dispatcher quiet(settings, commands, outputs, clock, sender, console, chat_client, nullptr);
   AddExampleRules();
   port.FailWith("Cannot write to the port");
-  quiet.MatchIOCommands(Said("Disco On"));
-  EXPECT_TRUE(outputs.Output(1));
+  EXPECT_NO_THROW(quiet.MatchIOCommands(Said("Disco On")));
+  EXPECT_THAT(sender.sent, ElementsAre("PRIVMSG #lab :I toggled Disco-Kula On.\r\n"));
+  EXPECT_EQ(disco_on->LastUsedMonotonic(), clock.MonotonicNow());
+  EXPECT_TRUE(disco_on->AutoReturnComplete());
+  port.FailWith("");
+  EXPECT_NO_THROW(quiet.MatchIOCommands(Said("Disco Off")));
+  EXPECT_THAT(port.Written(), ElementsAre(0));
 }
 
-TEST_F(DispatchTest, ChangedTriggerTakesEffect) {
+TEST_F(DispatchTest, ChangedTriggerAndUserPatternsTakeEffect) {
   auto rule = AddRule("Lamp", "*lamp*", 0, 0, 128);
   dispatcher.MatchIOCommands(Said("lamp"));
   rule->SetIRCTrigger("*light*");
   dispatcher.MatchIOCommands(Said("lamp"));
   dispatcher.MatchIOCommands(Said("light"));
   EXPECT_THAT(port.Written(), ElementsAre(1, 0));
+  rule->Item(1)->SetNickname("bob");
+  dispatcher.MatchIOCommands(Said("light"));
+  dispatcher.MatchIOCommands(Said("light", "bob!~al@host"));
+  rule->Item(1)->SetUsername("~bo");
+  dispatcher.MatchIOCommands(Said("light", "bob!~al@host"));
+  EXPECT_THAT(port.Written(), ElementsAre(1, 0, 1));
+}
+
+// Far more rules than any pattern cache would hold: each still matches.
+TEST_F(DispatchTest, EveryOneOfThousandsOfRulesMatchesItsOwnTrigger) {
+  std::vector<std::shared_ptr<IOCommand>> rules;
+  for (int i = 0; i < 2000; ++i)
+    rules.push_back(AddRule("R" + std::to_string(i), "*!cmd" + std::to_string(i) + " *", 0, 0, 0,
+                            {{"alice", "~al"}}));
+  for (int i : {0, 1023, 1024, 1999}) {
+    dispatcher.MatchIOCommands(Said("!cmd" + std::to_string(i) + " now"));
+    EXPECT_TRUE(rules[static_cast<std::size_t>(i)]->LastUsedMonotonic()) << i;
+  }
+  int ran = 0;
+  for (const auto& rule : rules) ran += rule->LastUsedMonotonic() ? 1 : 0;
+  EXPECT_EQ(ran, 4);
 }
 
 }  // namespace

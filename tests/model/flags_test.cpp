@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,20 @@ TEST_P(OutputActionBits, FollowTheFormula) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs1To8, OutputActionBits, testing::Range(1, 9));
+
+// Outside 1..8 there is no output and the shift would be undefined.
+class OutputActionBitsOutOfRange : public testing::TestWithParam<int> {};
+
+TEST_P(OutputActionBitsOutOfRange, AreRefused) {
+  const int n = GetParam();
+  EXPECT_THROW(OnBit(n), std::out_of_range);
+  EXPECT_THROW(OffBit(n), std::out_of_range);
+  EXPECT_THROW(ToggleBit(n), std::out_of_range);
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, OutputActionBitsOutOfRange,
+                         testing::Values(0, -1, 9, 11, 12, std::numeric_limits<int>::min(),
+                                         std::numeric_limits<int>::max()));
 
 TEST(OutputActionBits, FillBits5To28WithoutOverlap) {
   std::int32_t all = 0;

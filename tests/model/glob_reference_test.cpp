@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "dispatch/glob.h"
+#include "model/glob.h"
 
 namespace zelvo {
 namespace {

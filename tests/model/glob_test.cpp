@@ -1,4 +1,4 @@
-#include "dispatch/glob.h"
+#include "model/glob.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
+
+#include "model/glob.h"
 
 namespace zelvo {
 namespace {
@@ -54,26 +58,35 @@ TEST(IOCommand, LastUsedStartsOneCalendarYearBeforeCreation) {
   EXPECT_EQ(IOCommand(leap_day).LastUsed(), ToOleDate({2023, 2, 28, 23, 59, 59}));
 }
 
-TEST(IOCommand, PropertiesStoreValuesUnchanged) {
+// The trigger is compiled lower-cased when it is set, for a lower-cased line.
+TEST(IOCommand, TriggerIsCompiledWhenSet) {
   IOCommand rule(kCreated);
-  rule.SetIOName("Disco");
-  rule.SetIRCTrigger("*PRIVMSG #zelvo :!disco*");
-  rule.SetAutoReturn(-5);
-  rule.SetExecuteLimit(2147483647);
-  rule.SetExtraFlags(2064);
-  rule.SetLastUsed(45000.25);
-  rule.SetAutoReturnOutputs(4112);
-  rule.SetAutoReturnComplete(false);
-  EXPECT_EQ(rule.IOName(), "Disco");
-  EXPECT_EQ(rule.IRCTrigger(), "*PRIVMSG #zelvo :!disco*");
-  EXPECT_EQ(rule.AutoReturn(), -5);
-  EXPECT_EQ(rule.ExecuteLimit(), 2147483647);
-  EXPECT_EQ(rule.ExtraFlags(), 2064);
-  EXPECT_TRUE(rule.HasFlag(2048));
-  EXPECT_FALSE(rule.HasFlag(32));
-  EXPECT_EQ(rule.LastUsed(), 45000.25);
-  EXPECT_EQ(rule.AutoReturnOutputs(), 4112);
-  EXPECT_FALSE(rule.AutoReturnComplete());
+  EXPECT_TRUE(rule.TriggerPattern().Matches(""));
+  EXPECT_FALSE(rule.TriggerPattern().Matches("disco on"));
+  const std::string line = LowerLatin1(":alice!~al@host PRIVMSG #lab :DISCO \xC3\xA4N\r\n");
+  rule.SetIRCTrigger("*Disco \xC3\x84N*");
+  EXPECT_EQ(rule.IRCTrigger(), "*Disco \xC3\x84N*");
+  EXPECT_TRUE(rule.TriggerPattern().Matches(line));
+  rule.SetIRCTrigger("*light*");
+  EXPECT_FALSE(rule.TriggerPattern().Matches(line));
+  EXPECT_TRUE(rule.TriggerPattern().Matches("light"));
+}
+
+// A user's patterns are compiled when they are set; letter case counts.
+TEST(User, PatternsAreCompiledWhenSet) {
+  User user;
+  EXPECT_TRUE(user.NicknamePattern().Matches(""));
+  EXPECT_FALSE(user.NicknamePattern().Matches("alice"));
+  EXPECT_FALSE(user.UsernamePattern().Matches("~al"));
+  user.SetNickname("Ali*");
+  user.SetUsername("~al");
+  EXPECT_EQ(user.Nickname(), "Ali*");
+  EXPECT_TRUE(user.NicknamePattern().Matches("Alice"));
+  EXPECT_FALSE(user.NicknamePattern().Matches("alice"));
+  EXPECT_TRUE(user.UsernamePattern().Matches("~al"));
+  EXPECT_FALSE(user.UsernamePattern().Matches("al"));
+  user.SetNickname("bob");
+  EXPECT_FALSE(user.NicknamePattern().Matches("Alice"));
 }
 
 class Collection : public testing::Test {
@@ -117,6 +130,8 @@ TEST_F(Collection, KeysFindEntriesAndUnknownKeysFail) {
   EXPECT_EQ(rules_.Count(), 4);
   rules_.Remove("buzzer");
   ExpectUnchanged();
+  rules_.Add(Rule("again"), "buzzer");  // a removed key is free again
+  EXPECT_EQ(rules_.Item("buzzer")->IOName(), "again");
 }
 
 TEST_F(Collection, DuplicateKeyIsRejectedAndNothingIsAdded) {
@@ -160,6 +175,60 @@ TEST_F(Collection, AnItemObtainedBeforeRemovalStaysValid) {
   EXPECT_EQ(taken->IOName(), "first");
 }
 
+// Changes during a walk: the walk goes on over the entries it began with,
+// which stay alive while it holds them; a new walk sees the change.
+struct ChangeDuringWalk {
+  const char* name;
+  std::function<void(IOCommands&)> change;
+  std::vector<std::string> after;
+};
+
+void PrintTo(const ChangeDuringWalk& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class CollectionChangedDuringWalk : public testing::TestWithParam<ChangeDuringWalk> {};
+
+TEST_P(CollectionChangedDuringWalk, FinishesOverTheEntriesItBeganWith) {
+  IOCommands rules;
+  for (const char* name : {"first", "second", "third"}) rules.Add(Rule(name));
+  rules.Add(Rule("keyed"), "k");
+  std::vector<std::string> visited;
+  for (const auto& rule : rules) {
+    if (visited.empty()) {
+      GetParam().change(rules);
+      EXPECT_EQ(Names(rules), GetParam().after);
+    }
+    visited.push_back(rule->IOName());
+  }
+  EXPECT_EQ(visited, (std::vector<std::string>{"first", "second", "third", "keyed"}));
+  EXPECT_EQ(Names(rules), GetParam().after);
+  EXPECT_EQ(rules.Count(), static_cast<std::int32_t>(GetParam().after.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, CollectionChangedDuringWalk,
+    testing::Values(ChangeDuringWalk{"RemoveFirst",
+                                     [](IOCommands& r) { r.Remove(1); },
+                                     {"second", "third", "keyed"}},
+                    ChangeDuringWalk{"RemoveByKey",
+                                     [](IOCommands& r) { r.Remove("k"); },
+                                     {"first", "second", "third"}},
+                    ChangeDuringWalk{"RemoveAll", [](IOCommands& r) { r.RemoveAll(); }, {}},
+                    ChangeDuringWalk{"Add",
+                                     [](IOCommands& r) {
+                                       for (int i = 0; i < 100; ++i) r.Add(Rule("added"));
+                                       for (int i = 0; i < 100; ++i) r.Remove(5);
+                                     },
+                                     {"first", "second", "third", "keyed"}},
+                    ChangeDuringWalk{"RemoveAllThenAdd",
+                                     [](IOCommands& r) {
+                                       r.RemoveAll();
+                                       r.Add(Rule("fresh"), "k");
+                                     },
+                                     {"fresh"}}),
+    [](const testing::TestParamInfo<ChangeDuringWalk>& info) { return info.param.name; });
+
 TEST(IOCommandUsers, AreKeptInTheOrderAdded) {
   IOCommand rule(kCreated);
   rule.Add(MakeUser("anna"));
@@ -171,16 +240,6 @@ TEST(IOCommandUsers, AreKeptInTheOrderAdded) {
   EXPECT_EQ(rule.Item("b")->Nickname(), "bert");
   EXPECT_THROW(rule.Item(4), CollectionError);
   EXPECT_EQ(rule.Count(), 3);
-}
-
-TEST(IOCommandUsers, StartEmptyAndStoreTheirPatterns) {
-  User user;
-  EXPECT_EQ(user.Username(), "");
-  EXPECT_EQ(user.Nickname(), "");
-  user.SetUsername("~zelvo*");
-  user.SetNickname("*");
-  EXPECT_EQ(user.Username(), "~zelvo*");
-  EXPECT_EQ(user.Nickname(), "*");
 }
 
 }  // namespace

@@ -170,14 +170,6 @@ TEST_F(Register, PortOutWritesTheByteAndLeavesStateAndLamps) {
   EXPECT_EQ(outputs_.DecimalOutput(), 4);
 }
 
-TEST_F(Register, NamesAreStoredPerOutput) {
-  outputs_.SetOutputName(1, "Juice mixer");
-  outputs_.SetOutputName(8, "Buzzer");
-  EXPECT_EQ(outputs_.OutputName(1), "Juice mixer");
-  EXPECT_EQ(outputs_.OutputName(8), "Buzzer");
-  EXPECT_EQ(outputs_.OutputName(2), "");
-}
-
 TEST_F(Register, OutputNumbersOutsideOneToEightAreRejected) {
   EXPECT_THROW(outputs_.Output(0), std::out_of_range);
   EXPECT_THROW(outputs_.SetOutput(9, true), std::out_of_range);
