@@ -29,6 +29,13 @@ struct ConfigDocument::Impl {
   ~Impl() { Reset(); }
 };
 
+struct ConfigDocumentAccess {
+  static xmlDocPtr Doc(const ConfigDocument& document) { return document.impl_->doc; }
+  static void Reset(ConfigDocument& document, xmlDocPtr replacement = nullptr) {
+    document.impl_->Reset(replacement);
+  }
+};
+
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
@@ -262,7 +269,7 @@ SchemaPtr CompileSchema(std::string_view schema_text, XmlErrorCapture& capture) 
 }
 
 xmlNodePtr RootElement(const ConfigDocument& document, std::string_view name) {
-  xmlDocPtr doc = document.impl().doc;
+  xmlDocPtr doc = ConfigDocumentAccess::Doc(document);
   if (doc == nullptr) return nullptr;
   xmlNodePtr root = xmlDocGetRootElement(doc);
   if (root == nullptr || name != reinterpret_cast<const char*>(root->name)) return nullptr;
@@ -425,7 +432,7 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
 
   prelog.WritePreLog(13, log_type::kInformation,
                      "Trying to create MSXML2.DOMDocument60 and MSXML2.XMLSchemaCache60.");
-  document.impl().Reset();
+  ConfigDocumentAccess::Reset(document);
   XmlErrorCapture capture;
 
   prelog.WritePreLog(14, log_type::kInformation, "Trying to read \"config.xsd\".");
@@ -474,7 +481,7 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
     fail(kLoadHeadline, ReportFromProblem(load_problem, -1, "The document couldn't be loaded.",
                                           config_bytes, url));
   }
-  document.impl().Reset(doc.release());
+  ConfigDocumentAccess::Reset(document, doc.release());
 
   prelog.WritePreLog(16, log_type::kInformation,
                      "Trying to validate \"config.xml\" based on \"config.xsd\".");
@@ -484,7 +491,7 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
   if (!validator) throw RaisedError(-1, "Couldn't create the schema validator.");
   xmlSchemaSetValidStructuredErrors(validator.get(), XmlErrorCapture::StructuredHandler(),
                                     &capture);
-  const int result = xmlSchemaValidateDoc(validator.get(), document.impl().doc);
+  const int result = xmlSchemaValidateDoc(validator.get(), ConfigDocumentAccess::Doc(document));
   if (result != 0) {
     // The invalid document stays loaded: the log still reads its Log section.
     fail(kInvalidHeadline,
