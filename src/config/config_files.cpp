@@ -1,7 +1,6 @@
 #include "config/config_files.h"
 
-#include "config/resources.h"
-#include "files/file_helpers.h"
+#include "config/file_helpers.h"
 #include "model/raised_error.h"
 
 namespace zelvo {

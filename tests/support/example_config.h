@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "config/resources.h"
+#include "config/file_helpers.h"
 
 namespace zelvo::testing {
 
