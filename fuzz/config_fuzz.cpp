@@ -12,7 +12,7 @@
 
 #include "config/config_files.h"
 #include "config/config_loader.h"
-#include "config/file_helpers.h"
+#include "files/file_helpers.h"
 #include "model/clock.h"
 #include "model/raised_error.h"
 #include "outputs/memory_port.h"

@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "config/config_files.h"
-#include "config/file_helpers.h"
+#include "files/file_helpers.h"
 #include "model/raised_error.h"
 #include "ui/qt_tray_icon.h"
 

@@ -14,7 +14,7 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "app/shutdown_signals.h"
-#include "config/file_helpers.h"
+#include "files/file_helpers.h"
 #include "ui/chat_client_window.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "config/config_files.h"
 
-#include "config/file_helpers.h"
+#include "config/resources.h"
+#include "files/file_helpers.h"
 #include "model/raised_error.h"
 
 namespace zelvo {

@@ -11,7 +11,9 @@
 #include <limits>
 #include <vector>
 
-#include "config/file_helpers.h"
+#include "config/resources.h"
+#include "files/file_helpers.h"
+#include "files/xml_node.h"
 #include "model/flags.h"
 #include "model/raised_error.h"
 
@@ -25,6 +27,13 @@ struct ConfigDocument::Impl {
     doc = replacement;
   }
   ~Impl() { Reset(); }
+};
+
+struct ConfigDocumentAccess {
+  static xmlDocPtr Doc(const ConfigDocument& document) { return document.impl_->doc; }
+  static void Reset(ConfigDocument& document, xmlDocPtr replacement = nullptr) {
+    document.impl_->Reset(replacement);
+  }
 };
 
 namespace {
@@ -147,15 +156,37 @@ struct ErrorReport {
   std::string url;
 };
 
+// A text of several lines as one: each line break (CR LF, LF or CR) and the
+// blanks around it become one blank.
+std::string OneLine(std::string_view text) {
+  std::string out;
+  bool at_break = false;
+  for (const char c : text) {
+    if (c == '\r' || c == '\n') {
+      at_break = true;
+      continue;
+    }
+    if (at_break) {
+      while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
+      if (c == ' ' || c == '\t') continue;
+      if (!out.empty()) out += ' ';
+      at_break = false;
+    }
+    out += c;
+  }
+  return out;
+}
+
+// The report's eight lines; each field stays on its line.
 std::string FormatReport(std::string_view headline, const ErrorReport& report) {
   std::string text(headline);
   text.append(kCrLf).append("Error-Code: ").append(std::to_string(report.code));
-  text.append(kCrLf).append("Error-Reason: ").append(report.reason);
+  text.append(kCrLf).append("Error-Reason: ").append(OneLine(report.reason));
   text.append(kCrLf).append("File-Pos: ").append(std::to_string(report.file_pos));
   text.append(kCrLf).append("Line: ").append(std::to_string(report.line));
   text.append(kCrLf).append("Line-Pos: ").append(std::to_string(report.line_pos));
-  text.append(kCrLf).append("Source-Text: ").append(report.source_text);
-  text.append(kCrLf).append("URL: ").append(report.url);
+  text.append(kCrLf).append("Source-Text: ").append(OneLine(report.source_text));
+  text.append(kCrLf).append("URL: ").append(OneLine(report.url));
   return text;
 }
 
@@ -237,19 +268,8 @@ SchemaPtr CompileSchema(std::string_view schema_text, XmlErrorCapture& capture) 
   return schema;
 }
 
-// The first child element of `parent` with the given name, or null.
-xmlNodePtr ChildElement(xmlNodePtr parent, std::string_view name) {
-  if (parent == nullptr) return nullptr;
-  for (xmlNodePtr child = parent->children; child != nullptr; child = child->next) {
-    if (child->type == XML_ELEMENT_NODE && name == reinterpret_cast<const char*>(child->name)) {
-      return child;
-    }
-  }
-  return nullptr;
-}
-
 xmlNodePtr RootElement(const ConfigDocument& document, std::string_view name) {
-  xmlDocPtr doc = document.impl().doc;
+  xmlDocPtr doc = ConfigDocumentAccess::Doc(document);
   if (doc == nullptr) return nullptr;
   xmlNodePtr root = xmlDocGetRootElement(doc);
   if (root == nullptr || name != reinterpret_cast<const char*>(root->name)) return nullptr;
@@ -269,7 +289,7 @@ xmlNodePtr RequireElement(const ConfigDocument& document,
   if (node == nullptr) throw RaisedError(-1, MissingElementText(walked));
   for (const std::string_view step : path) {
     walked.append("/").append(step);
-    node = ChildElement(node, step);
+    node = FirstChildElement(node, step);
     if (node == nullptr) throw RaisedError(-1, MissingElementText(walked));
   }
   return node;
@@ -412,7 +432,7 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
 
   prelog.WritePreLog(13, log_type::kInformation,
                      "Trying to create MSXML2.DOMDocument60 and MSXML2.XMLSchemaCache60.");
-  document.impl().Reset();
+  ConfigDocumentAccess::Reset(document);
   XmlErrorCapture capture;
 
   prelog.WritePreLog(14, log_type::kInformation, "Trying to read \"config.xsd\".");
@@ -461,7 +481,7 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
     fail(kLoadHeadline, ReportFromProblem(load_problem, -1, "The document couldn't be loaded.",
                                           config_bytes, url));
   }
-  document.impl().Reset(doc.release());
+  ConfigDocumentAccess::Reset(document, doc.release());
 
   prelog.WritePreLog(16, log_type::kInformation,
                      "Trying to validate \"config.xml\" based on \"config.xsd\".");
@@ -471,7 +491,7 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
   if (!validator) throw RaisedError(-1, "Couldn't create the schema validator.");
   xmlSchemaSetValidStructuredErrors(validator.get(), XmlErrorCapture::StructuredHandler(),
                                     &capture);
-  const int result = xmlSchemaValidateDoc(validator.get(), document.impl().doc);
+  const int result = xmlSchemaValidateDoc(validator.get(), ConfigDocumentAccess::Doc(document));
   if (result != 0) {
     // The invalid document stays loaded: the log still reads its Log section.
     fail(kInvalidHeadline,
@@ -511,7 +531,7 @@ Settings ReadSettings(const ConfigDocument& document) {
   settings.giWindowHeight = int16("WindowHeight");
 
   // Optional: the port back-end; absent or blank means "auto".
-  xmlNodePtr device = ChildElement(RequireElement(document, {"Settings"}), "OutputDevice");
+  xmlNodePtr device = FirstChildElement(RequireElement(document, {"Settings"}), "OutputDevice");
   const std::string device_text = device != nullptr ? NodeText(device) : std::string();
   const std::string_view trimmed = TrimBlanks(device_text);
   settings.OutputDevice = trimmed.empty() ? "auto" : std::string(trimmed);
@@ -535,7 +555,7 @@ void ReadIOCommands(const ConfigDocument& document, const Clock& clock, IOComman
     command->SetExecuteLimit(ConvertNamed(ToInt32, RequireAttribute(element, "ExecuteLimit", where),
                                           "\"ExecuteLimit\" in " + where));
 
-    xmlNodePtr users = ChildElement(element, "AllowedUsers");
+    xmlNodePtr users = FirstChildElement(element, "AllowedUsers");
     if (users == nullptr) {
       throw RaisedError(
           -1, "The element \"AllowedUsers\" is missing in " + where + " of \"config.xml\".");
@@ -548,7 +568,7 @@ void ReadIOCommands(const ConfigDocument& document, const Clock& clock, IOComman
       command->Add(std::move(user));
     }
 
-    xmlNodePtr flags = ChildElement(element, "Flags");
+    xmlNodePtr flags = FirstChildElement(element, "Flags");
     if (flags == nullptr) {
       throw RaisedError(-1, "The element \"Flags\" is missing in " + where + " of \"config.xml\".");
     }

@@ -1,6 +1,6 @@
 // Loads config.xml, validates it against config.xsd (libxml2), and reads the
 // settings, the rules and the output names from it. Texts read from the
-// document are ISO-8859-1, one byte per character ("?" for other characters).
+// document are UTF-8, whatever encoding the file declares.
 #pragma once
 
 #include <cstdint>
@@ -32,10 +32,10 @@ class ConfigDocument final : public LogSettingsSource {
   // LogFile; nullopt and an error text naming the missing element otherwise.
   std::optional<LogSettings> ReadLogSettings(std::string& error) const override;
 
-  struct Impl;
-  Impl& impl() const { return *impl_; }
-
  private:
+  // The loader and the readers in config_loader.cpp reach the parsed tree.
+  friend struct ConfigDocumentAccess;
+  struct Impl;
   std::unique_ptr<Impl> impl_;
 };
 

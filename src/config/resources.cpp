@@ -1,10 +1,11 @@
+#include "config/resources.h"
+
 #include <strings.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "config/embedded_resources.h"
-#include "config/file_helpers.h"
 
 namespace zelvo {
 

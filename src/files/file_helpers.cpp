@@ -1,15 +1,15 @@
-#include "config/file_helpers.h"
+#include "files/file_helpers.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
-#include "config/unique_fd.h"
+#include "files/file_ops.h"
+#include "files/unique_fd.h"
 
 namespace zelvo {
 
@@ -17,33 +17,18 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-// Headline, path, error number, description and path once more, joined by CR LF.
-std::string FileErrorText(std::string_view headline, const std::string& path, int error_number) {
+// Headline, path, error number, description (by default the system's text
+// for the number) and path once more, joined by CR LF.
+std::string FileErrorText(std::string_view headline, const std::string& path, int error_number,
+                          std::string_view description = {}) {
   std::string text;
   text.append(headline).append(kCrLf);
   text.append(path).append(kCrLf);
   text.append(std::to_string(error_number)).append(kCrLf);
-  text.append(std::strerror(error_number)).append(kCrLf);
+  text.append(description.empty() ? std::string_view(std::strerror(error_number)) : description)
+      .append(kCrLf);
   text.append(path);
   return text;
-}
-
-// A name for the temporary file beside `path` that is unique within this host.
-std::string TemporaryName(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  return path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
 }
 
 }  // namespace
@@ -78,35 +63,10 @@ std::string ReadFileText(const std::string& path, std::string& text) {
 }
 
 std::string SaveFileText(const std::string& path, std::string_view text) {
-  constexpr std::string_view kNotSaved = "The file couldn't be saved:";
-
-  // A directory in the way is reported as such rather than as a failed rename.
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    return FileErrorText(kNotSaved, path, EISDIR);
-  }
-
-  // The bytes go to a temporary file in the same directory first and replace the
-  // target with one rename, so the target never holds a half-written text.
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = TemporaryName(path);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) return FileErrorText(kNotSaved, path, errno);
-  UniqueFd closer(fd);
-
-  int error = 0;
-  if (!WriteAll(fd, text) || ::fsync(fd) != 0) error = errno;
-  if (const int close_error = closer.Close(); error == 0) error = close_error;
-  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return FileErrorText(kNotSaved, path, error);
-  }
-  return {};
+  const AtomicWrite result = WriteFileAtomically(path, text, SystemFileOps());
+  if (!result.failure) return {};
+  return FileErrorText("The file couldn't be saved:", path, result.failure->number,
+                       result.failure->description);
 }
 
 bool FileExists(const std::string& path) {
@@ -125,8 +85,7 @@ bool DirExists(const std::string& path) {
 std::string RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) == 0) return {};
   const int error = errno;
-  return "Couldn't delete file. Error-Number: " + std::to_string(error) +
-         " Error-Descripton: " + std::strerror(error);
+  return ErrorNumberText("Couldn't delete file.", error, std::strerror(error), "Error-Number");
 }
 
 std::string FullPath(const std::string& path) {

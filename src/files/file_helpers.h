@@ -1,4 +1,4 @@
-// File, path, resource and checksum helpers. Operations that can fail return
+// File, path and checksum helpers. Operations that can fail return
 // an error text, empty on success; tests answer false on any failure. Texts
 // are byte strings: each byte of a file is one character, written back as is.
 #pragma once
@@ -11,6 +11,8 @@ namespace zelvo {
 
 // Five lines joined by CR LF: headline, path, errno, description, path.
 std::string ReadFileText(const std::string& path, std::string& text);
+// Through the atomic writer of file_ops.h: the file keeps its permissions and
+// its symbolic links; the description says which step failed.
 std::string SaveFileText(const std::string& path, std::string_view text);
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
@@ -29,12 +31,5 @@ std::string JoinPath(const std::string& dir, const std::string& name);
 // The directory holding the running executable (through /proc/self/exe),
 // without a trailing "/"; "" when it cannot be found.
 std::string ExecutableDir();
-
-// Embedded resources: 104 the example configuration, 113 the schema.
-inline constexpr std::int16_t kExampleConfigResource = 104;
-inline constexpr std::int16_t kSchemaResource = 113;
-// The resource's data without its final byte, or the text "Couldn't get
-// resource-file. Error-number: N Error-Descripton: D" in its place.
-std::string GetResourceText(std::int16_t id, std::string_view type);
 
 }  // namespace zelvo

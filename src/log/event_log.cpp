@@ -1,18 +1,22 @@
 #include "log/event_log.h"
 
-#include "config/file_helpers.h"
+#include "files/file_helpers.h"
 
 namespace zelvo {
 namespace {
 
-LogFileOps& SystemOps() {
-  static LogFileOps ops;
-  return ops;
+std::string WriteLogError(std::int32_t number, const std::string& description) {
+  return ErrorNumberText("Couldn't write PreLog.", number, description);
 }
 
-std::string WriteLogError(std::int32_t number, const std::string& description) {
-  return "Couldn't write PreLog. Error-number: " + std::to_string(number) +
-         " Error-Descripton: " + description;
+// The same file: the same absolute path, or both exist and are one inode
+// (a link or another spelling of the path).
+bool SameFile(const std::string& left, const std::string& right) {
+  if (left == right) return true;
+  struct stat a {};
+  struct stat b {};
+  return ::stat(left.c_str(), &a) == 0 && ::stat(right.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
 }
 
 // Each type is written only when its switch reads exactly "true".
@@ -32,7 +36,7 @@ bool TypeEnabled(const LogSettings& settings, std::int32_t type) {
 }  // namespace
 
 EventLog::EventLog(std::string program_dir, const Clock& clock, LogFileOps* ops)
-    : program_dir_(std::move(program_dir)), file_(clock, ops != nullptr ? *ops : SystemOps()) {}
+    : program_dir_(std::move(program_dir)), file_(clock, ops != nullptr ? *ops : SystemFileOps()) {}
 
 std::string EventLog::ResolveLogPath(const std::string& log_file_setting) const {
   const std::string fallback = JoinPath(program_dir_, "OlmuLog.xml");
@@ -50,9 +54,17 @@ std::string EventLog::ResolveLogPath(const std::string& log_file_setting) const 
   return path;
 }
 
+bool EventLog::IsProgramFile(const std::string& path) const {
+  for (const char* name : {"config.xml", "config.xsd", "config.example.xml"}) {
+    if (SameFile(path, FullPath(JoinPath(program_dir_, name)))) return true;
+  }
+  return false;
+}
+
 std::string EventLog::WriteLog(const LogSettingsSource* config, std::int32_t id, std::int32_t type,
                                const std::string& description, OleDate time) {
   std::string file_setting;
+  bool warnings_on = true;
   if (config != nullptr && config->IsLoaded()) {
     std::string error;
     const std::optional<LogSettings> settings = config->ReadLogSettings(error);
@@ -61,9 +73,26 @@ std::string EventLog::WriteLog(const LogSettingsSource* config, std::int32_t id,
     }
     if (!TypeEnabled(*settings, type)) return {};
     file_setting = settings->LogFile;
+    warnings_on = TypeEnabled(*settings, log_type::kWarning);
   }
   // Nothing loaded yet: every entry goes to the default file.
-  const std::string path = ResolveLogPath(file_setting);
+  std::string path = ResolveLogPath(file_setting);
+  if (IsProgramFile(path)) {
+    // Writing there would destroy the configuration: the default file
+    // takes the log, with one warning per setting.
+    path = ResolveLogPath("");
+    if (warned_setting_ != file_setting && warnings_on) {
+      const LogRecord warning{kLogPathRefusedLogId, log_type::kWarning,
+                              "The LogFile \"" + file_setting +
+                                  "\" names a file of the configuration; the log is written to \"" +
+                                  path + "\" instead.",
+                              FormatGeneralDateTime(time)};
+      if (const std::optional<LogFailure> failure = file_.Append(path, warning)) {
+        return WriteLogError(failure->number, failure->description);
+      }
+    }
+    warned_setting_ = file_setting;
+  }
   const LogRecord record{id, type, description, FormatGeneralDateTime(time)};
   if (const std::optional<LogFailure> failure = file_.Append(path, record)) {
     return WriteLogError(failure->number, failure->description);

@@ -13,6 +13,10 @@
 
 namespace zelvo {
 
+// The warning written, once per setting, when the LogFile setting names a file
+// of the configuration and the log goes to the default file instead.
+inline constexpr std::int32_t kLogPathRefusedLogId = 41;
+
 class EventLog {
  public:
   // `program_dir` is the directory relative log paths are resolved against.
@@ -34,13 +38,20 @@ class EventLog {
   // with a drive letter ("D:\...") names a directory that does not exist
   // here; anything else is relative to the program directory. When the
   // directory does not exist, "OlmuLog.xml" in the program directory.
+  // WriteLog never writes to the configuration, its schema or its example:
+  // a setting naming one of them gives the default file and a warning.
   std::string ResolveLogPath(const std::string& log_file_setting) const;
 
   const std::string& ProgramDir() const { return program_dir_; }
 
  private:
+  // config.xml, config.xsd or config.example.xml of the program directory,
+  // which the log may never overwrite.
+  bool IsProgramFile(const std::string& path) const;
+
   std::string program_dir_;
   LogFile file_;
+  std::string warned_setting_;  // the LogFile setting last refused
 };
 
 // The clipboard dump text of the whole pre-log.

@@ -1,33 +1,34 @@
 #include "log/log_file.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <vector>
 
-#include "config/file_helpers.h"
-#include "config/unique_fd.h"
+#include "files/unique_fd.h"
 #include "log/log_xml.h"
 #include "model/date_time.h"
 
 namespace zelvo {
 namespace {
 
-// How many places where an entry ends are tried when repairing a file whose
-// last append was cut short. One append writes one entry, so the damage
-// reaches back over at most one such place.
-constexpr std::size_t kRepairCandidates = 3;
 // How often a write starts over when another writer replaced the file meanwhile.
 constexpr int kAttempts = 3;
+// Tries of the file's lock in one Append and the pause between them: about
+// 100 ms in all, so that a lock held elsewhere never stalls the program.
+constexpr int kLockTries = 10;
+constexpr std::chrono::milliseconds kLockPause{10};
 
 LogFailure Failure(int error, const std::string& what, const std::string& path) {
   return LogFailure{error, what + " \"" + path + "\": " + std::strerror(error)};
+}
+
+LogFailure Failure(const FileFailure& failure) {
+  return LogFailure{failure.number, failure.description};
 }
 
 std::int64_t MtimeNs(const struct stat& info) {
@@ -57,25 +58,6 @@ bool TailMatches(int fd, off_t size) {
          tail == kLogTail;
 }
 
-// The latest places, last first, just after a complete "</Log>" or the
-// opening "<Logs>": where an interrupted file can be cut back to.
-std::vector<std::size_t> CutPoints(const std::string& content) {
-  std::vector<std::size_t> cuts;
-  std::size_t from = content.size();
-  while (cuts.size() < kRepairCandidates && from > 0) {
-    const std::size_t end_log = content.rfind("</Log>", from - 1);
-    const std::size_t open_logs = content.rfind("<Logs>", from - 1);
-    std::size_t at = end_log;
-    if (at == std::string::npos || (open_logs != std::string::npos && open_logs > at)) {
-      at = open_logs;
-    }
-    if (at == std::string::npos) break;
-    cuts.push_back(at + 6);  // both markers are six characters long
-    from = at;
-  }
-  return cuts;
-}
-
 std::string TimeStamp(OleDate now) {
   const CivilDateTime c = FromOleDate(now);
   char text[40];
@@ -86,36 +68,15 @@ std::string TimeStamp(OleDate now) {
 
 }  // namespace
 
-ssize_t LogFileOps::PWrite(int fd, const char* data, std::size_t size, off_t offset) {
-  return ::pwrite(fd, data, size, offset);
-}
-
-int LogFileOps::FSync(int fd) {
-  return ::fsync(fd);
-}
-
-int LogFileOps::Rename(const std::string& from, const std::string& to, bool replace) {
-  if (replace) return ::rename(from.c_str(), to.c_str());
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return -1;
-  // A file system without the no-replace flag: check first, then rename.
-  struct stat info {};
-  if (::lstat(to.c_str(), &info) == 0) {
-    errno = EEXIST;
-    return -1;
-  }
-  return ::rename(from.c_str(), to.c_str());
-}
-
 std::optional<LogFailure> LogFile::Append(const std::string& path, const LogRecord& record) {
   const std::string entry = LogEntryXml(record);
+  lock_tries_left_ = kLockTries;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    // A log reached through a symbolic link is replaced where it really is,
-    // so that the link stays.
-    std::string target = path;
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
+    // A log reached through a symbolic link is changed where it really is,
+    // so that the link stays; a dangling link gets its file created.
+    std::string target;
+    if (const std::optional<FileFailure> failure = ResolveWriteTarget(path, target)) {
+      return Failure(*failure);
     }
     Result result = TryAppend(target, record, entry);
     if (result.step == Step::kDone) return result.failure;
@@ -128,36 +89,56 @@ LogFile::Result LogFile::TryAppend(const std::string& path, const LogRecord& rec
   const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
-    if (error == ENOENT) return ReplaceWhole(path, NewLogFileXml(record), 0666, false, true);
+    if (error == ENOENT) return ReplaceWhole(path, NewLogFileXml(record), false, true);
     return {Step::kDone, Failure(error, "Couldn't open the log file", path)};
   }
   UniqueFd closer(fd);
   struct stat info {};
-  if (::fstat(fd, &info) != 0) return {Step::kDone, Failure(errno, "Couldn't open", path)};
-  if (!S_ISREG(info.st_mode)) {
-    return {Step::kDone, Failure(EINVAL, "The log file is not a regular file", path)};
-  }
-  // One writer at a time; a writer that waited here for another one that
-  // replaced the file starts over with the new file.
-  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
-  struct stat current {};
-  if (::stat(path.c_str(), &current) != 0 || current.st_ino != info.st_ino ||
-      current.st_dev != info.st_dev) {
-    return {Step::kRetry, std::nullopt};
-  }
-  info = current;
+  if (std::optional<Result> not_ready = LockCurrent(fd, path, info)) return *not_ready;
 
   if (IsRemembered(path, info) && TailMatches(fd, info.st_size)) {
     return AppendInPlace(fd, path, info.st_size, entry);
   }
-
   // Unknown to this writer (another program, a hand edit, an earlier run):
   // read it whole once.
   std::string content;
   if (!ReadAt(fd, 0, static_cast<std::size_t>(info.st_size), content)) {
     return {Step::kDone, Failure(errno, "Couldn't read the log file", path)};
   }
+  return AppendToContent(fd, path, info, content, record, entry);
+}
+
+std::optional<LogFile::Result> LogFile::LockCurrent(int fd, const std::string& path,
+                                                    struct stat& info) {
+  if (::fstat(fd, &info) != 0) return Result{Step::kDone, Failure(errno, "Couldn't open", path)};
+  if (!S_ISREG(info.st_mode)) {
+    return Result{Step::kDone, Failure(EINVAL, "The log file is not a regular file", path)};
+  }
+  // One writer at a time, but never a long wait: another program holding the
+  // lock makes this entry fail rather than stall the program.
+  while (ops_.TryLock(fd) != 0) {
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (error != EWOULDBLOCK || --lock_tries_left_ <= 0) {
+      return Result{Step::kDone,
+                    Failure(error, "Another program holds the lock of the log file", path)};
+    }
+    ops_.Pause(kLockPause);
+  }
+  // A writer that got the lock after another one replaced the file starts
+  // over with the new file.
+  struct stat current {};
+  if (::stat(path.c_str(), &current) != 0 || current.st_ino != info.st_ino ||
+      current.st_dev != info.st_dev) {
+    return Result{Step::kRetry, std::nullopt};
+  }
+  info = current;
+  return std::nullopt;
+}
+
+LogFile::Result LogFile::AppendToContent(int fd, const std::string& path, const struct stat& info,
+                                         const std::string& content, const LogRecord& record,
+                                         const std::string& entry) {
   const LogShape shape = ScanLog(content);
   if (shape.appendable_in_place) return AppendInPlace(fd, path, info.st_size, entry);
   if (shape.usable) {
@@ -165,21 +146,14 @@ LogFile::Result LogFile::TryAppend(const std::string& path, const LogRecord& rec
     if (doc.Usable()) {
       const std::string rewritten = doc.AppendAndSerialise(record);
       const LogShape check = ScanLog(rewritten);
-      if (check.usable) {
-        return ReplaceWhole(path, rewritten, info.st_mode, true, check.appendable_in_place);
-      }
+      if (check.usable) return ReplaceWhole(path, rewritten, true, check.appendable_in_place);
     }
   }
-
-  // An append cut short by a crash: drop the unfinished entry and go on.
-  for (const std::size_t cut : CutPoints(content)) {
-    std::string repaired = content.substr(0, cut) + "\n";
-    if (!ScanLog(repaired + std::string(kLogTail)).appendable_in_place) continue;
-    repaired += entry;
-    repaired += kLogTail;
-    return ReplaceWhole(path, repaired, info.st_mode, true, true);
+  // A damaged end (an append cut short by a crash, a hand edit): cut back to
+  // the last sound entry, keeping what is cut off.
+  if (const std::optional<LogRepair> repair = PlanRepair(content)) {
+    return Repair(path, *repair, entry);
   }
-
   return RenameAside(path, NewLogFileXml(record));
 }
 
@@ -190,14 +164,14 @@ LogFile::Result LogFile::AppendInPlace(int fd, const std::string& path, off_t si
   std::string data = entry;
   data += kLogTail;
   int error = 0;
-  if (!WriteAll(fd, data, at)) {
+  if (!WriteAll(ops_, fd, data, at)) {
     error = errno;
   } else if (ops_.FSync(fd) != 0) {
     error = errno;
   }
   if (error != 0) {
     // Give the file back its old end and length.
-    WriteAll(fd, std::string(kLogTail), at);
+    WriteAll(ops_, fd, kLogTail, at);
     if (::ftruncate(fd, size) != 0) {
       // The closing tags stand at the old place; the next write cuts the rest.
     }
@@ -214,37 +188,29 @@ LogFile::Result LogFile::AppendInPlace(int fd, const std::string& path, off_t si
   return {Step::kDone, std::nullopt};
 }
 
+LogFile::Result LogFile::Repair(const std::string& path, const LogRepair& repair,
+                                const std::string& entry) {
+  if (WorthKeeping(repair.cut_off)) {
+    if (std::optional<LogFailure> failure = KeepAside(path, repair.cut_off)) {
+      return {Step::kDone, std::move(failure)};
+    }
+  }
+  std::string repaired = repair.kept;
+  repaired += entry;
+  repaired += kLogTail;
+  return ReplaceWhole(path, repaired, true, true);
+}
+
 LogFile::Result LogFile::ReplaceWhole(const std::string& path, const std::string& content,
-                                      mode_t mode, bool replace, bool keep_identity) {
+                                      bool replace, bool keep_identity) {
   known_.reset();
-  const std::string temp =
-      path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(temp_counter_++);
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    return {Step::kDone, Failure(errno, "Couldn't create a file beside the log", temp)};
+  const AtomicWrite write = WriteFileAtomically(path, content, ops_, replace);
+  if (write.failure) {
+    // A file that appeared meanwhile is taken up by the next attempt.
+    if (!replace && write.failure->number == EEXIST) return {Step::kRetry, std::nullopt};
+    return {Step::kDone, Failure(*write.failure)};
   }
-  if (replace) ::fchmod(fd, mode & 07777);  // keep the permissions of the file it replaces
-  int error = 0;
-  if (!WriteAll(fd, content, 0)) {
-    error = errno;
-  } else if (ops_.FSync(fd) != 0) {
-    error = errno;
-  }
-  struct stat info {};
-  const bool have_info = ::fstat(fd, &info) == 0;
-  ::close(fd);
-  if (error != 0) {
-    ::unlink(temp.c_str());
-    return {Step::kDone, Failure(error, "Couldn't write the log file", path)};
-  }
-  if (ops_.Rename(temp, path, replace) != 0) {
-    error = errno;
-    ::unlink(temp.c_str());
-    if (!replace && error == EEXIST) return {Step::kRetry, std::nullopt};
-    return {Step::kDone, Failure(error, "Couldn't put the new log file in place", path)};
-  }
-  SyncDirectoryOf(path);
-  if (keep_identity && have_info) Remember(path, info);
+  if (keep_identity) Remember(path, write.written);
   return {Step::kDone, std::nullopt};
 }
 
@@ -258,31 +224,23 @@ LogFile::Result LogFile::RenameAside(const std::string& path, const std::string&
     }
     aside = stem + "-" + std::to_string(n);
   }
-  SyncDirectoryOf(path);
-  return ReplaceWhole(path, fresh_content, 0666, false, true);
+  SyncDirectoryOf(path, ops_);
+  return ReplaceWhole(path, fresh_content, false, true);
 }
 
-void LogFile::SyncDirectoryOf(const std::string& path) {
-  const std::string dir = ParentDir(path);
-  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ops_.FSync(fd);  // best effort: not every file system can sync a directory
-  ::close(fd);
-}
-
-bool LogFile::WriteAll(int fd, const std::string& data, off_t offset) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n =
-        ops_.PWrite(fd, data.data() + done, data.size() - done, offset + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
-      return false;
+std::optional<LogFailure> LogFile::KeepAside(const std::string& path, const std::string& bytes) {
+  const std::string stem = path + ".corrupt-" + TimeStamp(clock_.LocalNow());
+  std::string aside = stem;
+  for (int n = 2;; ++n) {
+    const AtomicWrite write = WriteFileAtomically(aside, bytes, ops_, false);
+    if (!write.failure) return std::nullopt;
+    if (write.failure->number != EEXIST || n > 1000) {
+      return LogFailure{
+          write.failure->number,
+          "Couldn't keep the damaged end of the log file aside: " + write.failure->description};
     }
-    done += static_cast<std::size_t>(n);
+    aside = stem + "-" + std::to_string(n);
   }
-  return true;
 }
 
 void LogFile::Remember(const std::string& path, const struct stat& info) {

@@ -1,8 +1,11 @@
 // The log file on disk: appends one entry in place when the file ends the way
-// this program leaves it, repairs a file cut short by an interrupted append,
-// reads and rewrites a file that someone else wrote, and renames a file that
-// cannot be read aside. Whole-file writes go through a temporary file that is
-// flushed and renamed over the log, so the log is never left truncated.
+// this program leaves it, repairs a file whose end is damaged (keeping the
+// bytes it cuts off in a file beside it), reads and rewrites a file that
+// someone else wrote, and renames a file that cannot be read aside. Nothing
+// the log held is deleted. Whole-file writes go through the atomic writer, so
+// the log is never left truncated. Another program holding the file's lock
+// delays a write by at most about 100 ms; then the entry is reported as not
+// written.
 #pragma once
 
 #include <sys/stat.h>
@@ -12,23 +15,14 @@
 #include <optional>
 #include <string>
 
+#include "files/file_ops.h"
+#include "log/log_repair.h"
 #include "model/clock.h"
 
 namespace zelvo {
 
-// The system calls through which the log file is changed. The defaults call
-// the system; tests override them to simulate a full disk or a failed rename.
-class LogFileOps {
- public:
-  virtual ~LogFileOps() = default;
-  // pwrite(2): the number of bytes written, or -1 with errno set.
-  virtual ssize_t PWrite(int fd, const char* data, std::size_t size, off_t offset);
-  // fsync(2): 0, or -1 with errno set.
-  virtual int FSync(int fd);
-  // Renames `from` to `to`: 0, or -1 with errno set. Unless `replace`, an
-  // existing `to` is kept and the call fails with EEXIST.
-  virtual int Rename(const std::string& from, const std::string& to, bool replace);
-};
+// The system calls through which the log file is changed (file_ops.h).
+using LogFileOps = FileOps;
 
 // One entry as it goes into the file.
 struct LogRecord {
@@ -69,21 +63,29 @@ class LogFile {
     std::optional<LogFailure> failure;
   };
 
+  // One attempt: open, lock, then append in place or take the slow road.
   Result TryAppend(const std::string& path, const LogRecord& record, const std::string& entry);
+  // Locks the open file, waiting a bounded time, and checks that it is still
+  // the one at `path`; fills `info`. Empty when locked and current.
+  std::optional<Result> LockCurrent(int fd, const std::string& path, struct stat& info);
+  // For a file read whole: appends in place, rewrites, repairs or renames it aside.
+  Result AppendToContent(int fd, const std::string& path, const struct stat& info,
+                         const std::string& content, const LogRecord& record,
+                         const std::string& entry);
   Result AppendInPlace(int fd, const std::string& path, off_t size, const std::string& entry);
-  Result ReplaceWhole(const std::string& path, const std::string& content, mode_t mode,
-                      bool replace, bool keep_identity);
+  Result Repair(const std::string& path, const LogRepair& repair, const std::string& entry);
+  Result ReplaceWhole(const std::string& path, const std::string& content, bool replace,
+                      bool keep_identity);
   Result RenameAside(const std::string& path, const std::string& fresh_content);
-  // Makes a rename in the file's directory durable.
-  void SyncDirectoryOf(const std::string& path);
-  bool WriteAll(int fd, const std::string& data, off_t offset);
+  // Writes `bytes` to a new file "<path>.corrupt-<date-time>[-N]".
+  std::optional<LogFailure> KeepAside(const std::string& path, const std::string& bytes);
   void Remember(const std::string& path, const struct stat& info);
   bool IsRemembered(const std::string& path, const struct stat& info) const;
 
   const Clock& clock_;
   LogFileOps& ops_;
   std::optional<Identity> known_;
-  unsigned temp_counter_ = 0;
+  int lock_tries_left_ = 0;  // for the Append in progress
 };
 
 }  // namespace zelvo

@@ -7,6 +7,8 @@
 
 #include <climits>
 
+#include "files/xml_node.h"
+
 namespace zelvo {
 namespace {
 
@@ -70,13 +72,6 @@ void AppendElement(std::string& out, std::string_view name, std::string_view tex
   out += "</";
   out += name;
   out += ">\n";
-}
-
-xmlNode* FirstElementChild(xmlNode* node, const char* name) {
-  for (xmlNode* child = node->children; child != nullptr; child = child->next) {
-    if (child->type == XML_ELEMENT_NODE && xmlStrEqual(child->name, BAD_CAST name)) return child;
-  }
-  return nullptr;
 }
 
 void AddTextChild(xmlDoc* doc, xmlNode* parent, const char* name, const std::string& text) {
@@ -207,7 +202,7 @@ LogDocument::LogDocument(const std::string& content) {
   if (doc_ == nullptr) return;
   xmlNode* root = xmlDocGetRootElement(doc_);
   if (root == nullptr || !xmlStrEqual(root->name, BAD_CAST "Zelvo")) return;
-  logs_ = FirstElementChild(root, "Logs");
+  logs_ = FirstChildElement(root, "Logs");
 }
 
 LogDocument::~LogDocument() {

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "config/config_test_support.h"
-#include "config/file_helpers.h"
+#include "config/resources.h"
+#include "files/file_helpers.h"
 #include "model/raised_error.h"
 #include "support/example_config.h"
 #include "support/fake_clock.h"
@@ -116,7 +117,8 @@ TEST_F(EnsureConfigFilesTest, FailedSaveRaisesTheFileErrorText) {
     const std::string path = missing_dir + "/config.xml";
     EXPECT_EQ(error.Number(), -1);
     EXPECT_EQ(error.Description(), "The file couldn't be saved:\r\n" + path +
-                                       "\r\n2\r\nNo such file or directory\r\n" + path);
+                                       "\r\n2\r\nCouldn't create a temporary file beside \"" +
+                                       path + "\": No such file or directory\r\n" + path);
   }
   EXPECT_EQ(Entries(prelog_), (std::vector<Entry>{kChecking, kXmlMissing}));
 }

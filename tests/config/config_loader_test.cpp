@@ -8,7 +8,7 @@
 
 #include "config/config_files.h"
 #include "config/config_test_support.h"
-#include "config/file_helpers.h"
+#include "files/file_helpers.h"
 #include "model/date_time.h"
 #include "model/flags.h"
 #include "model/raised_error.h"
@@ -155,6 +155,20 @@ TEST_F(ConfigLoaderTest, UnclosedDocumentReportsItsLastLine) {
   ASSERT_EQ(report.size(), 8U);
   EXPECT_EQ(report[0], "Couldn't load \"config.xml\" into moXMLConfig.");
   EXPECT_EQ(Field(report, "Line"), std::to_string(Lines(cut).size()));
+}
+
+// libxml2 words some reasons over two lines ("... indicate encoding !\nBytes:
+// 0xE4 ..."): the report keeps its eight lines and no bare line feed.
+TEST_F(ConfigLoaderTest, AMultiLineReasonStaysOnOneLineOfTheReport) {
+  Prepare(testing::ReplacedOnce(EditedExample("encoding=\"ISO-8859-1\"", "encoding=\"UTF-8\""),
+                                "<IRCNickname>Zelvo", "<IRCNickname>Zelv\xE4"));
+  const std::string description = LoadFailure();
+  const std::vector<std::string> report = Lines(description);
+  ASSERT_EQ(report.size(), 8U) << description;
+  for (const std::string& line : report) {
+    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+  }
+  EXPECT_NE(Field(report, "Error-Reason").find("Bytes: 0xE4"), std::string::npos) << description;
 }
 
 TEST_F(ConfigLoaderTest, ConfigWithoutLogGivesTheValidationReport) {

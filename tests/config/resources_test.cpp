@@ -1,10 +1,11 @@
+#include "config/resources.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 
 #include "config/embedded_resources.h"
-#include "config/file_helpers.h"
 #include "support/temp_dir.h"
 
 namespace zelvo {

@@ -1,4 +1,4 @@
-#include "config/file_helpers.h"
+#include "files/file_helpers.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -135,12 +135,14 @@ TEST(SaveFileText, FailuresGiveTheSavedTextAndLeaveNothingBehind) {
   const std::string in_missing_dir = dir.File("missing/config.xml");
   EXPECT_EQ(SaveFileText(in_missing_dir, "x"),
             FiveLines("The file couldn't be saved:", in_missing_dir, ENOENT,
-                      "No such file or directory"));
+                      "Couldn't create a temporary file beside \"" + in_missing_dir +
+                          "\": No such file or directory"));
 
   const std::string directory = dir.File("sub");
   ASSERT_EQ(::mkdir(directory.c_str(), 0755), 0);
   EXPECT_EQ(SaveFileText(directory, "x"),
-            FiveLines("The file couldn't be saved:", directory, EISDIR, "Is a directory"));
+            FiveLines("The file couldn't be saved:", directory, EISDIR,
+                      "Couldn't replace \"" + directory + "\": Is a directory"));
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"sub"});
 }
 
@@ -263,7 +265,7 @@ TEST(ExecutableDir, HoldsThisTestProgram) {
   ASSERT_FALSE(dir.empty());
   EXPECT_EQ(dir.front(), '/');
   EXPECT_NE(dir.back(), '/');
-  EXPECT_TRUE(FileExists(JoinPath(dir, "config_file_helpers_test")));
+  EXPECT_TRUE(FileExists(JoinPath(dir, "files_file_helpers_test")));
 }
 
 }  // namespace

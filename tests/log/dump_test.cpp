@@ -30,11 +30,11 @@ INSTANTIATE_TEST_SUITE_P(Times, GeneralDateTimeTest,
                                            DateCase{{1899, 12, 30, 12, 0, 0}, "12/30/99 12:00:00"},
                                            DateCase{{2000, 1, 1, 0, 0, 0}, "01/01/00"}));
 
+// scripts/test generates de_DE.UTF-8 where it is missing.
 TEST(GeneralDateTime, FollowsTheLocaleOfTheProcess) {
   const std::string saved = std::setlocale(LC_TIME, nullptr);
-  if (std::setlocale(LC_TIME, "de_DE.UTF-8") == nullptr) {
-    GTEST_SKIP() << "locale de_DE.UTF-8 is not installed";
-  }
+  ASSERT_NE(std::setlocale(LC_TIME, "de_DE.UTF-8"), nullptr)
+      << "the locale de_DE.UTF-8 is not installed (localedef -i de_DE -f UTF-8 de_DE.UTF-8)";
   const std::string text = FormatGeneralDateTime(ToOleDate({2026, 12, 7, 20, 4, 55}));
   const std::string midnight = FormatGeneralDateTime(ToOleDate({2026, 12, 7, 0, 0, 0}));
   std::setlocale(LC_TIME, saved.c_str());

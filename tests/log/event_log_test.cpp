@@ -6,6 +6,8 @@
 #include <libxml/tree.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "log/log_test_support.h"
 #include "support/fake_clock.h"
 #include "support/log_reader.h"
@@ -145,6 +147,41 @@ TEST_F(EventLogTest, WritesToTheResolvedFile) {
   EXPECT_THAT(Ids(Entries(dir_.File("OlmuLog.xml"))), ElementsAre("2"));
   EXPECT_THAT(dir_.Names(), ElementsAre("OlmuLog.xml"));
 }
+
+// The log never overwrites the configuration, its schema or its example,
+// however the setting names them: the default file takes the log, with one
+// warning per setting.
+class ProgramFileSettingTest : public EventLogTest,
+                               public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(ProgramFileSettingTest, FallsBackToTheDefaultLogWithAWarning) {
+  for (const char* name : {"config.xml", "config.xsd", "config.example.xml"}) {
+    WriteFile(dir_.File(name), std::string("<kept>") + name + "</kept>");
+  }
+  std::filesystem::create_symlink(dir_.File("config.xml"), dir_.File("link.xml"));
+  std::string setting = GetParam();
+  if (setting.starts_with("@")) setting = dir_.File(setting.substr(1));  // absolute
+  settings_.settings->LogFile = setting;
+
+  EXPECT_EQ(log_.WriteLog(&settings_, 1, 1, "first", kTime), "");
+  EXPECT_EQ(log_.WriteLog(&settings_, 2, 1, "second", kTime), "");
+  for (const char* name : {"config.xml", "config.xsd", "config.example.xml"}) {
+    EXPECT_EQ(ReadFile(dir_.File(name)), std::string("<kept>") + name + "</kept>");
+  }
+  const std::vector<ReadEntry> entries = Entries(LogPath());
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].id, "41");
+  EXPECT_EQ(entries[0].type, "WARNING");
+  EXPECT_EQ(entries[0].description, "The LogFile \"" + setting +
+                                        "\" names a file of the configuration; the log is "
+                                        "written to \"" +
+                                        LogPath() + "\" instead.");
+  EXPECT_THAT((std::vector<std::string>{entries[1].id, entries[2].id}), ElementsAre("1", "2"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, ProgramFileSettingTest,
+                         ::testing::Values("config.xml", "config.xsd", "config.example.xml",
+                                           "./config.xml", "@config.xml", "link.xml"));
 
 // --- The file ---------------------------------------------------------------
 

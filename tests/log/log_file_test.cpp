@@ -1,12 +1,17 @@
 #include "log/log_file.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include "log/event_log.h"
 #include "log/log_xml.h"
@@ -60,6 +65,12 @@ class FakeOps final : public LogFileOps {
     errno = std::exchange(fsync_error, 0);
     return -1;
   }
+  std::chrono::milliseconds paused{0};
+  std::function<void()> on_pause;
+  void Pause(std::chrono::milliseconds duration) override {
+    paused += duration;
+    if (on_pause) on_pause();
+  }
   int Rename(const std::string& from, const std::string& to, bool replace) override {
     calls.push_back("rename " + Short(from) + " " + Short(to) + (replace ? " replace" : ""));
     if (rename_error == 0) return LogFileOps::Rename(from, to, replace);
@@ -98,76 +109,180 @@ class LogFileTest : public ::testing::Test {
   EventLog log_{dir_.path(), clock_, &ops_};
 };
 
-// --- An append interrupted at any point --------------------------------------
+// --- A damaged end ------------------------------------------------------------
 
-enum class Damage { kTruncate, kTruncateAndZeroFill, kZeroByte };
+enum class Damage { kTruncate, kTruncateAndZeroFill, kZeroByte, kAmpersand };
 
-struct InterruptCase {
+struct DamageCase {
   Damage damage;
-  bool same_writer;  // the writer that made the append goes on (else: a new run)
+  bool same_writer;  // the writer that wrote the file goes on (else: a new run)
 };
 
-class InterruptedAppendTest : public LogFileTest,
-                              public ::testing::WithParamInterface<InterruptCase> {};
-
-TEST_P(InterruptedAppendTest, NextWriteKeepsEveryEarlierEntry) {
-  ops_.sync_to_disk = false;
-  ASSERT_EQ(Write(log_, 1), "");
-  ASSERT_EQ(Write(log_, 2), "");
-  const std::string before = ReadFile(LogPath());
-  ASSERT_EQ(Write(log_, 3), "");
-  const std::string after = ReadFile(LogPath());
-  const std::size_t start = before.size() - kLogTail.size();  // where the append began
-
-  for (std::size_t offset = start; offset < after.size(); ++offset) {
-    std::string damaged = after.substr(0, offset);
-    if (GetParam().damage == Damage::kTruncateAndZeroFill) damaged.resize(after.size(), '\0');
-    if (GetParam().damage == Damage::kZeroByte) {
-      damaged = after;
-      damaged[offset] = '\0';
+class DamagedEndTest : public LogFileTest, public ::testing::WithParamInterface<DamageCase> {
+ protected:
+  // Everything beside the log: what a repair kept aside.
+  std::string KeptAside() const {
+    std::string all;
+    for (const std::string& name : dir_.Names()) {
+      if (name != "Log.xml") all += ReadFile(dir_.File(name));
     }
+    return all;
+  }
+  void RemoveAllButTheLog() const {
+    for (const std::string& name : dir_.Names()) {
+      if (name != "Log.xml") std::filesystem::remove(dir_.File(name));
+    }
+  }
+};
+
+// Damage at every byte of the last three entries: every complete entry is
+// still in the log or its bytes are in a file beside it.
+TEST_P(DamagedEndTest, NoCompleteEntryIsLost) {
+  ops_.sync_to_disk = false;
+  constexpr int kEntries = 6;
+  for (int id = 1; id <= kEntries; ++id) ASSERT_EQ(Write(log_, id), "");
+  const std::string after = ReadFile(LogPath());
+  std::vector<std::pair<std::size_t, std::size_t>> ranges;  // [begin, end) of each entry
+  for (std::size_t at = after.find("\t\t<Log>"); at != std::string::npos;
+       at = after.find("\t\t<Log>", at + 1)) {
+    ranges.emplace_back(at, after.find("</Log>\n", at) + 7);
+  }
+  ASSERT_EQ(ranges.size(), static_cast<std::size_t>(kEntries));
+
+  for (std::size_t offset = ranges[kEntries - 3].first; offset < after.size(); ++offset) {
+    std::string damaged = after;
+    switch (GetParam().damage) {
+      case Damage::kTruncate:
+        damaged.resize(offset);
+        break;
+      case Damage::kTruncateAndZeroFill:
+        std::fill(damaged.begin() + offset, damaged.end(), '\0');
+        break;
+      case Damage::kZeroByte:
+        damaged[offset] = '\0';
+        break;
+      case Damage::kAmpersand:
+        damaged[offset] = '&';
+        break;
+    }
+    RemoveAllButTheLog();
     WriteFile(LogPath(), damaged);
     EventLog fresh(dir_.path(), clock_, &ops_);
     EventLog& writer = GetParam().same_writer ? log_ : fresh;
-    ASSERT_EQ(Write(writer, 4), "") << "offset " << offset;
+    ASSERT_EQ(Write(writer, 7), "") << "offset " << offset;
 
     const std::vector<std::string> ids = LoggedIds();
-    ASSERT_GE(ids.size(), 3u) << "offset " << offset;
-    EXPECT_EQ(ids[0], "1");
-    EXPECT_EQ(ids[1], "2");
-    EXPECT_EQ(ids.back(), "4");
-    EXPECT_LE(ids.size(), 4u);
-    const std::string repaired = ReadFile(LogPath());
-    EXPECT_TRUE(repaired.ends_with(kLogTail)) << "offset " << offset;
-    EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml")) << "offset " << offset;
+    ASSERT_FALSE(ids.empty()) << "offset " << offset;
+    EXPECT_EQ(ids.back(), "7") << "offset " << offset;
+    const std::string aside = KeptAside();
+    const bool truncated =
+        GetParam().damage == Damage::kTruncate || GetParam().damage == Damage::kTruncateAndZeroFill;
+    for (int id = 1; id <= kEntries; ++id) {
+      const auto [begin, end] = ranges[id - 1];
+      if (truncated && end > offset) break;  // not complete any more
+      const bool in_log = std::find(ids.begin(), ids.end(), std::to_string(id)) != ids.end();
+      EXPECT_TRUE(in_log || aside.find(damaged.substr(begin, end - begin)) != std::string::npos)
+          << "entry " << id << " lost, damage at offset " << offset;
+    }
+    for (const std::string& name : dir_.Names()) {
+      EXPECT_TRUE(name == "Log.xml" || name.starts_with("Log.xml.corrupt-")) << name;
+    }
     // The file is in its own layout again: the next append goes in place.
-    ASSERT_EQ(Write(writer, 5), "");
+    const std::string repaired = ReadFile(LogPath());
+    ASSERT_TRUE(repaired.ends_with(kLogTail)) << "offset " << offset;
+    ASSERT_EQ(Write(writer, 8), "");
     EXPECT_EQ(ReadFile(LogPath()).substr(0, repaired.size() - kLogTail.size()),
               repaired.substr(0, repaired.size() - kLogTail.size()));
   }
 }
 
-std::string CaseName(const ::testing::TestParamInfo<InterruptCase>& info) {
-  static const char* const kNames[] = {"Truncated", "TruncatedAndZeroFilled", "ZeroByte"};
+std::string CaseName(const ::testing::TestParamInfo<DamageCase>& info) {
+  static const char* const kNames[] = {"Truncated", "TruncatedAndZeroFilled", "ZeroByte",
+                                       "Ampersand"};
   return std::string(kNames[static_cast<int>(info.param.damage)]) +
          (info.param.same_writer ? "_SameWriter" : "_NextRun");
 }
 
 // A change that keeps the size is only seen by a writer that did not write
 // the file last, so the same writer is tested with truncation.
-INSTANTIATE_TEST_SUITE_P(Damages, InterruptedAppendTest,
-                         ::testing::Values(InterruptCase{Damage::kTruncate, false},
-                                           InterruptCase{Damage::kTruncateAndZeroFill, false},
-                                           InterruptCase{Damage::kZeroByte, false},
-                                           InterruptCase{Damage::kTruncate, true}),
+INSTANTIATE_TEST_SUITE_P(Damages, DamagedEndTest,
+                         ::testing::Values(DamageCase{Damage::kTruncate, false},
+                                           DamageCase{Damage::kTruncateAndZeroFill, false},
+                                           DamageCase{Damage::kZeroByte, false},
+                                           DamageCase{Damage::kAmpersand, false},
+                                           DamageCase{Damage::kTruncate, true}),
                          CaseName);
 
-TEST_F(LogFileTest, AHandBrokenEndIsCutBackToTheLastEntry) {
+TEST_F(LogFileTest, AHandBrokenEndIsCutBackToTheLastEntryAndKeptAside) {
   WriteFile(LogPath(),
             "<Zelvo><Logs><Log><ID>1</ID></Log><Log><ID>2</ID></Log></Logs></Zelvo><x/>");
   ASSERT_EQ(Write(log_, 3), "");
   EXPECT_THAT(LoggedIds(), ElementsAre("1", "2", "3"));
-  EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml"));
+  EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml", "Log.xml.corrupt-20261207-200455"));
+  EXPECT_EQ(ReadFile(dir_.File("Log.xml.corrupt-20261207-200455")), "</Logs></Zelvo><x/>");
+}
+
+TEST_F(LogFileTest, AnInterruptedAppendLeavesNothingBesideTheLog) {
+  ASSERT_EQ(Write(log_, 1), "");
+  const std::string before = ReadFile(LogPath());
+  // Only the closing tags were lost, or zero bytes stand where they were.
+  for (const std::string& end : {std::string(), std::string(5, '\0'), std::string("\t</Lo")}) {
+    WriteFile(LogPath(), before.substr(0, before.size() - kLogTail.size()) + end);
+    EventLog fresh(dir_.path(), clock_, &ops_);
+    ASSERT_EQ(Write(fresh, 2), "");
+    EXPECT_THAT(LoggedIds(), ElementsAre("1", "2"));
+    EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml"));
+    WriteFile(LogPath(), before);
+  }
+}
+
+// --- Links, leftovers and locks ------------------------------------------------
+
+TEST_F(LogFileTest, ALeftoverTemporaryFileOfAnEarlierRunDoesNotStopTheLog) {
+  // A container's bot has the same process id on every start.
+  WriteFile(LogPath() + ".tmp-" + std::to_string(::getpid()) + "-0", "left over");
+  ASSERT_EQ(Write(log_, 1), "");
+  EXPECT_THAT(LoggedIds(), ElementsAre("1"));
+}
+
+TEST_F(LogFileTest, ADanglingLinkGetsItsFileCreated) {
+  std::filesystem::create_symlink(dir_.File("real.xml"), LogPath());
+  ASSERT_EQ(Write(log_, 1), "");
+  EXPECT_TRUE(std::filesystem::is_symlink(LogPath()));
+  EXPECT_THAT(Ids(*ReadLogEntries(dir_.File("real.xml"))), ElementsAre("1"));
+}
+
+TEST_F(LogFileTest, ALinkIntoAMissingFolderIsNamedInTheError) {
+  std::filesystem::create_symlink(dir_.File("gone/real.xml"), LogPath());
+  EXPECT_EQ(Write(log_, 1),
+            "Couldn't write PreLog. Error-number: 2 Error-Descripton: The symbolic link \"" +
+                LogPath() + "\" points to \"" + dir_.File("gone/real.xml") +
+                "\", whose folder doesn't exist: No such file or directory");
+}
+
+// Another program holding the lock delays a write by about 100 ms at most;
+// then the entry is reported as not written and the file is left alone.
+TEST_F(LogFileTest, ALockHeldElsewhereFailsTheEntryAfterABoundedWait) {
+  ASSERT_EQ(Write(log_, 1), "");
+  const std::string before = ReadFile(LogPath());
+  const int holder = ::open(LogPath().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+  EXPECT_EQ(Write(log_, 2),
+            "Couldn't write PreLog. Error-number: 11 Error-Descripton: Another program holds the "
+            "lock of the log file \"" +
+                LogPath() + "\": Resource temporarily unavailable");
+  EXPECT_GT(ops_.paused, std::chrono::milliseconds(0));
+  EXPECT_LE(ops_.paused, std::chrono::milliseconds(100));
+  EXPECT_EQ(ReadFile(LogPath()), before);
+
+  // Released during the wait: the entry is written.
+  ops_.paused = {};
+  ops_.on_pause = [&] { ::flock(holder, LOCK_UN); };
+  EXPECT_EQ(Write(log_, 3), "");
+  EXPECT_THAT(LoggedIds(), ElementsAre("1", "3"));
+  ::close(holder);
 }
 
 // --- A full disk --------------------------------------------------------------
@@ -210,7 +325,7 @@ TEST_F(LogFileTest, AFullDiskLeavesNoHalfNewFile) {
   ops_.spare = 10;
   EXPECT_EQ(Write(log_, 1),
             "Couldn't write PreLog. Error-number: 28 Error-Descripton: "
-            "Couldn't write the log file \"" +
+            "Couldn't write \"" +
                 LogPath() + "\": No space left on device");
   EXPECT_THAT(dir_.Names(), IsEmpty());
 }

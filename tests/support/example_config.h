@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "config/file_helpers.h"
+#include "config/resources.h"
 
 namespace zelvo::testing {
 

@@ -1,0 +1,227 @@
+// Real IRC servers for the end-to-end tests, each started on free loopback
+// ports with a configuration written into its own temporary directory and
+// stopped by its destructor:
+//   - InspIRCd 3 with a plain and a TLS client port and a server port,
+//   - Anope 2.0 services linked to it (NickServ, SASL),
+//   - ngircd with a plain and a TLS port,
+//   - ZNC with one password-protected user whose network is an ngircd.
+// The TLS ports carry a certificate for "localhost" and 127.0.0.1 issued by
+// a test CA made with openssl; a second, unrelated CA serves as a wrong one.
+//
+// Started as root, every server runs as "nobody" (Anope sleeps and ZNC waits
+// 30 s before listening when they run as root; InspIRCd and ngircd refuse
+// root), so the directories are handed over to that user.
+//
+// LineClient is a plain blocking IRC client (no Qt) for the tests' other
+// users: it answers PINGs and keeps every line.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace zelvo::servers {
+
+using std::chrono::milliseconds;
+
+// A loopback port that nobody listens on, below 32768.
+int PickFreePort();
+bool PortListening(int port);
+
+// A directory for one server, readable and writable by the user it runs as.
+class ServerDir {
+ public:
+  ServerDir();
+  const std::string& path() const { return dir_.path(); }
+  std::string File(const std::string& name) const { return dir_.File(name); }
+  void Write(const std::string& name, const std::string& text) const;
+  std::string Read(const std::string& name) const;  // "" when missing
+  // Gives everything in it to the user the servers run as.
+  void HandOver() const;
+
+ private:
+  testing::TempDir dir_;
+};
+
+// One server process, its output in a file; SIGTERM (then SIGKILL) on Stop.
+class ServerProcess {
+ public:
+  ServerProcess() = default;
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+  ~ServerProcess() { Stop(); }
+
+  bool Start(const std::vector<std::string>& argv, const std::string& output_file,
+             const std::vector<std::string>& environment = {});
+  void Stop();
+  bool Running();
+  pid_t Pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = 0;
+};
+
+// The test CA, the server certificate it signed and a CA that signed nothing.
+struct TestCertificates {
+  std::string ca_file;        // PEM
+  std::string wrong_ca_file;  // PEM of another CA
+  std::string cert_file;      // the server's certificate, PEM
+  std::string key_file;       // its key, PEM
+  std::string dh_file;        // ffdhe2048 parameters
+  std::string fingerprint;    // SHA-256 of the server certificate, "AB:CD:..."
+
+  // Makes them in `dir` with openssl; "" or what failed.
+  std::string Make(const ServerDir& dir);
+};
+
+class InspircdServer {
+ public:
+  struct Options {
+    bool tls = true;
+    std::string link_password = "linkpass";  // the services' link
+    int ping_frequency = 120;                // seconds between the server's PINGs
+  };
+
+  bool Start(Options options);
+  bool Start() { return Start(Options{}); }
+  void Stop() { process_.Stop(); }
+  // Stops and starts again on the same ports.
+  bool Restart();
+
+  int Port() const { return port_; }
+  int TlsPort() const { return tls_port_; }
+  int LinkPort() const { return link_port_; }
+  const Options& options() const { return options_; }
+  const TestCertificates& Certificates() const { return certificates_; }
+  static constexpr const char* kName = "irc.zelvo.test";
+  static constexpr const char* kServicesName = "services.zelvo.test";
+  std::string Log() const;
+  const std::string& Error() const { return error_; }
+  milliseconds StartupTime() const { return startup_; }
+
+ private:
+  bool Launch();
+  bool Fail(std::string error);
+
+  Options options_;
+  std::unique_ptr<ServerDir> dir_;
+  ServerProcess process_;
+  TestCertificates certificates_;
+  int port_ = 0, tls_port_ = 0, link_port_ = 0;
+  std::string error_;
+  milliseconds startup_{0};
+};
+
+// Anope linked to an InspIRCd; Start returns once the server offers SASL.
+class AnopeServices {
+ public:
+  bool Start(const InspircdServer& ircd);
+  void Stop() { process_.Stop(); }
+  std::string Log() const;
+  const std::string& Error() const { return error_; }
+  milliseconds StartupTime() const { return startup_; }
+
+ private:
+  bool Fail(std::string error);
+
+  std::unique_ptr<ServerDir> dir_;
+  ServerProcess process_;
+  std::string error_;
+  milliseconds startup_{0};
+};
+
+// InspIRCd with Anope: the whole network for the SASL and account tests.
+class ServicesNetwork {
+ public:
+  bool Start();
+  int Port() const { return ircd.Port(); }
+  std::string Error() const { return ircd.Error() + services.Error(); }
+  std::string Logs() const { return ircd.Log() + "\n---- services ----\n" + services.Log(); }
+  // Registers `account` with NickServ from a client of that nick; "" or why not.
+  std::string RegisterAccount(const std::string& account, const std::string& password);
+
+  InspircdServer ircd;
+  AnopeServices services;
+};
+
+class TlsNgircdServer {
+ public:
+  bool Start();
+  void Stop() { process_.Stop(); }
+  int Port() const { return port_; }
+  int TlsPort() const { return tls_port_; }
+  const TestCertificates& Certificates() const { return certificates_; }
+  std::string Log() const;
+  const std::string& Error() const { return error_; }
+  milliseconds StartupTime() const { return startup_; }
+
+ private:
+  bool Fail(std::string error);
+
+  std::unique_ptr<ServerDir> dir_;
+  ServerProcess process_;
+  TestCertificates certificates_;
+  int port_ = 0, tls_port_ = 0;
+  std::string error_;
+  milliseconds startup_{0};
+};
+
+// ZNC with user `user` and password `password`, its network the given server.
+// A client logs in with "PASS <user>:<password>".
+class ZncBouncer {
+ public:
+  bool Start(int upstream_port, const std::string& user, const std::string& password);
+  void Stop() { process_.Stop(); }
+  int Port() const { return port_; }
+  std::string Log() const;
+  const std::string& Error() const { return error_; }
+  milliseconds StartupTime() const { return startup_; }
+
+ private:
+  bool Fail(std::string error);
+
+  std::unique_ptr<ServerDir> dir_;
+  ServerProcess process_;
+  int port_ = 0;
+  std::string error_;
+  milliseconds startup_{0};
+};
+
+// A blocking IRC client on loopback for the tests' other users.
+class LineClient {
+ public:
+  LineClient() = default;
+  LineClient(const LineClient&) = delete;
+  LineClient& operator=(const LineClient&) = delete;
+  ~LineClient() { Close(); }
+
+  bool Connect(int port);
+  void Close();
+  // Sends the line with CR LF appended.
+  void Send(const std::string& line);
+  // Reads until a line (received from `from` on) satisfies `match` or `limit`
+  // has passed; returns its index or -1. PINGs are answered meanwhile.
+  int WaitFor(const std::function<bool(const std::string&)>& match, milliseconds limit,
+              std::size_t from = 0);
+  int WaitForContaining(const std::string& part, milliseconds limit, std::size_t from = 0);
+  // Sends NICK and USER and waits for 001; false when it does not come.
+  bool Register(const std::string& nick, milliseconds limit = milliseconds(10000));
+
+  const std::vector<std::string>& Lines() const { return lines_; }
+  std::string Transcript(std::size_t from = 0) const;
+
+ private:
+  bool ReadSome(milliseconds limit);
+
+  int fd_ = -1;
+  std::string buffer_;
+  std::vector<std::string> lines_;  // without line ends
+};
+
+}  // namespace zelvo::servers
