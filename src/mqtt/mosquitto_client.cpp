@@ -34,6 +34,8 @@ std::unique_ptr<MosquittoClient> MosquittoClient::Create(const ClientOptions& op
   if (!client->mosq_) return fail(ErrorText(MOSQ_ERR_ERRNO) + ".");
   mosquitto* m = client->mosq_;
   mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+  // Each message leaves at once instead of waiting for the previous one's ACK.
+  mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
   mosquitto_connect_callback_set(m, &MosquittoClient::OnConnect);
   mosquitto_disconnect_callback_set(m, &MosquittoClient::OnDisconnect);
   mosquitto_message_callback_set(m, &MosquittoClient::OnMessage);
@@ -77,6 +79,7 @@ std::string MosquittoClient::Describe() const {
 
 void MosquittoClient::Start() {
   started_ = true;
+  ++attempt_;
   next_attempt_.reset();
   const int rc = mosquitto_connect_async(mosq_, options_.broker.host.c_str(), options_.broker.port,
                                          options_.keepalive_seconds);
@@ -108,6 +111,7 @@ void MosquittoClient::LoopMisc() {
   if (next_attempt_) {
     if (clock_.MonotonicNow() < *next_attempt_) return;
     next_attempt_.reset();
+    ++attempt_;
     const int rc = mosquitto_reconnect_async(mosq_);
     if (rc != MOSQ_ERR_SUCCESS) Lost("cannot connect: " + ErrorText(rc));
     return;

@@ -61,6 +61,8 @@ class MosquittoClient final : public Transport {
   void LoopMisc();
 
   bool IsConnected() const { return connected_; }
+  // Counts the connection attempts; the socket of each may be new.
+  int Attempt() const { return attempt_; }
   // When the next attempt to connect is due, while waiting for one.
   std::optional<std::chrono::steady_clock::time_point> NextAttempt() const { return next_attempt_; }
 
@@ -92,6 +94,7 @@ class MosquittoClient final : public Transport {
   bool started_ = false;
   bool connected_ = false;
   bool closing_ = false;
+  int attempt_ = 0;
   ReconnectBackoff backoff_;
   std::optional<std::chrono::steady_clock::time_point> next_attempt_;
 };

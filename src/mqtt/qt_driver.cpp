@@ -15,7 +15,9 @@ QtDriver::QtDriver(MosquittoClient& client, QObject* parent) : QObject(parent), 
 
 void QtDriver::Sync() {
   const int socket = client_.Socket();
-  if (socket != socket_) {
+  // A new connection may reuse the number of the old socket.
+  if (socket != socket_ || client_.Attempt() != attempt_) {
+    attempt_ = client_.Attempt();
     read_.reset();
     write_.reset();
     socket_ = socket;
@@ -27,6 +29,14 @@ void QtDriver::Sync() {
     }
   }
   if (write_) write_->setEnabled(client_.WantWrite());
+}
+
+void QtDriver::Close(const std::string& final_payload) {
+  read_.reset();
+  write_.reset();
+  socket_ = -1;
+  client_.Close(final_payload);
+  misc_.stop();
 }
 
 void QtDriver::Read() {

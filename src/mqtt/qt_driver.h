@@ -20,12 +20,17 @@ class QtDriver final : public QObject {
   // client's callbacks, so that queued messages are written at once.
   void Sync();
 
+  // The orderly close of the client (see MosquittoClient::Close); the
+  // socket is no longer watched afterwards.
+  void Close(const std::string& final_payload);
+
  private:
   void Read();
   void Write();
 
   MosquittoClient& client_;
   int socket_ = -1;
+  int attempt_ = 0;
   std::unique_ptr<QSocketNotifier> read_;
   std::unique_ptr<QSocketNotifier> write_;
   QTimer misc_;

@@ -1,0 +1,262 @@
+// The MQTT client and bridge against a real mosquitto broker on loopback,
+// driven by the Qt event loop; mosquitto_sub and mosquitto_pub observe and
+// command from outside.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mqtt/bridge.h"
+#include "mqtt/mosquitto_client.h"
+#include "mqtt/qt_driver.h"
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
+
+namespace zelvo::mqtt {
+namespace {
+
+QString Find(const char* program) {
+  return QStandardPaths::findExecutable(program, {"/usr/sbin", "/usr/bin", "/usr/local/sbin"});
+}
+
+int FreeLoopbackPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  int port = -1;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    port = ntohs(address.sin_port);
+  ::close(fd);
+  return port;
+}
+
+bool Accepts(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// Runs the event loop until `done` holds or 10 s have passed.
+template <typename Predicate>
+bool SpinUntil(Predicate done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > 10000) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+// A private mosquitto with a configuration of its own.
+class Broker {
+ public:
+  ~Broker() { Stop(); }
+
+  bool Start(const std::string& extra_config = "") {
+    port_ = FreeLoopbackPort();
+    const passwd* me = ::getpwuid(::getuid());
+    testing::WriteFile(dir_.File("mosquitto.conf"),
+                       "listener " + std::to_string(port_) + " 127.0.0.1\n" +
+                           "persistence false\nlog_dest stderr\nuser " +
+                           std::string(me ? me->pw_name : "root") + "\n" +
+                           (extra_config.empty() ? "allow_anonymous true\n" : extra_config));
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.start(Find("mosquitto"), {"-c", QString::fromStdString(dir_.File("mosquitto.conf"))});
+    if (!process_.waitForStarted(5000)) return false;
+    for (int i = 0; i < 200 && !Accepts(port_); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return Accepts(port_);
+  }
+  void Stop() {
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.terminate();
+    process_.waitForFinished(5000);
+  }
+  std::string Log() { return process_.readAll().toStdString(); }
+  int port() const { return port_; }
+  const testing::TempDir& dir() const { return dir_; }
+
+  // Starts mosquitto_sub; its output is read when it has ended.
+  std::unique_ptr<QProcess> Subscribe(const std::string& topic, int count,
+                                      const QStringList& more = {}) {
+    auto sub = std::make_unique<QProcess>();
+    sub->start(Find("mosquitto_sub"), QStringList{"-h", "127.0.0.1", "-p", QString::number(port_),
+                                                  "-t", QString::fromStdString(topic), "-v", "-C",
+                                                  QString::number(count), "-W", "10"} +
+                                          more);
+    sub->waitForStarted(5000);
+    return sub;
+  }
+  bool Publish(const std::string& topic, const QByteArray& payload) {
+    QProcess pub;
+    pub.start(Find("mosquitto_pub"), {"-h", "127.0.0.1", "-p", QString::number(port_), "-q", "1",
+                                      "-t", QString::fromStdString(topic), "-s"});
+    pub.write(payload);
+    pub.closeWriteChannel();
+    return pub.waitForFinished(5000) && pub.exitCode() == 0;
+  }
+
+ private:
+  testing::TempDir dir_;
+  QProcess process_;
+  int port_ = -1;
+};
+
+std::vector<std::string> Lines(QProcess& process) {
+  SpinUntil([&] { return process.state() == QProcess::NotRunning; });
+  std::vector<std::string> lines;
+  for (const QByteArray& line : process.readAllStandardOutput().split('\n'))
+    if (!line.isEmpty()) lines.push_back(line.toStdString());
+  return lines;
+}
+
+// The bot's MQTT side: client, bridge and Qt driver.
+struct Bot {
+  Bot(int port, const std::string& username = "", const std::string& password = "") {
+    ClientOptions options;
+    options.broker = BrokerUrl{false, "127.0.0.1", port};
+    options.client_id = "zelvo-e2e";
+    options.username = username;
+    options.password = password;
+    options.will_topic = "zelvo/status";
+    BridgeOptions bridge_options;
+    bridge_options.client_id = options.client_id;
+    bridge_options.discovery = false;
+    std::string error;
+    client = MosquittoClient::Create(
+        options, clock,
+        {[this] {
+           bridge->Connected(byte);
+           ++connections;
+         },
+         [this](const std::string& why) {
+           bridge->Disconnected();
+           lost.push_back(why);
+         },
+         [this](const std::string& t, const std::string& p) { bridge->Message(t, p); }},
+        &error);
+    EXPECT_NE(client, nullptr) << error;
+    bridge = std::make_unique<Bridge>(
+        bridge_options, *client, clock,
+        [this](int output, SwitchCommand command) {
+          commands.push_back(std::to_string(output) + "=" + std::to_string(int(command)));
+        },
+        [this](const std::string& text) { reports.push_back(text); });
+    driver = std::make_unique<QtDriver>(*client);
+  }
+  testing::FakeClock clock;
+  std::unique_ptr<MosquittoClient> client;
+  std::unique_ptr<Bridge> bridge;
+  std::unique_ptr<QtDriver> driver;
+  std::uint8_t byte = 0b0000'0101;
+  int connections = 0;
+  std::vector<std::string> lost, commands, reports;
+};
+
+class MqttEndToEnd : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "mqtt-e2e";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+  }
+  void SetUp() override {
+    if (Find("mosquitto").isEmpty() || Find("mosquitto_sub").isEmpty())
+      GTEST_SKIP() << "mosquitto and mosquitto-clients are not installed";
+  }
+};
+
+TEST_F(MqttEndToEnd, PublishesRetainedStatesTakesCommandsAndLeavesItsWillWhenCutOff) {
+  Broker broker;
+  ASSERT_TRUE(broker.Start()) << broker.Log();
+  Bot bot(broker.port());
+  ASSERT_TRUE(SpinUntil([&] { return bot.connections == 1; })) << broker.Log();
+
+  auto retained = broker.Subscribe("zelvo/#", 10);
+  EXPECT_EQ(Lines(*retained),
+            (std::vector<std::string>{
+                "zelvo/status online", "zelvo/output/1 ON", "zelvo/output/2 OFF",
+                "zelvo/output/3 ON", "zelvo/output/4 OFF", "zelvo/output/5 OFF",
+                "zelvo/output/6 OFF", "zelvo/output/7 OFF", "zelvo/output/8 OFF", "zelvo/byte 5"}));
+
+  // A command, bad payloads and a command for an output that does not exist.
+  ASSERT_TRUE(broker.Publish("zelvo/output/4/set", "ON"));
+  ASSERT_TRUE(broker.Publish("zelvo/output/4/set", QByteArray(10240, 'x')));
+  ASSERT_TRUE(broker.Publish("zelvo/output/4/set", QByteArray("\x00\xff\x01", 3)));
+  ASSERT_TRUE(broker.Publish("zelvo/output/9/set", "ON"));
+  ASSERT_TRUE(broker.Publish("zelvo/output/2/set", "toggle"));
+  ASSERT_TRUE(SpinUntil([&] { return bot.commands.size() >= 2; }));
+  EXPECT_EQ(bot.commands, (std::vector<std::string>{"4=0", "2=2"}));
+  EXPECT_EQ(bot.reports.size(), 2u);  // one per topic: output 4 (once a minute) and output 9
+
+  // A state change is published and retained.
+  bot.bridge->PortWritten(0b0000'1101);
+  bot.driver->Sync();
+  auto change = broker.Subscribe("zelvo/output/4", 1);
+  EXPECT_EQ(Lines(*change), std::vector<std::string>{"zelvo/output/4 ON"});
+
+  // The connection ends without a DISCONNECT, as when the process is killed.
+  auto will = broker.Subscribe("zelvo/status", 2);
+  ASSERT_TRUE(SpinUntil([&] { return will->bytesAvailable() > 0; }));  // "online" retained
+  ::shutdown(bot.client->Socket(), SHUT_RDWR);
+  EXPECT_EQ(Lines(*will),
+            (std::vector<std::string>{"zelvo/status online", "zelvo/status offline"}));
+  ASSERT_TRUE(SpinUntil([&] { return !bot.lost.empty(); }));
+  EXPECT_NE(bot.lost[0].find("trying again in 5 s"), std::string::npos) << bot.lost[0];
+
+  // After the wait the client reconnects and publishes everything again.
+  bot.clock.Advance(std::chrono::seconds(5));
+  ASSERT_TRUE(SpinUntil([&] { return bot.connections == 2; })) << broker.Log();
+  auto again = broker.Subscribe("zelvo/status", 1);
+  EXPECT_EQ(Lines(*again), std::vector<std::string>{"zelvo/status online"});
+
+  // An orderly close leaves "offline".
+  bot.driver->Close("offline");
+  auto closed = broker.Subscribe("zelvo/status", 1);
+  EXPECT_EQ(Lines(*closed), std::vector<std::string>{"zelvo/status offline"});
+}
+
+TEST_F(MqttEndToEnd, PasswordFileAcceptsTheRightPasswordAndNeverShowsIt) {
+  Broker broker;
+  const QString passwd = Find("mosquitto_passwd");
+  if (passwd.isEmpty()) GTEST_SKIP() << "mosquitto_passwd is not installed";
+  const std::string file = broker.dir().File("passwords");
+  testing::WriteFile(file, "");
+  ASSERT_EQ(QProcess::execute(passwd, {"-b", QString::fromStdString(file), "bot", "s3cret-Pw"}), 0);
+  ASSERT_TRUE(broker.Start("allow_anonymous false\npassword_file " + file + "\n")) << broker.Log();
+
+  Bot wrong(broker.port(), "bot", "not-the-Pw");
+  ASSERT_TRUE(SpinUntil([&] { return !wrong.lost.empty(); })) << broker.Log();
+  EXPECT_EQ(wrong.connections, 0);
+  EXPECT_NE(wrong.lost[0].find("MQTTPassword"), std::string::npos) << wrong.lost[0];
+  EXPECT_EQ(wrong.lost[0].find("not-the-Pw"), std::string::npos) << wrong.lost[0];
+
+  Bot right(broker.port(), "bot", "s3cret-Pw");
+  ASSERT_TRUE(SpinUntil([&] { return right.connections == 1; })) << broker.Log();
+  EXPECT_TRUE(right.lost.empty());
+}
+
+}  // namespace
+}  // namespace zelvo::mqtt
