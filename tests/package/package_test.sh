@@ -21,7 +21,8 @@ echo "scripts/package took $(($(date +%s) - start)) s"
 [ "$deb" = "$tmp/out/zelvo_${version}_${arch}.deb" ] || fail "package file $deb"
 [ -f "$deb" ] || { echo "FAIL no package"; exit 1; }
 
-dpkg-deb --info "$deb"
+dpkg-deb --info "$deb" >"$tmp/info"
+cat "$tmp/info"
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = zelvo ] || fail "Package: $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
@@ -35,10 +36,10 @@ for package in libc6 'libstdc++6' libxml2 libqt6core6 libqt6network6 libqt6widge
     fail "Depends lacks $package: $depends"
 done
 [[ "$depends" == *"libc6 (>= "* ]] || fail "Depends without versions from the shared libraries: $depends"
-dpkg-deb --info "$deb" | grep -qE '^ +[0-9]+ bytes, +[0-9]+ lines +\* +postinst ' ||
+grep -qE '^ +[0-9]+ bytes, +[0-9]+ lines +\* +postinst ' "$tmp/info" ||
   fail "postinst missing or not executable"
 for script in prerm postrm md5sums; do
-  dpkg-deb --info "$deb" | grep -qE "^ +[0-9]+ bytes, +[0-9]+ lines .* $script " || fail "$script missing"
+  grep -qE "^ +[0-9]+ bytes, +[0-9]+ lines .* $script " "$tmp/info" || fail "$script missing"
 done
 
 # Every file with its mode, owned by root.
@@ -61,9 +62,10 @@ for unit in zelvo.service zelvo@.service; do
   cmp -s "$source_dir/packaging/$unit" "$tmp/root/lib/systemd/system/$unit" || fail "$unit differs"
 done
 cmp -s "$source_dir/packaging/copyright" "$tmp/root/usr/share/doc/zelvo/copyright" || fail "copyright differs"
-gzip -dc "$tmp/root/usr/share/man/man1/zelvo.1.gz" | grep -q "^\.TH ZELVO 1 .*Zelvo $version" ||
+gzip -dc "$tmp/root/usr/share/man/man1/zelvo.1.gz" >"$tmp/zelvo.1"
+grep -q "^\.TH ZELVO 1 .*Zelvo $version" "$tmp/zelvo.1" ||
   fail "manual page without its version"
-file "$tmp/root/usr/bin/zelvo" | grep -q ', stripped' || fail "/usr/bin/zelvo is not stripped"
+[[ "$(file "$tmp/root/usr/bin/zelvo")" == *", stripped"* ]] || fail "/usr/bin/zelvo is not stripped"
 
 lintian --tag-display-limit 0 --display-info "$deb" >"$tmp/lintian" 2>&1 || true
 cat "$tmp/lintian"
