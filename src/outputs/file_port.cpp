@@ -22,7 +22,11 @@ std::int64_t FilePort::MonotonicMicroseconds() {
   return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
-PortWriterChoice FilePort::Open(const std::string& path, MicrosecondClock clock) {
+long FilePort::SystemWrite(int fd, const char* data, std::size_t size) {
+  return static_cast<long>(::write(fd, data, size));
+}
+
+PortWriterChoice FilePort::Open(const std::string& path, MicrosecondClock clock, WriteCall write) {
   PortWriterChoice choice;
   if (path.empty()) {
     choice.error = "The simulated port needs a file name: OutputDevice file:PATH.";
@@ -35,12 +39,12 @@ PortWriterChoice FilePort::Open(const std::string& path, MicrosecondClock clock)
                    ". Check that its folder exists and is writable.";
     return choice;
   }
-  choice.writer.reset(new FilePort(path, fd, std::move(clock)));
+  choice.writer.reset(new FilePort(path, fd, std::move(clock), std::move(write)));
   return choice;
 }
 
-FilePort::FilePort(std::string path, int fd, MicrosecondClock clock)
-    : path_(std::move(path)), fd_(fd), clock_(std::move(clock)) {}
+FilePort::FilePort(std::string path, int fd, MicrosecondClock clock, WriteCall write)
+    : path_(std::move(path)), fd_(fd), clock_(std::move(clock)), write_(std::move(write)) {}
 
 FilePort::~FilePort() {
   ::close(fd_);
@@ -48,12 +52,19 @@ FilePort::~FilePort() {
 
 std::string FilePort::Write(std::uint8_t byte) {
   const std::string line = std::to_string(clock_()) + ' ' + std::to_string(byte) + '\n';
+  // Where the line starts, to cut a part of it off again.
+  const off_t start = ::lseek(fd_, 0, SEEK_END);
   std::size_t done = 0;
   while (done < line.size()) {
-    const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return "Cannot write to the simulated port file " + path_ + ": " + ErrnoText(errno) + ".";
+    const long n = write_(fd_, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = n < 0 ? errno : ENOSPC;
+      std::string text =
+          "Cannot write to the simulated port file " + path_ + ": " + ErrnoText(error) + ".";
+      if (done > 0 && (start < 0 || ::ftruncate(fd_, start) != 0))
+        text += " Its last line is incomplete.";
+      return text;
     }
     done += static_cast<std::size_t>(n);
   }

@@ -1,9 +1,11 @@
 // A simulated port that records each byte as one line appended to a file:
 // the monotonic time in microseconds, one blank, the byte in decimal
 // ("183402771233 3"). Each line is written with one system call, so a reader
-// sees it at once.
+// sees it at once; a line that cannot be written whole (a full disk) is cut
+// off again, so the file never holds part of one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -16,6 +18,8 @@ class FilePort final : public PortWriter {
  public:
   // Source of the time stamp of each line, in microseconds.
   using MicrosecondClock = std::function<std::int64_t()>;
+  // The write(2) call: bytes written, or -1 with errno set.
+  using WriteCall = std::function<long(int fd, const char* data, std::size_t size)>;
 
   // The CLOCK_MONOTONIC time in microseconds.
   static std::int64_t MonotonicMicroseconds();
@@ -23,7 +27,10 @@ class FilePort final : public PortWriter {
   // Opens `path` for appending (creating it when missing). On failure the
   // choice holds no writer and an error text naming the file.
   static PortWriterChoice Open(const std::string& path,
-                               MicrosecondClock clock = &FilePort::MonotonicMicroseconds);
+                               MicrosecondClock clock = &FilePort::MonotonicMicroseconds,
+                               WriteCall write = &FilePort::SystemWrite);
+
+  static long SystemWrite(int fd, const char* data, std::size_t size);
 
   ~FilePort() override;
   FilePort(const FilePort&) = delete;
@@ -33,11 +40,12 @@ class FilePort final : public PortWriter {
   std::string Describe() const override { return "simulated port (file " + path_ + ")"; }
 
  private:
-  FilePort(std::string path, int fd, MicrosecondClock clock);
+  FilePort(std::string path, int fd, MicrosecondClock clock, WriteCall write);
 
   std::string path_;
   int fd_;
   MicrosecondClock clock_;
+  WriteCall write_;
 };
 
 }  // namespace zelvo

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -112,6 +114,71 @@ TEST_F(FilePortTest, AFailedWriteReturnsAnErrorNamingTheFile) {
   EXPECT_NE(error.find("/dev/full"), std::string::npos) << error;
   EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
 }
+
+// A write(2) that takes `take` bytes per call, and fails with `error` (after
+// EINTR first when `interrupt`) once `limit` bytes have gone through.
+struct WriteFault {
+  const char* name;
+  std::size_t take;
+  std::size_t limit;
+  int error;
+  bool interrupt;
+  const char* reported;  // "" when the line is written whole
+};
+
+void PrintTo(const WriteFault& fault, std::ostream* os) {
+  *os << fault.name;
+}
+
+class FilePortWriteFaultTest : public FilePortTest,
+                               public ::testing::WithParamInterface<WriteFault> {};
+
+TEST_P(FilePortWriteFaultTest, WritesALineWholeOrNotAtAll) {
+  const WriteFault fault = GetParam();
+  const std::string path = dir_.File("port.log");
+  WriteFile(path, "100 1\n");
+  std::size_t written = 0;
+  bool interrupted = false;
+  PortWriterChoice choice = FilePort::Open(
+      path, SteppingClock(), [&](int fd, const char* data, std::size_t size) -> long {
+        if (fault.interrupt && !interrupted) {
+          interrupted = true;
+          errno = EINTR;
+          return -1;
+        }
+        if (written >= fault.limit) {
+          errno = fault.error;
+          return -1;
+        }
+        const long n =
+            FilePort::SystemWrite(fd, data, std::min({size, fault.take, fault.limit - written}));
+        written += static_cast<std::size_t>(n);
+        return n;
+      });
+  ASSERT_NE(choice.writer, nullptr) << choice.error;
+  const std::string error = choice.writer->Write(129);
+  if (*fault.reported == '\0') {
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(ReadFile(path), "100 1\n183402771250 129\n");
+  } else {
+    EXPECT_EQ(error,
+              "Cannot write to the simulated port file " + path + ": " + fault.reported + ".");
+    EXPECT_EQ(ReadFile(path), "100 1\n");
+  }
+}
+
+constexpr std::size_t kAll = 1000;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FilePortWriteFaultTest,
+    ::testing::Values(
+        WriteFault{"nothing fits", kAll, 0, ENOSPC, false, "No space left on device"},
+        WriteFault{"one byte fits", kAll, 1, ENOSPC, false, "No space left on device"},
+        WriteFault{"all but the line feed", kAll, 16, ENOSPC, false, "No space left on device"},
+        WriteFault{"three bytes a call", 3, 10, ENOSPC, false, "No space left on device"},
+        WriteFault{"quota", kAll, 4, EDQUOT, true, "Disk quota exceeded"},
+        WriteFault{"i/o error", kAll, 7, EIO, false, "Input/output error"},
+        WriteFault{"short writes", 3, kAll, 0, true, ""}));
 
 TEST_F(FilePortTest, DescribesItselfAsSimulated) {
   const std::string path = dir_.File("port.log");
