@@ -11,6 +11,7 @@
 #include <exception>
 
 #include "log/log_types.h"
+#include "model/visible_text.h"
 #include "ui/window_icon.h"
 #include "ui/window_layout.h"
 
@@ -272,7 +273,7 @@ void frmMain::Append(std::string_view text) {
   QTextDocument* document = txt_buffer_->document();
   QTextCursor cursor(document);
   cursor.movePosition(QTextCursor::End);
-  cursor.insertText(ConsoleText(text));
+  cursor.insertText(ConsoleText(VisibleControlText(text)));
   TrimConsole();
   QTextCursor caret = txt_buffer_->textCursor();
   caret.movePosition(QTextCursor::End);
