@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <exception>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 #include "config/config_files.h"
 #include "files/file_helpers.h"
@@ -17,11 +19,18 @@ std::shared_ptr<const Clock> OrSystemClock(std::shared_ptr<const Clock> clock) {
   return clock ? std::move(clock) : std::make_shared<SystemClock>();
 }
 
+std::string SystemTempDir() {
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::temp_directory_path(error);
+  return error ? "/tmp" : path.string();
+}
+
 }  // namespace
 
 Application::Application(ApplicationEnvironment environment)
     : program_dir_(std::move(environment.program_dir)),
       headless_(environment.headless),
+      display_error_(std::move(environment.display_error)),
       clock_(OrSystemClock(std::move(environment.clock))),
       clipboard_(std::move(environment.clipboard)),
       message_box_(std::move(environment.message_box)),
@@ -29,25 +38,23 @@ Application::Application(ApplicationEnvironment environment)
       tray_(std::move(environment.tray)),
       chat_client_(std::move(environment.chat_client)),
       console_out_(environment.console_out ? environment.console_out : &std::cout),
+      error_out_(environment.error_out ? environment.error_out : &std::cerr),
+      temp_dir_(environment.temp_dir.empty() ? SystemTempDir() : environment.temp_dir),
       exit_application_(std::move(environment.exit_application)),
       make_irc_(std::move(environment.make_irc)),
       prelog_(*clock_),
       event_log_(program_dir_, *clock_) {
-  if (!clipboard_) {
-    if (headless_)
-      clipboard_ = std::make_unique<StreamClipboard>(std::cerr);
-    else
-      clipboard_ = std::make_unique<QtClipboard>();
-  }
+  const bool windowless = headless_ || !display_error_.empty();
+  if (!clipboard_ && !windowless) clipboard_ = std::make_unique<QtClipboard>();
   if (!message_box_) {
-    if (headless_)
-      message_box_ = std::make_unique<StreamMessageBox>(std::cerr);
+    if (windowless)
+      message_box_ = std::make_unique<StreamMessageBox>(*error_out_);
     else
       message_box_ = std::make_unique<QtMessageBox>();
   }
   if (!instance_lock_)
     instance_lock_ = std::make_unique<FileInstanceLock>(JoinPath(program_dir_, kLockFileName));
-  if (!tray_ && !headless_) tray_ = std::make_unique<QtTrayIcon>();
+  if (!tray_ && !windowless) tray_ = std::make_unique<QtTrayIcon>();
   if (!chat_client_) chat_client_ = std::make_unique<NoChatClientWindow>();
   if (!exit_application_) exit_application_ = [](int code) { QCoreApplication::exit(code); };
   if (!make_irc_) make_irc_ = MakeIrcClient;
@@ -118,6 +125,7 @@ void Application::OpenPort() {
 }
 
 void Application::LoadMainWindow() {
+  if (!display_error_.empty()) throw RaisedError(display_error_);
   window_ = std::make_unique<frmMain>(MainWindowServices{settings_, *outputs_, Logger(), *tray_,
                                                          [this] {
                                                            if (dispatcher_)
@@ -187,22 +195,59 @@ int Application::StartupFailed(std::int32_t number, const std::string& descripti
     prelog_.WritePreLog(20, log_type::kError,
                         "An error occurd when trying to write the log: " + flushed +
                             "\r\nTrying to copy to clipboard instead.");
-    const std::string copied = CopyErrorLogToClipboard();
-    if (!copied.empty())
-      message_box_->ShowCritical("An error occurd when trying to copy Error-Log to clipboard: " +
-                                 copied);
+    DumpUnwrittenLog();
     return kExitStartupFailed;
   }
   WriteLog(21, log_type::kInformation, "Log written!");
-  message_box_->ShowCritical("An error occurd! For more info, check the Error-Log.");
+  ShowFatalNotice("An error occurd! For more info, check the Error-Log.");
   return kExitStartupFailed;
 }
 
+// The log could not be written: the dump goes to standard error and to a
+// file that outlive the process, and to the clipboard, which on X11 and
+// Wayland keeps it only while the process runs; the user is told where the
+// file is unless the clipboard keeps the text.
+void Application::DumpUnwrittenLog() {
+  const std::string dump = ErrorLogDumpText(prelog_);
+  *error_out_ << dump << std::flush;
+  const SavedErrorLog saved = SaveErrorLogDump(dump, program_dir_, temp_dir_);
+  const std::string where = saved.path.empty()
+                                ? "The Error-Log could not be saved to a file (" + saved.error +
+                                      "); it was written to standard error."
+                                : "The Error-Log is saved in: " + saved.path;
+  if (!clipboard_) {
+    ShowFatalNotice(where);
+    return;
+  }
+  const std::string copied = CopyErrorLogToClipboard();
+  if (!copied.empty()) {
+    ShowFatalNotice("An error occurd when trying to copy Error-Log to clipboard: " + copied +
+                    "\r\n" + where);
+  } else if (!clipboard_->KeepsTextAfterExit()) {
+    ShowFatalNotice("The Error-Log is on the clipboard until this message is closed.\r\n" + where);
+  } else {
+    *error_out_ << where << '\n' << std::flush;
+  }
+}
+
+void Application::ShowFatalNotice(const std::string& text) {
+  showing_fatal_notice_ = true;
+  message_box_->ShowCritical(text);
+  showing_fatal_notice_ = false;
+}
+
 std::string Application::CopyErrorLogToClipboard() {
+  if (!clipboard_)
+    return "Couldn't copy Log to clipboard. Error-number: -1 Error-Descripton: There is no "
+           "clipboard without a window.";
   return zelvo::CopyErrorLogToClipboard(prelog_, *clipboard_);
 }
 
 void Application::Close() {
+  if (showing_fatal_notice_) {
+    exit_application_(kExitStartupFailed);  // ends the message box's own loop
+    return;
+  }
   if (!running_) return;
   if (window_) {
     window_->Form_Unload();

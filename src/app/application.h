@@ -38,15 +38,20 @@ inline constexpr int kExitStartupFailed = -1;
 
 // What the application is given; empty members get the real thing.
 struct ApplicationEnvironment {
-  std::string program_dir;               // config.xml, config.xsd, the log and the lock live here
-  bool headless = false;                 // no window, no tray, console on `console_out`
-  std::shared_ptr<const Clock> clock;    // default: SystemClock
-  std::unique_ptr<Clipboard> clipboard;  // default: QClipboard, or stderr when headless
+  std::string program_dir;  // config.xml, config.xsd, the log and the lock live here
+  bool headless = false;    // no window, no tray, console on `console_out`
+  // Why the window cannot open (no display): start-up fails where the window
+  // would load. Notices then go to standard error as without a window.
+  std::string display_error;
+  std::shared_ptr<const Clock> clock;             // default: SystemClock
+  std::unique_ptr<Clipboard> clipboard;           // default: QClipboard; none without a window
   std::unique_ptr<MessageBox> message_box;        // default: QMessageBox, or stderr when headless
   std::unique_ptr<InstanceLock> instance_lock;    // default: <program_dir>/zelvo.lock
   std::unique_ptr<TrayIcon> tray;                 // default: QSystemTrayIcon (window only)
   std::unique_ptr<ChatClientWindow> chat_client;  // default: none
   std::ostream* console_out = nullptr;            // default: standard output (headless)
+  std::ostream* error_out = nullptr;              // default: standard error (the error-log dump)
+  std::string temp_dir;                           // default: the system's temporary directory
   std::function<void(int)> exit_application;      // default: QCoreApplication::exit
   std::function<std::unique_ptr<IrcClient>(const IrcEnvironment&)>
       make_irc;  // default: MakeIrcClient
@@ -63,15 +68,17 @@ class Application {
   // event loop may run, or kExitStartupFailed after StartupFailed.
   int Main();
 
-  // The fatal-error path: logs the error, writes the log (or puts the
-  // pre-log on the clipboard), tells the user. Returns kExitStartupFailed.
+  // The fatal-error path: logs the error, writes the log (or, when it cannot,
+  // puts the pre-log dump on standard error, in a file and on the clipboard),
+  // tells the user. Returns kExitStartupFailed.
   int StartupFailed(std::int32_t number, const std::string& description);
 
   // Puts the pre-log dump on the clipboard; "" or the clipboard's error text.
   std::string CopyErrorLogToClipboard();
 
   // Ends the bot as closing the window does (entry 34, tray icon removed,
-  // connection closed, exit code 0). Ignored until start-up has finished.
+  // connection closed, exit code 0). Ignored during start-up, except that
+  // the message box of the fatal-error path is closed (exit code -1).
   void Close();
 
   bool Running() const { return running_; }
@@ -91,9 +98,12 @@ class Application {
   void LoadMainWindow();
   void LoadHeadless();
   void ReportHandlerError(const std::string& error);
+  void DumpUnwrittenLog();
+  void ShowFatalNotice(const std::string& text);
 
   std::string program_dir_;
   bool headless_;
+  std::string display_error_;
   std::shared_ptr<const Clock> clock_;
   std::unique_ptr<Clipboard> clipboard_;
   std::unique_ptr<MessageBox> message_box_;
@@ -101,6 +111,8 @@ class Application {
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<ChatClientWindow> chat_client_;
   std::ostream* console_out_;
+  std::ostream* error_out_;
+  std::string temp_dir_;
   std::function<void(int)> exit_application_;
   std::function<std::unique_ptr<IrcClient>(const IrcEnvironment&)> make_irc_;
 
@@ -118,6 +130,7 @@ class Application {
   std::unique_ptr<BotTimers> headless_timers_;
   bool running_ = false;
   bool closed_ = false;
+  bool showing_fatal_notice_ = false;
 };
 
 }  // namespace zelvo

@@ -1,6 +1,6 @@
-// The process entry: reads the command line, sets the locale, creates the Qt
-// application (without a window: QCoreApplication), runs the start-up
-// sequence and the event loop.
+// The process entry: reads the command line, sets the locale, checks the
+// display, creates the Qt application (without a window or a display:
+// QCoreApplication), runs the start-up sequence and the event loop.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -13,6 +13,7 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/display_probe.h"
 #include "app/shutdown_signals.h"
 #include "files/file_helpers.h"
 #include "ui/chat_client_window.h"
@@ -22,11 +23,6 @@ namespace {
 std::string EnvironmentText(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
-}
-
-bool DisplayAvailable() {
-  return !EnvironmentText("QT_QPA_PLATFORM").empty() || !EnvironmentText("DISPLAY").empty() ||
-         !EnvironmentText("WAYLAND_DISPLAY").empty();
 }
 
 }  // namespace
@@ -63,17 +59,18 @@ int main(int argc, char** argv) {
   }
   while (program_dir.size() > 1 && program_dir.back() == '/') program_dir.pop_back();
 
-  if (!command_line.headless && !DisplayAvailable()) {
-    std::cerr << "zelvo: no display found (DISPLAY and WAYLAND_DISPLAY are not set);"
-                 " use --headless to run without a window\n";
-    return 1;
-  }
+  // Qt would end the process by itself on a display that does not answer;
+  // the start-up fails instead where the window would load.
+  const std::string display_error =
+      command_line.headless ? std::string() : zelvo::DisplayProblem(zelvo::ProcessEnvironment());
+  if (!display_error.empty()) std::cerr << "zelvo: " << display_error << '\n';
+  const bool windowless = command_line.headless || !display_error.empty();
 
   // Before Qt starts any thread, so that every thread keeps the signals blocked.
   zelvo::SignalFdShutdownSignals shutdown_signals;
 
   std::unique_ptr<QCoreApplication> qt;
-  if (command_line.headless) {
+  if (windowless) {
     qt = std::make_unique<QCoreApplication>(argc, argv);
   } else {
     auto gui = std::make_unique<QApplication>(argc, argv);
@@ -88,8 +85,9 @@ int main(int argc, char** argv) {
   zelvo::ApplicationEnvironment environment;
   environment.program_dir = program_dir;
   environment.headless = command_line.headless;
-  const bool on_x11 =
-      command_line.headless || QGuiApplication::platformName() == QLatin1String("xcb");
+  environment.display_error = display_error;
+  const bool on_x11 = command_line.headless ||
+                      (!windowless && QGuiApplication::platformName() == QLatin1String("xcb"));
   environment.chat_client =
       zelvo::OpenChatClientWindow(on_x11 ? EnvironmentText("DISPLAY") : std::string());
 

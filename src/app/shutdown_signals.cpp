@@ -9,10 +9,16 @@
 namespace zelvo {
 
 SignalFdShutdownSignals::SignalFdShutdownSignals() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, &previous_pipe_action_);
+
   sigset_t mask;
   sigemptyset(&mask);
   sigaddset(&mask, SIGINT);
   sigaddset(&mask, SIGTERM);
+  sigaddset(&mask, SIGHUP);
   if (pthread_sigmask(SIG_BLOCK, &mask, &previous_mask_) != 0) return;
   fd_ = signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
   if (fd_ < 0) pthread_sigmask(SIG_SETMASK, &previous_mask_, nullptr);
@@ -20,6 +26,7 @@ SignalFdShutdownSignals::SignalFdShutdownSignals() {
 
 SignalFdShutdownSignals::~SignalFdShutdownSignals() {
   notifier_.reset();
+  sigaction(SIGPIPE, &previous_pipe_action_, nullptr);
   if (fd_ < 0) return;
   ::close(fd_);
   pthread_sigmask(SIG_SETMASK, &previous_mask_, nullptr);

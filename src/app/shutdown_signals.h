@@ -1,5 +1,6 @@
-// SIGINT and SIGTERM as events of the event loop, so that they end the bot
-// the way closing the window does.
+// SIGINT, SIGTERM and SIGHUP as events of the event loop, so that they end
+// the bot the way closing the window does; SIGPIPE is ignored, so that a
+// write to a closed connection is an error of that write, not the end.
 #pragma once
 
 #include <csignal>
@@ -14,13 +15,14 @@ class ShutdownSignals {
  public:
   virtual ~ShutdownSignals() = default;
   // From now on, `on_signal` is called on the event loop with the number of
-  // each SIGINT or SIGTERM that arrives.
+  // each SIGINT, SIGTERM or SIGHUP that arrives.
   virtual void Watch(std::function<void(int)> on_signal) = 0;
 };
 
-// Blocks SIGINT and SIGTERM for normal delivery and reads them from a
-// signalfd. Create it before any other thread starts, so that every thread
-// inherits the blocked mask; the previous mask is restored on destruction.
+// Blocks SIGINT, SIGTERM and SIGHUP for normal delivery and reads them from
+// a signalfd, and ignores SIGPIPE. Create it before any other thread starts,
+// so that every thread inherits the blocked mask; the previous mask and
+// SIGPIPE handling are restored on destruction.
 class SignalFdShutdownSignals final : public ShutdownSignals {
  public:
   SignalFdShutdownSignals();
@@ -36,6 +38,7 @@ class SignalFdShutdownSignals final : public ShutdownSignals {
 
   int fd_ = -1;
   sigset_t previous_mask_{};
+  struct sigaction previous_pipe_action_ {};
   std::unique_ptr<QSocketNotifier> notifier_;
   std::function<void(int)> on_signal_;
 };

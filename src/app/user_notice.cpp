@@ -1,10 +1,17 @@
 #include "app/user_notice.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <cerrno>
+#include <cstring>
+#include <vector>
 
 #include "log/event_log.h"
+#include "model/visible_text.h"
 #include "ui/window_icon.h"
 #include "ui/window_services.h"
 
@@ -22,10 +29,9 @@ std::optional<ClipboardFailure> QtClipboard::SetText(const std::string& text) {
   return std::nullopt;
 }
 
-std::optional<ClipboardFailure> StreamClipboard::SetText(const std::string& text) {
-  out_ << text << std::flush;
-  if (!out_) return ClipboardFailure{-1, "The text could not be written to the stream."};
-  return std::nullopt;
+bool QtClipboard::KeepsTextAfterExit() const {
+  const QString platform = QGuiApplication::platformName();
+  return platform == QLatin1String("windows") || platform == QLatin1String("cocoa");
 }
 
 void QtMessageBox::ShowCritical(const std::string& text) {
@@ -39,7 +45,8 @@ void StreamMessageBox::ShowCritical(const std::string& text) {
   out_ << text << '\n' << std::flush;
 }
 
-void StreamConsole::Append(std::string_view text) {
+void StreamConsole::Append(std::string_view received) {
+  const std::string text = VisibleControlText(received);
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -54,6 +61,56 @@ std::string CopyErrorLogToClipboard(const PreLog& prelog, Clipboard& clipboard) 
   if (!failure) return "";
   return "Couldn't copy Log to clipboard. Error-number: " + std::to_string(failure->number) +
          " Error-Descripton: " + failure->description;
+}
+
+namespace {
+
+// Writes all of `text` to `fd` and closes it; "" or the reason.
+std::string WriteAndClose(int fd, const std::string& text) {
+  std::size_t done = 0;
+  std::string error;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = std::strerror(n < 0 ? errno : EIO);
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0 && error.empty()) error = std::strerror(errno);
+  return error;
+}
+
+}  // namespace
+
+SavedErrorLog SaveErrorLogDump(const std::string& text, const std::string& program_dir,
+                               const std::string& temp_dir) {
+  SavedErrorLog saved;
+  const std::string beside = program_dir + "/" + kErrorLogFileName;
+  const int fd =
+      ::open(beside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  std::string error = fd < 0 ? std::strerror(errno) : WriteAndClose(fd, text);
+  if (error.empty()) {
+    saved.path = beside;
+    return saved;
+  }
+  saved.error = beside + ": " + error;
+
+  // A new file of its own in the temporary directory, never one put there.
+  std::string name = temp_dir + "/Zelvo-error-log-XXXXXX.txt";
+  std::vector<char> path(name.begin(), name.end());
+  path.push_back('\0');
+  const int temp_fd = ::mkostemps(path.data(), 4, O_CLOEXEC);
+  error = temp_fd < 0 ? std::strerror(errno) : WriteAndClose(temp_fd, text);
+  if (temp_fd >= 0 && error.empty()) {
+    saved.path = path.data();
+    saved.error.clear();
+    return saved;
+  }
+  if (temp_fd >= 0) ::unlink(path.data());
+  saved.error += "; " + std::string(path.data()) + ": " + error;
+  return saved;
 }
 
 }  // namespace zelvo

@@ -1,6 +1,7 @@
-// Where the fatal-error path reports: the clipboard (for the error-log dump)
-// and a message box, each with a Qt form and a form for standard error when
-// the bot runs without a window. Also the console on standard output.
+// Where the fatal-error path reports: the clipboard and a file (for the
+// error-log dump) and a message box, with a Qt form and a form for standard
+// error when the bot runs without a window. Also the console on standard
+// output.
 #pragma once
 
 #include <cstdint>
@@ -24,22 +25,16 @@ class Clipboard {
   virtual ~Clipboard() = default;
   // Replaces the clipboard's content with `text`; the failure, if any.
   virtual std::optional<ClipboardFailure> SetText(const std::string& text) = 0;
+  // Whether the text stays on the clipboard after this process has ended (on
+  // X11 and Wayland the owner of the clipboard serves it while it runs).
+  virtual bool KeepsTextAfterExit() const { return false; }
 };
 
 // The system clipboard through QClipboard (needs a QGuiApplication).
 class QtClipboard final : public Clipboard {
  public:
   std::optional<ClipboardFailure> SetText(const std::string& text) override;
-};
-
-// Writes the text to a stream (standard error without a window).
-class StreamClipboard final : public Clipboard {
- public:
-  explicit StreamClipboard(std::ostream& out) : out_(out) {}
-  std::optional<ClipboardFailure> SetText(const std::string& text) override;
-
- private:
-  std::ostream& out_;
+  bool KeepsTextAfterExit() const override;
 };
 
 class MessageBox {
@@ -66,7 +61,7 @@ class StreamMessageBox final : public MessageBox {
 };
 
 // The console without a window: every text goes to the stream at once, with
-// CR LF line ends written as LF.
+// CR LF line ends written as LF and other control characters made visible.
 class StreamConsole final : public Console {
  public:
   explicit StreamConsole(std::ostream& out) : out_(out) {}
@@ -79,5 +74,19 @@ class StreamConsole final : public Console {
 // Puts the dump of the whole pre-log on the clipboard. Returns "" or
 // "Couldn't copy Log to clipboard. Error-number: N Error-Descripton: D".
 std::string CopyErrorLogToClipboard(const PreLog& prelog, Clipboard& clipboard);
+
+// Name of the error-log file in the program directory.
+inline constexpr const char* kErrorLogFileName = "Zelvo-error-log.txt";
+
+struct SavedErrorLog {
+  std::string path;   // where the text now is; empty when it could not be saved
+  std::string error;  // why not, for each place tried
+};
+
+// Saves the error-log dump as <program_dir>/Zelvo-error-log.txt, or when that
+// fails as a new file Zelvo-error-log-XXXXXX.txt in `temp_dir`. An existing
+// file of that name is replaced; a symbolic link in its place is refused.
+SavedErrorLog SaveErrorLogDump(const std::string& text, const std::string& program_dir,
+                               const std::string& temp_dir);
 
 }  // namespace zelvo

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -46,14 +47,20 @@ class FakeClipboard final : public Clipboard {
     texts.push_back(text);
     return std::nullopt;
   }
+  bool KeepsTextAfterExit() const override { return keeps; }
   std::vector<std::string> texts;
   std::optional<ClipboardFailure> failure;
+  bool keeps = false;
 };
 
 class FakeMessageBox final : public MessageBox {
  public:
-  void ShowCritical(const std::string& text) override { texts.push_back(text); }
+  void ShowCritical(const std::string& text) override {
+    texts.push_back(text);
+    if (on_show) on_show();
+  }
   std::vector<std::string> texts;
+  std::function<void()> on_show;
 };
 
 class FakeLock final : public InstanceLock {
@@ -97,13 +104,18 @@ std::vector<int> Concat(std::vector<int> a, const std::vector<int>& b) {
 
 class ApplicationTest : public ::testing::Test {
  protected:
-  std::unique_ptr<Application> Make(bool headless = false, bool real_irc = false) {
+  std::unique_ptr<Application> Make(bool headless = false, bool real_irc = false,
+                                    std::string display_error = "") {
     ApplicationEnvironment environment;
     environment.program_dir = dir_.path();
     environment.headless = headless;
+    environment.display_error = std::move(display_error);
     auto clipboard = std::make_unique<FakeClipboard>();
     clipboard_ = clipboard.get();
-    environment.clipboard = std::move(clipboard);
+    if (with_clipboard_)
+      environment.clipboard = std::move(clipboard);
+    else
+      kept_clipboard_ = std::move(clipboard);
     auto message_box = std::make_unique<FakeMessageBox>();
     message_box_ = message_box.get();
     environment.message_box = std::move(message_box);
@@ -117,6 +129,7 @@ class ApplicationTest : public ::testing::Test {
     else
       kept_tray_ = std::move(tray);
     environment.console_out = &console_;
+    environment.error_out = &errors_;
     environment.exit_application = [this](int code) { exit_codes_.push_back(code); };
     if (!real_irc) {
       environment.make_irc = [this](const IrcEnvironment& irc) {
@@ -150,6 +163,8 @@ class ApplicationTest : public ::testing::Test {
 
   TempDir dir_;
   Events events_;
+  bool with_clipboard_ = true;
+  std::unique_ptr<FakeClipboard> kept_clipboard_;
   FakeClipboard* clipboard_ = nullptr;
   FakeMessageBox* message_box_ = nullptr;
   FakeLock* lock_ = nullptr;
@@ -157,6 +172,7 @@ class ApplicationTest : public ::testing::Test {
   std::unique_ptr<FakeTray> kept_tray_;
   FakeIrcClient* irc_ = nullptr;
   std::ostringstream console_;
+  std::ostringstream errors_;
   std::vector<int> exit_codes_;
 };
 
@@ -214,14 +230,29 @@ TEST_F(ApplicationTest, TheRealIrcClientShowsItsStateInTheCaptionAndTheHeadlessC
     for (int i = 0; i < 500 && !refused(); ++i)
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     ASSERT_TRUE(refused()) << "no socket error logged for a refused connection";
+    // Closed before the attempt, then connecting, then the refusal.
     if (headless) {
-      EXPECT_THAT(console_.str(), StartsWith("Zelvo -  (Closed)\n"));
+      EXPECT_EQ(console_.str(), "Zelvo -  (Closed)\nZelvo -  (Connecting)\nZelvo -  (Error)\n");
     } else {
-      const std::string title = app->window()->windowTitle().toStdString();
-      EXPECT_THAT(title, ::testing::MatchesRegex("Zelvo -  \\((Closed|Error)\\)"));
+      EXPECT_EQ(app->window()->windowTitle().toStdString(), "Zelvo -  (Error)");
     }
     app->Close();
     std::remove(dir_.File("Log.xml").c_str());
+  }
+}
+
+// A channel member's escape sequences reach neither the terminal nor the pane.
+TEST_F(ApplicationTest, BothConsolesShowControlCharactersVisibly) {
+  WriteConfig(FileDevice());
+  for (const bool headless : {false, true}) {
+    SCOPED_TRACE(headless ? "headless" : "window");
+    auto app = Make(headless);
+    ASSERT_EQ(app->Main(), kExitClosed);
+    irc_->environment.console.Append(":x!~x@h PRIVMSG #zelvo :\x1b]0;owned\x07\x1b[2J\r\n");
+    const std::string shown =
+        headless ? console_.str() : app->window()->txtBuffer().toPlainText().toStdString();
+    EXPECT_THAT(shown, HasSubstr(":x!~x@h PRIVMSG #zelvo :\\x1b]0;owned\\x07\\x1b[2J\n"));
+    app->Close();
   }
 }
 
@@ -306,15 +337,36 @@ TEST_F(ApplicationTest, ABrokenConfigurationEndsTheStartWithTheLoadReport) {
               ElementsAre("An error occurd! For more info, check the Error-Log."));
 }
 
-TEST_F(ApplicationTest, AnUnwritableLogPutsThePreLogOnTheClipboard) {
+// The log cannot be written: the dump goes to standard error, to a file and
+// to the clipboard; the message box names the file unless the clipboard
+// keeps the text after the process has ended.
+struct DumpCase {
+  std::string name;
+  enum class Clipboard { kLastsWhileRunning, kKeepsAfterExit, kFails, kNone } clipboard;
+  bool message_box;
+  std::string message;  // the message box's text before the file's path
+};
+
+void PrintTo(const DumpCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class UnwritableLogTest : public ApplicationTest, public ::testing::WithParamInterface<DumpCase> {};
+
+TEST_P(UnwritableLogTest, TheDumpOutlivesTheProcessAndTheUserIsToldWhere) {
+  const DumpCase& c = GetParam();
   ConfigOptions options = FileDevice();
   options.log_file = "/proc/Log.xml";
   WriteConfig(options);
-  auto app = Make();
+  with_clipboard_ = c.clipboard != DumpCase::Clipboard::kNone;
+  auto app = Make(/*headless=*/!with_clipboard_);
+  if (c.clipboard == DumpCase::Clipboard::kKeepsAfterExit) clipboard_->keeps = true;
+  if (c.clipboard == DumpCase::Clipboard::kFails)
+    clipboard_->failure = ClipboardFailure{5, "Clipboard busy"};
+
   EXPECT_EQ(app->Main(), kExitStartupFailed);
-  ASSERT_EQ(clipboard_->texts.size(), 1u);
-  const std::string& dump = clipboard_->texts[0];
-  EXPECT_EQ(dump, ErrorLogDumpText(app->prelog()));
+
+  const std::string dump = ErrorLogDumpText(app->prelog());
   EXPECT_THAT(dump, StartsWith("Zelvo - Error-Log:\r\n===========================\r\n\r\n"
                                "LogID: 1\r\nLogType: 4\r\nLogDescription: Zelvo has started.\r\n"));
   EXPECT_THAT(dump, HasSubstr("LogID: 19\r\nLogType: 1\r\nLogDescription: An error occurd in "
@@ -323,20 +375,58 @@ TEST_F(ApplicationTest, AnUnwritableLogPutsThePreLogOnTheClipboard) {
   EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\nLogDescription: An error occurd when "
                               "trying to write the log: Couldn't write PreLog."));
   EXPECT_THAT(dump, HasSubstr("\r\nTrying to copy to clipboard instead.\r\n"));
-  EXPECT_THAT(message_box_->texts, IsEmpty());
+  const std::string file = dir_.File(kErrorLogFileName);
+  EXPECT_EQ(ReadFile(file), dump);
+  EXPECT_EQ(errors_.str().substr(0, dump.size()), dump);
+  if (c.clipboard == DumpCase::Clipboard::kLastsWhileRunning ||
+      c.clipboard == DumpCase::Clipboard::kKeepsAfterExit) {
+    EXPECT_THAT(clipboard_->texts, ElementsAre(dump));
+  }
+  if (!c.message_box) {
+    EXPECT_THAT(message_box_->texts, IsEmpty());
+    EXPECT_EQ(errors_.str(), dump + "The Error-Log is saved in: " + file + "\n");
+  } else {
+    EXPECT_THAT(message_box_->texts, ElementsAre(c.message + "The Error-Log is saved in: " + file));
+  }
 }
 
-TEST_F(ApplicationTest, AnUnwritableLogAndAFailingClipboardShowOneMessage) {
-  ConfigOptions options = FileDevice();
-  options.log_file = "/proc/Log.xml";
-  WriteConfig(options);
-  auto app = Make();
-  clipboard_->failure = ClipboardFailure{5, "Clipboard busy"};
+INSTANTIATE_TEST_SUITE_P(
+    Clipboards, UnwritableLogTest,
+    ::testing::Values(
+        DumpCase{"ClipboardLastsWhileRunning", DumpCase::Clipboard::kLastsWhileRunning, true,
+                 "The Error-Log is on the clipboard until this message is closed.\r\n"},
+        DumpCase{"ClipboardKeepsTheText", DumpCase::Clipboard::kKeepsAfterExit, false, ""},
+        DumpCase{"ClipboardFails", DumpCase::Clipboard::kFails, true,
+                 "An error occurd when trying to copy Error-Log to clipboard: Couldn't copy Log "
+                 "to clipboard. Error-number: 5 Error-Descripton: Clipboard busy\r\n"},
+        DumpCase{"NoClipboardWithoutAWindow", DumpCase::Clipboard::kNone, true, ""}),
+    [](const ::testing::TestParamInfo<DumpCase>& info) { return info.param.name; });
+
+TEST_F(ApplicationTest, WithoutADisplayTheStartFailsWhereTheWindowWouldLoad) {
+  WriteConfig(FileDevice());
+  const std::string problem = "Cannot open the display \":99\"; run with --headless";
+  auto app = Make(/*headless=*/false, /*real_irc=*/false, problem);
   EXPECT_EQ(app->Main(), kExitStartupFailed);
+  EXPECT_EQ(app->window(), nullptr);
+  const std::vector<ReadEntry> entries = Entries();
+  ASSERT_GE(entries.size(), 3u);
+  EXPECT_EQ(entries[entries.size() - 3].description,
+            "An error occurd in the main-function: Error-Number: -1 Error-Description: " + problem);
+  EXPECT_THAT(Ids(), ::testing::Not(::testing::Contains(29)));
   EXPECT_THAT(message_box_->texts,
-              ElementsAre("An error occurd when trying to copy Error-Log to clipboard: Couldn't "
-                          "copy Log to clipboard. Error-number: 5 Error-Descripton: Clipboard "
-                          "busy"));
+              ElementsAre("An error occurd! For more info, check the Error-Log."));
+}
+
+// A close request (a signal) while the fatal path's message box waits ends
+// the wait; the exit code stays that of the failed start.
+TEST_F(ApplicationTest, CloseWhileTheFatalMessageIsShownEndsItWithTheFailedCode) {
+  WriteFile(dir_.File("config.xml"), "<Zelvo><Settings>");
+  auto app = Make();
+  message_box_->on_show = [&] { app->Close(); };
+  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  EXPECT_THAT(exit_codes_, ElementsAre(kExitStartupFailed));
+  app->Close();  // once the message is gone, nothing is left to end
+  EXPECT_THAT(exit_codes_, ElementsAre(kExitStartupFailed));
 }
 
 TEST_F(ApplicationTest, AnUnknownOutputDeviceIsFatalAndNamesTheDevice) {

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,16 +42,32 @@ using testing::WriteFile;
 constexpr auto kPatience = std::chrono::seconds(60);
 constexpr int kFailedStatus = 255;  // exit code -1 as the shell sees it
 
+// Environment changes for a child: "NAME=value" sets, "NAME" removes.
+std::vector<std::string> ChangedEnvironment(const std::vector<std::string>& changes) {
+  const auto name_of = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+  std::vector<std::string> environment;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const bool changed = std::any_of(changes.begin(), changes.end(), [&](const std::string& c) {
+      return name_of(c) == name_of(entry);
+    });
+    if (!changed) environment.push_back(entry);
+  }
+  for (const std::string& change : changes)
+    if (change.find('=') != std::string::npos) environment.push_back(change);
+  return environment;
+}
+
 class Process {
  public:
   Process(std::vector<std::string> arguments, const std::string& out_path,
-          const std::string& err_path, std::vector<std::string> extra_environment = {}) {
-    std::vector<std::string> environment = std::move(extra_environment);
-    for (char** e = environ; *e; ++e) environment.emplace_back(*e);
+          const std::string& err_path, std::vector<std::string> environment_changes = {},
+          const std::string& program = ZELVO_BINARY, int fd3 = -1) {
+    std::vector<std::string> environment = ChangedEnvironment(environment_changes);
     std::vector<char*> envp;
     for (std::string& e : environment) envp.push_back(e.data());
     envp.push_back(nullptr);
-    arguments.insert(arguments.begin(), ZELVO_BINARY);
+    arguments.insert(arguments.begin(), program);
     std::vector<char*> argv;
     for (std::string& a : arguments) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -60,7 +78,8 @@ class Process {
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (posix_spawn(&pid_, ZELVO_BINARY, &actions, nullptr, argv.data(), envp.data()) != 0)
+    if (fd3 >= 0) posix_spawn_file_actions_adddup2(&actions, fd3, 3);
+    if (posix_spawnp(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
       pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
   }
@@ -108,6 +127,58 @@ bool WaitFor(Process& process, const std::function<bool()>& done) {
   return false;
 }
 
+// An X server of the test's own, on a display number it chooses itself.
+class Xvfb {
+ public:
+  explicit Xvfb(const TempDir& dir) : runtime_dir_(dir.path()) {
+    // Qt's D-Bus connection on X11 keeps an allocation to the end.
+    suppressions_ = dir.File("lsan.supp");
+    WriteFile(suppressions_, "leak:libdbus-1.so\n");
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    process_ =
+        std::make_unique<Process>(std::vector<std::string>{"-displayfd", "3", "-nolisten", "tcp",
+                                                           "-screen", "0", "1024x768x24"},
+                                  dir.File("xvfb-out.txt"), dir.File("xvfb-err.txt"),
+                                  std::vector<std::string>{}, "Xvfb", fds[1]);
+    ::close(fds[1]);
+    std::string number;
+    char c = 0;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+    ::close(fds[0]);
+    if (!number.empty()) display_ = ":" + number;
+  }
+  ~Xvfb() {
+    if (process_ && process_->Running()) {
+      process_->Signal(SIGTERM);
+      process_->Wait();
+    }
+  }
+  bool Ok() const { return !display_.empty(); }
+  // The environment of a program that is to use this server.
+  std::vector<std::string> Environment() const {
+    return {"DISPLAY=" + display_, "QT_QPA_PLATFORM", "WAYLAND_DISPLAY",
+            "XDG_RUNTIME_DIR=" + runtime_dir_,
+            "LSAN_OPTIONS=print_suppressions=0:suppressions=" + suppressions_};
+  }
+
+ private:
+  std::string runtime_dir_;
+  std::string suppressions_;
+  std::unique_ptr<Process> process_;
+  std::string display_;
+};
+
+// A display number where no X server runs.
+std::string UnusedDisplay() {
+  for (int n = 150; n < 1000; ++n) {
+    const std::string number = std::to_string(n);
+    if (!Exists("/tmp/.X11-unix/X" + number) && !Exists("/tmp/.X" + number + "-lock"))
+      return ":" + number;
+  }
+  return ":999";
+}
+
 // The entries of the IRC client (connection state, socket errors, line and
 // queue warnings) come at times of the network's choosing; the start-up order
 // is checked without them.
@@ -147,6 +218,14 @@ class ProcessTest : public ::testing::Test {
   bool LogHas(Process& process, int id) {
     return WaitFor(process, [&] { return Contains(LoggedIds(Log()), id); });
   }
+  std::string DumpFile() const { return dir_.File("Zelvo-error-log.txt"); }
+  // The clipboard's text as another X client gets it; "" when there is none.
+  std::string Paste(const Xvfb& x) {
+    const std::string out = dir_.File("paste.txt");
+    Process xclip({"-o", "-selection", "clipboard"}, out, dir_.File("paste-err.txt"),
+                  x.Environment(), "xclip");
+    return xclip.Wait() == 0 ? ReadFile(out) : "";
+  }
 
   TempDir dir_;
   int runs_ = 0;
@@ -180,14 +259,23 @@ TEST_F(ProcessTest, StartEntriesComeInOrderAndTermClosesTheBot) {
   EXPECT_EQ(StartIds(Log()).back(), 34);
 }
 
-TEST_F(ProcessTest, IntClosesTheBotLikeTerm) {
+class ProcessSignalTest : public ProcessTest, public ::testing::WithParamInterface<int> {};
+
+// A broken pipe changes nothing; INT and HUP close the bot as TERM does.
+TEST_P(ProcessSignalTest, ClosesTheBotLikeTerm) {
   WriteConfig(FileDevice());
   auto bot = StartHeadless();
   ASSERT_TRUE(LogHas(*bot, 27));
-  bot->Signal(SIGINT);
+  bot->Signal(SIGPIPE);
+  bot->Signal(GetParam());
   EXPECT_EQ(bot->Wait(), 0);
   EXPECT_EQ(StartIds(Log()).back(), 34);
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, ProcessSignalTest, ::testing::Values(SIGINT, SIGHUP, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::string(sigabbrev_np(info.param));
+                         });
 
 TEST_F(ProcessTest, WithAWindowOnTheOffscreenPlatform) {
   WriteConfig(FileDevice());
@@ -249,17 +337,108 @@ TEST_F(ProcessTest, ABrokenConfigurationEndsWithTheLoadReport) {
   EXPECT_EQ(ReadFile(Err()), "An error occurd! For more info, check the Error-Log.\n");
 }
 
-TEST_F(ProcessTest, AnUnwritableLogSendsTheDumpToStandardError) {
+TEST_F(ProcessTest, AnUnwritableLogSendsTheDumpToStandardErrorAndAFile) {
   ConfigOptions options = FileDevice();
   options.log_file = "/proc/Log.xml";
   WriteConfig(options);
   auto bot = StartHeadless();
   EXPECT_EQ(bot->Wait(), kFailedStatus);
-  const std::string err = ReadFile(Err());
-  EXPECT_EQ(err.rfind("Zelvo - Error-Log:\r\n===========================\r\n\r\n", 0), 0u);
-  EXPECT_THAT(err, HasSubstr("LogID: 20\r\nLogType: 1\r\n"));
-  EXPECT_THAT(err, ::testing::Not(HasSubstr("For more info")));
+  const std::string dump = ReadFile(DumpFile());
+  EXPECT_EQ(dump.rfind("Zelvo - Error-Log:\r\n===========================\r\n\r\n", 0), 0u);
+  EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\n"));
+  EXPECT_EQ(ReadFile(Err()), dump + "The Error-Log is saved in: " + DumpFile() + "\n");
 }
+
+// On X11 the clipboard serves its text only while Zelvo runs: the message box
+// keeps it running until the user has read where the file is, and the file
+// and standard error keep the dump afterwards.
+TEST_F(ProcessTest, UnderX11TheDumpOutlivesTheProcessInAFileAndOnStandardError) {
+  Xvfb x(dir_);
+  ASSERT_TRUE(x.Ok());
+  ConfigOptions options = FileDevice();
+  options.log_file = "/proc/Log.xml";
+  WriteConfig(options);
+  auto bot = Start({"--dir", dir_.path()}, x.Environment());
+  std::string pasted;
+  ASSERT_TRUE(WaitFor(*bot, [&] { return !(pasted = Paste(x)).empty(); }));
+  EXPECT_TRUE(bot->Running());  // the message box waits
+  bot->Signal(SIGTERM);         // closes it
+  EXPECT_EQ(bot->Wait(), kFailedStatus);
+
+  const std::string dump = ReadFile(DumpFile());
+  EXPECT_EQ(dump.rfind("Zelvo - Error-Log:\r\n===========================\r\n\r\n", 0), 0u);
+  EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\n"));
+  EXPECT_EQ(pasted, dump);
+  EXPECT_EQ(ReadFile(Err()), dump);
+  EXPECT_EQ(Paste(x), "");  // the clipboard's copy ended with the process
+}
+
+TEST_F(ProcessTest, WithAWindowOnARealXServer) {
+  Xvfb x(dir_);
+  ASSERT_TRUE(x.Ok());
+  WriteConfig(FileDevice());
+  auto bot = Start({"--dir", dir_.path()}, x.Environment());
+  ASSERT_TRUE(LogHas(*bot, 27));
+  bot->Signal(SIGTERM);
+  EXPECT_EQ(bot->Wait(), 0);
+  EXPECT_EQ(StartIds(Log()).back(), 34);
+}
+
+// A display that cannot be used ends the start through the fatal-error path
+// where the window would load, never in Qt's own abort.
+struct DisplayCase {
+  std::string name;
+  std::vector<std::string> environment;  // "{unused}" stands for a display without a server
+  std::string problem;
+};
+
+void PrintTo(const DisplayCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class ProcessDisplayTest : public ProcessTest, public ::testing::WithParamInterface<DisplayCase> {};
+
+TEST_P(ProcessDisplayTest, IsAFatalStartErrorThatSaysWhy) {
+  const std::string unused = UnusedDisplay();
+  const auto with_unused = [&](std::string text) {
+    const std::size_t at = text.find("{unused}");
+    return at == std::string::npos ? text : text.replace(at, 8, unused);
+  };
+  std::vector<std::string> environment = {"XDG_RUNTIME_DIR=" + dir_.path()};
+  for (const std::string& change : GetParam().environment)
+    environment.push_back(with_unused(change));
+  const std::string problem = with_unused(GetParam().problem);
+  WriteConfig(FileDevice());
+
+  auto bot = Start({"--dir", dir_.path()}, environment);
+  EXPECT_EQ(bot->Wait(), kFailedStatus);
+  EXPECT_EQ(ReadFile(Err()),
+            "zelvo: " + problem + "\nAn error occurd! For more info, check the Error-Log.\n");
+  const std::vector<ReadEntry> entries = LogEntriesOrNone(Log());
+  ASSERT_GE(entries.size(), 3u);
+  EXPECT_EQ(entries[entries.size() - 3].description,
+            "An error occurd in the main-function: Error-Number: -1 Error-Description: " + problem);
+  EXPECT_FALSE(Contains(LoggedIds(Log()), 29));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Displays, ProcessDisplayTest,
+    ::testing::Values(
+        DisplayCase{"NoneAtAll",
+                    {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"},
+                    "Cannot open the display (neither DISPLAY nor WAYLAND_DISPLAY is set); run "
+                    "with --headless"},
+        DisplayCase{"NoXServer",
+                    {"DISPLAY={unused}", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"},
+                    "Cannot open the display \"{unused}\"; run with --headless"},
+        DisplayCase{"X11ChosenWithoutDisplay",
+                    {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=xcb"},
+                    "Cannot open the display (DISPLAY is not set); run with --headless"},
+        DisplayCase{"NoCompositorNorXServer",
+                    {"DISPLAY={unused}", "WAYLAND_DISPLAY=wayland-zelvo", "QT_QPA_PLATFORM"},
+                    "Cannot open the display \"wayland-zelvo\" or \"{unused}\"; run with "
+                    "--headless"}),
+    [](const ::testing::TestParamInfo<DisplayCase>& info) { return info.param.name; });
 
 TEST_F(ProcessTest, TheFilePortReceivesTheStartByte) {
   WriteConfig(FileDevice());

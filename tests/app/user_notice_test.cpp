@@ -3,13 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QClipboard>
-#include <QGuiApplication>
+#include <filesystem>
 #include <sstream>
 
 #include "log/event_log.h"
 #include "support/fake_clock.h"
-#include "support/qt_application.h"
+#include "support/temp_dir.h"
 
 namespace zelvo {
 namespace {
@@ -54,18 +53,75 @@ TEST_F(CopyErrorLogTest, AFailureComesBackAsTheCopyErrorText) {
             "OpenClipboard Failed");
 }
 
-TEST_F(CopyErrorLogTest, TheSystemClipboardHoldsTheDumpAfterwards) {
-  QtClipboard clipboard;
-  EXPECT_EQ(CopyErrorLogToClipboard(prelog_, clipboard), "");
-  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), ErrorLogDumpText(prelog_));
+// Where the dump is saved: beside the configuration, else in a new file of
+// the temporary directory; never through a link put in its place.
+struct SaveCase {
+  std::string name;
+  enum class Beside { kNothing, kOldFile, kDirectory, kLink } beside;
+  bool temp_dir_exists;
+  bool saved_beside;
+  bool saved_in_temp;
+};
+
+void PrintTo(const SaveCase& c, std::ostream* out) {
+  *out << c.name;
 }
 
-TEST_F(CopyErrorLogTest, WithoutAWindowTheDumpGoesToTheStream) {
-  std::ostringstream err;
-  StreamClipboard clipboard(err);
-  EXPECT_EQ(CopyErrorLogToClipboard(prelog_, clipboard), "");
-  EXPECT_EQ(err.str(), ErrorLogDumpText(prelog_));
+class SaveErrorLogTest : public ::testing::TestWithParam<SaveCase> {};
+
+TEST_P(SaveErrorLogTest, KeepsTheDumpWhereTheUserCanFindIt) {
+  const SaveCase& c = GetParam();
+  testing::TempDir program_dir;
+  testing::TempDir temp_root;
+  const std::string temp_dir = c.temp_dir_exists ? temp_root.path() : temp_root.File("gone");
+  const std::string beside = program_dir.File(kErrorLogFileName);
+  const std::string link_target = program_dir.File("target.txt");
+  switch (c.beside) {
+    case SaveCase::Beside::kNothing:
+      break;
+    case SaveCase::Beside::kOldFile:
+      testing::WriteFile(beside, "an older and longer dump than this one\n");
+      break;
+    case SaveCase::Beside::kDirectory:
+      std::filesystem::create_directory(beside);
+      break;
+    case SaveCase::Beside::kLink:
+      testing::WriteFile(link_target, "kept");
+      std::filesystem::create_symlink(link_target, beside);
+      break;
+  }
+  const std::string dump = "Zelvo - Error-Log:\r\n===========================\r\n\r\n";
+
+  const SavedErrorLog saved = SaveErrorLogDump(dump, program_dir.path(), temp_dir);
+
+  if (c.saved_beside) {
+    EXPECT_EQ(saved.path, beside);
+    EXPECT_EQ(saved.error, "");
+  } else if (c.saved_in_temp) {
+    EXPECT_THAT(saved.path, ::testing::MatchesRegex(temp_dir + "/Zelvo-error-log-.{6}\\.txt"));
+    EXPECT_EQ(saved.error, "");
+  } else {
+    EXPECT_EQ(saved.path, "");
+    EXPECT_THAT(saved.error, ::testing::HasSubstr(beside + ": "));
+    EXPECT_THAT(saved.error, ::testing::HasSubstr(temp_dir + "/Zelvo-error-log-"));
+  }
+  if (!saved.path.empty()) {
+    EXPECT_EQ(testing::ReadFile(saved.path), dump);
+  }
+  if (c.beside == SaveCase::Beside::kLink) {
+    EXPECT_EQ(testing::ReadFile(link_target), "kept");
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, SaveErrorLogTest,
+    ::testing::Values(
+        SaveCase{"BesideTheConfiguration", SaveCase::Beside::kNothing, true, true, false},
+        SaveCase{"ReplacesAnOlderDump", SaveCase::Beside::kOldFile, true, true, false},
+        SaveCase{"TempDirWhenBesideFails", SaveCase::Beside::kDirectory, true, false, true},
+        SaveCase{"NeverThroughALink", SaveCase::Beside::kLink, true, false, true},
+        SaveCase{"NowhereSaysWhyForBoth", SaveCase::Beside::kDirectory, false, false, false}),
+    [](const ::testing::TestParamInfo<SaveCase>& info) { return info.param.name; });
 
 TEST(StreamNoticeTest, MessageBoxTextEndsWithALineEnd) {
   std::ostringstream err;
@@ -81,19 +137,20 @@ struct ConsoleCase {
 
 class StreamConsoleTest : public ::testing::TestWithParam<ConsoleCase> {};
 
-TEST_P(StreamConsoleTest, WritesTextWithUnixLineEnds) {
+TEST_P(StreamConsoleTest, WritesTextWithUnixLineEndsAndVisibleControls) {
   std::ostringstream out;
   StreamConsole console(out);
   console.Append(GetParam().in);
   EXPECT_EQ(out.str(), GetParam().out);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, StreamConsoleTest,
-                         ::testing::Values(ConsoleCase{"PING :1\r\n", "PING :1\n"},
-                                           ConsoleCase{"a\r\nb\r\n\r\n", "a\nb\n\n"},
-                                           ConsoleCase{"no end", "no end"},
-                                           ConsoleCase{"lone\rcr\r", "lone\rcr\r"},
-                                           ConsoleCase{"", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, StreamConsoleTest,
+    ::testing::Values(ConsoleCase{"PING :1\r\n", "PING :1\n"},
+                      ConsoleCase{"a\r\nb\r\n\r\n", "a\nb\n\n"}, ConsoleCase{"no end", "no end"},
+                      ConsoleCase{"lone\rcr\r", "lone\\x0dcr\\x0d"},
+                      ConsoleCase{"\x1b]0;x\x07\x1b[2J\r\n", "\\x1b]0;x\\x07\\x1b[2J\n"},
+                      ConsoleCase{"", ""}));
 
 }  // namespace
 }  // namespace zelvo
