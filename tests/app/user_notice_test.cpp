@@ -123,13 +123,6 @@ INSTANTIATE_TEST_SUITE_P(
         SaveCase{"NowhereSaysWhyForBoth", SaveCase::Beside::kDirectory, false, false, false}),
     [](const ::testing::TestParamInfo<SaveCase>& info) { return info.param.name; });
 
-TEST(StreamNoticeTest, MessageBoxTextEndsWithALineEnd) {
-  std::ostringstream err;
-  StreamMessageBox box(err);
-  box.ShowCritical("An error occurd! For more info, check the Error-Log.");
-  EXPECT_EQ(err.str(), "An error occurd! For more info, check the Error-Log.\n");
-}
-
 struct ConsoleCase {
   std::string in;
   std::string out;
