@@ -5,8 +5,10 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlschemas.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -313,6 +315,15 @@ std::string RequireAttribute(xmlNodePtr element, const char* name, std::string_v
   return text;
 }
 
+// The attribute's text; "" when it is absent.
+std::string OptionalAttribute(xmlNodePtr element, const char* name) {
+  xmlChar* value = xmlGetNoNsProp(element, reinterpret_cast<const xmlChar*>(name));
+  if (value == nullptr) return {};
+  std::string text = FromXmlChars(value);
+  xmlFree(value);
+  return text;
+}
+
 // Runs a conversion and names the element or attribute in its error.
 template <typename Convert>
 auto ConvertNamed(Convert convert, const std::string& text, std::string_view what) {
@@ -506,6 +517,87 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
 // ---------------------------------------------------------------------------
 // Readers
 
+namespace {
+
+constexpr std::int32_t kMaxDelaySeconds = 86400;
+
+std::string SettingName(std::string_view name) {
+  return "\"Zelvo/Settings/" + std::string(name) + "\"";
+}
+
+[[noreturn]] void InvalidSetting(std::string_view name, const std::string& why) {
+  throw RaisedError(-1, "Invalid value of " + SettingName(name) + ": " + why);
+}
+
+std::string UpperAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// A whole number of seconds from `minimum` to kMaxDelaySeconds.
+std::int32_t ToSeconds(std::string_view name, const std::string& text, std::int32_t minimum) {
+  const std::int32_t value = ConvertNamed(ToInt32, text, SettingName(name));
+  if (value < minimum || value > kMaxDelaySeconds) {
+    InvalidSetting(name, "\"" + text + "\" is not a number of seconds from " +
+                             std::to_string(minimum) + " to " + std::to_string(kMaxDelaySeconds) +
+                             ".");
+  }
+  return value;
+}
+
+// A SHA-256 fingerprint: 64 hex digits, either unbroken or as 32 pairs
+// separated by colons. Returns the digits in lower case without colons.
+std::string ToFingerprint(std::string_view name, const std::string& text) {
+  const std::string_view value = TrimBlanks(text);
+  const bool with_colons = value.find(':') != std::string_view::npos;
+  std::string digits;
+  bool valid = value.size() == (with_colons ? 95U : 64U);
+  for (std::size_t i = 0; valid && i < value.size(); ++i) {
+    const char c = value[i];
+    if (with_colons && i % 3 == 2) {
+      valid = c == ':';
+    } else if (std::isxdigit(static_cast<unsigned char>(c)) != 0) {
+      digits += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    } else {
+      valid = false;
+    }
+  }
+  if (!valid) {
+    InvalidSetting(name, "\"" + text +
+                             "\" is not a SHA-256 fingerprint: write 64 hexadecimal digits, "
+                             "in pairs separated by colons or without separators.");
+  }
+  return digits;
+}
+
+// "keep" (letter case ignored; also blank) or a byte 0 to 255 in decimal.
+// Returns "keep" or the byte's decimal digits.
+std::string ToSafeState(std::string_view name, const std::string& text) {
+  const std::string_view value = TrimBlanks(text);
+  if (value.empty() || LowerAscii(value) == "keep") return "keep";
+  unsigned byte = 0;
+  bool valid = true;
+  for (const char c : value) {
+    if (c < '0' || c > '9') valid = false;
+    byte = std::min(256U, byte * 10 + static_cast<unsigned>(c - '0'));
+  }
+  if (!valid || byte > 255) {
+    InvalidSetting(name, "\"" + text +
+                             "\" is neither \"keep\" (leave the outputs as they are) nor a "
+                             "port byte from 0 to 255.");
+  }
+  return std::to_string(byte);
+}
+
+}  // namespace
+
 Settings ReadSettings(const ConfigDocument& document) {
   const auto text = [&](std::string_view name) {
     return NodeText(RequireElement(document, {"Settings", name}));
@@ -519,7 +611,7 @@ Settings ReadSettings(const ConfigDocument& document) {
 
   Settings settings;
   settings.gsIRCDomain = text("IRCDomain");
-  settings.giIRCPort = int16("IRCPort");
+  settings.giIRCPort = ConvertNamed(ToPortNumber, text("IRCPort"), SettingName("IRCPort"));
   settings.gsIRCChannel = text("IRCChannel");
   settings.gsIRCUser = text("IRCUser");
   settings.gsIRCNickname = text("IRCNickname");
@@ -530,12 +622,103 @@ Settings ReadSettings(const ConfigDocument& document) {
   settings.giWindowWidth = int16("WindowWidth");
   settings.giWindowHeight = int16("WindowHeight");
 
-  // Optional: the port back-end; absent or blank means "auto".
-  xmlNodePtr device = FirstChildElement(RequireElement(document, {"Settings"}), "OutputDevice");
-  const std::string device_text = device != nullptr ? NodeText(device) : std::string();
-  const std::string_view trimmed = TrimBlanks(device_text);
-  settings.OutputDevice = trimmed.empty() ? "auto" : std::string(trimmed);
+  xmlNodePtr section = RequireElement(document, {"Settings"});
+  // Optional: the port back-ends in order; none, or a blank one, means "auto".
+  settings.OutputDevices.clear();
+  for (xmlNodePtr node = section->children; node != nullptr; node = node->next) {
+    if (node->type != XML_ELEMENT_NODE ||
+        std::string_view("OutputDevice") != reinterpret_cast<const char*>(node->name)) {
+      continue;
+    }
+    const std::string device = NodeText(node);
+    const std::string_view trimmed = TrimBlanks(device);
+    settings.OutputDevices.emplace_back(trimmed.empty() ? "auto" : trimmed);
+  }
+  if (settings.OutputDevices.empty()) settings.OutputDevices.emplace_back("auto");
+  settings.OutputDevice = settings.OutputDevices.front();
+
+  // The optional settings below keep their defaults when absent.
+  const auto optional = [&](std::string_view name) -> std::optional<std::string> {
+    xmlNodePtr node = FirstChildElement(section, name);
+    if (node == nullptr) return std::nullopt;
+    return NodeText(node);
+  };
+  const auto read_text = [&](std::string_view name, std::string& target) {
+    if (auto value = optional(name)) target = std::move(*value);
+  };
+  const auto read_boolean = [&](std::string_view name, bool& target) {
+    if (auto value = optional(name)) target = ConvertNamed(ToBoolean, *value, SettingName(name));
+  };
+
+  read_text("IRCPassword", settings.IRCPassword);
+  read_text("IRCChannelKey", settings.IRCChannelKey);
+  read_text("IRCAltNickname", settings.IRCAltNickname);
+  read_boolean("IRCTLS", settings.IRCTLS);
+  read_boolean("IRCTLSVerify", settings.IRCTLSVerify);
+  read_text("IRCTLSCAFile", settings.IRCTLSCAFile);
+  if (auto value = optional("IRCTLSFingerprint"); value && !TrimBlanks(*value).empty()) {
+    settings.IRCTLSFingerprint = ToFingerprint("IRCTLSFingerprint", *value);
+  }
+  read_text("IRCClientCertificate", settings.IRCClientCertificate);
+  if (auto value = optional("IRCSASLMechanism")) {
+    const std::string mechanism = UpperAscii(TrimBlanks(*value));
+    if (!mechanism.empty() && mechanism != "PLAIN" && mechanism != "EXTERNAL") {
+      InvalidSetting("IRCSASLMechanism",
+                     "\"" + *value + "\" is not a SASL mechanism: write PLAIN or EXTERNAL.");
+    }
+    settings.IRCSASLMechanism = mechanism;
+  }
+  read_text("IRCSASLUsername", settings.IRCSASLUsername);
+  read_text("IRCSASLPassword", settings.IRCSASLPassword);
+  settings.IRCSASLRequired = !settings.IRCSASLMechanism.empty();
+  read_boolean("IRCSASLRequired", settings.IRCSASLRequired);
+  if (auto value = optional("IRCRejoinDelay")) {
+    settings.IRCRejoinDelay = ToSeconds("IRCRejoinDelay", *value, 0);
+  }
+  if (auto value = optional("IRCPingTimeout")) {
+    settings.IRCPingTimeout = ToSeconds("IRCPingTimeout", *value, 1);
+  }
+  read_boolean("IRCReconnect", settings.IRCReconnect);
+
+  read_text("MQTTBroker", settings.MQTTBroker);
+  if (auto value = optional("MQTTTopic"); value && !TrimBlanks(*value).empty()) {
+    settings.MQTTTopic = std::move(*value);
+  }
+  read_text("MQTTUsername", settings.MQTTUsername);
+  read_text("MQTTPassword", settings.MQTTPassword);
+  read_text("MQTTCAFile", settings.MQTTCAFile);
+  settings.MQTTClientId = "zelvo-" + settings.gsIRCNickname;
+  if (auto value = optional("MQTTClientId"); value && !TrimBlanks(*value).empty()) {
+    settings.MQTTClientId = std::move(*value);
+  }
+  read_boolean("MQTTDiscovery", settings.MQTTDiscovery);
+  if (auto value = optional("OutputsOnExit")) {
+    settings.OutputsOnExit = ToSafeState("OutputsOnExit", *value);
+  }
+  if (auto value = optional("OutputsOnDisconnect")) {
+    settings.OutputsOnDisconnect = ToSafeState("OutputsOnDisconnect", *value);
+  }
   return settings;
+}
+
+std::string PasswordFileWarning(const std::string& config_path, const Settings& settings) {
+  if (settings.IRCPassword.empty() && settings.IRCSASLPassword.empty() &&
+      settings.MQTTPassword.empty()) {
+    return {};
+  }
+  struct stat status {};
+  if (::stat(config_path.c_str(), &status) != 0 || (status.st_mode & S_IROTH) == 0) return {};
+  // Quoted for a POSIX shell when the path holds anything but plain characters.
+  std::string path = config_path;
+  const bool plain = std::all_of(path.begin(), path.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("/._-+,@%=", c);
+  });
+  if (!plain || path.empty()) {
+    std::string quoted = "'";
+    for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    path = quoted + "'";
+  }
+  return "config.xml holds a password and can be read by other users; run: chmod o-r " + path;
 }
 
 void ReadIOCommands(const ConfigDocument& document, const Clock& clock, IOCommands& commands) {
@@ -565,6 +748,16 @@ void ReadIOCommands(const ConfigDocument& document, const Clock& clock, IOComman
       auto user = std::make_shared<User>();
       user->SetUsername(RequireAttribute(node, "Username", "a User of " + where));
       user->SetNickname(RequireAttribute(node, "Nickname", "a User of " + where));
+      user->SetHost(OptionalAttribute(node, "Host"));
+      user->SetAccount(OptionalAttribute(node, "Account"));
+      if (const std::string status = OptionalAttribute(node, "Status"); !status.empty()) {
+        const std::optional<ChannelStatus> level = ChannelStatusFromName(status);
+        if (!level) {
+          throw RaisedError(-1, "Invalid value of \"Status\" in a User of " + where + ": \"" +
+                                    status + "\" is not voice, halfop, op, admin or owner.");
+        }
+        user->SetStatus(*level);
+      }
       command->Add(std::move(user));
     }
 
@@ -596,6 +789,10 @@ std::int16_t ToInt16(const std::string& text) {
   return static_cast<std::int16_t>(ToRoundedInteger(text, std::numeric_limits<std::int16_t>::min(),
                                                     std::numeric_limits<std::int16_t>::max(),
                                                     "16-bit integer"));
+}
+
+std::int32_t ToPortNumber(const std::string& text) {
+  return static_cast<std::int32_t>(ToRoundedInteger(text, 1, 65535, "port number (1 to 65535)"));
 }
 
 std::int32_t ToInt32(const std::string& text) {

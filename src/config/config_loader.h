@@ -53,8 +53,16 @@ void WriteExampleConfig(const std::string& program_dir, PreLog& prelog);
 // naming the element or attribute that is missing or whose value does not
 // convert. Only element children count: comments and processing instructions
 // are skipped.
-// OutputDevice is optional; absent or blank gives "auto".
+// OutputDevice may be given several times (absent or blank: "auto"); the
+// other optional settings keep the defaults in Settings when absent. An
+// invalid IRCTLSFingerprint, IRCSASLMechanism, IRCRejoinDelay, IRCPingTimeout,
+// OutputsOnExit or OutputsOnDisconnect throws naming the element and value.
 Settings ReadSettings(const ConfigDocument& document);
+// The warning to log when `config_path` holds a password (IRCPassword,
+// IRCSASLPassword or MQTTPassword is set) and other users may read the file,
+// with the chmod that fixes it; "" otherwise (also when the file can't be
+// examined).
+std::string PasswordFileWarning(const std::string& config_path, const Settings& settings);
 // Replaces `commands` with the rules in document order (unchanged on error).
 void ReadIOCommands(const ConfigDocument& document, const Clock& clock, IOCommands& commands);
 // Sets the eight output names only; the caller calls SetOutputs.
@@ -65,6 +73,8 @@ void ReadOutputNames(const ConfigDocument& document, Outputs& outputs);
 // not a number or out of range throws RaisedError(-1) naming the text.
 std::int16_t ToInt16(const std::string& text);
 std::int32_t ToInt32(const std::string& text);
+// The same for a TCP port, 1 to 65535.
+std::int32_t ToPortNumber(const std::string& text);
 // "true"/"1" and "false"/"0" (blanks around ignored); anything else throws.
 bool ToBoolean(const std::string& text);
 

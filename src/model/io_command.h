@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "model/date_time.h"
 #include "model/glob.h"
@@ -13,8 +14,24 @@
 
 namespace zelvo {
 
+// The least channel status a sender must hold, in rising order.
+enum class ChannelStatus : std::uint8_t { kNone, kVoice, kHalfop, kOp, kAdmin, kOwner };
+
+// "voice", "halfop", "op", "admin" or "owner"; nothing for any other text.
+inline std::optional<ChannelStatus> ChannelStatusFromName(std::string_view name) {
+  if (name == "voice") return ChannelStatus::kVoice;
+  if (name == "halfop") return ChannelStatus::kHalfop;
+  if (name == "op") return ChannelStatus::kOp;
+  if (name == "admin") return ChannelStatus::kAdmin;
+  if (name == "owner") return ChannelStatus::kOwner;
+  return std::nullopt;
+}
+
 // One allowed sender of a rule: glob patterns for the IRC user name and
-// nickname, each compiled when it is set.
+// nickname, each compiled when it is set, and the optional conditions Host
+// (pattern for the prefix's host), Account (pattern for the services
+// account) and Status (least channel status). An empty Host or Account and
+// ChannelStatus::kNone set no condition.
 class User {
  public:
   const std::string& Username() const { return username_; }
@@ -28,6 +45,13 @@ class User {
     nickname_ = std::move(vData);
   }
 
+  const std::string& Host() const { return host_; }
+  void SetHost(std::string vData) { host_ = std::move(vData); }
+  const std::string& Account() const { return account_; }
+  void SetAccount(std::string vData) { account_ = std::move(vData); }
+  ChannelStatus Status() const { return status_; }
+  void SetStatus(ChannelStatus vData) { status_ = vData; }
+
   // The compiled patterns; letter case counts.
   const GlobPattern& UsernamePattern() const { return username_pattern_; }
   const GlobPattern& NicknamePattern() const { return nickname_pattern_; }
@@ -35,6 +59,9 @@ class User {
  private:
   std::string username_;
   std::string nickname_;
+  std::string host_;
+  std::string account_;
+  ChannelStatus status_ = ChannelStatus::kNone;
   GlobPattern username_pattern_{""};
   GlobPattern nickname_pattern_{""};
 };

@@ -3,12 +3,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zelvo {
 
 struct Settings {
   std::string gsIRCDomain;
-  std::int16_t giIRCPort = 0;
+  std::int32_t giIRCPort = 0;  // 1 to 65535 as read
   std::string gsIRCChannel;
   std::string gsIRCUser;
   std::string gsIRCNickname;
@@ -18,8 +19,42 @@ struct Settings {
   std::int16_t giWindowY = 0;
   std::int16_t giWindowWidth = 0;
   std::int16_t giWindowHeight = 0;
-  // Port back-end ("auto", "parport:/dev/parport0", "ioport:888", "file:PATH").
+  // Port back-ends in configuration order ("auto", "parport:/dev/parport0",
+  // "ioport:888", "file:PATH", "gpio:...", "mqtt:..."); never empty.
+  std::vector<std::string> OutputDevices{"auto"};
+  // The first of OutputDevices.
   std::string OutputDevice = "auto";
+
+  // IRC connection. Empty texts mean "not set".
+  std::string IRCPassword;     // sent as PASS
+  std::string IRCChannelKey;   // appended to JOIN
+  std::string IRCAltNickname;  // first fallback when the nickname is taken
+  bool IRCTLS = false;
+  bool IRCTLSVerify = true;
+  std::string IRCTLSCAFile;  // PEM file of further trusted CAs
+  // SHA-256 of the server's certificate: 64 lower-case hex digits, no colons.
+  std::string IRCTLSFingerprint;
+  std::string IRCClientCertificate;  // PEM with certificate and key
+  std::string IRCSASLMechanism;      // "", "PLAIN" or "EXTERNAL"
+  std::string IRCSASLUsername;
+  std::string IRCSASLPassword;
+  bool IRCSASLRequired = false;       // as read: true by default when a mechanism is set
+  std::int32_t IRCRejoinDelay = 10;   // seconds; 0 never rejoins
+  std::int32_t IRCPingTimeout = 120;  // seconds
+  bool IRCReconnect = true;
+
+  // MQTT. No broker: no MQTT.
+  std::string MQTTBroker;  // mqtt://host[:port] or mqtts://host[:port]
+  std::string MQTTTopic = "zelvo";
+  std::string MQTTUsername;
+  std::string MQTTPassword;
+  std::string MQTTCAFile;
+  std::string MQTTClientId;  // as read: "zelvo-" + the nickname by default
+  bool MQTTDiscovery = true;
+
+  // Safe states: "keep" or a port byte in decimal, 0 to 255.
+  std::string OutputsOnExit = "keep";
+  std::string OutputsOnDisconnect = "keep";
 };
 
 }  // namespace zelvo

@@ -1,6 +1,7 @@
 #include "config/config_loader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <stdexcept>
 #include <string>
@@ -355,13 +356,6 @@ TEST_F(ConfigLoaderTest, ExampleOutputNamesWithoutTouchingThePort) {
 
 // --- Variations ------------------------------------------------------------------
 
-TEST_F(ConfigLoaderTest, OutputDeviceIsRead) {
-  Prepare(EditedExample("</Output8>\r\n",
-                        "</Output8>\r\n\t\t<OutputDevice>file:/tmp/port.log</OutputDevice>\r\n"));
-  Load();
-  EXPECT_EQ(ReadSettings(document_).OutputDevice, "file:/tmp/port.log");
-}
-
 TEST_F(ConfigLoaderTest, OutputDeviceOnlyAfterOutput8) {
   Prepare(EditedExample("\t\t<Output1>", "\t\t<OutputDevice>auto</OutputDevice>\r\n\t\t<Output1>"));
   EXPECT_TRUE(LoadFailure().starts_with("Invalid \"config.xml\" based on \"config.xsd\"."));
@@ -394,19 +388,6 @@ TEST_F(ConfigLoaderTest, MissingUserAttributeIsNamed) {
   } catch (const RaisedError& error) {
     EXPECT_EQ(error.Description(),
               "The attribute \"Nickname\" is missing in a User of IOCommand 1 of \"config.xml\".");
-  }
-}
-
-TEST_F(ConfigLoaderTest, PortOutOfRangeNamesElementAndValue) {
-  Prepare(EditedExample("<IRCPort>6667</IRCPort>", "<IRCPort>70000</IRCPort>"));
-  Load();
-  try {
-    ReadSettings(document_);
-    FAIL() << "expected an error";
-  } catch (const RaisedError& error) {
-    EXPECT_EQ(error.Number(), -1);
-    EXPECT_NE(error.Description().find("\"Zelvo/Settings/IRCPort\""), std::string::npos);
-    EXPECT_NE(error.Description().find("\"70000\""), std::string::npos);
   }
 }
 
@@ -483,6 +464,334 @@ TEST_F(ConfigLoaderTest, NothingLoadedAnswersNoSettings) {
   EXPECT_FALSE(error.empty());
   EXPECT_THROW(ReadSettings(document_), RaisedError);
 }
+
+// --- Optional settings ---------------------------------------------------------
+
+// One element of Settings as it stands in the file.
+std::string Element(const std::string& name, const std::string& text) {
+  return "\t\t<" + name + ">" + text + "</" + name + ">\r\n";
+}
+
+// The example with `elements` after Output8.
+std::string WithSettings(const std::string& elements) {
+  return EditedExample("</Output8>\r\n", "</Output8>\r\n" + elements);
+}
+
+std::string Text(const std::string& value) {
+  return value;
+}
+std::string Text(bool value) {
+  return value ? "true" : "false";
+}
+std::string Text(std::int32_t value) {
+  return std::to_string(value);
+}
+std::string Text(const std::vector<std::string>& values) {
+  std::string joined;
+  for (const std::string& value : values) joined += "[" + value + "]";
+  return joined;
+}
+
+#define ZELVO_FIELD(member) #member, [](const Settings& s) { return Text(s.member); }
+
+struct SettingCase {
+  std::string elements;  // after Output8
+  std::string field;
+  std::string (*read)(const Settings&);
+  std::string expected;
+};
+
+class SettingValueTest : public ConfigLoaderTest,
+                         public ::testing::WithParamInterface<SettingCase> {};
+
+TEST_P(SettingValueTest, IsRead) {
+  const SettingCase& c = GetParam();
+  Prepare(WithSettings(c.elements));
+  Load();
+  EXPECT_EQ(c.read(ReadSettings(document_)), c.expected) << c.field << " from " << c.elements;
+}
+
+const std::string kFingerprint = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+const std::string kFingerprintWithColons =
+    "01:23:45:67:89:AB:CD:EF:01:23:45:67:89:ab:cd:ef:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:ab:cd:"
+    "ef";
+
+INSTANTIATE_TEST_SUITE_P(
+    DefaultsAndValues, SettingValueTest,
+    ::testing::Values(
+        SettingCase{"", ZELVO_FIELD(giIRCPort), "6667"},
+        SettingCase{"", ZELVO_FIELD(OutputDevices), "[auto]"},
+        SettingCase{Element("OutputDevice", "file:/tmp/port.log"), ZELVO_FIELD(OutputDevices),
+                    "[file:/tmp/port.log]"},
+        SettingCase{Element("OutputDevice", " file:/tmp/a ") +
+                        Element("OutputDevice", "gpio:gpiochip0:17,18,-,-,-,-,-,!27"),
+                    ZELVO_FIELD(OutputDevices),
+                    "[file:/tmp/a][gpio:gpiochip0:17,18,-,-,-,-,-,!27]"},
+        SettingCase{Element("OutputDevice", "file:/tmp/a") + Element("OutputDevice", "mqtt:x"),
+                    ZELVO_FIELD(OutputDevice), "file:/tmp/a"},
+        SettingCase{Element("OutputDevice", " ") + Element("OutputDevice", "file:/tmp/b"),
+                    ZELVO_FIELD(OutputDevices), "[auto][file:/tmp/b]"},
+        SettingCase{"", ZELVO_FIELD(IRCPassword), ""},
+        SettingCase{Element("IRCPassword", " pass word "), ZELVO_FIELD(IRCPassword), " pass word "},
+        SettingCase{"", ZELVO_FIELD(IRCChannelKey), ""},
+        SettingCase{Element("IRCChannelKey", "k3y"), ZELVO_FIELD(IRCChannelKey), "k3y"},
+        SettingCase{"", ZELVO_FIELD(IRCAltNickname), ""},
+        SettingCase{Element("IRCAltNickname", "Zelvo2"), ZELVO_FIELD(IRCAltNickname), "Zelvo2"},
+        SettingCase{"", ZELVO_FIELD(IRCTLS), "false"},
+        SettingCase{Element("IRCTLS", "true"), ZELVO_FIELD(IRCTLS), "true"},
+        SettingCase{"", ZELVO_FIELD(IRCTLSVerify), "true"},
+        SettingCase{Element("IRCTLSVerify", "false"), ZELVO_FIELD(IRCTLSVerify), "false"},
+        SettingCase{"", ZELVO_FIELD(IRCTLSCAFile), ""},
+        SettingCase{Element("IRCTLSCAFile", "/etc/zelvo/ca.pem"), ZELVO_FIELD(IRCTLSCAFile),
+                    "/etc/zelvo/ca.pem"},
+        SettingCase{"", ZELVO_FIELD(IRCTLSFingerprint), ""},
+        SettingCase{Element("IRCTLSFingerprint", kFingerprintWithColons),
+                    ZELVO_FIELD(IRCTLSFingerprint), kFingerprint},
+        SettingCase{Element("IRCTLSFingerprint",
+                            " 0123456789ABCDEF0123456789abcdef"
+                            "0123456789ABCDEF0123456789abcdef "),
+                    ZELVO_FIELD(IRCTLSFingerprint), kFingerprint},
+        SettingCase{"", ZELVO_FIELD(IRCClientCertificate), ""},
+        SettingCase{Element("IRCClientCertificate", "/etc/zelvo/bot.pem"),
+                    ZELVO_FIELD(IRCClientCertificate), "/etc/zelvo/bot.pem"},
+        SettingCase{"", ZELVO_FIELD(IRCSASLMechanism), ""},
+        SettingCase{Element("IRCSASLMechanism", "PLAIN"), ZELVO_FIELD(IRCSASLMechanism), "PLAIN"},
+        SettingCase{Element("IRCSASLMechanism", " external "), ZELVO_FIELD(IRCSASLMechanism),
+                    "EXTERNAL"},
+        SettingCase{"", ZELVO_FIELD(IRCSASLUsername), ""},
+        SettingCase{Element("IRCSASLUsername", "zelvo"), ZELVO_FIELD(IRCSASLUsername), "zelvo"},
+        SettingCase{"", ZELVO_FIELD(IRCSASLPassword), ""},
+        SettingCase{Element("IRCSASLPassword", "s3cret"), ZELVO_FIELD(IRCSASLPassword), "s3cret"},
+        // Required by default only when a mechanism is set.
+        SettingCase{"", ZELVO_FIELD(IRCSASLRequired), "false"},
+        SettingCase{Element("IRCSASLMechanism", "PLAIN"), ZELVO_FIELD(IRCSASLRequired), "true"},
+        SettingCase{Element("IRCSASLMechanism", "PLAIN") + Element("IRCSASLRequired", "false"),
+                    ZELVO_FIELD(IRCSASLRequired), "false"},
+        SettingCase{"", ZELVO_FIELD(IRCRejoinDelay), "10"},
+        SettingCase{Element("IRCRejoinDelay", "0"), ZELVO_FIELD(IRCRejoinDelay), "0"},
+        SettingCase{Element("IRCRejoinDelay", "86400"), ZELVO_FIELD(IRCRejoinDelay), "86400"},
+        SettingCase{"", ZELVO_FIELD(IRCPingTimeout), "120"},
+        SettingCase{Element("IRCPingTimeout", " 45 "), ZELVO_FIELD(IRCPingTimeout), "45"},
+        SettingCase{"", ZELVO_FIELD(IRCReconnect), "true"},
+        SettingCase{Element("IRCReconnect", "false"), ZELVO_FIELD(IRCReconnect), "false"},
+        SettingCase{"", ZELVO_FIELD(MQTTBroker), ""},
+        SettingCase{Element("MQTTBroker", "mqtts://broker.lan:8884"), ZELVO_FIELD(MQTTBroker),
+                    "mqtts://broker.lan:8884"},
+        SettingCase{"", ZELVO_FIELD(MQTTTopic), "zelvo"},
+        SettingCase{Element("MQTTTopic", "home/lab"), ZELVO_FIELD(MQTTTopic), "home/lab"},
+        SettingCase{Element("MQTTTopic", ""), ZELVO_FIELD(MQTTTopic), "zelvo"},
+        SettingCase{"", ZELVO_FIELD(MQTTUsername), ""},
+        SettingCase{Element("MQTTUsername", "bot"), ZELVO_FIELD(MQTTUsername), "bot"},
+        SettingCase{"", ZELVO_FIELD(MQTTPassword), ""},
+        SettingCase{Element("MQTTPassword", "mq"), ZELVO_FIELD(MQTTPassword), "mq"},
+        SettingCase{"", ZELVO_FIELD(MQTTCAFile), ""},
+        SettingCase{Element("MQTTCAFile", "/etc/ca.pem"), ZELVO_FIELD(MQTTCAFile), "/etc/ca.pem"},
+        SettingCase{"", ZELVO_FIELD(MQTTClientId), "zelvo-Zelvo"},
+        SettingCase{Element("MQTTClientId", "lab-bot"), ZELVO_FIELD(MQTTClientId), "lab-bot"},
+        SettingCase{"", ZELVO_FIELD(MQTTDiscovery), "true"},
+        SettingCase{Element("MQTTDiscovery", "false"), ZELVO_FIELD(MQTTDiscovery), "false"},
+        SettingCase{"", ZELVO_FIELD(OutputsOnExit), "keep"},
+        SettingCase{Element("OutputsOnExit", " 0 "), ZELVO_FIELD(OutputsOnExit), "0"},
+        SettingCase{Element("OutputsOnExit", "Keep"), ZELVO_FIELD(OutputsOnExit), "keep"},
+        SettingCase{"", ZELVO_FIELD(OutputsOnDisconnect), "keep"},
+        SettingCase{Element("OutputsOnDisconnect", "0001"), ZELVO_FIELD(OutputsOnDisconnect), "1"},
+        SettingCase{Element("OutputsOnDisconnect", "255"), ZELVO_FIELD(OutputsOnDisconnect),
+                    "255"}));
+
+#undef ZELVO_FIELD
+
+TEST_F(ConfigLoaderTest, MQTTClientIdFollowsTheNickname) {
+  Prepare(EditedExample("<IRCNickname>Zelvo</IRCNickname>", "<IRCNickname>lab</IRCNickname>"));
+  Load();
+  EXPECT_EQ(ReadSettings(document_).MQTTClientId, "zelvo-lab");
+}
+
+// Every optional setting at once, in the schema's order, validates.
+TEST_F(ConfigLoaderTest, AllOptionalSettingsTogether) {
+  Prepare(WithSettings(
+      Element("OutputDevice", "file:/tmp/a") + Element("OutputDevice", "file:/tmp/b") +
+      Element("IRCPassword", "p") + Element("IRCChannelKey", "k") + Element("IRCAltNickname", "a") +
+      Element("IRCTLS", "true") + Element("IRCTLSVerify", "true") + Element("IRCTLSCAFile", "c") +
+      Element("IRCTLSFingerprint", kFingerprint) + Element("IRCClientCertificate", "x") +
+      Element("IRCSASLMechanism", "EXTERNAL") + Element("IRCSASLUsername", "u") +
+      Element("IRCSASLPassword", "s") + Element("IRCSASLRequired", "true") +
+      Element("IRCRejoinDelay", "5") + Element("IRCPingTimeout", "60") +
+      Element("IRCReconnect", "true") + Element("MQTTBroker", "mqtt://b") +
+      Element("MQTTTopic", "t") + Element("MQTTUsername", "mu") + Element("MQTTPassword", "mp") +
+      Element("MQTTCAFile", "mc") + Element("MQTTClientId", "id") +
+      Element("MQTTDiscovery", "true") + Element("OutputsOnExit", "0") +
+      Element("OutputsOnDisconnect", "3")));
+  Load();
+  const Settings settings = ReadSettings(document_);
+  EXPECT_EQ(settings.OutputDevices, (std::vector<std::string>{"file:/tmp/a", "file:/tmp/b"}));
+  EXPECT_EQ(settings.OutputsOnDisconnect, "3");
+}
+
+TEST_F(ConfigLoaderTest, OptionalSettingsOutOfOrderAreInvalid) {
+  Prepare(WithSettings(Element("IRCReconnect", "true") + Element("IRCPassword", "p")));
+  EXPECT_TRUE(LoadFailure().starts_with("Invalid \"config.xml\" based on \"config.xsd\"."));
+}
+
+struct InvalidCase {
+  std::string element;
+  std::string text;
+  std::string description;
+};
+
+class InvalidSettingTest : public ConfigLoaderTest,
+                           public ::testing::WithParamInterface<InvalidCase> {};
+
+TEST_P(InvalidSettingTest, EndsTheStartNamingElementAndValue) {
+  const InvalidCase& c = GetParam();
+  const std::string element = c.element == "IRCPort" ? std::string() : Element(c.element, c.text);
+  std::string config = WithSettings(element);
+  if (c.element == "IRCPort") {
+    config = testing::ReplacedOnce(config, "<IRCPort>6667", "<IRCPort>" + c.text);
+  }
+  Prepare(config);
+  Load();
+  try {
+    ReadSettings(document_);
+    FAIL() << c.element << " \"" << c.text << "\" was accepted";
+  } catch (const RaisedError& error) {
+    EXPECT_EQ(error.Number(), -1);
+    EXPECT_EQ(error.Description(),
+              "Invalid value of \"Zelvo/Settings/" + c.element + "\": " + c.description);
+  }
+}
+
+const std::string kNotFingerprint =
+    "\" is not a SHA-256 fingerprint: write 64 hexadecimal digits, in pairs separated by colons "
+    "or without separators.";
+const std::string kNotSafeState =
+    " is neither \"keep\" (leave the outputs as they are) nor a port byte from 0 to 255.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, InvalidSettingTest,
+    ::testing::Values(
+        InvalidCase{"IRCPort", "70000",
+                    "Couldn't convert \"70000\" to a port number (1 to 65535): out of range."},
+        InvalidCase{"IRCPort", "abc",
+                    "Couldn't convert \"abc\" to a port number (1 to 65535): not a number."},
+        InvalidCase{"IRCPort", "0",
+                    "Couldn't convert \"0\" to a port number (1 to 65535): out of range."},
+        InvalidCase{"IRCPort", "65535.5",
+                    "Couldn't convert \"65535.5\" to a port number (1 to 65535): out of range."},
+        InvalidCase{"IRCSASLMechanism", "SCRAM-SHA-256",
+                    "\"SCRAM-SHA-256\" is not a SASL mechanism: write PLAIN or EXTERNAL."},
+        InvalidCase{"IRCTLSFingerprint", kFingerprint.substr(1),
+                    "\"" + kFingerprint.substr(1) + kNotFingerprint},
+        InvalidCase{"IRCTLSFingerprint", kFingerprint.substr(2) + "xy",
+                    "\"" + kFingerprint.substr(2) + "xy" + kNotFingerprint},
+        InvalidCase{"IRCTLSFingerprint", kFingerprintWithColons + ":",
+                    "\"" + kFingerprintWithColons + ":" + kNotFingerprint},
+        InvalidCase{"IRCTLSFingerprint", "0" + kFingerprintWithColons.substr(0, 94),
+                    "\"0" + kFingerprintWithColons.substr(0, 94) + kNotFingerprint},
+        InvalidCase{"IRCRejoinDelay", "-1", "\"-1\" is not a number of seconds from 0 to 86400."},
+        InvalidCase{"IRCRejoinDelay", "86401",
+                    "\"86401\" is not a number of seconds from 0 to 86400."},
+        InvalidCase{"IRCRejoinDelay", "soon",
+                    "Couldn't convert \"soon\" to a 32-bit integer: not a number."},
+        InvalidCase{"IRCPingTimeout", "0", "\"0\" is not a number of seconds from 1 to 86400."},
+        InvalidCase{"IRCPingTimeout", "-30", "\"-30\" is not a number of seconds from 1 to 86400."},
+        InvalidCase{"OutputsOnExit", "256", "\"256\"" + kNotSafeState},
+        InvalidCase{"OutputsOnExit", "-1", "\"-1\"" + kNotSafeState},
+        InvalidCase{"OutputsOnExit", "0x0F", "\"0x0F\"" + kNotSafeState},
+        InvalidCase{"OutputsOnDisconnect", "off", "\"off\"" + kNotSafeState},
+        InvalidCase{"OutputsOnDisconnect", "1 0", "\"1 0\"" + kNotSafeState}));
+
+class PortTest : public ConfigLoaderTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PortTest, AnyTcpPortIsAccepted) {
+  Prepare(EditedExample("<IRCPort>6667", std::string("<IRCPort>") + GetParam()));
+  Load();
+  EXPECT_EQ(ReadSettings(document_).giIRCPort, std::stoi(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ports, PortTest, ::testing::Values("1", "32768", "40000", "65535"));
+
+TEST_F(ConfigLoaderTest, UserConditions) {
+  Prepare(EditedExample(
+      "<User Username=\"*\" Nickname=\"*\" />",
+      "<User Username=\"*\" Nickname=\"*\" Host=\"*.example.org\" Account=\"alice\" "
+      "Status=\"op\" />\r\n\t\t\t\t<User Username=\"~b\" Nickname=\"b\" Status=\"voice\" />"
+      "\r\n\t\t\t\t<User Username=\"~c\" Nickname=\"c\" Status=\"owner\" Account=\"*\" />"));
+  Load();
+  IOCommands commands;
+  ReadIOCommands(document_, clock_, commands);
+  const auto first = commands.Item(1);
+  ASSERT_EQ(first->Count(), 3);
+  struct Expected {
+    std::string host, account;
+    ChannelStatus status;
+  };
+  const std::vector<Expected> expected = {{"*.example.org", "alice", ChannelStatus::kOp},
+                                          {"", "", ChannelStatus::kVoice},
+                                          {"", "*", ChannelStatus::kOwner}};
+  for (std::int32_t i = 1; i <= 3; ++i) {
+    const Expected& want = expected[static_cast<std::size_t>(i - 1)];
+    EXPECT_EQ(first->Item(i)->Host(), want.host) << i;
+    EXPECT_EQ(first->Item(i)->Account(), want.account) << i;
+    EXPECT_EQ(first->Item(i)->Status(), want.status) << i;
+  }
+  // Users without the attributes set no condition.
+  const auto second = commands.Item(2);
+  EXPECT_EQ(second->Item(1)->Host(), "");
+  EXPECT_EQ(second->Item(1)->Account(), "");
+  EXPECT_EQ(second->Item(1)->Status(), ChannelStatus::kNone);
+}
+
+TEST_F(ConfigLoaderTest, UnknownUserStatusIsInvalid) {
+  Prepare(EditedExample("<User Username=\"*\" Nickname=\"*\" />",
+                        "<User Username=\"*\" Nickname=\"*\" Status=\"Op\" />"));
+  const std::string description = LoadFailure();
+  EXPECT_TRUE(description.starts_with("Invalid \"config.xml\" based on \"config.xsd\"."))
+      << description;
+}
+
+// --- Password file permissions ---------------------------------------------------
+
+struct PermissionCase {
+  std::string file;  // in the temporary directory; "" for a missing file
+  mode_t mode;
+  std::string Settings::*password;  // nullptr: no password set
+  bool warned;
+};
+
+class PasswordFileWarningTest : public ::testing::TestWithParam<PermissionCase> {};
+
+TEST_P(PasswordFileWarningTest, WarnsWhenOthersCanReadAPassword) {
+  const PermissionCase& c = GetParam();
+  TempDir dir;
+  const std::string path = dir.File(c.file.empty() ? "missing.xml" : c.file);
+  if (!c.file.empty()) {
+    WriteFile(path, "<Zelvo/>");
+    ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+  }
+  Settings settings;
+  if (c.password != nullptr) settings.*c.password = "secret";
+  const std::string warning = PasswordFileWarning(path, settings);
+  if (!c.warned) {
+    EXPECT_EQ(warning, "");
+    return;
+  }
+  std::string shown = path;
+  if (path.find(' ') != std::string::npos) shown = "'" + path + "'";
+  EXPECT_EQ(warning,
+            "config.xml holds a password and can be read by other users; run: chmod o-r " + shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PasswordFileWarningTest,
+    ::testing::Values(PermissionCase{"config.xml", 0644, nullptr, false},
+                      PermissionCase{"config.xml", 0644, &Settings::IRCPassword, true},
+                      PermissionCase{"config.xml", 0604, &Settings::IRCSASLPassword, true},
+                      PermissionCase{"config.xml", 0444, &Settings::MQTTPassword, true},
+                      PermissionCase{"my config.xml", 0644, &Settings::IRCPassword, true},
+                      PermissionCase{"config.xml", 0640, &Settings::IRCPassword, false},
+                      PermissionCase{"config.xml", 0600, &Settings::MQTTPassword, false},
+                      PermissionCase{"config.xml", 0644, &Settings::IRCSASLUsername, false},
+                      PermissionCase{"", 0644, &Settings::IRCPassword, false}));
 
 // --- Conversions -------------------------------------------------------------------
 

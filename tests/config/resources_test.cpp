@@ -4,6 +4,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "config/embedded_resources.h"
 #include "support/temp_dir.h"
@@ -74,9 +76,35 @@ TEST(EmbeddedSchema, FormatOfTheFile) {
   EXPECT_EQ(schema.find("<?xml"), std::string::npos);
   EXPECT_EQ(schema.find("targetNamespace"), std::string::npos);
   EXPECT_EQ(schema.find("use="), std::string::npos);
-  EXPECT_NE(schema.find("\t\t\t<xsd:element name=\"Output8\" type=\"xsd:string\"/>\r\n"
-                        "\t\t\t<xsd:element name=\"OutputDevice\" type=\"xsd:string\" "
-                        "minOccurs=\"0\"/>\r\n"),
+  // After Output8: OutputDevice, repeatable, then the optional settings in
+  // this order, each on the next line.
+  std::string expected =
+      "\t\t\t<xsd:element name=\"Output8\" type=\"xsd:string\"/>\r\n"
+      "\t\t\t<xsd:element name=\"OutputDevice\" type=\"xsd:string\" minOccurs=\"0\" "
+      "maxOccurs=\"unbounded\"/>\r\n";
+  const std::vector<std::pair<std::string, std::string>> optional = {
+      {"IRCPassword", "string"},       {"IRCChannelKey", "string"},
+      {"IRCAltNickname", "string"},    {"IRCTLS", "boolean"},
+      {"IRCTLSVerify", "boolean"},     {"IRCTLSCAFile", "string"},
+      {"IRCTLSFingerprint", "string"}, {"IRCClientCertificate", "string"},
+      {"IRCSASLMechanism", "token"},   {"IRCSASLUsername", "string"},
+      {"IRCSASLPassword", "string"},   {"IRCSASLRequired", "boolean"},
+      {"IRCRejoinDelay", "string"},    {"IRCPingTimeout", "string"},
+      {"IRCReconnect", "boolean"},     {"MQTTBroker", "string"},
+      {"MQTTTopic", "string"},         {"MQTTUsername", "string"},
+      {"MQTTPassword", "string"},      {"MQTTCAFile", "string"},
+      {"MQTTClientId", "string"},      {"MQTTDiscovery", "boolean"},
+      {"OutputsOnExit", "string"},     {"OutputsOnDisconnect", "string"}};
+  for (const auto& [name, type] : optional) {
+    expected +=
+        "\t\t\t<xsd:element name=\"" + name + "\" type=\"xsd:" + type + "\" minOccurs=\"0\"/>\r\n";
+  }
+  expected += "\t\t</xsd:sequence>\r\n";
+  EXPECT_NE(schema.find(expected), std::string::npos);
+  EXPECT_NE(schema.find("\t\t<xsd:attribute name=\"Nickname\" type=\"xsd:string\"/>\r\n"
+                        "\t\t<xsd:attribute name=\"Host\" type=\"xsd:string\"/>\r\n"
+                        "\t\t<xsd:attribute name=\"Account\" type=\"xsd:string\"/>\r\n"
+                        "\t\t<xsd:attribute name=\"Status\" type=\"ChannelStatus\"/>\r\n"),
             std::string::npos);
 }
 

@@ -303,7 +303,7 @@ class Bot {
   explicit Bot(int port, SendQueue::Limits limits = {}, PortWriter* port_writer = nullptr)
       : outputs_(port_writer != nullptr ? *port_writer : port_) {
     settings_.gsIRCDomain = "127.0.0.1";
-    settings_.giIRCPort = static_cast<std::int16_t>(port);
+    settings_.giIRCPort = port;
     settings_.gsIRCChannel = "#lab";
     settings_.gsIRCUser = "relay";
     settings_.gsIRCNickname = "relay";
