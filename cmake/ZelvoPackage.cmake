@@ -41,8 +41,15 @@ install(FILES ${zelvo_pkg_dir}/zelvo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/ma
 install(FILES ${ZELVO_PACKAGING_DIR}/zelvo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${ZELVO_PACKAGING_DIR}/zelvo.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${ZELVO_PACKAGING_DIR}/zelvo.service ${ZELVO_PACKAGING_DIR}/zelvo@.service
-        DESTINATION ${ZELVO_SYSTEMD_UNIT_DIR})
+# The units start the program where this installation puts it.
+foreach(unit zelvo.service zelvo@.service)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ZELVO_PACKAGING_DIR}/${unit})
+  file(READ ${ZELVO_PACKAGING_DIR}/${unit} zelvo_unit_text)
+  string(REPLACE "ExecStart=/usr/bin/zelvo " "ExecStart=${CMAKE_INSTALL_FULL_BINDIR}/zelvo "
+                 zelvo_unit_text "${zelvo_unit_text}")
+  file(GENERATE OUTPUT ${zelvo_pkg_dir}/${unit} CONTENT "${zelvo_unit_text}")
+  install(FILES ${zelvo_pkg_dir}/${unit} DESTINATION ${ZELVO_SYSTEMD_UNIT_DIR})
+endforeach()
 install(FILES ${ZELVO_PACKAGING_DIR}/copyright ${zelvo_pkg_dir}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zelvo)
 
