@@ -130,23 +130,14 @@ bool WaitFor(Process& process, const std::function<bool()>& done) {
 // An X server of the test's own, on a display number it chooses itself.
 class Xvfb {
  public:
+  // Display numbers far from those that other users of Xvfb pick first; a
+  // number already taken makes Xvfb end at once and the next one is tried.
   explicit Xvfb(const TempDir& dir) : runtime_dir_(dir.path()) {
     // Qt's D-Bus connection on X11 keeps an allocation to the end.
     suppressions_ = dir.File("lsan.supp");
     WriteFile(suppressions_, "leak:libdbus-1.so\n");
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    process_ =
-        std::make_unique<Process>(std::vector<std::string>{"-displayfd", "3", "-nolisten", "tcp",
-                                                           "-screen", "0", "1024x768x24"},
-                                  dir.File("xvfb-out.txt"), dir.File("xvfb-err.txt"),
-                                  std::vector<std::string>{}, "Xvfb", fds[1]);
-    ::close(fds[1]);
-    std::string number;
-    char c = 0;
-    while (::read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
-    ::close(fds[0]);
-    if (!number.empty()) display_ = ":" + number;
+    const int first = 400 + static_cast<int>(getpid() % 400);
+    for (int n = first; n < first + 20 && display_.empty(); ++n) Launch(dir, n);
   }
   ~Xvfb() {
     if (process_ && process_->Running()) {
@@ -163,6 +154,24 @@ class Xvfb {
   }
 
  private:
+  // Without -noreset the server resets when its last client leaves and
+  // refuses connections meanwhile.
+  void Launch(const TempDir& dir, int number) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    process_ = std::make_unique<Process>(
+        std::vector<std::string>{":" + std::to_string(number), "-displayfd", "3", "-noreset",
+                                 "-nolisten", "tcp", "-screen", "0", "1024x768x24"},
+        dir.File("xvfb-out.txt"), dir.File("xvfb-err.txt"), std::vector<std::string>{}, "Xvfb",
+        fds[1]);
+    ::close(fds[1]);
+    std::string ready;
+    char c = 0;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') ready.push_back(c);
+    ::close(fds[0]);
+    if (ready == std::to_string(number) && process_->Running()) display_ = ":" + ready;
+  }
+
   std::string runtime_dir_;
   std::string suppressions_;
   std::unique_ptr<Process> process_;
@@ -360,7 +369,7 @@ TEST_F(ProcessTest, UnderX11TheDumpOutlivesTheProcessInAFileAndOnStandardError) 
   WriteConfig(options);
   auto bot = Start({"--dir", dir_.path()}, x.Environment());
   std::string pasted;
-  ASSERT_TRUE(WaitFor(*bot, [&] { return !(pasted = Paste(x)).empty(); }));
+  ASSERT_TRUE(WaitFor(*bot, [&] { return !(pasted = Paste(x)).empty(); })) << ReadFile(Err());
   EXPECT_TRUE(bot->Running());  // the message box waits
   bot->Signal(SIGTERM);         // closes it
   EXPECT_EQ(bot->Wait(), kFailedStatus);
