@@ -202,6 +202,8 @@ TEST_F(IrcSessionTest, CloseClosesTheSocketAndIgnoresLaterEvents) {
   socket_.Receive(session_, ":a!~a@h PRIVMSG #lab :Disco On\r\n");
   EXPECT_THAT(matched_, IsEmpty());
   EXPECT_THAT(log_, IsEmpty());
+  // Still taken from the socket, which reads on only once its data is taken.
+  EXPECT_EQ(socket_.incoming, "");
 }
 
 // --- incoming lines ---
