@@ -8,6 +8,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <QWindow>
 #include <exception>
 
 #include "log/log_types.h"
@@ -44,15 +45,8 @@ QString ConsoleText(std::string_view text) {
 
 }  // namespace
 
-Qt::WindowStates WindowStatesFromCode(std::int16_t code, bool restorable) {
-  switch (code) {
-    case window_state::kMaximised:
-      return Qt::WindowMaximized;
-    case window_state::kMinimised:
-      return restorable ? Qt::WindowNoState : Qt::WindowMinimized;
-    default:
-      return Qt::WindowNoState;
-  }
+Qt::WindowStates WindowStatesFromCode(std::int16_t code) {
+  return code == window_state::kMaximised ? Qt::WindowMaximized : Qt::WindowNoState;
 }
 
 frmMain::frmMain(MainWindowServices services)
@@ -118,6 +112,7 @@ frmMain::frmMain(MainWindowServices services)
   text1_->installEventFilter(this);
   setFocusProxy(text1_);
   text1_->setFocus();
+  FitPanes();
 }
 
 frmMain::~frmMain() {
@@ -128,8 +123,17 @@ void frmMain::Log(std::int32_t id, std::int32_t type, const std::string& text) {
   if (services_.log) services_.log(id, type, text);
 }
 
-bool frmMain::TrayUsable() const {
-  return services_.tray.IsAvailable();
+bool frmMain::IconShown() const {
+  return tray_added_ && services_.tray.IsAvailable();
+}
+
+void frmMain::FitOuterSize() {
+  // Before the window is framed (and on platforms without frames) the frame
+  // adds nothing.
+  const QWindow* handle = windowHandle();
+  const QMargins frame = handle ? handle->frameMargins() : QMargins();
+  resize(outer_size_.width() - frame.left() - frame.right(),
+         outer_size_.height() - frame.top() - frame.bottom());
 }
 
 std::int16_t frmMain::CurrentStateCode() const {
@@ -142,14 +146,20 @@ std::int16_t frmMain::CurrentStateCode() const {
 void frmMain::Form_Load() {
   Settings& settings = services_.settings;
   Log(window_log::kMainwindowSetup, log_type::kInformation, "Mainwindow setup...");
-  const bool tray = TrayUsable();
-  if (!settings.gbWindowShow && tray) hide();
-  setWindowState(WindowStatesFromCode(settings.giWindowState, false));
-  // Without a notification area a window that is not to be shown starts
-  // minimised, so that it stays reachable from the task bar.
-  if (!settings.gbWindowShow && !tray) setWindowState(windowState() | Qt::WindowMinimized);
+  // A minimised start is a hidden one: it goes where minimising would send
+  // the window (see Form_Paint).
+  if (settings.giWindowState == window_state::kMinimised) {
+    settings.gbWindowShow = false;
+    settings.giWindowState = window_state::kNormal;
+  }
+  if (!settings.gbWindowShow) hide();
+  // Position and size of the outer frame. The geometry comes before the
+  // state, so that it is what a maximised window is restored to.
   move(settings.giWindowX, settings.giWindowY);
-  resize(settings.giWindowWidth, settings.giWindowHeight);
+  outer_size_ = QSize(settings.giWindowWidth, settings.giWindowHeight);
+  outer_size_pending_ = true;
+  FitOuterSize();
+  setWindowState(WindowStatesFromCode(settings.giWindowState));
   setWindowTitle(QString::fromLatin1(kCaption));
   for (int n = 1; n <= kOutputCount; ++n)
     OutputNameLabel(n).setText(TextToQString(services_.outputs.OutputName(n)));
@@ -162,32 +172,53 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::Form_Paint() {
-  if (!services_.settings.gbWindowShow && TrayUsable()) hide();
+  Settings& settings = services_.settings;
+  if (settings.gbWindowShow) return;
+  if (IconShown()) {
+    hide();
+    return;
+  }
+  // Without an icon to come back from, the window is minimised to the task
+  // bar instead, where it counts as shown.
+  settings.gbWindowShow = true;
+  setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+void frmMain::FitPanes() {
+  // The panes fill the inner area with the design's margins: m left of them
+  // and between them, the right and bottom margins under and beside them.
+  const int m = layout::kMargin;
+  const int width = this->width() - m - layout::kRightMargin;
+  const int height =
+      this->height() - txt_buffer_->y() - text1_->height() - m - layout::kBottomMargin;
+  // Each step on its own; a step whose size would be negative is skipped.
+  if (width >= 0) txt_buffer_->resize(width, txt_buffer_->height());
+  if (width >= 0) text1_->resize(width, text1_->height());
+  if (height >= 0) txt_buffer_->resize(txt_buffer_->width(), height);
+  text1_->move(text1_->x(), txt_buffer_->y() + txt_buffer_->height() + m);
 }
 
 void frmMain::Form_Resize() {
-  const int m = layout::kMargin;
-  const int width = this->width();
-  const int height = this->height();
-  // Each step on its own; a step whose size would be negative is skipped.
-  if (width - 3 * m >= 0) txt_buffer_->resize(width - 3 * m, txt_buffer_->height());
-  if (width - 3 * m >= 0) text1_->resize(width - 3 * m, text1_->height());
-  const int console_height = height - txt_buffer_->y() - text1_->height() - (11 * m) / 2;
-  if (console_height >= 0) txt_buffer_->resize(txt_buffer_->width(), console_height);
-  text1_->move(text1_->x(), txt_buffer_->y() + txt_buffer_->height() + m);
+  FitPanes();
 
+  // While the window is hidden its state changes are the window manager
+  // tidying up, not the user's doing.
+  if (!isVisible()) return;
   Settings& settings = services_.settings;
   const std::int16_t state = CurrentStateCode();
   if (state != window_state::kMinimised) {
     settings.giWindowState = state;
-  } else if (TrayUsable()) {
-    // Minimising sends the window to the notification area, in the state it
-    // had before.
-    settings.gbWindowShow = false;
-    setWindowState(WindowStatesFromCode(settings.giWindowState, true));
-    hide();
+    return;
   }
-  // Without a notification area the window stays minimised on the task bar.
+  // A notification area that appeared after the load gets its icon now.
+  if (!tray_added_ && services_.tray.IsAvailable()) AddTrayIcon();
+  // Without an icon shown the window stays minimised on the task bar.
+  if (!IconShown()) return;
+  // Minimising sends the window to the notification area, in the state it
+  // had before.
+  settings.gbWindowShow = false;
+  setWindowState(WindowStatesFromCode(settings.giWindowState));
+  hide();
 }
 
 void frmMain::Form_Unload() {
@@ -231,7 +262,7 @@ void frmMain::Text1_KeyDown(int key) {
 }
 
 void frmMain::AddTrayIcon() {
-  if (!TrayUsable()) {
+  if (!services_.tray.IsAvailable()) {
     Log(window_log::kNoSystemTray, log_type::kWarning, kNoSystemTrayText);
     return;
   }
@@ -250,10 +281,13 @@ void frmMain::TrayIcon_Activated(TrayIcon::Activation activation) {
   if (activation != TrayIcon::Activation::kPrimaryPress) return;
   Settings& settings = services_.settings;
   settings.gbWindowShow = !settings.gbWindowShow;
-  if (settings.gbWindowShow)
-    show();
-  else
+  if (!settings.gbWindowShow) {
     hide();
+    return;
+  }
+  // Back in the state it had before it was hidden.
+  setWindowState(WindowStatesFromCode(settings.giWindowState));
+  show();
 }
 
 void frmMain::SetCaption(const std::string& caption) {
@@ -300,6 +334,13 @@ void frmMain::TrimConsole() {
 
 void frmMain::paintEvent(QPaintEvent* event) {
   QWidget::paintEvent(event);
+  if (outer_size_pending_) {
+    // The window is framed by now: its outer size is made the configured one.
+    outer_size_pending_ = false;
+    QTimer::singleShot(0, this, [this] {
+      if (windowState() == Qt::WindowNoState) FitOuterSize();
+    });
+  }
   if (!services_.settings.gbWindowShow && !hide_pending_) {
     // Hidden after the paint has finished, never inside it.
     hide_pending_ = true;

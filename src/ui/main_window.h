@@ -56,12 +56,15 @@ class frmMain final : public QWidget, public LampPanel, public Console {
   void AttachConnection(IrcConnection& irc) { irc_ = &irc; }
 
   // Window setup: log 29, window settings, caption, output names, state
-  // texts emptied, log 30 + tray icon, log 31 + connect, log 28; starts the timers.
+  // texts emptied, log 30 + tray icon, log 31 + connect, log 28; starts the
+  // timers. WindowX/WindowY/WindowWidth/WindowHeight give the outer frame;
+  // a minimised WindowState starts hidden.
   void Form_Load();
-  // Hides the window while it is not meant to be visible.
+  // A window that is not meant to be visible goes to the notification area
+  // when its icon is shown there, else once to the task bar, minimised.
   void Form_Paint();
-  // Fits console and input line to the window; a minimised window goes to
-  // the notification area.
+  // Fits console and input line to the inner area; a minimised window goes
+  // to the notification area when its icon is shown there.
   void Form_Resize();
   // Log 34, tray icon removed, connection closed, program ends with code 0.
   void Form_Unload();
@@ -120,7 +123,13 @@ class frmMain final : public QWidget, public LampPanel, public Console {
 
  private:
   void Log(std::int32_t id, std::int32_t type, const std::string& text);
-  bool TrayUsable() const;
+  // True while the window's icon is in a notification area, so that a
+  // hidden window can be brought back.
+  bool IconShown() const;
+  // Console and input line fitted to the inner area.
+  void FitPanes();
+  // Sizes the window so that its outer frame has the configured size.
+  void FitOuterSize();
   std::int16_t CurrentStateCode() const;
   void TrimConsole();
 
@@ -140,10 +149,14 @@ class frmMain final : public QWidget, public LampPanel, public Console {
   bool tray_added_ = false;
   bool unloaded_ = false;
   bool hide_pending_ = false;
+  // The configured outer size, applied again once the frame is known (at the
+  // first paint).
+  QSize outer_size_;
+  bool outer_size_pending_ = false;
 };
 
-// The window state for a state code; a minimised code restores as normal
-// when `restorable` is set.
-Qt::WindowStates WindowStatesFromCode(std::int16_t code, bool restorable);
+// The window state for a normal or maximised state code; a minimised code
+// gives the normal state.
+Qt::WindowStates WindowStatesFromCode(std::int16_t code);
 
 }  // namespace zelvo

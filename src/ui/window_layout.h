@@ -28,7 +28,11 @@ inline constexpr QSize kNameSize{65, 17};
 inline constexpr QRect kConsole{8, 72, 705, 489};  // txtBuffer
 inline constexpr QRect kInput{8, 568, 705, 21};    // Text1
 
-// The margin m of the resize rules: the console's left edge.
+// The margin m of the resize rules: the console's left edge, also the gap
+// between console and input line.
 inline constexpr int kMargin = kConsole.left();
+// Right of the panes and under the input line, as in the design.
+inline constexpr int kRightMargin = kClientArea.width() - (kConsole.x() + kConsole.width());
+inline constexpr int kBottomMargin = kClientArea.height() - (kInput.y() + kInput.height());
 
 }  // namespace zelvo::layout

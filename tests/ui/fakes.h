@@ -21,6 +21,8 @@ class FakeTray final : public TrayIcon {
   explicit FakeTray(Events& events, bool available = true)
       : events_(events), available_(available) {}
   bool IsAvailable() const override { return available_; }
+  // A notification area that appears or goes away while the program runs.
+  void SetAvailable(bool available) { available_ = available; }
   void Add(const QIcon& icon, const QString& tip,
            std::function<void(Activation)> on_activate) override {
     events_.push_back("tray add");

@@ -117,21 +117,38 @@ TEST_F(MainWindowTest, OutputNamesAreUtf8OrElseLatin1) {
   EXPECT_EQ(window.OutputNameLabel(2).text(), QString::fromUtf8("Saftbl\u00E4ndare"));
 }
 
+// A rectangle of the window's design, given in twips (15 to a pixel).
+constexpr QRect Twips(int left, int top, int width, int height) {
+  return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
 TEST_F(MainWindowTest, LayoutFollowsTheDesignPositions) {
+  // A window of the design's inner area, 10860 x 8955 twips.
+  settings_.giWindowWidth = 10860 / 15;
+  settings_.giWindowHeight = 8955 / 15;
   frmMain& window = Load();
+  EXPECT_EQ(window.size(), QSize(724, 597));
   EXPECT_EQ(window.Label1().text(), "Zelvo");
-  EXPECT_EQ(window.Label1().geometry(), layout::kTitle);
+  EXPECT_EQ(window.Label1().geometry(), Twips(120, 0, 2535, 855));
+  EXPECT_EQ(window.Label2().geometry(), Twips(120, 720, 2295, 375));
   EXPECT_TRUE(window.Label1().font().bold());
   EXPECT_EQ(window.Label1().font().pointSize(), 36);
   EXPECT_EQ(window.Label2().font().pointSize(), 12);
   EXPECT_FALSE(window.Label2().text().isEmpty());
+  const int box_left[] = {2880, 3840, 4800, 5880, 6960, 8040, 9120, 10200};
+  const int name_left[] = {2640, 3600, 4560, 5640, 6720, 7800, 8880, 9960};
   for (int n = 1; n <= 8; ++n) {
     SCOPED_TRACE(n);
-    EXPECT_EQ(window.Picture(n).geometry(),
-              QRect(QPoint(layout::kPictureLeft[n - 1], 16), QSize(36, 33)));
+    EXPECT_EQ(window.Picture(n).geometry(), Twips(box_left[n - 1], 240, 540, 495));
+    EXPECT_EQ(window.Picture(n).Shape().geometry(), Twips(120, 0, 255, 255));
+    EXPECT_EQ(window.Picture(n).NumberLabel().geometry(), Twips(0, 240, 495, 255));
     EXPECT_EQ(window.Picture(n).NumberLabel().text(), QString("O%1").arg(n));
-    EXPECT_EQ(window.OutputNameLabel(n).geometry().topLeft(), QPoint(layout::kNameLeft[n - 1], 48));
+    EXPECT_EQ(window.OutputNameLabel(n).geometry(), Twips(name_left[n - 1], 720, 975, 255));
   }
+  EXPECT_EQ(window.Text1().geometry(), Twips(120, 8520, 10575, 315));
+  // The console as designed, but for the gap above the input line, which is
+  // m (120 twips) as the resize keeps it, not the design's 105.
+  EXPECT_EQ(window.txtBuffer().geometry(), Twips(120, 1080, 10575, 7335 - 15));
   EXPECT_TRUE(window.txtBuffer().isReadOnly());
   EXPECT_EQ(window.txtBuffer().horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_EQ(window.txtBuffer().verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -261,36 +278,33 @@ TEST_F(MainWindowTest, LampColourNumbersMapToRedGreenBlue) {
 }
 
 struct ResizeCase {
-  QSize size;
-  int console_width;   // -1: unchanged
-  int console_height;  // -1: unchanged
+  QSize size;  // the inner area
+  QRect console;
+  QRect input;
 };
 
 class ResizeTest : public MainWindowTest, public ::testing::WithParamInterface<ResizeCase> {};
 
-TEST_P(ResizeTest, ConsoleAndInputLineFollowTheWindow) {
+// The panes keep the design's margins to the inner area: 8 px left, 11 px
+// right, 8 px between them and 8 px under the input line.
+TEST_P(ResizeTest, ConsoleAndInputLineFillTheInnerArea) {
+  settings_.giWindowWidth = 724;
+  settings_.giWindowHeight = 597;
   frmMain& window = Load();
   window.show();
-  const QRect before = window.txtBuffer().geometry();
   window.resize(GetParam().size);
-  const QRect console = window.txtBuffer().geometry();
-  const QRect input = window.Text1().geometry();
-  const int m = 8;
-  EXPECT_EQ(console.width(),
-            GetParam().console_width < 0 ? before.width() : GetParam().console_width);
-  EXPECT_EQ(input.width(), console.width());
-  EXPECT_EQ(console.height(),
-            GetParam().console_height < 0 ? before.height() : GetParam().console_height);
-  EXPECT_EQ(input.top(), console.top() + console.height() + m);
-  EXPECT_EQ(input.height(), 21);
+  EXPECT_EQ(window.txtBuffer().geometry(), GetParam().console);
+  EXPECT_EQ(window.Text1().geometry(), GetParam().input);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sizes, ResizeTest,
-    ::testing::Values(ResizeCase{{600, 400}, 600 - 24, 400 - 72 - 21 - 44},
-                      ResizeCase{{724, 597}, 700, 460}, ResizeCase{{1200, 900}, 1176, 763},
+    ::testing::Values(ResizeCase{{600, 400}, {8, 72, 581, 291}, {8, 371, 581, 21}},
+                      ResizeCase{{724, 597}, {8, 72, 705, 488}, {8, 568, 705, 21}},
+                      ResizeCase{{1200, 900}, {8, 72, 1181, 791}, {8, 871, 1181, 21}},
                       // Too small: the steps that would give a negative size are skipped.
-                      ResizeCase{{20, 120}, -1, -1}));
+                      ResizeCase{{18, 108}, {8, 72, 705, 488}, {8, 568, 705, 21}},
+                      ResizeCase{{19, 109}, {8, 72, 0, 0}, {8, 80, 0, 21}}));
 
 TEST_F(MainWindowTest, MinimisingHidesToTheTrayAndKeepsThePreviousState) {
   frmMain& window = Load();
@@ -310,6 +324,16 @@ TEST_F(MainWindowTest, MinimisingHidesToTheTrayAndKeepsThePreviousState) {
   EXPECT_EQ(window.windowState(), Qt::WindowMaximized);
 }
 
+TEST_F(MainWindowTest, AMaximisedStartComesBackMaximisedFromTheTray) {
+  settings_.giWindowState = 2;
+  frmMain& window = Load();
+  window.show();
+  window.setWindowState(Qt::WindowMinimized);
+  EXPECT_FALSE(window.isVisible());
+  tray_->Activate(TrayIcon::Activation::kPrimaryPress);
+  EXPECT_EQ(window.windowState(), Qt::WindowMaximized);
+}
+
 TEST_F(MainWindowTest, WithoutTrayMinimisingLeavesTheWindowOnTheTaskBar) {
   frmMain& window = Load(/*tray_available=*/false);
   window.show();
@@ -320,22 +344,62 @@ TEST_F(MainWindowTest, WithoutTrayMinimisingLeavesTheWindowOnTheTaskBar) {
   EXPECT_EQ(settings_.giWindowState, 0);
 }
 
-TEST_F(MainWindowTest, WithoutTrayAHiddenStartBecomesAMinimisedOne) {
+TEST_F(MainWindowTest, WithoutTrayAHiddenStartIsMinimisedAtItsFirstPaint) {
   settings_.gbWindowShow = false;
   frmMain& window = Load(/*tray_available=*/false);
   window.show();
   window.Form_Paint();
   EXPECT_TRUE(window.isVisible());
   EXPECT_TRUE(window.isMinimized());
+  // On the task bar it counts as shown: brought back from there, it stays.
+  EXPECT_TRUE(settings_.gbWindowShow);
+  window.setWindowState(Qt::WindowNoState);
+  window.Form_Paint();
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_FALSE(window.isMinimized());
 }
 
-TEST_F(MainWindowTest, HiddenStartHidesAtTheFirstPaint) {
-  settings_.gbWindowShow = false;
-  frmMain& window = Load();
+struct TrayChangeCase {
+  bool show_at_load;  // WindowShow
+  bool tray_at_load;  // a notification area when the window loads
+  bool tray_later;    // ... when the window is minimised
+  bool to_tray;       // minimising hides it behind the icon (else: task bar)
+};
+
+class TrayChangeTest : public MainWindowTest,
+                       public ::testing::WithParamInterface<TrayChangeCase> {};
+
+// Whatever the notification area does, a minimised window stays reachable:
+// hidden only behind an icon that is shown, else on the task bar.
+TEST_P(TrayChangeTest, MinimisingNeverHidesTheWindowWithoutAnIconShown) {
+  settings_.gbWindowShow = GetParam().show_at_load;
+  frmMain& window = Load(GetParam().tray_at_load);
+  window.show();
+  window.Form_Paint();  // the first paint
+  tray_->SetAvailable(GetParam().tray_later);
+  window.setWindowState(Qt::WindowNoState);
   window.show();
   window.Form_Paint();
+  window.setWindowState(Qt::WindowMinimized);
+  window.Form_Paint();
+  if (!GetParam().to_tray) {
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isMinimized());
+    return;
+  }
   EXPECT_FALSE(window.isVisible());
+  ASSERT_TRUE(tray_->Shown() && tray_->IsAvailable());
+  tray_->Activate(TrayIcon::Activation::kPrimaryPress);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_FALSE(window.isMinimized());
 }
+
+INSTANTIATE_TEST_SUITE_P(Trays, TrayChangeTest,
+                         ::testing::Values(TrayChangeCase{true, false, true, true},
+                                           TrayChangeCase{false, false, true, true},
+                                           TrayChangeCase{true, false, false, false},
+                                           TrayChangeCase{true, true, false, false},
+                                           TrayChangeCase{true, true, true, true}));
 
 TEST_F(MainWindowTest, AMinimisedStateSettingStartsInTheTray) {
   settings_.giWindowState = 1;
