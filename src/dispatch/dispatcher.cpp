@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "log/log_types.h"
 #include "model/date_time.h"
 #include "model/flags.h"
 #include "model/glob.h"
@@ -14,40 +15,47 @@ namespace {
 constexpr int kPulseOutput = 3;
 constexpr std::int32_t kPulseOutputBit = 4;  // output 3 in the port byte
 
-struct Sender {
-  std::string_view nickname;
-  std::string_view username;
-};
-
-// True when `line` is addressed to `channel`: its first parameter after the
-// command is exactly the channel, followed by " :" as a relayed channel
-// message has. The prefix (":nick!user@host ") is optional.
-bool IsChannelMessage(std::string_view line, std::string_view channel) {
-  if (channel.empty()) return false;
-  std::size_t command = 0;
-  if (!line.empty() && line.front() == ':') {
-    const std::size_t prefix_end = line.find(' ');
-    if (prefix_end == std::string_view::npos) return false;
-    command = prefix_end + 1;
-  }
-  const std::size_t command_end = line.find(' ', command);
-  if (command_end == std::string_view::npos || command_end == command) return false;
-  const std::string_view rest = line.substr(command_end + 1);
-  return rest.size() >= channel.size() + 2 && rest.substr(0, channel.size()) == channel &&
-         rest.substr(channel.size(), 2) == " :";
+// A PRIVMSG to `channel` whose text is not a CTCP request other than ACTION.
+bool IsChannelMessage(const IrcMessage& message, std::string_view channel,
+                      const CaseMapping& mapping) {
+  if (channel.empty() || message.command != "PRIVMSG" || message.params.size() != 2) return false;
+  if (!mapping.Equal(message.params[0], channel)) return false;
+  const std::string_view text = message.params[1];
+  if (text.empty() || text.front() != '\x01') return true;
+  const std::string_view ctcp = text.substr(1, text.find_first_of(" \x01", 1) - 1);
+  return ctcp == "ACTION";
 }
 
-// The nickname and user-name parts of the line's prefix ":nick!user@host";
-// nothing when the line has no prefix, or its prefix lacks "!" or an "@"
-// after it.
-std::optional<Sender> SenderOf(std::string_view line) {
-  if (line.empty() || line.front() != ':') return std::nullopt;
-  const std::string_view prefix = line.substr(1, line.find(' ') - 1);
-  const std::size_t bang = prefix.find('!');
-  if (bang == std::string_view::npos) return std::nullopt;
-  const std::size_t at = prefix.find('@', bang + 1);
-  if (at == std::string_view::npos) return std::nullopt;
-  return Sender{prefix.substr(0, bang), prefix.substr(bang + 1, at - bang - 1)};
+// Whether the prefix names a user: a "!" before its first "@".
+bool HasUserPrefix(const IrcMessage& message) {
+  const std::size_t at = message.prefix.find('@');
+  return at != std::string::npos && message.prefix.find('!') < at;
+}
+
+std::string_view StatusName(ChannelStatus status) {
+  switch (status) {
+    case ChannelStatus::kVoice:
+      return "voice";
+    case ChannelStatus::kHalfop:
+      return "halfop";
+    case ChannelStatus::kOp:
+      return "op";
+    case ChannelStatus::kAdmin:
+      return "admin";
+    case ChannelStatus::kOwner:
+      return "owner";
+    case ChannelStatus::kNone:
+      break;
+  }
+  return "";
+}
+
+bool MatchesIgnoringCase(std::string_view text, std::string_view pattern) {
+  return GlobMatch(LowerLatin1(text), LowerLatin1(pattern));
+}
+
+std::string Quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
 }
 
 }  // namespace
@@ -62,32 +70,88 @@ Dispatcher::Dispatcher(const Settings& settings, IOCommands& commands, Outputs& 
       sender_(sender),
       console_(console),
       chat_client_(chat_client),
-      report_error_(std::move(report_error)) {}
+      report_error_(std::move(report_error)),
+      configured_(settings) {}
+
+void Dispatcher::SetSenderDirectory(const SenderDirectory* directory) {
+  directory_ = directory;
+}
 
 void Dispatcher::MatchIOCommands(std::string_view text) {
   while (!text.empty()) {
     const std::size_t line_feed = text.find('\n');
-    const std::size_t size = line_feed == std::string_view::npos ? text.size() : line_feed + 1;
-    MatchLine(text.substr(0, size));
-    text.remove_prefix(size);
+    if (line_feed == std::string_view::npos) {
+      MatchOperatorEcho(text);
+      return;
+    }
+    MatchReceived(ParseIrcMessage(text.substr(0, line_feed + 1)));
+    text.remove_prefix(line_feed + 1);
   }
 }
 
-void Dispatcher::MatchLine(std::string_view line) {
-  if (!IsChannelMessage(line, settings_.gsIRCChannel)) return;
-  const std::optional<Sender> sender = SenderOf(line);
-  if (!sender) return;  // no allowed user can match
-  const std::string lowered = LowerLatin1(line);
+void Dispatcher::MatchReceived(const IrcMessage& message) {
+  const SenderDirectory& senders = Senders();
+  if (!message.nick.empty() && senders.Mapping().Equal(message.nick, senders.OwnNick())) return;
+  MatchMessage(message);
+}
+
+void Dispatcher::MatchOperatorEcho(std::string_view line) {
+  MatchMessage(ParseIrcMessage(line));
+}
+
+void Dispatcher::MatchMessage(const IrcMessage& message) {
+  if (!IsChannelMessage(message, settings_.gsIRCChannel, Senders().Mapping())) return;
+  if (!HasUserPrefix(message)) return;  // no allowed user can match
+  const std::string lowered = LowerLatin1(message.classic);
   for (const IOCommands::Pointer& command : commands_) {
     if (!command->TriggerPattern().Matches(lowered)) continue;
+    bool runs = false;
+    std::string missing;
     for (const auto& user : *command) {
-      if (user->NicknamePattern().Matches(sender->nickname) &&
-          user->UsernamePattern().Matches(sender->username)) {
-        ExecuteIOCommand(*command);
+      if (!user->NicknamePattern().Matches(message.nick) ||
+          !user->UsernamePattern().Matches(message.user))
+        continue;
+      const std::string failed = MissingConditions(*user, message);
+      if (failed.empty()) {
+        runs = true;
         break;
       }
+      if (missing.find(failed) == std::string::npos)
+        missing += (missing.empty() ? "" : "; ") + failed;
+    }
+    if (runs) {
+      ExecuteIOCommand(*command);
+    } else if (!missing.empty()) {
+      const std::string text =
+          "Rule " + Quoted(command->IOName()) + " not run for " + message.prefix + ": " + missing;
+      if (log_) log_(kRuleNotRunLogId, log_type::kInformation, text);
+      console_.Append(text + "\r\n");
     }
   }
+}
+
+std::string Dispatcher::MissingConditions(const User& user, const IrcMessage& message) const {
+  std::string missing;
+  const auto add = [&missing](const std::string& text) {
+    missing += (missing.empty() ? "" : ", ") + text;
+  };
+  if (!user.Host().empty() && !MatchesIgnoringCase(message.host, user.Host()))
+    add("host " + Quoted(message.host) + " does not match " + Quoted(user.Host()));
+  if (!user.Account().empty()) {
+    const std::optional<std::string> account = Senders().Account(message.nick, message);
+    const std::string wanted = "an account matching " + Quoted(user.Account());
+    if (!account) {
+      add("account not known, needs " + wanted);
+    } else if (account->empty()) {
+      add("not logged in to " + wanted);
+    } else if (!MatchesIgnoringCase(*account, user.Account())) {
+      add("logged in as " + Quoted(*account) + ", not to " + wanted);
+    }
+  }
+  if (user.Status() != ChannelStatus::kNone && !Senders().HasStatus(message.nick, user.Status()))
+    add("not " + std::string(StatusName(user.Status())) + " or higher in " +
+        settings_.gsIRCChannel);
+  return missing;
 }
 
 std::optional<std::int64_t> Dispatcher::ElapsedSeconds(const IOCommand& command) const {

@@ -7,8 +7,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "dispatch/interfaces.h"
+#include "dispatch/sender_directory.h"
+#include "irc/irc_message.h"
 #include "model/clock.h"
 #include "model/io_command.h"
 #include "model/settings.h"
@@ -19,27 +22,51 @@ namespace zelvo {
 inline constexpr std::string_view kRefusalText =
     " Don't be hasty, the procedure will be available soon...";
 
+// Information: a line matched a rule's trigger and an allowed user's nickname
+// and user name, but the rule did not run for want of its Host, Account or
+// Status condition.
+inline constexpr std::int32_t kRuleNotRunLogId = 70;
+
 class Dispatcher {
  public:
   // Reports a failure (a port write, a send) that must not stop the program.
   using ErrorReporter = std::function<void(const std::string&)>;
+  // Writes one event-log entry: id, type, text.
+  using LogWriter = std::function<void(std::int32_t, std::int32_t, const std::string&)>;
 
   Dispatcher(const Settings& settings, IOCommands& commands, Outputs& outputs, const Clock& clock,
              IrcSender& sender, Console& console, ChatClientWindow& chat_client,
              ErrorReporter report_error);
 
-  // Holds one IRC line (received with its CR LF, or the operator's echo
-  // without one) against the channel, every rule's trigger and its allowed
-  // users, and runs each matching rule once. A text of several lines is
-  // taken line by line (split after each LF).
-  //
-  // A line counts only when its target (the first parameter after the
-  // command) is exactly the configured channel followed by " :". The sender
-  // is cut from the line's own prefix ":nick!user@host"; a line without one
-  // matches no allowed user. The trigger must match the whole line, CR LF
-  // included, with letter case ignored (ASCII and Latin-1); Nickname and
-  // Username patterns count letter case.
+  // What the connection knows of the senders; until one is set (or after
+  // nullptr), ConfiguredSenders. `directory` must outlive its use.
+  void SetSenderDirectory(const SenderDirectory* directory);
+  // Where the entries on rules not run for a condition go; none by default.
+  void SetLogWriter(LogWriter log) { log_ = std::move(log); }
+
+  // Holds received text against the rules, line by line (split after each
+  // LF). A text, or its last part, without a line end is the operator's echo
+  // (see MatchOperatorEcho); every line ending in LF is a received line
+  // (see MatchReceived).
   void MatchIOCommands(std::string_view text);
+
+  // One line received from the server, message tags and all. Only a PRIVMSG
+  // to the configured channel counts (compared by the server's case
+  // mapping), with a text that is not a CTCP request other than ACTION; a
+  // line from the bot's own nickname never counts. The trigger must match the
+  // whole line as a server without tags sends it, CR LF included, letter case
+  // ignored (ASCII and Latin-1). The sender comes from the prefix
+  // ":nick!user@host" (a prefix without "!" before its "@" matches no
+  // allowed user). An allowed user matches when its Nickname and Username
+  // (letter case counting) and each of its Host (letter case ignored),
+  // Account and Status conditions match; each matching rule runs once.
+  void MatchReceived(const IrcMessage& message);
+
+  // The echo of a line the operator typed, as the server would relay it
+  // (":nick!~user@localip PRIVMSG #channel :text", no line end). Held against
+  // the rules as a received line, but coming from the bot's own nickname:
+  // its Account and Status are the bot's own.
+  void MatchOperatorEcho(std::string_view line);
 
   // Runs one rule: time gate (refusal reply), day and focus gates, output
   // actions with undo bookkeeping, focus option, name reply, port write,
@@ -56,7 +83,11 @@ class Dispatcher {
   bool PulsePhase() const { return mbPulsePhase; }
 
  private:
-  void MatchLine(std::string_view line);
+  void MatchMessage(const IrcMessage& message);
+  // The conditions of `user` that `message`'s sender `nick` fails, joined;
+  // "" when it meets them all.
+  std::string MissingConditions(const User& user, const IrcMessage& message) const;
+  const SenderDirectory& Senders() const { return directory_ ? *directory_ : configured_; }
   // Whole seconds since the rule last ran; empty when it has never run.
   std::optional<std::int64_t> ElapsedSeconds(const IOCommand& command) const;
   // Sends `text` (which begins with a blank) to the channel and echoes it.
@@ -71,6 +102,9 @@ class Dispatcher {
   Console& console_;
   ChatClientWindow& chat_client_;
   ErrorReporter report_error_;
+  LogWriter log_;
+  ConfiguredSenders configured_;
+  const SenderDirectory* directory_ = nullptr;
   bool mbPulsePhase = false;
 };
 

@@ -41,13 +41,20 @@ TEST_F(DispatchTest, DiscoOnSwitchesOutputsRepliesToChannelAndEchoes) {
 }
 
 struct GateCase {
+  const char* name;
   std::string line;
   bool runs;
 };
 
+void PrintTo(const GateCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class ChannelGateTest : public DispatchTest, public ::testing::WithParamInterface<GateCase> {};
 
-TEST_P(ChannelGateTest, OnlyMessagesAddressedToTheChannelCount) {
+// Only a PRIVMSG to the channel fires rules: every other command with the
+// channel as its first parameter and the trigger in its text never does.
+TEST_P(ChannelGateTest, OnlyChannelMessagesCount) {
   AddRule("Disco-Kula On", "*Disco On*", 0, 0, testing::kDiscoOnFlags);
   dispatcher.MatchIOCommands(GetParam().line);
   EXPECT_EQ(outputs.Output(1), GetParam().runs) << GetParam().line;
@@ -56,17 +63,36 @@ TEST_P(ChannelGateTest, OnlyMessagesAddressedToTheChannelCount) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, ChannelGateTest,
     ::testing::Values(
-        GateCase{":alice!~al@host PRIVMSG #lab :Disco On\r\n", true},
-        GateCase{":alice!~al@host NOTICE #lab :Disco On\r\n", true},
-        GateCase{":alice!~al@host PRIVMSG #lab :Disco On", true},  // the operator's echo form
-        GateCase{":alice!~al@host PRIVMSG #LAB :Disco On\r\n", false},
-        GateCase{":alice!~al@host PRIVMSG #xlab :Disco On\r\n", false},
-        GateCase{":alice!~al@host PRIVMSG #lab2 :Disco On\r\n", false},
-        GateCase{":alice!~al@host PRIVMSG Zelvo :Disco On #lab :x\r\n", false},  // private
-        GateCase{":alice!~al@host PRIVMSG #other :see #lab :Disco On\r\n", false},
-        GateCase{":alice!~al@host PRIVMSG #lab Disco On\r\n", false},
-        GateCase{":alice!~al@host PRIVMSG  #lab :Disco On\r\n", false},
-        GateCase{":alice!~al@host #lab :Disco On\r\n", false}));
+        GateCase{"Privmsg", ":alice!~al@host PRIVMSG #lab :Disco On\r\n", true},
+        GateCase{"OperatorEcho", ":alice!~al@host PRIVMSG #lab :Disco On", true},
+        GateCase{"PrivmsgWithTags",
+                 "@time=2024-05-15T12:00:00.000Z;account=alice :alice!~al@host PRIVMSG #lab "
+                 ":Disco On\r\n",
+                 true},
+        GateCase{"LowerCaseCommand", ":alice!~al@host privmsg #lab :Disco On\r\n", true},
+        GateCase{"CtcpAction",
+                 ":alice!~al@host PRIVMSG #lab :\x01"
+                 "ACTION does Disco On\x01\r\n",
+                 true},
+        GateCase{"CtcpVersion", ":alice!~al@host PRIVMSG #lab :\x01VERSION Disco On\x01\r\n",
+                 false},
+        GateCase{"CtcpPing", ":alice!~al@host PRIVMSG #lab :\x01PING Disco On\r\n", false},
+        GateCase{"Notice", ":alice!~al@host NOTICE #lab :Disco On\r\n", false},
+        GateCase{"NoticeWithTags", "@account=alice :alice!~al@host NOTICE #lab :Disco On\r\n",
+                 false},
+        GateCase{"Topic", ":alice!~al@host TOPIC #lab :Disco On\r\n", false},
+        GateCase{"Part", ":alice!~al@host PART #lab :Disco On\r\n", false},
+        GateCase{"Join", ":alice!~al@host JOIN #lab :Disco On\r\n", false},
+        GateCase{"Kick", ":alice!~al@host KICK #lab :Disco On\r\n", false},
+        GateCase{"Numeric", ":alice!~al@host 332 #lab :Disco On\r\n", false},
+        GateCase{"TopicNumeric", ":irc.example.net 332 Zelvo #lab :Disco On\r\n", false},
+        GateCase{"OtherChannel", ":alice!~al@host PRIVMSG #xlab :Disco On\r\n", false},
+        GateCase{"LongerChannel", ":alice!~al@host PRIVMSG #lab2 :Disco On\r\n", false},
+        GateCase{"Private", ":alice!~al@host PRIVMSG Zelvo :Disco On #lab :x\r\n", false},
+        GateCase{"ChannelInText", ":alice!~al@host PRIVMSG #other :see #lab :Disco On\r\n", false},
+        GateCase{"TextWithoutColon", ":alice!~al@host PRIVMSG #lab Disco On\r\n", false},
+        GateCase{"NoCommand", ":alice!~al@host #lab :Disco On\r\n", false}),
+    [](const ::testing::TestParamInfo<GateCase>& info) { return info.param.name; });
 
 TEST_F(DispatchTest, EmptyChannelSettingPassesNothing) {
   settings.gsIRCChannel = "";
