@@ -58,8 +58,13 @@ class Dispatcher {
   // ignored (ASCII and Latin-1). The sender comes from the prefix
   // ":nick!user@host" (a prefix without "!" before its "@" matches no
   // allowed user). An allowed user matches when its Nickname and Username
-  // (letter case counting) and each of its Host (letter case ignored),
-  // Account and Status conditions match; each matching rule runs once.
+  // (letter case counting) and each of its conditions match: Host and
+  // Account are patterns with letter case ignored, an Account only ever
+  // matches a sender known to be logged in; Status is the least channel
+  // status. Each matching rule runs once. A rule held back only by such
+  // conditions (of users whose Nickname and Username matched) gets one
+  // information entry kRuleNotRunLogId and a console line naming the sender
+  // and what is missing.
   void MatchReceived(const IrcMessage& message);
 
   // The echo of a line the operator typed, as the server would relay it
