@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <mutex>
+#include <string_view>
 #include <system_error>
 
 namespace zelvo::mqtt {
@@ -30,25 +31,36 @@ std::unique_ptr<MosquittoClient> MosquittoClient::Create(const ClientOptions& op
     if (error) *error = "Cannot set up the MQTT client for " + client->Describe() + ": " + why;
     return nullptr;
   };
-  client->mosq_ = mosquitto_new(options.client_id.c_str(), true, client.get());
-  if (!client->mosq_) return fail(ErrorText(MOSQ_ERR_ERRNO) + ".");
-  mosquitto* m = client->mosq_;
+  if (const std::string why = client->NewHandle(); !why.empty()) return fail(why);
+  return client;
+}
+
+// A handle of its own for each connection: libmosquitto would send the
+// messages still unacknowledged on the old connection again after those of
+// the new one, and outdated retained states would overwrite the current ones.
+std::string MosquittoClient::NewHandle() {
+  if (mosq_) mosquitto_destroy(mosq_);
+  const ClientOptions& options = options_;
+  mosq_ = mosquitto_new(options.client_id.c_str(), true, this);
+  if (!mosq_) return ErrorText(MOSQ_ERR_ERRNO) + ".";
+  mosquitto* m = mosq_;
   mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
   // Each message leaves at once instead of waiting for the previous one's ACK.
   mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
   mosquitto_connect_callback_set(m, &MosquittoClient::OnConnect);
   mosquitto_disconnect_callback_set(m, &MosquittoClient::OnDisconnect);
   mosquitto_message_callback_set(m, &MosquittoClient::OnMessage);
+  mosquitto_log_callback_set(m, &MosquittoClient::OnLog);
   if (!options.will_topic.empty()) {
     const int rc = mosquitto_will_set(m, options.will_topic.c_str(),
                                       static_cast<int>(options.will_payload.size()),
                                       options.will_payload.data(), 1, true);
-    if (rc != MOSQ_ERR_SUCCESS) return fail("the Last Will: " + ErrorText(rc) + ".");
+    if (rc != MOSQ_ERR_SUCCESS) return "the Last Will: " + ErrorText(rc) + ".";
   }
   if (!options.username.empty()) {
     const int rc = mosquitto_username_pw_set(
         m, options.username.c_str(), options.password.empty() ? nullptr : options.password.c_str());
-    if (rc != MOSQ_ERR_SUCCESS) return fail("the user name: " + ErrorText(rc) + ".");
+    if (rc != MOSQ_ERR_SUCCESS) return "the user name: " + ErrorText(rc) + ".";
   }
   if (options.broker.tls) {
     int rc = MOSQ_ERR_SUCCESS;
@@ -57,10 +69,10 @@ std::unique_ptr<MosquittoClient> MosquittoClient::Create(const ClientOptions& op
     else
       rc = mosquitto_tls_set(m, options.ca_file.c_str(), nullptr, nullptr, nullptr, nullptr);
     if (rc != MOSQ_ERR_SUCCESS)
-      return fail("TLS with the CA file \"" + options.ca_file + "\": " + ErrorText(rc) +
-                  ". Check MQTTCAFile.");
+      return "TLS with the CA file \"" + options.ca_file + "\": " + ErrorText(rc) +
+             ". Check MQTTCAFile.";
   }
-  return client;
+  return {};
 }
 
 MosquittoClient::MosquittoClient(const ClientOptions& options, const Clock& clock, Events events)
@@ -78,12 +90,16 @@ std::string MosquittoClient::Describe() const {
 }
 
 void MosquittoClient::Start() {
+  if (started_) {
+    if (const std::string why = NewHandle(); !why.empty()) return Lost("cannot connect: " + why);
+  }
   started_ = true;
   ++attempt_;
   next_attempt_.reset();
+  tls_error_.clear();
   const int rc = mosquitto_connect_async(mosq_, options_.broker.host.c_str(), options_.broker.port,
                                          options_.keepalive_seconds);
-  if (rc != MOSQ_ERR_SUCCESS) Lost("cannot connect: " + ErrorText(rc));
+  if (rc != MOSQ_ERR_SUCCESS) Lost("cannot connect: " + Explain(rc));
 }
 
 int MosquittoClient::Socket() const {
@@ -96,7 +112,19 @@ bool MosquittoClient::WantWrite() const {
 
 void MosquittoClient::Check(int rc, const char* what) {
   if (rc == MOSQ_ERR_SUCCESS || closing_ || next_attempt_) return;
-  Lost(std::string(what) + ": " + ErrorText(rc));
+  Lost(std::string(what) + ": " + Explain(rc));
+}
+
+std::string MosquittoClient::Explain(int rc) const {
+  if (rc != MOSQ_ERR_TLS) return ErrorText(rc);
+  std::string text = "the TLS handshake failed";
+  if (!tls_error_.empty()) text += " (" + tls_error_ + ")";
+  return text +
+         (options_.ca_file.empty()
+              ? ". Name the CA that signed the broker's certificate in MQTTCAFile"
+              : ". Check that MQTTCAFile \"" + options_.ca_file +
+                    "\" holds the CA that signed the broker's certificate") +
+         ", and that the certificate is made out to " + options_.broker.host;
 }
 
 void MosquittoClient::LoopRead() {
@@ -111,18 +139,17 @@ void MosquittoClient::LoopMisc() {
   if (next_attempt_) {
     if (clock_.MonotonicNow() < *next_attempt_) return;
     next_attempt_.reset();
-    ++attempt_;
-    const int rc = mosquitto_reconnect_async(mosq_);
-    if (rc != MOSQ_ERR_SUCCESS) Lost("cannot connect: " + ErrorText(rc));
+    Start();
     return;
   }
   if (started_ && !closing_) Check(mosquitto_loop_misc(mosq_), "connection lost");
 }
 
-void MosquittoClient::Lost(const std::string& why) {
+void MosquittoClient::Lost(std::string why) {
   const auto wait = backoff_.Next();
   connected_ = false;
   next_attempt_ = clock_.MonotonicNow() + wait;
+  if (!why.empty() && why.back() == '.') why.pop_back();
   if (events_.disconnected)
     events_.disconnected("MQTT broker " + Describe() + ": " + why + "; trying again in " +
                          std::to_string(wait.count()) + " s.");
@@ -174,7 +201,22 @@ void MosquittoClient::OnDisconnect(mosquitto*, void* self, int rc) {
     client->connected_ = false;
     return;
   }
-  client->Lost("connection lost: " + ErrorText(rc));
+  client->Lost("connection lost: " + client->Explain(rc));
+}
+
+void MosquittoClient::OnLog(mosquitto*, void* self, int level, const char* text) {
+  // OpenSSL's reason for a failed handshake, e.g. "OpenSSL Error[0]:
+  // error:0A000086:SSL routines::certificate verify failed".
+  constexpr std::string_view kOpenSsl = "OpenSSL Error";
+  if (level != MOSQ_LOG_ERR || !text ||
+      std::string_view(text).substr(0, kOpenSsl.size()) != kOpenSsl)
+    return;
+  auto* client = static_cast<MosquittoClient*>(self);
+  const std::string_view line(text);
+  const std::size_t colon = line.rfind(':');
+  const std::string reason(colon == std::string_view::npos ? line : line.substr(colon + 1));
+  if (client->tls_error_.find(reason) == std::string::npos)
+    client->tls_error_ += (client->tls_error_.empty() ? "" : "; ") + reason;
 }
 
 void MosquittoClient::OnMessage(mosquitto*, void* self, const mosquitto_message* message) {

@@ -80,12 +80,17 @@ class MosquittoClient final : public Transport {
 
  private:
   MosquittoClient(const ClientOptions& options, const Clock& clock, Events events);
-  void Lost(const std::string& why);
+  // Makes and sets up the libmosquitto handle; "" or why not.
+  std::string NewHandle();
+  void Lost(std::string why);
   void Check(int rc, const char* what);
+  // The library's error text; for TLS errors OpenSSL's reason and the fix.
+  std::string Explain(int rc) const;
 
   static void OnConnect(mosquitto*, void* self, int rc);
   static void OnDisconnect(mosquitto*, void* self, int rc);
   static void OnMessage(mosquitto*, void* self, const ::mosquitto_message* message);
+  static void OnLog(mosquitto*, void* self, int level, const char* text);
 
   ClientOptions options_;
   const Clock& clock_;
@@ -97,6 +102,7 @@ class MosquittoClient final : public Transport {
   int attempt_ = 0;
   ReconnectBackoff backoff_;
   std::optional<std::chrono::steady_clock::time_point> next_attempt_;
+  std::string tls_error_;  // OpenSSL's reasons during the current attempt
 };
 
 }  // namespace zelvo::mqtt

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -21,6 +22,7 @@
 #include "mqtt/bridge.h"
 #include "mqtt/mosquitto_client.h"
 #include "mqtt/qt_driver.h"
+#include "mqtt/relay_port.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
 
@@ -81,6 +83,15 @@ class Broker {
                            "persistence false\nlog_dest stderr\nuser " +
                            std::string(me ? me->pw_name : "root") + "\n" +
                            (extra_config.empty() ? "allow_anonymous true\n" : extra_config));
+    return Launch();
+  }
+  // Stopped and started again on the same port, without the retained
+  // messages of before.
+  bool Restart() {
+    Stop();
+    return Launch();
+  }
+  bool Launch() {
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.start(Find("mosquitto"), {"-c", QString::fromStdString(dir_.File("mosquitto.conf"))});
     if (!process_.waitForStarted(5000)) return false;
@@ -131,18 +142,56 @@ std::vector<std::string> Lines(QProcess& process) {
   return lines;
 }
 
+// A test CA, a server certificate from it for 127.0.0.1 and localhost, and
+// a second CA that signed nothing, made with openssl in `dir`.
+bool MakeCertificates(const testing::TempDir& dir) {
+  const QString openssl = Find("openssl");
+  const auto file = [&](const char* name) { return QString::fromStdString(dir.File(name)); };
+  const QStringList key = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+  const auto run = [&](const QStringList& args) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(openssl, args);
+    return process.waitForFinished(10000) && process.exitCode() == 0;
+  };
+  testing::WriteFile(dir.File("san.ext"), "subjectAltName=IP:127.0.0.1,DNS:localhost\n");
+  return run(QStringList{"req", "-x509", "-days", "2", "-subj", "/CN=Zelvo test CA", "-keyout",
+                         file("ca.key"), "-out", file("ca.crt")} +
+             key) &&
+         run(QStringList{"req", "-x509", "-days", "2", "-subj", "/CN=Another CA", "-keyout",
+                         file("other-ca.key"), "-out", file("other-ca.crt")} +
+             key) &&
+         run(QStringList{"req", "-subj", "/CN=localhost", "-keyout", file("server.key"), "-out",
+                         file("server.csr")} +
+             key) &&
+         run({"x509", "-req", "-days", "2", "-in", file("server.csr"), "-CA", file("ca.crt"),
+              "-CAkey", file("ca.key"), "-CAcreateserial", "-extfile", file("san.ext"), "-out",
+              file("server.crt")});
+}
+
+// How a Bot connects.
+struct BotSetup {
+  std::string username, password;
+  bool tls = false;
+  std::string ca_file;
+  bool discovery = false;
+};
+
 // The bot's MQTT side: client, bridge and Qt driver.
 struct Bot {
-  Bot(int port, const std::string& username = "", const std::string& password = "") {
+  Bot(int port, const BotSetup& setup = {}) {
     ClientOptions options;
-    options.broker = BrokerUrl{false, "127.0.0.1", port};
+    options.broker = BrokerUrl{setup.tls, "127.0.0.1", port};
     options.client_id = "zelvo-e2e";
-    options.username = username;
-    options.password = password;
+    options.username = setup.username;
+    options.password = setup.password;
+    options.ca_file = setup.ca_file;
     options.will_topic = "zelvo/status";
     BridgeOptions bridge_options;
     bridge_options.client_id = options.client_id;
-    bridge_options.discovery = false;
+    bridge_options.discovery = setup.discovery;
+    bridge_options.output_names = {"Disco", "Lamp", "", "Fan", "", "", "", "Door"};
     std::string error;
     client = MosquittoClient::Create(
         options, clock,
@@ -164,6 +213,12 @@ struct Bot {
         },
         [this](const std::string& text) { reports.push_back(text); });
     driver = std::make_unique<QtDriver>(*client);
+  }
+  // Lets the reconnect wait pass at once instead of on the one-second timer.
+  void WaitOut(std::chrono::seconds wait) {
+    clock.Advance(wait);
+    client->LoopMisc();
+    driver->Sync();
   }
   testing::FakeClock clock;
   std::unique_ptr<MosquittoClient> client;
@@ -227,7 +282,7 @@ TEST_F(MqttEndToEnd, PublishesRetainedStatesTakesCommandsAndLeavesItsWillWhenCut
   EXPECT_NE(bot.lost[0].find("trying again in 5 s"), std::string::npos) << bot.lost[0];
 
   // After the wait the client reconnects and publishes everything again.
-  bot.clock.Advance(std::chrono::seconds(5));
+  bot.WaitOut(std::chrono::seconds(5));
   ASSERT_TRUE(SpinUntil([&] { return bot.connections == 2; })) << broker.Log();
   auto again = broker.Subscribe("zelvo/status", 1);
   EXPECT_EQ(Lines(*again), std::vector<std::string>{"zelvo/status online"});
@@ -247,15 +302,135 @@ TEST_F(MqttEndToEnd, PasswordFileAcceptsTheRightPasswordAndNeverShowsIt) {
   ASSERT_EQ(QProcess::execute(passwd, {"-b", QString::fromStdString(file), "bot", "s3cret-Pw"}), 0);
   ASSERT_TRUE(broker.Start("allow_anonymous false\npassword_file " + file + "\n")) << broker.Log();
 
-  Bot wrong(broker.port(), "bot", "not-the-Pw");
+  Bot wrong(broker.port(), {"bot", "not-the-Pw", false, "", false});
   ASSERT_TRUE(SpinUntil([&] { return !wrong.lost.empty(); })) << broker.Log();
   EXPECT_EQ(wrong.connections, 0);
   EXPECT_NE(wrong.lost[0].find("MQTTPassword"), std::string::npos) << wrong.lost[0];
   EXPECT_EQ(wrong.lost[0].find("not-the-Pw"), std::string::npos) << wrong.lost[0];
 
-  Bot right(broker.port(), "bot", "s3cret-Pw");
+  Bot right(broker.port(), {"bot", "s3cret-Pw", false, "", false});
   ASSERT_TRUE(SpinUntil([&] { return right.connections == 1; })) << broker.Log();
   EXPECT_TRUE(right.lost.empty());
+}
+
+TEST_F(MqttEndToEnd, TlsListenerTakesTheClientWithItsCaAndRefusesItWithAnother) {
+  if (Find("openssl").isEmpty()) GTEST_SKIP() << "openssl is not installed";
+  Broker broker;
+  ASSERT_TRUE(MakeCertificates(broker.dir()));
+  ASSERT_TRUE(broker.Start("allow_anonymous true\ncafile " + broker.dir().File("ca.crt") +
+                           "\ncertfile " + broker.dir().File("server.crt") + "\nkeyfile " +
+                           broker.dir().File("server.key") + "\n"))
+      << broker.Log();
+
+  BotSetup setup{"bot", "s3cret-Pw", true, broker.dir().File("other-ca.crt")};
+  Bot wrong(broker.port(), setup);
+  ASSERT_TRUE(SpinUntil([&] { return !wrong.lost.empty(); })) << broker.Log();
+  EXPECT_EQ(wrong.connections, 0);
+  EXPECT_NE(wrong.lost[0].find("mqtts://127.0.0.1:"), std::string::npos) << wrong.lost[0];
+  EXPECT_NE(wrong.lost[0].find("certificate"), std::string::npos) << wrong.lost[0];
+  EXPECT_NE(wrong.lost[0].find("MQTTCAFile"), std::string::npos) << wrong.lost[0];
+  EXPECT_EQ(wrong.lost[0].find("s3cret-Pw"), std::string::npos) << wrong.lost[0];
+
+  setup.ca_file = broker.dir().File("ca.crt");
+  Bot right(broker.port(), setup);
+  ASSERT_TRUE(SpinUntil([&] { return right.connections == 1; })) << broker.Log();
+  EXPECT_TRUE(right.lost.empty()) << right.lost[0];
+  // Messages flow both ways over TLS: the bot's own command comes back.
+  ASSERT_EQ(right.client->Publish("zelvo/output/2/set", "OFF", false), "");
+  right.driver->Sync();
+  ASSERT_TRUE(SpinUntil([&] { return right.commands.size() == 1; }));
+  EXPECT_EQ(right.commands[0], "2=1");
+}
+
+TEST_F(MqttEndToEnd, ReconnectsToTheRestartedBrokerAndPublishesEverythingRetainedAgain) {
+  Broker broker;
+  ASSERT_TRUE(broker.Start()) << broker.Log();
+  BotSetup setup;
+  setup.discovery = true;
+  Bot bot(broker.port(), setup);
+  ASSERT_TRUE(SpinUntil([&] { return bot.connections == 1; })) << broker.Log();
+
+  ASSERT_TRUE(broker.Restart()) << broker.Log();
+  ASSERT_TRUE(SpinUntil([&] { return !bot.lost.empty(); }));
+  EXPECT_NE(bot.lost[0].find("trying again in 5 s"), std::string::npos) << bot.lost[0];
+  // The port changes while the broker is away.
+  bot.byte = 0b1000'0010;
+  bot.bridge->PortWritten(bot.byte);
+
+  bot.WaitOut(std::chrono::seconds(5));
+  ASSERT_TRUE(SpinUntil([&] { return bot.connections == 2; })) << broker.Log();
+  auto retained = broker.Subscribe("zelvo/#", 10);
+  EXPECT_EQ(Lines(*retained), (std::vector<std::string>{"zelvo/status online", "zelvo/output/1 OFF",
+                                                        "zelvo/output/2 ON", "zelvo/output/3 OFF",
+                                                        "zelvo/output/4 OFF", "zelvo/output/5 OFF",
+                                                        "zelvo/output/6 OFF", "zelvo/output/7 OFF",
+                                                        "zelvo/output/8 ON", "zelvo/byte 130"}));
+  auto discovery = broker.Subscribe("homeassistant/switch/#", 8);
+  EXPECT_EQ(Lines(*discovery).size(), 8u);
+  // Commands arrive again: the subscriptions were renewed.
+  ASSERT_TRUE(broker.Publish("zelvo/output/3/set", "ON"));
+  ASSERT_TRUE(SpinUntil([&] { return bot.commands.size() == 1; }));
+  EXPECT_EQ(bot.commands[0], "3=0");
+}
+
+TEST_F(MqttEndToEnd, DiscoveryIsRetainedWithTheOutputNamesAndSentAgainWhenHomeAssistantStarts) {
+  Broker broker;
+  ASSERT_TRUE(broker.Start()) << broker.Log();
+  BotSetup setup;
+  setup.discovery = true;
+  Bot bot(broker.port(), setup);
+  ASSERT_TRUE(SpinUntil([&] { return bot.connections == 1; })) << broker.Log();
+
+  auto sub = broker.Subscribe("homeassistant/#", 17);
+  ASSERT_TRUE(SpinUntil([&] { return sub->bytesAvailable() > 0; }));  // the retained ones
+  ASSERT_TRUE(broker.Publish("homeassistant/status", "online"));
+  const std::vector<std::string> lines = Lines(*sub);
+  ASSERT_EQ(lines.size(), 17u);
+  EXPECT_EQ(lines[8], "homeassistant/status online");
+  const char* names[] = {"Disco",    "Lamp",     "Output 3", "Fan",
+                         "Output 5", "Output 6", "Output 7", "Door"};
+  for (std::size_t first : {0u, 9u}) {
+    std::vector<std::string> configs(lines.begin() + first, lines.begin() + first + 8);
+    std::sort(configs.begin(), configs.end());
+    for (int n = 1; n <= 8; ++n) {
+      const std::string& line = configs[n - 1];
+      const std::string id = "zelvo-e2e_output" + std::to_string(n);
+      for (const std::string& part :
+           {"homeassistant/switch/zelvo-e2e/output" + std::to_string(n) + "/config {",
+            "\"name\":\"" + std::string(names[n - 1]) + "\"", "\"unique_id\":\"" + id + "\"",
+            "\"command_topic\":\"zelvo/output/" + std::to_string(n) + "/set\"",
+            "\"state_topic\":\"zelvo/output/" + std::to_string(n) + "\"",
+            std::string("\"availability_topic\":\"zelvo/status\"")})
+        EXPECT_NE(line.find(part), std::string::npos) << part << " in " << line;
+    }
+  }
+}
+
+TEST_F(MqttEndToEnd, RemoteRelaysAreSwitchedWhenOutputsGoOn) {
+  Broker broker;
+  ASSERT_TRUE(broker.Start()) << broker.Log();
+  Bot bot(broker.port());
+  ASSERT_TRUE(SpinUntil([&] { return bot.connections == 1; })) << broker.Log();
+  struct Case {
+    std::string device, filter;
+    std::vector<std::string> expected;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"cmnd/relay%N/POWER", "cmnd/#", {"cmnd/relay1/POWER ON", "cmnd/relay2/POWER ON"}},
+           {"shellies/shelly1-%N/relay/0/command:on:off",
+            "shellies/#",
+            {"shellies/shelly1-1/relay/0/command on", "shellies/shelly1-2/relay/0/command on"}}}) {
+    PortWriterChoice relays = RelayPort::Open(c.device, *bot.client);
+    ASSERT_TRUE(relays.writer) << relays.error;
+    EXPECT_EQ(relays.writer->Write(0), "");  // the first write at start
+    auto sub = broker.Subscribe(c.filter, 3, {"-t", "zelvo/status"});
+    ASSERT_TRUE(SpinUntil([&] { return sub->bytesAvailable() > 0; }));  // subscribed
+    EXPECT_EQ(relays.writer->Write(0b0000'0011), "");
+    bot.driver->Sync();
+    std::vector<std::string> expected{"zelvo/status online"};
+    expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+    EXPECT_EQ(Lines(*sub), expected) << c.device;
+  }
 }
 
 }  // namespace
