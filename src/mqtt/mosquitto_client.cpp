@@ -132,6 +132,12 @@ void MosquittoClient::LoopRead() {
 }
 
 void MosquittoClient::LoopWrite() {
+  // libmosquitto moves a TLS handshake on only in its read call: while one
+  // may be under way (before the broker's answer), a writable socket is its
+  // turn too, else a handshake that had to wait for the TCP connection would
+  // never go on.
+  if (options_.broker.tls && !connected_ && Socket() >= 0)
+    Check(mosquitto_loop_read(mosq_, 1), "connection lost");
   if (Socket() >= 0) Check(mosquitto_loop_write(mosq_, 1), "connection lost");
 }
 

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -141,6 +143,76 @@ std::vector<std::string> Lines(QProcess& process) {
     if (!line.isEmpty()) lines.push_back(line.toStdString());
   return lines;
 }
+
+// A relay to the broker whose listening queue is full at first, so that a
+// client's connection stays pending (its SYN is dropped and sent again about
+// a second later) as on a slow network.
+class PendingProxy {
+ public:
+  explicit PendingProxy(int target) : target_(target) {
+    listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    ::bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listen_, 0);
+    ::getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    blocker_ = Connect(port_);  // takes the one place in the queue
+  }
+  ~PendingProxy() {
+    stop_ = true;
+    if (relay_.joinable()) relay_.join();
+    for (int fd : {listen_, blocker_}) ::close(fd);
+  }
+  int port() const { return port_; }
+
+  // Frees the queue and relays the next connection to the target.
+  void Release() {
+    relay_ = std::thread([this] {
+      ::close(::accept(listen_, nullptr, nullptr));  // the blocker
+      pollfd waiting{listen_, POLLIN, 0};
+      while (!stop_ && ::poll(&waiting, 1, 50) == 0) {
+      }
+      if (stop_) return;
+      const int ends[2] = {::accept(listen_, nullptr, nullptr), Connect(target_)};
+      pollfd both[2] = {{ends[0], POLLIN, 0}, {ends[1], POLLIN, 0}};
+      char buffer[4096];
+      while (!stop_) {
+        if (::poll(both, 2, 50) <= 0) continue;
+        bool open = true;
+        for (int i = 0; i < 2 && open; ++i)
+          if (both[i].revents) {
+            const ssize_t n = ::read(ends[i], buffer, sizeof buffer);
+            open = n > 0 && ::write(ends[1 - i], buffer, n) == n;
+          }
+        if (!open) break;
+      }
+      for (int fd : ends) ::close(fd);
+    });
+  }
+
+ private:
+  static sockaddr_in Loopback(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+  }
+  static int Connect(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in address = Loopback(port);
+    ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    return fd;
+  }
+
+  int target_;
+  int port_ = -1;
+  int listen_ = -1;
+  int blocker_ = -1;
+  std::atomic<bool> stop_{false};
+  std::thread relay_;
+};
 
 // A test CA, a server certificate from it for 127.0.0.1 and localhost, and
 // a second CA that signed nothing, made with openssl in `dir`.
@@ -340,6 +412,15 @@ TEST_F(MqttEndToEnd, TlsListenerTakesTheClientWithItsCaAndRefusesItWithAnother) 
   right.driver->Sync();
   ASSERT_TRUE(SpinUntil([&] { return right.commands.size() == 1; }));
   EXPECT_EQ(right.commands[0], "2=1");
+
+  // The handshake begins while the TCP connection is still being made.
+  PendingProxy proxy(broker.port());
+  Bot slow(proxy.port(), setup);
+  int turns = 0;
+  SpinUntil([&] { return ++turns > 5; });
+  proxy.Release();
+  ASSERT_TRUE(SpinUntil([&] { return slow.connections == 1; })) << broker.Log();
+  EXPECT_TRUE(slow.lost.empty()) << slow.lost[0];
 }
 
 TEST_F(MqttEndToEnd, ReconnectsToTheRestartedBrokerAndPublishesEverythingRetainedAgain) {
