@@ -4,6 +4,13 @@
 // once a second for keep-alive, retries and reconnecting. No thread of its
 // own. A lost or refused connection is tried again after 5 s, doubling to
 // 300 s.
+//
+// Each attempt looks the broker's host name up inside libmosquitto with
+// getaddrinfo, which blocks the loop until the resolver answers; an IP
+// address in MQTTBroker, or a name in /etc/hosts, needs no DNS query. The
+// name is not resolved beforehand and replaced by an address, because with
+// mqtts:// libmosquitto sends the name it connects to as SNI and checks the
+// certificate against it.
 #pragma once
 
 #include <chrono>
