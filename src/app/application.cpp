@@ -6,6 +6,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "app/terminal_front_end.h"
 #include "config/config_files.h"
 #include "files/file_helpers.h"
 #include "model/raised_error.h"
@@ -62,143 +63,121 @@ Application::Application(ApplicationEnvironment environment)
 
 Application::~Application() {
   // The parts that hold references to others go first.
-  headless_timers_.reset();
   dispatcher_.reset();
   if (outputs_) outputs_->AttachLamps(nullptr);
   irc_client_.reset();
-  window_.reset();
+  front_.reset();
 }
 
-void Application::WriteLog(std::int32_t id, std::int32_t type, const std::string& text) {
-  event_log_.WriteLog(&config_, id, type, text, clock_->LocalNow());
+void Application::WriteLog(const LogMessage& message) {
+  WriteLog(message, std::string(message.text));
+}
+
+void Application::WriteLog(const LogMessage& message, const std::string& text) {
+  event_log_.WriteLog(&config_, message.id, message.type, text, clock_->LocalNow());
 }
 
 LogWriter Application::Logger() {
   return [this](std::int32_t id, std::int32_t type, const std::string& text) {
-    WriteLog(id, type, text);
+    event_log_.WriteLog(&config_, id, type, text, clock_->LocalNow());
   };
 }
 
-int Application::Main() {
+bool Application::Main() {
   try {
-    prelog_.WritePreLog(1, log_type::kInformation, "Zelvo has started.");
-    EnsureConfigFiles(program_dir_, prelog_);
-    LoadConfigDocument(program_dir_, prelog_, config_);
-    prelog_.WritePreLog(18, log_type::kInformation, "Trying to write the log.");
-    const std::string flushed = event_log_.FlushPreLog(&config_, prelog_);
-    if (!flushed.empty()) throw RaisedError(flushed);
-    WriteLog(21, log_type::kInformation, "Log written!");
-
+    LoadConfiguration();
     if (instance_lock_->AnotherInstanceRunning()) throw RaisedError("Zelvo is already running.");
-
-    WriteLog(25, log_type::kInformation, "Reads settings...");
-    settings_ = ReadSettings(config_);
-    ReadIOCommands(config_, *clock_, commands_);
-    WriteLog(26, log_type::kInformation, "Setting loaded successfully.");
-
+    ReadSettingsAndRules();
     OpenPort();
     outputs_ = std::make_unique<Outputs>(*port_);
     ReadOutputNames(config_, *outputs_);
-    if (headless_)
-      LoadHeadless();
-    else
-      LoadMainWindow();
+    LoadFrontEnd();
     const std::string written = outputs_->SetOutputs();
     if (!written.empty()) throw RaisedError(written);
 
-    WriteLog(27, log_type::kInformation, "Starting mainform...");
-    if (window_) window_->show();
+    WriteLog(log_msg::kShowingMainform);
+    front_->Show();
     running_ = true;
-    return kExitClosed;
+    return true;
   } catch (const RaisedError& error) {
-    return StartupFailed(error.Number(), error.Description());
+    StartupFailed(error.Number(), error.Description());
   } catch (const std::exception& error) {
-    return StartupFailed(-1, error.what());
+    StartupFailed(-1, error.what());
   }
+  return false;
+}
+
+// The configuration files made sound, config.xml loaded and the pre-log
+// written.
+void Application::LoadConfiguration() {
+  prelog_.WritePreLog(log_msg::kStarted);
+  EnsureConfigFiles(program_dir_, prelog_);
+  LoadConfigDocument(program_dir_, prelog_, config_);
+  prelog_.WritePreLog(log_msg::kTryingToWriteLog);
+  const std::string flushed = event_log_.FlushPreLog(&config_, prelog_);
+  if (!flushed.empty()) throw RaisedError(flushed);
+  WriteLog(log_msg::kLogWritten);
+}
+
+void Application::ReadSettingsAndRules() {
+  WriteLog(log_msg::kReadingSettings);
+  settings_ = ReadSettings(config_);
+  ReadIOCommands(config_, *clock_, commands_);
+  WriteLog(log_msg::kSettingsLoaded);
 }
 
 void Application::OpenPort() {
   PortWriterChoice choice = OpenPortWriter(settings_.OutputDevice);
   if (!choice.writer) throw RaisedError(choice.error);
-  if (!choice.warning.empty()) WriteLog(kPortFallbackLogId, log_type::kWarning, choice.warning);
+  if (!choice.warning.empty()) WriteLog(log_msg::kPortFallback, choice.warning);
   port_ = std::move(choice.writer);
 }
 
-void Application::LoadMainWindow() {
+std::unique_ptr<FrontEnd> Application::MakeFrontEnd() {
+  FrontEndServices services{settings_,
+                            *outputs_,
+                            Logger(),
+                            [this] {
+                              if (dispatcher_) dispatcher_->tmrAutoReturn_Timer();
+                            },
+                            [this] {
+                              if (dispatcher_) dispatcher_->tmrPulseQuickly_Timer();
+                            },
+                            exit_application_};
+  if (headless_) return std::make_unique<TerminalFrontEnd>(std::move(services), *console_out_);
   if (!display_error_.empty()) throw RaisedError(display_error_);
-  window_ = std::make_unique<frmMain>(MainWindowServices{settings_, *outputs_, Logger(), *tray_,
-                                                         [this] {
-                                                           if (dispatcher_)
-                                                             dispatcher_->tmrAutoReturn_Timer();
-                                                         },
-                                                         [this] {
-                                                           if (dispatcher_)
-                                                             dispatcher_->tmrPulseQuickly_Timer();
-                                                         },
-                                                         exit_application_});
-  frmMain* window = window_.get();
+  return std::make_unique<frmMain>(MainWindowServices{
+      services.settings, services.outputs, std::move(services.log), *tray_,
+      std::move(services.auto_return_tick), std::move(services.pulse_quickly_tick),
+      std::move(services.exit_application)});
+}
+
+void Application::LoadFrontEnd() {
+  front_ = MakeFrontEnd();
   irc_client_ = make_irc_(IrcEnvironment{
-      settings_, *clock_, *window,
+      settings_, *clock_, front_->console(),
       [this](std::string_view text) {
         if (dispatcher_) dispatcher_->MatchIOCommands(text);
       },
-      Logger(), [window](const std::string& caption) { window->SetCaption(caption); }});
+      Logger(), [this](const std::string& caption) { front_->ShowConnectionState(caption); }});
   dispatcher_ = std::make_unique<Dispatcher>(
-      settings_, commands_, *outputs_, *clock_, irc_client_->Sender(), *window, *chat_client_,
-      [window](const std::string& error) { window->ReportHandlerError(error); });
-  window->AttachConnection(irc_client_->Connection());
-  outputs_->AttachLamps(window);
-  window->Form_Load();
-}
-
-void Application::LoadHeadless() {
-  stream_console_ = std::make_unique<StreamConsole>(*console_out_);
-  irc_client_ = make_irc_(IrcEnvironment{settings_, *clock_, *stream_console_,
-                                         [this](std::string_view text) {
-                                           if (dispatcher_) dispatcher_->MatchIOCommands(text);
-                                         },
-                                         Logger(),
-                                         [this](const std::string& caption) {
-                                           // Without a caption, the state is a console line.
-                                           stream_console_->Append(caption + "\r\n");
-                                         }});
-  dispatcher_ = std::make_unique<Dispatcher>(
-      settings_, commands_, *outputs_, *clock_, irc_client_->Sender(), *stream_console_,
-      *chat_client_, [this](const std::string& error) { ReportHandlerError(error); });
-  headless_timers_ =
-      std::make_unique<BotTimers>([this] { dispatcher_->tmrAutoReturn_Timer(); },
-                                  [this] { dispatcher_->tmrPulseQuickly_Timer(); },
-                                  [this](const std::string& error) { ReportHandlerError(error); });
-  // The same steps as the window's load, without window and tray icon.
-  WriteLog(window_log::kMainwindowSetup, log_type::kInformation, "Mainwindow setup...");
-  WriteLog(window_log::kStartingMainform, log_type::kInformation, "Starting mainform...");
-  irc_client_->Connection().ConnectToServer();
-  WriteLog(window_log::kMainformLoaded, log_type::kInformation, "Mainform loaded successfully.");
-  headless_timers_->Start();
-}
-
-void Application::ReportHandlerError(const std::string& error) {
-  if (window_) {
-    window_->ReportHandlerError(error);
-  } else if (stream_console_) {
-    zelvo::ReportHandlerError(Logger(), *stream_console_, error);
-  }
+      settings_, commands_, *outputs_, *clock_, irc_client_->Sender(), front_->console(),
+      *chat_client_, [this](const std::string& error) { front_->ReportHandlerError(error); });
+  front_->AttachConnection(irc_client_->Connection());
+  outputs_->AttachLamps(front_->lamps());
+  front_->Load();
 }
 
 int Application::StartupFailed(std::int32_t number, const std::string& description) {
-  prelog_.WritePreLog(19, log_type::kError,
-                      "An error occurd in the main-function: Error-Number: " +
-                          std::to_string(number) + " Error-Description: " + description);
-  prelog_.WritePreLog(18, log_type::kInformation, "Trying to write the log.");
+  prelog_.WritePreLog(log_msg::kMainFunctionError, MainFunctionErrorText(number, description));
+  prelog_.WritePreLog(log_msg::kTryingToWriteLog);
   const std::string flushed = event_log_.FlushPreLog(&config_, prelog_);
   if (!flushed.empty()) {
-    prelog_.WritePreLog(20, log_type::kError,
-                        "An error occurd when trying to write the log: " + flushed +
-                            "\r\nTrying to copy to clipboard instead.");
+    prelog_.WritePreLog(log_msg::kLogWriteFailed, LogWriteFailedText(flushed));
     DumpUnwrittenLog();
     return kExitStartupFailed;
   }
-  WriteLog(21, log_type::kInformation, "Log written!");
+  WriteLog(log_msg::kLogWritten);
   ShowFatalNotice("An error occurd! For more info, check the Error-Log.");
   return kExitStartupFailed;
 }
@@ -248,20 +227,7 @@ void Application::Close() {
     exit_application_(kExitStartupFailed);  // ends the message box's own loop
     return;
   }
-  if (!running_) return;
-  if (window_) {
-    window_->Form_Unload();
-    return;
-  }
-  if (closed_) return;
-  closed_ = true;
-  WriteLog(window_log::kClosing, log_type::kInformation, "Closing Zelvo...");
-  try {
-    if (irc_client_) irc_client_->Connection().Close();
-  } catch (const std::exception& error) {
-    ReportHandlerError(error.what());
-  }
-  exit_application_(kExitClosed);
+  if (running_) front_->Close();
 }
 
 }  // namespace zelvo

@@ -1,7 +1,8 @@
 // The application object: owns every long-lived part of the bot (clock,
 // pre-log, event log, configuration, settings, rules, port, outputs,
-// dispatcher, window or console, IRC client), runs the start-up sequence
-// Main, the fatal-error path StartupFailed, and the orderly close.
+// dispatcher, front end, IRC client), runs the start-up sequence Main, the
+// fatal-error path StartupFailed, and the orderly close. The front end is the
+// window or, without one, the terminal; the bot is wired to it the same way.
 #pragma once
 
 #include <cstdint>
@@ -16,25 +17,21 @@
 #include "config/config_loader.h"
 #include "dispatch/dispatcher.h"
 #include "dispatch/interfaces.h"
+#include "front/bot_timers.h"
+#include "front/exit_codes.h"
+#include "front/front_end.h"
 #include "log/event_log.h"
 #include "log/log_types.h"
+#include "log/messages.h"
 #include "model/clock.h"
 #include "model/io_command.h"
 #include "model/settings.h"
 #include "outputs/outputs.h"
 #include "outputs/port_writer.h"
-#include "ui/bot_timers.h"
 #include "ui/main_window.h"
-#include "ui/window_services.h"
+#include "ui/tray_icon.h"
 
 namespace zelvo {
-
-// Log id of the warning that the port fell back to a simulated one.
-inline constexpr std::int32_t kPortFallbackLogId = 40;
-
-// Exit codes.
-inline constexpr int kExitClosed = 0;
-inline constexpr int kExitStartupFailed = -1;
 
 // What the application is given; empty members get the real thing.
 struct ApplicationEnvironment {
@@ -64,9 +61,10 @@ class Application {
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
-  // The start-up sequence. Returns kExitClosed when the bot is up and the
-  // event loop may run, or kExitStartupFailed after StartupFailed.
-  int Main();
+  // The start-up sequence. True when the bot is up and the event loop may
+  // run; false after StartupFailed (the program then ends with
+  // kExitStartupFailed).
+  bool Main();
 
   // The fatal-error path: logs the error, writes the log (or, when it cannot,
   // puts the pre-log dump on standard error, in a file and on the clipboard),
@@ -76,28 +74,35 @@ class Application {
   // Puts the pre-log dump on the clipboard; "" or the clipboard's error text.
   std::string CopyErrorLogToClipboard();
 
-  // Ends the bot as closing the window does (entry 34, tray icon removed,
-  // connection closed, exit code 0). Ignored during start-up, except that
-  // the message box of the fatal-error path is closed (exit code -1).
+  // Ends the bot as closing the window does (the front end's close: entry
+  // 34, tray icon removed, connection closed, kExitClosed). Ignored during
+  // start-up, except that the message box of the fatal-error path is closed
+  // (kExitStartupFailed).
   void Close();
 
   bool Running() const { return running_; }
   const PreLog& prelog() const { return prelog_; }
   const Settings& settings() const { return settings_; }
   Outputs* outputs() { return outputs_.get(); }
-  frmMain* window() { return window_.get(); }
+  FrontEnd* front_end() { return front_.get(); }
+  // The front end as the window, or null (tests look inside it).
+  frmMain* window() { return dynamic_cast<frmMain*>(front_.get()); }
   Dispatcher* dispatcher() { return dispatcher_.get(); }
   IrcClient* irc() { return irc_client_.get(); }
-  BotTimers* headless_timers() { return headless_timers_.get(); }
   const std::string& ProgramDir() const { return program_dir_; }
 
  private:
-  void WriteLog(std::int32_t id, std::int32_t type, const std::string& text);
+  void WriteLog(const LogMessage& message);
+  void WriteLog(const LogMessage& message, const std::string& text);
   LogWriter Logger();
+  // The start's steps.
+  void LoadConfiguration();
+  void ReadSettingsAndRules();
   void OpenPort();
-  void LoadMainWindow();
-  void LoadHeadless();
-  void ReportHandlerError(const std::string& error);
+  std::unique_ptr<FrontEnd> MakeFrontEnd();
+  // Makes the front end, wires the IRC client and the dispatcher to it and
+  // loads it.
+  void LoadFrontEnd();
   void DumpUnwrittenLog();
   void ShowFatalNotice(const std::string& text);
 
@@ -123,13 +128,10 @@ class Application {
   IOCommands commands_;
   std::unique_ptr<PortWriter> port_;
   std::unique_ptr<Outputs> outputs_;
-  std::unique_ptr<StreamConsole> stream_console_;
-  std::unique_ptr<frmMain> window_;
+  std::unique_ptr<FrontEnd> front_;
   std::unique_ptr<IrcClient> irc_client_;
   std::unique_ptr<Dispatcher> dispatcher_;
-  std::unique_ptr<BotTimers> headless_timers_;
   bool running_ = false;
-  bool closed_ = false;
   bool showing_fatal_notice_ = false;
 };
 

@@ -22,7 +22,4 @@ std::string UsageLine();
 // The text of --help.
 std::string HelpText();
 
-// Exit code of a command line that cannot be understood.
-inline constexpr int kUsageExitCode = 2;
-
 }  // namespace zelvo

@@ -9,9 +9,9 @@
 
 #include "dispatch/interfaces.h"
 #include "irc/irc_connection.h"
+#include "log/messages.h"
 #include "model/clock.h"
 #include "model/settings.h"
-#include "ui/window_services.h"
 
 namespace zelvo {
 
@@ -23,7 +23,7 @@ struct IrcEnvironment {
   // Holds one text against the rules (MatchIOCommands).
   std::function<void(std::string_view)> match;
   LogWriter log;
-  // Shows the socket state text in the window's caption.
+  // Shows the connection state (the window's caption, the terminal's line).
   std::function<void(const std::string&)> caption;
 };
 
@@ -37,7 +37,9 @@ class IrcClient {
 // A sender without a connection: every line is refused.
 class NotConnectedSender final : public IrcSender {
  public:
-  std::string SendLine(std::string_view) override { return "Not connected"; }
+  std::string SendLine(std::string_view) override {
+    return std::string(console_text::kNotConnected);
+  }
   std::string LocalIP() const override { return ""; }
 };
 

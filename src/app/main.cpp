@@ -16,6 +16,7 @@
 #include "app/display_probe.h"
 #include "app/shutdown_signals.h"
 #include "files/file_helpers.h"
+#include "front/exit_codes.h"
 #include "ui/chat_client_window.h"
 
 namespace {
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
       return 0;
     case CommandLine::Action::kError:
       std::cerr << "zelvo: " << command_line.error << '\n' << zelvo::UsageLine() << '\n';
-      return zelvo::kUsageExitCode;
+      return zelvo::kExitUsage;
     case CommandLine::Action::kRun:
       break;
   }
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
     if (program_dir.empty() || !zelvo::DirExists(program_dir + "/")) {
       std::cerr << "zelvo: no such directory: " << command_line.dir << '\n'
                 << zelvo::UsageLine() << '\n';
-      return zelvo::kUsageExitCode;
+      return zelvo::kExitUsage;
     }
   }
   while (program_dir.size() > 1 && program_dir.back() == '/') program_dir.pop_back();
@@ -93,7 +94,6 @@ int main(int argc, char** argv) {
 
   zelvo::Application application(std::move(environment));
   shutdown_signals.Watch([&application](int) { application.Close(); });
-  const int started = application.Main();
-  if (started != zelvo::kExitClosed) return started;
+  if (!application.Main()) return zelvo::kExitStartupFailed;
   return QCoreApplication::exec();
 }

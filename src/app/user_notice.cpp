@@ -10,10 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#include "front/qt_text.h"
 #include "log/event_log.h"
 #include "model/visible_text.h"
 #include "ui/window_icon.h"
-#include "ui/window_services.h"
 
 namespace zelvo {
 

@@ -430,7 +430,7 @@ void WriteExampleConfig(const std::string& program_dir, PreLog& prelog) {
   const std::string error = SaveFileText(JoinPath(program_dir, "config.example.xml"),
                                          GetResourceText(kExampleConfigResource, "XML"));
   if (!error.empty()) throw RaisedError(-1, error);
-  prelog.WritePreLog(23, log_type::kInformation, "\"config.example.xml\" were created.");
+  prelog.WritePreLog(log_msg::kExampleCreated);
 }
 
 void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDocument& document) {
@@ -441,21 +441,20 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
   std::string url = FullPath(config_path);
   if (url.empty()) url = config_path;
 
-  prelog.WritePreLog(13, log_type::kInformation,
-                     "Trying to create MSXML2.DOMDocument60 and MSXML2.XMLSchemaCache60.");
+  prelog.WritePreLog(log_msg::kCreatingParser);
   ConfigDocumentAccess::Reset(document);
   XmlErrorCapture capture;
 
-  prelog.WritePreLog(14, log_type::kInformation, "Trying to read \"config.xsd\".");
+  prelog.WritePreLog(log_msg::kReadingSchema);
   std::string schema_text;
   if (std::string error = ReadFileText(schema_path, schema_text); !error.empty()) {
     throw RaisedError(-1, error);
   }
   const SchemaPtr schema = CompileSchema(schema_text, capture);
 
-  prelog.WritePreLog(15, log_type::kInformation, "Trying to load \"config.xml\" into moXMLConfig.");
+  prelog.WritePreLog(log_msg::kLoadingConfig);
   const auto fail = [&](std::string_view headline, const ErrorReport& report) {
-    prelog.WritePreLog(22, log_type::kWarning, "\"config.xml\" is faulty, createing example-file.");
+    prelog.WritePreLog(log_msg::kConfigFaulty);
     WriteExampleConfig(program_dir, prelog);
     throw RaisedError(-1, FormatReport(headline, report));
   };
@@ -494,8 +493,7 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
   }
   ConfigDocumentAccess::Reset(document, doc.release());
 
-  prelog.WritePreLog(16, log_type::kInformation,
-                     "Trying to validate \"config.xml\" based on \"config.xsd\".");
+  prelog.WritePreLog(log_msg::kValidatingConfig);
   capture.Clear();
   std::unique_ptr<xmlSchemaValidCtxt, SchemaValidDeleter> validator(
       xmlSchemaNewValidCtxt(schema.get()));
@@ -510,8 +508,7 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
                            config_bytes, url));
   }
 
-  prelog.WritePreLog(17, log_type::kInformation,
-                     "\"config.xml\" are loaded correctly based on \"config.xsd\".");
+  prelog.WritePreLog(log_msg::kConfigLoaded);
 }
 
 // ---------------------------------------------------------------------------

@@ -82,11 +82,9 @@ std::string EventLog::WriteLog(const LogSettingsSource* config, std::int32_t id,
     // takes the log, with one warning per setting.
     path = ResolveLogPath("");
     if (warned_setting_ != file_setting && warnings_on) {
-      const LogRecord warning{kLogPathRefusedLogId, log_type::kWarning,
-                              "The LogFile \"" + file_setting +
-                                  "\" names a file of the configuration; the log is written to \"" +
-                                  path + "\" instead.",
-                              FormatGeneralDateTime(time)};
+      // Once per setting, the warning that the default file takes the log.
+      const LogRecord warning{log_msg::kLogPathRefused.id, log_msg::kLogPathRefused.type,
+                              LogPathRefusedText(file_setting, path), FormatGeneralDateTime(time)};
       if (const std::optional<LogFailure> failure = file_.Append(path, warning)) {
         return WriteLogError(failure->number, failure->description);
       }

@@ -13,10 +13,6 @@
 
 namespace zelvo {
 
-// The warning written, once per setting, when the LogFile setting names a file
-// of the configuration and the log goes to the default file instead.
-inline constexpr std::int32_t kLogPathRefusedLogId = 41;
-
 class EventLog {
  public:
   // `program_dir` is the directory relative log paths are resolved against.

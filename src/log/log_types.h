@@ -1,21 +1,17 @@
-// Log entry types, the pre-log buffer and where the log's settings come from.
+// The pre-log buffer and where the log's settings come from.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "log/messages.h"
 #include "model/clock.h"
 #include "model/date_time.h"
 
 namespace zelvo {
-
-namespace log_type {
-inline constexpr std::int32_t kError = 1;
-inline constexpr std::int32_t kWarning = 2;
-inline constexpr std::int32_t kInformation = 4;
-}  // namespace log_type
 
 // One buffered entry of the pre-log.
 struct LogEntry {
@@ -34,6 +30,13 @@ class PreLog {
 
   // Appends one entry stamped with the current local time to the second.
   void WritePreLog(std::int32_t id, std::int32_t type, std::string description);
+  // A message of the catalogue with its fixed text, or with `text`.
+  void WritePreLog(const LogMessage& message) {
+    WritePreLog(message.id, message.type, std::string(message.text));
+  }
+  void WritePreLog(const LogMessage& message, std::string text) {
+    WritePreLog(message.id, message.type, std::move(text));
+  }
 
   std::size_t UpperBound() const { return gaPreLog.size() - 1; }
   const LogEntry& Entry(std::size_t index) const { return gaPreLog.at(index); }

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "log/messages.h"
 #include "outputs/file_port.h"
 #include "outputs/gpio_port.h"
 #include "outputs/ioport_port.h"
@@ -66,10 +67,7 @@ PortWriterChoice OpenPortWriter(std::string_view device, const PortPlatform& pla
   if (device.empty() || (EqualsIgnoringCase(kind, "auto") && !has_argument)) {
     if (device_exists(kDefaultParportDevice))
       return ParportPort::Open(kDefaultParportDevice, parport);
-    return Simulated(std::string("No parallel port was found (") + kDefaultParportDevice +
-                     " does not exist): the outputs are simulated in memory and switch no "
-                     "device. Choose a device with the OutputDevice setting, e.g. "
-                     "parport:/dev/parport0, ioport:0x378 or file:PATH.");
+    return Simulated(PortFallbackText(kDefaultParportDevice));
   }
   if (EqualsIgnoringCase(kind, "memory") && !has_argument) return Simulated();
   if (EqualsIgnoringCase(kind, "parport"))

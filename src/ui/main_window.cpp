@@ -11,7 +11,8 @@
 #include <QWindow>
 #include <exception>
 
-#include "log/log_types.h"
+#include "front/qt_text.h"
+#include "log/messages.h"
 #include "model/visible_text.h"
 #include "ui/window_icon.h"
 #include "ui/window_layout.h"
@@ -23,7 +24,6 @@ namespace {
 constexpr const char* kCaption = "Zelvo";
 constexpr const char* kTagLine = "IRC device switch";
 constexpr const char* kTrayTip = "Zelvo";
-constexpr const char* kNotConnected = "Not connected\r\n";
 
 QLabel* MakeGreenLabel(QWidget* parent, const QString& text, const QRect& geometry) {
   auto* label = new QLabel(text, parent);
@@ -119,8 +119,8 @@ frmMain::~frmMain() {
   if (tray_added_) services_.tray.Remove();
 }
 
-void frmMain::Log(std::int32_t id, std::int32_t type, const std::string& text) {
-  if (services_.log) services_.log(id, type, text);
+void frmMain::Log(const LogMessage& message) {
+  WriteMessage(services_.log, message);
 }
 
 bool frmMain::IconShown() const {
@@ -144,8 +144,12 @@ std::int16_t frmMain::CurrentStateCode() const {
 }
 
 void frmMain::Form_Load() {
+  RunLoadSteps(
+      services_.log, [this] { ApplyWindowSettings(); }, irc_, timers_);
+}
+
+void frmMain::ApplyWindowSettings() {
   Settings& settings = services_.settings;
-  Log(window_log::kMainwindowSetup, log_type::kInformation, "Mainwindow setup...");
   // A minimised start is a hidden one: it goes where minimising would send
   // the window (see Form_Paint).
   if (settings.giWindowState == window_state::kMinimised) {
@@ -162,13 +166,10 @@ void frmMain::Form_Load() {
   setWindowState(WindowStatesFromCode(settings.giWindowState));
   setWindowTitle(QString::fromLatin1(kCaption));
   for (int n = 1; n <= kOutputCount; ++n)
-    OutputNameLabel(n).setText(TextToQString(services_.outputs.OutputName(n)));
-  Log(window_log::kAddingTrayIcon, log_type::kInformation, "Adding icon in trayfield...");
+    name_labels_.at(static_cast<std::size_t>(n - 1))
+        ->setText(TextToQString(services_.outputs.OutputName(n)));
+  Log(log_msg::kAddingTrayIcon);
   AddTrayIcon();
-  Log(window_log::kStartingMainform, log_type::kInformation, "Starting mainform...");
-  if (irc_) irc_->ConnectToServer();
-  Log(window_log::kMainformLoaded, log_type::kInformation, "Mainform loaded successfully.");
-  timers_.Start();
 }
 
 void frmMain::Form_Paint() {
@@ -224,14 +225,9 @@ void frmMain::Form_Resize() {
 void frmMain::Form_Unload() {
   if (unloaded_) return;
   unloaded_ = true;
-  try {
-    Log(window_log::kClosing, log_type::kInformation, "Closing Zelvo...");
-    RemoveTrayIcon();
-    if (irc_) irc_->Close();
-  } catch (const std::exception& e) {
-    ReportHandlerError(e.what());
-  }
-  if (services_.exit_application) services_.exit_application(0);
+  RunCloseSteps(
+      services_.log, [this] { RemoveTrayIcon(); }, irc_,
+      [this](const std::string& error) { ReportHandlerError(error); }, services_.exit_application);
 }
 
 void frmMain::Picture_Click(int output) {
@@ -254,7 +250,7 @@ void frmMain::Text1_KeyDown(int key) {
       ms_last_input_ = line;
       text1_->clear();
     } else {
-      Append(kNotConnected);
+      Append(std::string(console_text::kNotConnected) + "\r\n");
     }
   } catch (const std::exception& e) {
     ReportHandlerError(e.what());
@@ -263,7 +259,7 @@ void frmMain::Text1_KeyDown(int key) {
 
 void frmMain::AddTrayIcon() {
   if (!services_.tray.IsAvailable()) {
-    Log(window_log::kNoSystemTray, log_type::kWarning, kNoSystemTrayText);
+    Log(log_msg::kNoSystemTray);
     return;
   }
   services_.tray.Add(windowIcon(), QString::fromLatin1(kTrayTip),
@@ -300,7 +296,7 @@ void frmMain::ReportHandlerError(const std::string& error) {
 
 void frmMain::SetLampColour(int output, std::uint32_t colour) {
   if (output < 1 || output > kOutputCount) return;
-  Picture(output).Shape().SetFillColor(colour);
+  pictures_.at(static_cast<std::size_t>(output - 1))->Shape().SetFillColor(colour);
 }
 
 void frmMain::Append(std::string_view text) {

@@ -16,12 +16,14 @@
 #include <string_view>
 
 #include "dispatch/interfaces.h"
+#include "front/bot_timers.h"
+#include "front/front_end.h"
 #include "irc/irc_connection.h"
+#include "log/messages.h"
 #include "model/settings.h"
 #include "outputs/outputs.h"
-#include "ui/bot_timers.h"
 #include "ui/lamp_box.h"
-#include "ui/window_services.h"
+#include "ui/tray_icon.h"
 
 namespace zelvo {
 
@@ -32,7 +34,7 @@ struct MainWindowServices {
   TrayIcon& tray;
   BotTimers::Handler auto_return_tick;    // every 1000 ms
   BotTimers::Handler pulse_quickly_tick;  // every 100 ms
-  // Ends the program with the exit code (0 after the window is closed).
+  // Ends the program with the exit code (kExitClosed after the window is closed).
   std::function<void(int)> exit_application;
 };
 
@@ -43,7 +45,7 @@ inline constexpr std::int16_t kMinimised = 1;
 inline constexpr std::int16_t kMaximised = 2;
 }  // namespace window_state
 
-class frmMain final : public QWidget, public LampPanel, public Console {
+class frmMain final : public QWidget, public LampPanel, public Console, public FrontEnd {
  public:
   // The console keeps at most this many characters (the newest), dropping
   // whole old lines.
@@ -52,13 +54,23 @@ class frmMain final : public QWidget, public LampPanel, public Console {
   explicit frmMain(MainWindowServices services);
   ~frmMain() override;
 
+  // FrontEnd
+  Console& console() override { return *this; }
+  LampPanel* lamps() override { return this; }
   // The IRC connection the window starts, sends through and closes.
-  void AttachConnection(IrcConnection& irc) { irc_ = &irc; }
+  void AttachConnection(IrcConnection& irc) override { irc_ = &irc; }
+  void Load() override { Form_Load(); }
+  void Show() override { show(); }
+  // Shows the state in the caption.
+  void ShowConnectionState(const std::string& caption) override { SetCaption(caption); }
+  // Logs a failed event handler (id 36) and shows it in the console.
+  void ReportHandlerError(const std::string& error) override;
+  void Close() override { Form_Unload(); }
 
-  // Window setup: log 29, window settings, caption, output names, state
-  // texts emptied, log 30 + tray icon, log 31 + connect, log 28; starts the
-  // timers. WindowX/WindowY/WindowWidth/WindowHeight give the outer frame;
-  // a minimised WindowState starts hidden.
+  // The load steps (RunLoadSteps) with the window's set-up: window settings,
+  // caption, output names, log 30 + tray icon.
+  // WindowX/WindowY/WindowWidth/WindowHeight give the outer frame; a
+  // minimised WindowState starts hidden.
   void Form_Load();
   // A window that is not meant to be visible goes to the notification area
   // when its icon is shown there, else once to the task bar, minimised.
@@ -66,7 +78,7 @@ class frmMain final : public QWidget, public LampPanel, public Console {
   // Fits console and input line to the inner area; a minimised window goes
   // to the notification area when its icon is shown there.
   void Form_Resize();
-  // Log 34, tray icon removed, connection closed, program ends with code 0.
+  // The close steps (RunCloseSteps) with the tray icon removed; once.
   void Form_Unload();
 
   // Toggles output n (1..8) and writes the new byte to the port.
@@ -93,26 +105,12 @@ class frmMain final : public QWidget, public LampPanel, public Console {
   // state + ")", as the IRC client words it).
   void SetCaption(const std::string& caption);
 
-  // Logs a failed event handler (id 36) and shows it in the console.
-  void ReportHandlerError(const std::string& error);
-
   // LampPanel
   void SetLampColour(int output, std::uint32_t colour) override;
   // Console: appends the text (CR LF line ends) and shows its end.
   void Append(std::string_view text) override;
 
   void SetConsoleLimit(std::size_t characters) { console_limit_ = characters; }
-
-  QPlainTextEdit& txtBuffer() { return *txt_buffer_; }
-  QLineEdit& Text1() { return *text1_; }
-  PictureBox& Picture(int output) { return *pictures_.at(static_cast<std::size_t>(output - 1)); }
-  QLabel& OutputNameLabel(int output) {
-    return *name_labels_.at(static_cast<std::size_t>(output - 1));
-  }
-  QLabel& Label1() { return *label1_; }
-  QLabel& Label2() { return *label2_; }
-  BotTimers& Timers() { return timers_; }
-  const QString& msLastInput() const { return ms_last_input_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -122,7 +120,11 @@ class frmMain final : public QWidget, public LampPanel, public Console {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void Log(std::int32_t id, std::int32_t type, const std::string& text);
+  friend class MainWindowView;
+
+  void Log(const LogMessage& message);
+  // The window's own load step: settings, caption, names, tray icon.
+  void ApplyWindowSettings();
   // True while the window's icon is in a notification area, so that a
   // hidden window can be brought back.
   bool IconShown() const;
@@ -153,6 +155,27 @@ class frmMain final : public QWidget, public LampPanel, public Console {
   // first paint).
   QSize outer_size_;
   bool outer_size_pending_ = false;
+};
+
+// The window's parts, for tests that look inside it.
+class MainWindowView {
+ public:
+  explicit MainWindowView(frmMain& window) : window_(window) {}
+  QPlainTextEdit& txtBuffer() { return *window_.txt_buffer_; }
+  QLineEdit& Text1() { return *window_.text1_; }
+  PictureBox& Picture(int output) {
+    return *window_.pictures_.at(static_cast<std::size_t>(output - 1));
+  }
+  QLabel& OutputNameLabel(int output) {
+    return *window_.name_labels_.at(static_cast<std::size_t>(output - 1));
+  }
+  QLabel& Label1() { return *window_.label1_; }
+  QLabel& Label2() { return *window_.label2_; }
+  BotTimers& Timers() { return window_.timers_; }
+  const QString& msLastInput() const { return window_.ms_last_input_; }
+
+ private:
+  frmMain& window_;
 };
 
 // The window state for a normal or maximised state code; a minimised code

@@ -4,7 +4,7 @@
 #include <QSystemTrayIcon>
 #include <memory>
 
-#include "ui/window_services.h"
+#include "ui/tray_icon.h"
 
 namespace zelvo {
 

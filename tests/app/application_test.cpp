@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/terminal_front_end.h"
 #include "app/test_support.h"
 #include "log/event_log.h"
 #include "outputs/port_writer.h"
@@ -181,11 +182,11 @@ TEST_F(ApplicationTest, StartWritesItsEntriesInOrderAndOpensTheWindow) {
   options.window_show = true;
   WriteConfig(options);
   auto app = Make();
-  ASSERT_EQ(app->Main(), kExitClosed);
+  ASSERT_TRUE(app->Main());
   EXPECT_THAT(Ids(), ElementsAreArray(Concat(kConfigEntries, {21, 25, 26, 29, 30, 31, 28, 27})));
   ASSERT_NE(app->window(), nullptr);
   EXPECT_TRUE(app->window()->isVisible());
-  EXPECT_EQ(app->window()->OutputNameLabel(2).text(), "Disco-Kula");
+  EXPECT_EQ(MainWindowView(*app->window()).OutputNameLabel(2).text(), "Disco-Kula");
   EXPECT_THAT(PortBytes(), ElementsAre(0));
   EXPECT_THAT(events_, ElementsAre("tray add", "connect"));
   EXPECT_TRUE(app->Running());
@@ -196,7 +197,7 @@ TEST_F(ApplicationTest, StartWritesItsEntriesInOrderAndOpensTheWindow) {
 TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   WriteConfig(FileDevice());
   auto app = Make();
-  ASSERT_EQ(app->Main(), kExitClosed);
+  ASSERT_TRUE(app->Main());
   ASSERT_NE(irc_, nullptr);
   EXPECT_EQ(&irc_->environment.console, static_cast<Console*>(app->window()));
   EXPECT_EQ(irc_->environment.settings.gsIRCChannel, "#zelvo");
@@ -209,7 +210,7 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   EXPECT_TRUE(app->outputs()->Output(1));
   EXPECT_TRUE(app->outputs()->Output(2));
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
-  EXPECT_EQ(app->window()->Picture(2).Shape().FillColor(), kLampOnColour);
+  EXPECT_EQ(MainWindowView(*app->window()).Picture(2).Shape().FillColor(), kLampOnColour);
   EXPECT_FALSE(irc_->sender.lines.empty());  // the rule answers in the channel
 }
 
@@ -221,7 +222,7 @@ TEST_F(ApplicationTest, TheRealIrcClientShowsItsStateInTheCaptionAndTheHeadlessC
     SCOPED_TRACE(headless ? "headless" : "window");
     console_.str("");
     auto app = Make(headless, /*real_irc=*/true);
-    ASSERT_EQ(app->Main(), kExitClosed);
+    ASSERT_TRUE(app->Main());
     const auto refused = [&] {
       for (const ReadEntry& entry : Entries())
         if (entry.id == "35") return true;
@@ -247,10 +248,11 @@ TEST_F(ApplicationTest, BothConsolesShowControlCharactersVisibly) {
   for (const bool headless : {false, true}) {
     SCOPED_TRACE(headless ? "headless" : "window");
     auto app = Make(headless);
-    ASSERT_EQ(app->Main(), kExitClosed);
+    ASSERT_TRUE(app->Main());
     irc_->environment.console.Append(":x!~x@h PRIVMSG #zelvo :\x1b]0;owned\x07\x1b[2J\r\n");
     const std::string shown =
-        headless ? console_.str() : app->window()->txtBuffer().toPlainText().toStdString();
+        headless ? console_.str()
+                 : MainWindowView(*app->window()).txtBuffer().toPlainText().toStdString();
     EXPECT_THAT(shown, HasSubstr(":x!~x@h PRIVMSG #zelvo :\\x1b]0;owned\\x07\\x1b[2J\n"));
     app->Close();
   }
@@ -259,7 +261,7 @@ TEST_F(ApplicationTest, BothConsolesShowControlCharactersVisibly) {
 TEST_F(ApplicationTest, CloseLogsClosesTheConnectionAndExitsWithZero) {
   WriteConfig(FileDevice());
   auto app = Make();
-  ASSERT_EQ(app->Main(), kExitClosed);
+  ASSERT_TRUE(app->Main());
   events_.clear();
   app->Close();
   EXPECT_EQ(Entries().back().id, "34");
@@ -281,13 +283,14 @@ TEST_F(ApplicationTest, CloseBeforeTheStartHasFinishedIsIgnored) {
 TEST_F(ApplicationTest, HeadlessStartRunsTheBotWithoutWindowAndTray) {
   WriteConfig(FileDevice());
   auto app = Make(/*headless=*/true);
-  ASSERT_EQ(app->Main(), kExitClosed);
+  ASSERT_TRUE(app->Main());
   EXPECT_EQ(app->window(), nullptr);
   EXPECT_THAT(Ids(), ElementsAreArray(Concat(kConfigEntries, {21, 25, 26, 29, 31, 28, 27})));
   EXPECT_THAT(events_, ElementsAre("connect"));
-  ASSERT_NE(app->headless_timers(), nullptr);
-  EXPECT_TRUE(app->headless_timers()->tmrAutoReturn().isActive());
-  EXPECT_TRUE(app->headless_timers()->tmrPulseQuickly().isActive());
+  auto* terminal = dynamic_cast<TerminalFrontEnd*>(app->front_end());
+  ASSERT_NE(terminal, nullptr);
+  EXPECT_TRUE(terminal->Timers().tmrAutoReturn().isActive());
+  EXPECT_TRUE(terminal->Timers().tmrPulseQuickly().isActive());
   irc_->environment.console.Append("PING :1\r\n");
   EXPECT_EQ(console_.str(), "PING :1\n");
   irc_->environment.match(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
@@ -302,7 +305,7 @@ TEST_F(ApplicationTest, ASecondInstanceIsRefusedAfterItsStartEntries) {
   WriteConfig(FileDevice());
   auto app = Make();
   lock_->another = true;
-  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  EXPECT_FALSE(app->Main());
   // The first flush, 21, then the fatal path's flush of the whole buffer again.
   EXPECT_THAT(Ids(), ElementsAreArray(Concat(Concat(kConfigEntries, {21}),
                                              Concat(kConfigEntries, {19, 18, 21}))));
@@ -320,7 +323,7 @@ TEST_F(ApplicationTest, ASecondInstanceIsRefusedAfterItsStartEntries) {
 TEST_F(ApplicationTest, ABrokenConfigurationEndsTheStartWithTheLoadReport) {
   WriteFile(dir_.File("config.xml"), "<Zelvo><Settings>");
   auto app = Make();
-  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  EXPECT_FALSE(app->Main());
   EXPECT_EQ(ReadFile(dir_.File("config.xml")), "<Zelvo><Settings>");
   EXPECT_TRUE(testing::Exists(dir_.File("config.example.xml")));
   // Nothing loaded: the log takes every type, in Log.xml.
@@ -364,7 +367,7 @@ TEST_P(UnwritableLogTest, TheDumpOutlivesTheProcessAndTheUserIsToldWhere) {
   if (c.clipboard == DumpCase::Clipboard::kFails)
     clipboard_->failure = ClipboardFailure{5, "Clipboard busy"};
 
-  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  EXPECT_FALSE(app->Main());
 
   const std::string dump = ErrorLogDumpText(app->prelog());
   EXPECT_THAT(dump, StartsWith("Zelvo - Error-Log:\r\n===========================\r\n\r\n"
@@ -406,7 +409,7 @@ TEST_F(ApplicationTest, WithoutADisplayTheStartFailsWhereTheWindowWouldLoad) {
   WriteConfig(FileDevice());
   const std::string problem = "Cannot open the display \":99\"; run with --headless";
   auto app = Make(/*headless=*/false, /*real_irc=*/false, problem);
-  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  EXPECT_FALSE(app->Main());
   EXPECT_EQ(app->window(), nullptr);
   const std::vector<ReadEntry> entries = Entries();
   ASSERT_GE(entries.size(), 3u);
@@ -423,7 +426,7 @@ TEST_F(ApplicationTest, CloseWhileTheFatalMessageIsShownEndsItWithTheFailedCode)
   WriteFile(dir_.File("config.xml"), "<Zelvo><Settings>");
   auto app = Make();
   message_box_->on_show = [&] { app->Close(); };
-  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  EXPECT_FALSE(app->Main());
   EXPECT_THAT(exit_codes_, ElementsAre(kExitStartupFailed));
   app->Close();  // once the message is gone, nothing is left to end
   EXPECT_THAT(exit_codes_, ElementsAre(kExitStartupFailed));
@@ -434,7 +437,7 @@ TEST_F(ApplicationTest, AnUnknownOutputDeviceIsFatalAndNamesTheDevice) {
   options.output_device = "bogus:thing";
   WriteConfig(options);
   auto app = Make();
-  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  EXPECT_FALSE(app->Main());
   const std::string expected = OpenPortWriter("bogus:thing").error;
   ASSERT_FALSE(expected.empty());
   const std::vector<ReadEntry> entries = Entries();
@@ -450,7 +453,7 @@ TEST_F(ApplicationTest, APortThatFailsTheFirstWriteIsFatalAfterTheWindowLoaded) 
   options.output_device = "file:/dev/full";
   WriteConfig(options);
   auto app = Make();
-  EXPECT_EQ(app->Main(), kExitStartupFailed);
+  EXPECT_FALSE(app->Main());
   const std::vector<int> ids = Ids();
   EXPECT_THAT(ids, ::testing::Contains(28));
   EXPECT_THAT(ids, ::testing::Not(::testing::Contains(27)));
@@ -463,7 +466,7 @@ TEST_F(ApplicationTest, TheAutomaticDeviceFallbackIsLoggedAsAWarning) {
   if (probe.warning.empty()) GTEST_SKIP() << "a parallel port is present";
   WriteConfig(ConfigOptions{});
   auto app = Make();
-  ASSERT_EQ(app->Main(), kExitClosed);
+  ASSERT_TRUE(app->Main());
   const std::vector<ReadEntry> entries = Entries();
   const auto fallback =
       std::find_if(entries.begin(), entries.end(), [](const ReadEntry& e) { return e.id == "40"; });

@@ -9,7 +9,7 @@
 
 #include "irc/irc_connection.h"
 #include "support/log_line.h"
-#include "ui/window_services.h"
+#include "ui/tray_icon.h"
 
 namespace zelvo::testing {
 

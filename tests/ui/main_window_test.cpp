@@ -54,7 +54,9 @@ class MainWindowTest : public ::testing::Test {
     return ids;
   }
 
-  std::string ConsoleText() { return window_->txtBuffer().toPlainText().toStdString(); }
+  std::string ConsoleText() {
+    return MainWindowView(*window_).txtBuffer().toPlainText().toStdString();
+  }
 
   Settings settings_;
   MemoryPort port_;
@@ -92,10 +94,10 @@ TEST_F(MainWindowTest, LoadAppliesWindowSettingsCaptionAndOutputNames) {
   EXPECT_EQ(window.pos(), QPoint(50, 20));
   EXPECT_EQ(window.size(), QSize(900, 700));
   EXPECT_EQ(window.windowTitle(), "Zelvo");
-  EXPECT_EQ(window.OutputNameLabel(1).text(), "Saftblandare");
-  EXPECT_EQ(window.OutputNameLabel(2).text(), "");
-  EXPECT_EQ(window.OutputNameLabel(3).text(), "Buzzer");
-  EXPECT_EQ(window.OutputNameLabel(8).text(), "N/C");
+  EXPECT_EQ(MainWindowView(window).OutputNameLabel(1).text(), "Saftblandare");
+  EXPECT_EQ(MainWindowView(window).OutputNameLabel(2).text(), "");
+  EXPECT_EQ(MainWindowView(window).OutputNameLabel(3).text(), "Buzzer");
+  EXPECT_EQ(MainWindowView(window).OutputNameLabel(8).text(), "N/C");
 }
 
 TEST_F(MainWindowTest, PositionsBeyondTheOldTwipsRangeAreAccepted) {
@@ -113,8 +115,10 @@ TEST_F(MainWindowTest, OutputNamesAreUtf8OrElseLatin1) {
   outputs_.SetOutputName(1, "Saftbl\xC3\xA4ndare");
   outputs_.SetOutputName(2, "Saftbl\xE4ndare");
   frmMain& window = Load();
-  EXPECT_EQ(window.OutputNameLabel(1).text(), QString::fromUtf8("Saftbl\u00E4ndare"));
-  EXPECT_EQ(window.OutputNameLabel(2).text(), QString::fromUtf8("Saftbl\u00E4ndare"));
+  EXPECT_EQ(MainWindowView(window).OutputNameLabel(1).text(),
+            QString::fromUtf8("Saftbl\u00E4ndare"));
+  EXPECT_EQ(MainWindowView(window).OutputNameLabel(2).text(),
+            QString::fromUtf8("Saftbl\u00E4ndare"));
 }
 
 // A rectangle of the window's design, given in twips (15 to a pixel).
@@ -128,32 +132,33 @@ TEST_F(MainWindowTest, LayoutFollowsTheDesignPositions) {
   settings_.giWindowHeight = 8955 / 15;
   frmMain& window = Load();
   EXPECT_EQ(window.size(), QSize(724, 597));
-  EXPECT_EQ(window.Label1().text(), "Zelvo");
-  EXPECT_EQ(window.Label1().geometry(), Twips(120, 0, 2535, 855));
-  EXPECT_EQ(window.Label2().geometry(), Twips(120, 720, 2295, 375));
-  EXPECT_TRUE(window.Label1().font().bold());
-  EXPECT_EQ(window.Label1().font().pointSize(), 36);
-  EXPECT_EQ(window.Label2().font().pointSize(), 12);
-  EXPECT_FALSE(window.Label2().text().isEmpty());
+  EXPECT_EQ(MainWindowView(window).Label1().text(), "Zelvo");
+  EXPECT_EQ(MainWindowView(window).Label1().geometry(), Twips(120, 0, 2535, 855));
+  EXPECT_EQ(MainWindowView(window).Label2().geometry(), Twips(120, 720, 2295, 375));
+  EXPECT_TRUE(MainWindowView(window).Label1().font().bold());
+  EXPECT_EQ(MainWindowView(window).Label1().font().pointSize(), 36);
+  EXPECT_EQ(MainWindowView(window).Label2().font().pointSize(), 12);
+  EXPECT_FALSE(MainWindowView(window).Label2().text().isEmpty());
   const int box_left[] = {2880, 3840, 4800, 5880, 6960, 8040, 9120, 10200};
   const int name_left[] = {2640, 3600, 4560, 5640, 6720, 7800, 8880, 9960};
   for (int n = 1; n <= 8; ++n) {
     SCOPED_TRACE(n);
-    EXPECT_EQ(window.Picture(n).geometry(), Twips(box_left[n - 1], 240, 540, 495));
-    EXPECT_EQ(window.Picture(n).Shape().geometry(), Twips(120, 0, 255, 255));
-    EXPECT_EQ(window.Picture(n).NumberLabel().geometry(), Twips(0, 240, 495, 255));
-    EXPECT_EQ(window.Picture(n).NumberLabel().text(), QString("O%1").arg(n));
-    EXPECT_EQ(window.OutputNameLabel(n).geometry(), Twips(name_left[n - 1], 720, 975, 255));
+    EXPECT_EQ(MainWindowView(window).Picture(n).geometry(), Twips(box_left[n - 1], 240, 540, 495));
+    EXPECT_EQ(MainWindowView(window).Picture(n).Shape().geometry(), Twips(120, 0, 255, 255));
+    EXPECT_EQ(MainWindowView(window).Picture(n).NumberLabel().geometry(), Twips(0, 240, 495, 255));
+    EXPECT_EQ(MainWindowView(window).Picture(n).NumberLabel().text(), QString("O%1").arg(n));
+    EXPECT_EQ(MainWindowView(window).OutputNameLabel(n).geometry(),
+              Twips(name_left[n - 1], 720, 975, 255));
   }
-  EXPECT_EQ(window.Text1().geometry(), Twips(120, 8520, 10575, 315));
+  EXPECT_EQ(MainWindowView(window).Text1().geometry(), Twips(120, 8520, 10575, 315));
   // The console as designed, but for the gap above the input line, which is
   // m (120 twips) as the resize keeps it, not the design's 105.
-  EXPECT_EQ(window.txtBuffer().geometry(), Twips(120, 1080, 10575, 7335 - 15));
-  EXPECT_TRUE(window.txtBuffer().isReadOnly());
-  EXPECT_EQ(window.txtBuffer().horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-  EXPECT_EQ(window.txtBuffer().verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(MainWindowView(window).txtBuffer().geometry(), Twips(120, 1080, 10575, 7335 - 15));
+  EXPECT_TRUE(MainWindowView(window).txtBuffer().isReadOnly());
+  EXPECT_EQ(MainWindowView(window).txtBuffer().horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(MainWindowView(window).txtBuffer().verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_EQ(window.palette().color(QPalette::Window), QColor(Qt::black));
-  EXPECT_EQ(window.focusProxy(), &window.Text1());
+  EXPECT_EQ(window.focusProxy(), &MainWindowView(window).Text1());
 }
 
 TEST_F(MainWindowTest, WithoutTrayTheLoadWarnsAndAddsNoIcon) {
@@ -167,13 +172,13 @@ TEST_F(MainWindowTest, WithoutTrayTheLoadWarnsAndAddsNoIcon) {
 
 TEST_F(MainWindowTest, TimersRunFromLoadAtTheirIntervals) {
   frmMain& window = Load();
-  EXPECT_TRUE(window.Timers().tmrAutoReturn().isActive());
-  EXPECT_TRUE(window.Timers().tmrPulseQuickly().isActive());
-  EXPECT_EQ(window.Timers().tmrAutoReturn().interval(), 1000);
-  EXPECT_EQ(window.Timers().tmrPulseQuickly().interval(), 100);
-  window.Timers().tmrAutoReturn_Timer();
-  window.Timers().tmrPulseQuickly_Timer();
-  window.Timers().tmrPulseQuickly_Timer();
+  EXPECT_TRUE(MainWindowView(window).Timers().tmrAutoReturn().isActive());
+  EXPECT_TRUE(MainWindowView(window).Timers().tmrPulseQuickly().isActive());
+  EXPECT_EQ(MainWindowView(window).Timers().tmrAutoReturn().interval(), 1000);
+  EXPECT_EQ(MainWindowView(window).Timers().tmrPulseQuickly().interval(), 100);
+  MainWindowView(window).Timers().tmrAutoReturn_Timer();
+  MainWindowView(window).Timers().tmrPulseQuickly_Timer();
+  MainWindowView(window).Timers().tmrPulseQuickly_Timer();
   EXPECT_EQ(auto_return_ticks_, 1);
   EXPECT_EQ(pulse_ticks_, 2);
 }
@@ -181,13 +186,13 @@ TEST_F(MainWindowTest, TimersRunFromLoadAtTheirIntervals) {
 TEST_F(MainWindowTest, ClickingPicture3TurnsOutput3OnThenOff) {
   frmMain& window = Load();
   window.show();
-  QTest::mouseClick(&window.Picture(3), Qt::LeftButton, {}, QPoint(18, 25));
+  QTest::mouseClick(&MainWindowView(window).Picture(3), Qt::LeftButton, {}, QPoint(18, 25));
   EXPECT_TRUE(outputs_.Output(3));
-  EXPECT_EQ(window.Picture(3).Shape().FillColor(), kLampOnColour);
-  EXPECT_EQ(window.Picture(2).Shape().FillColor(), kLampOffColour);
-  QTest::mouseClick(&window.Picture(3), Qt::LeftButton);
+  EXPECT_EQ(MainWindowView(window).Picture(3).Shape().FillColor(), kLampOnColour);
+  EXPECT_EQ(MainWindowView(window).Picture(2).Shape().FillColor(), kLampOffColour);
+  QTest::mouseClick(&MainWindowView(window).Picture(3), Qt::LeftButton);
   EXPECT_FALSE(outputs_.Output(3));
-  EXPECT_EQ(window.Picture(3).Shape().FillColor(), kLampOffColour);
+  EXPECT_EQ(MainWindowView(window).Picture(3).Shape().FillColor(), kLampOffColour);
   EXPECT_THAT(port_.Written(), ElementsAre(4, 0));
   EXPECT_THAT(LoggedIds(), ElementsAre(29, 30, 31, 28));  // clicks log nothing
 }
@@ -195,8 +200,8 @@ TEST_F(MainWindowTest, ClickingPicture3TurnsOutput3OnThenOff) {
 TEST_F(MainWindowTest, OtherButtonsDoNotToggle) {
   frmMain& window = Load();
   window.show();
-  QTest::mouseClick(&window.Picture(5), Qt::RightButton);
-  QTest::mouseClick(&window.Picture(5), Qt::MiddleButton);
+  QTest::mouseClick(&MainWindowView(window).Picture(5), Qt::RightButton);
+  QTest::mouseClick(&MainWindowView(window).Picture(5), Qt::MiddleButton);
   EXPECT_FALSE(outputs_.Output(5));
   EXPECT_TRUE(port_.Written().empty());
 }
@@ -204,8 +209,8 @@ TEST_F(MainWindowTest, OtherButtonsDoNotToggle) {
 TEST_F(MainWindowTest, PressInsideReleaseOutsideIsNoClick) {
   frmMain& window = Load();
   window.show();
-  QTest::mousePress(&window.Picture(1), Qt::LeftButton, {}, QPoint(5, 5));
-  QTest::mouseRelease(&window.Picture(1), Qt::LeftButton, {}, QPoint(100, 100));
+  QTest::mousePress(&MainWindowView(window).Picture(1), Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mouseRelease(&MainWindowView(window).Picture(1), Qt::LeftButton, {}, QPoint(100, 100));
   EXPECT_FALSE(outputs_.Output(1));
 }
 
@@ -234,12 +239,12 @@ TEST_F(MainWindowTest, AFailingTimerHandlerIsReportedAndTheTimerRunsOn) {
                            throw std::runtime_error("rule list damaged");
                          },
                          nullptr, nullptr});
-  window.Timers().tmrAutoReturn_Timer();
-  window.Timers().tmrAutoReturn_Timer();
+  MainWindowView(window).Timers().tmrAutoReturn_Timer();
+  MainWindowView(window).Timers().tmrAutoReturn_Timer();
   EXPECT_EQ(calls, 2);
   ASSERT_EQ(log_.size(), 2u);
   EXPECT_EQ(log_[0], (LogLine{36, 1, "An error occurd in an event handler: rule list damaged"}));
-  EXPECT_THAT(window.txtBuffer().toPlainText().toStdString(),
+  EXPECT_THAT(MainWindowView(window).txtBuffer().toPlainText().toStdString(),
               HasSubstr("An error occurd in an event handler: rule list damaged\n"));
 }
 
@@ -257,7 +262,8 @@ TEST_P(LampColourTest, SetOutputsPaintsEveryLampAndWritesTheByte) {
   for (int n = 1; n <= 8; ++n) {
     SCOPED_TRACE(n);
     const bool on = std::find(GetParam().on.begin(), GetParam().on.end(), n) != GetParam().on.end();
-    EXPECT_EQ(window.Picture(n).Shape().FillColor(), on ? kLampOnColour : kLampOffColour);
+    EXPECT_EQ(MainWindowView(window).Picture(n).Shape().FillColor(),
+              on ? kLampOnColour : kLampOffColour);
   }
   ASSERT_FALSE(port_.Written().empty());
   EXPECT_EQ(port_.Written().back(), GetParam().byte);
@@ -272,8 +278,10 @@ TEST_F(MainWindowTest, LampColourNumbersMapToRedGreenBlue) {
   window.SetLampColour(2, 65280);
   window.SetLampColour(4, 16384);
   window.SetLampColour(9, 65280);  // no such lamp: ignored
-  EXPECT_EQ(ColorFromNumber(window.Picture(2).Shape().FillColor()), QColor(0, 255, 0));
-  EXPECT_EQ(ColorFromNumber(window.Picture(4).Shape().FillColor()), QColor(0, 64, 0));
+  EXPECT_EQ(ColorFromNumber(MainWindowView(window).Picture(2).Shape().FillColor()),
+            QColor(0, 255, 0));
+  EXPECT_EQ(ColorFromNumber(MainWindowView(window).Picture(4).Shape().FillColor()),
+            QColor(0, 64, 0));
   EXPECT_EQ(ColorFromNumber(0x0000FF), QColor(255, 0, 0));
 }
 
@@ -293,8 +301,8 @@ TEST_P(ResizeTest, ConsoleAndInputLineFillTheInnerArea) {
   frmMain& window = Load();
   window.show();
   window.resize(GetParam().size);
-  EXPECT_EQ(window.txtBuffer().geometry(), GetParam().console);
-  EXPECT_EQ(window.Text1().geometry(), GetParam().input);
+  EXPECT_EQ(MainWindowView(window).txtBuffer().geometry(), GetParam().console);
+  EXPECT_EQ(MainWindowView(window).Text1().geometry(), GetParam().input);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -437,20 +445,20 @@ INSTANTIATE_TEST_SUITE_P(Activations, TrayActivationTest,
 TEST_F(MainWindowTest, EnterSendsTheLineAndUpRecallsIt) {
   frmMain& window = Load();
   window.show();
-  QTest::keyClick(&window.Text1(), Qt::Key_Up);
-  EXPECT_EQ(window.Text1().text(), "");
-  QTest::keyClicks(&window.Text1(), "Disco On");
-  QTest::keyClick(&window.Text1(), Qt::Key_Return);
+  QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Up);
+  EXPECT_EQ(MainWindowView(window).Text1().text(), "");
+  QTest::keyClicks(&MainWindowView(window).Text1(), "Disco On");
+  QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Return);
   EXPECT_THAT(irc_.sent, ElementsAre("Disco On"));
-  EXPECT_EQ(window.Text1().text(), "");
-  EXPECT_EQ(window.msLastInput(), "Disco On");
-  QTest::keyClicks(&window.Text1(), "half typed");
-  QTest::keyClick(&window.Text1(), Qt::Key_Up);
-  EXPECT_EQ(window.Text1().text(), "Disco On");
+  EXPECT_EQ(MainWindowView(window).Text1().text(), "");
+  EXPECT_EQ(MainWindowView(window).msLastInput(), "Disco On");
+  QTest::keyClicks(&MainWindowView(window).Text1(), "half typed");
+  QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Up);
+  EXPECT_EQ(MainWindowView(window).Text1().text(), "Disco On");
   // Enter on the keypad and with modifiers acts the same.
-  QTest::keyClick(&window.Text1(), Qt::Key_Enter, Qt::KeypadModifier);
-  window.Text1().setText("");
-  QTest::keyClick(&window.Text1(), Qt::Key_Return, Qt::ShiftModifier);
+  QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Enter, Qt::KeypadModifier);
+  MainWindowView(window).Text1().setText("");
+  QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Return, Qt::ShiftModifier);
   EXPECT_THAT(irc_.sent, ElementsAre("Disco On", "Disco On", ""));
   EXPECT_EQ(ConsoleText(), "");
 }
@@ -459,16 +467,16 @@ TEST_F(MainWindowTest, EnterWhileNotConnectedKeepsTheLineAndSaysSo) {
   frmMain& window = Load();
   window.show();
   irc_.connected = false;
-  QTest::keyClicks(&window.Text1(), "Disco On");
-  QTest::keyClick(&window.Text1(), Qt::Key_Return);
-  EXPECT_EQ(window.Text1().text(), "Disco On");
-  EXPECT_EQ(window.msLastInput(), "");
+  QTest::keyClicks(&MainWindowView(window).Text1(), "Disco On");
+  QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Return);
+  EXPECT_EQ(MainWindowView(window).Text1().text(), "Disco On");
+  EXPECT_EQ(MainWindowView(window).msLastInput(), "");
   EXPECT_EQ(ConsoleText(), "Not connected\n");
 }
 
 TEST_F(MainWindowTest, TypedTextReachesTheConnectionAsUtf8) {
   frmMain& window = Load();
-  window.Text1().setText(QString::fromUtf8("Sm\u00F6rg\u00E5s"));
+  MainWindowView(window).Text1().setText(QString::fromUtf8("Sm\u00F6rg\u00E5s"));
   window.Text1_KeyDown(Qt::Key_Return);
   EXPECT_THAT(irc_.sent, ElementsAre("Sm\xC3\xB6rg\xC3\xA5s"));
 }
@@ -493,11 +501,11 @@ TEST_F(MainWindowTest, ConsoleAppendsWithLineEndsAndKeepsTheCaretAtTheEnd) {
       ":nick!~user@host PRIVMSG #lab :Gr\xC3\xBC\xC3\x9F"
       "e\r\n");
   window.Append("Latin-1 \xE4\r\n");
-  EXPECT_EQ(window.txtBuffer().toPlainText(),
+  EXPECT_EQ(MainWindowView(window).txtBuffer().toPlainText(),
             QString::fromUtf8("PING :7A41C2\n\n:nick!~user@host PRIVMSG #lab :Gr\u00FC\u00DFe\n"
                               "Latin-1 \u00E4\n"));
-  EXPECT_EQ(window.txtBuffer().textCursor().position(),
-            window.txtBuffer().document()->characterCount() - 1);
+  EXPECT_EQ(MainWindowView(window).txtBuffer().textCursor().position(),
+            MainWindowView(window).txtBuffer().document()->characterCount() - 1);
 }
 
 struct BoundCase {
@@ -535,7 +543,7 @@ TEST_F(MainWindowTest, ConsoleHoldsAtMostOneMebibyte) {
   std::string chunk;
   for (int i = 0; i < 100; ++i) chunk += line + "\r\n";  // 10,000 characters shown
   for (int i = 0; i < 120; ++i) window.Append(std::to_string(1000 + i) + chunk);
-  const QString text = window.txtBuffer().toPlainText();
+  const QString text = MainWindowView(window).txtBuffer().toPlainText();
   EXPECT_LE(static_cast<std::size_t>(text.size()), frmMain::kConsoleLimit);
   EXPECT_GT(static_cast<std::size_t>(text.size()), frmMain::kConsoleLimit - 200);
   // The oldest line kept is whole; the newest text is all there.

@@ -297,8 +297,8 @@ TEST_F(MainWindowX11Test, TheSettingsPlaceTheOuterFrameAndThePanesFillTheInnerAr
       << "frame " << x.Frame().x() << "," << x.Frame().y() << " " << x.Frame().width() << "x"
       << x.Frame().height();
   // The input line ends one margin above the inner area's bottom edge.
-  EXPECT_EQ(window.Text1().geometry().bottom() + 1, window.height() - 8);
-  EXPECT_EQ(window.txtBuffer().geometry().right() + 1, window.width() - 11);
+  EXPECT_EQ(MainWindowView(window).Text1().geometry().bottom() + 1, window.height() - 8);
+  EXPECT_EQ(MainWindowView(window).txtBuffer().geometry().right() + 1, window.width() - 11);
 }
 
 TEST_F(MainWindowX11Test, AMaximisedWindowComesBackFromTheTrayMaximised) {

@@ -1,4 +1,4 @@
-#include "ui/bot_timers.h"
+#include "front/bot_timers.h"
 
 #include <exception>
 

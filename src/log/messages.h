@@ -1,0 +1,222 @@
+// The catalogue of the system's log messages: every id written to the event
+// log, with its type and its fixed text, or the function that builds its text
+// where a value is joined in. An id has one meaning wherever it is written.
+// Also the texts the console shows on its own. Header only and free of
+// libraries, so that every part of the bot can use it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace zelvo {
+
+namespace log_type {
+inline constexpr std::int32_t kError = 1;
+inline constexpr std::int32_t kWarning = 2;
+inline constexpr std::int32_t kInformation = 4;
+}  // namespace log_type
+
+// Writes one entry to the event log now (id, type, text); the result is not
+// looked at.
+using LogWriter = std::function<void(std::int32_t id, std::int32_t type, const std::string& text)>;
+
+// One message: its id, its type and its fixed text. `text` is empty where the
+// text is built by the function named beside the message.
+struct LogMessage {
+  std::int32_t id;
+  std::int32_t type;
+  std::string_view text;
+};
+
+namespace log_msg {
+
+using log_type::kError;
+using log_type::kInformation;
+using log_type::kWarning;
+
+// Start-up.
+inline constexpr LogMessage kStarted{1, kInformation, "Zelvo has started."};
+inline constexpr LogMessage kTryingToWriteLog{18, kInformation, "Trying to write the log."};
+inline constexpr LogMessage kMainFunctionError{19, kError, ""};  // MainFunctionErrorText
+inline constexpr LogMessage kLogWriteFailed{20, kError, ""};     // LogWriteFailedText
+inline constexpr LogMessage kLogWritten{21, kInformation, "Log written!"};
+inline constexpr LogMessage kReadingSettings{25, kInformation, "Reads settings..."};
+inline constexpr LogMessage kSettingsLoaded{26, kInformation, "Setting loaded successfully."};
+inline constexpr LogMessage kShowingMainform{27, kInformation, "Starting mainform..."};
+inline constexpr LogMessage kPortFallback{40, kWarning, ""};  // PortFallbackText
+
+// The configuration files.
+inline constexpr LogMessage kCheckingConfigFiles{
+    3, kInformation, "Checking if \"config.xml\" and \"config.xsd\" exist."};
+inline constexpr LogMessage kConfigMissing{4, kWarning,
+                                           "\"config.xml\" doesn't exist. Trying to create file."};
+inline constexpr LogMessage kConfigCreated{5, kInformation, "\"config.xml\" were created."};
+inline constexpr LogMessage kConfigFound{6, kInformation, "\"config.xml\" were found."};
+inline constexpr LogMessage kSchemaMissing{7, kWarning,
+                                           "\"config.xsd\" doesn't exist. Trying to create file."};
+inline constexpr LogMessage kSchemaCreated{8, kInformation, "\"config.xsd\" were created."};
+inline constexpr LogMessage kSchemaFound{9, kInformation,
+                                         "\"config.xsd\" were found. Controlling the checksum."};
+inline constexpr LogMessage kSchemaChecksumCorrect{10, kInformation,
+                                                   "\"config.xsd\" checksum were correct."};
+inline constexpr LogMessage kSchemaChecksumIncorrect{
+    11, kError, "\"config.xsd\" checksum were incorrect. Replaceing the file"};
+inline constexpr LogMessage kSchemaReplaced{12, kInformation, "\"config.xsd\" were replaced."};
+
+// Loading the configuration.
+inline constexpr LogMessage kCreatingParser{
+    13, kInformation, "Trying to create MSXML2.DOMDocument60 and MSXML2.XMLSchemaCache60."};
+inline constexpr LogMessage kReadingSchema{14, kInformation, "Trying to read \"config.xsd\"."};
+inline constexpr LogMessage kLoadingConfig{15, kInformation,
+                                           "Trying to load \"config.xml\" into moXMLConfig."};
+inline constexpr LogMessage kValidatingConfig{
+    16, kInformation, "Trying to validate \"config.xml\" based on \"config.xsd\"."};
+inline constexpr LogMessage kConfigLoaded{
+    17, kInformation, "\"config.xml\" are loaded correctly based on \"config.xsd\"."};
+inline constexpr LogMessage kConfigFaulty{22, kWarning,
+                                          "\"config.xml\" is faulty, createing example-file."};
+inline constexpr LogMessage kExampleCreated{23, kInformation,
+                                            "\"config.example.xml\" were created."};
+
+// The front end (the window, or the terminal without one).
+inline constexpr LogMessage kMainformLoaded{28, kInformation, "Mainform loaded successfully."};
+inline constexpr LogMessage kMainwindowSetup{29, kInformation, "Mainwindow setup..."};
+inline constexpr LogMessage kAddingTrayIcon{30, kInformation, "Adding icon in trayfield..."};
+inline constexpr LogMessage kConnecting{31, kInformation, "Starting mainform..."};
+inline constexpr LogMessage kClosing{34, kInformation, "Closing Zelvo..."};
+inline constexpr LogMessage kHandlerError{36, kError, ""};  // HandlerErrorText
+inline constexpr LogMessage kNoSystemTray{
+    37, kWarning, "No system tray available: the window stays on the task bar when minimised."};
+
+// The IRC client.
+inline constexpr LogMessage kSocketStateChanged{32, kInformation, ""};  // SocketStateChangedText
+inline constexpr LogMessage kSocketError{35, kError, ""};               // SocketErrorText
+inline constexpr LogMessage kLineTooLong{38, kWarning, ""};             // LineTooLongText
+inline constexpr LogMessage kRepliesDropped{39, kWarning, ""};          // RepliesDroppedText
+// Ids kConnectionIdFirst to kConnectionIdLast belong to the connection's
+// messages (reconnecting, registration, joining); they are declared here as
+// they are added.
+inline constexpr std::int32_t kConnectionIdFirst = 50;
+inline constexpr std::int32_t kConnectionIdLast = 69;
+
+// The event log itself.
+inline constexpr LogMessage kLogPathRefused{41, kWarning, ""};  // LogPathRefusedText
+
+// The rules: a line matched a rule's trigger and an allowed user's names, but
+// not the user's Host, Account or Status condition.
+inline constexpr LogMessage kRuleNotRun{70, kInformation, ""};
+
+}  // namespace log_msg
+
+// Every message above, for the catalogue's checks.
+inline constexpr std::array kLogCatalogue = {
+    log_msg::kStarted,
+    log_msg::kCheckingConfigFiles,
+    log_msg::kConfigMissing,
+    log_msg::kConfigCreated,
+    log_msg::kConfigFound,
+    log_msg::kSchemaMissing,
+    log_msg::kSchemaCreated,
+    log_msg::kSchemaFound,
+    log_msg::kSchemaChecksumCorrect,
+    log_msg::kSchemaChecksumIncorrect,
+    log_msg::kSchemaReplaced,
+    log_msg::kCreatingParser,
+    log_msg::kReadingSchema,
+    log_msg::kLoadingConfig,
+    log_msg::kValidatingConfig,
+    log_msg::kConfigLoaded,
+    log_msg::kTryingToWriteLog,
+    log_msg::kMainFunctionError,
+    log_msg::kLogWriteFailed,
+    log_msg::kLogWritten,
+    log_msg::kConfigFaulty,
+    log_msg::kExampleCreated,
+    log_msg::kReadingSettings,
+    log_msg::kSettingsLoaded,
+    log_msg::kShowingMainform,
+    log_msg::kMainformLoaded,
+    log_msg::kMainwindowSetup,
+    log_msg::kAddingTrayIcon,
+    log_msg::kConnecting,
+    log_msg::kSocketStateChanged,
+    log_msg::kClosing,
+    log_msg::kSocketError,
+    log_msg::kHandlerError,
+    log_msg::kNoSystemTray,
+    log_msg::kLineTooLong,
+    log_msg::kRepliesDropped,
+    log_msg::kPortFallback,
+    log_msg::kLogPathRefused,
+    log_msg::kRuleNotRun,
+};
+
+// Writes `message` with its fixed text, or with `text` where it has none.
+inline void WriteMessage(const LogWriter& log, const LogMessage& message) {
+  if (log) log(message.id, message.type, std::string(message.text));
+}
+inline void WriteMessage(const LogWriter& log, const LogMessage& message, const std::string& text) {
+  if (log) log(message.id, message.type, text);
+}
+
+// The texts built for the messages above.
+
+inline std::string MainFunctionErrorText(long long number, const std::string& description) {
+  return "An error occurd in the main-function: Error-Number: " + std::to_string(number) +
+         " Error-Description: " + description;
+}
+
+inline std::string LogWriteFailedText(const std::string& flush_error) {
+  return "An error occurd when trying to write the log: " + flush_error +
+         "\r\nTrying to copy to clipboard instead.";
+}
+
+inline std::string HandlerErrorText(const std::string& error) {
+  return "An error occurd in an event handler: " + error;
+}
+
+inline std::string SocketStateChangedText(const std::string& state) {
+  return "Socket-connection changed to: " + state;
+}
+
+inline std::string SocketErrorText(long long number, const std::string& description,
+                                   long long scode, const std::string& source,
+                                   const std::string& help_file, long long help_context) {
+  return "Socket connection error!\r\nError number: " + std::to_string(number) +
+         "\r\n Description: " + description + "\r\n Scode: " + std::to_string(scode) +
+         "\r\n Source: " + source + "\r\n HelpFile: " + help_file +
+         "\r\n HelpContext: " + std::to_string(help_context);
+}
+
+inline std::string LineTooLongText(std::size_t max_bytes) {
+  return "Dropped an incoming line longer than " + std::to_string(max_bytes) + " bytes.";
+}
+
+inline std::string RepliesDroppedText(std::size_t dropped) {
+  return "Dropped " + std::to_string(dropped) + (dropped == 1 ? " reply" : " replies") +
+         " to keep the bot from flooding the server.";
+}
+
+inline std::string PortFallbackText(std::string_view missing_device) {
+  return "No parallel port was found (" + std::string(missing_device) +
+         " does not exist): the outputs are simulated in memory and switch no device. Choose a "
+         "device with the OutputDevice setting, e.g. parport:/dev/parport0, ioport:0x378 or "
+         "file:PATH.";
+}
+
+inline std::string LogPathRefusedText(const std::string& setting, const std::string& used_path) {
+  return "The LogFile \"" + setting +
+         "\" names a file of the configuration; the log is written to \"" + used_path +
+         "\" instead.";
+}
+
+// Texts the console shows without a log entry.
+namespace console_text {
+// The operator's line or a reply could not be sent.
+inline constexpr std::string_view kNotConnected = "Not connected";
+}  // namespace console_text
+
+}  // namespace zelvo
