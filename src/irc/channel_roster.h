@@ -38,6 +38,11 @@ class ChannelRoster {
       : channel_(std::move(channel)), server_(server) {}
 
   void SetOwnNick(std::string nick) { own_nick_ = std::move(nick); }
+  // The channel to follow (before a connection; forgets everybody).
+  void SetChannel(std::string channel) {
+    channel_ = std::move(channel);
+    Clear();
+  }
   const std::string& OwnNick() const { return own_nick_; }
   // Whether a member's line without an account tag means "not logged in".
   void SetAccountTag(bool on) { account_tag_ = on; }

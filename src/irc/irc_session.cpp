@@ -1,7 +1,9 @@
 #include "irc/irc_session.h"
 
 #include <cctype>
+#include <cmath>
 
+#include "irc/secret_mask.h"
 #include "irc/text_encoding.h"
 
 namespace zelvo {
@@ -16,14 +18,24 @@ constexpr std::int32_t kError = 1;
 constexpr std::int32_t kWarning = 2;
 constexpr std::int32_t kInformation = 4;
 
-std::string UpperCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 std::string_view WithoutLineEnd(std::string_view line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
   return line;
+}
+
+SaslMechanism MechanismOf(std::string_view name) {
+  if (name == "PLAIN") return SaslMechanism::kPlain;
+  if (name == "EXTERNAL") return SaslMechanism::kExternal;
+  return SaslMechanism::kNone;
+}
+
+bool IsJoinRefusal(std::string_view command) {
+  return command == "471" || command == "473" || command == "474" || command == "475" ||
+         command == "477";
+}
+
+long WholeSeconds(std::chrono::steady_clock::duration d) {
+  return std::lround(std::chrono::duration<double>(d).count());
 }
 
 }  // namespace
@@ -56,32 +68,89 @@ std::string SocketStateText(std::int16_t state) {
 }
 
 IrcSession::IrcSession(const Settings& settings, Socket& socket, const Clock& clock,
-                       Console& console, IrcHooks hooks, SendQueue::Limits limits)
+                       Console& console, IrcHooks hooks, SendQueue::Limits limits,
+                       RandomSource random)
     : settings_(settings),
       socket_(socket),
       clock_(clock),
       console_(console),
       hooks_(std::move(hooks)),
-      queue_(limits) {
+      queue_(limits),
+      random_(std::move(random)),
+      roster_(settings.gsIRCChannel, server_),
+      nick_(settings.gsIRCNickname, settings.IRCAltNickname, random_),
+      watchdog_(settings.IRCPingTimeout > 0 ? std::chrono::seconds(settings.IRCPingTimeout)
+                                            : LinkWatchdog::kDefaultTimeout),
+      backoff_(random_),
+      join_backoff_(random_) {
   queue_.Reset(clock_.MonotonicNow());
+  for (const std::string* secret : {&settings.IRCPassword, &settings.IRCSASLPassword}) {
+    if (!secret->empty()) secrets_.push_back(*secret);
+  }
 }
 
 void IrcSession::Log(std::int32_t id, std::int32_t type, const std::string& text) {
-  if (hooks_.log) hooks_.log(id, type, text);
+  if (hooks_.log) hooks_.log(id, type, Shown(text));
+}
+
+std::string IrcSession::Shown(std::string_view text) const {
+  if (secrets_.empty()) return std::string(text);
+  return MaskSecrets(text, secrets_);
+}
+
+std::string IrcSession::ConnectionStateText() const {
+  switch (phase_) {
+    case Phase::kWaiting:
+      return wait_text_;
+    case Phase::kStopped:
+      return wait_text_.empty() ? msSocketState : wait_text_;
+    case Phase::kRegistering:
+      return socket_.State() == socket_state::kConnected ? "Registering" : msSocketState;
+    case Phase::kRegistered:
+      if (socket_.State() != socket_state::kConnected) return msSocketState;
+      return (roster_.Joined() ? "Joined " : "Not in ") + settings_.gsIRCChannel;
+    case Phase::kIdle:
+    case Phase::kConnecting:
+      break;
+  }
+  return msSocketState;
 }
 
 void IrcSession::ReportConnectionState() {
   msSocketState = zelvo::SocketStateText(socket_.State());
   if (msSocketState != msLastSocketState) {
-    if (hooks_.caption) hooks_.caption("Zelvo - " + msIRCState + " (" + msSocketState + ")");
     Log(irc_log::kStateChanged, kInformation, "Socket-connection changed to: " + msSocketState);
   }
   msLastSocketState = msSocketState;
+  const std::string caption = "Zelvo - " + msIRCState + " (" + ConnectionStateText() + ")";
+  if (caption != last_caption_) {
+    last_caption_ = caption;
+    if (hooks_.caption) hooks_.caption(caption);
+  }
 }
 
 void IrcSession::ConnectToServer() {
   closed_ = false;
+  phase_ = Phase::kConnecting;
+  wait_ = {};
+  wait_text_.clear();
   ReportConnectionState();
+  TlsOptions tls;
+  tls.enabled = settings_.IRCTLS;
+  tls.verify = settings_.IRCTLSVerify;
+  tls.ca_file = settings_.IRCTLSCAFile;
+  tls.fingerprint = settings_.IRCTLSFingerprint;
+  tls.client_certificate = settings_.IRCClientCertificate;
+  const std::string target = settings_.gsIRCDomain + ":" + std::to_string(settings_.giIRCPort);
+  Log(irc_log::kConnectAttempt, kInformation,
+      "Connecting to " + target + (tls.enabled ? " with TLS." : " without TLS."));
+  if (tls.enabled && !tls.verify && tls.fingerprint.empty()) {
+    Log(irc_log::kTlsUnverified, kWarning,
+        "The certificate of " + target +
+            " is not verified (IRCTLSVerify is false): anyone on the way can read and change "
+            "the traffic.");
+  }
+  socket_.SetTls(std::move(tls));
   socket_.SetRemoteHost(settings_.gsIRCDomain);
   socket_.SetRemotePort(static_cast<std::int32_t>(settings_.giIRCPort));
   socket_.Connect();
@@ -90,51 +159,230 @@ void IrcSession::ConnectToServer() {
 
 void IrcSession::sckIRC_Connect() {
   if (closed_) return;
-  ReportConnectionState();
+  const TimePoint now = clock_.MonotonicNow();
+  phase_ = Phase::kRegistering;
   framer_.Reset();
-  queue_.Reset(clock_.MonotonicNow());
-  const std::string host = socket_.LocalHostName();
-  const std::string port = std::to_string(socket_.LocalPort());
-  Enqueue("NICK " + settings_.gsIRCNickname, SendQueue::Kind::kFirst);
-  Enqueue("USER " + settings_.gsIRCUser + " " + host + " " + UpperCase(host + ":" + port + "/0") +
-              " :Winsock Client",
-          SendQueue::Kind::kFirst);
-  Enqueue("JOIN " + settings_.gsIRCChannel, SendQueue::Kind::kFirst);
+  queue_.Reset(now);
+  server_ = ISupport{};
+  // The settings as they are now (the session may be made before they are read).
+  roster_.SetChannel(settings_.gsIRCChannel);
+  roster_.SetOwnNick("");
+  nick_ = NickFallback(settings_.gsIRCNickname, settings_.IRCAltNickname, random_);
+  watchdog_ =
+      LinkWatchdog(settings_.IRCPingTimeout > 0 ? std::chrono::seconds(settings_.IRCPingTimeout)
+                                                : LinkWatchdog::kDefaultTimeout);
+  rejoin_at_.reset();
+  bot_mode_sent_ = false;
+  whox_ = false;
+  join_backoff_ = ReconnectBackoff(random_);
+  ReportConnectionState();
+  CapConfig config;
+  config.password = settings_.IRCPassword;
+  config.nick_line = "NICK " + nick_.Start();
+  config.user_line =
+      RegistrationUserLine(settings_.gsIRCUser, socket_.LocalHostName(), socket_.LocalPort());
+  config.mechanism = MechanismOf(settings_.IRCSASLMechanism);
+  config.sasl_username = settings_.IRCSASLUsername;
+  config.sasl_password = settings_.IRCSASLPassword;
+  config.sasl_required = settings_.IRCSASLRequired;
+  cap_ = CapNegotiation(std::move(config));
+  watchdog_.Start(now);
+  FollowCap(cap_.Start(now));
+}
+
+void IrcSession::FollowCap(const CapOutput& output) {
+  for (const std::string& line : output.lines) SendProtocolLine(line);
+  for (const CapEvent& event : output.events) {
+    switch (event.kind) {
+      case CapEvent::Kind::kNegotiationDone:
+        break;
+      case CapEvent::Kind::kSaslSucceeded:
+        Log(irc_log::kSaslSucceeded, kInformation,
+            "Logged in with SASL" + (event.text.empty() ? "" : " as " + event.text) + ".");
+        break;
+      case CapEvent::Kind::kSaslFailed:
+        Log(irc_log::kSaslFailed, kWarning,
+            "SASL login failed: " + event.text +
+                (settings_.IRCSASLRequired ? " Disconnecting (IRCSASLRequired)."
+                                           : " Going on without login."));
+        if (settings_.IRCSASLRequired) {
+          Lost("SASL login failed");
+          return;
+        }
+        break;
+    }
+  }
 }
 
 void IrcSession::sckIRC_DataArrival(std::int32_t /*bytes_total*/) {
   // Taken even when closed: the socket reads on only once its data is taken.
   std::string data;
   socket_.GetData(data);
-  if (closed_) return;
+  if (closed_ || (phase_ != Phase::kRegistering && phase_ != Phase::kRegistered)) return;
   const std::vector<std::string> lines = framer_.Feed(data);
   for (std::size_t n = framer_.TakeDroppedCount(); n > 0; --n) {
     Log(irc_log::kLineTooLong, kWarning,
         "Dropped an incoming line longer than " + std::to_string(LineFramer::kMaxLineBytes) +
             " bytes.");
   }
-  for (const std::string& raw : lines) HandleLine(raw);
+  for (const std::string& raw : lines) {
+    // A line that ended the connection ends this read too.
+    if (phase_ != Phase::kRegistering && phase_ != Phase::kRegistered) break;
+    HandleLine(raw);
+  }
   if (lines.empty()) ReportConnectionState();
 }
 
 void IrcSession::HandleLine(const std::string& raw) {
-  AnswerPing(raw);
-  const std::string line = ReceivedLineToUtf8(raw);
-  console_.Append(line);
+  const TimePoint now = clock_.MonotonicNow();
+  const IrcMessage message = ParseIrcMessage(raw);
+  watchdog_.OnReceived(now);
+  AnswerPing(message);
+  Follow(message, now);
+  console_.Append(ReceivedLineToUtf8(Shown(message.classic)));
   ReportConnectionState();
-  if (hooks_.match) hooks_.match(line);
+  // The matcher gets the tags too (the sender's account); it matches the
+  // classic line.
+  if (hooks_.match) hooks_.match(ReceivedLineToUtf8(raw));
 }
 
-void IrcSession::AnswerPing(std::string_view raw) {
-  // A server PING is answered with the rest of its line, byte for byte as it
-  // came; a PING without one gets no answer.
-  const std::string_view content = WithoutLineEnd(raw);
+void IrcSession::AnswerPing(const IrcMessage& message) {
+  // A server PING (with or without a prefix) is answered with the rest of its
+  // line, byte for byte as it came; a PING without one gets no answer.
+  std::string_view content = WithoutLineEnd(message.classic);
+  if (!content.empty() && content.front() == ':') {
+    const std::size_t blank = content.find(' ');
+    if (blank == std::string_view::npos) return;
+    content.remove_prefix(blank + 1);
+  }
   const std::size_t blank = content.find(' ');
   if (blank == std::string_view::npos || content.substr(0, blank) != "PING") return;
   std::string_view token = content.substr(blank + 1);
   if (token.empty()) return;
   token = token.substr(0, kMaxLineBytes - kPongPrefix.size() - kCrLf.size());
-  Enqueue(std::string(kPongPrefix) + std::string(token), SendQueue::Kind::kPong);
+  const std::string pong = std::string(kPongPrefix) + std::string(token);
+  if (phase_ == Phase::kRegistered) {
+    Enqueue(pong, SendQueue::Kind::kPong);
+  } else {
+    SendProtocolLine(pong);  // a ping cookie: registration waits for it
+  }
+}
+
+void IrcSession::Follow(const IrcMessage& message, TimePoint now) {
+  const std::string& command = message.command;
+  const CaseMapping& mapping = server_.casemapping;
+  const bool is_005 = server_.Apply(message);
+  if (is_005) {
+    nick_.SetNickLen(server_.nicklen);
+    for (const std::string& token : message.params) whox_ = whox_ || token == "WHOX";
+  }
+
+  if (phase_ == Phase::kRegistering) {
+    FollowCap(cap_.OnMessage(message, now));
+    if (phase_ != Phase::kRegistering) return;
+  }
+
+  const std::string before = nick_.Current();
+  const bool was_regaining = nick_.Regaining();
+  if (const std::optional<std::string> nick_line = nick_.OnMessage(message, mapping, now)) {
+    if (phase_ == Phase::kRegistering) {
+      Log(irc_log::kNickFallback, kWarning,
+          "The nickname " + before + " is not available (" + command + " " +
+              (message.params.empty() ? "" : message.params.back()) + "); trying " +
+              nick_.Current() + ".");
+    }
+    SendProtocolLine(*nick_line);
+  }
+  if (was_regaining && !nick_.Regaining()) {
+    Log(irc_log::kNickRegained, kInformation, "Regained the nickname " + nick_.Current() + ".");
+  }
+
+  roster_.OnMessage(message);
+
+  if (command == "001" && phase_ == Phase::kRegistering) {
+    phase_ = Phase::kRegistered;
+    roster_.SetOwnNick(nick_.Current());
+    roster_.SetAccountTag(cap_.Has("account-tag"));
+    backoff_.OnRegistered(now);
+    queue_.Reset(now);
+    Log(irc_log::kRegistered, kInformation,
+        "Registered with " + settings_.gsIRCDomain + " as " + nick_.Current() + ".");
+    SendJoin();
+  }
+  if (phase_ != Phase::kRegistered) {
+    if (command == "ERROR") {
+      Log(irc_log::kServerError, kWarning, "The server ended the connection: " + message.Param(0));
+      Lost("");
+    }
+    return;
+  }
+
+  if (server_.bot_mode != 0 && !bot_mode_sent_) {
+    bot_mode_sent_ = true;
+    Enqueue("MODE " + nick_.Current() + " +" + std::string(1, server_.bot_mode),
+            SendQueue::Kind::kFirst);
+  }
+  const std::string& channel = settings_.gsIRCChannel;
+  if (command == "JOIN" && mapping.Equal(message.nick, nick_.Current()) &&
+      mapping.Equal(message.Param(0), channel)) {
+    rejoin_at_.reset();
+    join_backoff_ = ReconnectBackoff(random_);
+    Log(irc_log::kJoined, kInformation, "Joined " + message.Param(0) + ".");
+    if (whox_) Enqueue(roster_.WhoxQuery(), SendQueue::Kind::kFirst);
+  } else if (command == "KICK" && mapping.Equal(message.Param(0), channel) &&
+             mapping.Equal(message.Param(1), nick_.Current())) {
+    const std::string reason = message.params.size() > 2 ? message.params.back() : "";
+    std::string text =
+        "Kicked from " + message.Param(0) + " by " + message.nick + " (" + reason + ")";
+    if (settings_.IRCRejoinDelay > 0) {
+      rejoin_at_ = now + std::chrono::seconds(settings_.IRCRejoinDelay);
+      text += "; rejoining in " + std::to_string(settings_.IRCRejoinDelay) + " s.";
+    } else {
+      text += "; not rejoining (IRCRejoinDelay is 0).";
+    }
+    Log(irc_log::kKicked, kWarning, text);
+  } else if (IsJoinRefusal(command) && mapping.Equal(message.Param(1), channel)) {
+    const auto wait = join_backoff_.OnLost(now);
+    rejoin_at_ = now + wait;
+    Log(irc_log::kJoinRefused, kWarning,
+        "Cannot join " + message.Param(1) + ": " + message.params.back() + " (" + command +
+            "); trying again in " + std::to_string(WholeSeconds(wait)) + " s.");
+  } else if (command == "ERROR") {
+    Log(irc_log::kServerError, kWarning, "The server ended the connection: " + message.Param(0));
+    Lost("");
+  }
+}
+
+void IrcSession::SendJoin() {
+  std::string join = "JOIN " + settings_.gsIRCChannel;
+  if (!settings_.IRCChannelKey.empty()) join += " " + settings_.IRCChannelKey;
+  Enqueue(join, SendQueue::Kind::kFirst);
+}
+
+void IrcSession::Lost(const std::string& why) {
+  if (phase_ == Phase::kIdle || phase_ == Phase::kWaiting || phase_ == Phase::kStopped) {
+    return;
+  }
+  const TimePoint now = clock_.MonotonicNow();
+  framer_.Reset();
+  queue_.Reset(now);
+  roster_.Clear();
+  rejoin_at_.reset();
+  if (settings_.IRCReconnect) {
+    phase_ = Phase::kWaiting;
+    wait_ = backoff_.OnLost(now);
+    reconnect_at_ = now + wait_;
+    const std::string in = std::to_string(WholeSeconds(wait_)) + " s";
+    wait_text_ = why.empty() ? "Reconnecting in " + in : why + ", reconnecting in " + in;
+    Log(irc_log::kReconnectIn, kInformation, "Reconnecting in " + in + ".");
+  } else {
+    phase_ = Phase::kStopped;
+    wait_ = {};
+    wait_text_ = why;
+  }
+  // Set before closing: closing may report the close at once.
+  socket_.Close();
+  ReportConnectionState();
 }
 
 void IrcSession::sckIRC_Error(const SocketError& error) {
@@ -145,10 +393,19 @@ void IrcSession::sckIRC_Error(const SocketError& error) {
           "\r\n Source: " + error.Source + "\r\n HelpFile: " + error.HelpFile +
           "\r\n HelpContext: " + std::to_string(error.HelpContext));
   if (socket_.State() != socket_state::kConnected) {
-    framer_.Reset();
-    queue_.Reset(clock_.MonotonicNow());
+    Lost("");
+    return;
   }
   ReportConnectionState();
+}
+
+void IrcSession::sckIRC_TlsError(const TlsFailure& failure) {
+  if (closed_) return;
+  Log(irc_log::kTlsError, kError,
+      "TLS connection to " + settings_.gsIRCDomain + ":" + std::to_string(settings_.giIRCPort) +
+          " refused: " + failure.reason + " Certificate SHA-256 fingerprint: " +
+          (failure.fingerprint.empty() ? "none shown" : failure.fingerprint) + ".");
+  Lost("TLS error");
 }
 
 void IrcSession::sckIRC_ConnectionRequest(std::int32_t request_id) {
@@ -167,20 +424,22 @@ void IrcSession::sckIRC_SendComplete() {
 
 void IrcSession::sckIRC_Close() {
   if (closed_) return;
-  framer_.Reset();
-  queue_.Reset(clock_.MonotonicNow());
+  Lost("");
   ReportConnectionState();
 }
 
 void IrcSession::Close() {
   closed_ = true;
+  phase_ = Phase::kIdle;
   queue_.Reset(clock_.MonotonicNow());
   framer_.Reset();
   socket_.Close();
 }
 
 std::string IrcSession::SendLine(std::string_view line) {
-  if (closed_ || socket_.State() != socket_state::kConnected) return std::string(kNotConnectedText);
+  if (closed_ || phase_ != Phase::kRegistered || socket_.State() != socket_state::kConnected) {
+    return std::string(kNotConnectedText);
+  }
   Enqueue(line, SendQueue::Kind::kReply);
   return "";
 }
@@ -190,14 +449,25 @@ std::string IrcSession::LocalIP() const {
 }
 
 bool IrcSession::SendOperatorLine(std::string_view typed) {
-  if (closed_ || socket_.State() != socket_state::kConnected) return false;
+  if (closed_ || phase_ != Phase::kRegistered || socket_.State() != socket_state::kConnected) {
+    return false;
+  }
   const std::string text = RemoveLineBreaks(typed);
   Enqueue("PRIVMSG " + settings_.gsIRCChannel + " :" + text, SendQueue::Kind::kLine);
-  const std::string echo = ":" + settings_.gsIRCNickname + "!~" + settings_.gsIRCUser + "@" +
+  const std::string echo = ":" + nick_.Current() + "!~" + settings_.gsIRCUser + "@" +
                            socket_.LocalIP() + " PRIVMSG " + settings_.gsIRCChannel + " :" + text;
-  console_.Append(echo + std::string(kCrLf));
+  console_.Append(Shown(echo) + std::string(kCrLf));
   if (hooks_.match) hooks_.match(echo);
   return true;
+}
+
+void IrcSession::SendProtocolLine(std::string_view text) {
+  if (phase_ == Phase::kRegistered) {
+    Enqueue(text, SendQueue::Kind::kFirst);
+  } else if (phase_ == Phase::kRegistering) {
+    // Registration is a handful of lines the server waits for: no flood limit.
+    socket_.SendData(RemoveLineBreaks(text) + std::string(kCrLf));
+  }
 }
 
 void IrcSession::Enqueue(std::string_view text, SendQueue::Kind kind) {
@@ -212,8 +482,38 @@ void IrcSession::Drain() {
 
 void IrcSession::tmrSendQueue_Timer() {
   if (closed_) return;
+  const TimePoint now = clock_.MonotonicNow();
+  if (phase_ == Phase::kWaiting && now >= reconnect_at_) {
+    ConnectToServer();
+    return;
+  }
+  if (phase_ == Phase::kRegistering) {
+    FollowCap(cap_.Tick(now));
+  }
+  if (phase_ == Phase::kRegistering || phase_ == Phase::kRegistered) {
+    const LinkWatchdog::Action action = watchdog_.Tick(now);
+    if (action.kind == LinkWatchdog::Action::Kind::kSendPing) {
+      SendProtocolLine(action.line);
+    } else if (action.kind == LinkWatchdog::Action::Kind::kDead) {
+      const long timeout = settings_.IRCPingTimeout > 0 ? settings_.IRCPingTimeout : 120;
+      Log(irc_log::kDeadLink, kWarning,
+          "Nothing received for " + std::to_string(timeout) + " s and no answer to a PING for " +
+              std::to_string(timeout) + " s more: the link is dead.");
+      Lost("");
+      return;
+    }
+  }
+  if (phase_ == Phase::kRegistered) {
+    if (const std::optional<std::string> nick_line = nick_.Tick(now)) {
+      Enqueue(*nick_line, SendQueue::Kind::kFirst);
+    }
+    if (rejoin_at_ && now >= *rejoin_at_) {
+      rejoin_at_.reset();
+      SendJoin();
+    }
+  }
   Drain();
-  const std::size_t dropped = queue_.TakeDropReport(clock_.MonotonicNow());
+  const std::size_t dropped = queue_.TakeDropReport(now);
   if (dropped > 0) {
     Log(irc_log::kRepliesDropped, kWarning,
         "Dropped " + std::to_string(dropped) + (dropped == 1 ? " reply" : " replies") +

@@ -1,17 +1,29 @@
-// The IRC client's session: connects once, registers and joins, reports the
-// socket state in the caption and the log, frames received data into lines
-// (answering PINGs, showing each line and matching it against the rules),
-// and sends every outgoing line through a flood-protected queue.
+// The IRC client's session: connects (plain or TLS), registers (CAP, SASL,
+// PASS, NICK with fallback, USER), joins after the welcome and rejoins after
+// a kick, watches the link, reconnects with a growing wait after any loss,
+// reports the connection state in the caption and the log, frames received
+// data into lines (answering PINGs, showing each line and matching it
+// against the rules), and sends every outgoing line after registration
+// through a flood-protected queue.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dispatch/interfaces.h"
+#include "irc/cap_negotiation.h"
+#include "irc/channel_roster.h"
 #include "irc/irc_connection.h"
+#include "irc/isupport.h"
 #include "irc/line_framer.h"
+#include "irc/link_watchdog.h"
+#include "irc/nick_fallback.h"
+#include "irc/random_source.h"
+#include "irc/reconnect_backoff.h"
 #include "irc/send_queue.h"
 #include "irc/socket.h"
 #include "model/clock.h"
@@ -25,6 +37,20 @@ inline constexpr std::int32_t kStateChanged = 32;    // information
 inline constexpr std::int32_t kSocketError = 35;     // error
 inline constexpr std::int32_t kLineTooLong = 38;     // warning
 inline constexpr std::int32_t kRepliesDropped = 39;  // warning
+inline constexpr std::int32_t kConnectAttempt = 50;  // information: host, port, TLS
+inline constexpr std::int32_t kTlsUnverified = 51;   // warning: verification is off
+inline constexpr std::int32_t kTlsError = 52;        // error: reason and fingerprint
+inline constexpr std::int32_t kSaslSucceeded = 53;   // information
+inline constexpr std::int32_t kSaslFailed = 54;      // warning
+inline constexpr std::int32_t kNickFallback = 55;    // warning
+inline constexpr std::int32_t kNickRegained = 56;    // information
+inline constexpr std::int32_t kKicked = 57;          // warning: by whom and why
+inline constexpr std::int32_t kJoinRefused = 58;     // warning: the server's text
+inline constexpr std::int32_t kDeadLink = 59;        // warning
+inline constexpr std::int32_t kReconnectIn = 60;     // information
+inline constexpr std::int32_t kServerError = 61;     // warning: the ERROR line's text
+inline constexpr std::int32_t kRegistered = 62;      // information: the nickname
+inline constexpr std::int32_t kJoined = 63;          // information
 }  // namespace irc_log
 
 inline constexpr std::string_view kNotConnectedText = "Not connected";
@@ -43,21 +69,24 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
  public:
   // Everything passed in must outlive the session. Hooks may be empty.
   IrcSession(const Settings& settings, Socket& socket, const Clock& clock, Console& console,
-             IrcHooks hooks, SendQueue::Limits limits = {});
+             IrcHooks hooks, SendQueue::Limits limits = {},
+             RandomSource random = SystemRandomSource());
 
   // Sets the matcher later (the matcher usually needs this session first).
   void SetMatcher(std::function<void(std::string_view)> match) { hooks_.match = std::move(match); }
 
   // IrcConnection
+  // Starts a connection attempt (at start, and again after each loss).
   void ConnectToServer() override;
   // Sends "PRIVMSG <channel> :<typed>" and echoes and matches it as the
-  // server would relay it; false, doing nothing, unless connected.
+  // server would relay it, from the nickname the bot has; false, doing
+  // nothing, unless connected and registered.
   bool SendOperatorLine(std::string_view typed) override;
   // Closes the socket; later socket events are ignored.
   void Close() override;
 
   // IrcSender: queues a reply line (CR, LF and NUL inside it are removed and
-  // one CR LF ends it); "" or kNotConnectedText.
+  // one CR LF ends it); "" or kNotConnectedText (also before registration).
   std::string SendLine(std::string_view line) override;
   std::string LocalIP() const override;
 
@@ -68,25 +97,62 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   void sckIRC_ConnectionRequest(std::int32_t request_id) override;
   void sckIRC_SendComplete() override;
   void sckIRC_Close() override;
+  void sckIRC_TlsError(const TlsFailure& failure) override;
 
-  // The send-queue tick: sends what the flood limit allows now and reports
-  // dropped replies. The event loop calls it about ten times a second.
+  // The connection's tick: sends what the flood limit allows now, reports
+  // dropped replies, and runs the timeouts (capability negotiation, SASL,
+  // nickname regain, rejoin, dead link, reconnect). The event loop calls it
+  // about ten times a second.
   void tmrSendQueue_Timer();
 
-  // Reads the socket state; on a change shows it in the caption and logs it.
+  // Reads the socket state; logs a change of it, and shows the connection
+  // state in the caption when that has changed.
   void ReportConnectionState();
 
   const std::string& SocketStateText() const { return msSocketState; }
   const std::string& IrcStateText() const { return msIRCState; }
+  // What the caption shows in parentheses: the registration, channel or
+  // reconnect state in words, else the socket state text.
+  std::string ConnectionStateText() const;
   std::size_t QueuedLines() const { return queue_.Size(); }
 
+  // The nickname the bot has (after 001) or tries (before).
+  const std::string& Nickname() const { return nick_.Current(); }
+  bool Registered() const { return phase_ == Phase::kRegistered; }
+  // What the server told about its channel members and itself.
+  const ChannelRoster& Roster() const { return roster_; }
+  const ISupport& Server() const { return server_; }
+  // The wait before the next attempt while one is due; zero otherwise.
+  std::chrono::steady_clock::duration ReconnectWait() const { return wait_; }
+
  private:
+  enum class Phase {
+    kIdle,         // not started, or closed by the program
+    kConnecting,   // an attempt is under way
+    kRegistering,  // connected, before 001
+    kRegistered,   // after 001
+    kWaiting,      // lost; the next attempt is due at reconnect_at_
+    kStopped,      // lost, and reconnecting is off
+  };
+  using TimePoint = std::chrono::steady_clock::time_point;
+
   // Answers, shows and matches one received line (with its line end).
   void HandleLine(const std::string& raw);
-  void AnswerPing(std::string_view raw);
+  // Follows one message: registration, nickname, channel, 005, ERROR.
+  void Follow(const IrcMessage& message, TimePoint now);
+  void FollowCap(const CapOutput& output);
+  void AnswerPing(const IrcMessage& message);
+  void SendJoin();
+  // The connection is gone or must go: closes it and waits for the next
+  // attempt (or stops when reconnecting is off). `why` prefixes the caption.
+  void Lost(const std::string& why);
+  // Sends at once before registration, else through the queue.
+  void SendProtocolLine(std::string_view text);
   void Enqueue(std::string_view text, SendQueue::Kind kind);
   void Drain();
   void Log(std::int32_t id, std::int32_t type, const std::string& text);
+  // A text as it may be shown: the configured secrets masked.
+  std::string Shown(std::string_view text) const;
 
   const Settings& settings_;
   Socket& socket_;
@@ -97,9 +163,27 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   SendQueue queue_;
   bool closed_ = false;
 
+  RandomSource random_;
+  Phase phase_ = Phase::kIdle;
+  ISupport server_;
+  ChannelRoster roster_;
+  CapNegotiation cap_{CapConfig{}};
+  NickFallback nick_;
+  LinkWatchdog watchdog_;
+  ReconnectBackoff backoff_;
+  ReconnectBackoff join_backoff_;
+  std::vector<std::string> secrets_;
+  TimePoint reconnect_at_{};
+  std::chrono::steady_clock::duration wait_{};
+  std::string wait_text_;
+  std::optional<TimePoint> rejoin_at_;
+  bool bot_mode_sent_ = false;
+  bool whox_ = false;
+
   std::string msSocketState;
   std::string msLastSocketState;
   std::string msIRCState;
+  std::string last_caption_;
 };
 
 }  // namespace zelvo

@@ -1,8 +1,12 @@
 #include "irc/qt_socket.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QNetworkInterface>
+#include <QSslConfiguration>
+#include <QSslKey>
 #include <QTimer>
 
 namespace zelvo {
@@ -51,17 +55,36 @@ std::int16_t SocketErrorNumber(QAbstractSocket::SocketError error) {
   }
 }
 
-QtSocket::QtSocket() : socket_(std::make_unique<QTcpSocket>()) {
-  QTcpSocket* s = socket_.get();
+std::string CertificateFingerprint(const QSslCertificate& certificate) {
+  if (certificate.isNull()) return "";
+  return certificate.digest(QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+QtSocket::QtSocket() : socket_(std::make_unique<QSslSocket>()) {
+  QSslSocket* s = socket_.get();
   s->setReadBufferSize(kReadBufferBytes);
-  QObject::connect(s, &QTcpSocket::connected, [this] {
+  QObject::connect(s, &QSslSocket::connected, [this] {
     // Every write is a complete line: send it at once instead of waiting for
     // the acknowledgement of the one before.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (tls_.enabled) return;  // connected once the handshake is done
     if (handler_) handler_->sckIRC_Connect();
   });
-  QObject::connect(s, &QTcpSocket::readyRead, [this] {
-    if (handler_) {
+  QObject::connect(s, &QSslSocket::encrypted, [this] { OnEncrypted(); });
+  QObject::connect(s, &QSslSocket::sslErrors, [this](const QList<QSslError>& errors) {
+    if (!tls_.fingerprint.empty() || !tls_.verify) {
+      // Pinned (checked once encrypted) or verification off.
+      socket_->ignoreSslErrors();
+      return;
+    }
+    tls_errors_.clear();
+    for (const QSslError& error : errors) {
+      tls_errors_ += (tls_errors_.empty() ? "" : "; ") + error.errorString().toStdString();
+    }
+    tls_errors_ += ".";
+  });
+  QObject::connect(s, &QSslSocket::readyRead, [this] {
+    if (handler_ && !Encrypting() && !failed_) {
       handler_->sckIRC_DataArrival(static_cast<std::int32_t>(socket_->bytesAvailable()));
     } else {
       // Nobody takes the data: drop it, or a full read buffer would stop
@@ -69,12 +92,13 @@ QtSocket::QtSocket() : socket_(std::make_unique<QTcpSocket>()) {
       socket_->readAll();
     }
   });
-  QObject::connect(s, &QTcpSocket::errorOccurred,
+  QObject::connect(s, &QSslSocket::errorOccurred,
                    [this](QAbstractSocket::SocketError error) { OnError(error); });
-  QObject::connect(s, &QTcpSocket::disconnected, [this] {
-    if (handler_) handler_->sckIRC_Close();
+  QObject::connect(s, &QSslSocket::disconnected, [this] {
+    // A refused handshake was reported as such already.
+    if (handler_ && !tls_failed_) handler_->sckIRC_Close();
   });
-  QObject::connect(s, &QTcpSocket::bytesWritten, [this](qint64) {
+  QObject::connect(s, &QSslSocket::bytesWritten, [this](qint64) {
     if (handler_) handler_->sckIRC_SendComplete();
   });
 }
@@ -85,9 +109,79 @@ QtSocket::~QtSocket() {
 }
 
 void QtSocket::OnError(QAbstractSocket::SocketError error) {
-  // The peer closing the connection is no error: the closed event follows.
-  if (error == QAbstractSocket::RemoteHostClosedError) return;
+  if (tls_.enabled && (error == QAbstractSocket::SslHandshakeFailedError ||
+                       error == QAbstractSocket::SslInternalError ||
+                       error == QAbstractSocket::SslInvalidUserDataError)) {
+    const std::string reason =
+        !tls_errors_.empty() ? tls_errors_ : socket_->errorString().toStdString() + ".";
+    failed_ = true;
+    tls_failed_ = true;
+    if (handler_) {
+      handler_->sckIRC_TlsError({reason, CertificateFingerprint(socket_->peerCertificate())});
+    }
+    return;
+  }
+  // The peer closing the connection is no error: the closed event follows
+  // (during a TLS handshake, none does: the attempt failed).
+  if (error == QAbstractSocket::RemoteHostClosedError && !Encrypting()) return;
   RaiseError(SocketErrorNumber(error), socket_->errorString().toStdString());
+}
+
+void QtSocket::OnEncrypted() {
+  const std::string fingerprint = CertificateFingerprint(socket_->peerCertificate());
+  if (!tls_.fingerprint.empty() && fingerprint != tls_.fingerprint) {
+    FailTls("The certificate does not have the pinned fingerprint " + tls_.fingerprint + ".");
+    return;
+  }
+  if (handler_) handler_->sckIRC_Connect();
+}
+
+void QtSocket::FailTls(std::string reason) {
+  failed_ = true;
+  tls_failed_ = true;
+  const std::string fingerprint = CertificateFingerprint(socket_->peerCertificate());
+  // Out of the socket's own signal handling, and without a closed event.
+  QTimer::singleShot(0, socket_.get(), [this, reason = std::move(reason), fingerprint] {
+    SocketEvents* handler = handler_;
+    handler_ = nullptr;
+    socket_->abort();
+    handler_ = handler;
+    if (handler_) handler_->sckIRC_TlsError({reason, fingerprint});
+  });
+}
+
+std::string QtSocket::ConfigureTls() {
+  QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+  if (!tls_.ca_file.empty()) {
+    const QList<QSslCertificate> cas =
+        QSslCertificate::fromPath(QString::fromStdString(tls_.ca_file), QSsl::Pem);
+    if (cas.isEmpty())
+      return "No certificate could be read from IRCTLSCAFile " + tls_.ca_file + ".";
+    config.addCaCertificates(cas);
+  }
+  if (!tls_.client_certificate.empty()) {
+    QFile file(QString::fromStdString(tls_.client_certificate));
+    if (!file.open(QIODevice::ReadOnly)) {
+      return "The client certificate " + tls_.client_certificate + " cannot be read.";
+    }
+    const QByteArray pem = file.readAll();
+    const QList<QSslCertificate> certs = QSslCertificate::fromData(pem, QSsl::Pem);
+    QSslKey key;
+    for (QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec, QSsl::Dsa}) {
+      key = QSslKey(pem, algorithm, QSsl::Pem);
+      if (!key.isNull()) break;
+    }
+    if (certs.isEmpty() || key.isNull()) {
+      return "The client certificate " + tls_.client_certificate +
+             " does not hold a PEM certificate and key.";
+    }
+    config.setLocalCertificate(certs.front());
+    config.setPrivateKey(key);
+  }
+  config.setPeerVerifyMode(tls_.fingerprint.empty() && tls_.verify ? QSslSocket::VerifyPeer
+                                                                   : QSslSocket::QueryPeer);
+  socket_->setSslConfiguration(config);
+  return "";
 }
 
 void QtSocket::RaiseError(std::int16_t number, const std::string& description) {
@@ -102,7 +196,16 @@ void QtSocket::RaiseError(std::int16_t number, const std::string& description) {
 }
 
 void QtSocket::Connect() {
+  if (socket_->state() != QAbstractSocket::UnconnectedState) {
+    // A connection that still stands (or closes) is dropped without events.
+    SocketEvents* handler = handler_;
+    handler_ = nullptr;
+    socket_->abort();
+    handler_ = handler;
+  }
   failed_ = false;
+  tls_failed_ = false;
+  tls_errors_.clear();
   if (remote_port_ < 1 || remote_port_ > 65535) {
     // Reported like any other failed attempt, from the event loop.
     failed_ = true;
@@ -111,7 +214,18 @@ void QtSocket::Connect() {
                        [this, text] { RaiseError(kErrAddressNotAvailable, text); });
     return;
   }
-  socket_->connectToHost(QString::fromStdString(remote_host_), static_cast<quint16>(remote_port_));
+  if (!tls_.enabled) {
+    socket_->setSslConfiguration(QSslConfiguration::defaultConfiguration());
+    socket_->connectToHost(QString::fromStdString(remote_host_),
+                           static_cast<quint16>(remote_port_));
+    return;
+  }
+  if (std::string error = ConfigureTls(); !error.empty()) {
+    FailTls(std::move(error));
+    return;
+  }
+  socket_->connectToHostEncrypted(QString::fromStdString(remote_host_),
+                                  static_cast<quint16>(remote_port_));
 }
 
 std::int16_t QtSocket::State() const {
@@ -123,7 +237,8 @@ std::int16_t QtSocket::State() const {
     case QAbstractSocket::ConnectingState:
       return socket_state::kConnecting;
     case QAbstractSocket::ConnectedState:
-      return socket_state::kConnected;
+      if (failed_) return socket_state::kError;
+      return Encrypting() ? socket_state::kConnecting : socket_state::kConnected;
     case QAbstractSocket::BoundState:
       return socket_state::kOpen;
     case QAbstractSocket::ListeningState:
@@ -155,7 +270,7 @@ std::string QtSocket::LocalIP() const {
 }
 
 std::string QtSocket::SendData(std::string_view data) {
-  if (socket_->state() != QAbstractSocket::ConnectedState) return "Socket is not connected.";
+  if (State() != socket_state::kConnected) return "Socket is not connected.";
   const qint64 written = socket_->write(data.data(), static_cast<qint64>(data.size()));
   if (written != static_cast<qint64>(data.size())) return socket_->errorString().toStdString();
   return "";

@@ -1,9 +1,13 @@
-// The socket over QTcpSocket, on the thread's event loop. Maps the Qt socket
-// states to the state numbers and delivers the connected, data, error,
-// closed and send-complete events to one SocketEvents handler.
+// The socket over QSslSocket, on the thread's event loop, plain or with TLS.
+// Maps the Qt socket states to the state numbers and delivers the connected,
+// data, error, closed, send-complete and TLS error events to one SocketEvents
+// handler. With TLS the connection counts as connected (state and event)
+// only once the handshake is done and the server's certificate accepted:
+// verified against the system's CAs and the CA file and matched to the host
+// name, or, with a fingerprint, matched to that alone.
 #pragma once
 
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <memory>
 
 #include "irc/socket.h"
@@ -27,6 +31,7 @@ class QtSocket final : public Socket {
   std::string RemoteHost() const override { return remote_host_; }
   void SetRemotePort(std::int32_t vData) override { remote_port_ = vData; }
   std::int32_t RemotePort() const override { return remote_port_; }
+  void SetTls(TlsOptions vData) override { tls_ = std::move(vData); }
 
   void Connect() override;
   std::int16_t State() const override;
@@ -44,13 +49,25 @@ class QtSocket final : public Socket {
  private:
   void OnError(QAbstractSocket::SocketError error);
   void RaiseError(std::int16_t number, const std::string& description);
+  void OnEncrypted();
+  // Drops the connection and reports the TLS failure from the event loop.
+  void FailTls(std::string reason);
+  // Sets up the TLS configuration; "" or why it cannot be.
+  std::string ConfigureTls();
+  bool Encrypting() const { return tls_.enabled && !socket_->isEncrypted(); }
 
-  std::unique_ptr<QTcpSocket> socket_;
+  std::unique_ptr<QSslSocket> socket_;
+  TlsOptions tls_;
+  std::string tls_errors_;  // the verification errors of the handshake under way
   SocketEvents* handler_ = nullptr;
   std::string remote_host_;
   std::int32_t remote_port_ = 0;
-  bool failed_ = false;  // an error ended the last connection attempt
+  bool failed_ = false;      // an error ended the last connection attempt
+  bool tls_failed_ = false;  // the last attempt's TLS handshake was refused
 };
+
+// The SHA-256 fingerprint of a certificate, 64 lower-case hex digits.
+std::string CertificateFingerprint(const QSslCertificate& certificate);
 
 // The socket error number for a Qt socket error.
 std::int16_t SocketErrorNumber(QAbstractSocket::SocketError error);

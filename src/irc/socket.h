@@ -22,6 +22,18 @@ inline constexpr std::int16_t kClosing = 8;
 inline constexpr std::int16_t kError = 9;
 }  // namespace socket_state
 
+// How a connection is encrypted. With `enabled` false the connection is
+// plain TCP and the rest is ignored.
+struct TlsOptions {
+  bool enabled = false;
+  // Verify the server's certificate against the system's trust store (and
+  // `ca_file`) and its name against the host; ignored when `fingerprint` is set.
+  bool verify = true;
+  std::string ca_file;             // PEM file of further trusted CAs
+  std::string fingerprint;         // SHA-256 of the server's certificate, 64 lower-case hex digits
+  std::string client_certificate;  // PEM file with the certificate and key to present
+};
+
 class Socket {
  public:
   virtual ~Socket() = default;
@@ -30,9 +42,13 @@ class Socket {
   virtual std::string RemoteHost() const = 0;
   virtual void SetRemotePort(std::int32_t vData) = 0;
   virtual std::int32_t RemotePort() const = 0;
+  // Applies from the next Connect on.
+  virtual void SetTls(TlsOptions vData) = 0;
 
-  // Starts connecting to RemoteHost:RemotePort; the outcome arrives as the
-  // connected or the error event.
+  // Starts connecting to RemoteHost:RemotePort (dropping a connection that
+  // still stands, without events); the outcome arrives as the connected
+  // event (with TLS: once the server's certificate is accepted), the error
+  // event or the TLS error event.
   virtual void Connect() = 0;
   // One of the numbers in socket_state.
   virtual std::int16_t State() const = 0;
@@ -60,6 +76,12 @@ struct SocketError {
   bool CancelDisplay = false;
 };
 
+// A refused TLS handshake: why, and the certificate the server showed.
+struct TlsFailure {
+  std::string reason;
+  std::string fingerprint;  // SHA-256, 64 lower-case hex digits; "" when none was shown
+};
+
 // The socket's events, delivered one after the other on the event-loop thread.
 class SocketEvents {
  public:
@@ -71,6 +93,9 @@ class SocketEvents {
   virtual void sckIRC_SendComplete() = 0;
   // The peer closed the connection (or it was lost after an error).
   virtual void sckIRC_Close() = 0;
+  // The TLS handshake failed or the certificate was refused; the connection
+  // is dropped and no connected event follows.
+  virtual void sckIRC_TlsError(const TlsFailure& failure) = 0;
 };
 
 // The text of a state number; "The connection is unknown" outside 0..9.

@@ -21,6 +21,7 @@ class FakeSocket final : public Socket {
   std::string RemoteHost() const override { return remote_host; }
   void SetRemotePort(std::int32_t vData) override { remote_port = vData; }
   std::int32_t RemotePort() const override { return remote_port; }
+  void SetTls(TlsOptions vData) override { tls = std::move(vData); }
   void Connect() override {
     ++connect_calls;
     state = state_after_connect;
@@ -51,6 +52,7 @@ class FakeSocket final : public Socket {
 
   std::string remote_host;
   std::int32_t remote_port = 0;
+  TlsOptions tls;
   std::int16_t state = socket_state::kClosed;
   std::int16_t state_after_connect = socket_state::kConnecting;
   std::string local_host_name = "pc7";

@@ -36,15 +36,31 @@ class IrcSessionTest : public ::testing::Test {
                     [this](const std::string& c) { captions_.push_back(c); }};
   }
 
-  // Connects, waits until the burst allowance is back, and forgets what
-  // registration sent and logged.
+  // Connects, registers (a server without CAP), joins, waits until the
+  // burst allowance is back, and forgets what that sent, showed and logged.
   void Connect() {
     socket_.state = socket_state::kConnected;
     session_.sckIRC_Connect();
+    socket_.Receive(session_, ":srv 001 relay :Welcome\r\n:relay!~relay@h JOIN :#lab\r\n");
     clock_.Advance(seconds(10));
+    session_.tmrSendQueue_Timer();
+    Forget();
+  }
+
+  void Forget() {
     socket_.sent.clear();
     log_.clear();
     captions_.clear();
+    console_.lines.clear();
+    matched_.clear();
+  }
+
+  // Runs the tick every 100 ms for `time`.
+  void Pass(std::chrono::milliseconds time) {
+    for (auto t = milliseconds(0); t < time; t += milliseconds(100)) {
+      clock_.Advance(milliseconds(100));
+      session_.tmrSendQueue_Timer();
+    }
   }
 
   std::vector<LogLine> LogWithId(std::int32_t id) const {
@@ -62,7 +78,11 @@ class IrcSessionTest : public ::testing::Test {
   std::vector<std::string> matched_;
   std::vector<LogLine> log_;
   std::vector<std::string> captions_;
-  IrcSession session_{settings_, socket_, clock_, console_, Hooks()};
+  // The middle of the jitter range: every wait is its nominal length.
+  std::uint32_t random_value_ = 0x7FFFFFFF;
+  IrcSession session_{settings_, socket_, clock_, console_, Hooks(), SendQueue::Limits{}, [this] {
+                        return random_value_;
+                      }};
 };
 
 // --- connection, registration, state ---
@@ -74,7 +94,9 @@ TEST_F(IrcSessionTest, ConnectToServerSetsTheTargetAndReportsBeforeAndAfter) {
   EXPECT_EQ(socket_.connect_calls, 1);
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Closed)", "Zelvo -  (Connecting)"));
   EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Closed"},
+                                LogLine{50, 4, "Connecting to irc.example.net:6667 without TLS."},
                                 LogLine{32, 4, "Socket-connection changed to: Connecting"}));
+  EXPECT_FALSE(socket_.tls.enabled);
 }
 
 TEST_F(IrcSessionTest, NegativePortIsWidenedUnchanged) {
@@ -83,14 +105,19 @@ TEST_F(IrcSessionTest, NegativePortIsWidenedUnchanged) {
   EXPECT_EQ(socket_.remote_port, -1);
 }
 
-TEST_F(IrcSessionTest, RegistersAndJoinsAtOnceByteForByte) {
+TEST_F(IrcSessionTest, RegistersAtOnceAndJoinsOnlyAfterTheWelcome) {
   socket_.state = socket_state::kConnected;
   session_.sckIRC_Connect();
-  EXPECT_THAT(socket_.sent,
-              ElementsAre("NICK relay\r\n", "USER relay pc7 PC7:1042/0 :Winsock Client\r\n",
-                          "JOIN #lab\r\n"));
-  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Connected)"));
+  EXPECT_THAT(socket_.sent, ElementsAre("CAP LS 302\r\n", "NICK relay\r\n",
+                                        "USER relay pc7 PC7:1042/0 :Winsock Client\r\n"));
+  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Registering)"));
   EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Connected"}));
+  socket_.sent.clear();
+  socket_.Receive(session_, ":srv 001 relay :Welcome\r\n");
+  EXPECT_THAT(socket_.sent, ElementsAre("JOIN #lab\r\n"));
+  EXPECT_EQ(captions_.back(), "Zelvo -  (Not in #lab)");
+  socket_.Receive(session_, ":relay!~relay@h JOIN :#lab\r\n");
+  EXPECT_EQ(captions_.back(), "Zelvo -  (Joined #lab)");
 }
 
 TEST_F(IrcSessionTest, UpperCasesOnlyTheFourthUserField) {
@@ -100,7 +127,7 @@ TEST_F(IrcSessionTest, UpperCasesOnlyTheFourthUserField) {
   socket_.state = socket_state::kConnected;
   session_.sckIRC_Connect();
   ASSERT_THAT(socket_.sent, SizeIs(3));
-  EXPECT_EQ(socket_.sent[1], "USER Relay Lab-pc.local LAB-PC.LOCAL:50001/0 :Winsock Client\r\n");
+  EXPECT_EQ(socket_.sent[2], "USER Relay Lab-pc.local LAB-PC.LOCAL:50001/0 :Winsock Client\r\n");
 }
 
 struct StateCase {
@@ -143,13 +170,16 @@ TEST_F(IrcSessionTest, ReportsOnlyRealChanges) {
 
 TEST_F(IrcSessionTest, DataWhileConnectedLogsNothingMore) {
   Connect();
-  socket_.Receive(session_, ":srv 001 relay :Welcome\r\n");
+  socket_.Receive(session_, ":srv 002 relay :Your host\r\n");
   socket_.Receive(session_, "partial");
   EXPECT_THAT(log_, IsEmpty());
   EXPECT_THAT(captions_, IsEmpty());
 }
 
-TEST_F(IrcSessionTest, ErrorLogsSevenLinesWithoutTrailingLineEndThenReports) {
+TEST_F(IrcSessionTest, ErrorLogsSevenLinesWithoutTrailingLineEndThenWaits) {
+  settings_.IRCReconnect = false;
+  session_.ConnectToServer();
+  Forget();
   socket_.state = socket_state::kError;
   SocketError e;
   e.Number = 10061;
@@ -168,17 +198,19 @@ TEST_F(IrcSessionTest, ErrorLogsSevenLinesWithoutTrailingLineEndThenReports) {
                               " Source: sckIRC\r\n"
                               " HelpFile: \r\n"
                               " HelpContext: 0"}));
-  EXPECT_EQ(log_[1], (LogLine{32, 4, "Socket-connection changed to: Error"}));
-  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Error)"));
+  // The socket closes as the connection is given up.
+  EXPECT_EQ(log_[1], (LogLine{32, 4, "Socket-connection changed to: Closed"}));
+  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Closed)"));
 }
 
-TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReported) {
+TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReportedAndRetried) {
   Connect();
   socket_.Receive(session_, ":srv NOTICE relay :half a li");
   socket_.state = socket_state::kClosed;
   session_.sckIRC_Close();
-  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Closed)"));
-  EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Closed"}));
+  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Reconnecting in 5 s)"));
+  EXPECT_THAT(log_, ElementsAre(LogLine{60, 4, "Reconnecting in 5 s."},
+                                LogLine{32, 4, "Socket-connection changed to: Closed"}));
   // Nothing is sent on a dead connection, and a partial line does not survive it.
   EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), kNotConnectedText);
   EXPECT_EQ(session_.QueuedLines(), 0u);
@@ -242,6 +274,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PingCase{"ping :1\r\nPINGER :2\r\n:srv PRIVMSG relay :PING 3\r\n", {}},
                       PingCase{"PING irc.example.net extra\n", {"PONG irc.example.net extra\r\n"}},
                       PingCase{"PING\r\n", {}}, PingCase{"PING \r\n", {}},
+                      PingCase{":irc.example.net PING :x\r\n", {"PONG :x\r\n"}},
+                      PingCase{"@time=2024-01-01T00:00:00Z :srv PING :y\r\n", {"PONG :y\r\n"}},
+                      PingCase{"@a=b PING z\r\n", {"PONG z\r\n"}},
+                      PingCase{":srv ping :1\r\n:srv\r\n", {}},
                       PingCase{"PING :\xE4\xFC\r\n", {"PONG :\xE4\xFC\r\n"}},  // bytes as they came
                       PingCase{"PING " + kLongest + "\r\n", {"PONG " + kLongest + "\r\n"}},
                       PingCase{"PING " + kLongest + "u\r\n", {"PONG " + kLongest + "\r\n"}},
@@ -349,9 +385,8 @@ TEST_F(IrcSessionTest, AFreshConnectionDropsWhatTheOldOneQueued) {
   for (int i = 0; i < 8; ++i) session_.SendLine("PRIVMSG #lab  r\r\n");
   socket_.sent.clear();
   session_.sckIRC_Connect();
-  EXPECT_THAT(socket_.sent,
-              ElementsAre("NICK relay\r\n", "USER relay pc7 PC7:1042/0 :Winsock Client\r\n",
-                          "JOIN #lab\r\n"));
+  EXPECT_THAT(socket_.sent, ElementsAre("CAP LS 302\r\n", "NICK relay\r\n",
+                                        "USER relay pc7 PC7:1042/0 :Winsock Client\r\n"));
   EXPECT_EQ(session_.QueuedLines(), 0u);
 }
 
@@ -419,9 +454,9 @@ TEST_F(IrcSessionTest, OperatorLineIsRefusedUnlessConnected) {
 }
 
 TEST_F(IrcSessionTest, MatcherSetLaterIsUsed) {
+  Connect();
   std::vector<std::string> late;
   session_.SetMatcher([&](std::string_view t) { late.emplace_back(t); });
-  Connect();
   socket_.Receive(session_, ":a!~a@h PRIVMSG #lab :x\r\n");
   EXPECT_THAT(late, ElementsAre(":a!~a@h PRIVMSG #lab :x\r\n"));
   EXPECT_THAT(matched_, IsEmpty());
@@ -431,11 +466,12 @@ TEST_F(IrcSessionTest, WorksWithoutHooks) {
   IrcSession bare(settings_, socket_, clock_, console_, IrcHooks{});
   socket_.state = socket_state::kConnected;
   bare.sckIRC_Connect();
-  socket_.Receive(bare, "PING :1\r\n");
+  socket_.Receive(bare, "PING :1\r\n:srv 001 relay :hi\r\n");
   EXPECT_TRUE(bare.SendOperatorLine("x"));
   clock_.Advance(seconds(1));
   bare.tmrSendQueue_Timer();
-  EXPECT_THAT(socket_.sent, SizeIs(5));
+  // CAP LS, NICK, USER, PONG, JOIN, the operator's line.
+  EXPECT_THAT(socket_.sent, SizeIs(6));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QTcpServer>
 
 #include "irc/e2e_harness.h"
+#include "irc/servers.h"
 
 namespace zelvo {
 namespace {
@@ -33,6 +34,10 @@ class RecordingHandler final : public SocketEvents {
   void sckIRC_ConnectionRequest(std::int32_t) override { Note("request"); }
   void sckIRC_SendComplete() override { Note("sent"); }
   void sckIRC_Close() override { Note("close"); }
+  void sckIRC_TlsError(const TlsFailure& failure) override {
+    tls_failures.push_back(failure);
+    Note("tls-error");
+  }
 
   bool Saw(const std::string& event) const {
     return std::find(events.begin(), events.end(), event) != events.end();
@@ -41,6 +46,7 @@ class RecordingHandler final : public SocketEvents {
   std::vector<std::string> events;
   std::vector<std::int16_t> states;
   std::vector<SocketError> errors;
+  std::vector<TlsFailure> tls_failures;
   std::string received;
   std::size_t largest_read = 0;
 
@@ -140,6 +146,107 @@ TEST_F(QtSocketTest, APortOutsideTheRangeIsReportedAsAnErrorEvent) {
   EXPECT_EQ(handler_.errors[0].Description, "Invalid port -1.");
   EXPECT_THAT(handler_.states, ElementsAre(socket_state::kError));
 }
+
+// --- TLS against ngircd with a certificate of the test's own CA ---
+
+// The fingerprint as the configuration holds it: lower-case hex, no colons.
+std::string PlainFingerprint(std::string text) {
+  std::string out;
+  for (char c : text) {
+    if (c != ':') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return out;
+}
+
+struct TlsCase {
+  std::string name;
+  std::string host;
+  bool verify;
+  bool own_ca;  // trust the server's CA (else the wrong one)
+  int pin;      // 0 none, 1 the server's fingerprint, 2 another one
+  bool connects;
+};
+
+void PrintTo(const TlsCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class QtSocketTlsTest : public QtSocketTest, public ::testing::WithParamInterface<TlsCase> {
+ protected:
+  static void SetUpTestSuite() {
+    e2e::EnsureQtApplication();
+    server_ = new servers::TlsNgircdServer();
+    if (!server_->Start()) {
+      error_ = server_->Error();
+      delete server_;
+      server_ = nullptr;
+    }
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  void SetUp() override {
+    if (server_ == nullptr) {
+      if (error_.find("not installed") != std::string::npos) GTEST_SKIP() << error_;
+      FAIL() << error_;
+    }
+  }
+
+  static servers::TlsNgircdServer* server_;
+  static std::string error_;
+};
+
+servers::TlsNgircdServer* QtSocketTlsTest::server_ = nullptr;
+std::string QtSocketTlsTest::error_;
+
+TEST_P(QtSocketTlsTest, ConnectsOnlyToACertificateItMayTrust) {
+  const TlsCase& c = GetParam();
+  const servers::TestCertificates& certs = server_->Certificates();
+  TlsOptions tls;
+  tls.enabled = true;
+  tls.verify = c.verify;
+  tls.ca_file = c.own_ca ? certs.ca_file : certs.wrong_ca_file;
+  if (c.pin == 1) tls.fingerprint = PlainFingerprint(certs.fingerprint);
+  if (c.pin == 2) tls.fingerprint = std::string(64, '0');
+  socket_.SetTls(tls);
+  socket_.SetRemoteHost(c.host);
+  socket_.SetRemotePort(server_->TlsPort());
+  socket_.Connect();
+  ASSERT_TRUE(e2e::SpinUntil(
+      [&] { return handler_.Saw("connect") || handler_.Saw("tls-error") || handler_.Saw("error"); },
+      seconds(10)));
+  if (c.connects) {
+    ASSERT_THAT(handler_.events, ElementsAre("connect")) << server_->Log();
+    EXPECT_EQ(socket_.State(), socket_state::kConnected);
+    static int cases = 0;
+    const std::string nick = "tls" + std::to_string(++cases);  // each case its own nickname
+    EXPECT_EQ(socket_.SendData("NICK " + nick + "\r\nUSER tls 0 * :t\r\n"), "");
+    ASSERT_TRUE(e2e::SpinUntil(
+        [&] { return handler_.received.find(" 001 " + nick + " ") != std::string::npos; },
+        seconds(10)))
+        << handler_.received;
+  } else {
+    ASSERT_THAT(handler_.events, ElementsAre("tls-error"));
+    EXPECT_EQ(handler_.tls_failures[0].fingerprint, PlainFingerprint(certs.fingerprint));
+    EXPECT_FALSE(handler_.tls_failures[0].reason.empty());
+    EXPECT_TRUE(handler_.received.empty());
+    // No closed event follows, and the next attempt starts clean.
+    e2e::SpinFor(std::chrono::milliseconds(200));
+    EXPECT_THAT(handler_.events, ElementsAre("tls-error"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, QtSocketTlsTest,
+    ::testing::Values(TlsCase{"TrustedCaFile", "localhost", true, true, 0, true},
+                      TlsCase{"TrustedCaFileByAddress", "127.0.0.1", true, true, 0, true},
+                      TlsCase{"WrongCaRefused", "localhost", true, false, 0, false},
+                      TlsCase{"PinnedFingerprintInsteadOfCa", "localhost", true, false, 1, true},
+                      TlsCase{"WrongPinRefusedEvenWithTheRightCa", "localhost", true, true, 2,
+                              false},
+                      TlsCase{"VerificationOff", "localhost", false, false, 0, true}),
+    [](const auto& info) { return info.param.name; });
 
 struct ErrorNumberCase {
   QAbstractSocket::SocketError error;

@@ -1,0 +1,519 @@
+// The session's life on a real network, with the fake socket and clock:
+// registration order with CAP, SASL and PASS; nickname fallback and regain;
+// rejoin; dead links; reconnecting with a growing wait; TLS failures; what
+// the caption and the log say; secrets kept out of both.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "irc/irc_fakes.h"
+#include "irc/irc_session.h"
+
+namespace zelvo {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using testing::FakeClock;
+using testing::FakeSocket;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using testing::LogLine;
+using ::testing::Not;
+using testing::RecordingConsole;
+
+class SessionLifecycleTest : public ::testing::Test {
+ protected:
+  SessionLifecycleTest() {
+    settings_.gsIRCDomain = "irc.example.net";
+    settings_.giIRCPort = 6697;
+    settings_.gsIRCChannel = "#lab";
+    settings_.gsIRCUser = "relay";
+    settings_.gsIRCNickname = "relay";
+  }
+
+  IrcSession& Session() {
+    if (!session_) {
+      IrcHooks hooks{[this](std::string_view t) { matched_.emplace_back(t); },
+                     [this](std::int32_t id, std::int32_t type, const std::string& text) {
+                       log_.push_back({id, type, text});
+                     },
+                     [this](const std::string& c) { captions_.push_back(c); }};
+      session_ =
+          std::make_unique<IrcSession>(settings_, socket_, clock_, console_, hooks,
+                                       SendQueue::Limits{}, [this] { return random_value_; });
+    }
+    return *session_;
+  }
+
+  // The socket connects (as the Qt socket does once it stands).
+  void Connected() {
+    Session().ConnectToServer();
+    socket_.state = socket_state::kConnected;
+    Session().sckIRC_Connect();
+  }
+  void Receive(std::string_view data) { socket_.Receive(Session(), data); }
+  // The server drops the connection.
+  void ServerCloses() {
+    socket_.state = socket_state::kClosed;
+    Session().sckIRC_Close();
+  }
+  // Runs the 100 ms tick for `time`.
+  void Pass(milliseconds time) {
+    for (auto t = milliseconds(0); t < time; t += milliseconds(100)) {
+      clock_.Advance(milliseconds(100));
+      Session().tmrSendQueue_Timer();
+    }
+  }
+  // Connects, registers as `nick` and joins; forgets what that sent.
+  void Online(const std::string& nick = "relay") {
+    Connected();
+    Receive(":srv 001 " + nick + " :Welcome\r\n:" + nick + "!~relay@h JOIN :#lab\r\n");
+    socket_.sent.clear();
+    log_.clear();
+  }
+
+  std::vector<std::string> LogTexts(std::int32_t id) const {
+    std::vector<std::string> out;
+    for (const auto& r : log_) {
+      if (r.id == id) out.push_back(r.text);
+    }
+    return out;
+  }
+
+  Settings settings_;
+  FakeSocket socket_;
+  FakeClock clock_;
+  RecordingConsole console_;
+  std::vector<std::string> matched_;
+  std::vector<LogLine> log_;
+  std::vector<std::string> captions_;
+  std::uint32_t random_value_ = 0x7FFFFFFF;  // the middle of the jitter range
+  std::unique_ptr<IrcSession> session_;
+};
+
+// --- registration order ---
+
+struct Step {
+  std::string receive;  // received first (may be empty)
+  int advance_ms = 0;   // then this much time passes on the tick
+};
+
+struct OrderCase {
+  std::string name;
+  std::function<void(Settings&)> configure;
+  std::vector<Step> script;
+  std::vector<std::string> sent;  // everything sent, in order, without CR LF
+};
+
+void PrintTo(const OrderCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class RegistrationOrderTest : public SessionLifecycleTest,
+                              public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(RegistrationOrderTest, SendsWhatTheServerExpectsInOrder) {
+  if (GetParam().configure) GetParam().configure(settings_);
+  Connected();
+  for (const Step& step : GetParam().script) {
+    if (!step.receive.empty()) Receive(step.receive);
+    Pass(milliseconds(step.advance_ms));
+  }
+  std::vector<std::string> sent;
+  for (std::string line : socket_.sent) {
+    ASSERT_GE(line.size(), 2u);
+    ASSERT_EQ(line.substr(line.size() - 2), "\r\n");
+    sent.push_back(line.substr(0, line.size() - 2));
+  }
+  EXPECT_THAT(sent, ElementsAreArray(GetParam().sent));
+}
+
+const std::string kUser = "USER relay pc7 PC7:1042/0 :Winsock Client";
+// base64 of "relay\0relay\0hunter2"
+const std::string kPlainPayload = "cmVsYXkAcmVsYXkAaHVudGVyMg==";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RegistrationOrderTest,
+    ::testing::Values(
+        OrderCase{
+            "ServerWithoutCap",
+            nullptr,
+            {{":srv 421 * CAP :Unknown command\r\n", 3000}, {":srv 001 relay :Welcome\r\n", 0}},
+            {"CAP LS 302", "NICK relay", kUser, "JOIN #lab"}},
+        OrderCase{"SilentAboutCapForFiveSeconds",
+                  nullptr,
+                  {{"", 4900}, {"", 200}, {":srv 001 relay :Welcome\r\n", 0}},
+                  {"CAP LS 302", "NICK relay", kUser, "CAP END", "JOIN #lab"}},
+        OrderCase{"PasswordAndChannelKey",
+                  [](Settings& s) {
+                    s.IRCPassword = "bouncer:pw";
+                    s.IRCChannelKey = "sesame";
+                  },
+                  {{":srv CAP * LS :multi-prefix echo-message\r\n", 0},
+                   {":srv CAP relay ACK :multi-prefix\r\n", 0},
+                   {":srv 001 relay :Welcome\r\n", 0}},
+                  {"CAP LS 302", "PASS bouncer:pw", "NICK relay", kUser, "CAP REQ :multi-prefix",
+                   "CAP END", "JOIN #lab sesame"}},
+        OrderCase{"SaslPlain",
+                  [](Settings& s) {
+                    s.IRCSASLMechanism = "PLAIN";
+                    s.IRCSASLUsername = "relay";
+                    s.IRCSASLPassword = "hunter2";
+                    s.IRCSASLRequired = true;
+                  },
+                  {{":srv CAP * LS * :sasl=PLAIN,EXTERNAL multi-prefix\r\n", 0},
+                   {":srv CAP * LS :account-tag extended-join\r\n", 0},
+                   {":srv CAP relay ACK :sasl multi-prefix account-tag extended-join\r\n", 0},
+                   {"AUTHENTICATE +\r\n", 0},
+                   {":srv 900 relay relay!r@h relay :You are now logged in as relay\r\n", 0},
+                   {":srv 903 relay :SASL authentication successful\r\n", 0},
+                   {":srv 001 relay :Welcome\r\n", 0}},
+                  {"CAP LS 302", "NICK relay", kUser,
+                   "CAP REQ :sasl multi-prefix account-tag extended-join", "AUTHENTICATE PLAIN",
+                   "AUTHENTICATE " + kPlainPayload, "CAP END", "JOIN #lab"}},
+        OrderCase{"PingCookieAnsweredAtOnceBeforeTheWelcome",
+                  nullptr,
+                  {{"PING :c00k1e\r\n", 0},
+                   {":srv CAP * LS :\r\n", 0},
+                   {":srv 001 relay :Welcome\r\n", 0}},
+                  {"CAP LS 302", "NICK relay", kUser, "PONG :c00k1e", "CAP END", "JOIN #lab"}},
+        OrderCase{"BotModeOnceTheServerNamesIt",
+                  nullptr,
+                  {{":srv 001 relay :Welcome\r\n", 0},
+                   {":srv 005 relay NICKLEN=30 BOT=B :are supported\r\n", 0},
+                   {":srv 005 relay BOT=B :are supported\r\n", 0}},
+                  {"CAP LS 302", "NICK relay", kUser, "JOIN #lab", "MODE relay +B"}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(SessionLifecycleTest, RequiredSaslThatFailsDropsTheConnectionAndWaits) {
+  settings_.IRCSASLMechanism = "PLAIN";
+  settings_.IRCSASLUsername = "relay";
+  settings_.IRCSASLPassword = "hunter2";
+  settings_.IRCSASLRequired = true;
+  Connected();
+  Receive(":srv CAP * LS :sasl\r\n:srv CAP relay ACK :sasl\r\nAUTHENTICATE +\r\n");
+  Receive(":srv 904 relay :SASL authentication failed\r\n:srv 001 relay :Welcome\r\n");
+  EXPECT_THAT(LogTexts(irc_log::kSaslFailed),
+              ElementsAre("SASL login failed: 904 SASL authentication failed Disconnecting "
+                          "(IRCSASLRequired)."));
+  EXPECT_EQ(socket_.close_calls, 1);
+  EXPECT_THAT(socket_.sent, Not(Contains("JOIN #lab\r\n")));
+  EXPECT_EQ(captions_.back(), "Zelvo -  (SASL login failed, reconnecting in 5 s)");
+  // Not a trace of the password or the payload anywhere.
+  for (const auto& entry : log_) EXPECT_THAT(entry.text, Not(HasSubstr(kPlainPayload)));
+  Pass(seconds(5));
+  EXPECT_EQ(socket_.connect_calls, 2);
+}
+
+TEST_F(SessionLifecycleTest, OptionalSaslThatFailsRegistersWithoutLogin) {
+  settings_.IRCSASLMechanism = "PLAIN";
+  settings_.IRCSASLPassword = "hunter2";
+  settings_.IRCSASLRequired = false;
+  Connected();
+  Receive(":srv CAP * LS :sasl\r\n:srv CAP relay ACK :sasl\r\nAUTHENTICATE +\r\n");
+  Receive(":srv 904 relay :SASL authentication failed\r\n:srv 001 relay :Welcome\r\n");
+  EXPECT_EQ(socket_.close_calls, 0);
+  EXPECT_THAT(socket_.sent, Contains("CAP END\r\n"));
+  EXPECT_THAT(socket_.sent, Contains("JOIN #lab\r\n"));
+}
+
+// --- nickname ---
+
+TEST_F(SessionLifecycleTest, FallsBackOnATakenNickAndRegainsIt) {
+  settings_.IRCAltNickname = "relaybot";
+  Connected();
+  socket_.sent.clear();
+  Receive(":srv 433 * relay :Nickname is already in use\r\n");
+  Receive(":srv 433 * relaybot :Nickname is already in use\r\n");
+  EXPECT_THAT(socket_.sent, ElementsAre("NICK relaybot\r\n", "NICK relay_\r\n"));
+  EXPECT_THAT(LogTexts(irc_log::kNickFallback),
+              ElementsAre("The nickname relay is not available (433 Nickname is already in "
+                          "use); trying relaybot.",
+                          "The nickname relaybot is not available (433 Nickname is already in "
+                          "use); trying relay_."));
+  Receive(":srv 001 relay_ :Welcome\r\n:relay_!~relay@h JOIN :#lab\r\n");
+  EXPECT_EQ(Session().Nickname(), "relay_");
+  socket_.sent.clear();
+  matched_.clear();
+
+  // The operator's echo comes from the nickname the bot has.
+  ASSERT_TRUE(Session().SendOperatorLine("Disco On"));
+  EXPECT_THAT(matched_, ElementsAre(":relay_!~relay@10.0.0.5 PRIVMSG #lab :Disco On"));
+
+  // Every 60 s after the welcome it asks for its nickname back ...
+  Pass(seconds(59));
+  socket_.sent.clear();
+  Pass(seconds(1));
+  EXPECT_THAT(socket_.sent, ElementsAre("NICK relay\r\n"));
+  Receive(":srv 433 relay_ relay :Nickname is already in use\r\n");
+  // ... and at once when the holder leaves.
+  socket_.sent.clear();
+  Pass(seconds(2));
+  Receive(":relay!~x@elsewhere QUIT :bye\r\n");
+  Pass(milliseconds(100));
+  EXPECT_THAT(socket_.sent, ElementsAre("NICK relay\r\n"));
+  Receive(":relay_!~relay@h NICK :relay\r\n");
+  EXPECT_THAT(LogTexts(irc_log::kNickRegained), ElementsAre("Regained the nickname relay."));
+  EXPECT_EQ(Session().Nickname(), "relay");
+  socket_.sent.clear();
+  Pass(seconds(100));
+  EXPECT_THAT(socket_.sent, IsEmpty());
+}
+
+// --- the channel ---
+
+struct RejoinCase {
+  int delay;
+  bool rejoins;
+};
+
+class RejoinTest : public SessionLifecycleTest, public ::testing::WithParamInterface<RejoinCase> {};
+
+TEST_P(RejoinTest, RejoinsAfterAKickOnlyOnceTheDelayHasPassed) {
+  settings_.IRCRejoinDelay = GetParam().delay;
+  settings_.IRCPingTimeout = 100000;
+  Online();
+  Receive(":alice!~a@h KICK #lab relay :out you go\r\n");
+  EXPECT_EQ(captions_.back(), "Zelvo -  (Not in #lab)");
+  ASSERT_THAT(LogTexts(irc_log::kKicked), ::testing::SizeIs(1));
+  EXPECT_THAT(LogTexts(irc_log::kKicked)[0], HasSubstr("Kicked from #lab by alice (out you go)"));
+  Pass(seconds(GetParam().delay > 0 ? GetParam().delay - 1 : 1));
+  EXPECT_THAT(socket_.sent, IsEmpty());
+  Pass(seconds(2));
+  if (GetParam().rejoins) {
+    EXPECT_THAT(socket_.sent, ElementsAre("JOIN #lab\r\n"));
+  } else {
+    Pass(seconds(600));
+    EXPECT_THAT(socket_.sent, IsEmpty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RejoinTest,
+                         ::testing::Values(RejoinCase{10, true}, RejoinCase{3, true},
+                                           RejoinCase{0, false}));
+
+TEST_F(SessionLifecycleTest, ARefusedJoinIsLoggedAndRetriedWithAGrowingWait) {
+  Connected();
+  Receive(":srv 001 relay :Welcome\r\n");
+  socket_.sent.clear();
+  Receive(":srv 474 relay #lab :Cannot join channel (+b)\r\n");
+  EXPECT_THAT(
+      LogTexts(irc_log::kJoinRefused),
+      ElementsAre("Cannot join #lab: Cannot join channel (+b) (474); trying again in 5 s."));
+  Pass(milliseconds(4900));
+  EXPECT_THAT(socket_.sent, IsEmpty());
+  Pass(milliseconds(200));
+  EXPECT_THAT(socket_.sent, ElementsAre("JOIN #lab\r\n"));
+  Receive(":srv 475 relay #LAB :Cannot join channel (+k)\r\n");
+  EXPECT_THAT(LogTexts(irc_log::kJoinRefused)[1], HasSubstr("trying again in 10 s."));
+  EXPECT_EQ(captions_.back(), "Zelvo -  (Not in #lab)");
+}
+
+// --- dead link and reconnecting ---
+
+TEST_F(SessionLifecycleTest, PingsAfterSilenceAndDropsADeadLink) {
+  settings_.IRCPingTimeout = 2;
+  Online();
+  Pass(milliseconds(1900));
+  EXPECT_THAT(socket_.sent, IsEmpty());
+  Pass(milliseconds(100));
+  EXPECT_THAT(socket_.sent, ElementsAre("PING :zelvo-1\r\n"));
+  // An answer keeps it alive.
+  Receive(":srv PONG srv :zelvo-1\r\n");
+  Pass(milliseconds(1900));
+  EXPECT_EQ(socket_.close_calls, 0);
+  Pass(milliseconds(100));
+  EXPECT_THAT(socket_.sent, ElementsAre("PING :zelvo-1\r\n", "PING :zelvo-2\r\n"));
+  Pass(milliseconds(1900));
+  EXPECT_EQ(socket_.close_calls, 0);
+  Pass(milliseconds(100));
+  EXPECT_EQ(socket_.close_calls, 1);
+  EXPECT_THAT(LogTexts(irc_log::kDeadLink),
+              ElementsAre("Nothing received for 2 s and no answer to a PING for 2 s more: the "
+                          "link is dead."));
+  EXPECT_THAT(LogTexts(irc_log::kReconnectIn), ElementsAre("Reconnecting in 5 s."));
+  Pass(milliseconds(4900));
+  EXPECT_EQ(socket_.connect_calls, 1);
+  Pass(milliseconds(100));
+  EXPECT_EQ(socket_.connect_calls, 2);
+}
+
+TEST_F(SessionLifecycleTest, WaitDoublesToFiveMinutesAndStartsAgainOnlyAfterAStableMinute) {
+  std::vector<std::string> waits;
+  auto lose_and_wait = [&] {
+    ServerCloses();
+    waits.push_back(LogTexts(irc_log::kReconnectIn).back());
+    Pass(std::chrono::duration_cast<milliseconds>(Session().ReconnectWait()) + milliseconds(200));
+  };
+  Session().ConnectToServer();
+  // Refused at once, again and again (also before registration).
+  for (int i = 0; i < 8; ++i) {
+    socket_.state = socket_state::kConnected;
+    Session().sckIRC_Connect();
+    lose_and_wait();
+  }
+  EXPECT_THAT(
+      waits, ElementsAre("Reconnecting in 5 s.", "Reconnecting in 10 s.", "Reconnecting in 20 s.",
+                         "Reconnecting in 40 s.", "Reconnecting in 80 s.", "Reconnecting in 160 s.",
+                         "Reconnecting in 300 s.", "Reconnecting in 300 s."));
+  EXPECT_EQ(socket_.connect_calls, 9);
+  EXPECT_EQ(captions_.back(), "Zelvo -  (Connecting)");
+
+  // Registered for 59 s: not long enough.
+  waits.clear();
+  socket_.state = socket_state::kConnected;
+  Session().sckIRC_Connect();
+  Receive(":srv 001 relay :Welcome\r\n");
+  Pass(seconds(59));
+  lose_and_wait();
+  // Registered for 60 s: the wait starts again at 5 s.
+  socket_.state = socket_state::kConnected;
+  Session().sckIRC_Connect();
+  Receive(":srv 001 relay :Welcome\r\n");
+  Pass(seconds(60));
+  lose_and_wait();
+  EXPECT_THAT(waits, ElementsAre("Reconnecting in 300 s.", "Reconnecting in 5 s."));
+}
+
+struct JitterCase {
+  std::uint32_t random;
+  long first_ms;
+};
+
+class JitterTest : public SessionLifecycleTest, public ::testing::WithParamInterface<JitterCase> {};
+
+TEST_P(JitterTest, TheWaitStaysWithinTwentyPercent) {
+  random_value_ = GetParam().random;
+  Session().ConnectToServer();
+  socket_.state = socket_state::kError;
+  Session().sckIRC_Error(SocketError{11001, "Host not found", 0, "sckIRC", "", 0, false});
+  EXPECT_EQ(std::chrono::duration_cast<milliseconds>(Session().ReconnectWait()).count(),
+            GetParam().first_ms);
+  Pass(milliseconds(GetParam().first_ms - 100));
+  EXPECT_EQ(socket_.connect_calls, 1);
+  Pass(milliseconds(100));
+  EXPECT_EQ(socket_.connect_calls, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, JitterTest,
+                         ::testing::Values(JitterCase{0, 4000}, JitterCase{0xFFFFFFFF, 6000}));
+
+TEST_F(SessionLifecycleTest, AServerErrorLineIsLoggedAndEndsTheConnection) {
+  Online();
+  Receive("ERROR :Closing Link: relay (Killed (oper (enough)))\r\n");
+  EXPECT_THAT(LogTexts(irc_log::kServerError),
+              ElementsAre("The server ended the connection: Closing Link: relay (Killed (oper "
+                          "(enough)))"));
+  EXPECT_EQ(socket_.close_calls, 1);
+  EXPECT_EQ(Session().SendLine("PRIVMSG #lab :x\r\n"), kNotConnectedText);
+  EXPECT_FALSE(Session().SendOperatorLine("Disco On"));
+  // The close that follows changes nothing.
+  ServerCloses();
+  EXPECT_THAT(LogTexts(irc_log::kReconnectIn), ElementsAre("Reconnecting in 5 s."));
+}
+
+TEST_F(SessionLifecycleTest, WithoutReconnectALostConnectionStaysLost) {
+  settings_.IRCReconnect = false;
+  Online();
+  ServerCloses();
+  EXPECT_EQ(captions_.back(), "Zelvo -  (Closed)");
+  Pass(seconds(600));
+  EXPECT_EQ(socket_.connect_calls, 1);
+}
+
+// --- TLS ---
+
+TEST_F(SessionLifecycleTest, HandsTheTlsSettingsToTheSocketAndWarnsWhenNotVerifying) {
+  settings_.IRCTLS = true;
+  settings_.IRCTLSVerify = false;
+  settings_.IRCTLSCAFile = "/etc/zelvo/ca.pem";
+  settings_.IRCClientCertificate = "/etc/zelvo/bot.pem";
+  Session().ConnectToServer();
+  EXPECT_TRUE(socket_.tls.enabled);
+  EXPECT_FALSE(socket_.tls.verify);
+  EXPECT_EQ(socket_.tls.ca_file, "/etc/zelvo/ca.pem");
+  EXPECT_EQ(socket_.tls.client_certificate, "/etc/zelvo/bot.pem");
+  EXPECT_THAT(LogTexts(irc_log::kConnectAttempt),
+              ElementsAre("Connecting to irc.example.net:6697 with TLS."));
+  EXPECT_THAT(LogTexts(irc_log::kTlsUnverified), ::testing::SizeIs(1));
+}
+
+TEST_F(SessionLifecycleTest, ARefusedCertificateIsLoggedShownAndRetried) {
+  settings_.IRCTLS = true;
+  Session().ConnectToServer();
+  socket_.state = socket_state::kError;
+  Session().sckIRC_TlsError(
+      {"The issuer certificate of a locally looked up certificate could "
+       "not be found.",
+       std::string(64, 'a')});
+  EXPECT_THAT(LogTexts(irc_log::kTlsError),
+              ElementsAre("TLS connection to irc.example.net:6697 refused: The issuer "
+                          "certificate of a locally looked up certificate could not be found. "
+                          "Certificate SHA-256 fingerprint: " +
+                          std::string(64, 'a') + "."));
+  EXPECT_EQ(captions_.back(), "Zelvo -  (TLS error, reconnecting in 5 s)");
+  EXPECT_EQ(socket_.close_calls, 1);
+  EXPECT_THAT(socket_.sent, IsEmpty());
+  // The error event that may follow does not double the wait.
+  Session().sckIRC_Error(SocketError{10053, "SSL handshake failed", 0, "sckIRC", "", 0, false});
+  EXPECT_THAT(LogTexts(irc_log::kReconnectIn), ElementsAre("Reconnecting in 5 s."));
+  Pass(seconds(5));
+  EXPECT_EQ(socket_.connect_calls, 2);
+}
+
+// --- what is shown ---
+
+TEST_F(SessionLifecycleTest, TagsAreTakenOffForTheConsoleAndKeptForTheMatcher) {
+  Online();
+  console_.lines.clear();
+  matched_.clear();
+  Receive("@account=alice;time=2024-01-01T00:00:00Z :alice!~a@h PRIVMSG #lab :Disco On\r\n");
+  EXPECT_THAT(console_.lines, ElementsAre(":alice!~a@h PRIVMSG #lab :Disco On\r\n"));
+  EXPECT_THAT(matched_, ElementsAre("@account=alice;time=2024-01-01T00:00:00Z :alice!~a@h "
+                                    "PRIVMSG #lab :Disco On\r\n"));
+}
+
+TEST_F(SessionLifecycleTest, SecretsNeverReachTheConsoleOrTheLog) {
+  settings_.IRCPassword = "bouncer:pw";
+  settings_.IRCSASLPassword = "hunter2";
+  Connected();
+  Receive(":srv 464 relay :Password bouncer:pw incorrect\r\n");
+  Receive("ERROR :Closing link (hunter2 was wrong)\r\n");
+  ASSERT_FALSE(console_.lines.empty());
+  for (const std::string& line : console_.lines) {
+    EXPECT_THAT(line, Not(HasSubstr("bouncer:pw")));
+    EXPECT_THAT(line, Not(HasSubstr("hunter2")));
+  }
+  for (const auto& entry : log_) {
+    EXPECT_THAT(entry.text, Not(HasSubstr("bouncer:pw")));
+    EXPECT_THAT(entry.text, Not(HasSubstr("hunter2")));
+  }
+  EXPECT_THAT(LogTexts(irc_log::kServerError),
+              ElementsAre("The server ended the connection: Closing link (******** was wrong)"));
+  // The server still got the password.
+  EXPECT_THAT(socket_.sent, Contains("PASS bouncer:pw\r\n"));
+}
+
+TEST_F(SessionLifecycleTest, TheRosterFollowsTheChannelForTheAccessRules) {
+  Connected();
+  Receive(
+      ":srv CAP * LS :account-tag multi-prefix\r\n:srv CAP relay ACK :account-tag "
+      "multi-prefix\r\n:srv 001 relay :Welcome\r\n:srv 005 relay CASEMAPPING=ascii "
+      "PREFIX=(qov)~@+ :are supported\r\n");
+  Receive(":relay!~relay@h JOIN :#lab\r\n:srv 353 relay = #lab :relay ~@alice +bob\r\n");
+  Receive(":alice!~a@h MODE #lab -o alice\r\n");
+  EXPECT_TRUE(Session().Roster().Joined());
+  EXPECT_EQ(Session().Roster().OwnNick(), "relay");
+  EXPECT_TRUE(Session().Roster().HasStatus("alice", 'q'));
+  EXPECT_TRUE(Session().Roster().HasStatus("BOB", 'v'));
+  EXPECT_EQ(Session().Server().casemapping.kind(), CaseMapping::Kind::kAscii);
+  // A new connection forgets them.
+  ServerCloses();
+  EXPECT_FALSE(Session().Roster().Joined());
+}
+
+}  // namespace
+}  // namespace zelvo
