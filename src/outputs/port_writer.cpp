@@ -45,6 +45,7 @@ PortPlatform NativePortPlatform() {
   platform.parport = &LinuxParportSystem();
   platform.ioport = NativeIoPortSystem();
   platform.device_exists = ParportDeviceExists;
+  platform.gpio = &LibgpiodSystem();
   return platform;
 }
 
@@ -53,9 +54,13 @@ PortWriterChoice OpenPortWriter(std::string_view device) {
 }
 
 PortWriterChoice OpenPortWriter(std::string_view device, const PortPlatform& platform) {
-  ParportSystem& parport = platform.parport ? *platform.parport : LinuxParportSystem();
   const auto device_exists = [&](const std::string& path) {
-    return platform.device_exists ? platform.device_exists(path) : ParportDeviceExists(path);
+    return platform.device_exists && platform.device_exists(path);
+  };
+  const auto open_parport = [&](const std::string& path) {
+    if (!platform.parport)
+      return Failed("Parallel ports through ppdev (" + path + ") are not available here.");
+    return ParportPort::Open(path, *platform.parport);
   };
 
   // The kind of back-end stands before the first colon; its argument after it.
@@ -65,14 +70,13 @@ PortWriterChoice OpenPortWriter(std::string_view device, const PortPlatform& pla
   const std::string_view argument = has_argument ? device.substr(colon + 1) : std::string_view{};
 
   if (device.empty() || (EqualsIgnoringCase(kind, "auto") && !has_argument)) {
-    if (device_exists(kDefaultParportDevice))
-      return ParportPort::Open(kDefaultParportDevice, parport);
+    if (device_exists(kDefaultParportDevice)) return open_parport(kDefaultParportDevice);
     return Simulated(PortFallbackText(kDefaultParportDevice));
   }
   if (EqualsIgnoringCase(kind, "memory") && !has_argument) return Simulated();
   if (EqualsIgnoringCase(kind, "parport"))
-    return ParportPort::Open(
-        argument.empty() ? std::string(kDefaultParportDevice) : std::string(argument), parport);
+    return open_parport(argument.empty() ? std::string(kDefaultParportDevice)
+                                         : std::string(argument));
   if (EqualsIgnoringCase(kind, "ioport")) {
     const std::optional<std::uint16_t> address = ParseIoPortAddress(argument);
     if (!address)
@@ -83,8 +87,11 @@ PortWriterChoice OpenPortWriter(std::string_view device, const PortPlatform& pla
   }
   if (EqualsIgnoringCase(kind, "file") && has_argument)
     return FilePort::Open(std::string(argument));
-  if (EqualsIgnoringCase(kind, "gpio") && has_argument)
-    return GpioPort::Open(argument, platform.gpio ? *platform.gpio : LibgpiodSystem());
+  if (EqualsIgnoringCase(kind, "gpio") && has_argument) {
+    if (!platform.gpio)
+      return Failed("GPIO lines (" + std::string(device) + ") are not available here.");
+    return GpioPort::Open(argument, *platform.gpio);
+  }
   if (EqualsIgnoringCase(kind, "mqtt") && has_argument) {
     if (!platform.mqtt_relay)
       return Failed("OutputDevice \"" + std::string(device) +

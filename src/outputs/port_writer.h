@@ -41,18 +41,21 @@ class ParportSystem;
 class IoPortSystem;
 class GpioSystem;
 
-// The platform calls behind the back-ends; the machine's own by default.
+// The platform calls behind the back-ends. One rule for every member: a null
+// or empty member means the platform has none of it, and the back-ends that
+// need it are refused (a missing device file falls back as when absent).
+// NativePortPlatform() fills in the machine's own.
 struct PortPlatform {
-  ParportSystem* parport = nullptr;  // null: the kernel's ppdev interface
-  IoPortSystem* ioport = nullptr;    // null: no port instructions on this machine
-  std::function<bool(const std::string&)> device_exists;  // empty: look at the file system
-  GpioSystem* gpio = nullptr;                             // null: libgpiod
-  // Opens "mqtt:" back-ends from the text after "mqtt:"; empty: no broker is
-  // configured and "mqtt:" is refused.
+  ParportSystem* parport = nullptr;                       // the ppdev interface
+  IoPortSystem* ioport = nullptr;                         // port instructions
+  std::function<bool(const std::string&)> device_exists;  // whether a device file exists
+  GpioSystem* gpio = nullptr;                             // GPIO lines
+  // Opens "mqtt:" back-ends from the text after "mqtt:" (a broker is set).
   std::function<PortWriterChoice(std::string_view)> mqtt_relay;
 };
 
-// The machine's ppdev interface, port instructions and file system.
+// The machine's ppdev interface, port instructions (none but on x86 Linux),
+// file system and libgpiod; no MQTT broker.
 PortPlatform NativePortPlatform();
 
 // OpenPortWriter on the given platform.

@@ -286,5 +286,31 @@ TEST(OpenPortWriterOnFakePlatform, IoportWithoutPortInstructionsIsRefused) {
   EXPECT_NE(choice.error.find("x86"), std::string::npos) << choice.error;
 }
 
+// A platform member left empty is missing: its back-end is refused with a
+// text that says so, never opened on the machine's own, and "auto" without a
+// device file simulates.
+TEST(OpenPortWriterOnFakePlatform, AnEmptyPlatformHasNoneOfItsParts) {
+  const PortPlatform empty;
+  const struct {
+    const char* device;
+    const char* refusal;
+  } cases[] = {
+      {"parport:/dev/parport0", "ppdev (/dev/parport0) are not available here"},
+      {"parport", "ppdev (/dev/parport0) are not available here"},
+      {"ioport:888", "only available on x86 Linux"},
+      {"gpio:gpiochip0:17,18,27,22,-,-,-,-", "are not available here"},
+      {"mqtt:relay/%N", "no broker is set"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.device);
+    const PortWriterChoice choice = OpenPortWriter(c.device, empty);
+    EXPECT_EQ(choice.writer, nullptr);
+    EXPECT_NE(choice.error.find(c.refusal), std::string::npos) << choice.error;
+  }
+  const PortWriterChoice automatic = OpenPortWriter("auto", empty);
+  EXPECT_NE(automatic.writer, nullptr);
+  EXPECT_FALSE(automatic.warning.empty());
+}
+
 }  // namespace
 }  // namespace zelvo
