@@ -247,7 +247,24 @@ class RawIrcClient {
 
   bool Join(const std::string& channel) {
     Send("JOIN " + channel + "\r\n");
-    return WaitForLineContaining(" JOIN :" + channel, std::chrono::seconds(5));
+    return WaitForJoin(":" + nick_ + "!", channel, std::chrono::seconds(5));
+  }
+
+  // Waits for the JOIN of `channel` by the sender whose prefix starts with
+  // `sender` (servers differ in the ":" before the channel); its index or -1.
+  bool WaitForJoin(const std::string& sender, const std::string& channel,
+                   std::chrono::milliseconds limit, std::size_t from = 0) {
+    return SpinUntil([&] { return FindJoin(sender, channel, from) >= 0; }, limit);
+  }
+  long FindJoin(const std::string& sender, const std::string& channel, std::size_t from = 0) const {
+    for (std::size_t i = from; i < lines_.size(); ++i) {
+      const std::string& l = lines_[i];
+      if (l.rfind(sender, 0) == 0 && (l.find(" JOIN :" + channel + "\r") != std::string::npos ||
+                                      l.find(" JOIN " + channel + "\r") != std::string::npos)) {
+        return static_cast<long>(i);
+      }
+    }
+    return -1;
   }
 
   void Say(const std::string& target, const std::string& text) {
@@ -336,6 +353,8 @@ class Bot {
   }
 
   void Connect() { client_->ConnectToServer(); }
+  // The settings, to change before Connect.
+  Settings& Configure() { return settings_; }
   QtIrcClient& Client() { return *client_; }
   IrcSession& Session() { return client_->Session(); }
   const std::vector<std::uint8_t>& PortWrites() const { return port_.Written(); }
