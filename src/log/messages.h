@@ -97,10 +97,24 @@ inline constexpr LogMessage kSocketError{35, kError, ""};               // Socke
 inline constexpr LogMessage kLineTooLong{38, kWarning, ""};             // LineTooLongText
 inline constexpr LogMessage kRepliesDropped{39, kWarning, ""};          // RepliesDroppedText
 // Ids kConnectionIdFirst to kConnectionIdLast belong to the connection's
-// messages (reconnecting, registration, joining); they are declared here as
-// they are added.
+// messages (connecting, TLS, registration, joining, reconnecting); their
+// texts are built by the IRC session.
 inline constexpr std::int32_t kConnectionIdFirst = 50;
 inline constexpr std::int32_t kConnectionIdLast = 69;
+inline constexpr LogMessage kConnectAttempt{50, kInformation, ""};  // host, port, TLS
+inline constexpr LogMessage kTlsUnverified{51, kWarning, ""};       // verification is off
+inline constexpr LogMessage kTlsError{52, kError, ""};              // reason and fingerprint
+inline constexpr LogMessage kSaslSucceeded{53, kInformation, ""};
+inline constexpr LogMessage kSaslFailed{54, kWarning, ""};
+inline constexpr LogMessage kNickFallback{55, kWarning, ""};
+inline constexpr LogMessage kNickRegained{56, kInformation, ""};
+inline constexpr LogMessage kKicked{57, kWarning, ""};       // by whom and why
+inline constexpr LogMessage kJoinRefused{58, kWarning, ""};  // the server's text
+inline constexpr LogMessage kDeadLink{59, kWarning, ""};
+inline constexpr LogMessage kReconnectIn{60, kInformation, ""};
+inline constexpr LogMessage kServerError{61, kWarning, ""};     // the ERROR line's text
+inline constexpr LogMessage kRegistered{62, kInformation, ""};  // the nickname
+inline constexpr LogMessage kJoined{63, kInformation, ""};
 
 // The event log itself.
 inline constexpr LogMessage kLogPathRefused{41, kWarning, ""};  // LogPathRefusedText
@@ -152,6 +166,20 @@ inline constexpr std::array kLogCatalogue = {
     log_msg::kPortFallback,
     log_msg::kLogPathRefused,
     log_msg::kRuleNotRun,
+    log_msg::kConnectAttempt,
+    log_msg::kTlsUnverified,
+    log_msg::kTlsError,
+    log_msg::kSaslSucceeded,
+    log_msg::kSaslFailed,
+    log_msg::kNickFallback,
+    log_msg::kNickRegained,
+    log_msg::kKicked,
+    log_msg::kJoinRefused,
+    log_msg::kDeadLink,
+    log_msg::kReconnectIn,
+    log_msg::kServerError,
+    log_msg::kRegistered,
+    log_msg::kJoined,
 };
 
 // Writes `message` with its fixed text, or with `text` where it has none.
