@@ -1,0 +1,243 @@
+// The bot stays online on real servers on loopback: TLS, SASL with services,
+// a bouncer's password, a taken nickname, a kick, a server restart and a
+// dead link.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QTcpServer>
+
+#include "irc/e2e_harness.h"
+#include "irc/servers.h"
+
+namespace zelvo::e2e {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+using ::testing::HasSubstr;
+
+constexpr std::uint8_t kOutputs1And2 = 0x03;
+
+std::string PlainFingerprint(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c != ':') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return out;
+}
+
+std::string LogOf(const Bot& bot) {
+  std::string out;
+  for (const auto& e : bot.log) out += std::to_string(e.id) + " " + e.text + "\n";
+  return out;
+}
+
+#define SKIP_UNLESS_STARTED(server)                                                  \
+  do {                                                                               \
+    if (!(server).Start()) {                                                         \
+      if ((server).Error().find("not installed") != std::string::npos) GTEST_SKIP(); \
+      FAIL() << (server).Error();                                                    \
+    }                                                                                \
+  } while (false)
+
+class NetworkEndToEndTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { EnsureQtApplication(); }
+
+  // A bot for `port`, configured by `configure`, connecting at once.
+  Bot& StartBot(int port, const std::function<void(Settings&)>& configure = nullptr) {
+    bot_ = std::make_unique<Bot>(port);
+    if (configure) configure(bot_->Configure());
+    bot_->Connect();
+    return *bot_;
+  }
+
+  // alice in #lab on `port` (joined first, so she is its operator).
+  void StartAlice(int port) {
+    ASSERT_TRUE(alice_.Connect(port, "alice"));
+    ASSERT_TRUE(alice_.Join("#lab"));
+  }
+
+  // alice says Disco On and the bot switches and answers.
+  void ExpectRulesFire(std::size_t from) {
+    alice_.Say("#lab", "Disco On");
+    ASSERT_TRUE(
+        alice_.WaitForLineContaining("PRIVMSG #lab :I toggled Disco-Kula On.", seconds(10), from))
+        << LogOf(*bot_);
+    EXPECT_EQ(bot_->PortByte(), kOutputs1And2);
+  }
+
+  void TearDown() override { bot_.reset(); }
+
+  RawIrcClient alice_;
+  std::unique_ptr<Bot> bot_;
+};
+
+TEST_F(NetworkEndToEndTest, TlsTrustsTheCaFileRefusesAWrongCaAndTakesAPinnedFingerprint) {
+  servers::TlsNgircdServer server;
+  SKIP_UNLESS_STARTED(server);
+  ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
+  const servers::TestCertificates& certs = server.Certificates();
+  struct Case {
+    std::string ca_file;
+    std::string fingerprint;
+    bool joins;
+  };
+  for (const Case& c : {Case{certs.ca_file, "", true}, Case{certs.wrong_ca_file, "", false},
+                        Case{certs.wrong_ca_file, PlainFingerprint(certs.fingerprint), true}}) {
+    SCOPED_TRACE(c.ca_file + " " + c.fingerprint);
+    const std::size_t from = alice_.Lines().size();
+    Bot& bot = StartBot(server.TlsPort(), [&](Settings& s) {
+      s.IRCTLS = true;
+      s.IRCTLSCAFile = c.ca_file;
+      s.IRCTLSFingerprint = c.fingerprint;
+    });
+    if (c.joins) {
+      ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10), from)) << LogOf(bot);
+      ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(from));
+    } else {
+      ASSERT_TRUE(SpinUntil([&] { return bot.CountLog(irc_log::kTlsError) > 0; }, seconds(10)));
+      const std::string& text = bot.log[0].text;
+      for (const auto& e : bot.log) {
+        if (e.id == irc_log::kTlsError) {
+          EXPECT_THAT(e.text, HasSubstr(PlainFingerprint(certs.fingerprint)));
+        }
+      }
+      EXPECT_FALSE(text.empty());
+      EXPECT_THAT(bot.captions.back(), HasSubstr("TLS error, reconnecting in "));
+      EXPECT_EQ(alice_.FindJoin(":relay!", "#lab", from), -1);
+    }
+    bot_.reset();
+  }
+}
+
+TEST_F(NetworkEndToEndTest, SaslPlainLogsInAndARequiredLoginWithAWrongPasswordIsRefused) {
+  servers::ServicesNetwork network;
+  SKIP_UNLESS_STARTED(network);
+  ASSERT_EQ(network.RegisterAccount("relay", "botpass1"), "") << network.Logs();
+  ASSERT_NO_FATAL_FAILURE(StartAlice(network.Port()));
+
+  Bot& bot = StartBot(network.Port(), [](Settings& s) {
+    s.IRCSASLMechanism = "PLAIN";
+    s.IRCSASLUsername = "relay";
+    s.IRCSASLPassword = "botpass1";
+    s.IRCSASLRequired = true;
+  });
+  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(15))) << LogOf(bot) << network.Logs();
+  EXPECT_EQ(bot.CountLog(irc_log::kSaslSucceeded), 1u) << LogOf(bot);
+  ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(0));
+  bot_.reset();
+
+  const std::size_t from = alice_.Lines().size();
+  Bot& refused = StartBot(network.Port(), [](Settings& s) {
+    s.IRCSASLMechanism = "PLAIN";
+    s.IRCSASLUsername = "relay";
+    s.IRCSASLPassword = "wrong-password";
+    s.IRCSASLRequired = true;
+  });
+  ASSERT_TRUE(SpinUntil([&] { return refused.CountLog(irc_log::kReconnectIn) > 0; }, seconds(20)))
+      << LogOf(refused);
+  EXPECT_EQ(refused.CountLog(irc_log::kSaslFailed), 1u);
+  EXPECT_EQ(alice_.FindJoin(":relay!", "#lab", from), -1);
+  for (const auto& e : refused.log)
+    EXPECT_THAT(e.text, ::testing::Not(HasSubstr("wrong-password")));
+}
+
+TEST_F(NetworkEndToEndTest, AServerPasswordTakesTheBotThroughABouncer) {
+  NgircdServer upstream;
+  ASSERT_TRUE(upstream.Start()) << upstream.Error();
+  servers::ZncBouncer znc;
+  if (!znc.Start(upstream.Port(), "relay", "zncpass1")) {
+    if (znc.Error().find("not installed") != std::string::npos) GTEST_SKIP();
+    FAIL() << znc.Error();
+  }
+  ASSERT_NO_FATAL_FAILURE(StartAlice(upstream.Port()));
+  Bot& bot = StartBot(znc.Port(), [](Settings& s) { s.IRCPassword = "relay:zncpass1"; });
+  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(20))) << LogOf(bot) << znc.Log();
+  for (const std::string& line : bot.console.lines) {
+    EXPECT_THAT(line, ::testing::Not(HasSubstr("zncpass1")));
+  }
+}
+
+TEST_F(NetworkEndToEndTest, ATakenNickFallsBackAndIsRegainedWhenItsHolderQuits) {
+  NgircdServer server;
+  ASSERT_TRUE(server.Start()) << server.Error();
+  RawIrcClient holder;
+  ASSERT_TRUE(holder.Connect(server.Port(), "relay"));
+  ASSERT_TRUE(holder.Join("#lab"));  // so that the bot sees it quit
+  ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
+  Bot& bot = StartBot(server.Port());
+  ASSERT_TRUE(alice_.WaitForJoin(":relay_!", "#lab", seconds(10))) << LogOf(bot);
+  EXPECT_EQ(bot.CountLog(irc_log::kNickFallback), 1u);
+  holder.Send("QUIT :bye\r\n");
+  ASSERT_TRUE(alice_.WaitForLineContaining(":relay_!", seconds(10)));
+  ASSERT_TRUE(
+      SpinUntil([&] { return alice_.CountContaining(" NICK :relay\r\n") > 0; }, seconds(10)))
+      << LogOf(bot);
+  EXPECT_EQ(bot.Session().Nickname(), "relay");
+  EXPECT_EQ(bot.CountLog(irc_log::kNickRegained), 1u);
+  // The operator's echo comes from the nickname the bot has again.
+  ASSERT_TRUE(bot.Client().SendOperatorLine("hello"));
+  ASSERT_FALSE(bot.console.lines.empty());
+  EXPECT_THAT(bot.console.lines.back(), ::testing::StartsWith(":relay!~relay@"));
+  EXPECT_THAT(bot.console.lines.back(), HasSubstr(" PRIVMSG #lab :hello"));
+}
+
+TEST_F(NetworkEndToEndTest, AKickedBotRejoinsAfterTheDelayAndRulesFire) {
+  NgircdServer server;
+  ASSERT_TRUE(server.Start()) << server.Error();
+  ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
+  Bot& bot = StartBot(server.Port(), [](Settings& s) { s.IRCRejoinDelay = 1; });
+  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10)));
+  const std::size_t from = alice_.Lines().size();
+  alice_.Send("KICK #lab relay :out you go\r\n");
+  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10), from)) << LogOf(bot);
+  ASSERT_EQ(bot.CountLog(irc_log::kKicked), 1u);
+  EXPECT_THAT(LogOf(bot), HasSubstr("Kicked from #lab by alice (out you go)"));
+  ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(from));
+}
+
+TEST_F(NetworkEndToEndTest, ARestartedServerGetsTheBotBackIntoItsChannel) {
+  servers::InspircdServer server;
+  servers::InspircdServer::Options options;
+  options.tls = false;
+  if (!server.Start(options)) {
+    if (server.Error().find("not installed") != std::string::npos) GTEST_SKIP();
+    FAIL() << server.Error();
+  }
+  Bot& bot = StartBot(server.Port());
+  ASSERT_TRUE(SpinUntil([&] { return bot.Session().Roster().Joined(); }, seconds(10)));
+  ASSERT_TRUE(server.Restart()) << server.Error();
+  ASSERT_TRUE(SpinUntil([&] { return bot.CountLog(irc_log::kReconnectIn) > 0; }, seconds(10)));
+  ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
+  // The first wait is 4 to 6 s.
+  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(12))) << LogOf(bot);
+  ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(0));
+}
+
+TEST_F(NetworkEndToEndTest, ADeadLinkIsPingedGivenUpAndConnectedAgain) {
+  // A server that welcomes the bot and then never says another word.
+  QTcpServer silent;
+  ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+  std::vector<QTcpSocket*> accepted;
+  std::string heard;
+  QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+    QTcpSocket* peer = silent.nextPendingConnection();
+    accepted.push_back(peer);
+    QObject::connect(peer, &QTcpSocket::readyRead,
+                     [&heard, peer] { heard += peer->readAll().toStdString(); });
+    peer->write(":silent.test 001 relay :Welcome\r\n");
+  });
+  constexpr int kPingTimeout = 1;
+  Bot& bot = StartBot(silent.serverPort(), [](Settings& s) { s.IRCPingTimeout = kPingTimeout; });
+  ASSERT_TRUE(SpinUntil([&] { return accepted.size() == 1; }, seconds(5)));
+  // Gives up after twice the timeout and comes back after at most 6 s more.
+  ASSERT_TRUE(SpinUntil([&] { return accepted.size() == 2; }, seconds(2 * kPingTimeout + 6 + 2)))
+      << LogOf(bot);
+  EXPECT_THAT(heard, HasSubstr("PING :zelvo-1\r\n"));
+  EXPECT_EQ(bot.CountLog(irc_log::kDeadLink), 1u);
+  EXPECT_EQ(bot.CountLog(irc_log::kReconnectIn), 1u);
+}
+
+}  // namespace
+}  // namespace zelvo::e2e
