@@ -1,6 +1,7 @@
 #include "ui/status_line.h"
 
 #include <QPainter>
+#include <QTextDocument>
 #include <utility>
 
 #include "front/qt_text.h"
@@ -78,7 +79,7 @@ void StatusLine::Refresh() {
     if (!field->empty()) text += QStringLiteral("  \u00B7  ") + TextToQString(*field);
   }
   text_ = text;
-  setToolTip(text_);
+  setToolTip(Qt::convertFromPlainText(text_));
 }
 
 QSize StatusLine::sizeHint() const {
