@@ -5,6 +5,7 @@ namespace zelvo {
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine result;
   bool dir_seen = false;
+  bool check = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "--help" || argument == "-h") {
@@ -17,6 +18,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (argument == "--headless") {
       result.headless = true;
+    } else if (argument == "--check") {
+      check = true;
     } else if (argument == "--dir" || argument.rfind("--dir=", 0) == 0) {
       std::string value;
       if (argument == "--dir") {
@@ -42,11 +45,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       return result;
     }
   }
+  if (check) result.action = CommandLine::Action::kCheck;
   return result;
 }
 
 std::string UsageLine() {
-  return "usage: zelvo [--dir DIR] [--headless] [--help] [--version]";
+  return "usage: zelvo [--dir DIR] [--headless] [--check] [--help] [--version]";
 }
 
 std::string HelpText() {
@@ -55,11 +59,17 @@ std::string HelpText() {
          "Zelvo sits in an IRC channel as a bot and switches eight outputs when chat\n"
          "lines match the rules in config.xml.\n\n"
          "  --dir DIR    keep config.xml, config.xsd, the log and the lock file in DIR\n"
-         "               instead of the program's directory\n"
          "  --headless   run without a window: the console goes to standard output,\n"
          "               fatal errors and the error-log dump to standard error\n"
+         "  --check      check config.xml as a start would, write nothing, open no\n"
+         "               device, connect nowhere; exit 0 when it is valid, 1 when not\n"
          "  --help       show this text and exit\n"
-         "  --version    show the version and exit\n";
+         "  --version    show the version and exit\n\n"
+         "Without --dir the files stand in the program's directory when you can write\n"
+         "there (a build tree, a folder of yours). An installed program, whose\n"
+         "directory is under /usr or not writable by you, keeps them in\n"
+         "$XDG_CONFIG_HOME/zelvo (by default ~/.config/zelvo), made when missing; a\n"
+         "relative LogFile is taken from there too.\n";
 }
 
 }  // namespace zelvo

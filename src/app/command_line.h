@@ -1,4 +1,4 @@
-// The command line: --dir DIR, --headless, --help, --version.
+// The command line: --dir DIR, --headless, --check, --help, --version.
 #pragma once
 
 #include <string>
@@ -7,9 +7,9 @@
 namespace zelvo {
 
 struct CommandLine {
-  enum class Action { kRun, kHelp, kVersion, kError };
+  enum class Action { kRun, kCheck, kHelp, kVersion, kError };
   Action action = Action::kRun;
-  std::string dir;        // empty: the executable's directory
+  std::string dir;        // empty: chosen by ResolveProgramDir
   bool headless = false;  // no window, no tray, no message boxes
   std::string error;      // what was wrong, for kError
 };
@@ -17,7 +17,7 @@ struct CommandLine {
 // Reads the arguments after the program name.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-// "usage: zelvo [--dir DIR] [--headless] [--help] [--version]"
+// "usage: zelvo [--dir DIR] [--headless] [--check] [--help] [--version]"
 std::string UsageLine();
 // The text of --help.
 std::string HelpText();

@@ -13,9 +13,10 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/config_check.h"
 #include "app/display_probe.h"
+#include "app/program_dir.h"
 #include "app/shutdown_signals.h"
-#include "files/file_helpers.h"
 #include "front/exit_codes.h"
 #include "ui/chat_client_window.h"
 
@@ -46,19 +47,28 @@ int main(int argc, char** argv) {
       std::cerr << "zelvo: " << command_line.error << '\n' << zelvo::UsageLine() << '\n';
       return zelvo::kExitUsage;
     case CommandLine::Action::kRun:
+    case CommandLine::Action::kCheck:
       break;
   }
 
-  std::string program_dir = zelvo::ExecutableDir();
-  if (!command_line.dir.empty()) {
-    program_dir = zelvo::FullPath(command_line.dir);
-    if (program_dir.empty() || !zelvo::DirExists(program_dir + "/")) {
-      std::cerr << "zelvo: no such directory: " << command_line.dir << '\n'
-                << zelvo::UsageLine() << '\n';
+  const bool check = command_line.action == CommandLine::Action::kCheck;
+  // --check writes nothing, so it makes no directory either.
+  const zelvo::ProgramDirChoice where = zelvo::ResolveProgramDir(command_line.dir, !check);
+  if (!where.error.empty()) {
+    std::cerr << "zelvo: " << where.error << '\n';
+    if (!command_line.dir.empty()) {
+      std::cerr << zelvo::UsageLine() << '\n';
       return zelvo::kExitUsage;
     }
+    return check ? zelvo::kExitCheckFailed : zelvo::kExitStartupFailed;
   }
-  while (program_dir.size() > 1 && program_dir.back() == '/') program_dir.pop_back();
+  const std::string& program_dir = where.dir;
+  if (check) {
+    const zelvo::ConfigCheck result = zelvo::CheckConfiguration(program_dir);
+    std::cerr << result.warning;
+    (result.valid ? std::cout : std::cerr) << result.text;
+    return result.valid ? 0 : zelvo::kExitCheckFailed;
+  }
 
   // Qt would end the process by itself on a display that does not answer;
   // the start-up fails instead where the window would load.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -433,29 +434,33 @@ void WriteExampleConfig(const std::string& program_dir, PreLog& prelog) {
   prelog.WritePreLog(log_msg::kExampleCreated);
 }
 
-void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDocument& document) {
+namespace {
+
+// Loads <program_dir>/config.xml into `document` and validates it against the
+// schema that `read_schema` returns. `note` receives the pre-log entries (null:
+// none); `on_faulty` runs before a load or validation report is raised.
+void LoadAndValidate(const std::string& program_dir,
+                     const std::function<std::string()>& read_schema, PreLog* note,
+                     const std::function<void()>& on_faulty, ConfigDocument& document) {
+  const auto log = [note](const LogMessage& message) {
+    if (note != nullptr) note->WritePreLog(message);
+  };
   constexpr std::string_view kLoadHeadline = "Couldn't load \"config.xml\" into moXMLConfig.";
   constexpr std::string_view kInvalidHeadline = "Invalid \"config.xml\" based on \"config.xsd\".";
   const std::string config_path = JoinPath(program_dir, std::string(kConfigFile));
-  const std::string schema_path = JoinPath(program_dir, std::string(kSchemaFile));
   std::string url = FullPath(config_path);
   if (url.empty()) url = config_path;
 
-  prelog.WritePreLog(log_msg::kCreatingParser);
+  log(log_msg::kCreatingParser);
   ConfigDocumentAccess::Reset(document);
   XmlErrorCapture capture;
 
-  prelog.WritePreLog(log_msg::kReadingSchema);
-  std::string schema_text;
-  if (std::string error = ReadFileText(schema_path, schema_text); !error.empty()) {
-    throw RaisedError(-1, error);
-  }
-  const SchemaPtr schema = CompileSchema(schema_text, capture);
+  log(log_msg::kReadingSchema);
+  const SchemaPtr schema = CompileSchema(read_schema(), capture);
 
-  prelog.WritePreLog(log_msg::kLoadingConfig);
+  log(log_msg::kLoadingConfig);
   const auto fail = [&](std::string_view headline, const ErrorReport& report) {
-    prelog.WritePreLog(log_msg::kConfigFaulty);
-    WriteExampleConfig(program_dir, prelog);
+    if (on_faulty) on_faulty();
     throw RaisedError(-1, FormatReport(headline, report));
   };
 
@@ -493,7 +498,7 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
   }
   ConfigDocumentAccess::Reset(document, doc.release());
 
-  prelog.WritePreLog(log_msg::kValidatingConfig);
+  log(log_msg::kValidatingConfig);
   capture.Clear();
   std::unique_ptr<xmlSchemaValidCtxt, SchemaValidDeleter> validator(
       xmlSchemaNewValidCtxt(schema.get()));
@@ -508,7 +513,30 @@ void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDo
                            config_bytes, url));
   }
 
-  prelog.WritePreLog(log_msg::kConfigLoaded);
+  log(log_msg::kConfigLoaded);
+}
+
+}  // namespace
+
+void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDocument& document) {
+  const auto read_schema = [&program_dir] {
+    std::string schema_text;
+    const std::string error =
+        ReadFileText(JoinPath(program_dir, std::string(kSchemaFile)), schema_text);
+    if (!error.empty()) throw RaisedError(-1, error);
+    return schema_text;
+  };
+  const auto on_faulty = [&] {
+    prelog.WritePreLog(log_msg::kConfigFaulty);
+    WriteExampleConfig(program_dir, prelog);
+  };
+  LoadAndValidate(program_dir, read_schema, &prelog, on_faulty, document);
+}
+
+void ValidateConfigDocument(const std::string& program_dir, const std::string& schema_text,
+                            ConfigDocument& document) {
+  LoadAndValidate(
+      program_dir, [&schema_text] { return schema_text; }, nullptr, {}, document);
 }
 
 // ---------------------------------------------------------------------------

@@ -46,6 +46,12 @@ class ConfigDocument final : public LogSettingsSource {
 // No network access and no external entities are loaded.
 void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDocument& document);
 
+// The same load and validation against `schema_text` (config.xsd as embedded
+// or as read), writing nothing: no log entries and no config.example.xml.
+// Throws the same errors.
+void ValidateConfigDocument(const std::string& program_dir, const std::string& schema_text,
+                            ConfigDocument& document);
+
 // Writes config.example.xml from the embedded example (entry 23); throws on failure.
 void WriteExampleConfig(const std::string& program_dir, PreLog& prelog);
 

@@ -38,6 +38,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{{"--headless", "--dir", "run dir"}, Action::kRun, "run dir", true, ""},
         Case{{"--help"}, Action::kHelp, "", false, ""}, Case{{"-h"}, Action::kHelp, "", false, ""},
         Case{{"--headless", "--version"}, Action::kVersion, "", true, ""},
+        Case{{"--check"}, Action::kCheck, "", false, ""},
+        Case{{"--check", "--dir", "/srv/zelvo"}, Action::kCheck, "/srv/zelvo", false, ""},
+        Case{{"--dir=/srv/zelvo", "--check"}, Action::kCheck, "/srv/zelvo", false, ""},
+        Case{{"--check", "--help"}, Action::kHelp, "", false, ""},
+        Case{{"--check", "--bogus"}, Action::kError, "", false, "unknown argument: --bogus"},
         Case{{"--dir"}, Action::kError, "", false, "--dir needs a directory"},
         Case{{"--dir="}, Action::kError, "", false, "--dir needs a directory"},
         Case{{"--dir", "a", "--dir", "b"}, Action::kError, "a", false, "--dir given twice"},
@@ -48,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CommandLineTextTest, HelpStartsWithTheUsageLineAndNamesEveryOption) {
   const std::string help = HelpText();
   EXPECT_EQ(help.rfind(UsageLine(), 0), 0u);
-  for (const char* option : {"--dir DIR", "--headless", "--help", "--version"})
+  for (const char* option :
+       {"--dir DIR", "--headless", "--check", "--help", "--version", "$XDG_CONFIG_HOME/zelvo"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

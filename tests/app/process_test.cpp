@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -502,6 +503,71 @@ INSTANTIATE_TEST_SUITE_P(
                                  2,
                                  "",
                                  "zelvo: no such directory: /nonexistent/zelvo"}));
+
+struct CheckCase {
+  const char* name;
+  std::string from;  // edit of the test configuration; "" leaves it; "-" writes none
+  std::string to;
+  int status;
+  std::string out_starts;  // "{conf}" stands for the checked directory
+  std::string err_starts;
+};
+
+class ProcessCheckTest : public ProcessTest, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(ProcessCheckTest, AnswersWithTheExitCodeAndWritesNothing) {
+  const std::string conf = dir_.File("conf");
+  ASSERT_TRUE(std::filesystem::create_directory(conf));
+  if (GetParam().from != "-") {
+    std::string text = TestConfig(FileDevice());
+    if (!GetParam().from.empty())
+      text = testing::ReplacedOnce(text, GetParam().from, GetParam().to);
+    WriteFile(conf + "/config.xml", text);
+  }
+  const auto listing = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(conf))
+      names.push_back(entry.path().filename().string() + " " +
+                      std::to_string(entry.last_write_time().time_since_epoch().count()));
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const auto expanded = [&](std::string text) {
+    if (const std::size_t at = text.find("{conf}"); at != std::string::npos)
+      text.replace(at, 6, conf);
+    return text;
+  };
+  const std::vector<std::string> before = listing();
+
+  auto bot = Start({"--check", "--dir", conf});
+  EXPECT_EQ(bot->Wait(), GetParam().status);
+  const std::string out = ReadFile(Out());
+  const std::string err = ReadFile(Err());
+  EXPECT_EQ(out.rfind(expanded(GetParam().out_starts), 0), 0u) << out;
+  EXPECT_EQ(err.rfind(expanded(GetParam().err_starts), 0), 0u) << err;
+  EXPECT_TRUE(GetParam().out_starts.empty() ? out.empty() : err.empty()) << out << err;
+  EXPECT_EQ(listing(), before);
+  EXPECT_FALSE(Exists(dir_.File("port.txt")));  // the file back-end is not opened
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ProcessCheckTest,
+    ::testing::Values(
+        CheckCase{"Valid", "", "", 0,
+                  "{conf}/config.xml is valid: 5 rules; outputs \"Saftblandare\"", ""},
+        CheckCase{"BrokenXml", "</Settings>", "</Setings>", 1, "",
+                  "zelvo: {conf}/config.xml is not valid:\nCouldn't load \"config.xml\" into "
+                  "moXMLConfig.\nError-Code: "},
+        CheckCase{"SchemaInvalid", "<WindowX>50</WindowX>", "<WindowX>x</WindowX>", 1, "",
+                  "zelvo: {conf}/config.xml is not valid:\nInvalid \"config.xml\" based on "
+                  "\"config.xsd\".\nError-Code: "},
+        CheckCase{"PortOutOfRange", "<IRCPort>1</IRCPort>", "<IRCPort>70000</IRCPort>", 1, "",
+                  "zelvo: {conf}/config.xml is not valid:\nInvalid value of "
+                  "\"Zelvo/Settings/IRCPort\""},
+        CheckCase{"BadOutputDevice", "<OutputDevice>file:", "<OutputDevice>serial:", 1, "",
+                  "zelvo: {conf}/config.xml is not valid:\nUnknown OutputDevice \"serial:"},
+        CheckCase{"Missing", "-", "", 1, "", "zelvo: there is no config.xml in {conf};"}),
+    [](const ::testing::TestParamInfo<CheckCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace zelvo

@@ -1,0 +1,102 @@
+#include "app/config_check.h"
+
+#include <exception>
+#include <vector>
+
+#include "config/config_loader.h"
+#include "config/resources.h"
+#include "files/file_helpers.h"
+#include "model/clock.h"
+#include "model/raised_error.h"
+#include "mqtt/broker_url.h"
+#include "mqtt/relay_port.h"
+#include "outputs/memory_port.h"
+#include "outputs/outputs.h"
+#include "outputs/port_device.h"
+
+namespace zelvo {
+
+namespace {
+
+// The report's CR LF line ends as the terminal's.
+std::string TerminalLines(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  if (out.empty() || out.back() != '\n') out += '\n';
+  return out;
+}
+
+// The back-ends that a start would open, read without opening them; throws
+// the error that the start would end with.
+void CheckOutputDevices(const Settings& settings) {
+  if (!settings.MQTTBroker.empty()) {
+    std::string error;
+    if (!mqtt::ParseBrokerUrl(settings.MQTTBroker, &error)) throw RaisedError(-1, error);
+  }
+  for (const std::string& text : settings.OutputDevices) {
+    const PortDevice device = ParsePortDevice(text);
+    if (device.kind == PortDevice::Kind::kInvalid) throw RaisedError(-1, device.error);
+    if (device.kind != PortDevice::Kind::kMqtt) continue;
+    if (settings.MQTTBroker.empty())
+      throw RaisedError(-1, "OutputDevice \"" + text +
+                                "\" sends the outputs through the MQTT broker, but no broker is "
+                                "set: add the MQTTBroker setting (mqtt://HOST[:PORT] or "
+                                "mqtts://HOST[:PORT]).");
+    std::string error;
+    if (!mqtt::ParseRelayTarget(device.argument, &error)) throw RaisedError(-1, error);
+  }
+}
+
+std::string Summary(const std::string& config_path, const Settings& settings,
+                    const IOCommands& commands, const Outputs& outputs) {
+  const int rules = commands.Count();
+  std::string line = config_path + " is valid: " + std::to_string(rules) +
+                     (rules == 1 ? " rule" : " rules") + "; outputs";
+  for (int n = 1; n <= kOutputCount; ++n)
+    line += (n == 1 ? " \"" : ", \"") + outputs.OutputName(n) + "\"";
+  line += settings.OutputDevices.size() == 1 ? "; output device " : "; output devices ";
+  for (std::size_t i = 0; i < settings.OutputDevices.size(); ++i)
+    line += (i == 0 ? "" : " + ") + settings.OutputDevices[i];
+  const bool ipv6 = settings.gsIRCDomain.find(':') != std::string::npos;
+  line += "; server " + (ipv6 ? "[" + settings.gsIRCDomain + "]" : settings.gsIRCDomain) + ":" +
+          std::to_string(settings.giIRCPort) + ", TLS " + (settings.IRCTLS ? "yes" : "no") + "\n";
+  return line;
+}
+
+}  // namespace
+
+ConfigCheck CheckConfiguration(const std::string& program_dir) {
+  ConfigCheck check;
+  const std::string config_path = JoinPath(program_dir, "config.xml");
+  if (!FileExists(config_path)) {
+    check.text = "zelvo: there is no config.xml in " + program_dir +
+                 "; the first start writes the example configuration there.\n";
+    return check;
+  }
+  try {
+    ConfigDocument document;
+    ValidateConfigDocument(program_dir, GetResourceText(kSchemaResource, "XML"), document);
+    const Settings settings = ReadSettings(document);
+    const SystemClock clock;
+    IOCommands commands;
+    ReadIOCommands(document, clock, commands);
+    MemoryPort port;
+    Outputs outputs(port);
+    ReadOutputNames(document, outputs);
+    CheckOutputDevices(settings);
+    check.valid = true;
+    check.text = Summary(config_path, settings, commands, outputs);
+    check.warning = PasswordFileWarning(config_path, settings);
+    if (!check.warning.empty()) check.warning += "\n";
+  } catch (const RaisedError& error) {
+    check.text = "zelvo: " + config_path + " is not valid:\n" + TerminalLines(error.Description());
+  } catch (const std::exception& error) {
+    check.text = "zelvo: " + config_path + " is not valid:\n" + TerminalLines(error.what());
+  }
+  return check;
+}
+
+}  // namespace zelvo
