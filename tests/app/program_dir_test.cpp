@@ -23,6 +23,10 @@ struct Case {
   bool error;
 };
 
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class ChooseProgramDirTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ChooseProgramDirTest, Chooses) {
