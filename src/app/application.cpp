@@ -163,6 +163,7 @@ void Application::LoadFrontEnd() {
   dispatcher_ = std::make_unique<Dispatcher>(
       settings_, commands_, *outputs_, *clock_, irc_client_->Sender(), front_->console(),
       *chat_client_, [this](const std::string& error) { front_->ReportHandlerError(error); });
+  dispatcher_->SetSenderDirectory(irc_client_->Senders());
   front_->AttachConnection(irc_client_->Connection());
   outputs_->AttachLamps(front_->lamps());
   front_->Load();

@@ -11,13 +11,16 @@ class NetworkIrcClient final : public IrcClient {
  public:
   explicit NetworkIrcClient(const IrcEnvironment& environment)
       : client_(environment.settings, environment.clock, environment.console,
-                IrcHooks{environment.match, environment.log, environment.caption}) {}
+                IrcHooks{environment.match, environment.log, environment.caption}),
+        senders_(client_.Session().Roster(), client_.Session().Server(), environment.settings) {}
 
   IrcConnection& Connection() override { return client_; }
   IrcSender& Sender() override { return client_.Sender(); }
+  const SenderDirectory* Senders() const override { return &senders_; }
 
  private:
   QtIrcClient client_;
+  RosterSenders senders_;
 };
 
 }  // namespace

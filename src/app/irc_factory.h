@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "dispatch/interfaces.h"
+#include "dispatch/sender_directory.h"
 #include "irc/irc_connection.h"
 #include "log/messages.h"
 #include "model/clock.h"
@@ -32,6 +33,9 @@ class IrcClient {
   virtual ~IrcClient() = default;
   virtual IrcConnection& Connection() = 0;
   virtual IrcSender& Sender() = 0;
+  // What the connection knows of the channel's members for the access rules
+  // (case mapping, own nickname, accounts, status); null when nothing.
+  virtual const SenderDirectory* Senders() const { return nullptr; }
 };
 
 // A sender without a connection: every line is refused.

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "dispatch/dispatcher.h"
+#include "dispatch/sender_directory.h"
 #include "irc/qt_irc_client.h"
 #include "model/flags.h"
 #include "outputs/memory_port.h"
@@ -341,6 +342,9 @@ class Bot {
     dispatcher_ = std::make_unique<Dispatcher>(
         settings_, commands_, outputs_, clock_, client_->Sender(), console, chat_client_,
         [this](const std::string& error) { errors.push_back(error); });
+    senders_ = std::make_unique<RosterSenders>(client_->Session().Roster(),
+                                               client_->Session().Server(), settings_);
+    dispatcher_->SetSenderDirectory(senders_.get());
     client_->SetMatcher([this](std::string_view text) { dispatcher_->MatchIOCommands(text); });
     QObject::connect(&auto_return_, &QTimer::timeout,
                      [this] { dispatcher_->tmrAutoReturn_Timer(); });
@@ -395,6 +399,7 @@ class Bot {
   NoChatClientWindow chat_client_;
   QTimer auto_return_;
   std::unique_ptr<QtIrcClient> client_;
+  std::unique_ptr<RosterSenders> senders_;
   std::unique_ptr<Dispatcher> dispatcher_;
 };
 
