@@ -120,7 +120,9 @@ void Dispatcher::MatchMessage(const IrcMessage& message) {
         missing += (missing.empty() ? "" : "; ") + failed;
     }
     if (runs) {
-      ExecuteIOCommand(*command);
+      if (ExecuteIOCommand(*command)) {
+        for (const RuleRunHook& hook : rule_run_hooks_) hook(*command, message.nick);
+      }
     } else if (!missing.empty()) {
       const std::string text =
           "Rule " + Quoted(command->IOName()) + " not run for " + message.prefix + ": " + missing;
@@ -161,19 +163,19 @@ std::optional<std::int64_t> Dispatcher::ElapsedSeconds(const IOCommand& command)
       .count();
 }
 
-void Dispatcher::ExecuteIOCommand(IOCommand& command) {
+bool Dispatcher::ExecuteIOCommand(IOCommand& command) {
   const std::optional<std::int64_t> elapsed = ElapsedSeconds(command);
   if (elapsed && (*elapsed < command.ExecuteLimit() || *elapsed < command.AutoReturn())) {
     Reply(kRefusalText);
-    return;
+    return false;
   }
   const int weekday = IsoWeekday(clock_.LocalNow());
-  if (command.HasFlag(flag::kExecuteOnWeekdaysOnly) && weekday >= 6) return;
-  if (command.HasFlag(flag::kExecuteOnWeekendsOnly) && weekday <= 5) return;
+  if (command.HasFlag(flag::kExecuteOnWeekdaysOnly) && weekday >= 6) return false;
+  if (command.HasFlag(flag::kExecuteOnWeekendsOnly) && weekday <= 5) return false;
   if (command.HasFlag(flag::kExecuteOnlyWhenVeskoHasFocus) && !chat_client_.IsChatClientActive())
-    return;
+    return false;
   if (command.HasFlag(flag::kExecuteOnlyWhenVeskoHasNonFocus) && chat_client_.IsChatClientActive())
-    return;
+    return false;
 
   for (int n = 1; n <= kOutputCount; ++n) {
     if (command.HasFlag(OffBit(n))) {
@@ -199,6 +201,7 @@ void Dispatcher::ExecuteIOCommand(IOCommand& command) {
   command.SetLastUsed(clock_.LocalNow());
   command.SetLastUsedMonotonic(clock_.MonotonicNow());
   command.SetAutoReturnComplete(command.AutoReturn() < 1);
+  return true;
 }
 
 void Dispatcher::tmrAutoReturn_Timer() {

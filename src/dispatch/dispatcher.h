@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "dispatch/interfaces.h"
 #include "dispatch/sender_directory.h"
@@ -43,6 +44,10 @@ class Dispatcher {
   void SetSenderDirectory(const SenderDirectory* directory);
   // Where the entries on rules not run for a condition go; none by default.
   void SetLogWriter(LogWriter log) { log_ = std::move(log); }
+  // Told of each rule that ran for a received line or the operator's echo:
+  // the rule (its LastUsed is the time it ran) and the sender's nickname.
+  using RuleRunHook = std::function<void(const IOCommand& rule, const std::string& nick)>;
+  void AddRuleRunHook(RuleRunHook hook) { rule_run_hooks_.push_back(std::move(hook)); }
 
   // Holds received text against the rules, line by line (split after each
   // LF). A text, or its last part, without a line end is the operator's echo
@@ -77,8 +82,8 @@ class Dispatcher {
   // actions with undo bookkeeping, focus option, name reply, port write,
   // LastUsed and AutoReturnComplete. Elapsed time is measured on the
   // monotonic clock from the rule's last run; a rule that has never run
-  // passes the time gate.
-  void ExecuteIOCommand(IOCommand& command);
+  // passes the time gate. True when the rule's actions ran.
+  bool ExecuteIOCommand(IOCommand& command);
 
   // Every 1000 ms: puts back the outputs of each rule whose AutoReturn has passed.
   void tmrAutoReturn_Timer();
@@ -110,6 +115,7 @@ class Dispatcher {
   LogWriter log_;
   ConfiguredSenders configured_;
   const SenderDirectory* directory_ = nullptr;
+  std::vector<RuleRunHook> rule_run_hooks_;
   bool mbPulsePhase = false;
 };
 

@@ -305,6 +305,26 @@ INSTANTIATE_TEST_SUITE_P(
                       NeverRanCase{"WallClockSetBackOverAYear", 20, 15, kWednesdayNoon - 400}),
     [](const ::testing::TestParamInfo<NeverRanCase>& info) { return info.param.name; });
 
+// --- Rule-run hooks ----------------------------------------------------------
+
+// Every hook hears of each rule that ran, with the sender's nickname and the
+// rule's run time; a refused or gated rule is not reported.
+TEST_F(DispatchTest, RuleRunHooksHearOfRulesThatRanOnly) {
+  AddRule("Lamp", "*lamp*", 0, 20, 32);
+  AddRule("Weekend", "*lamp*", 0, 0, flag::kExecuteOnWeekendsOnly | 128);
+  std::vector<std::string> first, second;
+  dispatcher.AddRuleRunHook([&first](const IOCommand& rule, const std::string& nick) {
+    first.push_back(rule.IOName() + " " + nick + " " + std::to_string(rule.LastUsed()));
+  });
+  dispatcher.AddRuleRunHook(
+      [&second](const IOCommand& rule, const std::string&) { second.push_back(rule.IOName()); });
+  dispatcher.MatchIOCommands(Said("lamp", "bob!~b@h"));  // Wednesday: Weekend is gated
+  clock.Advance(seconds(5));
+  dispatcher.MatchIOCommands(Said("lamp"));  // Lamp refused by its limit
+  EXPECT_THAT(first, ElementsAre("Lamp bob " + std::to_string(kWednesdayNoon)));
+  EXPECT_THAT(second, ElementsAre("Lamp"));
+}
+
 // --- Execution: day and focus gates ----------------------------------------
 
 TEST_F(DispatchTest, WeekdayGateStopsOnSaturdayWithoutReply) {
