@@ -123,10 +123,13 @@ void IrcSession::ReportConnectionState() {
   }
   msLastSocketState = msSocketState;
   const std::string caption = "Zelvo - " + msIRCState + " (" + ConnectionStateText() + ")";
+  const bool changed = caption != last_caption_ || nick_.Current() != last_nick_;
   if (caption != last_caption_) {
     last_caption_ = caption;
     if (hooks_.caption) hooks_.caption(caption);
   }
+  last_nick_ = nick_.Current();
+  if (changed && state_changed_) state_changed_();
 }
 
 void IrcSession::ConnectToServer() {

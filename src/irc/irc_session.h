@@ -74,6 +74,9 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
 
   // Sets the matcher later (the matcher usually needs this session first).
   void SetMatcher(std::function<void(std::string_view)> match) { hooks_.match = std::move(match); }
+  // Called after the connection state as the caption shows it, or the
+  // nickname, has changed (read them through the accessors below).
+  void SetStateChanged(std::function<void()> changed) { state_changed_ = std::move(changed); }
 
   // IrcConnection
   // Starts a connection attempt (at start, and again after each loss).
@@ -125,15 +128,19 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   // The wait before the next attempt while one is due; zero otherwise.
   std::chrono::steady_clock::duration ReconnectWait() const { return wait_; }
 
- private:
   enum class Phase {
     kIdle,         // not started, or closed by the program
     kConnecting,   // an attempt is under way
     kRegistering,  // connected, before 001
     kRegistered,   // after 001
-    kWaiting,      // lost; the next attempt is due at reconnect_at_
+    kWaiting,      // lost; the next attempt is due at ReconnectAt
     kStopped,      // lost, and reconnecting is off
   };
+  Phase CurrentPhase() const { return phase_; }
+  // While kWaiting: when the next attempt is due (monotonic clock).
+  std::chrono::steady_clock::time_point ReconnectAt() const { return reconnect_at_; }
+
+ private:
   using TimePoint = std::chrono::steady_clock::time_point;
 
   // Answers, shows and matches one received line (with its line end).
@@ -184,6 +191,8 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   std::string msLastSocketState;
   std::string msIRCState;
   std::string last_caption_;
+  std::string last_nick_;
+  std::function<void()> state_changed_;
 };
 
 }  // namespace zelvo

@@ -216,6 +216,36 @@ TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReportedAndRetried) {
   EXPECT_EQ(session_.QueuedLines(), 0u);
 }
 
+// The state hook is told of each change of phase, channel or nickname, not
+// of lines that change none of them; the accessors give the new state.
+TEST_F(IrcSessionTest, StateHookFollowsPhaseChannelAndNickname) {
+  using Phase = IrcSession::Phase;
+  std::vector<std::string> seen;
+  session_.SetStateChanged([&] {
+    static const char* const kNames[] = {"idle",       "connecting", "registering",
+                                         "registered", "waiting",    "stopped"};
+    std::string text = kNames[static_cast<int>(session_.CurrentPhase())];
+    if (session_.Roster().Joined()) text += " joined";
+    seen.push_back(text + " " + session_.Nickname());
+  });
+  session_.ConnectToServer();
+  socket_.state = socket_state::kConnected;
+  session_.sckIRC_Connect();
+  socket_.Receive(session_, ":srv 001 relay :Welcome\r\n");
+  socket_.Receive(session_, ":relay!~relay@h JOIN :#lab\r\n");
+  socket_.Receive(session_, ":a!~a@h PRIVMSG #lab :hello\r\n");
+  socket_.Receive(session_, ":relay!~relay@h NICK :relay2\r\n");
+  socket_.state = socket_state::kClosed;
+  session_.sckIRC_Close();
+  // Before NICK is sent the session has no nickname yet.
+  EXPECT_THAT(seen,
+              ElementsAre("connecting ", "connecting ", "registering ", "registered relay",
+                          "registered joined relay", "registered joined relay2", "waiting relay2"));
+  EXPECT_EQ(session_.CurrentPhase(), Phase::kWaiting);
+  EXPECT_GT(session_.ReconnectWait(), seconds(4));
+  EXPECT_EQ(session_.ReconnectAt(), clock_.MonotonicNow() + session_.ReconnectWait());
+}
+
 TEST_F(IrcSessionTest, ConnectionRequestClosesAndAcceptsUnlessClosed) {
   session_.sckIRC_ConnectionRequest(5);
   EXPECT_EQ(socket_.close_calls, 0);
