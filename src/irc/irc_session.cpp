@@ -383,8 +383,10 @@ void IrcSession::Lost(const std::string& why) {
     wait_ = {};
     wait_text_ = why;
   }
-  // Set before closing: closing may report the close at once.
-  socket_.Close();
+  // Closed after the phase is set: closing may report the close at once. A
+  // socket that failed or closed already keeps its state for the caption.
+  const std::int16_t state = socket_.State();
+  if (state != socket_state::kClosed && state != socket_state::kError) socket_.Close();
   ReportConnectionState();
 }
 

@@ -198,9 +198,8 @@ TEST_F(IrcSessionTest, ErrorLogsSevenLinesWithoutTrailingLineEndThenWaits) {
                               " Source: sckIRC\r\n"
                               " HelpFile: \r\n"
                               " HelpContext: 0"}));
-  // The socket closes as the connection is given up.
-  EXPECT_EQ(log_[1], (LogLine{32, 4, "Socket-connection changed to: Closed"}));
-  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Closed)"));
+  EXPECT_EQ(log_[1], (LogLine{32, 4, "Socket-connection changed to: Error"}));
+  EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Error)"));
 }
 
 TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReportedAndRetried) {
