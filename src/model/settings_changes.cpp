@@ -1,0 +1,42 @@
+#include "model/settings_changes.h"
+
+#include <tuple>
+
+namespace zelvo {
+
+namespace {
+
+auto ConnectionSettings(const Settings& s) {
+  return std::tie(s.gsIRCDomain, s.giIRCPort, s.gsIRCChannel, s.gsIRCUser, s.gsIRCNickname,
+                  s.IRCPassword, s.IRCChannelKey, s.IRCAltNickname, s.IRCTLS, s.IRCTLSVerify,
+                  s.IRCTLSCAFile, s.IRCTLSFingerprint, s.IRCClientCertificate, s.IRCSASLMechanism,
+                  s.IRCSASLUsername, s.IRCSASLPassword, s.IRCSASLRequired, s.IRCRejoinDelay,
+                  s.IRCPingTimeout, s.IRCReconnect);
+}
+
+auto DeviceSettings(const Settings& s) {
+  return std::tie(s.OutputDevices, s.OutputsOnExit, s.OutputsOnDisconnect);
+}
+
+auto MqttSettings(const Settings& s) {
+  return std::tie(s.MQTTBroker, s.MQTTTopic, s.MQTTUsername, s.MQTTPassword, s.MQTTCAFile,
+                  s.MQTTClientId, s.MQTTDiscovery);
+}
+
+auto WindowSettings(const Settings& s) {
+  return std::tie(s.giWindowState, s.gbWindowShow, s.giWindowX, s.giWindowY, s.giWindowWidth,
+                  s.giWindowHeight);
+}
+
+}  // namespace
+
+SettingsChanges CompareSettings(const Settings& running, const Settings& fresh) {
+  SettingsChanges changes;
+  changes.connection = ConnectionSettings(running) != ConnectionSettings(fresh);
+  changes.devices = DeviceSettings(running) != DeviceSettings(fresh);
+  changes.mqtt = MqttSettings(running) != MqttSettings(fresh);
+  changes.window = WindowSettings(running) != WindowSettings(fresh);
+  return changes;
+}
+
+}  // namespace zelvo
