@@ -216,8 +216,11 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
 
 // The real IRC client against a port where nothing listens (127.0.0.1:1):
 // the caption and the headless console show the state as the client words it.
+// Without reconnecting, the refusal's state stays.
 TEST_F(ApplicationTest, TheRealIrcClientShowsItsStateInTheCaptionAndTheHeadlessConsole) {
-  WriteConfig(FileDevice());
+  ConfigOptions options = FileDevice();
+  options.extra_settings = "<IRCReconnect>false</IRCReconnect>";
+  WriteConfig(options);
   for (const bool headless : {false, true}) {
     SCOPED_TRACE(headless ? "headless" : "window");
     console_.str("");

@@ -18,6 +18,9 @@ struct ConfigOptions {
   bool log_everything = true;
   bool window_show = false;
   std::string output_device;  // empty: no OutputDevice element
+  // Further Settings elements, placed after OutputDevice (or Output8): more
+  // OutputDevice entries first, then the optional settings in schema order.
+  std::string extra_settings;
   std::string log_file = "Log.xml";
 };
 
@@ -32,11 +35,12 @@ inline std::string TestConfig(const ConfigOptions& options) {
     text = ReplacedOnce(text, "<LogToFileWarnings>false", "<LogToFileWarnings>true");
   }
   if (options.window_show) text = ReplacedOnce(text, "<WindowShow>false", "<WindowShow>true");
-  if (!options.output_device.empty()) {
-    text = ReplacedOnce(
-        text, "<Output8>N/C</Output8>",
-        "<Output8>N/C</Output8>\r\n\t\t<OutputDevice>" + options.output_device + "</OutputDevice>");
-  }
+  std::string after_outputs;
+  if (!options.output_device.empty())
+    after_outputs += "\r\n\t\t<OutputDevice>" + options.output_device + "</OutputDevice>";
+  if (!options.extra_settings.empty()) after_outputs += "\r\n\t\t" + options.extra_settings;
+  if (!after_outputs.empty())
+    text = ReplacedOnce(text, "<Output8>N/C</Output8>", "<Output8>N/C</Output8>" + after_outputs);
   return ReplacedOnce(text, "<LogFile>Log.xml</LogFile>",
                       "<LogFile>" + options.log_file + "</LogFile>");
 }
