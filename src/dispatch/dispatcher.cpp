@@ -73,6 +73,12 @@ Dispatcher::Dispatcher(const Settings& settings, IOCommands& commands, Outputs& 
       report_error_(std::move(report_error)),
       configured_(settings) {}
 
+void Dispatcher::AddRuleRunHook(RuleRunHook hook) {
+  rule_run_hooks_.push_back(
+      [hook = std::move(hook)](const IOCommand& rule, const IrcMessage& message,
+                               const std::optional<std::string>&) { hook(rule, message.nick); });
+}
+
 void Dispatcher::SetSenderDirectory(const SenderDirectory* directory) {
   directory_ = directory;
 }
@@ -121,7 +127,10 @@ void Dispatcher::MatchMessage(const IrcMessage& message) {
     }
     if (runs) {
       if (ExecuteIOCommand(*command)) {
-        for (const RuleRunHook& hook : rule_run_hooks_) hook(*command, message.nick);
+        if (!rule_run_hooks_.empty()) {
+          const std::optional<std::string> account = Senders().Account(message.nick, message);
+          for (const RuleRunSenderHook& hook : rule_run_hooks_) hook(*command, message, account);
+        }
       }
     } else if (!missing.empty()) {
       const std::string text =

@@ -47,7 +47,12 @@ class Dispatcher {
   // Told of each rule that ran for a received line or the operator's echo:
   // the rule (its LastUsed is the time it ran) and the sender's nickname.
   using RuleRunHook = std::function<void(const IOCommand& rule, const std::string& nick)>;
-  void AddRuleRunHook(RuleRunHook hook) { rule_run_hooks_.push_back(std::move(hook)); }
+  void AddRuleRunHook(RuleRunHook hook);
+  // The same with the whole sender: the line's prefix parts and the account
+  // the sender is logged in to ("" when not, nothing when not known).
+  using RuleRunSenderHook = std::function<void(const IOCommand& rule, const IrcMessage& message,
+                                               const std::optional<std::string>& account)>;
+  void AddRuleRunHook(RuleRunSenderHook hook) { rule_run_hooks_.push_back(std::move(hook)); }
 
   // Holds received text against the rules, line by line (split after each
   // LF). A text, or its last part, without a line end is the operator's echo
@@ -115,7 +120,7 @@ class Dispatcher {
   LogWriter log_;
   ConfiguredSenders configured_;
   const SenderDirectory* directory_ = nullptr;
-  std::vector<RuleRunHook> rule_run_hooks_;
+  std::vector<RuleRunSenderHook> rule_run_hooks_;
   bool mbPulsePhase = false;
 };
 

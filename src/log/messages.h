@@ -123,6 +123,17 @@ inline constexpr LogMessage kLogPathRefused{41, kWarning, ""};  // LogPathRefuse
 // not the user's Host, Account or Status condition.
 inline constexpr LogMessage kRuleNotRun{70, kInformation, ""};
 
+// The MQTT broker connection and its commands.
+inline constexpr LogMessage kMqttConnected{80, kInformation, ""};  // MqttConnectedText
+inline constexpr LogMessage kMqttDisconnected{81, kWarning, ""};   // why, and the next attempt
+inline constexpr LogMessage kMqttSwitched{82, kInformation, ""};   // MqttSwitchedText
+inline constexpr LogMessage kMqttWarning{83, kWarning, ""};        // an ignored command, a
+                                                                   // failed publish
+// The safe states and the configuration file's permissions.
+inline constexpr LogMessage kOutputsOnDisconnect{84, kWarning, ""};  // OutputsOnDisconnectText
+inline constexpr LogMessage kOutputsOnExit{85, kInformation, ""};    // OutputsOnExitText
+inline constexpr LogMessage kPasswordReadable{86, kWarning, ""};     // PasswordFileWarning
+
 }  // namespace log_msg
 
 // Every message above, for the catalogue's checks.
@@ -180,6 +191,13 @@ inline constexpr std::array kLogCatalogue = {
     log_msg::kServerError,
     log_msg::kRegistered,
     log_msg::kJoined,
+    log_msg::kMqttConnected,
+    log_msg::kMqttDisconnected,
+    log_msg::kMqttSwitched,
+    log_msg::kMqttWarning,
+    log_msg::kOutputsOnDisconnect,
+    log_msg::kOutputsOnExit,
+    log_msg::kPasswordReadable,
 };
 
 // Writes `message` with its fixed text, or with `text` where it has none.
@@ -239,6 +257,27 @@ inline std::string LogPathRefusedText(const std::string& setting, const std::str
   return "The LogFile \"" + setting +
          "\" names a file of the configuration; the log is written to \"" + used_path +
          "\" instead.";
+}
+
+inline std::string MqttConnectedText(const std::string& broker) {
+  return "Connected to the MQTT broker " + broker + ".";
+}
+
+// `command` is the payload's word (ON, OFF or TOGGLE), `topic` where it came.
+inline std::string MqttSwitchedText(int output, bool on, std::string_view command,
+                                    const std::string& topic) {
+  return "Output " + std::to_string(output) + " switched " + (on ? "on" : "off") + " by " +
+         std::string(command) + " on " + topic + ".";
+}
+
+inline std::string OutputsOnDisconnectText(const std::string& channel, long long seconds,
+                                           int byte) {
+  return "Out of " + channel + " for " + std::to_string(seconds) + " s: the outputs are set to " +
+         std::to_string(byte) + " (OutputsOnDisconnect).";
+}
+
+inline std::string OutputsOnExitText(int byte) {
+  return "Closing: the outputs are set to " + std::to_string(byte) + " (OutputsOnExit).";
 }
 
 // Texts the console shows without a log entry.

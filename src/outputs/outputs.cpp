@@ -38,7 +38,10 @@ std::string Outputs::SetOutputs() {
   if (lamps_)
     for (int n = 1; n <= kOutputCount; ++n)
       lamps_->SetLampColour(n, state_[OutputIndex(n)] ? kLampOnColour : kLampOffColour);
-  return PortOut(static_cast<std::uint8_t>(DecimalOutput()));
+  const auto byte = static_cast<std::uint8_t>(DecimalOutput());
+  std::string error = PortOut(byte);
+  if (written_) written_(byte);
+  return error;
 }
 
 std::string Outputs::PortOut(std::uint8_t byte) {

@@ -30,6 +30,9 @@ class Outputs {
   explicit Outputs(PortWriter& port);
 
   void AttachLamps(LampPanel* lamps) { lamps_ = lamps; }
+  // Told of the byte after each SetOutputs, whether the port took it or not
+  // (the register holds that state either way); not of PortOut.
+  void SetWrittenHook(std::function<void(std::uint8_t)> hook) { written_ = std::move(hook); }
 
   // Every member taking an output number refuses one outside 1..8 with
   // std::out_of_range.
@@ -57,6 +60,7 @@ class Outputs {
  private:
   PortWriter& port_;
   LampPanel* lamps_ = nullptr;
+  std::function<void(std::uint8_t)> written_;
   std::array<bool, kOutputCount> state_{};
   std::array<std::string, kOutputCount> names_{};
 };

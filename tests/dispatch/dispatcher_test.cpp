@@ -307,8 +307,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Rule-run hooks ----------------------------------------------------------
 
-// Every hook hears of each rule that ran, with the sender's nickname and the
-// rule's run time; a refused or gated rule is not reported.
+// Every hook hears of each rule that ran, with the sender's nickname (or the
+// whole sender) and the rule's run time; a refused or gated rule is not
+// reported.
 TEST_F(DispatchTest, RuleRunHooksHearOfRulesThatRanOnly) {
   AddRule("Lamp", "*lamp*", 0, 20, 32);
   AddRule("Weekend", "*lamp*", 0, 0, flag::kExecuteOnWeekendsOnly | 128);
@@ -316,13 +317,16 @@ TEST_F(DispatchTest, RuleRunHooksHearOfRulesThatRanOnly) {
   dispatcher.AddRuleRunHook([&first](const IOCommand& rule, const std::string& nick) {
     first.push_back(rule.IOName() + " " + nick + " " + std::to_string(rule.LastUsed()));
   });
-  dispatcher.AddRuleRunHook(
-      [&second](const IOCommand& rule, const std::string&) { second.push_back(rule.IOName()); });
+  dispatcher.AddRuleRunHook([&second](const IOCommand& rule, const IrcMessage& message,
+                                      const std::optional<std::string>& account) {
+    second.push_back(rule.IOName() + " " + message.user + "@" + message.host + " " +
+                     account.value_or("(unknown)"));
+  });
   dispatcher.MatchIOCommands(Said("lamp", "bob!~b@h"));  // Wednesday: Weekend is gated
   clock.Advance(seconds(5));
   dispatcher.MatchIOCommands(Said("lamp"));  // Lamp refused by its limit
   EXPECT_THAT(first, ElementsAre("Lamp bob " + std::to_string(kWednesdayNoon)));
-  EXPECT_THAT(second, ElementsAre("Lamp"));
+  EXPECT_THAT(second, ElementsAre("Lamp ~b@h (unknown)"));
 }
 
 // --- Execution: day and focus gates ----------------------------------------

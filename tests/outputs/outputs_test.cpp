@@ -170,6 +170,28 @@ TEST_F(Register, PortOutWritesTheByteAndLeavesStateAndLamps) {
   EXPECT_EQ(outputs_.DecimalOutput(), 4);
 }
 
+// The hook hears of every SetOutputs after the write, a failed one too (the
+// register holds the state), and not of PortOut.
+TEST_F(Register, TheWrittenHookHearsOfEachSetOutputsAfterThePort) {
+  outputs_.SetWrittenHook(
+      [this](std::uint8_t byte) { recorder_.events.push_back("hook " + std::to_string(byte)); });
+  outputs_.SetOutput(2, true);
+  outputs_.SetOutputs();
+  port_.FailWith("gone");
+  outputs_.SetOutput(8, true);
+  outputs_.SetOutputs();
+  outputs_.PortOut(0);
+  std::vector<std::string> expected =
+      PaintAndWrite({false, true, false, false, false, false, false, false}, 2);
+  expected.push_back("hook 2");
+  for (const std::string& event :
+       PaintAndWrite({false, true, false, false, false, false, false, true}, 130))
+    expected.push_back(event);
+  expected.push_back("hook 130");
+  expected.push_back("port 0");
+  EXPECT_EQ(recorder_.events, expected);
+}
+
 TEST_F(Register, OutputNumbersOutsideOneToEightAreRejected) {
   EXPECT_THROW(outputs_.Output(0), std::out_of_range);
   EXPECT_THROW(outputs_.SetOutput(9, true), std::out_of_range);
