@@ -12,15 +12,17 @@ Bridge::Bridge(BridgeOptions options, Transport& transport, const Clock& clock,
       on_command_(std::move(on_command)),
       on_report_(std::move(on_report)) {}
 
-void Bridge::Publish(const std::string& topic, const std::string& payload, bool retain) {
-  if (const std::string error = transport_.Publish(topic, payload, retain);
-      !error.empty() && on_report_)
-    on_report_("Cannot publish to " + topic + ": " + error);
+bool Bridge::Publish(const std::string& topic, const std::string& payload, bool retain) {
+  const std::string error = transport_.Publish(topic, payload, retain);
+  if (error.empty()) return true;
+  if (on_report_) on_report_("Cannot publish to " + topic + ": " + error);
+  return false;
 }
 
 void Bridge::Connected(std::uint8_t byte) {
   connected_ = true;
-  published_.reset();
+  published_states_.fill(std::nullopt);
+  published_byte_.reset();
   Publish(topics_.Status(), kOnline, true);
   PortWritten(byte);
   if (options_.discovery) PublishDiscovery();
@@ -51,14 +53,18 @@ void Bridge::Message(const std::string& topic, const std::string& payload) {
 }
 
 void Bridge::PortWritten(std::uint8_t byte) {
-  if (!connected_ || published_ == byte) return;
+  if (!connected_) return;
   for (int n = 1; n <= 8; ++n) {
     const bool on = (byte >> (n - 1)) & 1;
-    if (!published_ || (((*published_ >> (n - 1)) & 1) != on))
-      Publish(topics_.Output(n), StatePayload(on), true);
+    std::optional<bool>& published = published_states_[n - 1];
+    if (published == on) continue;
+    published =
+        Publish(topics_.Output(n), StatePayload(on), true) ? std::optional<bool>(on) : std::nullopt;
   }
-  Publish(topics_.Byte(), std::to_string(byte), true);
-  published_ = byte;
+  if (published_byte_ == byte) return;
+  published_byte_ = Publish(topics_.Byte(), std::to_string(byte), true)
+                        ? std::optional<std::uint8_t>(byte)
+                        : std::nullopt;
 }
 
 void Bridge::RuleRan(const RuleEvent& event) {

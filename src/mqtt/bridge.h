@@ -54,7 +54,8 @@ class Bridge {
   void RuleRan(const RuleEvent& event);
 
  private:
-  void Publish(const std::string& topic, const std::string& payload, bool retain);
+  // True when the message was handed to the connection (else reported).
+  bool Publish(const std::string& topic, const std::string& payload, bool retain);
   void PublishDiscovery();
 
   BridgeOptions options_;
@@ -65,7 +66,10 @@ class Bridge {
   CommandHandler on_command_;
   ReportHandler on_report_;
   bool connected_ = false;
-  std::optional<std::uint8_t> published_;  // the byte whose states are on the broker
+  // What is on the broker: each output's state and the byte; nothing where
+  // unknown or where a publish failed, so that the next write sends it again.
+  std::array<std::optional<bool>, 8> published_states_{};
+  std::optional<std::uint8_t> published_byte_;
 };
 
 }  // namespace zelvo::mqtt

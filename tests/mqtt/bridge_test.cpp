@@ -94,12 +94,23 @@ TEST_F(BridgeTest, CommandsReachTheHandlerAndBadOnesAreReported) {
   EXPECT_NE(reports_[1].find("10240 bytes"), std::string::npos) << reports_[1];
 }
 
-TEST_F(BridgeTest, APublishThatFailsIsReported) {
+// A failed publish is reported, and the state it carried is sent again at
+// the next write.
+TEST_F(BridgeTest, APublishThatFailsIsReportedAndSentAgainAtTheNextWrite) {
   Bridge bridge = MakeBridge(false);
   broker_.failure = "queue full";
   bridge.Connected(0);
   ASSERT_FALSE(reports_.empty());
   EXPECT_EQ(reports_[0], "Cannot publish to z/status: queue full");
+  broker_.failure.clear();
+  bridge.PortWritten(1);
+  EXPECT_EQ(broker_.Take().size(), 9u);  // the eight states and the byte
+  broker_.failure = "queue full";
+  bridge.PortWritten(3);
+  broker_.failure.clear();
+  bridge.PortWritten(7);
+  EXPECT_EQ(broker_.Take(),
+            (std::vector<std::string>{"z/output/2 [r] ON", "z/output/3 [r] ON", "z/byte [r] 7"}));
 }
 
 }  // namespace
