@@ -1,13 +1,17 @@
 // The front end without a window (--headless): the console on a stream, the
-// connection state as a console line, no lamps and no tray icon.
+// connection state, its status and each rule run as console lines, no lamps
+// and no tray icon.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "app/user_notice.h"
 #include "front/bot_timers.h"
 #include "front/front_end.h"
+#include "model/clock.h"
 
 namespace zelvo {
 
@@ -23,6 +27,12 @@ class TerminalFrontEnd final : public FrontEnd {
   void Show() override {}
   // Without a caption, the state is a console line.
   void ShowConnectionState(const std::string& caption) override;
+  // "Status: " and the status in words, once per change of it.
+  void ShowConnectionStatus(const ConnectionStatus& status) override;
+  // "Last rule: <name> by <nick> at <HH:MM:SS>".
+  void ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) override;
+  // Without lamps there is nothing to show.
+  void ShowRules(const IOCommands&) override {}
   void ReportHandlerError(const std::string& error) override;
   // The close steps; once.
   void Close() override;
@@ -35,6 +45,9 @@ class TerminalFrontEnd final : public FrontEnd {
   BotTimers timers_;
   IrcConnection* connection_ = nullptr;
   bool closed_ = false;
+  SystemClock system_clock_;
+  const Clock& clock_;
+  std::optional<ConnectionStatus> shown_status_;
 };
 
 }  // namespace zelvo

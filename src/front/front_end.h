@@ -5,11 +5,16 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "dispatch/interfaces.h"
+#include "front/bot_status.h"
 #include "front/bot_timers.h"
 #include "irc/irc_connection.h"
 #include "log/messages.h"
+#include "model/clock.h"
+#include "model/date_time.h"
+#include "model/io_command.h"
 #include "model/settings.h"
 #include "outputs/outputs.h"
 
@@ -24,6 +29,9 @@ struct FrontEndServices {
   BotTimers::Handler pulse_quickly_tick;  // every 100 ms
   // Ends the program with the exit code (kExitClosed after a close).
   std::function<void(int)> exit_application;
+  // Counts down the reconnect and dates the lamps' activity; null: the
+  // system clock.
+  const Clock* clock = nullptr;
 };
 
 class FrontEnd {
@@ -48,6 +56,14 @@ class FrontEnd {
   // The connection's state as the IRC client words it:
   // "Zelvo - " + IRC state + " (" + socket state + ")".
   virtual void ShowConnectionState(const std::string& caption) = 0;
+  // The connection's state, server, channel and nickname: the window's
+  // status line; the terminal prints it when it has changed.
+  virtual void ShowConnectionStatus(const ConnectionStatus& status) = 0;
+  // A rule ran for a line from `nick`, at local time `at`.
+  virtual void ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) = 0;
+  // The output names and, per output, the rules that switch it (the lamps'
+  // tooltips). Called at start and again after the rules are reloaded.
+  virtual void ShowRules(const IOCommands& rules) = 0;
 
   // A failure inside an event handler: logged and shown (see
   // ReportHandlerError); the bot runs on.

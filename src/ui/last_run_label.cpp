@@ -2,18 +2,14 @@
 
 #include <QPalette>
 
+#include "front/bot_status.h"
 #include "front/qt_text.h"
 #include "ui/lamp_box.h"
 
 namespace zelvo {
 
 QString LastRunText(std::string_view rule, std::string_view nick, OleDate at) {
-  const CivilDateTime time = FromOleDate(at);
-  return QStringLiteral("Last rule: %1 by %2 at %3:%4:%5")
-      .arg(TextToQString(rule), TextToQString(nick))
-      .arg(time.hour, 2, 10, QLatin1Char('0'))
-      .arg(time.minute, 2, 10, QLatin1Char('0'))
-      .arg(time.second, 2, 10, QLatin1Char('0'));
+  return TextToQString(LastRunWords(rule, nick, at));
 }
 
 LastRunLabel::LastRunLabel(QWidget* parent) : QLabel(parent) {

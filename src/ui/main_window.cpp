@@ -14,6 +14,7 @@
 #include "front/qt_text.h"
 #include "log/messages.h"
 #include "model/visible_text.h"
+#include "ui/lamp_tooltip.h"
 #include "ui/window_icon.h"
 #include "ui/window_layout.h"
 
@@ -52,12 +53,13 @@ Qt::WindowStates WindowStatesFromCode(std::int16_t code) {
 frmMain::frmMain(MainWindowServices services)
     : QWidget(nullptr),
       services_(std::move(services)),
+      clock_(services_.clock ? *services_.clock : system_clock_),
       timers_(services_.auto_return_tick, services_.pulse_quickly_tick,
               [this](const std::string& error) { ReportHandlerError(error); }) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromLatin1(kCaption));
   setWindowIcon(ZelvoWindowIcon());
-  resize(layout::kClientArea);
+  resize(layout::kWindowArea);
   setFont(QFont(QStringLiteral("Arial"), 8));
 
   QPalette palette = this->palette();
@@ -90,6 +92,16 @@ frmMain::frmMain(MainWindowServices services)
     name->setObjectName(QStringLiteral("OutputName%1").arg(n));
     name->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     name_labels_[i] = name;
+
+    histories_[i] = std::make_unique<OutputHistory>(clock_);
+    auto* strip = new ActivityStrip(*histories_[i], this);
+    strip->setObjectName(QStringLiteral("ActivityStrip%1").arg(n));
+    strip->setGeometry(
+        QRect(QPoint(layout::kPictureLeft[i] +
+                         (layout::kPictureSize.width() - ActivityStrip::kSize.width()) / 2,
+                     layout::kStripTop),
+              ActivityStrip::kSize));
+    strips_[i] = strip;
   }
 
   txt_buffer_ = new QPlainTextEdit(this);
@@ -112,6 +124,14 @@ frmMain::frmMain(MainWindowServices services)
   text1_->installEventFilter(this);
   setFocusProxy(text1_);
   text1_->setFocus();
+
+  status_line_ = new StatusLine(clock_, this);
+  status_line_->setGeometry(layout::kStatusLine);
+  last_run_ = new LastRunLabel(this);
+  last_run_->setGeometry(layout::kLastRun);
+
+  status_timer_.setInterval(kStatusTickMs);
+  QObject::connect(&status_timer_, &QTimer::timeout, this, [this] { StatusTick(); });
   FitPanes();
 }
 
@@ -146,6 +166,7 @@ std::int16_t frmMain::CurrentStateCode() const {
 void frmMain::Form_Load() {
   RunLoadSteps(
       services_.log, [this] { ApplyWindowSettings(); }, irc_, timers_);
+  status_timer_.start();
 }
 
 void frmMain::ApplyWindowSettings() {
@@ -190,13 +211,18 @@ void frmMain::FitPanes() {
   // and between them, the right and bottom margins under and beside them.
   const int m = layout::kMargin;
   const int width = this->width() - m - layout::kRightMargin;
-  const int height =
-      this->height() - txt_buffer_->y() - text1_->height() - m - layout::kBottomMargin;
+  const int height = this->height() - txt_buffer_->y() - text1_->height() - m - layout::kBelowInput;
   // Each step on its own; a step whose size would be negative is skipped.
   if (width >= 0) txt_buffer_->resize(width, txt_buffer_->height());
   if (width >= 0) text1_->resize(width, text1_->height());
   if (height >= 0) txt_buffer_->resize(txt_buffer_->width(), height);
   text1_->move(text1_->x(), txt_buffer_->y() + txt_buffer_->height() + m);
+  // The status and the last run follow the input line, as wide as it.
+  if (!status_line_ || !last_run_) return;
+  status_line_->setGeometry(text1_->x(), text1_->y() + text1_->height() + layout::kStatusGap,
+                            text1_->width(), status_line_->height());
+  last_run_->setGeometry(text1_->x(), status_line_->y() + status_line_->height(), text1_->width(),
+                         last_run_->height());
 }
 
 void frmMain::Form_Resize() {
@@ -290,13 +316,38 @@ void frmMain::SetCaption(const std::string& caption) {
   setWindowTitle(QString::fromUtf8(caption));
 }
 
+void frmMain::ShowConnectionStatus(const ConnectionStatus& status) {
+  status_line_->SetStatus(status);
+}
+
+void frmMain::ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) {
+  last_run_->SetLastRun(rule, nick, at);
+}
+
+void frmMain::ShowRules(const IOCommands& rules) {
+  for (int n = 1; n <= kOutputCount; ++n) {
+    const auto i = static_cast<std::size_t>(n - 1);
+    const std::string& name = services_.outputs.OutputName(n);
+    name_labels_[i]->setText(TextToQString(name));
+    pictures_[i]->setToolTip(AsToolTip(LampTooltip(rules, n, name)));
+  }
+}
+
+void frmMain::StatusTick() {
+  status_line_->Tick();
+  for (ActivityStrip* strip : strips_) strip->update();
+}
+
 void frmMain::ReportHandlerError(const std::string& error) {
   zelvo::ReportHandlerError(services_.log, *this, error);
 }
 
 void frmMain::SetLampColour(int output, std::uint32_t colour) {
   if (output < 1 || output > kOutputCount) return;
-  pictures_.at(static_cast<std::size_t>(output - 1))->Shape().SetFillColor(colour);
+  const auto i = static_cast<std::size_t>(output - 1);
+  pictures_[i]->Shape().SetFillColor(colour);
+  histories_[i]->Record(colour == kLampOnColour);
+  strips_[i]->update();
 }
 
 void frmMain::Append(std::string_view text) {

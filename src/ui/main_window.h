@@ -1,17 +1,22 @@
 // The main window frmMain: title, eight output lamps with their names, the
 // console pane txtBuffer and the operator's input line Text1. It hosts the
 // bot's two timers, keeps the notification-area icon, shows the connection
-// state in its caption, and ends the program when it is closed.
+// state in its caption, and ends the program when it is closed. Beyond that:
+// an activity strip under each lamp, a tooltip on each lamp naming the rules
+// that switch its output, and under the input line the connection's status
+// and the last rule run.
 #pragma once
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,9 +25,14 @@
 #include "front/front_end.h"
 #include "irc/irc_connection.h"
 #include "log/messages.h"
+#include "model/clock.h"
+#include "model/output_history.h"
 #include "model/settings.h"
 #include "outputs/outputs.h"
+#include "ui/activity_strip.h"
 #include "ui/lamp_box.h"
+#include "ui/last_run_label.h"
+#include "ui/status_line.h"
 #include "ui/tray_icon.h"
 
 namespace zelvo {
@@ -36,6 +46,9 @@ struct MainWindowServices {
   BotTimers::Handler pulse_quickly_tick;  // every 100 ms
   // Ends the program with the exit code (kExitClosed after the window is closed).
   std::function<void(int)> exit_application;
+  // Counts down the reconnect and dates the lamps' activity; null: the
+  // system clock.
+  const Clock* clock = nullptr;
 };
 
 // Window states as the settings hold them.
@@ -63,6 +76,12 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
   void Show() override { show(); }
   // Shows the state in the caption.
   void ShowConnectionState(const std::string& caption) override { SetCaption(caption); }
+  // On the status line under the input line.
+  void ShowConnectionStatus(const ConnectionStatus& status) override;
+  // On the last-run line under the status line.
+  void ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) override;
+  // The output names under the lamps and each lamp's tooltip.
+  void ShowRules(const IOCommands& rules) override;
   // Logs a failed event handler (id 36) and shows it in the console.
   void ReportHandlerError(const std::string& error) override;
   void Close() override { Form_Unload(); }
@@ -112,6 +131,11 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
 
   void SetConsoleLimit(std::size_t characters) { console_limit_ = characters; }
 
+  // Once a second from load: the reconnect countdown and the activity strips
+  // move on.
+  void StatusTick();
+  static constexpr int kStatusTickMs = 1000;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -136,8 +160,11 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
   void TrimConsole();
 
   MainWindowServices services_;
+  SystemClock system_clock_;
+  const Clock& clock_;
   IrcConnection* irc_ = nullptr;
   BotTimers timers_;
+  QTimer status_timer_;
 
   QLabel* label1_;
   QLabel* label2_;
@@ -145,6 +172,10 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
   std::array<QLabel*, kOutputCount> name_labels_{};
   QPlainTextEdit* txt_buffer_;
   QLineEdit* text1_;
+  std::array<std::unique_ptr<OutputHistory>, kOutputCount> histories_{};
+  std::array<ActivityStrip*, kOutputCount> strips_{};
+  StatusLine* status_line_ = nullptr;
+  LastRunLabel* last_run_ = nullptr;
 
   QString ms_last_input_;
   std::size_t console_limit_ = kConsoleLimit;
@@ -172,6 +203,12 @@ class MainWindowView {
   QLabel& Label1() { return *window_.label1_; }
   QLabel& Label2() { return *window_.label2_; }
   BotTimers& Timers() { return window_.timers_; }
+  const QTimer& StatusTimer() { return window_.status_timer_; }
+  StatusLine& Status() { return *window_.status_line_; }
+  LastRunLabel& LastRun() { return *window_.last_run_; }
+  ActivityStrip& Strip(int output) {
+    return *window_.strips_.at(static_cast<std::size_t>(output - 1));
+  }
   const QString& msLastInput() const { return window_.ms_last_input_; }
 
  private:

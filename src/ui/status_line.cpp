@@ -17,26 +17,7 @@ constexpr int kMarkGap = 6;
 }  // namespace
 
 QString StateWords(const ConnectionStatus& status, std::chrono::steady_clock::time_point now) {
-  using State = ConnectionStatus::State;
-  switch (status.state) {
-    case State::kDown:
-      return QStringLiteral("Disconnected");
-    case State::kConnecting:
-      return QStringLiteral("Connecting");
-    case State::kRegistering:
-      return QStringLiteral("Registering");
-    case State::kJoined:
-      return QStringLiteral("In the channel");
-    case State::kNotInChannel:
-      return QStringLiteral("Connected, not in the channel");
-    case State::kReconnecting: {
-      const auto left = status.reconnect_at - now;
-      const auto seconds = std::chrono::ceil<std::chrono::seconds>(left).count();
-      if (seconds <= 0) return QStringLiteral("Reconnecting");
-      return QStringLiteral("Reconnecting in %1 s").arg(seconds);
-    }
-  }
-  return {};
+  return QString::fromStdString(ConnectionStateWords(status, now));
 }
 
 std::uint32_t MarkColour(ConnectionStatus::State state) {
@@ -74,11 +55,7 @@ void StatusLine::Tick() {
 }
 
 void StatusLine::Refresh() {
-  QString text = StateWords(status_, clock_.MonotonicNow());
-  for (const std::string* field : {&status_.server, &status_.channel, &status_.nick}) {
-    if (!field->empty()) text += QStringLiteral("  \u00B7  ") + TextToQString(*field);
-  }
-  text_ = text;
+  text_ = TextToQString(ConnectionStatusText(status_, clock_.MonotonicNow()));
   setToolTip(Qt::convertFromPlainText(text_));
 }
 

@@ -8,21 +8,11 @@
 #include <QWidget>
 #include <chrono>
 #include <cstdint>
-#include <string>
 
+#include "front/bot_status.h"
 #include "model/clock.h"
 
 namespace zelvo {
-
-struct ConnectionStatus {
-  enum class State { kDown, kConnecting, kRegistering, kJoined, kReconnecting, kNotInChannel };
-  State state = State::kDown;
-  std::string server;  // as the operator knows it, e.g. "irc.libera.chat:6697"
-  std::string channel;
-  std::string nick;
-  // While reconnecting: when the next attempt is due (monotonic clock).
-  std::chrono::steady_clock::time_point reconnect_at{};
-};
 
 // Mark colours in the window's numeric form (red + 256 * green + 65536 * blue).
 inline constexpr std::uint32_t kStatusGreen = 65280;    // 0, 255, 0: the lamps' on

@@ -35,4 +35,17 @@ inline constexpr int kMargin = kConsole.left();
 inline constexpr int kRightMargin = kClientArea.width() - (kConsole.x() + kConsole.width());
 inline constexpr int kBottomMargin = kClientArea.height() - (kInput.y() + kInput.height());
 
+// Under the input line, added to the design: the connection's status and the
+// last rule run. The window opens that much taller than the design's area.
+inline constexpr QRect kStatusLine{8, 593, 705, 20};
+inline constexpr QRect kLastRun{8, 613, 705, 16};
+inline constexpr int kStatusGap = kStatusLine.y() - (kInput.y() + kInput.height());
+inline constexpr QSize kWindowArea{kClientArea.width(),
+                                   kLastRun.y() + kLastRun.height() + kBottomMargin};
+// From the input line's bottom edge to the window's.
+inline constexpr int kBelowInput = kWindowArea.height() - (kInput.y() + kInput.height());
+
+// The top of the outputs' activity strips, between the names and the console.
+inline constexpr int kStripTop = 66;
+
 }  // namespace zelvo::layout

@@ -5,11 +5,14 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <memory>
 #include <stdexcept>
 
+#include "model/flags.h"
 #include "outputs/memory_port.h"
 #include "outputs/outputs.h"
+#include "support/fake_clock.h"
 #include "support/qt_application.h"
 #include "ui/fakes.h"
 #include "ui/window_layout.h"
@@ -17,8 +20,10 @@
 namespace zelvo {
 namespace {
 
+using std::chrono::seconds;
 using ::testing::ElementsAre;
 using testing::Events;
+using testing::FakeClock;
 using testing::FakeIrcConnection;
 using testing::FakeTray;
 using ::testing::HasSubstr;
@@ -41,7 +46,8 @@ class MainWindowTest : public ::testing::Test {
                            [this](int code) {
                              exit_codes_.push_back(code);
                              events_.push_back("exit " + std::to_string(code));
-                           }});
+                           },
+                           &clock_});
     window_->AttachConnection(irc_);
     outputs_.AttachLamps(window_.get());
     window_->Form_Load();
@@ -59,6 +65,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   Settings settings_;
+  FakeClock clock_;
   MemoryPort port_;
   Outputs outputs_{port_};
   Events events_;
@@ -127,11 +134,13 @@ constexpr QRect Twips(int left, int top, int width, int height) {
 }
 
 TEST_F(MainWindowTest, LayoutFollowsTheDesignPositions) {
-  // A window of the design's inner area, 10860 x 8955 twips.
+  // A window of the design's inner area, 10860 x 8955 twips, and 40 pixels
+  // more for the status and the last rule run under the input line.
   settings_.giWindowWidth = 10860 / 15;
-  settings_.giWindowHeight = 8955 / 15;
+  settings_.giWindowHeight = 8955 / 15 + 40;
   frmMain& window = Load();
-  EXPECT_EQ(window.size(), QSize(724, 597));
+  window.show();
+  EXPECT_EQ(window.size(), QSize(724, 637));
   EXPECT_EQ(MainWindowView(window).Label1().text(), "Zelvo");
   EXPECT_EQ(MainWindowView(window).Label1().geometry(), Twips(120, 0, 2535, 855));
   EXPECT_EQ(MainWindowView(window).Label2().geometry(), Twips(120, 720, 2295, 375));
@@ -159,6 +168,19 @@ TEST_F(MainWindowTest, LayoutFollowsTheDesignPositions) {
   EXPECT_EQ(MainWindowView(window).txtBuffer().verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_EQ(window.palette().color(QPalette::Window), QColor(Qt::black));
   EXPECT_EQ(window.focusProxy(), &MainWindowView(window).Text1());
+  // Added under the input line, as wide as it.
+  EXPECT_EQ(MainWindowView(window).Status().geometry(), QRect(8, 593, 705, 20));
+  EXPECT_EQ(MainWindowView(window).LastRun().geometry(), QRect(8, 613, 705, 16));
+  // The activity strips, centred under the boxes, above the console.
+  for (int n = 1; n <= 8; ++n) {
+    SCOPED_TRACE(n);
+    const QRect box = MainWindowView(window).Picture(n).geometry();
+    const QRect strip = MainWindowView(window).Strip(n).geometry();
+    EXPECT_EQ(strip.size(), QSize(48, 4));
+    EXPECT_EQ(strip.center().x(), box.center().x());
+    EXPECT_GT(strip.top(), MainWindowView(window).OutputNameLabel(n).geometry().bottom());
+    EXPECT_LT(strip.bottom(), MainWindowView(window).txtBuffer().geometry().top());
+  }
 }
 
 TEST_F(MainWindowTest, WithoutTrayTheLoadWarnsAndAddsNoIcon) {
@@ -289,30 +311,124 @@ struct ResizeCase {
   QSize size;  // the inner area
   QRect console;
   QRect input;
+  QRect status;  // the last run follows 20 px under it, as wide
 };
 
 class ResizeTest : public MainWindowTest, public ::testing::WithParamInterface<ResizeCase> {};
 
 // The panes keep the design's margins to the inner area: 8 px left, 11 px
-// right, 8 px between them and 8 px under the input line.
+// right, 8 px between them; under the input line 4 px, the status line
+// (20 px), the last rule run (16 px) and 8 px.
 TEST_P(ResizeTest, ConsoleAndInputLineFillTheInnerArea) {
   settings_.giWindowWidth = 724;
-  settings_.giWindowHeight = 597;
+  settings_.giWindowHeight = 637;
   frmMain& window = Load();
   window.show();
   window.resize(GetParam().size);
   EXPECT_EQ(MainWindowView(window).txtBuffer().geometry(), GetParam().console);
   EXPECT_EQ(MainWindowView(window).Text1().geometry(), GetParam().input);
+  EXPECT_EQ(MainWindowView(window).Status().geometry(), GetParam().status);
+  EXPECT_EQ(MainWindowView(window).LastRun().geometry(),
+            GetParam().status.translated(0, 20).adjusted(0, 0, 0, -4));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sizes, ResizeTest,
-    ::testing::Values(ResizeCase{{600, 400}, {8, 72, 581, 291}, {8, 371, 581, 21}},
-                      ResizeCase{{724, 597}, {8, 72, 705, 488}, {8, 568, 705, 21}},
-                      ResizeCase{{1200, 900}, {8, 72, 1181, 791}, {8, 871, 1181, 21}},
-                      // Too small: the steps that would give a negative size are skipped.
-                      ResizeCase{{18, 108}, {8, 72, 705, 488}, {8, 568, 705, 21}},
-                      ResizeCase{{19, 109}, {8, 72, 0, 0}, {8, 80, 0, 21}}));
+    ::testing::Values(
+        ResizeCase{{600, 400}, {8, 72, 581, 251}, {8, 331, 581, 21}, {8, 356, 581, 20}},
+        ResizeCase{{724, 637}, {8, 72, 705, 488}, {8, 568, 705, 21}, {8, 593, 705, 20}},
+        ResizeCase{{1200, 900}, {8, 72, 1181, 751}, {8, 831, 1181, 21}, {8, 856, 1181, 20}},
+        // Too small: the steps that would give a negative size are skipped.
+        ResizeCase{{18, 148}, {8, 72, 705, 488}, {8, 568, 705, 21}, {8, 593, 705, 20}},
+        ResizeCase{{19, 149}, {8, 72, 0, 0}, {8, 80, 0, 21}, {8, 105, 0, 20}}));
+
+// --- Status, last rule run, tooltips, activity ------------------------------
+
+TEST_F(MainWindowTest, StatusLineShowsTheConnectionAndCountsDownOnItsTick) {
+  frmMain& window = Load();
+  EXPECT_TRUE(MainWindowView(window).StatusTimer().isActive());
+  EXPECT_EQ(MainWindowView(window).StatusTimer().interval(), 1000);
+  using State = ConnectionStatus::State;
+  window.ShowConnectionStatus(
+      {State::kJoined, "irc.example.net:6667", "#lab", "Zelvo", clock_.MonotonicNow()});
+  EXPECT_EQ(MainWindowView(window).Status().Text().toStdString(),
+            "In the channel  \u00B7  irc.example.net:6667  \u00B7  #lab  \u00B7  Zelvo");
+  EXPECT_EQ(MainWindowView(window).Status().Mark(), kStatusGreen);
+  window.ShowConnectionStatus({State::kReconnecting, "irc.example.net:6667", "#lab", "Zelvo",
+                               clock_.MonotonicNow() + seconds(10)});
+  EXPECT_EQ(MainWindowView(window).Status().Mark(), kStatusAmber);
+  clock_.Advance(seconds(3));
+  window.StatusTick();
+  EXPECT_THAT(MainWindowView(window).Status().Text().toStdString(),
+              ::testing::StartsWith("Reconnecting in 7 s  \u00B7  "));
+}
+
+TEST_F(MainWindowTest, LastRuleRunIsShownUnderTheStatus) {
+  frmMain& window = Load();
+  EXPECT_FALSE(MainWindowView(window).LastRun().HasRun());
+  window.ShowRuleRun("Disco-Kula On", "alice", ToOleDate({2024, 5, 17, 21, 4, 9}));
+  EXPECT_EQ(MainWindowView(window).LastRun().text().toStdString(),
+            "Last rule: Disco-Kula On by alice at 21:04:09");
+}
+
+TEST_F(MainWindowTest, LampTooltipsNameTheRulesAndFollowANewSet) {
+  outputs_.SetOutputName(1, "Saftblandare");
+  frmMain& window = Load();
+  IOCommands rules, reloaded;
+  const auto add = [](IOCommands& rules, const std::string& name, std::int32_t flags,
+                      std::int32_t back) {
+    auto rule = std::make_shared<IOCommand>(0.0);
+    rule->SetIOName(name);
+    rule->SetExtraFlags(flags);
+    rule->SetAutoReturn(back);
+    rules.Add(rule);
+  };
+  add(rules, "Saft", OnBit(1), 15);
+  add(rules, "Disco <b>", OnBit(1) | OnBit(2), 0);
+  window.ShowRules(rules);
+  const auto tip = [&window](int n) {
+    return QTextDocumentFragment::fromHtml(MainWindowView(window).Picture(n).toolTip())
+        .toPlainText()
+        .toStdString();
+  };
+  EXPECT_EQ(tip(1), "O1 Saftblandare\nSaft: on, undone after 15 s\nDisco <b>: on");
+  EXPECT_EQ(tip(2), "O2\nDisco <b>: on");
+  EXPECT_EQ(tip(3), "O3\nNo rule switches this output.");
+  // After a reload: new names and rules.
+  outputs_.SetOutputName(2, "Disco-kula");
+  add(reloaded, "Buzz", ToggleBit(2), 0);
+  window.ShowRules(reloaded);
+  EXPECT_EQ(MainWindowView(window).OutputNameLabel(2).text(), "Disco-kula");
+  EXPECT_EQ(tip(1), "O1 Saftblandare\nNo rule switches this output.");
+  EXPECT_EQ(tip(2), "O2 Disco-kula\nBuzz: toggle");
+}
+
+// The strip under a lamp shows when its output was on: after a click and a
+// minute, the right tenth of the strip (ten minutes across) is on.
+TEST_F(MainWindowTest, TheStripUnderALampShowsWhenItsOutputWasOn) {
+  frmMain& window = Load();
+  window.show();
+  clock_.Advance(seconds(600));
+  window.Picture3_Click();
+  clock_.Advance(seconds(60));
+  window.StatusTick();
+  const auto columns_on = [&window](int n) {
+    ActivityStrip& strip = MainWindowView(window).Strip(n);
+    const QImage image = strip.grab().toImage();
+    std::vector<int> on;
+    for (int x = 0; x < image.width(); ++x) {
+      if (image.pixelColor(x, 1) == ColorFromNumber(kLampOnColour)) on.push_back(x);
+    }
+    return on;
+  };
+  EXPECT_THAT(columns_on(3), ElementsAre(43, 44, 45, 46, 47));
+  EXPECT_THAT(columns_on(2), ::testing::IsEmpty());
+  // Off again: the stretch moves left as time passes.
+  window.Picture3_Click();
+  clock_.Advance(seconds(60));
+  window.StatusTick();
+  EXPECT_THAT(columns_on(3), ElementsAre(38, 39, 40, 41, 42, 43));
+}
 
 TEST_F(MainWindowTest, MinimisingHidesToTheTrayAndKeepsThePreviousState) {
   frmMain& window = Load();

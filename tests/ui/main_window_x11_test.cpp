@@ -296,8 +296,10 @@ TEST_F(MainWindowX11Test, TheSettingsPlaceTheOuterFrameAndThePanesFillTheInnerAr
   ASSERT_TRUE(SpinUntil([&] { return x.Frame() == QRect(50, 20, 900, 700); }))
       << "frame " << x.Frame().x() << "," << x.Frame().y() << " " << x.Frame().width() << "x"
       << x.Frame().height();
-  // The input line ends one margin above the inner area's bottom edge.
-  EXPECT_EQ(MainWindowView(window).Text1().geometry().bottom() + 1, window.height() - 8);
+  // The input line, the status and the last rule run under it; the last run
+  // ends one margin above the inner area's bottom edge.
+  EXPECT_EQ(MainWindowView(window).Text1().geometry().bottom() + 1, window.height() - 8 - 40);
+  EXPECT_EQ(MainWindowView(window).LastRun().geometry().bottom() + 1, window.height() - 8);
   EXPECT_EQ(MainWindowView(window).txtBuffer().geometry().right() + 1, window.width() - 11);
 }
 
