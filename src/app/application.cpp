@@ -1,6 +1,9 @@
 #include "app/application.h"
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -10,6 +13,8 @@
 #include "config/config_files.h"
 #include "files/file_helpers.h"
 #include "model/raised_error.h"
+#include "mqtt/payloads.h"
+#include "outputs/port_fanout.h"
 #include "ui/qt_tray_icon.h"
 
 namespace zelvo {
@@ -24,6 +29,14 @@ std::string SystemTempDir() {
   std::error_code error;
   const std::filesystem::path path = std::filesystem::temp_directory_path(error);
   return error ? "/tmp" : path.string();
+}
+
+// A rule's run time (local) in ISO 8601 with the machine's offset from UTC.
+std::string EventTime(OleDate local) {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  ::localtime_r(&now, &tm);
+  return mqtt::IsoTime(FromOleDate(local), static_cast<int>(tm.tm_gmtoff / 60));
 }
 
 }  // namespace
@@ -43,6 +56,8 @@ Application::Application(ApplicationEnvironment environment)
       temp_dir_(environment.temp_dir.empty() ? SystemTempDir() : environment.temp_dir),
       exit_application_(std::move(environment.exit_application)),
       make_irc_(std::move(environment.make_irc)),
+      make_mqtt_(std::move(environment.make_mqtt)),
+      notifier_(std::move(environment.service_notifier)),
       prelog_(*clock_),
       event_log_(program_dir_, *clock_) {
   const bool windowless = headless_ || !display_error_.empty();
@@ -59,6 +74,9 @@ Application::Application(ApplicationEnvironment environment)
   if (!chat_client_) chat_client_ = std::make_unique<NoChatClientWindow>();
   if (!exit_application_) exit_application_ = [](int code) { QCoreApplication::exit(code); };
   if (!make_irc_) make_irc_ = MakeIrcClient;
+  if (!make_mqtt_) make_mqtt_ = MakeMosquittoConnection;
+  if (!notifier_) notifier_ = std::make_unique<SystemdServiceNotifier>();
+  QObject::connect(&watchdog_timer_, &QTimer::timeout, [this] { notifier_->FeedWatchdog(); });
 }
 
 Application::~Application() {
@@ -91,6 +109,10 @@ bool Application::Main() {
     OpenPort();
     outputs_ = std::make_unique<Outputs>(*port_);
     ReadOutputNames(config_, *outputs_);
+    if (mqtt_) {
+      mqtt_->AttachOutputs(*outputs_);
+      outputs_->SetWrittenHook([this](std::uint8_t byte) { mqtt_->PortWritten(byte); });
+    }
     LoadFrontEnd();
     const std::string written = outputs_->SetOutputs();
     if (!written.empty()) throw RaisedError(written);
@@ -98,6 +120,10 @@ bool Application::Main() {
     WriteLog(log_msg::kShowingMainform);
     front_->Show();
     running_ = true;
+    // Ready once the configuration is loaded and the port open; the IRC
+    // connection comes when it comes.
+    notifier_->Ready();
+    StartWatchdog();
     return true;
   } catch (const RaisedError& error) {
     StartupFailed(error.Number(), error.Description());
@@ -124,10 +150,33 @@ void Application::ReadSettingsAndRules() {
   settings_ = ReadSettings(config_);
   ReadIOCommands(config_, *clock_, commands_);
   WriteLog(log_msg::kSettingsLoaded);
+  const std::string readable = PasswordFileWarning(JoinPath(program_dir_, "config.xml"), settings_);
+  if (!readable.empty()) WriteLog(log_msg::kPasswordReadable, readable);
+  std::string error;
+  if (!ParseSafeState(settings_.OutputsOnExit, "OutputsOnExit", &exit_byte_, &error))
+    throw RaisedError(error);
+  SafeByte on_disconnect;
+  if (!ParseSafeState(settings_.OutputsOnDisconnect, "OutputsOnDisconnect", &on_disconnect, &error))
+    throw RaisedError(error);
+  disconnect_guard_.emplace(*clock_, on_disconnect);
 }
 
+// Every OutputDevice; "mqtt:" back-ends publish through the MQTTBroker
+// connection, which starts here.
 void Application::OpenPort() {
-  PortWriterChoice choice = OpenPortWriter(settings_.OutputDevice);
+  PortPlatform platform = NativePortPlatform();
+  if (!settings_.MQTTBroker.empty()) {
+    std::string error;
+    mqtt_ = MqttLink::Open(MqttLinkServices{settings_, *clock_, Logger(),
+                                            [this](const std::string& failure) {
+                                              if (front_) front_->ReportHandlerError(failure);
+                                            },
+                                            QCoreApplication::applicationVersion().toStdString()},
+                           make_mqtt_, &error);
+    if (!mqtt_) throw RaisedError(error);
+    platform.mqtt_relay = [this](std::string_view argument) { return mqtt_->OpenRelay(argument); };
+  }
+  PortWriterChoice choice = OpenPortWriters(settings_.OutputDevices, platform);
   if (!choice.writer) throw RaisedError(choice.error);
   if (!choice.warning.empty()) WriteLog(log_msg::kPortFallback, choice.warning);
   port_ = std::move(choice.writer);
@@ -137,13 +186,14 @@ std::unique_ptr<FrontEnd> Application::MakeFrontEnd() {
   FrontEndServices services{settings_,
                             *outputs_,
                             Logger(),
-                            [this] {
-                              if (dispatcher_) dispatcher_->tmrAutoReturn_Timer();
-                            },
+                            [this] { SecondTick(); },
                             [this] {
                               if (dispatcher_) dispatcher_->tmrPulseQuickly_Timer();
                             },
-                            exit_application_};
+                            [this](int code) {
+                              Closing();
+                              exit_application_(code);
+                            }};
   if (headless_) return std::make_unique<TerminalFrontEnd>(std::move(services), *console_out_);
   if (!display_error_.empty()) throw RaisedError(display_error_);
   return std::make_unique<frmMain>(MainWindowServices{
@@ -154,19 +204,81 @@ std::unique_ptr<FrontEnd> Application::MakeFrontEnd() {
 
 void Application::LoadFrontEnd() {
   front_ = MakeFrontEnd();
-  irc_client_ = make_irc_(IrcEnvironment{
-      settings_, *clock_, front_->console(),
-      [this](std::string_view text) {
-        if (dispatcher_) dispatcher_->MatchIOCommands(text);
-      },
-      Logger(), [this](const std::string& caption) { front_->ShowConnectionState(caption); }});
+  irc_client_ = make_irc_(IrcEnvironment{settings_, *clock_, front_->console(),
+                                         [this](std::string_view text) {
+                                           if (dispatcher_) dispatcher_->MatchIOCommands(text);
+                                         },
+                                         Logger(),
+                                         [this](const std::string& caption) {
+                                           front_->ShowConnectionState(caption);
+                                           notifier_->Status(caption);
+                                         }});
   dispatcher_ = std::make_unique<Dispatcher>(
       settings_, commands_, *outputs_, *clock_, irc_client_->Sender(), front_->console(),
       *chat_client_, [this](const std::string& error) { front_->ReportHandlerError(error); });
   dispatcher_->SetSenderDirectory(irc_client_->Senders());
+  dispatcher_->SetLogWriter(Logger());
+  if (mqtt_) {
+    dispatcher_->AddRuleRunHook([this](const IOCommand& rule, const IrcMessage& message,
+                                       const std::optional<std::string>& account) {
+      mqtt::RuleEvent event;
+      event.rule = rule.IOName();
+      event.nick = message.nick;
+      event.user = message.user;
+      event.host = message.host;
+      if (account && !account->empty()) event.account = *account;
+      event.channel = settings_.gsIRCChannel;
+      event.time = EventTime(rule.LastUsed());
+      event.outputs = outputs_->DecimalOutput();
+      mqtt_->RuleRan(event);
+    });
+  }
   front_->AttachConnection(irc_client_->Connection());
   outputs_->AttachLamps(front_->lamps());
   front_->Load();
+}
+
+void Application::SecondTick() {
+  if (dispatcher_) dispatcher_->tmrAutoReturn_Timer();
+  if (!disconnect_guard_ || !irc_client_ || !outputs_) return;
+  disconnect_guard_->SetInChannel(irc_client_->InChannel());
+  const SafeByte byte = disconnect_guard_->Poll();
+  if (!byte) return;
+  // Pending auto-returns would switch the devices again while nobody can.
+  for (const IOCommands::Pointer& command : commands_) {
+    command->SetAutoReturnOutputs(0);
+    command->SetAutoReturnComplete(true);
+  }
+  WriteLog(log_msg::kOutputsOnDisconnect,
+           OutputsOnDisconnectText(settings_.gsIRCChannel, DisconnectGuard::kGrace.count(), *byte));
+  WriteSafeByte(*byte);
+}
+
+void Application::WriteSafeByte(std::uint8_t byte) {
+  for (int n = 1; n <= kOutputCount; ++n) outputs_->SetOutput(n, (byte >> (n - 1)) & 1);
+  const std::string error = outputs_->SetOutputs();
+  if (!error.empty() && front_) front_->ReportHandlerError(error);
+}
+
+void Application::Closing() {
+  notifier_->Stopping();
+  watchdog_timer_.stop();
+  if (exit_byte_ && outputs_) {
+    WriteLog(log_msg::kOutputsOnExit, OutputsOnExitText(*exit_byte_));
+    WriteSafeByte(*exit_byte_);
+  }
+  if (mqtt_) mqtt_->Close();
+}
+
+// Fed at half the interval the manager expects, from the event loop, so that
+// a loop that hangs stops feeding it.
+void Application::StartWatchdog() {
+  const auto interval = notifier_->WatchdogInterval();
+  if (interval.count() <= 0) return;
+  const auto half = std::chrono::duration_cast<std::chrono::milliseconds>(interval / 2);
+  watchdog_timer_.setInterval(std::max(half, std::chrono::milliseconds(1)));
+  notifier_->FeedWatchdog();
+  watchdog_timer_.start();
 }
 
 int Application::StartupFailed(std::int32_t number, const std::string& description) {

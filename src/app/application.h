@@ -5,14 +5,17 @@
 // window or, without one, the terminal; the bot is wired to it the same way.
 #pragma once
 
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "app/instance_lock.h"
 #include "app/irc_factory.h"
+#include "app/mqtt_link.h"
 #include "app/user_notice.h"
 #include "config/config_loader.h"
 #include "dispatch/dispatcher.h"
@@ -26,8 +29,10 @@
 #include "model/clock.h"
 #include "model/io_command.h"
 #include "model/settings.h"
+#include "mqtt/safe_state.h"
 #include "outputs/outputs.h"
 #include "outputs/port_writer.h"
+#include "service/service_notifier.h"
 #include "ui/main_window.h"
 #include "ui/tray_icon.h"
 
@@ -51,7 +56,9 @@ struct ApplicationEnvironment {
   std::string temp_dir;                           // default: the system's temporary directory
   std::function<void(int)> exit_application;      // default: QCoreApplication::exit
   std::function<std::unique_ptr<IrcClient>(const IrcEnvironment&)>
-      make_irc;  // default: MakeIrcClient
+      make_irc;                                       // default: MakeIrcClient
+  MqttConnectionFactory make_mqtt;                    // default: MakeMosquittoConnection
+  std::unique_ptr<ServiceNotifier> service_notifier;  // default: SystemdServiceNotifier
 };
 
 class Application {
@@ -89,6 +96,10 @@ class Application {
   frmMain* window() { return dynamic_cast<frmMain*>(front_.get()); }
   Dispatcher* dispatcher() { return dispatcher_.get(); }
   IrcClient* irc() { return irc_client_.get(); }
+  // The MQTT side; null without MQTTBroker.
+  MqttLink* mqtt() { return mqtt_.get(); }
+  // Feeds the service manager's watchdog; inactive outside a service.
+  const QTimer& WatchdogTimer() const { return watchdog_timer_; }
   const std::string& ProgramDir() const { return program_dir_; }
 
  private:
@@ -103,6 +114,15 @@ class Application {
   // Makes the front end, wires the IRC client and the dispatcher to it and
   // loads it.
   void LoadFrontEnd();
+  // Every second: auto-returns, then the safe state for a bot out of its
+  // channel.
+  void SecondTick();
+  // The close's own steps, before the program ends: the service manager
+  // told, the OutputsOnExit byte written, MQTT's "offline".
+  void Closing();
+  // Sets the register to `byte` and writes it through every back-end.
+  void WriteSafeByte(std::uint8_t byte);
+  void StartWatchdog();
   void DumpUnwrittenLog();
   void ShowFatalNotice(const std::string& text);
 
@@ -120,17 +140,24 @@ class Application {
   std::string temp_dir_;
   std::function<void(int)> exit_application_;
   std::function<std::unique_ptr<IrcClient>(const IrcEnvironment&)> make_irc_;
+  MqttConnectionFactory make_mqtt_;
+  std::unique_ptr<ServiceNotifier> notifier_;
 
   PreLog prelog_;
   EventLog event_log_;
   ConfigDocument config_;
   Settings settings_;
   IOCommands commands_;
+  // Before the port, whose relay back-ends publish through it.
+  std::unique_ptr<MqttLink> mqtt_;
   std::unique_ptr<PortWriter> port_;
   std::unique_ptr<Outputs> outputs_;
   std::unique_ptr<FrontEnd> front_;
   std::unique_ptr<IrcClient> irc_client_;
   std::unique_ptr<Dispatcher> dispatcher_;
+  SafeByte exit_byte_;
+  std::optional<DisconnectGuard> disconnect_guard_;
+  QTimer watchdog_timer_;
   bool running_ = false;
   bool showing_fatal_notice_ = false;
 };

@@ -12,15 +12,18 @@ class NetworkIrcClient final : public IrcClient {
   explicit NetworkIrcClient(const IrcEnvironment& environment)
       : client_(environment.settings, environment.clock, environment.console,
                 IrcHooks{environment.match, environment.log, environment.caption}),
-        senders_(client_.Session().Roster(), client_.Session().Server(), environment.settings) {}
+        senders_(client_.Session().Roster(), client_.Session().Server(), environment.settings),
+        session_(client_.Session()) {}
 
   IrcConnection& Connection() override { return client_; }
   IrcSender& Sender() override { return client_.Sender(); }
   const SenderDirectory* Senders() const override { return &senders_; }
+  bool InChannel() const override { return session_.Roster().Joined(); }
 
  private:
   QtIrcClient client_;
   RosterSenders senders_;
+  const IrcSession& session_;
 };
 
 }  // namespace

@@ -36,6 +36,8 @@ class IrcClient {
   // What the connection knows of the channel's members for the access rules
   // (case mapping, own nickname, accounts, status); null when nothing.
   virtual const SenderDirectory* Senders() const { return nullptr; }
+  // Whether the bot is in its channel now.
+  virtual bool InChannel() const { return false; }
 };
 
 // A sender without a connection: every line is refused.

@@ -2,8 +2,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -15,7 +17,9 @@
 #include "app/terminal_front_end.h"
 #include "app/test_support.h"
 #include "log/event_log.h"
+#include "mqtt/fake_transport.h"
 #include "outputs/port_writer.h"
+#include "support/fake_clock.h"
 #include "support/log_reader.h"
 #include "support/qt_application.h"
 #include "support/temp_dir.h"
@@ -34,6 +38,7 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using testing::LogEntriesOrNone;
 using testing::LoggedIds;
+using ::testing::Not;
 using testing::ReadEntry;
 using testing::ReadFile;
 using ::testing::StartsWith;
@@ -87,10 +92,51 @@ class FakeIrcClient final : public IrcClient {
       : environment(environment), connection(events) {}
   IrcConnection& Connection() override { return connection; }
   IrcSender& Sender() override { return sender; }
+  bool InChannel() const override { return in_channel; }
 
   IrcEnvironment environment;
   FakeIrcConnection connection;
   RecordingSender sender;
+  bool in_channel = false;
+};
+
+// A broker connection that records what is published and lets the test
+// deliver the connection's events.
+class FakeMqttConnection final : public MqttConnection {
+ public:
+  FakeMqttConnection(const mqtt::ClientOptions& options, mqtt::MosquittoClient::Events events)
+      : options(options), events(std::move(events)) {}
+  mqtt::Transport& transport() override { return broker; }
+  bool Connected() const override { return connected; }
+  void Sync() override { ++syncs; }
+  void Close(const std::string& final_payload) override {
+    closed_with = final_payload;
+    connected = false;
+  }
+  void Connect() {
+    connected = true;
+    events.connected();
+  }
+
+  mqtt::ClientOptions options;
+  mqtt::MosquittoClient::Events events;
+  mqtt::FakeTransport broker;
+  bool connected = false;
+  int syncs = 0;
+  std::string closed_with;
+};
+
+// Records the messages to the service manager.
+class FakeNotifier final : public ServiceNotifier {
+ public:
+  void Ready() override { sent.push_back("READY=1"); }
+  void Stopping() override { sent.push_back("STOPPING=1"); }
+  void Reloading() override { sent.push_back("RELOADING=1"); }
+  void Status(const std::string& text) override { sent.push_back("STATUS=" + text); }
+  std::chrono::microseconds WatchdogInterval() const override { return interval; }
+  void FeedWatchdog() override { sent.push_back("WATCHDOG=1"); }
+  std::vector<std::string> sent;
+  std::chrono::microseconds interval{0};
 };
 
 // The first entry of the start-up that comes from outside this folder's code
@@ -132,6 +178,17 @@ class ApplicationTest : public ::testing::Test {
     environment.console_out = &console_;
     environment.error_out = &errors_;
     environment.exit_application = [this](int code) { exit_codes_.push_back(code); };
+    if (clock_) environment.clock = clock_;
+    auto notifier = std::make_unique<FakeNotifier>();
+    notifier->interval = watchdog_interval_;
+    notifier_ = notifier.get();
+    environment.service_notifier = std::move(notifier);
+    environment.make_mqtt = [this](const mqtt::ClientOptions& options, const Clock&,
+                                   mqtt::MosquittoClient::Events events, std::string*) {
+      auto connection = std::make_unique<FakeMqttConnection>(options, std::move(events));
+      mqtt_ = connection.get();
+      return connection;
+    };
     if (!real_irc) {
       environment.make_irc = [this](const IrcEnvironment& irc) {
         auto client = std::make_unique<FakeIrcClient>(irc, events_);
@@ -172,6 +229,10 @@ class ApplicationTest : public ::testing::Test {
   FakeTray* tray_ = nullptr;
   std::unique_ptr<FakeTray> kept_tray_;
   FakeIrcClient* irc_ = nullptr;
+  std::shared_ptr<testing::FakeClock> clock_;
+  std::chrono::microseconds watchdog_interval_{0};
+  FakeNotifier* notifier_ = nullptr;
+  FakeMqttConnection* mqtt_ = nullptr;
   std::ostringstream console_;
   std::ostringstream errors_;
   std::vector<int> exit_codes_;
@@ -477,6 +538,229 @@ TEST_F(ApplicationTest, TheAutomaticDeviceFallbackIsLoggedAsAWarning) {
   EXPECT_EQ(fallback->type, "WARNING");
   EXPECT_EQ(fallback->description, probe.warning);
   EXPECT_EQ(std::next(fallback)->id, "29");
+}
+
+}  // namespace
+}  // namespace zelvo
+
+namespace zelvo {
+namespace {
+
+// --- Devices, MQTT, safe states and the service manager ----------------------
+
+std::vector<std::string> Descriptions(const std::vector<ReadEntry>& entries, const char* id) {
+  std::vector<std::string> texts;
+  for (const ReadEntry& entry : entries)
+    if (entry.id == id) texts.push_back(entry.description);
+  return texts;
+}
+
+// The MQTT side rides on the one connection: the retained states and the
+// relays on connect, the states, relays and an event after a rule, a /set
+// command switching like a lamp click (logged), "offline" at the close. The
+// password is handed to the client and nowhere else.
+TEST_F(ApplicationTest, MqttBridgeAndRelaysFollowTheOutputs) {
+  clock_ = std::make_shared<testing::FakeClock>(CivilDateTime{2024, 5, 1, 14, 3, 9});
+  ConfigOptions options = FileDevice();
+  options.extra_settings =
+      "<OutputDevice>mqtt:cmnd/relay%N/POWER</OutputDevice>\r\n"
+      "<MQTTBroker>mqtt://127.0.0.1:1883</MQTTBroker><MQTTUsername>bot</MQTTUsername>"
+      "<MQTTPassword>s3cret-pw</MQTTPassword><MQTTDiscovery>false</MQTTDiscovery>";
+  WriteConfig(options);
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  ASSERT_NE(mqtt_, nullptr);
+  EXPECT_EQ(mqtt_->options.client_id, "zelvo-Zelvo");
+  EXPECT_EQ(mqtt_->options.password, "s3cret-pw");
+  EXPECT_EQ(mqtt_->options.will_topic, "zelvo/status");
+  EXPECT_EQ(mqtt_->options.will_payload, "offline");
+  EXPECT_THAT(mqtt_->broker.Take(), IsEmpty());  // nothing before the broker answers
+  EXPECT_THAT(PortBytes(), ElementsAre(0));
+
+  mqtt_->Connect();
+  std::vector<std::string> on_connect = {"zelvo/status [r] online"};
+  for (int n = 1; n <= 8; ++n)
+    on_connect.push_back("zelvo/output/" + std::to_string(n) + " [r] OFF");
+  on_connect.push_back("zelvo/byte [r] 0");
+  for (int n = 1; n <= 8; ++n)
+    on_connect.push_back("cmnd/relay" + std::to_string(n) + "/POWER OFF");
+  EXPECT_EQ(mqtt_->broker.Take(), on_connect);
+  EXPECT_THAT(mqtt_->broker.subscribed, ElementsAre("zelvo/output/+/set"));
+
+  const int syncs = mqtt_->syncs;
+  irc_->environment.match(":op!~op@example.org PRIVMSG #zelvo :Disco On\r\n");
+  const std::vector<std::string> after_rule = mqtt_->broker.Take();
+  ASSERT_EQ(after_rule.size(), 6u);
+  EXPECT_THAT(std::vector<std::string>(after_rule.begin(), after_rule.begin() + 5),
+              ElementsAre("cmnd/relay1/POWER ON", "cmnd/relay2/POWER ON", "zelvo/output/1 [r] ON",
+                          "zelvo/output/2 [r] ON", "zelvo/byte [r] 3"));
+  EXPECT_THAT(after_rule[5],
+              ::testing::MatchesRegex(
+                  R"(zelvo/event \{"rule":"Disco-Kula On","nick":"op","user":"~op",)"
+                  R"("host":"example.org","account":null,"channel":"#zelvo",)"
+                  R"("time":"2024-05-01T14:03:09[+-][0-9][0-9]:[0-9][0-9]","outputs":3\})"));
+  EXPECT_GT(mqtt_->syncs, syncs);  // handed to the socket at once
+
+  mqtt_->events.message("zelvo/output/4/set", "on");
+  EXPECT_TRUE(app->outputs()->Output(4));
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11));
+  EXPECT_THAT(mqtt_->broker.Take(),
+              ElementsAre("cmnd/relay4/POWER ON", "zelvo/output/4 [r] ON", "zelvo/byte [r] 11"));
+  EXPECT_THAT(Descriptions(Entries(), "82"),
+              ElementsAre("Output 4 switched on by ON on zelvo/output/4/set."));
+  mqtt_->events.message("zelvo/output/9/set", "ON");
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11));
+  EXPECT_EQ(Descriptions(Entries(), "83").size(), 1u);
+
+  // Lost: the relays wait; on the next connection all is sent again.
+  mqtt_->connected = false;
+  mqtt_->events.disconnected(
+      "MQTT broker mqtt://127.0.0.1:1883: connection lost; trying again in 5 s.");
+  irc_->environment.match(":op!~op@example.org PRIVMSG #zelvo :Disco Off\r\n");
+  EXPECT_THAT(mqtt_->broker.Take(), IsEmpty());
+  EXPECT_THAT(Descriptions(Entries(), "81"), ElementsAre(StartsWith("MQTT broker")));
+  mqtt_->Connect();
+  EXPECT_THAT(mqtt_->broker.Take(), ::testing::Contains("cmnd/relay4/POWER ON"));
+
+  app->Close();
+  EXPECT_EQ(mqtt_->closed_with, "offline");
+  const std::string log = ReadFile(dir_.File("Log.xml"));
+  EXPECT_THAT(log, Not(HasSubstr("s3cret-pw")));
+  EXPECT_THAT(console_.str() + errors_.str(), Not(HasSubstr("s3cret-pw")));
+}
+
+// An mqtt: back-end needs the broker setting; without it the start fails.
+TEST_F(ApplicationTest, ARelayBackEndWithoutABrokerIsFatal) {
+  ConfigOptions options = FileDevice();
+  options.extra_settings = "<OutputDevice>mqtt:cmnd/relay%N/POWER</OutputDevice>";
+  WriteConfig(options);
+  auto app = Make(/*headless=*/true);
+  EXPECT_FALSE(app->Main());
+  EXPECT_EQ(mqtt_, nullptr);
+  EXPECT_THAT(Descriptions(Entries(), "19"), ElementsAre(HasSubstr("MQTTBroker")));
+}
+
+// Several back-ends: a failing one is reported by its name, the others are
+// written, and the next write brings it in line.
+TEST_F(ApplicationTest, EveryBackEndIsWrittenAndAFailingOneIsNamed) {
+  ConfigOptions options = FileDevice();
+  options.extra_settings =
+      "<OutputDevice>mqtt:cmnd/relay%N/POWER</OutputDevice>\r\n"
+      "<MQTTBroker>mqtt://127.0.0.1:1883</MQTTBroker><MQTTDiscovery>false</MQTTDiscovery>";
+  WriteConfig(options);
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  mqtt_->Connect();
+  mqtt_->broker.Take();
+  mqtt_->broker.failure = "out of memory";
+  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
+  EXPECT_THAT(Descriptions(Entries(), "36"),
+              ElementsAre("An error occurd in an event handler: MQTT relays cmnd/relay%N/POWER: "
+                          "Cannot publish to cmnd/relay1/POWER: out of memory"));
+  mqtt_->broker.failure.clear();
+  mqtt_->broker.Take();
+  mqtt_->events.message("zelvo/output/8/set", "ON");
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 131));
+  EXPECT_THAT(mqtt_->broker.Take(),
+              ElementsAre("cmnd/relay1/POWER ON", "cmnd/relay2/POWER ON", "cmnd/relay8/POWER ON",
+                          "zelvo/output/1 [r] ON", "zelvo/output/2 [r] ON", "zelvo/output/8 [r] ON",
+                          "zelvo/byte [r] 131"));
+}
+
+// OutputsOnDisconnect: written once after 30 s out of the channel without a
+// break (pending auto-returns dropped), logged; OutputsOnExit at the close.
+TEST_F(ApplicationTest, SafeStatesAfterThirtySecondsOutOfTheChannelAndAtTheClose) {
+  clock_ = std::make_shared<testing::FakeClock>(CivilDateTime{2024, 5, 1, 14, 0, 0});
+  ConfigOptions options = FileDevice();
+  options.extra_settings =
+      "<OutputsOnExit>5</OutputsOnExit><OutputsOnDisconnect>0</OutputsOnDisconnect>";
+  WriteConfig(options);
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  auto tick = [&](std::chrono::seconds elapsed) {
+    clock_->Advance(elapsed);
+    static_cast<TerminalFrontEnd*>(app->front_end())->Timers().tmrAutoReturn_Timer();
+  };
+  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
+  tick(std::chrono::seconds(29));
+  irc_->in_channel = true;  // joined just in time
+  tick(std::chrono::seconds(5));
+  irc_->in_channel = false;
+  tick(std::chrono::seconds(29));
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
+  tick(std::chrono::seconds(1));
+  tick(std::chrono::seconds(60));  // once per absence
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 0));
+  EXPECT_FALSE(app->outputs()->Output(1));
+  EXPECT_THAT(
+      Descriptions(Entries(), "84"),
+      ElementsAre("Out of #zelvo for 30 s: the outputs are set to 0 (OutputsOnDisconnect)."));
+  app->Close();
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 0, 5));
+  EXPECT_THAT(Descriptions(Entries(), "85"),
+              ElementsAre("Closing: the outputs are set to 5 (OutputsOnExit)."));
+  EXPECT_THAT(exit_codes_, ElementsAre(kExitClosed));
+}
+
+// The service manager hears of readiness once the port is open, of each
+// connection state and of the close; its watchdog is fed at half its interval.
+// A start that fails never says it is ready.
+TEST_F(ApplicationTest, TheServiceManagerIsToldReadyStatusAndStopping) {
+  watchdog_interval_ = std::chrono::seconds(4);
+  WriteConfig(FileDevice());
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  EXPECT_THAT(notifier_->sent, ElementsAre("READY=1", "WATCHDOG=1"));
+  EXPECT_TRUE(app->WatchdogTimer().isActive());
+  EXPECT_EQ(app->WatchdogTimer().interval(), 2000);
+  irc_->environment.caption("Zelvo -  (Joined #zelvo)");
+  app->Close();
+  EXPECT_THAT(notifier_->sent, ElementsAre("READY=1", "WATCHDOG=1",
+                                           "STATUS=Zelvo -  (Joined #zelvo)", "STOPPING=1"));
+  EXPECT_FALSE(app->WatchdogTimer().isActive());
+
+  watchdog_interval_ = std::chrono::microseconds(0);
+  auto outside = Make(/*headless=*/true);
+  ASSERT_TRUE(outside->Main());
+  EXPECT_FALSE(outside->WatchdogTimer().isActive());
+
+  ConfigOptions broken = FileDevice();
+  broken.output_device = "nonsense:1";
+  WriteConfig(broken);
+  auto failed = Make(/*headless=*/true);
+  EXPECT_FALSE(failed->Main());
+  EXPECT_THAT(notifier_->sent, IsEmpty());
+}
+
+// A configuration holding a password that other users may read is logged as
+// a warning at start; a private one is not.
+TEST_F(ApplicationTest, AReadablePasswordFileIsLogged) {
+  ConfigOptions options = FileDevice();
+  options.extra_settings =
+      "<MQTTBroker>mqtt://127.0.0.1:1883</MQTTBroker><MQTTPassword>pw</MQTTPassword>";
+  WriteConfig(options);
+  for (const mode_t mode : {mode_t{0644}, mode_t{0600}}) {
+    SCOPED_TRACE(mode);
+    std::remove(dir_.File("Log.xml").c_str());
+    ASSERT_EQ(::chmod(dir_.File("config.xml").c_str(), mode), 0);
+    auto app = Make(/*headless=*/true);
+    ASSERT_TRUE(app->Main());
+    EXPECT_EQ(Descriptions(Entries(), "86").size(), mode == 0644 ? 1u : 0u);
+    app->Close();
+  }
+}
+
+// A rule held back by its user's Host condition is logged by the dispatcher.
+TEST_F(ApplicationTest, TheDispatcherLogsARuleHeldBackByACondition) {
+  std::string text = TestConfig(FileDevice());
+  text = testing::ReplacedOnce(text, "<User Username=\"*\" Nickname=\"*\" />",
+                               "<User Username=\"*\" Nickname=\"*\" Host=\"*.example.org\" />");
+  WriteFile(dir_.File("config.xml"), text);
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  irc_->environment.match(":op!~op@elsewhere.net PRIVMSG #zelvo :!Saft\r\n");
+  EXPECT_THAT(Descriptions(Entries(), "70"), ElementsAre(HasSubstr("Saftblandare")));
 }
 
 }  // namespace
