@@ -4,7 +4,6 @@
 #include <optional>
 #include <utility>
 
-#include "log/log_types.h"
 #include "model/date_time.h"
 #include "model/flags.h"
 #include "model/glob.h"
@@ -135,7 +134,7 @@ void Dispatcher::MatchMessage(const IrcMessage& message) {
     } else if (!missing.empty()) {
       const std::string text =
           "Rule " + Quoted(command->IOName()) + " not run for " + message.prefix + ": " + missing;
-      if (log_) log_(kRuleNotRunLogId, log_type::kInformation, text);
+      WriteMessage(log_, log_msg::kRuleNotRun, text);
       console_.Append(text + "\r\n");
     }
   }

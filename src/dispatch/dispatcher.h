@@ -13,6 +13,7 @@
 #include "dispatch/interfaces.h"
 #include "dispatch/sender_directory.h"
 #include "irc/irc_message.h"
+#include "log/messages.h"
 #include "model/clock.h"
 #include "model/io_command.h"
 #include "model/settings.h"
@@ -23,17 +24,10 @@ namespace zelvo {
 inline constexpr std::string_view kRefusalText =
     " Don't be hasty, the procedure will be available soon...";
 
-// Information: a line matched a rule's trigger and an allowed user's nickname
-// and user name, but the rule did not run for want of its Host, Account or
-// Status condition.
-inline constexpr std::int32_t kRuleNotRunLogId = 70;
-
 class Dispatcher {
  public:
   // Reports a failure (a port write, a send) that must not stop the program.
   using ErrorReporter = std::function<void(const std::string&)>;
-  // Writes one event-log entry: id, type, text.
-  using LogWriter = std::function<void(std::int32_t, std::int32_t, const std::string&)>;
 
   Dispatcher(const Settings& settings, IOCommands& commands, Outputs& outputs, const Clock& clock,
              IrcSender& sender, Console& console, ChatClientWindow& chat_client,
@@ -73,7 +67,7 @@ class Dispatcher {
   // matches a sender known to be logged in; Status is the least channel
   // status. Each matching rule runs once. A rule held back only by such
   // conditions (of users whose Nickname and Username matched) gets one
-  // information entry kRuleNotRunLogId and a console line naming the sender
+  // information entry log_msg::kRuleNotRun and a console line naming the sender
   // and what is missing.
   void MatchReceived(const IrcMessage& message);
 

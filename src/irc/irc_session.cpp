@@ -14,9 +14,6 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kPongPrefix = "PONG ";
 // The longest line a server must take, CR LF included.
 constexpr std::size_t kMaxLineBytes = 512;
-constexpr std::int32_t kError = 1;
-constexpr std::int32_t kWarning = 2;
-constexpr std::int32_t kInformation = 4;
 
 std::string_view WithoutLineEnd(std::string_view line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
@@ -89,8 +86,8 @@ IrcSession::IrcSession(const Settings& settings, Socket& socket, const Clock& cl
   }
 }
 
-void IrcSession::Log(std::int32_t id, std::int32_t type, const std::string& text) {
-  if (hooks_.log) hooks_.log(id, type, Shown(text));
+void IrcSession::Log(const LogMessage& message, const std::string& text) {
+  WriteMessage(hooks_.log, message, Shown(text));
 }
 
 std::string IrcSession::Shown(std::string_view text) const {
@@ -119,7 +116,7 @@ std::string IrcSession::ConnectionStateText() const {
 void IrcSession::ReportConnectionState() {
   msSocketState = zelvo::SocketStateText(socket_.State());
   if (msSocketState != msLastSocketState) {
-    Log(irc_log::kStateChanged, kInformation, "Socket-connection changed to: " + msSocketState);
+    Log(log_msg::kSocketStateChanged, SocketStateChangedText(msSocketState));
   }
   msLastSocketState = msSocketState;
   const std::string caption = "Zelvo - " + msIRCState + " (" + ConnectionStateText() + ")";
@@ -145,10 +142,10 @@ void IrcSession::ConnectToServer() {
   tls.fingerprint = settings_.IRCTLSFingerprint;
   tls.client_certificate = settings_.IRCClientCertificate;
   const std::string target = settings_.gsIRCDomain + ":" + std::to_string(settings_.giIRCPort);
-  Log(irc_log::kConnectAttempt, kInformation,
+  Log(log_msg::kConnectAttempt,
       "Connecting to " + target + (tls.enabled ? " with TLS." : " without TLS."));
   if (tls.enabled && !tls.verify && tls.fingerprint.empty()) {
-    Log(irc_log::kTlsUnverified, kWarning,
+    Log(log_msg::kTlsUnverified,
         "The certificate of " + target +
             " is not verified (IRCTLSVerify is false): anyone on the way can read and change "
             "the traffic.");
@@ -200,11 +197,11 @@ void IrcSession::FollowCap(const CapOutput& output) {
       case CapEvent::Kind::kNegotiationDone:
         break;
       case CapEvent::Kind::kSaslSucceeded:
-        Log(irc_log::kSaslSucceeded, kInformation,
+        Log(log_msg::kSaslSucceeded,
             "Logged in with SASL" + (event.text.empty() ? "" : " as " + event.text) + ".");
         break;
       case CapEvent::Kind::kSaslFailed:
-        Log(irc_log::kSaslFailed, kWarning,
+        Log(log_msg::kSaslFailed,
             "SASL login failed: " + event.text +
                 (settings_.IRCSASLRequired ? " Disconnecting (IRCSASLRequired)."
                                            : " Going on without login."));
@@ -224,9 +221,7 @@ void IrcSession::sckIRC_DataArrival(std::int32_t /*bytes_total*/) {
   if (closed_ || (phase_ != Phase::kRegistering && phase_ != Phase::kRegistered)) return;
   const std::vector<std::string> lines = framer_.Feed(data);
   for (std::size_t n = framer_.TakeDroppedCount(); n > 0; --n) {
-    Log(irc_log::kLineTooLong, kWarning,
-        "Dropped an incoming line longer than " + std::to_string(LineFramer::kMaxLineBytes) +
-            " bytes.");
+    Log(log_msg::kLineTooLong, LineTooLongText(LineFramer::kMaxLineBytes));
   }
   for (const std::string& raw : lines) {
     // A line that ended the connection ends this read too.
@@ -289,15 +284,14 @@ void IrcSession::Follow(const IrcMessage& message, TimePoint now) {
   const bool was_regaining = nick_.Regaining();
   if (const std::optional<std::string> nick_line = nick_.OnMessage(message, mapping, now)) {
     if (phase_ == Phase::kRegistering) {
-      Log(irc_log::kNickFallback, kWarning,
-          "The nickname " + before + " is not available (" + command + " " +
-              (message.params.empty() ? "" : message.params.back()) + "); trying " +
-              nick_.Current() + ".");
+      Log(log_msg::kNickFallback, "The nickname " + before + " is not available (" + command + " " +
+                                      (message.params.empty() ? "" : message.params.back()) +
+                                      "); trying " + nick_.Current() + ".");
     }
     SendProtocolLine(*nick_line);
   }
   if (was_regaining && !nick_.Regaining()) {
-    Log(irc_log::kNickRegained, kInformation, "Regained the nickname " + nick_.Current() + ".");
+    Log(log_msg::kNickRegained, "Regained the nickname " + nick_.Current() + ".");
   }
 
   roster_.OnMessage(message);
@@ -308,13 +302,13 @@ void IrcSession::Follow(const IrcMessage& message, TimePoint now) {
     roster_.SetAccountTag(cap_.Has("account-tag"));
     backoff_.OnRegistered(now);
     queue_.Reset(now);
-    Log(irc_log::kRegistered, kInformation,
+    Log(log_msg::kRegistered,
         "Registered with " + settings_.gsIRCDomain + " as " + nick_.Current() + ".");
     SendJoin();
   }
   if (phase_ != Phase::kRegistered) {
     if (command == "ERROR") {
-      Log(irc_log::kServerError, kWarning, "The server ended the connection: " + message.Param(0));
+      Log(log_msg::kServerError, "The server ended the connection: " + message.Param(0));
       Lost("");
     }
     return;
@@ -330,7 +324,7 @@ void IrcSession::Follow(const IrcMessage& message, TimePoint now) {
       mapping.Equal(message.Param(0), channel)) {
     rejoin_at_.reset();
     join_backoff_ = ReconnectBackoff(random_);
-    Log(irc_log::kJoined, kInformation, "Joined " + message.Param(0) + ".");
+    Log(log_msg::kJoined, "Joined " + message.Param(0) + ".");
     if (whox_) Enqueue(roster_.WhoxQuery(), SendQueue::Kind::kFirst);
   } else if (command == "KICK" && mapping.Equal(message.Param(0), channel) &&
              mapping.Equal(message.Param(1), nick_.Current())) {
@@ -343,15 +337,15 @@ void IrcSession::Follow(const IrcMessage& message, TimePoint now) {
     } else {
       text += "; not rejoining (IRCRejoinDelay is 0).";
     }
-    Log(irc_log::kKicked, kWarning, text);
+    Log(log_msg::kKicked, text);
   } else if (IsJoinRefusal(command) && mapping.Equal(message.Param(1), channel)) {
     const auto wait = join_backoff_.OnLost(now);
     rejoin_at_ = now + wait;
-    Log(irc_log::kJoinRefused, kWarning,
-        "Cannot join " + message.Param(1) + ": " + message.params.back() + " (" + command +
-            "); trying again in " + std::to_string(WholeSeconds(wait)) + " s.");
+    Log(log_msg::kJoinRefused, "Cannot join " + message.Param(1) + ": " + message.params.back() +
+                                   " (" + command + "); trying again in " +
+                                   std::to_string(WholeSeconds(wait)) + " s.");
   } else if (command == "ERROR") {
-    Log(irc_log::kServerError, kWarning, "The server ended the connection: " + message.Param(0));
+    Log(log_msg::kServerError, "The server ended the connection: " + message.Param(0));
     Lost("");
   }
 }
@@ -377,7 +371,7 @@ void IrcSession::Lost(const std::string& why) {
     reconnect_at_ = now + wait_;
     const std::string in = std::to_string(WholeSeconds(wait_)) + " s";
     wait_text_ = why.empty() ? "Reconnecting in " + in : why + ", reconnecting in " + in;
-    Log(irc_log::kReconnectIn, kInformation, "Reconnecting in " + in + ".");
+    Log(log_msg::kReconnectIn, "Reconnecting in " + in + ".");
   } else {
     phase_ = Phase::kStopped;
     wait_ = {};
@@ -392,11 +386,8 @@ void IrcSession::Lost(const std::string& why) {
 
 void IrcSession::sckIRC_Error(const SocketError& error) {
   if (closed_) return;
-  Log(irc_log::kSocketError, kError,
-      "Socket connection error!\r\nError number: " + std::to_string(error.Number) +
-          "\r\n Description: " + error.Description + "\r\n Scode: " + std::to_string(error.Scode) +
-          "\r\n Source: " + error.Source + "\r\n HelpFile: " + error.HelpFile +
-          "\r\n HelpContext: " + std::to_string(error.HelpContext));
+  Log(log_msg::kSocketError, SocketErrorText(error.Number, error.Description, error.Scode,
+                                             error.Source, error.HelpFile, error.HelpContext));
   if (socket_.State() != socket_state::kConnected) {
     Lost("");
     return;
@@ -406,7 +397,7 @@ void IrcSession::sckIRC_Error(const SocketError& error) {
 
 void IrcSession::sckIRC_TlsError(const TlsFailure& failure) {
   if (closed_) return;
-  Log(irc_log::kTlsError, kError,
+  Log(log_msg::kTlsError,
       "TLS connection to " + settings_.gsIRCDomain + ":" + std::to_string(settings_.giIRCPort) +
           " refused: " + failure.reason + " Certificate SHA-256 fingerprint: " +
           (failure.fingerprint.empty() ? "none shown" : failure.fingerprint) + ".");
@@ -443,7 +434,7 @@ void IrcSession::Close() {
 
 std::string IrcSession::SendLine(std::string_view line) {
   if (closed_ || phase_ != Phase::kRegistered || socket_.State() != socket_state::kConnected) {
-    return std::string(kNotConnectedText);
+    return std::string(console_text::kNotConnected);
   }
   Enqueue(line, SendQueue::Kind::kReply);
   return "";
@@ -501,9 +492,9 @@ void IrcSession::tmrSendQueue_Timer() {
       SendProtocolLine(action.line);
     } else if (action.kind == LinkWatchdog::Action::Kind::kDead) {
       const long timeout = settings_.IRCPingTimeout > 0 ? settings_.IRCPingTimeout : 120;
-      Log(irc_log::kDeadLink, kWarning,
-          "Nothing received for " + std::to_string(timeout) + " s and no answer to a PING for " +
-              std::to_string(timeout) + " s more: the link is dead.");
+      Log(log_msg::kDeadLink, "Nothing received for " + std::to_string(timeout) +
+                                  " s and no answer to a PING for " + std::to_string(timeout) +
+                                  " s more: the link is dead.");
       Lost("");
       return;
     }
@@ -520,9 +511,7 @@ void IrcSession::tmrSendQueue_Timer() {
   Drain();
   const std::size_t dropped = queue_.TakeDropReport(now);
   if (dropped > 0) {
-    Log(irc_log::kRepliesDropped, kWarning,
-        "Dropped " + std::to_string(dropped) + (dropped == 1 ? " reply" : " replies") +
-            " to keep the bot from flooding the server.");
+    Log(log_msg::kRepliesDropped, RepliesDroppedText(dropped));
   }
 }
 

@@ -26,41 +26,18 @@
 #include "irc/reconnect_backoff.h"
 #include "irc/send_queue.h"
 #include "irc/socket.h"
+#include "log/messages.h"
 #include "model/clock.h"
 #include "model/settings.h"
 
 namespace zelvo {
 
-// Log ids of the IRC client.
-namespace irc_log {
-inline constexpr std::int32_t kStateChanged = 32;    // information
-inline constexpr std::int32_t kSocketError = 35;     // error
-inline constexpr std::int32_t kLineTooLong = 38;     // warning
-inline constexpr std::int32_t kRepliesDropped = 39;  // warning
-inline constexpr std::int32_t kConnectAttempt = 50;  // information: host, port, TLS
-inline constexpr std::int32_t kTlsUnverified = 51;   // warning: verification is off
-inline constexpr std::int32_t kTlsError = 52;        // error: reason and fingerprint
-inline constexpr std::int32_t kSaslSucceeded = 53;   // information
-inline constexpr std::int32_t kSaslFailed = 54;      // warning
-inline constexpr std::int32_t kNickFallback = 55;    // warning
-inline constexpr std::int32_t kNickRegained = 56;    // information
-inline constexpr std::int32_t kKicked = 57;          // warning: by whom and why
-inline constexpr std::int32_t kJoinRefused = 58;     // warning: the server's text
-inline constexpr std::int32_t kDeadLink = 59;        // warning
-inline constexpr std::int32_t kReconnectIn = 60;     // information
-inline constexpr std::int32_t kServerError = 61;     // warning: the ERROR line's text
-inline constexpr std::int32_t kRegistered = 62;      // information: the nickname
-inline constexpr std::int32_t kJoined = 63;          // information
-}  // namespace irc_log
-
-inline constexpr std::string_view kNotConnectedText = "Not connected";
-
 struct IrcHooks {
   // Holds one line (received with its line end, or an echo without one)
   // against the rules.
   std::function<void(std::string_view)> match;
-  // Writes one entry to the event log: id, type, text.
-  std::function<void(std::int32_t id, std::int32_t type, const std::string& text)> log;
+  // Writes one entry to the event log.
+  LogWriter log;
   // Sets the main window's caption.
   std::function<void(const std::string&)> caption;
 };
@@ -89,7 +66,7 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   void Close() override;
 
   // IrcSender: queues a reply line (CR, LF and NUL inside it are removed and
-  // one CR LF ends it); "" or kNotConnectedText (also before registration).
+  // one CR LF ends it); "" or console_text::kNotConnected (also before registration).
   std::string SendLine(std::string_view line) override;
   std::string LocalIP() const override;
 
@@ -157,7 +134,7 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   void SendProtocolLine(std::string_view text);
   void Enqueue(std::string_view text, SendQueue::Kind kind);
   void Drain();
-  void Log(std::int32_t id, std::int32_t type, const std::string& text);
+  void Log(const LogMessage& message, const std::string& text);
   // A text as it may be shown: the configured secrets masked.
   std::string Shown(std::string_view text) const;
 

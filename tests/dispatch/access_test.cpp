@@ -37,7 +37,7 @@ class AccessTest : public testing::DispatchTest {
     roster.SetOwnNick("Zelvo");
     dispatcher.SetSenderDirectory(&senders);
     dispatcher.SetLogWriter([this](std::int32_t id, std::int32_t type, const std::string& text) {
-      EXPECT_EQ(id, kRuleNotRunLogId);
+      EXPECT_EQ(id, log_msg::kRuleNotRun.id);
       EXPECT_EQ(type, 4);  // information
       log.push_back(text);
     });

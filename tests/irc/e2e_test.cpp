@@ -167,7 +167,7 @@ TEST_P(IrcEndToEndTest, AnsweredServerPingsKeepTheBotConnected) {
 TEST_P(IrcEndToEndTest, AStoppedServerIsReportedInCaptionAndLog) {
   ASSERT_NO_FATAL_FAILURE(StartAll());
   server_->Stop();
-  ASSERT_TRUE(SpinUntil([&] { return bot_->CountLog(irc_log::kReconnectIn) > 0; }, seconds(10)));
+  ASSERT_TRUE(SpinUntil([&] { return bot_->CountLog(log_msg::kReconnectIn.id) > 0; }, seconds(10)));
   EXPECT_THAT(bot_->captions.back(), ::testing::StartsWith("Zelvo -  (Reconnecting in "));
   EXPECT_EQ(bot_->CountLog(32, "Socket-connection changed to: Closed"), 2u);
   EXPECT_FALSE(bot_->Client().SendOperatorLine("Disco On"));

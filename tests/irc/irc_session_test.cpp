@@ -211,7 +211,7 @@ TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReportedAndRetried) {
   EXPECT_THAT(log_, ElementsAre(LogLine{60, 4, "Reconnecting in 5 s."},
                                 LogLine{32, 4, "Socket-connection changed to: Closed"}));
   // Nothing is sent on a dead connection, and a partial line does not survive it.
-  EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), kNotConnectedText);
+  EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), console_text::kNotConnected);
   EXPECT_EQ(session_.QueuedLines(), 0u);
 }
 
@@ -450,7 +450,7 @@ TEST_F(IrcSessionTest, RemovesCrLfAndNulInsideOutgoingText) {
 
 TEST_F(IrcSessionTest, RefusesRepliesWhileNotConnected) {
   socket_.state = socket_state::kConnecting;
-  EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), kNotConnectedText);
+  EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), console_text::kNotConnected);
   EXPECT_THAT(socket_.sent, IsEmpty());
 }
 

@@ -96,10 +96,10 @@ TEST_F(NetworkEndToEndTest, TlsTrustsTheCaFileRefusesAWrongCaAndTakesAPinnedFing
       ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10), from)) << LogOf(bot);
       ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(from));
     } else {
-      ASSERT_TRUE(SpinUntil([&] { return bot.CountLog(irc_log::kTlsError) > 0; }, seconds(10)));
+      ASSERT_TRUE(SpinUntil([&] { return bot.CountLog(log_msg::kTlsError.id) > 0; }, seconds(10)));
       const std::string& text = bot.log[0].text;
       for (const auto& e : bot.log) {
-        if (e.id == irc_log::kTlsError) {
+        if (e.id == log_msg::kTlsError.id) {
           EXPECT_THAT(e.text, HasSubstr(PlainFingerprint(certs.fingerprint)));
         }
       }
@@ -124,7 +124,7 @@ TEST_F(NetworkEndToEndTest, SaslPlainLogsInAndARequiredLoginWithAWrongPasswordIs
     s.IRCSASLRequired = true;
   });
   ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(15))) << LogOf(bot) << network.Logs();
-  EXPECT_EQ(bot.CountLog(irc_log::kSaslSucceeded), 1u) << LogOf(bot);
+  EXPECT_EQ(bot.CountLog(log_msg::kSaslSucceeded.id), 1u) << LogOf(bot);
   ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(0));
   bot_.reset();
 
@@ -135,9 +135,10 @@ TEST_F(NetworkEndToEndTest, SaslPlainLogsInAndARequiredLoginWithAWrongPasswordIs
     s.IRCSASLPassword = "wrong-password";
     s.IRCSASLRequired = true;
   });
-  ASSERT_TRUE(SpinUntil([&] { return refused.CountLog(irc_log::kReconnectIn) > 0; }, seconds(20)))
+  ASSERT_TRUE(
+      SpinUntil([&] { return refused.CountLog(log_msg::kReconnectIn.id) > 0; }, seconds(20)))
       << LogOf(refused);
-  EXPECT_EQ(refused.CountLog(irc_log::kSaslFailed), 1u);
+  EXPECT_EQ(refused.CountLog(log_msg::kSaslFailed.id), 1u);
   EXPECT_EQ(alice_.FindJoin(":relay!", "#lab", from), -1);
   for (const auto& e : refused.log)
     EXPECT_THAT(e.text, ::testing::Not(HasSubstr("wrong-password")));
@@ -168,14 +169,14 @@ TEST_F(NetworkEndToEndTest, ATakenNickFallsBackAndIsRegainedWhenItsHolderQuits) 
   ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
   Bot& bot = StartBot(server.Port());
   ASSERT_TRUE(alice_.WaitForJoin(":relay_!", "#lab", seconds(10))) << LogOf(bot);
-  EXPECT_EQ(bot.CountLog(irc_log::kNickFallback), 1u);
+  EXPECT_EQ(bot.CountLog(log_msg::kNickFallback.id), 1u);
   holder.Send("QUIT :bye\r\n");
   ASSERT_TRUE(alice_.WaitForLineContaining(":relay_!", seconds(10)));
   ASSERT_TRUE(
       SpinUntil([&] { return alice_.CountContaining(" NICK :relay\r\n") > 0; }, seconds(10)))
       << LogOf(bot);
   EXPECT_EQ(bot.Session().Nickname(), "relay");
-  EXPECT_EQ(bot.CountLog(irc_log::kNickRegained), 1u);
+  EXPECT_EQ(bot.CountLog(log_msg::kNickRegained.id), 1u);
   // The operator's echo comes from the nickname the bot has again.
   ASSERT_TRUE(bot.Client().SendOperatorLine("hello"));
   ASSERT_FALSE(bot.console.lines.empty());
@@ -192,7 +193,7 @@ TEST_F(NetworkEndToEndTest, AKickedBotRejoinsAfterTheDelayAndRulesFire) {
   const std::size_t from = alice_.Lines().size();
   alice_.Send("KICK #lab relay :out you go\r\n");
   ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10), from)) << LogOf(bot);
-  ASSERT_EQ(bot.CountLog(irc_log::kKicked), 1u);
+  ASSERT_EQ(bot.CountLog(log_msg::kKicked.id), 1u);
   EXPECT_THAT(LogOf(bot), HasSubstr("Kicked from #lab by alice (out you go)"));
   ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(from));
 }
@@ -208,7 +209,7 @@ TEST_F(NetworkEndToEndTest, ARestartedServerGetsTheBotBackIntoItsChannel) {
   Bot& bot = StartBot(server.Port());
   ASSERT_TRUE(SpinUntil([&] { return bot.Session().Roster().Joined(); }, seconds(10)));
   ASSERT_TRUE(server.Restart()) << server.Error();
-  ASSERT_TRUE(SpinUntil([&] { return bot.CountLog(irc_log::kReconnectIn) > 0; }, seconds(10)));
+  ASSERT_TRUE(SpinUntil([&] { return bot.CountLog(log_msg::kReconnectIn.id) > 0; }, seconds(10)));
   ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
   // The first wait is 4 to 6 s.
   ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(12))) << LogOf(bot);
@@ -235,8 +236,8 @@ TEST_F(NetworkEndToEndTest, ADeadLinkIsPingedGivenUpAndConnectedAgain) {
   ASSERT_TRUE(SpinUntil([&] { return accepted.size() == 2; }, seconds(2 * kPingTimeout + 6 + 2)))
       << LogOf(bot);
   EXPECT_THAT(heard, HasSubstr("PING :zelvo-1\r\n"));
-  EXPECT_EQ(bot.CountLog(irc_log::kDeadLink), 1u);
-  EXPECT_EQ(bot.CountLog(irc_log::kReconnectIn), 1u);
+  EXPECT_EQ(bot.CountLog(log_msg::kDeadLink.id), 1u);
+  EXPECT_EQ(bot.CountLog(log_msg::kReconnectIn.id), 1u);
 }
 
 }  // namespace

@@ -196,7 +196,7 @@ TEST_F(SessionLifecycleTest, RequiredSaslThatFailsDropsTheConnectionAndWaits) {
   Connected();
   Receive(":srv CAP * LS :sasl\r\n:srv CAP relay ACK :sasl\r\nAUTHENTICATE +\r\n");
   Receive(":srv 904 relay :SASL authentication failed\r\n:srv 001 relay :Welcome\r\n");
-  EXPECT_THAT(LogTexts(irc_log::kSaslFailed),
+  EXPECT_THAT(LogTexts(log_msg::kSaslFailed.id),
               ElementsAre("SASL login failed: 904 SASL authentication failed Disconnecting "
                           "(IRCSASLRequired)."));
   EXPECT_EQ(socket_.close_calls, 1);
@@ -229,7 +229,7 @@ TEST_F(SessionLifecycleTest, FallsBackOnATakenNickAndRegainsIt) {
   Receive(":srv 433 * relay :Nickname is already in use\r\n");
   Receive(":srv 433 * relaybot :Nickname is already in use\r\n");
   EXPECT_THAT(socket_.sent, ElementsAre("NICK relaybot\r\n", "NICK relay_\r\n"));
-  EXPECT_THAT(LogTexts(irc_log::kNickFallback),
+  EXPECT_THAT(LogTexts(log_msg::kNickFallback.id),
               ElementsAre("The nickname relay is not available (433 Nickname is already in "
                           "use); trying relaybot.",
                           "The nickname relaybot is not available (433 Nickname is already in "
@@ -256,7 +256,7 @@ TEST_F(SessionLifecycleTest, FallsBackOnATakenNickAndRegainsIt) {
   Pass(milliseconds(100));
   EXPECT_THAT(socket_.sent, ElementsAre("NICK relay\r\n"));
   Receive(":relay_!~relay@h NICK :relay\r\n");
-  EXPECT_THAT(LogTexts(irc_log::kNickRegained), ElementsAre("Regained the nickname relay."));
+  EXPECT_THAT(LogTexts(log_msg::kNickRegained.id), ElementsAre("Regained the nickname relay."));
   EXPECT_EQ(Session().Nickname(), "relay");
   socket_.sent.clear();
   Pass(seconds(100));
@@ -278,8 +278,9 @@ TEST_P(RejoinTest, RejoinsAfterAKickOnlyOnceTheDelayHasPassed) {
   Online();
   Receive(":alice!~a@h KICK #lab relay :out you go\r\n");
   EXPECT_EQ(captions_.back(), "Zelvo -  (Not in #lab)");
-  ASSERT_THAT(LogTexts(irc_log::kKicked), ::testing::SizeIs(1));
-  EXPECT_THAT(LogTexts(irc_log::kKicked)[0], HasSubstr("Kicked from #lab by alice (out you go)"));
+  ASSERT_THAT(LogTexts(log_msg::kKicked.id), ::testing::SizeIs(1));
+  EXPECT_THAT(LogTexts(log_msg::kKicked.id)[0],
+              HasSubstr("Kicked from #lab by alice (out you go)"));
   Pass(seconds(GetParam().delay > 0 ? GetParam().delay - 1 : 1));
   EXPECT_THAT(socket_.sent, IsEmpty());
   Pass(seconds(2));
@@ -301,14 +302,14 @@ TEST_F(SessionLifecycleTest, ARefusedJoinIsLoggedAndRetriedWithAGrowingWait) {
   socket_.sent.clear();
   Receive(":srv 474 relay #lab :Cannot join channel (+b)\r\n");
   EXPECT_THAT(
-      LogTexts(irc_log::kJoinRefused),
+      LogTexts(log_msg::kJoinRefused.id),
       ElementsAre("Cannot join #lab: Cannot join channel (+b) (474); trying again in 5 s."));
   Pass(milliseconds(4900));
   EXPECT_THAT(socket_.sent, IsEmpty());
   Pass(milliseconds(200));
   EXPECT_THAT(socket_.sent, ElementsAre("JOIN #lab\r\n"));
   Receive(":srv 475 relay #LAB :Cannot join channel (+k)\r\n");
-  EXPECT_THAT(LogTexts(irc_log::kJoinRefused)[1], HasSubstr("trying again in 10 s."));
+  EXPECT_THAT(LogTexts(log_msg::kJoinRefused.id)[1], HasSubstr("trying again in 10 s."));
   EXPECT_EQ(captions_.back(), "Zelvo -  (Not in #lab)");
 }
 
@@ -331,10 +332,10 @@ TEST_F(SessionLifecycleTest, PingsAfterSilenceAndDropsADeadLink) {
   EXPECT_EQ(socket_.close_calls, 0);
   Pass(milliseconds(100));
   EXPECT_EQ(socket_.close_calls, 1);
-  EXPECT_THAT(LogTexts(irc_log::kDeadLink),
+  EXPECT_THAT(LogTexts(log_msg::kDeadLink.id),
               ElementsAre("Nothing received for 2 s and no answer to a PING for 2 s more: the "
                           "link is dead."));
-  EXPECT_THAT(LogTexts(irc_log::kReconnectIn), ElementsAre("Reconnecting in 5 s."));
+  EXPECT_THAT(LogTexts(log_msg::kReconnectIn.id), ElementsAre("Reconnecting in 5 s."));
   Pass(milliseconds(4900));
   EXPECT_EQ(socket_.connect_calls, 1);
   Pass(milliseconds(100));
@@ -345,7 +346,7 @@ TEST_F(SessionLifecycleTest, WaitDoublesToFiveMinutesAndStartsAgainOnlyAfterASta
   std::vector<std::string> waits;
   auto lose_and_wait = [&] {
     ServerCloses();
-    waits.push_back(LogTexts(irc_log::kReconnectIn).back());
+    waits.push_back(LogTexts(log_msg::kReconnectIn.id).back());
     Pass(std::chrono::duration_cast<milliseconds>(Session().ReconnectWait()) + milliseconds(200));
   };
   Session().ConnectToServer();
@@ -404,15 +405,15 @@ INSTANTIATE_TEST_SUITE_P(Table, JitterTest,
 TEST_F(SessionLifecycleTest, AServerErrorLineIsLoggedAndEndsTheConnection) {
   Online();
   Receive("ERROR :Closing Link: relay (Killed (oper (enough)))\r\n");
-  EXPECT_THAT(LogTexts(irc_log::kServerError),
+  EXPECT_THAT(LogTexts(log_msg::kServerError.id),
               ElementsAre("The server ended the connection: Closing Link: relay (Killed (oper "
                           "(enough)))"));
   EXPECT_EQ(socket_.close_calls, 1);
-  EXPECT_EQ(Session().SendLine("PRIVMSG #lab :x\r\n"), kNotConnectedText);
+  EXPECT_EQ(Session().SendLine("PRIVMSG #lab :x\r\n"), console_text::kNotConnected);
   EXPECT_FALSE(Session().SendOperatorLine("Disco On"));
   // The close that follows changes nothing.
   ServerCloses();
-  EXPECT_THAT(LogTexts(irc_log::kReconnectIn), ElementsAre("Reconnecting in 5 s."));
+  EXPECT_THAT(LogTexts(log_msg::kReconnectIn.id), ElementsAre("Reconnecting in 5 s."));
 }
 
 TEST_F(SessionLifecycleTest, WithoutReconnectALostConnectionStaysLost) {
@@ -436,9 +437,9 @@ TEST_F(SessionLifecycleTest, HandsTheTlsSettingsToTheSocketAndWarnsWhenNotVerify
   EXPECT_FALSE(socket_.tls.verify);
   EXPECT_EQ(socket_.tls.ca_file, "/etc/zelvo/ca.pem");
   EXPECT_EQ(socket_.tls.client_certificate, "/etc/zelvo/bot.pem");
-  EXPECT_THAT(LogTexts(irc_log::kConnectAttempt),
+  EXPECT_THAT(LogTexts(log_msg::kConnectAttempt.id),
               ElementsAre("Connecting to irc.example.net:6697 with TLS."));
-  EXPECT_THAT(LogTexts(irc_log::kTlsUnverified), ::testing::SizeIs(1));
+  EXPECT_THAT(LogTexts(log_msg::kTlsUnverified.id), ::testing::SizeIs(1));
 }
 
 TEST_F(SessionLifecycleTest, ARefusedCertificateIsLoggedShownAndRetried) {
@@ -449,7 +450,7 @@ TEST_F(SessionLifecycleTest, ARefusedCertificateIsLoggedShownAndRetried) {
       {"The issuer certificate of a locally looked up certificate could "
        "not be found.",
        std::string(64, 'a')});
-  EXPECT_THAT(LogTexts(irc_log::kTlsError),
+  EXPECT_THAT(LogTexts(log_msg::kTlsError.id),
               ElementsAre("TLS connection to irc.example.net:6697 refused: The issuer "
                           "certificate of a locally looked up certificate could not be found. "
                           "Certificate SHA-256 fingerprint: " +
@@ -458,7 +459,7 @@ TEST_F(SessionLifecycleTest, ARefusedCertificateIsLoggedShownAndRetried) {
   EXPECT_THAT(socket_.sent, IsEmpty());
   // The error event that may follow does not double the wait.
   Session().sckIRC_Error(SocketError{10053, "SSL handshake failed", 0, "sckIRC", "", 0, false});
-  EXPECT_THAT(LogTexts(irc_log::kReconnectIn), ElementsAre("Reconnecting in 5 s."));
+  EXPECT_THAT(LogTexts(log_msg::kReconnectIn.id), ElementsAre("Reconnecting in 5 s."));
   Pass(seconds(5));
   EXPECT_EQ(socket_.connect_calls, 2);
 }
@@ -490,7 +491,7 @@ TEST_F(SessionLifecycleTest, SecretsNeverReachTheConsoleOrTheLog) {
     EXPECT_THAT(entry.text, Not(HasSubstr("bouncer:pw")));
     EXPECT_THAT(entry.text, Not(HasSubstr("hunter2")));
   }
-  EXPECT_THAT(LogTexts(irc_log::kServerError),
+  EXPECT_THAT(LogTexts(log_msg::kServerError.id),
               ElementsAre("The server ended the connection: Closing link (******** was wrong)"));
   // The server still got the password.
   EXPECT_THAT(socket_.sent, Contains("PASS bouncer:pw\r\n"));
