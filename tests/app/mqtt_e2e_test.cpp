@@ -1,0 +1,238 @@
+// The real zelvo program between a real ngircd and a real mosquitto: the
+// retained states, a rule run seen on the broker, a command from the broker,
+// the relays and the Last Will. libmosquitto (its own thread) observes.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <mosquitto.h>
+#include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/test_support.h"
+#include "irc/servers.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace zelvo {
+namespace {
+
+using std::chrono::milliseconds;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using testing::ReadFile;
+
+constexpr auto kPatience = std::chrono::seconds(20);
+
+// Every message on the broker, as "topic payload", in order of arrival.
+class Observer {
+ public:
+  explicit Observer(int port) {
+    mosquitto_lib_init();
+    mosq_ = mosquitto_new(nullptr, true, this);
+    mosquitto_connect_callback_set(
+        mosq_, [](mosquitto* m, void*, int) { mosquitto_subscribe(m, nullptr, "#", 1); });
+    mosquitto_subscribe_callback_set(mosq_, [](mosquitto*, void* self, int, int, const int*) {
+      auto* observer = static_cast<Observer*>(self);
+      std::lock_guard lock(observer->mutex_);
+      observer->subscribed_ = true;
+      observer->changed_.notify_all();
+    });
+    mosquitto_message_callback_set(
+        mosq_, [](mosquitto*, void* self, const mosquitto_message* message) {
+          auto* observer = static_cast<Observer*>(self);
+          std::lock_guard lock(observer->mutex_);
+          observer->messages_.push_back(std::string(message->topic) + " " +
+                                        std::string(static_cast<const char*>(message->payload),
+                                                    static_cast<std::size_t>(message->payloadlen)));
+          observer->changed_.notify_all();
+        });
+    mosquitto_connect(mosq_, "127.0.0.1", port, 30);
+    mosquitto_loop_start(mosq_);
+  }
+  ~Observer() {
+    mosquitto_disconnect(mosq_);
+    mosquitto_loop_stop(mosq_, false);
+    mosquitto_destroy(mosq_);
+  }
+  bool WaitSubscribed() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [this] { return subscribed_; });
+  }
+  // Waits until `message` (or one that begins with `prefix`) has arrived at
+  // or after `from`; its index or -1.
+  int WaitFor(const std::string& message, std::size_t from = 0) {
+    return Wait([&](const std::string& m) { return m == message; }, from);
+  }
+  int WaitForPrefix(const std::string& prefix, std::size_t from = 0) {
+    return Wait([&](const std::string& m) { return m.rfind(prefix, 0) == 0; }, from);
+  }
+  int Wait(const std::function<bool(const std::string&)>& match, std::size_t from) {
+    std::unique_lock lock(mutex_);
+    int found = -1;
+    changed_.wait_for(lock, kPatience, [&] {
+      for (std::size_t i = from; i < messages_.size() && found < 0; ++i)
+        if (match(messages_[i])) found = static_cast<int>(i);
+      return found >= 0;
+    });
+    return found;
+  }
+  std::vector<std::string> Messages() {
+    std::lock_guard lock(mutex_);
+    return messages_;
+  }
+
+ private:
+  mosquitto* mosq_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool subscribed_ = false;
+  std::vector<std::string> messages_;
+};
+
+pid_t Spawn(std::vector<std::string> argv, const std::string& output) {
+  std::vector<char*> args;
+  for (std::string& a : argv) args.push_back(a.data());
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, args.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+class Broker {
+ public:
+  bool Start() {
+    port_ = servers::PickFreePort();
+    const passwd* me = ::getpwuid(::getuid());
+    testing::WriteFile(dir_.File("mosquitto.conf"),
+                       "listener " + std::to_string(port_) + " 127.0.0.1\npersistence false\n" +
+                           "allow_anonymous true\nuser " + (me ? me->pw_name : "root") + "\n");
+    for (const char* path : {"/usr/sbin/mosquitto", "/usr/bin/mosquitto"})
+      if (::access(path, X_OK) == 0)
+        pid_ = Spawn({path, "-c", dir_.File("mosquitto.conf")}, dir_.File("mosquitto.log"));
+    for (int i = 0; i < 400 && pid_ > 0 && !servers::PortListening(port_); ++i)
+      std::this_thread::sleep_for(milliseconds(25));
+    return pid_ > 0 && servers::PortListening(port_);
+  }
+  ~Broker() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  int port() const { return port_; }
+
+ private:
+  testing::TempDir dir_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+// The bytes the file port received, in order.
+std::vector<int> PortBytes(const std::string& path) {
+  std::vector<int> bytes;
+  std::istringstream lines(ReadFile(path));
+  long long time;
+  int byte;
+  while (lines >> time >> byte) bytes.push_back(byte);
+  return bytes;
+}
+
+TEST(MqttEndToEnd, TheBotBetweenNgircdAndMosquitto) {
+  servers::TlsNgircdServer ircd;
+  ASSERT_TRUE(ircd.Start()) << ircd.Error();
+  Broker broker;
+  ASSERT_TRUE(broker.Start());
+  Observer observer(broker.port());
+  ASSERT_TRUE(observer.WaitSubscribed());
+
+  testing::TempDir dir;
+  const std::string port_file = dir.File("port.txt");
+  testing::ConfigOptions options;
+  options.output_device = "file:" + port_file;
+  options.extra_settings =
+      "<OutputDevice>mqtt:cmnd/relay%N/POWER</OutputDevice>\r\n<MQTTBroker>"
+      "mqtt://127.0.0.1:" +
+      std::to_string(broker.port()) + "</MQTTBroker><MQTTPassword>never-shown</MQTTPassword>";
+  std::string config = testing::TestConfig(options);
+  config = testing::ReplacedOnce(config, "<IRCPort>1</IRCPort>",
+                                 "<IRCPort>" + std::to_string(ircd.Port()) + "</IRCPort>");
+  testing::WriteFile(dir.File("config.xml"), config);
+  const pid_t bot = Spawn({ZELVO_BINARY, "--headless", "--dir", dir.path()}, dir.File("out.txt"));
+  ASSERT_GT(bot, 0);
+
+  // The retained states after "online".
+  const int online = observer.WaitFor("zelvo/status online");
+  ASSERT_GE(online, 0) << ReadFile(dir.File("out.txt"));
+  for (int n = 1; n <= 8; ++n)
+    EXPECT_GE(observer.WaitFor("zelvo/output/" + std::to_string(n) + " OFF", online), 0) << n;
+
+  servers::LineClient op;
+  ASSERT_TRUE(op.Connect(ircd.Port()));
+  ASSERT_TRUE(op.Register("op"));
+  op.Send("JOIN #zelvo");
+  // The bot is in the channel: named in the member list or joining later.
+  ASSERT_GE(op.WaitFor(
+                [](const std::string& line) {
+                  return (line.find(" 353 ") != std::string::npos &&
+                          line.find("Zelvo") != std::string::npos) ||
+                         line.rfind(":Zelvo!", 0) == 0;
+                },
+                milliseconds(20000)),
+            0)
+      << op.Transcript();
+
+  const std::size_t before_rule = observer.Messages().size();
+  op.Send("PRIVMSG #zelvo :Disco On");
+  for (const char* message : {"zelvo/output/1 ON", "zelvo/output/2 ON", "cmnd/relay1/POWER ON",
+                              "cmnd/relay2/POWER ON", "zelvo/byte 3"})
+    EXPECT_GE(observer.WaitFor(message, before_rule), 0) << message;
+  EXPECT_GE(observer.WaitForPrefix("zelvo/event ", before_rule), 0);
+  std::vector<std::string> events;
+  for (const std::string& message : observer.Messages())
+    if (message.rfind("zelvo/event ", 0) == 0) events.push_back(message);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_THAT(events[0], HasSubstr("\"rule\":\"Disco-Kula On\",\"nick\":\"op\""));
+  EXPECT_THAT(events[0], HasSubstr("\"channel\":\"#zelvo\""));
+  EXPECT_THAT(events[0], HasSubstr("\"outputs\":3}"));
+
+  const std::size_t before_set = observer.Messages().size();
+  EXPECT_EQ(std::system(("mosquitto_pub -h 127.0.0.1 -p " + std::to_string(broker.port()) +
+                         " -q 1 -t zelvo/output/4/set -m ON")
+                            .c_str()),
+            0);
+  EXPECT_GE(observer.WaitFor("zelvo/output/4 ON", before_set), 0);
+  EXPECT_GE(observer.WaitFor("cmnd/relay4/POWER ON", before_set), 0);
+  EXPECT_THAT(PortBytes(port_file), ElementsAre(0, 3, 11));
+
+  const std::size_t before_kill = observer.Messages().size();
+  ::kill(bot, SIGKILL);
+  ::waitpid(bot, nullptr, 0);
+  EXPECT_GE(observer.WaitFor("zelvo/status offline", before_kill), 0);
+
+  const std::string shown = ReadFile(dir.File("out.txt")) + ReadFile(dir.File("Log.xml"));
+  EXPECT_THAT(shown, ::testing::Not(HasSubstr("never-shown")));
+}
+
+}  // namespace
+}  // namespace zelvo
