@@ -9,6 +9,7 @@
 
 #include "dispatch/interfaces.h"
 #include "dispatch/sender_directory.h"
+#include "front/bot_status.h"
 #include "irc/irc_connection.h"
 #include "log/messages.h"
 #include "model/clock.h"
@@ -38,6 +39,9 @@ class IrcClient {
   virtual const SenderDirectory* Senders() const { return nullptr; }
   // Whether the bot is in its channel now.
   virtual bool InChannel() const { return false; }
+  // Calls `show` with the connection's status now and after each change of
+  // it; a client without a connection shows none.
+  virtual void OnStatusChanged(std::function<void(const ConnectionStatus&)> show) { (void)show; }
 };
 
 // A sender without a connection: every line is refused.
