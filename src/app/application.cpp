@@ -193,13 +193,14 @@ std::unique_ptr<FrontEnd> Application::MakeFrontEnd() {
                             [this](int code) {
                               Closing();
                               exit_application_(code);
-                            }};
+                            },
+                            clock_.get()};
   if (headless_) return std::make_unique<TerminalFrontEnd>(std::move(services), *console_out_);
   if (!display_error_.empty()) throw RaisedError(display_error_);
   return std::make_unique<frmMain>(MainWindowServices{
       services.settings, services.outputs, std::move(services.log), *tray_,
       std::move(services.auto_return_tick), std::move(services.pulse_quickly_tick),
-      std::move(services.exit_application)});
+      std::move(services.exit_application), services.clock});
 }
 
 void Application::LoadFrontEnd() {
@@ -233,6 +234,12 @@ void Application::LoadFrontEnd() {
       mqtt_->RuleRan(event);
     });
   }
+  dispatcher_->AddRuleRunHook([this](const IOCommand& rule, const std::string& nick) {
+    front_->ShowRuleRun(rule.IOName(), nick, rule.LastUsed());
+  });
+  irc_client_->OnStatusChanged(
+      [this](const ConnectionStatus& status) { front_->ShowConnectionStatus(status); });
+  front_->ShowRules(commands_);
   front_->AttachConnection(irc_client_->Connection());
   outputs_->AttachLamps(front_->lamps());
   front_->Load();

@@ -273,6 +273,11 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
   EXPECT_EQ(MainWindowView(*app->window()).Picture(2).Shape().FillColor(), kLampOnColour);
   EXPECT_FALSE(irc_->sender.lines.empty());  // the rule answers in the channel
+  // The run is shown under the status, and the lamps name their rules.
+  EXPECT_THAT(MainWindowView(*app->window()).LastRun().text().toStdString(),
+              ::testing::StartsWith("Last rule: Disco-Kula On by op at "));
+  EXPECT_THAT(MainWindowView(*app->window()).Picture(2).toolTip().toStdString(),
+              ::testing::HasSubstr("Disco-Kula\u00A0Off"));
 }
 
 // The real IRC client against a port where nothing listens (127.0.0.1:1):
@@ -295,11 +300,17 @@ TEST_F(ApplicationTest, TheRealIrcClientShowsItsStateInTheCaptionAndTheHeadlessC
     for (int i = 0; i < 500 && !refused(); ++i)
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     ASSERT_TRUE(refused()) << "no socket error logged for a refused connection";
-    // Closed before the attempt, then connecting, then the refusal.
+    // Closed before the attempt, then connecting, then the refusal; the
+    // status in words once per change of it.
+    const std::string place = "  \u00B7  127.0.0.1:1  \u00B7  #zelvo  \u00B7  Zelvo\n";
     if (headless) {
-      EXPECT_EQ(console_.str(), "Zelvo -  (Closed)\nZelvo -  (Connecting)\nZelvo -  (Error)\n");
+      EXPECT_EQ(console_.str(),
+                "Status: Disconnected" + place + "Zelvo -  (Closed)\nStatus: Connecting" + place +
+                    "Zelvo -  (Connecting)\nZelvo -  (Error)\nStatus: Disconnected" + place);
     } else {
       EXPECT_EQ(app->window()->windowTitle().toStdString(), "Zelvo -  (Error)");
+      EXPECT_EQ(MainWindowView(*app->window()).Status().Text().toStdString(),
+                "Disconnected  \u00B7  127.0.0.1:1  \u00B7  #zelvo  \u00B7  Zelvo");
     }
     app->Close();
     std::remove(dir_.File("Log.xml").c_str());
