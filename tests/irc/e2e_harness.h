@@ -345,6 +345,9 @@ class Bot {
     senders_ = std::make_unique<RosterSenders>(client_->Session().Roster(),
                                                client_->Session().Server(), settings_);
     dispatcher_->SetSenderDirectory(senders_.get());
+    dispatcher_->SetLogWriter([this](std::int32_t id, std::int32_t type, const std::string& text) {
+      log.push_back({id, type, text});
+    });
     client_->SetMatcher([this](std::string_view text) { dispatcher_->MatchIOCommands(text); });
     QObject::connect(&auto_return_, &QTimer::timeout,
                      [this] { dispatcher_->tmrAutoReturn_Timer(); });
@@ -364,6 +367,14 @@ class Bot {
   const std::vector<std::uint8_t>& PortWrites() const { return port_.Written(); }
   std::uint8_t PortByte() const { return port_.Written().empty() ? 0 : port_.Written().back(); }
 
+  // The rules, to change before Connect: all taken out, or one added whose
+  // only allowed user is `user` (no auto-return, no execute limit).
+  void RemoveAllRules() { commands_.RemoveAll(); }
+  void AddRule(const std::string& name, const std::string& trigger, std::int32_t flags,
+               std::shared_ptr<User> user) {
+    AddRule(name, trigger, 0, flags, std::move(user));
+  }
+
   std::size_t CountLog(std::int32_t id, const std::string& text = "") const {
     std::size_t n = 0;
     for (const auto& e : log) n += (e.id == id && (text.empty() || e.text == text)) ? 1 : 0;
@@ -377,17 +388,19 @@ class Bot {
 
  private:
   void AddRule(const std::string& name, const std::string& trigger, std::int32_t auto_return,
-               std::int32_t flags) {
+               std::int32_t flags, std::shared_ptr<User> user = nullptr) {
     auto rule = std::make_shared<IOCommand>(clock_.LocalNow());
     rule->SetIOName(name);
     rule->SetIRCTrigger(trigger);
     rule->SetAutoReturn(auto_return);
     rule->SetExecuteLimit(0);
     rule->SetExtraFlags(flags);
-    auto user = std::make_shared<User>();
-    user->SetNickname("*");
-    user->SetUsername("*");
-    rule->Add(user);
+    if (!user) {
+      user = std::make_shared<User>();
+      user->SetNickname("*");
+      user->SetUsername("*");
+    }
+    rule->Add(std::move(user));
     commands_.Add(rule);
   }
 

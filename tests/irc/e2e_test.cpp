@@ -110,7 +110,9 @@ TEST_P(IrcEndToEndTest, RegistersJoinsAndSwitchesOnAChannelTrigger) {
   ASSERT_NO_FATAL_FAILURE(StartAll());
   ASSERT_FALSE(bot_->log.empty());
   EXPECT_EQ(bot_->log.front().text, "Socket-connection changed to: Closed");
-  EXPECT_EQ(bot_->CountLog(32, "Socket-connection changed to: Connected"), 1u);
+  EXPECT_EQ(
+      bot_->CountLog(log_msg::kSocketStateChanged.id, "Socket-connection changed to: Connected"),
+      1u);
   EXPECT_EQ(bot_->captions.back(), "Zelvo -  (Joined #lab)");
 
   alice_.Say("#lab", "Disco On");
@@ -159,7 +161,8 @@ TEST_P(IrcEndToEndTest, AnsweredServerPingsKeepTheBotConnected) {
   ASSERT_TRUE(SpinUntil([&] { return bot_->console.CountContaining("PING :") >= 2; }, seconds(20)))
       << server_->Log();
   EXPECT_EQ(bot_->Session().SocketStateText(), "Connected");
-  EXPECT_EQ(bot_->CountLog(32, "Socket-connection changed to: Closed"), 1u);  // at start only
+  EXPECT_EQ(bot_->CountLog(log_msg::kSocketStateChanged.id, "Socket-connection changed to: Closed"),
+            1u);  // at start only
   alice_.Say("#lab", "Disco On");
   EXPECT_TRUE(WaitForReply("I toggled Disco-Kula On.\r\n"));
 }
@@ -169,7 +172,8 @@ TEST_P(IrcEndToEndTest, AStoppedServerIsReportedInCaptionAndLog) {
   server_->Stop();
   ASSERT_TRUE(SpinUntil([&] { return bot_->CountLog(log_msg::kReconnectIn.id) > 0; }, seconds(10)));
   EXPECT_THAT(bot_->captions.back(), ::testing::StartsWith("Zelvo -  (Reconnecting in "));
-  EXPECT_EQ(bot_->CountLog(32, "Socket-connection changed to: Closed"), 2u);
+  EXPECT_EQ(bot_->CountLog(log_msg::kSocketStateChanged.id, "Socket-connection changed to: Closed"),
+            2u);
   EXPECT_FALSE(bot_->Client().SendOperatorLine("Disco On"));
 }
 
@@ -198,7 +202,11 @@ TEST_P(IrcEndToEndTest, ABurstOfFiftyTriggersDoesNotGetTheBotDisconnected) {
   ASSERT_TRUE(SpinUntil([&] { return bot_->PortWrites().size() == 50; }, seconds(25)))
       << bot_->PortWrites().size();
   ASSERT_TRUE(SpinUntil(
-      [&] { return bot_->Session().QueuedLines() == 0 && bot_->CountLog(39) > 0; }, seconds(15)));
+      [&] {
+        return bot_->Session().QueuedLines() == 0 &&
+               bot_->CountLog(log_msg::kRepliesDropped.id) > 0;
+      },
+      seconds(15)));
   std::size_t dropped = 0;
   for (const auto& e : bot_->log) {
     if (e.id == 39) dropped += std::stoul(e.text.substr(std::string("Dropped ").size()));
