@@ -11,6 +11,9 @@
 
 #include "app/terminal_front_end.h"
 #include "config/config_files.h"
+#include "config/resources.h"
+#include "dispatch/rule_reload.h"
+#include "model/settings_changes.h"
 #include "files/file_helpers.h"
 #include "model/raised_error.h"
 #include "mqtt/payloads.h"
@@ -152,19 +155,24 @@ void Application::ReadSettingsAndRules() {
   WriteLog(log_msg::kSettingsLoaded);
   const std::string readable = PasswordFileWarning(JoinPath(program_dir_, "config.xml"), settings_);
   if (!readable.empty()) WriteLog(log_msg::kPasswordReadable, readable);
+  ReadSafeStates(settings_);
+}
+
+void Application::ReadSafeStates(const Settings& settings) {
   std::string error;
-  if (!ParseSafeState(settings_.OutputsOnExit, "OutputsOnExit", &exit_byte_, &error))
+  SafeByte on_exit;
+  if (!ParseSafeState(settings.OutputsOnExit, "OutputsOnExit", &on_exit, &error))
     throw RaisedError(error);
   SafeByte on_disconnect;
-  if (!ParseSafeState(settings_.OutputsOnDisconnect, "OutputsOnDisconnect", &on_disconnect, &error))
+  if (!ParseSafeState(settings.OutputsOnDisconnect, "OutputsOnDisconnect", &on_disconnect, &error))
     throw RaisedError(error);
+  exit_byte_ = on_exit;
   disconnect_guard_.emplace(*clock_, on_disconnect);
 }
 
 // Every OutputDevice; "mqtt:" back-ends publish through the MQTTBroker
 // connection, which starts here.
 void Application::OpenPort() {
-  PortPlatform platform = NativePortPlatform();
   if (!settings_.MQTTBroker.empty()) {
     std::string error;
     mqtt_ = MqttLink::Open(MqttLinkServices{settings_, *clock_, Logger(),
@@ -174,12 +182,18 @@ void Application::OpenPort() {
                                             QCoreApplication::applicationVersion().toStdString()},
                            make_mqtt_, &error);
     if (!mqtt_) throw RaisedError(error);
-    platform.mqtt_relay = [this](std::string_view argument) { return mqtt_->OpenRelay(argument); };
   }
-  PortWriterChoice choice = OpenPortWriters(settings_.OutputDevices, platform);
+  port_ = std::make_unique<PortSlot>(OpenDevices(settings_));
+}
+
+std::unique_ptr<PortWriter> Application::OpenDevices(const Settings& settings) {
+  PortPlatform platform = NativePortPlatform();
+  if (mqtt_)
+    platform.mqtt_relay = [this](std::string_view argument) { return mqtt_->OpenRelay(argument); };
+  PortWriterChoice choice = OpenPortWriters(settings.OutputDevices, platform);
   if (!choice.writer) throw RaisedError(choice.error);
   if (!choice.warning.empty()) WriteLog(log_msg::kPortFallback, choice.warning);
-  port_ = std::move(choice.writer);
+  return std::move(choice.writer);
 }
 
 std::unique_ptr<FrontEnd> Application::MakeFrontEnd() {
@@ -205,6 +219,11 @@ std::unique_ptr<FrontEnd> Application::MakeFrontEnd() {
 
 void Application::LoadFrontEnd() {
   front_ = MakeFrontEnd();
+  WireBot();
+  front_->Load();
+}
+
+void Application::WireBot() {
   irc_client_ = make_irc_(IrcEnvironment{settings_, *clock_, front_->console(),
                                          [this](std::string_view text) {
                                            if (dispatcher_) dispatcher_->MatchIOCommands(text);
@@ -242,7 +261,80 @@ void Application::LoadFrontEnd() {
   front_->ShowRules(commands_);
   front_->AttachConnection(irc_client_->Connection());
   outputs_->AttachLamps(front_->lamps());
-  front_->Load();
+}
+
+void Application::Reload() {
+  if (!running_) return;
+  notifier_->Reloading();
+  WriteLog(log_msg::kReloading);
+  ConfigDocument fresh_document;
+  Settings fresh;
+  IOCommands fresh_rules;
+  std::unique_ptr<PortWriter> fresh_port;
+  SettingsChanges changes;
+  try {
+    ValidateConfigDocument(program_dir_, GetResourceText(kSchemaResource, "XML"), fresh_document);
+    fresh = ReadSettings(fresh_document);
+    ReadIOCommands(fresh_document, *clock_, fresh_rules);
+    changes = CompareSettings(settings_, fresh);
+    if (fresh.OutputDevices != settings_.OutputDevices) fresh_port = OpenDevices(fresh);
+    if (fresh.OutputsOnExit != settings_.OutputsOnExit ||
+        fresh.OutputsOnDisconnect != settings_.OutputsOnDisconnect)
+      ReadSafeStates(fresh);
+  } catch (const RaisedError& error) {
+    WriteLog(log_msg::kReloadFailed, ReloadFailedText(error.Description()));
+    front_->console().Append(ReloadFailedText(error.Description()) + "\r\n");
+    notifier_->Ready();
+    return;
+  }
+
+  // Read once at start: the window as the user left it, the broker link.
+  std::vector<std::string> later;
+  if (changes.window) later.push_back("window");
+  if (changes.mqtt) later.push_back("MQTT");
+  fresh.giWindowState = settings_.giWindowState;
+  fresh.gbWindowShow = settings_.gbWindowShow;
+  fresh.giWindowX = settings_.giWindowX;
+  fresh.giWindowY = settings_.giWindowY;
+  fresh.giWindowWidth = settings_.giWindowWidth;
+  fresh.giWindowHeight = settings_.giWindowHeight;
+  fresh.MQTTBroker = settings_.MQTTBroker;
+  fresh.MQTTTopic = settings_.MQTTTopic;
+  fresh.MQTTUsername = settings_.MQTTUsername;
+  fresh.MQTTPassword = settings_.MQTTPassword;
+  fresh.MQTTCAFile = settings_.MQTTCAFile;
+  fresh.MQTTClientId = settings_.MQTTClientId;
+  fresh.MQTTDiscovery = settings_.MQTTDiscovery;
+
+  if (changes.connection) {
+    irc_client_->Connection().Close();
+    dispatcher_.reset();
+    irc_client_.reset();
+  }
+  const RuleReloadResult rules = ReplaceRules(commands_, std::move(fresh_rules), *outputs_);
+  if (!rules.port_error.empty()) front_->ReportHandlerError(rules.port_error);
+  ReadOutputNames(fresh_document, *outputs_);
+  settings_ = std::move(fresh);
+  config_ = std::move(fresh_document);
+  if (fresh_port) {
+    port_->Replace(std::move(fresh_port));
+    const std::string written = outputs_->SetOutputs();
+    if (!written.empty()) front_->ReportHandlerError(written);
+  }
+  if (changes.connection) {
+    WireBot();
+    irc_client_->Connection().ConnectToServer();
+  }
+  front_->ShowRules(commands_);
+
+  WriteLog(log_msg::kReloaded,
+           ReloadedText(commands_.Count(), rules.kept, changes.connection, fresh_port != nullptr));
+  if (!later.empty()) {
+    std::string names;
+    for (const std::string& name : later) names += (names.empty() ? "" : ", ") + name;
+    WriteLog(log_msg::kReloadNeedsRestart, ReloadNeedsRestartText(names));
+  }
+  notifier_->Ready();
 }
 
 void Application::SecondTick() {

@@ -31,6 +31,7 @@
 #include "model/settings.h"
 #include "mqtt/safe_state.h"
 #include "outputs/outputs.h"
+#include "outputs/port_slot.h"
 #include "outputs/port_writer.h"
 #include "service/service_notifier.h"
 #include "ui/main_window.h"
@@ -87,6 +88,15 @@ class Application {
   // (kExitStartupFailed).
   void Close();
 
+  // Reads config.xml again (SIGHUP). When it loads, validates and every
+  // setting reads, the rules and output names are replaced (the outputs keep
+  // their state; see ReplaceRules), and the IRC connection and the port
+  // back-ends are reopened only when their settings changed; the log section
+  // applies to the next entry. Otherwise the bot goes on as it was and the
+  // report is logged. MQTT and window settings take effect at the next start
+  // (logged when they changed). Ignored until start-up has finished.
+  void Reload();
+
   bool Running() const { return running_; }
   const PreLog& prelog() const { return prelog_; }
   const Settings& settings() const { return settings_; }
@@ -114,6 +124,12 @@ class Application {
   // Makes the front end, wires the IRC client and the dispatcher to it and
   // loads it.
   void LoadFrontEnd();
+  // Makes the IRC client and the dispatcher and wires them to the front end.
+  void WireBot();
+  // The OutputDevice list opened as one back-end; throws RaisedError.
+  std::unique_ptr<PortWriter> OpenDevices(const Settings& settings);
+  // Reads the safe-state settings; throws RaisedError.
+  void ReadSafeStates(const Settings& settings);
   // Every second: auto-returns, then the safe state for a bot out of its
   // channel.
   void SecondTick();
@@ -150,7 +166,7 @@ class Application {
   IOCommands commands_;
   // Before the port, whose relay back-ends publish through it.
   std::unique_ptr<MqttLink> mqtt_;
-  std::unique_ptr<PortWriter> port_;
+  std::unique_ptr<PortSlot> port_;
   std::unique_ptr<Outputs> outputs_;
   std::unique_ptr<FrontEnd> front_;
   std::unique_ptr<IrcClient> irc_client_;

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -103,7 +104,13 @@ int main(int argc, char** argv) {
       zelvo::OpenChatClientWindow(on_x11 ? EnvironmentText("DISPLAY") : std::string());
 
   zelvo::Application application(std::move(environment));
-  shutdown_signals.Watch([&application](int) { application.Close(); });
+  // SIGHUP reads the configuration again; SIGINT and SIGTERM close the bot.
+  shutdown_signals.Watch([&application](int signal) {
+    if (signal == SIGHUP)
+      application.Reload();
+    else
+      application.Close();
+  });
   if (!application.Main()) return zelvo::kExitStartupFailed;
   return QCoreApplication::exec();
 }

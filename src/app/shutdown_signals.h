@@ -1,6 +1,7 @@
-// SIGINT, SIGTERM and SIGHUP as events of the event loop, so that they end
-// the bot the way closing the window does; SIGPIPE is ignored, so that a
-// write to a closed connection is an error of that write, not the end.
+// SIGINT, SIGTERM and SIGHUP as events of the event loop (the first two end
+// the bot the way closing the window does, SIGHUP reloads its configuration);
+// SIGPIPE is ignored, so that a write to a closed connection is an error of
+// that write, not the end.
 #pragma once
 
 #include <csignal>

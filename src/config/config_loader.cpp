@@ -399,6 +399,13 @@ std::int64_t ToRoundedInteger(const std::string& text, std::int64_t minimum, std
 
 ConfigDocument::ConfigDocument() : impl_(std::make_unique<Impl>()) {}
 ConfigDocument::~ConfigDocument() = default;
+ConfigDocument::ConfigDocument(ConfigDocument&& other) : impl_(std::make_unique<Impl>()) {
+  impl_.swap(other.impl_);
+}
+ConfigDocument& ConfigDocument::operator=(ConfigDocument&& other) noexcept {
+  impl_.swap(other.impl_);
+  return *this;
+}
 
 bool ConfigDocument::IsLoaded() const {
   // A document without any text counts as nothing loaded.

@@ -25,6 +25,9 @@ class ConfigDocument final : public LogSettingsSource {
   ~ConfigDocument() override;
   ConfigDocument(const ConfigDocument&) = delete;
   ConfigDocument& operator=(const ConfigDocument&) = delete;
+  // Takes over the other's tree (a reload); the other gets this one's.
+  ConfigDocument(ConfigDocument&& other);
+  ConfigDocument& operator=(ConfigDocument&& other) noexcept;
 
   // True when a document with some text content is held.
   bool IsLoaded() const override;

@@ -134,6 +134,12 @@ inline constexpr LogMessage kOutputsOnDisconnect{84, kWarning, ""};  // OutputsO
 inline constexpr LogMessage kOutputsOnExit{85, kInformation, ""};    // OutputsOnExitText
 inline constexpr LogMessage kPasswordReadable{86, kWarning, ""};     // PasswordFileWarning
 
+// Reading config.xml again while the bot runs (SIGHUP).
+inline constexpr LogMessage kReloading{90, kInformation, "Reading \"config.xml\" again."};
+inline constexpr LogMessage kReloaded{91, kInformation, ""};       // what changed
+inline constexpr LogMessage kReloadFailed{92, kError, ""};         // ReloadFailedText
+inline constexpr LogMessage kReloadNeedsRestart{93, kWarning, ""};  // ReloadNeedsRestartText
+
 }  // namespace log_msg
 
 // Every message above, for the catalogue's checks.
@@ -198,6 +204,10 @@ inline constexpr std::array kLogCatalogue = {
     log_msg::kOutputsOnDisconnect,
     log_msg::kOutputsOnExit,
     log_msg::kPasswordReadable,
+    log_msg::kReloading,
+    log_msg::kReloaded,
+    log_msg::kReloadFailed,
+    log_msg::kReloadNeedsRestart,
 };
 
 // Writes `message` with its fixed text, or with `text` where it has none.
@@ -285,5 +295,22 @@ namespace console_text {
 // The operator's line or a reply could not be sent.
 inline constexpr std::string_view kNotConnected = "Not connected";
 }  // namespace console_text
+
+inline std::string ReloadFailedText(const std::string& report) {
+  return "\"config.xml\" was not reloaded; the bot goes on with the configuration it has: " +
+         report;
+}
+
+inline std::string ReloadedText(long long rules, long long kept, bool reconnected,
+                                bool devices_reopened) {
+  return "\"config.xml\" reloaded: " + std::to_string(rules) + " rules (" + std::to_string(kept) +
+         " kept their state); the IRC connection was " +
+         (reconnected ? "reopened" : "kept") + ", the output devices were " +
+         (devices_reopened ? "reopened." : "kept.");
+}
+
+inline std::string ReloadNeedsRestartText(const std::string& settings) {
+  return "Changed settings that take effect at the next start: " + settings + ".";
+}
 
 }  // namespace zelvo

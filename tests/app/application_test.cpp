@@ -774,5 +774,77 @@ TEST_F(ApplicationTest, TheDispatcherLogsARuleHeldBackByACondition) {
   EXPECT_THAT(Descriptions(Entries(), "70"), ElementsAre(HasSubstr("Saftblandare")));
 }
 
+// SIGHUP's reload: a valid file replaces rules and names with the outputs as
+// they are, reopening only what changed; a broken one changes nothing.
+struct ReloadCase {
+  const char* label;
+  std::vector<std::pair<std::string, std::string>> edits;  // replaced once in config.xml
+  bool reloaded;
+  bool reconnected;
+  std::string output1_name;
+  const char* fires;     // after the reload: turns outputs 1 and 2 off
+  bool port_reopened;
+};
+
+class ReloadTest : public ApplicationTest, public ::testing::WithParamInterface<ReloadCase> {};
+
+TEST_P(ReloadTest, ReplacesWhatChangedAndKeepsTheOutputs) {
+  const ReloadCase& c = GetParam();
+  WriteConfig(FileDevice());
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
+  ASSERT_THAT(PortBytes(), ElementsAre(0, 3));
+  const FakeIrcClient* before = irc_;
+  events_.clear();
+  notifier_->sent.clear();
+
+  std::string text = ReadFile(dir_.File("config.xml"));
+  for (const auto& [from, to] : c.edits) text = testing::ReplacedOnce(text, from, to);
+  WriteFile(dir_.File("config.xml"), text);
+  app->Reload();
+
+  const std::vector<std::string> reloaded = Descriptions(Entries(), "91");
+  const std::vector<std::string> failed = Descriptions(Entries(), "92");
+  EXPECT_EQ(Descriptions(Entries(), "90").size(), 1u);
+  EXPECT_EQ(reloaded.size(), c.reloaded ? 1u : 0u);
+  EXPECT_EQ(failed.size(), c.reloaded ? 0u : 1u);
+  EXPECT_EQ(irc_ != before, c.reconnected);
+  const Events expected_events =
+      c.reconnected ? Events{"irc close", "connect"} : Events{};
+  EXPECT_EQ(events_, expected_events);
+  EXPECT_EQ(app->outputs()->OutputName(1), c.output1_name);
+  EXPECT_EQ(app->outputs()->DecimalOutput(), 3);  // the outputs keep their state
+  EXPECT_EQ(notifier_->sent, (std::vector<std::string>{"RELOADING=1", "READY=1"}));
+
+  const std::string port = c.port_reopened ? dir_.File("port2.txt") : dir_.File("port.txt");
+  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :" + std::string(c.fires) + "\r\n");
+  EXPECT_EQ(app->outputs()->DecimalOutput(), 0);
+  const std::string written = ReadFile(port);
+  EXPECT_EQ(written.substr(written.rfind(' ') + 1), "0\n") << written;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ReloadTest,
+    ::testing::Values(
+        ReloadCase{"NewTriggerAndName",
+                   {{"<Output1>Saftblandare</Output1>", "<Output1>Mixer</Output1>"},
+                    {"IRCTrigger=\"*Disco Off*\"", "IRCTrigger=\"*Disco Stop*\""}},
+                   true, false, "Mixer", "Disco Stop", false},
+        ReloadCase{"BrokenXml",
+                   {{"<Output1>Saftblandare</Output1>", "<Output1>Mixer</Output2>"}},
+                   false, false, "Saftblandare", "Disco Off", false},
+        ReloadCase{"InvalidPort",
+                   {{"<IRCPort>1</IRCPort>", "<IRCPort>70000</IRCPort>"},
+                    {"IRCTrigger=\"*Disco Off*\"", "IRCTrigger=\"*Disco Stop*\""}},
+                   false, false, "Saftblandare", "Disco Off", false},
+        ReloadCase{"NewNickname",
+                   {{"<IRCNickname>Zelvo</IRCNickname>", "<IRCNickname>Zelvo2</IRCNickname>"}},
+                   true, true, "Saftblandare", "Disco Off", false},
+        ReloadCase{"NewDevice",
+                   {{"port.txt</OutputDevice>", "port2.txt</OutputDevice>"}},
+                   true, false, "Saftblandare", "Disco Off", true}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 }  // namespace
 }  // namespace zelvo

@@ -22,11 +22,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/spawned_bot.h"
 #include "app/test_support.h"
 #include "irc/servers.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace zelvo {
 namespace {
@@ -34,7 +33,9 @@ namespace {
 using std::chrono::milliseconds;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using testing::PortBytes;
 using testing::ReadFile;
+using testing::Spawn;
 
 constexpr auto kPatience = std::chrono::seconds(20);
 
@@ -104,22 +105,6 @@ class Observer {
   std::vector<std::string> messages_;
 };
 
-pid_t Spawn(std::vector<std::string> argv, const std::string& output) {
-  std::vector<char*> args;
-  for (std::string& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, args.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
 class Broker {
  public:
   bool Start() {
@@ -147,16 +132,6 @@ class Broker {
   pid_t pid_ = -1;
   int port_ = 0;
 };
-
-// The bytes the file port received, in order.
-std::vector<int> PortBytes(const std::string& path) {
-  std::vector<int> bytes;
-  std::istringstream lines(ReadFile(path));
-  long long time;
-  int byte;
-  while (lines >> time >> byte) bytes.push_back(byte);
-  return bytes;
-}
 
 TEST(MqttEndToEnd, TheBotBetweenNgircdAndMosquitto) {
   servers::TlsNgircdServer ircd;
