@@ -1,6 +1,6 @@
 // The real zelvo program between a real ngircd and a real mosquitto: the
 // retained states, a rule run seen on the broker, a command from the broker,
-// the relays and the Last Will. libmosquitto (its own thread) observes.
+// the relays, a broker restart and the Last Will. libmosquitto (its own thread) observes.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -107,8 +107,9 @@ class Observer {
 
 class Broker {
  public:
+  // Starts the broker; again after Stop on the same port.
   bool Start() {
-    port_ = servers::PickFreePort();
+    if (port_ == 0) port_ = servers::PickFreePort();
     const passwd* me = ::getpwuid(::getuid());
     testing::WriteFile(dir_.File("mosquitto.conf"),
                        "listener " + std::to_string(port_) + " 127.0.0.1\npersistence false\n" +
@@ -120,11 +121,13 @@ class Broker {
       std::this_thread::sleep_for(milliseconds(25));
     return pid_ > 0 && servers::PortListening(port_);
   }
-  ~Broker() {
+  void Stop() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGTERM);
     ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
   }
+  ~Broker() { Stop(); }
   int port() const { return port_; }
 
  private:
@@ -199,6 +202,19 @@ TEST(MqttEndToEnd, TheBotBetweenNgircdAndMosquitto) {
   EXPECT_GE(observer.WaitFor("zelvo/output/4 ON", before_set), 0);
   EXPECT_GE(observer.WaitFor("cmnd/relay4/POWER ON", before_set), 0);
   EXPECT_THAT(PortBytes(port_file), ElementsAre(0, 3, 11));
+
+  // The broker goes away and comes back on the same port: rules fire
+  // meanwhile, and the bot publishes its states again on its own.
+  broker.Stop();
+  op.Send("PRIVMSG #zelvo :Disco Off");
+  for (int i = 0; i < 400 && PortBytes(port_file).size() < 4; ++i)
+    std::this_thread::sleep_for(milliseconds(25));
+  EXPECT_THAT(PortBytes(port_file), ElementsAre(0, 3, 11, 8));
+  ASSERT_TRUE(broker.Start());
+  const std::size_t before_restart = observer.Messages().size();
+  for (const char* message : {"zelvo/status online", "zelvo/output/1 OFF", "zelvo/output/2 OFF",
+                              "zelvo/output/4 ON", "zelvo/byte 8"})
+    EXPECT_GE(observer.WaitFor(message, before_restart), 0) << message;
 
   const std::size_t before_kill = observer.Messages().size();
   ::kill(bot, SIGKILL);
