@@ -13,9 +13,9 @@
 #include "config/config_files.h"
 #include "config/resources.h"
 #include "dispatch/rule_reload.h"
-#include "model/settings_changes.h"
 #include "files/file_helpers.h"
 #include "model/raised_error.h"
+#include "model/settings_changes.h"
 #include "mqtt/payloads.h"
 #include "outputs/port_fanout.h"
 #include "ui/qt_tray_icon.h"
@@ -292,19 +292,7 @@ void Application::Reload() {
   std::vector<std::string> later;
   if (changes.window) later.push_back("window");
   if (changes.mqtt) later.push_back("MQTT");
-  fresh.giWindowState = settings_.giWindowState;
-  fresh.gbWindowShow = settings_.gbWindowShow;
-  fresh.giWindowX = settings_.giWindowX;
-  fresh.giWindowY = settings_.giWindowY;
-  fresh.giWindowWidth = settings_.giWindowWidth;
-  fresh.giWindowHeight = settings_.giWindowHeight;
-  fresh.MQTTBroker = settings_.MQTTBroker;
-  fresh.MQTTTopic = settings_.MQTTTopic;
-  fresh.MQTTUsername = settings_.MQTTUsername;
-  fresh.MQTTPassword = settings_.MQTTPassword;
-  fresh.MQTTCAFile = settings_.MQTTCAFile;
-  fresh.MQTTClientId = settings_.MQTTClientId;
-  fresh.MQTTDiscovery = settings_.MQTTDiscovery;
+  KeepStartOnlySettings(settings_, fresh);
 
   if (changes.connection) {
     irc_client_->Connection().Close();

@@ -6,7 +6,8 @@ namespace zelvo {
 
 namespace {
 
-auto ConnectionSettings(const Settings& s) {
+template <typename S>
+auto ConnectionSettings(S& s) {
   return std::tie(s.gsIRCDomain, s.giIRCPort, s.gsIRCChannel, s.gsIRCUser, s.gsIRCNickname,
                   s.IRCPassword, s.IRCChannelKey, s.IRCAltNickname, s.IRCTLS, s.IRCTLSVerify,
                   s.IRCTLSCAFile, s.IRCTLSFingerprint, s.IRCClientCertificate, s.IRCSASLMechanism,
@@ -14,16 +15,19 @@ auto ConnectionSettings(const Settings& s) {
                   s.IRCPingTimeout, s.IRCReconnect);
 }
 
-auto DeviceSettings(const Settings& s) {
+template <typename S>
+auto DeviceSettings(S& s) {
   return std::tie(s.OutputDevices, s.OutputsOnExit, s.OutputsOnDisconnect);
 }
 
-auto MqttSettings(const Settings& s) {
+template <typename S>
+auto MqttSettings(S& s) {
   return std::tie(s.MQTTBroker, s.MQTTTopic, s.MQTTUsername, s.MQTTPassword, s.MQTTCAFile,
                   s.MQTTClientId, s.MQTTDiscovery);
 }
 
-auto WindowSettings(const Settings& s) {
+template <typename S>
+auto WindowSettings(S& s) {
   return std::tie(s.giWindowState, s.gbWindowShow, s.giWindowX, s.giWindowY, s.giWindowWidth,
                   s.giWindowHeight);
 }
@@ -37,6 +41,11 @@ SettingsChanges CompareSettings(const Settings& running, const Settings& fresh) 
   changes.mqtt = MqttSettings(running) != MqttSettings(fresh);
   changes.window = WindowSettings(running) != WindowSettings(fresh);
   return changes;
+}
+
+void KeepStartOnlySettings(const Settings& running, Settings& fresh) {
+  WindowSettings(fresh) = WindowSettings(running);
+  MqttSettings(fresh) = MqttSettings(running);
 }
 
 }  // namespace zelvo

@@ -20,4 +20,8 @@ struct SettingsChanges {
 // the part they belong to, so the log can say what changed.
 SettingsChanges CompareSettings(const Settings& running, const Settings& fresh);
 
+// Gives `fresh` the running window and MQTT settings, which are read once at
+// start and so take effect only at the next one.
+void KeepStartOnlySettings(const Settings& running, Settings& fresh);
+
 }  // namespace zelvo

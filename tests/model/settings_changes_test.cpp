@@ -63,5 +63,23 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"WindowShow", [](Settings& s) { s.gbWindowShow = true; }, kWindow}),
     [](const auto& info) { return std::string(info.param.label); });
 
+TEST(KeepStartOnlySettings, KeepsWindowAndMqttAndTakesTheRest) {
+  Settings running;
+  running.giWindowWidth = 724;
+  running.MQTTBroker = "mqtt://127.0.0.1";
+  running.gsIRCNickname = "Zelvo";
+  Settings fresh;
+  fresh.giWindowWidth = 800;
+  fresh.MQTTBroker = "mqtt://10.0.0.1";
+  fresh.gsIRCNickname = "Zelvo2";
+  KeepStartOnlySettings(running, fresh);
+  EXPECT_EQ(fresh.giWindowWidth, 724);
+  EXPECT_EQ(fresh.MQTTBroker, "mqtt://127.0.0.1");
+  EXPECT_EQ(fresh.gsIRCNickname, "Zelvo2");
+  const SettingsChanges left = CompareSettings(running, fresh);
+  EXPECT_FALSE(left.window || left.mqtt);
+  EXPECT_TRUE(left.connection);
+}
+
 }  // namespace
 }  // namespace zelvo
