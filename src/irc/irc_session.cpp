@@ -81,7 +81,8 @@ IrcSession::IrcSession(const Settings& settings, Socket& socket, const Clock& cl
       backoff_(random_),
       join_backoff_(random_) {
   queue_.Reset(clock_.MonotonicNow());
-  for (const std::string* secret : {&settings.IRCPassword, &settings.IRCSASLPassword}) {
+  for (const std::string* secret :
+       {&settings.IRCPassword, &settings.IRCSASLPassword, &settings.MQTTPassword}) {
     if (!secret->empty()) secrets_.push_back(*secret);
   }
 }

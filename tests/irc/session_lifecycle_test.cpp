@@ -479,17 +479,15 @@ TEST_F(SessionLifecycleTest, TagsAreTakenOffForTheConsoleAndKeptForTheMatcher) {
 TEST_F(SessionLifecycleTest, SecretsNeverReachTheConsoleOrTheLog) {
   settings_.IRCPassword = "bouncer:pw";
   settings_.IRCSASLPassword = "hunter2";
+  settings_.MQTTPassword = "broker-pw";
   Connected();
   Receive(":srv 464 relay :Password bouncer:pw incorrect\r\n");
+  Receive(":srv NOTICE relay :someone pasted broker-pw here\r\n");
   Receive("ERROR :Closing link (hunter2 was wrong)\r\n");
   ASSERT_FALSE(console_.lines.empty());
-  for (const std::string& line : console_.lines) {
-    EXPECT_THAT(line, Not(HasSubstr("bouncer:pw")));
-    EXPECT_THAT(line, Not(HasSubstr("hunter2")));
-  }
-  for (const auto& entry : log_) {
-    EXPECT_THAT(entry.text, Not(HasSubstr("bouncer:pw")));
-    EXPECT_THAT(entry.text, Not(HasSubstr("hunter2")));
+  for (const char* secret : {"bouncer:pw", "hunter2", "broker-pw"}) {
+    for (const std::string& line : console_.lines) EXPECT_THAT(line, Not(HasSubstr(secret)));
+    for (const auto& entry : log_) EXPECT_THAT(entry.text, Not(HasSubstr(secret)));
   }
   EXPECT_THAT(LogTexts(log_msg::kServerError.id),
               ElementsAre("The server ended the connection: Closing link (******** was wrong)"));
