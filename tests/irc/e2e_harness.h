@@ -40,6 +40,7 @@
 #include "outputs/memory_port.h"
 #include "outputs/outputs.h"
 #include "support/log_line.h"
+#include "support/loopback_port.h"
 #include "support/recording_console.h"
 #include "support/temp_dir.h"
 
@@ -80,34 +81,11 @@ inline std::string FindNgircd() {
   return "";
 }
 
-// A loopback port nobody listens on. The configured port is a 16-bit signed
-// number, so it is taken below 32768, away from the kernel's ephemeral range.
 inline int FreeLoopbackPort() {
-  static std::uint32_t seed = static_cast<std::uint32_t>(getpid()) * 2654435761u;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    seed = seed * 1103515245u + 12345u;
-    const int port = 20000 + static_cast<int>((seed >> 8) % 12000);
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
-    close(fd);
-    if (free) return port;
-  }
-  return 0;
+  return testing::PickFreePort();
 }
-
 inline bool PortAccepts(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
-  close(fd);
-  return ok;
+  return testing::PortListening(port);
 }
 
 // A private ngircd in a temporary directory, stopped by the destructor.

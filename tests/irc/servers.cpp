@@ -76,33 +76,6 @@ std::string ReplaceOnce(std::string text, const std::string& from, const std::st
 
 }  // namespace
 
-int PickFreePort() {
-  static std::mt19937 engine(std::random_device{}());
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    const int port = 20000 + static_cast<int>(engine() % 12000);
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
-    close(fd);
-    if (free) return port;
-  }
-  return 0;
-}
-
-bool PortListening(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
-  close(fd);
-  return ok;
-}
-
 // ---- ServerDir ----
 
 ServerDir::ServerDir() {

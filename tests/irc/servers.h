@@ -24,15 +24,15 @@
 #include <string>
 #include <vector>
 
+#include "support/loopback_port.h"
 #include "support/temp_dir.h"
 
 namespace zelvo::servers {
 
 using std::chrono::milliseconds;
 
-// A loopback port that nobody listens on, below 32768.
-int PickFreePort();
-bool PortListening(int port);
+using testing::PickFreePort;
+using testing::PortListening;
 
 // A directory for one server, readable and writable by the user it runs as.
 class ServerDir {

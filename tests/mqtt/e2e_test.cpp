@@ -26,6 +26,7 @@
 #include "mqtt/qt_driver.h"
 #include "mqtt/relay_port.h"
 #include "support/fake_clock.h"
+#include "support/loopback_port.h"
 #include "support/temp_dir.h"
 
 namespace zelvo::mqtt {
@@ -33,31 +34,6 @@ namespace {
 
 QString Find(const char* program) {
   return QStandardPaths::findExecutable(program, {"/usr/sbin", "/usr/bin", "/usr/local/sbin"});
-}
-
-int FreeLoopbackPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = -1;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-    port = ntohs(address.sin_port);
-  ::close(fd);
-  return port;
-}
-
-bool Accepts(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return ok;
 }
 
 // Runs the event loop until `done` holds or 10 s have passed.
@@ -78,7 +54,7 @@ class Broker {
   ~Broker() { Stop(); }
 
   bool Start(const std::string& extra_config = "") {
-    port_ = FreeLoopbackPort();
+    port_ = testing::PickFreePort();
     const passwd* me = ::getpwuid(::getuid());
     testing::WriteFile(dir_.File("mosquitto.conf"),
                        "listener " + std::to_string(port_) + " 127.0.0.1\n" +
@@ -97,9 +73,9 @@ class Broker {
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.start(Find("mosquitto"), {"-c", QString::fromStdString(dir_.File("mosquitto.conf"))});
     if (!process_.waitForStarted(5000)) return false;
-    for (int i = 0; i < 200 && !Accepts(port_); ++i)
+    for (int i = 0; i < 200 && !testing::PortListening(port_); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    return Accepts(port_);
+    return testing::PortListening(port_);
   }
   void Stop() {
     if (process_.state() == QProcess::NotRunning) return;
