@@ -54,7 +54,8 @@ bool MatchesIgnoringCase(std::string_view text, std::string_view pattern) {
 }
 
 std::string Quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
+  std::string quoted(1, '"');
+  return quoted.append(text).append(1, '"');
 }
 
 }  // namespace

@@ -186,7 +186,9 @@ void CapNegotiation::RequestOrEnd(TimePoint now, CapOutput& out) {
     }
   }
   for (std::string_view cap : kWantedCaps) {
-    if (offered(cap) != nullptr) request += (request.empty() ? "" : " ") + std::string(cap);
+    if (offered(cap) == nullptr) continue;
+    if (!request.empty()) request += ' ';
+    request.append(cap);
   }
   if (request.empty()) {
     End(out);

@@ -91,7 +91,7 @@ std::string JsonString(std::string_view text) {
 std::string IsoTime(const CivilDateTime& local, int utc_offset_minutes) {
   const char sign = utc_offset_minutes < 0 ? '-' : '+';
   const int offset = utc_offset_minutes < 0 ? -utc_offset_minutes : utc_offset_minutes;
-  char text[40];
+  char text[80];  // room for any int fields, so nothing is cut
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", local.year,
                 local.month, local.day, local.hour, local.minute, local.second, sign, offset / 60,
                 offset % 60);

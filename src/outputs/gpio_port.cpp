@@ -166,7 +166,7 @@ std::optional<GpioMapping> ParseGpioDevice(std::string_view argument, std::strin
     const char* end = entry.data() + entry.size();
     const auto [ptr, ec] = std::from_chars(entry.data(), end, line.offset);
     if (entry.empty() || ec != std::errc() || ptr != end)
-      return fail("\"" + std::string(entries[output - 1]) + "\" for output " +
+      return fail(std::string(1, '"').append(entries[output - 1]) + "\" for output " +
                   std::to_string(output) + " is not a line offset.");
     for (const GpioLine& other : mapping.lines)
       if (other.offset == line.offset)

@@ -25,7 +25,7 @@ std::vector<std::string> Actions(const IOCommand& rule, int output) {
 
 std::string LampTooltip(const IOCommands& rules, int output, std::string_view output_name) {
   OutputIndex(output);
-  std::string text = "O" + std::to_string(output);
+  std::string text = std::string(1, 'O').append(std::to_string(output));
   if (!output_name.empty()) text.append(" ").append(output_name);
   bool any = false;
   for (const IOCommands::Pointer& rule : rules) {
