@@ -53,6 +53,9 @@ void StreamConsole::Append(std::string_view received) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
     out.push_back(text[i]);
   }
+  // A write that failed once (a full disk, a closed pipe that came back)
+  // must not silence the console for good: every line tries again.
+  if (!out_.good()) out_.clear();
   out_ << out << std::flush;
 }
 

@@ -62,6 +62,7 @@ class StreamMessageBox final : public MessageBox {
 
 // The console without a window: every text goes to the stream at once, with
 // CR LF line ends written as LF and other control characters made visible.
+// A failed write loses that text only: the next one is tried again.
 class StreamConsole final : public Console {
  public:
   explicit StreamConsole(std::ostream& out) : out_(out) {}

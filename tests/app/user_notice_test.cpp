@@ -137,6 +137,28 @@ TEST_P(StreamConsoleTest, WritesTextWithUnixLineEndsAndVisibleControls) {
   EXPECT_EQ(out.str(), GetParam().out);
 }
 
+// A stream whose device refuses writes until it is told to take them again.
+class FullDevice : public std::stringbuf {
+ public:
+  bool full = true;
+
+ protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    return full ? 0 : std::stringbuf::xsputn(s, n);
+  }
+  int overflow(int c) override { return full ? traits_type::eof() : std::stringbuf::overflow(c); }
+};
+
+TEST(StreamConsole, WritesAgainAfterAFailedWrite) {
+  FullDevice device;
+  std::ostream out(&device);
+  StreamConsole console(out);
+  console.Append("lost\r\n");
+  device.full = false;
+  console.Append("kept\r\n");
+  EXPECT_EQ(device.str(), "kept\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Texts, StreamConsoleTest,
     ::testing::Values(ConsoleCase{"PING :1\r\n", "PING :1\n"},
