@@ -78,7 +78,7 @@ std::unique_ptr<MqttLink> MqttLink::Open(MqttLinkServices services,
   std::unique_ptr<MqttLink> link(new MqttLink(std::move(services)));
   mqtt::ClientOptions options;
   options.broker = *broker;
-  options.client_id = settings.MQTTClientId;
+  options.client_id = MqttClientId(settings);
   options.username = settings.MQTTUsername;
   options.password = settings.MQTTPassword;
   options.ca_file = settings.MQTTCAFile;
@@ -115,7 +115,7 @@ void MqttLink::AttachOutputs(Outputs& outputs) {
   outputs_ = &outputs;
   mqtt::BridgeOptions options;
   options.prefix = services_.settings.MQTTTopic;
-  options.client_id = services_.settings.MQTTClientId;
+  options.client_id = MqttClientId(services_.settings);
   options.discovery = services_.settings.MQTTDiscovery;
   options.version = services_.version;
   for (int n = 1; n <= kOutputCount; ++n) options.output_names[n - 1] = outputs.OutputName(n);
@@ -164,11 +164,13 @@ void MqttLink::Switch(int output, mqtt::SwitchCommand command) {
       outputs_->Output_Toggle(output);
       break;
   }
-  WriteMessage(services_.log, log_msg::kMqttSwitched,
-               MqttSwitchedText(output, outputs_->Output(output), CommandWord(command),
-                                bridge_->topics().OutputSet(output)));
+  const bool on = outputs_->Output(output);
   const std::string error = outputs_->SetOutputs();
   if (!error.empty() && services_.report_error) services_.report_error(error);
+  if (!outputs_->LastWriteTaken()) return;
+  WriteMessage(services_.log, log_msg::kMqttSwitched,
+               MqttSwitchedText(output, on, CommandWord(command),
+                                bridge_->topics().OutputSet(output)));
 }
 
 void MqttLink::PortWritten(std::uint8_t byte) {

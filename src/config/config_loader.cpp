@@ -719,7 +719,6 @@ Settings ReadSettings(const ConfigDocument& document) {
   read_text("MQTTUsername", settings.MQTTUsername);
   read_text("MQTTPassword", settings.MQTTPassword);
   read_text("MQTTCAFile", settings.MQTTCAFile);
-  settings.MQTTClientId = "zelvo-" + settings.gsIRCNickname;
   if (auto value = optional("MQTTClientId"); value && !TrimBlanks(*value).empty()) {
     settings.MQTTClientId = std::move(*value);
   }

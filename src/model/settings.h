@@ -49,12 +49,19 @@ struct Settings {
   std::string MQTTUsername;
   std::string MQTTPassword;
   std::string MQTTCAFile;
-  std::string MQTTClientId;  // as read: "zelvo-" + the nickname by default
+  std::string MQTTClientId;  // as written; empty: see MqttClientId
   bool MQTTDiscovery = true;
 
   // Safe states: "keep" or a port byte in decimal, 0 to 255.
   std::string OutputsOnExit = "keep";
   std::string OutputsOnDisconnect = "keep";
 };
+
+// The MQTT client id the bot connects with: MQTTClientId, or "zelvo-" and
+// the nickname when none is set.
+inline std::string MqttClientId(const Settings& settings) {
+  return settings.MQTTClientId.empty() ? "zelvo-" + settings.gsIRCNickname
+                                       : settings.MQTTClientId;
+}
 
 }  // namespace zelvo

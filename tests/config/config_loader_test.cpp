@@ -586,7 +586,7 @@ INSTANTIATE_TEST_SUITE_P(
         SettingCase{Element("MQTTPassword", "mq"), ZELVO_FIELD(MQTTPassword), "mq"},
         SettingCase{"", ZELVO_FIELD(MQTTCAFile), ""},
         SettingCase{Element("MQTTCAFile", "/etc/ca.pem"), ZELVO_FIELD(MQTTCAFile), "/etc/ca.pem"},
-        SettingCase{"", ZELVO_FIELD(MQTTClientId), "zelvo-Zelvo"},
+        SettingCase{"", ZELVO_FIELD(MQTTClientId), ""},
         SettingCase{Element("MQTTClientId", "lab-bot"), ZELVO_FIELD(MQTTClientId), "lab-bot"},
         SettingCase{"", ZELVO_FIELD(MQTTDiscovery), "true"},
         SettingCase{Element("MQTTDiscovery", "false"), ZELVO_FIELD(MQTTDiscovery), "false"},
@@ -603,7 +603,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ConfigLoaderTest, MQTTClientIdFollowsTheNickname) {
   Prepare(EditedExample("<IRCNickname>Zelvo</IRCNickname>", "<IRCNickname>lab</IRCNickname>"));
   Load();
-  EXPECT_EQ(ReadSettings(document_).MQTTClientId, "zelvo-lab");
+  EXPECT_EQ(MqttClientId(ReadSettings(document_)), "zelvo-lab");
 }
 
 // Every optional setting at once, in the schema's order, validates.
