@@ -1,6 +1,23 @@
 #include "app/terminal_front_end.h"
 
 namespace zelvo {
+namespace {
+
+std::string WithoutDigits(std::string_view text) {
+  std::string kept;
+  for (const char c : text)
+    if (c < '0' || c > '9') kept.push_back(c);
+  return kept;
+}
+
+// Whether `next` only moves on the reconnect countdown that `shown` printed.
+bool OnlyCountsDown(std::string_view shown, std::string_view next) {
+  constexpr std::string_view kWaiting = "econnecting";
+  return shown.find(kWaiting) != std::string_view::npos &&
+         next.find(kWaiting) != std::string_view::npos && WithoutDigits(shown) == WithoutDigits(next);
+}
+
+}  // namespace
 
 TerminalFrontEnd::TerminalFrontEnd(FrontEndServices services, std::ostream& out)
     : services_(std::move(services)),
@@ -14,6 +31,10 @@ void TerminalFrontEnd::Load() {
 }
 
 void TerminalFrontEnd::ShowConnectionState(const std::string& caption) {
+  // The window's caption counts a reconnect down each second; the terminal
+  // prints the wait once.
+  if (OnlyCountsDown(shown_caption_, caption)) return;
+  shown_caption_ = caption;
   console_.Append(caption + "\r\n");
 }
 
@@ -25,6 +46,10 @@ void TerminalFrontEnd::ShowConnectionStatus(const ConnectionStatus& status) {
 
 void TerminalFrontEnd::ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) {
   console_.Append(LastRunWords(rule, nick, at) + "\r\n");
+}
+
+void TerminalFrontEnd::ShowProblem(std::string_view what, const std::string& text) {
+  console_.Append(text.empty() ? ProblemSolvedText(what) + "\r\n" : "Problem: " + text + "\r\n");
 }
 
 void TerminalFrontEnd::ReportHandlerError(const std::string& error) {

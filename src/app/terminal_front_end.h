@@ -31,6 +31,7 @@ class TerminalFrontEnd final : public FrontEnd {
   void ShowConnectionStatus(const ConnectionStatus& status) override;
   // "Last rule: <name> by <nick> at <HH:MM:SS>".
   void ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) override;
+  void ShowProblem(std::string_view what, const std::string& text) override;
   // Without lamps there is nothing to show.
   void ShowRules(const IOCommands&) override {}
   void ReportHandlerError(const std::string& error) override;
@@ -48,6 +49,7 @@ class TerminalFrontEnd final : public FrontEnd {
   SystemClock system_clock_;
   const Clock& clock_;
   std::optional<ConnectionStatus> shown_status_;
+  std::string shown_caption_;
 };
 
 }  // namespace zelvo

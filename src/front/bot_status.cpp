@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "irc/irc_session.h"
+#include "irc/reconnect_backoff.h"
 
 namespace zelvo {
 
@@ -21,9 +22,9 @@ std::string ConnectionStateWords(const ConnectionStatus& status,
     case State::kNotInChannel:
       return "Connected, not in the channel";
     case State::kReconnecting: {
-      const auto seconds = std::chrono::ceil<std::chrono::seconds>(status.reconnect_at - now);
-      if (seconds.count() <= 0) return "Reconnecting";
-      return "Reconnecting in " + std::to_string(seconds.count()) + " s";
+      const long seconds = SecondsUntil(status.reconnect_at, now);
+      if (seconds <= 0) return "Reconnecting";
+      return "Reconnecting in " + std::to_string(seconds) + " s";
     }
   }
   return {};

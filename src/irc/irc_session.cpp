@@ -98,8 +98,11 @@ std::string IrcSession::Shown(std::string_view text) const {
 
 std::string IrcSession::ConnectionStateText() const {
   switch (phase_) {
-    case Phase::kWaiting:
-      return wait_text_;
+    case Phase::kWaiting: {
+      const long left = SecondsUntil(reconnect_at_, clock_.MonotonicNow());
+      const std::string in = left > 0 ? " in " + std::to_string(left) + " s" : "";
+      return wait_text_.empty() ? "Reconnecting" + in : wait_text_ + ", reconnecting" + in;
+    }
     case Phase::kStopped:
       return wait_text_.empty() ? msSocketState : wait_text_;
     case Phase::kRegistering:
@@ -370,9 +373,9 @@ void IrcSession::Lost(const std::string& why) {
     phase_ = Phase::kWaiting;
     wait_ = backoff_.OnLost(now);
     reconnect_at_ = now + wait_;
-    const std::string in = std::to_string(WholeSeconds(wait_)) + " s";
-    wait_text_ = why.empty() ? "Reconnecting in " + in : why + ", reconnecting in " + in;
-    Log(log_msg::kReconnectIn, "Reconnecting in " + in + ".");
+    wait_text_ = why;
+    Log(log_msg::kReconnectIn,
+        "Reconnecting in " + std::to_string(SecondsUntil(reconnect_at_, now)) + " s.");
   } else {
     phase_ = Phase::kStopped;
     wait_ = {};
@@ -480,9 +483,12 @@ void IrcSession::Drain() {
 void IrcSession::tmrSendQueue_Timer() {
   if (closed_) return;
   const TimePoint now = clock_.MonotonicNow();
-  if (phase_ == Phase::kWaiting && now >= reconnect_at_) {
-    ConnectToServer();
-    return;
+  if (phase_ == Phase::kWaiting) {
+    if (now >= reconnect_at_) {
+      ConnectToServer();
+      return;
+    }
+    ReportConnectionState();  // the countdown moves on
   }
   if (phase_ == Phase::kRegistering) {
     FollowCap(cap_.Tick(now));

@@ -11,6 +11,11 @@
 
 namespace zelvo {
 
+// Whole seconds from `now` until `deadline`, rounded up; 0 once it is due.
+// Every countdown the operator sees (caption, status line, log) uses this.
+long SecondsUntil(std::chrono::steady_clock::time_point deadline,
+                  std::chrono::steady_clock::time_point now);
+
 class ReconnectBackoff {
  public:
   using TimePoint = std::chrono::steady_clock::time_point;

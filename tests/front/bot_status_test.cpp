@@ -60,6 +60,35 @@ TEST(StatusOfSession, FollowsTheSessionFromStartToReconnect) {
   EXPECT_EQ(StatusOfSession(session, settings).state, State::kDown);
 }
 
+// The caption and the status line count one deadline down with one rounding,
+// whatever the wait's fraction of a second.
+TEST(StatusOfSession, CaptionAndStatusCountTheSameSecondsDown) {
+  Settings settings;
+  settings.gsIRCChannel = "#lab";
+  FakeSocket socket;
+  FakeClock clock;
+  RecordingConsole console;
+  std::string caption;
+  IrcHooks hooks;
+  hooks.caption = [&](const std::string& text) { caption = text; };
+  // A random draw that makes the first wait 4.4 s.
+  IrcSession session(settings, socket, clock, console, std::move(hooks), {},
+                     [] { return 0x33333333u; });
+  session.ConnectToServer();
+  socket.state = socket_state::kError;
+  SocketError refused;
+  refused.Number = 10061;
+  session.sckIRC_Error(refused);
+  ASSERT_EQ(session.CurrentPhase(), IrcSession::Phase::kWaiting);
+  for (int tenth = 0; tenth < 42; tenth += 3) {
+    const std::string words =
+        ConnectionStateWords(StatusOfSession(session, settings), clock.MonotonicNow());
+    EXPECT_EQ(caption, "Zelvo -  (" + words + ")") << tenth;
+    clock.Advance(std::chrono::milliseconds(300));
+    session.tmrSendQueue_Timer();
+  }
+}
+
 TEST(BotStatusTexts, JoinTheKnownFieldsAndDateTheRun) {
   const auto now = std::chrono::steady_clock::time_point(seconds(100));
   EXPECT_EQ(

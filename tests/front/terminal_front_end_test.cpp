@@ -49,5 +49,24 @@ TEST(TerminalFrontEnd, PrintsEachStatusChangeOnceAndEachRuleRun) {
             "Last rule: Disco-Kula On by alice at 09:05:07\n");
 }
 
+TEST(TerminalFrontEnd, PrintsAReconnectCountdownOnceAndEachProblem) {
+  Settings settings;
+  MemoryPort port;
+  Outputs outputs(port);
+  std::ostringstream out;
+  TerminalFrontEnd terminal(
+      FrontEndServices{settings, outputs, nullptr, nullptr, nullptr, nullptr, nullptr}, out);
+  for (const char* caption :
+       {"Zelvo -  (Reconnecting in 10 s)", "Zelvo -  (Reconnecting in 9 s)",
+        "Zelvo -  (TLS error, reconnecting in 9 s)", "Zelvo -  (Connecting)"})
+    terminal.ShowConnectionState(caption);
+  terminal.ShowProblem("port", "The outputs cannot be written: full");
+  terminal.ShowProblem("port", "");
+  EXPECT_EQ(out.str(),
+            "Zelvo -  (Reconnecting in 10 s)\nZelvo -  (TLS error, reconnecting in 9 s)\n"
+            "Zelvo -  (Connecting)\nProblem: The outputs cannot be written: full\n"
+            "The port works again.\n");
+}
+
 }  // namespace
 }  // namespace zelvo
