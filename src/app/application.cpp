@@ -112,6 +112,11 @@ bool Application::Main() {
     OpenPort();
     outputs_ = std::make_unique<Outputs>(*port_);
     ReadOutputNames(config_, *outputs_);
+    outputs_->SetPortProblemHook([this](const std::string& error) {
+      const std::string text = error.empty() ? "" : PortProblemText(error);
+      if (front_) front_->ShowProblem("port", text);
+      notifier_->Status(text.empty() ? ProblemSolvedText("port") : text);
+    });
     if (mqtt_) {
       mqtt_->AttachOutputs(*outputs_);
       outputs_->SetWrittenHook([this](std::uint8_t byte) { mqtt_->PortWritten(byte); });
@@ -188,6 +193,7 @@ void Application::OpenPort() {
 
 std::unique_ptr<PortWriter> Application::OpenDevices(const Settings& settings) {
   PortPlatform platform = NativePortPlatform();
+  platform.base_dir = program_dir_;
   if (mqtt_)
     platform.mqtt_relay = [this](std::string_view argument) { return mqtt_->OpenRelay(argument); };
   PortWriterChoice choice = OpenPortWriters(settings.OutputDevices, platform);

@@ -186,6 +186,7 @@ bool Dispatcher::ExecuteIOCommand(IOCommand& command) {
   if (command.HasFlag(flag::kExecuteOnlyWhenVeskoHasNonFocus) && chat_client_.IsChatClientActive())
     return false;
 
+  const std::int32_t pending_return = command.AutoReturnOutputs();
   for (int n = 1; n <= kOutputCount; ++n) {
     if (command.HasFlag(OffBit(n))) {
       outputs_.SetOutput(n, false);
@@ -203,10 +204,18 @@ bool Dispatcher::ExecuteIOCommand(IOCommand& command) {
   if (command.HasFlag(flag::kPulseQuickly))
     command.SetAutoReturnOutputs(command.AutoReturnOutputs() | flag::kPulseQuickly);
   if (command.HasFlag(flag::kSetFocusOnVesko)) chat_client_.BringChatClientForward();
+
+  // Nothing is announced for a byte the port refused: the register is back
+  // at what the devices show, and the rule did not run.
+  const std::string error = outputs_.SetOutputs();
+  if (!outputs_.LastWriteTaken()) {
+    command.SetAutoReturnOutputs(pending_return);
+    Report(RuleNotSwitchedText(command.IOName(), error));
+    return false;
+  }
+  Report(error);  // some devices of a group refused it
   if (command.HasFlag(flag::kResponseWithIOCommandName))
     Reply(" I toggled " + command.IOName() + ".");
-
-  Report(outputs_.SetOutputs());
   command.SetLastUsed(clock_.LocalNow());
   command.SetLastUsedMonotonic(clock_.MonotonicNow());
   command.SetAutoReturnComplete(command.AutoReturn() < 1);

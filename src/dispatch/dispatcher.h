@@ -78,10 +78,12 @@ class Dispatcher {
   void MatchOperatorEcho(std::string_view line);
 
   // Runs one rule: time gate (refusal reply), day and focus gates, output
-  // actions with undo bookkeeping, focus option, name reply, port write,
+  // actions with undo bookkeeping, focus option, port write, name reply,
   // LastUsed and AutoReturnComplete. Elapsed time is measured on the
   // monotonic clock from the rule's last run; a rule that has never run
-  // passes the time gate. True when the rule's actions ran.
+  // passes the time gate. A port write that fails is reported and undoes the
+  // run: no reply, no undo bookkeeping, no LastUsed. True when the rule's
+  // outputs were written.
   bool ExecuteIOCommand(IOCommand& command);
 
   // Every 1000 ms: puts back the outputs of each rule whose AutoReturn has passed.

@@ -65,6 +65,11 @@ class FrontEnd {
   // tooltips). Called at start and again after the rules are reloaded.
   virtual void ShowRules(const IOCommands& rules) = 0;
 
+  // A lasting problem beside the connection's state, such as a port that
+  // refuses the outputs, under a short name ("port"); an empty text: solved.
+  // The window's status line shows it until then; the terminal prints it.
+  virtual void ShowProblem(std::string_view what, const std::string& text) = 0;
+
   // A failure inside an event handler: logged and shown (see
   // ReportHandlerError); the bot runs on.
   virtual void ReportHandlerError(const std::string& error) = 0;

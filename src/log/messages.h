@@ -256,6 +256,25 @@ inline std::string RepliesDroppedText(std::size_t dropped) {
          " to keep the bot from flooding the server.";
 }
 
+// A lasting problem that went away ("port", "log").
+inline std::string ProblemSolvedText(std::string_view what) {
+  std::string text = "The ";
+  return text.append(what).append(" works again.");
+}
+
+// The port refuses the outputs: the status line's words.
+inline std::string PortProblemText(std::string_view error) {
+  std::string text = "The outputs cannot be written: ";
+  return text.append(error);
+}
+
+// A rule whose outputs the port refused: nothing was switched or announced.
+inline std::string RuleNotSwitchedText(std::string_view rule, std::string_view error) {
+  std::string text = "Rule \"";
+  text.append(rule).append("\" switched nothing: the port refused the outputs: ").append(error);
+  return text;
+}
+
 inline std::string PortFallbackText(std::string_view missing_device) {
   return "No parallel port was found (" + std::string(missing_device) +
          " does not exist): the outputs are simulated in memory and switch no device. Choose a "

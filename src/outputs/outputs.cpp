@@ -34,13 +34,28 @@ std::int32_t Outputs::DecimalOutput() const {
   return byte;
 }
 
+void Outputs::PaintLamps() {
+  if (!lamps_) return;
+  for (int n = 1; n <= kOutputCount; ++n)
+    lamps_->SetLampColour(n, state_[OutputIndex(n)] ? kLampOnColour : kLampOffColour);
+}
+
 std::string Outputs::SetOutputs() {
-  if (lamps_)
-    for (int n = 1; n <= kOutputCount; ++n)
-      lamps_->SetLampColour(n, state_[OutputIndex(n)] ? kLampOnColour : kLampOffColour);
+  PaintLamps();
   const auto byte = static_cast<std::uint8_t>(DecimalOutput());
   std::string error = PortOut(byte);
-  if (written_) written_(byte);
+  last_taken_ = error.empty() || port_.PartlyWritten();
+  if (last_taken_) {
+    written_byte_ = byte;
+    if (written_) written_(byte);
+  } else if (byte != written_byte_) {
+    for (int n = 1; n <= kOutputCount; ++n) state_[OutputIndex(n)] = (written_byte_ >> (n - 1)) & 1;
+    PaintLamps();
+  }
+  if (port_failing_ != !error.empty()) {
+    port_failing_ = !error.empty();
+    if (port_problem_) port_problem_(error);
+  }
   return error;
 }
 

@@ -30,9 +30,14 @@ class Outputs {
   explicit Outputs(PortWriter& port);
 
   void AttachLamps(LampPanel* lamps) { lamps_ = lamps; }
-  // Told of the byte after each SetOutputs, whether the port took it or not
-  // (the register holds that state either way); not of PortOut.
+  // Told of each byte that SetOutputs wrote to the port; not of a refused
+  // byte, nor of PortOut.
   void SetWrittenHook(std::function<void(std::uint8_t)> hook) { written_ = std::move(hook); }
+  // Told when the port starts refusing bytes (its error text) and when it
+  // takes one again (""); not told again while nothing changes.
+  void SetPortProblemHook(std::function<void(const std::string&)> hook) {
+    port_problem_ = std::move(hook);
+  }
 
   // Every member taking an output number refuses one outside 1..8 with
   // std::out_of_range.
@@ -50,17 +55,27 @@ class Outputs {
   std::int32_t DecimalOutput() const;
 
   // Paints the eight lamps, then writes DecimalOutput to the port. Returns ""
-  // or the port's error text; the state keeps its values either way.
+  // or the port's error text. When no device took the byte, the state and
+  // lamps go back to the last byte the port took, so that they never show
+  // what the devices do not; a byte some devices of a group took stands.
   std::string SetOutputs();
+  // Whether the last SetOutputs reached the devices (all, or some of a group).
+  bool LastWriteTaken() const { return last_taken_; }
 
   // Writes one byte to the port directly (the pulse does this), leaving the
   // state and lamps alone. Returns "" or the port's error text.
   std::string PortOut(std::uint8_t byte);
 
  private:
+  void PaintLamps();
+
   PortWriter& port_;
   LampPanel* lamps_ = nullptr;
   std::function<void(std::uint8_t)> written_;
+  std::function<void(const std::string&)> port_problem_;
+  std::uint8_t written_byte_ = 0;
+  bool last_taken_ = true;
+  bool port_failing_ = false;
   std::array<bool, kOutputCount> state_{};
   std::array<std::string, kOutputCount> names_{};
 };

@@ -16,10 +16,16 @@ PortFanout::PortFanout(std::vector<std::unique_ptr<PortWriter>> members)
 
 std::string PortFanout::Write(std::uint8_t byte) {
   std::string errors;
+  bool taken = false;
   for (const auto& member : members_) {
     const std::string error = member->Write(byte);
-    if (!error.empty()) AppendLine(errors, member->Describe() + ": " + error);
+    if (!error.empty()) {
+      AppendLine(errors, member->Describe() + ": " + error);
+    } else {
+      taken = true;
+    }
   }
+  partly_written_ = !errors.empty() && taken;
   return errors;
 }
 

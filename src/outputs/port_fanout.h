@@ -21,12 +21,15 @@ class PortFanout final : public PortWriter {
   std::string Write(std::uint8_t byte) override;
   // The members' descriptions joined with " + ".
   std::string Describe() const override;
+  // Whether a member took the byte of a Write that returned an error.
+  bool PartlyWritten() const override { return partly_written_; }
 
   std::size_t size() const { return members_.size(); }
   PortWriter& member(std::size_t i) const { return *members_[i]; }
 
  private:
   std::vector<std::unique_ptr<PortWriter>> members_;
+  bool partly_written_ = false;
 };
 
 // Opens one back-end per entry of `devices` (the OutputDevice settings, in

@@ -16,6 +16,7 @@ class PortSlot final : public PortWriter {
 
   std::string Write(std::uint8_t byte) override { return port_->Write(byte); }
   std::string Describe() const override { return port_->Describe(); }
+  bool PartlyWritten() const override { return port_->PartlyWritten(); }
 
   // From now on every write goes to `port`; the previous back-end is closed.
   void Replace(std::unique_ptr<PortWriter> port) { port_ = std::move(port); }

@@ -62,7 +62,9 @@ PortWriterChoice OpenPortWriter(std::string_view device, const PortPlatform& pla
     case PortDevice::Kind::kIoPort:
       return IoPort::Open(*ParseIoPortAddress(argument), platform.ioport);
     case PortDevice::Kind::kFile:
-      return FilePort::Open(argument);
+      return FilePort::Open(platform.base_dir.empty() || argument.front() == '/'
+                                ? argument
+                                : platform.base_dir + "/" + argument);
     case PortDevice::Kind::kGpio:
       if (!platform.gpio)
         return Failed("GPIO lines (" + std::string(device) + ") are not available here.");

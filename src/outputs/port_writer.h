@@ -17,6 +17,9 @@ class PortWriter {
   virtual std::string Write(std::uint8_t byte) = 0;
   // A short human-readable name of the device, for messages and the log.
   virtual std::string Describe() const = 0;
+  // After a Write that returned an error: whether some of the devices behind
+  // this writer took the byte all the same (only a group of several can).
+  virtual bool PartlyWritten() const { return false; }
 };
 
 // Result of opening a port back-end from its configuration text.
@@ -52,6 +55,9 @@ struct PortPlatform {
   GpioSystem* gpio = nullptr;                             // GPIO lines
   // Opens "mqtt:" back-ends from the text after "mqtt:" (a broker is set).
   std::function<PortWriterChoice(std::string_view)> mqtt_relay;
+  // The directory a relative "file:" path is taken in (the program
+  // directory); empty: the working directory.
+  std::string base_dir;
 };
 
 // The machine's ppdev interface, port instructions (none but on x86 Linux),

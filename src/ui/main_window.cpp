@@ -320,6 +320,10 @@ void frmMain::ShowConnectionStatus(const ConnectionStatus& status) {
   status_line_->SetStatus(status);
 }
 
+void frmMain::ShowProblem(std::string_view what, const std::string& text) {
+  status_line_->SetProblem(what, text);
+}
+
 void frmMain::ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) {
   last_run_->SetLastRun(rule, nick, at);
 }

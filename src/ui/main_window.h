@@ -80,6 +80,7 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
   void ShowConnectionStatus(const ConnectionStatus& status) override;
   // On the last-run line under the status line.
   void ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) override;
+  void ShowProblem(std::string_view what, const std::string& text) override;
   // The output names under the lamps and each lamp's tooltip.
   void ShowRules(const IOCommands& rules) override;
   // Logs a failed event handler (id 36) and shows it in the console.

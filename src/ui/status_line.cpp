@@ -47,6 +47,16 @@ void StatusLine::SetStatus(ConnectionStatus status) {
   update();
 }
 
+void StatusLine::SetProblem(std::string_view what, const std::string& text) {
+  if (text.empty()) {
+    if (const auto found = problems_.find(what); found != problems_.end()) problems_.erase(found);
+  } else {
+    problems_[std::string(what)] = text;
+  }
+  Refresh();
+  update();
+}
+
 void StatusLine::Tick() {
   if (status_.state != ConnectionStatus::State::kReconnecting) return;
   const QString before = text_;
@@ -55,7 +65,9 @@ void StatusLine::Tick() {
 }
 
 void StatusLine::Refresh() {
-  text_ = TextToQString(ConnectionStatusText(status_, clock_.MonotonicNow()));
+  std::string text = ConnectionStatusText(status_, clock_.MonotonicNow());
+  for (const auto& [what, problem] : problems_) text.append(kStatusSeparator).append(problem);
+  text_ = TextToQString(text);
   setToolTip(Qt::convertFromPlainText(text_));
 }
 

@@ -8,6 +8,9 @@
 #include <QWidget>
 #include <chrono>
 #include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
 
 #include "front/bot_status.h"
 #include "model/clock.h"
@@ -31,6 +34,8 @@ class StatusLine final : public QWidget {
   explicit StatusLine(const Clock& clock, QWidget* parent = nullptr);
 
   void SetStatus(ConnectionStatus status);
+  // Shows `text` after the state until it is set empty, one per `what`.
+  void SetProblem(std::string_view what, const std::string& text);
   // Called by the owner once a second: moves the countdown on.
   void Tick();
 
@@ -51,6 +56,7 @@ class StatusLine final : public QWidget {
 
   const Clock& clock_;
   ConnectionStatus status_;
+  std::map<std::string, std::string, std::less<>> problems_;
   QString text_;
 };
 

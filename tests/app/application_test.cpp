@@ -2,11 +2,17 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -278,6 +284,54 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
               ::testing::StartsWith("Last rule: Disco-Kula On by op at "));
   EXPECT_THAT(MainWindowView(*app->window()).Picture(2).toolTip().toStdString(),
               ::testing::HasSubstr("Disco-Kula\u00A0Off"));
+}
+
+// A port on a full file system: the rule switches nothing and says so in the
+// log, the console and the status line; no reply, no lamp; when space comes
+// back, the next run works and the status line is clear again.
+TEST_F(ApplicationTest, ARuleWhoseOutputsThePortRefusedAnnouncesNothing) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  const std::string small = dir_.File("small");
+  std::filesystem::create_directory(small);
+  if (::mount("zelvo-test", small.c_str(), "tmpfs", 0, "size=4k") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  const std::unique_ptr<const char, void (*)(const char*)> unmount(
+      small.c_str(), [](const char* path) { ::umount2(path, MNT_DETACH); });
+  const std::string port = small + "/port.txt";
+  ConfigOptions options;
+  options.output_device = "file:" + port;
+  WriteConfig(options);
+  auto app = Make();
+  ASSERT_TRUE(app->Main());
+  const int fill = ::open(port.c_str(), O_WRONLY | O_APPEND);
+  while (::write(fill, "x", 1) == 1) {
+  }
+  const auto said = [&] { irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n"); };
+  said();
+  StatusLine& status = MainWindowView(*app->window()).Status();
+  EXPECT_EQ(app->outputs()->DecimalOutput(), 0);
+  EXPECT_EQ(MainWindowView(*app->window()).Picture(1).Shape().FillColor(), kLampOffColour);
+  EXPECT_TRUE(irc_->sender.lines.empty());
+  EXPECT_THAT(status.Text().toStdString(), ::testing::HasSubstr("The outputs cannot be written"));
+  EXPECT_THAT(Entries().back().description,
+              ::testing::HasSubstr("\"Disco-Kula On\" switched nothing"));
+
+  ASSERT_EQ(::ftruncate(fill, 0), 0);
+  ::close(fill);
+  said();
+  EXPECT_EQ(app->outputs()->DecimalOutput(), 3);
+  EXPECT_FALSE(irc_->sender.lines.empty());
+  EXPECT_THAT(status.Text().toStdString(), ::testing::Not(::testing::HasSubstr("cannot")));
+}
+
+TEST_F(ApplicationTest, ARelativeFilePortIsInTheProgramDirectory) {
+  ConfigOptions options;
+  options.output_device = "file:port.txt";
+  WriteConfig(options);
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  EXPECT_THAT(PortBytes(), ElementsAre(0));
+  EXPECT_FALSE(std::filesystem::exists("port.txt"));
 }
 
 // The real IRC client against a port where nothing listens (127.0.0.1:1):
@@ -816,6 +870,7 @@ TEST_P(ReloadTest, ReplacesWhatChangedAndKeepsTheOutputs) {
   EXPECT_EQ(app->outputs()->OutputName(1), c.output1_name);
   EXPECT_EQ(app->outputs()->DecimalOutput(), 3);  // the outputs keep their state
   EXPECT_EQ(notifier_->sent, (std::vector<std::string>{"RELOADING=1", "READY=1"}));
+  EXPECT_THAT(Descriptions(Entries(), "93"), IsEmpty());  // no window or MQTT setting changed
 
   const std::string port = c.port_reopened ? dir_.File("port2.txt") : dir_.File("port.txt");
   irc_->environment.match(":op!~op@h PRIVMSG #zelvo :" + std::string(c.fires) + "\r\n");

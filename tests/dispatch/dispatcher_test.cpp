@@ -402,20 +402,26 @@ TEST_F(DispatchTest, PulseRuleWithoutAutoReturnAccumulatesItsBits) {
 
 // --- Failures never stop a run ---------------------------------------------
 
-TEST_F(DispatchTest, PortFailureIsReportedAndTheRunCompletes) {
+// A byte the port refused is no run: no reply, no hook, no time stamp, no
+// undo bookkeeping, and the register is back where the devices are.
+TEST_F(DispatchTest, APortFailureIsReportedAndNothingIsAnnounced) {
   AddExampleRules();
+  int hooked = 0;
+  dispatcher.AddRuleRunHook([&](const IOCommand&, const std::string&) { ++hooked; });
   port.FailWith("Cannot write to the port");
-  dispatcher.MatchIOCommands(Said("!saft"));
-  EXPECT_THAT(errors, ElementsAre("Cannot write to the port", "Cannot write to the port"));
-  EXPECT_TRUE(outputs.Output(1));
-  EXPECT_TRUE(outputs.Output(3));
-  EXPECT_EQ(saft->LastUsed(), kWednesdayNoon);
-  EXPECT_FALSE(saft->AutoReturnComplete());
-  EXPECT_EQ(saft->AutoReturnOutputs(), 64);
+  dispatcher.MatchIOCommands(Said("Disco On"));
+  EXPECT_THAT(errors, ElementsAre(RuleNotSwitchedText("Disco-Kula On", "Cannot write to the port")));
+  EXPECT_THAT(sender.attempts, IsEmpty());
+  EXPECT_EQ(outputs.DecimalOutput(), 0);
+  EXPECT_EQ(disco_on->LastUsedMonotonic(), std::nullopt);
+  EXPECT_EQ(disco_on->AutoReturnOutputs(), 0);
+  EXPECT_EQ(hooked, 0);
 
   port.FailWith("");
   dispatcher.MatchIOCommands(Said("Disco On"));
-  EXPECT_THAT(port.Written(), ElementsAre(1 | 2 | 4));  // the port catches up
+  EXPECT_THAT(port.Written(), ElementsAre(3));
+  EXPECT_THAT(sender.sent, ElementsAre("PRIVMSG #lab :I toggled Disco-Kula On.\r\n"));
+  EXPECT_EQ(hooked, 1);
 }
 
 TEST_F(DispatchTest, FailedReplyIsReportedAndTheRunCompletes) {
@@ -434,12 +440,11 @@ TEST_F(DispatchTest, WithoutErrorReporterFailuresAreDroppedAndTheRunCompletes) {
   AddExampleRules();
   port.FailWith("Cannot write to the port");
   EXPECT_NO_THROW(quiet.MatchIOCommands(Said("Disco On")));
-  EXPECT_THAT(sender.sent, ElementsAre("PRIVMSG #lab :I toggled Disco-Kula On.\r\n"));
-  EXPECT_EQ(disco_on->LastUsedMonotonic(), clock.MonotonicNow());
-  EXPECT_TRUE(disco_on->AutoReturnComplete());
+  sender.failure = "Not connected";
   port.FailWith("");
-  EXPECT_NO_THROW(quiet.MatchIOCommands(Said("Disco Off")));
-  EXPECT_THAT(port.Written(), ElementsAre(0));
+  EXPECT_NO_THROW(quiet.MatchIOCommands(Said("Disco On")));
+  EXPECT_THAT(port.Written(), ElementsAre(3));
+  EXPECT_EQ(disco_on->LastUsedMonotonic(), clock.MonotonicNow());
 }
 
 TEST_F(DispatchTest, ChangedTriggerAndUserPatternsTakeEffect) {

@@ -240,7 +240,7 @@ TEST_F(MainWindowTest, APortFailureInAClickIsLoggedAndShownAndTheWindowRunsOn) {
   frmMain& window = Load();
   port_.FailWith("Port 0x378 is gone");
   window.Picture6_Click();
-  EXPECT_TRUE(outputs_.Output(6));  // the state keeps its new value
+  EXPECT_FALSE(outputs_.Output(6));  // the state stays what the port has
   ASSERT_EQ(log_.size(), 5u);
   EXPECT_EQ(log_.back(),
             (LogLine{36, 1, "An error occurd in an event handler: Port 0x378 is gone"}));
