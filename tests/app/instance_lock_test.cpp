@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "model/raised_error.h"
 #include "support/temp_dir.h"
 
@@ -42,6 +44,23 @@ TEST(InstanceLockTest, ALockFileThatCannotBeMadeIsAnError) {
     EXPECT_EQ(error.Number(), -1);
     EXPECT_NE(error.Description().find("/proc/zelvo-no-such-dir/zelvo.lock"), std::string::npos);
   }
+}
+
+// A link, dangling or not, is never followed: the file it names is neither
+// created nor locked.
+TEST(InstanceLockTest, ALinkAsTheLockFileIsAnErrorThatSaysSo) {
+  testing::TempDir dir;
+  std::filesystem::create_symlink(dir.File("elsewhere"), dir.File(kLockFileName));
+  FileInstanceLock lock(dir.File(kLockFileName));
+  try {
+    lock.AnotherInstanceRunning();
+    FAIL() << "no error raised";
+  } catch (const RaisedError& error) {
+    EXPECT_NE(error.Description().find("is a symbolic link, which is not followed"),
+              std::string::npos)
+        << error.Description();
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("elsewhere")));
 }
 
 }  // namespace
