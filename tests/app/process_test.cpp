@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -370,10 +370,11 @@ TEST_F(ProcessTest, AnUnwritableLogSendsTheDumpToStandardErrorAndAFile) {
   EXPECT_EQ(ReadFile(Err()), dump + "The Error-Log is saved in: " + DumpFile() + "\n");
 }
 
-// A log folder that fills up while the bot runs: the entries are kept, the
-// console says once why, and once there is room again they are written in
-// order. A tiny file system of the test's own makes the disk full.
-TEST_F(ProcessTest, EntriesOfAFullLogFolderAreWrittenInOrderOnceThereIsRoom) {
+// A log folder that cannot be written while the bot runs: the entries are
+// kept, the console says once why, and once the folder can be written again
+// they are written in order. A tiny file system of the test's own, remounted
+// read-only and back.
+TEST_F(ProcessTest, EntriesOfAReadOnlyLogFolderAreWrittenInOrderOnceItIsWritable) {
   const std::string folder = dir_.File("logs");
   std::filesystem::create_directory(folder);
   if (::geteuid() != 0 || ::mount("zelvo-test", folder.c_str(), "tmpfs", 0, "size=64k") != 0) {
@@ -395,22 +396,20 @@ TEST_F(ProcessTest, EntriesOfAFullLogFolderAreWrittenInOrderOnceThereIsRoom) {
       if (id == 44 || id == 45 || id == 90 || id == 91) ids.push_back(id);
     return ids;
   };
-  {
-    std::ofstream filler(folder + "/filler", std::ios::binary);
-    const std::string block(1024, 'x');
-    while (filler.write(block.data(), block.size())) {
-    }
-  }
-  bot->Signal(SIGHUP);  // a reload writes two entries, which find no room
+  const auto remount = [&](unsigned long read_only) {
+    return ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | read_only, "size=64k") == 0;
+  };
+  ASSERT_TRUE(remount(MS_RDONLY)) << std::strerror(errno);
+  bot->Signal(SIGHUP);  // a reload writes two entries, which cannot be written
   ASSERT_TRUE(WaitFor(*bot, [&] {
     return ReadFile(Out()).find("The log cannot be written") != std::string::npos;
   }));
-  EXPECT_TRUE(reload_ids().empty());
-  std::filesystem::remove(folder + "/filler");
+  EXPECT_THAT(reload_ids(), ::testing::IsEmpty());
+  ASSERT_TRUE(remount(0)) << std::strerror(errno);
   bot->Signal(SIGHUP);  // the next entry writes the kept ones first
   ASSERT_TRUE(WaitFor(*bot, [&] { return reload_ids().size() == 6; }));
-  // Both reloads in order, the failure (44) before the note that the log
-  // works again (45); the IRC client's entries may come between them.
+  // Every reload's pair in order, the failure (44) before the note that the
+  // log works again (45); the IRC client's entries may come between them.
   const std::vector<int> ids = reload_ids();
   std::vector<int> reloads;
   std::copy_if(ids.begin(), ids.end(), std::back_inserter(reloads),
