@@ -1,5 +1,6 @@
 #include "app/instance_lock.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -52,14 +53,13 @@ TEST(InstanceLockTest, ALinkAsTheLockFileIsAnErrorThatSaysSo) {
   testing::TempDir dir;
   std::filesystem::create_symlink(dir.File("elsewhere"), dir.File(kLockFileName));
   FileInstanceLock lock(dir.File(kLockFileName));
+  std::string error;
   try {
     lock.AnotherInstanceRunning();
-    FAIL() << "no error raised";
-  } catch (const RaisedError& error) {
-    EXPECT_NE(error.Description().find("is a symbolic link, which is not followed"),
-              std::string::npos)
-        << error.Description();
+  } catch (const RaisedError& raised) {
+    error = raised.Description();
   }
+  EXPECT_THAT(error, ::testing::HasSubstr("is a symbolic link, which is not followed"));
   EXPECT_FALSE(std::filesystem::exists(dir.File("elsewhere")));
 }
 
