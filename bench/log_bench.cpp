@@ -5,11 +5,14 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "log/event_log.h"
 #include "log/log_xml.h"
@@ -34,7 +37,8 @@ const char kDescription[] = "Socket-connection changed to: Connected";
 // A program directory holding a log of `entries` entries, removed afterwards.
 class LogDir {
  public:
-  explicit LogDir(std::int64_t entries) {
+  // `trailer` follows the closing tags (a comment someone added, say).
+  explicit LogDir(std::int64_t entries, const std::string& trailer = "") {
     std::string pattern = (std::filesystem::temp_directory_path() / "zelvo-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     path_ = pattern;
@@ -44,6 +48,7 @@ class LogDir {
           LogEntryXml({static_cast<std::int32_t>(i % 36), 4, kDescription, "12/07/26 20:04:55"});
     }
     bytes += kLogTail;
+    bytes += trailer;
     std::ofstream(LogPath(), std::ios::binary) << bytes;
     // Settle the file system (this file, the last run's deleted one) before
     // timing, so that the flushes measured carry only their own entry.
@@ -122,6 +127,33 @@ void BM_WholeFileRewrite(benchmark::State& state) {
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
 }
 
+// A log that does not end as this program leaves it (a comment after the
+// root): the first entry rewrites it whole once, the next ones go in place.
+// Each repetition starts from a new file; `first_ms` is the first entry's
+// time, `peak_MB` the process's peak resident memory so far (run one size per
+// process to read it per size).
+void BM_TrailingComment(benchmark::State& state) {
+  LogDir dir(state.range(0), "<!-- added by hand -->\n");
+  FixedClock clock;
+  EventLog log(dir.Path(), clock);
+  const OleDate now = clock.LocalNow();
+  bool first = true;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!log.WriteLog(nullptr, 32, 4, kDescription, now).empty()) state.SkipWithError("write");
+    if (std::exchange(first, false)) {
+      state.counters["first_ms"] =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+              .count();
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(dir.LogPath())) / 1e6;
+}
+
 // Few iterations per repetition, so that the file stays near its starting
 // size; every repetition starts from a new file.
 void Sizes(benchmark::internal::Benchmark* b, int iterations, int repetitions) {
@@ -133,6 +165,13 @@ BENCHMARK(BM_WriteLog)->Apply([](auto* b) { Sizes(b, 50, 20); });
 BENCHMARK(BM_WriteLogNoSync)->Apply([](auto* b) { Sizes(b, 50, 10); });
 BENCHMARK(BM_FirstWriteOfARun)->Apply([](auto* b) { Sizes(b, 10, 3); });
 BENCHMARK(BM_WholeFileRewrite)->Apply([](auto* b) { Sizes(b, 5, 3); });
+// About 6 MB and 30 MB.
+BENCHMARK(BM_TrailingComment)
+    ->Arg(35000)
+    ->Arg(175000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->Repetitions(3);
 
 }  // namespace
 }  // namespace zelvo

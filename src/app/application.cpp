@@ -62,7 +62,21 @@ Application::Application(ApplicationEnvironment environment)
       make_mqtt_(std::move(environment.make_mqtt)),
       notifier_(std::move(environment.service_notifier)),
       prelog_(*clock_),
-      event_log_(program_dir_, *clock_) {
+      event_log_(program_dir_, *clock_),
+      log_backlog_(
+          *clock_,
+          [this](const LogEntry& entry) {
+            return event_log_.WriteLog(&config_, entry.LogID, entry.LogType, entry.LogDescription,
+                                       entry.LogDateTime);
+          },
+          [this](const std::string& notice) {
+            if (front_) {
+              front_->console().Append(notice + "\r\n");
+            } else {
+              *error_out_ << notice << '\n' << std::flush;
+            }
+            notifier_->Status(notice);
+          }) {
   const bool windowless = headless_ || !display_error_.empty();
   if (!clipboard_ && !windowless) clipboard_ = std::make_unique<QtClipboard>();
   if (!message_box_) {
@@ -95,12 +109,12 @@ void Application::WriteLog(const LogMessage& message) {
 }
 
 void Application::WriteLog(const LogMessage& message, const std::string& text) {
-  event_log_.WriteLog(&config_, message.id, message.type, text, clock_->LocalNow());
+  log_backlog_.Write(message.id, message.type, text, clock_->LocalNow());
 }
 
 LogWriter Application::Logger() {
   return [this](std::int32_t id, std::int32_t type, const std::string& text) {
-    event_log_.WriteLog(&config_, id, type, text, clock_->LocalNow());
+    log_backlog_.Write(id, type, text, clock_->LocalNow());
   };
 }
 
@@ -332,6 +346,7 @@ void Application::Reload() {
 }
 
 void Application::SecondTick() {
+  log_backlog_.Tick();
   if (dispatcher_) dispatcher_->tmrAutoReturn_Timer();
   if (!disconnect_guard_ || !irc_client_ || !outputs_) return;
   disconnect_guard_->SetInChannel(irc_client_->InChannel());
@@ -361,6 +376,17 @@ void Application::Closing() {
     WriteSafeByte(*exit_byte_);
   }
   if (mqtt_) mqtt_->Close();
+  if (!log_backlog_.Flush()) {
+    const std::string dump = ErrorLogDumpText(log_backlog_.Unwritten());
+    *error_out_ << dump << std::flush;
+    const SavedErrorLog saved = SaveErrorLogDump(dump, program_dir_, temp_dir_);
+    *error_out_ << (saved.path.empty()
+                        ? "The unwritten log entries could not be saved to a file (" + saved.error +
+                              ")."
+                        : "The unwritten log entries are saved in: " + saved.path)
+                << '\n'
+                << std::flush;
+  }
 }
 
 // Fed at half the interval the manager expects, from the event loop, so that

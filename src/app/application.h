@@ -24,6 +24,7 @@
 #include "front/exit_codes.h"
 #include "front/front_end.h"
 #include "log/event_log.h"
+#include "log/log_backlog.h"
 #include "log/log_types.h"
 #include "log/messages.h"
 #include "model/clock.h"
@@ -130,11 +131,12 @@ class Application {
   std::unique_ptr<PortWriter> OpenDevices(const Settings& settings);
   // Reads the safe-state settings; throws RaisedError.
   void ReadSafeStates(const Settings& settings);
-  // Every second: auto-returns, then the safe state for a bot out of its
-  // channel.
+  // Every second: a retry of the log when it fails, auto-returns, then the
+  // safe state for a bot out of its channel.
   void SecondTick();
   // The close's own steps, before the program ends: the service manager
-  // told, the OutputsOnExit byte written, MQTT's "offline".
+  // told, the OutputsOnExit byte written, MQTT's "offline", and log entries
+  // that could never be written dumped to standard error and a file.
   void Closing();
   // Sets the register to `byte` and writes it through every back-end.
   void WriteSafeByte(std::uint8_t byte);
@@ -161,6 +163,8 @@ class Application {
 
   PreLog prelog_;
   EventLog event_log_;
+  // Every entry after start-up goes through it: kept while the log fails.
+  LogBacklog log_backlog_;
   ConfigDocument config_;
   Settings settings_;
   IOCommands commands_;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "files/file_ops.h"
 #include "model/raised_error.h"
 
 namespace zelvo {
@@ -17,11 +18,21 @@ FileInstanceLock::~FileInstanceLock() {
 
 bool FileInstanceLock::AnotherInstanceRunning() {
   if (fd_ >= 0) return false;
-  const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  // Never through a link: a link here could make the program create or lock
+  // any file its user may write.
+  std::string target;
+  if (const std::optional<FileFailure> failure = ResolveWriteTarget(path_, target, false)) {
+    throw RaisedError(ErrorNumberText("Couldn't open the lock file " + path_ + ".", failure->number,
+                                      failure->description));
+  }
+  const int fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) {
     const int error = errno;
-    throw RaisedError("Couldn't open the lock file " + path_ + ". Error-number: " +
-                      std::to_string(error) + " Error-Descripton: " + std::strerror(error));
+    const std::string why = error == ELOOP ? "\"" + path_ +
+                                                 "\" is a symbolic link, which is not "
+                                                 "followed. Remove it."
+                                           : std::strerror(error);
+    throw RaisedError(ErrorNumberText("Couldn't open the lock file " + path_ + ".", error, why));
   }
   int result;
   do {

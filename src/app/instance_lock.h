@@ -16,7 +16,9 @@ class InstanceLock {
 };
 
 // An exclusive flock on a file (created when missing), held until the
-// process ends.
+// process ends. The file itself is never a symbolic link (a link there fails
+// with a text that says so); links in its folder's path are followed only as
+// ResolveWriteTarget (files/file_ops.h) allows.
 class FileInstanceLock final : public InstanceLock {
  public:
   explicit FileInstanceLock(std::string path) : path_(std::move(path)) {}

@@ -435,10 +435,13 @@ std::optional<LogSettings> ConfigDocument::ReadLogSettings(std::string& error) c
 // Loading and validation
 
 void WriteExampleConfig(const std::string& program_dir, PreLog& prelog) {
-  const std::string error = SaveFileText(JoinPath(program_dir, "config.example.xml"),
-                                         GetResourceText(kExampleConfigResource, "XML"));
+  const std::string path = JoinPath(program_dir, "config.example.xml");
+  bool in_place = false;
+  const std::string error =
+      SaveFileText(path, GetResourceText(kExampleConfigResource, "XML"), &in_place);
   if (!error.empty()) throw RaisedError(-1, error);
   prelog.WritePreLog(log_msg::kExampleCreated);
+  if (in_place) prelog.WritePreLog(log_msg::kRewrittenInPlace, RewrittenInPlaceText(path));
 }
 
 namespace {

@@ -62,8 +62,9 @@ std::string ReadFileText(const std::string& path, std::string& text) {
   return {};
 }
 
-std::string SaveFileText(const std::string& path, std::string_view text) {
+std::string SaveFileText(const std::string& path, std::string_view text, bool* in_place) {
   const AtomicWrite result = WriteFileAtomically(path, text, SystemFileOps());
+  if (in_place != nullptr) *in_place = result.in_place;
   if (!result.failure) return {};
   return FileErrorText("The file couldn't be saved:", path, result.failure->number,
                        result.failure->description);

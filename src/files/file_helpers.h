@@ -11,9 +11,12 @@ namespace zelvo {
 
 // Five lines joined by CR LF: headline, path, errno, description, path.
 std::string ReadFileText(const std::string& path, std::string& text);
-// Through the atomic writer of file_ops.h: the file keeps its permissions and
-// its symbolic links; the description says which step failed.
-std::string SaveFileText(const std::string& path, std::string_view text);
+// Through WriteFileAtomically (file_ops.h): the file keeps its permissions and
+// its symbolic links, which are followed only as ResolveWriteTarget allows;
+// the description says which step failed. `in_place` (when given) is set when
+// the file had to be rewritten in place, without atomicity.
+std::string SaveFileText(const std::string& path, std::string_view text,
+                         bool* in_place = nullptr);
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
 // "Couldn't delete file. Error-Number: N Error-Descripton: D" on failure.

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -56,7 +57,7 @@ void TakeOverAttributes(int fd, const struct stat& old) {
 // be made: not atomic, but the only way to change the file at all.
 AtomicWrite RewriteInPlace(const std::string& target, std::string_view data, FileOps& ops) {
   AtomicWrite result;
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  const int fd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
   const auto fail = [&](int error) {
     result.failure = MakeFileFailure(error, "Couldn't rewrite " + Quoted(target) +
                                                 " in place (no file can be made in its folder)");
@@ -139,32 +140,81 @@ std::string ErrorNumberText(std::string_view headline, long long number,
   return text;
 }
 
-std::optional<FileFailure> ResolveWriteTarget(const std::string& path, std::string& target) {
-  std::string current = path;
-  for (int links = 0; links <= kMaxLinks; ++links) {
+std::optional<FileFailure> ResolveWriteTarget(const std::string& path, std::string& target,
+                                              bool follow_last) {
+  // The components still to walk, last first; `resolved` holds no link.
+  std::vector<std::string> pending;
+  const auto push_components = [&pending](const std::string& text) {
+    std::vector<std::string> parts;
+    for (std::size_t at = 0; at <= text.size();) {
+      const std::size_t slash = std::min(text.find('/', at), text.size());
+      if (slash > at) parts.emplace_back(text, at, slash - at);
+      at = slash + 1;
+    }
+    pending.insert(pending.end(), parts.rbegin(), parts.rend());
+  };
+  const std::string absolute = FullPath(path);
+  if (absolute.empty()) return MakeFileFailure(ENOENT, "Couldn't find " + Quoted(path));
+  push_components(absolute);
+  std::string resolved;
+  int links = 0;
+  const auto rest = [&] {
+    std::string all = resolved;
+    for (auto part = pending.rbegin(); part != pending.rend(); ++part) all += "/" + *part;
+    return all.empty() ? std::string("/") : all;
+  };
+  while (!pending.empty()) {
+    const std::string part = std::move(pending.back());
+    pending.pop_back();
+    if (part == ".") continue;
+    if (part == "..") {
+      resolved.erase(std::min(resolved.size(), resolved.rfind('/')));
+      continue;
+    }
+    const std::string next = resolved + "/" + part;
     struct stat info {};
-    if (::lstat(current.c_str(), &info) != 0) {
+    if (::lstat(next.c_str(), &info) != 0) {
       const int error = errno;
-      if (error != ENOENT) return MakeFileFailure(error, "Couldn't look at " + Quoted(current));
-      if (current != path && !DirExists(FolderOf(current))) {
+      if (error != ENOENT) return MakeFileFailure(error, "Couldn't look at " + Quoted(next));
+      if (!pending.empty() && links > 0) {
+        resolved = next;
         return MakeFileFailure(ENOENT, "The symbolic link " + Quoted(path) + " points to " +
-                                           Quoted(current) + ", whose folder doesn't exist");
+                                           Quoted(rest()) + ", whose folder doesn't exist");
       }
-      target = current;
-      return std::nullopt;
+      if (!pending.empty()) break;  // a missing folder: the write itself says so
+      resolved = next;
+      continue;
     }
     if (!S_ISLNK(info.st_mode)) {
-      target = current;
-      return std::nullopt;
+      resolved = next;
+      continue;
+    }
+    if (pending.empty() && !follow_last) {
+      return MakeFileFailure(ELOOP, Quoted(next) + " is a symbolic link, which is not followed");
+    }
+    if (++links > kMaxLinks) {
+      return MakeFileFailure(ELOOP, "Couldn't follow the symbolic link " + Quoted(path));
+    }
+    struct stat pointed {};
+    const bool exists = ::stat(next.c_str(), &pointed) == 0;
+    if (info.st_uid != ::geteuid() && (!exists || pointed.st_uid != info.st_uid)) {
+      return MakeFileFailure(
+          EACCES, "The symbolic link " + Quoted(next) + " belongs to user " +
+                      std::to_string(info.st_uid) +
+                      ", neither to this program's user nor to the owner of what it points to; "
+                      "it is not followed");
     }
     std::vector<char> buffer(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1);
-    const ssize_t length = ::readlink(current.c_str(), buffer.data(), buffer.size());
-    if (length < 0)
-      return MakeFileFailure(errno, "Couldn't read the symbolic link " + Quoted(current));
+    const ssize_t length = ::readlink(next.c_str(), buffer.data(), buffer.size());
+    if (length <= 0)
+      return MakeFileFailure(length < 0 ? errno : EINVAL,
+                             "Couldn't read the symbolic link " + Quoted(next));
     const std::string link(buffer.data(), static_cast<std::size_t>(length));
-    current = link.front() == '/' ? link : ParentDir(current) + link;
+    if (link.front() == '/') resolved.clear();
+    push_components(link);
   }
-  return MakeFileFailure(ELOOP, "Couldn't follow the symbolic link " + Quoted(path));
+  target = pending.empty() ? rest() : absolute;
+  return std::nullopt;
 }
 
 AtomicWrite WriteFileAtomically(const std::string& path, std::string_view data, FileOps& ops,
@@ -176,7 +226,7 @@ AtomicWrite WriteFileAtomically(const std::string& path, std::string_view data, 
     return result;
   }
   struct stat old {};
-  const bool exists = ::stat(target.c_str(), &old) == 0;
+  const bool exists = ::lstat(target.c_str(), &old) == 0;
   if (exists && S_ISDIR(old.st_mode)) {
     result.failure = MakeFileFailure(EISDIR, "Couldn't replace " + Quoted(target));
     return result;
@@ -200,7 +250,9 @@ AtomicWrite WriteFileAtomically(const std::string& path, std::string_view data, 
   if (fd < 0) {
     const int error = errno;
     if (exists && (error == EACCES || error == EPERM || error == EROFS)) {
-      return RewriteInPlace(target, data, ops);
+      result = RewriteInPlace(target, data, ops);
+      result.in_place = true;
+      return result;
     }
     result.failure =
         MakeFileFailure(error, "Couldn't create a temporary file beside " + Quoted(target));

@@ -1,6 +1,8 @@
-// The system calls through which files are changed, the one atomic file
-// writer that both the configuration files and the log use, and the error
-// texts of the "Error-number: N Error-Descripton: D" form.
+// The system calls through which files are changed, the one whole-file
+// writer that both the configuration files and the log use (atomic except in
+// a folder where no new file can be made, see WriteFileAtomically), the one
+// rule for following symbolic links when writing, and the error texts of the
+// "Error-number: N Error-Descripton: D" form.
 #pragma once
 
 #include <sys/stat.h>
@@ -59,25 +61,39 @@ std::string ErrorNumberText(std::string_view headline, long long number,
                             std::string_view description,
                             std::string_view number_label = "Error-number");
 
-// The file a write to `path` reaches: symbolic links are followed, the last
-// of them may name a file that does not exist yet. Fails when the links loop
-// or a dangling link points into a folder that does not exist.
-std::optional<FileFailure> ResolveWriteTarget(const std::string& path, std::string& target);
+// The file a write to `path` reaches, as an absolute path without links.
+// Symbolic links anywhere in the path are followed only where the system's
+// protected-symlinks rule would follow them for a link in a shared folder:
+// the link belongs to this process's effective user, or to the owner of what
+// it points to; any other link fails the call (EACCES), so that a process
+// running as another user is never steered into that user's files. A link as
+// the last component fails with ELOOP unless `follow_last`; a followed last
+// link may name a file that does not exist yet. Fails when the links loop or
+// a link points into a folder that does not exist.
+std::optional<FileFailure> ResolveWriteTarget(const std::string& path, std::string& target,
+                                              bool follow_last = true);
 
 struct AtomicWrite {
   std::optional<FileFailure> failure;
   // The file as written (valid when `failure` is empty).
   struct stat written {};
+  // The file was rewritten in place (see WriteFileAtomically): not atomic.
+  bool in_place = false;
 };
 
-// Replaces the file at `path` (or creates it) with `data`, so that the file
-// holds either its old bytes or the new ones, never a mix: the bytes go to a
-// temporary file beside it, flushed, then renamed over it. A file reached
-// through symbolic links is replaced where it really is and the links stay;
-// an existing file keeps its permissions (and its owner where allowed). In a
-// folder where no file can be created, an existing writable file is
-// rewritten in place instead. Unless `replace`, an existing file is left
-// alone and the call fails with EEXIST.
+// Replaces the file at `path` (or creates it) with `data`. Symbolic links are
+// resolved by ResolveWriteTarget; the file is changed where it really is and
+// the links stay. Normally the write is atomic: the bytes go to a new
+// temporary file beside the file, are flushed, then renamed over it, so the
+// file holds either its old bytes or the new ones; an existing file keeps its
+// permissions (and its owner where allowed). One case is not atomic: when the
+// file exists but no temporary file can be created beside it (EACCES, EPERM
+// or EROFS: a folder this process may not write), the existing file is opened
+// and rewritten in place (written from the start, then cut to the new
+// length, then flushed) and `in_place` is set; a failure or a crash during
+// that rewrite can leave the file with a mix of old and new bytes or cut
+// short. Unless `replace`, an existing file is left alone and the call fails
+// with EEXIST.
 AtomicWrite WriteFileAtomically(const std::string& path, std::string_view data, FileOps& ops,
                                 bool replace = true);
 

@@ -33,6 +33,10 @@ bool TypeEnabled(const LogSettings& settings, std::int32_t type) {
   }
 }
 
+LogRecord Record(const LogMessage& message, std::string text, OleDate time) {
+  return LogRecord{message.id, message.type, std::move(text), FormatGeneralDateTime(time)};
+}
+
 }  // namespace
 
 EventLog::EventLog(std::string program_dir, const Clock& clock, LogFileOps* ops)
@@ -52,6 +56,13 @@ std::string EventLog::ResolveLogPath(const std::string& log_file_setting) const 
   }
   if (path.empty() || !DirExists(ParentDir(path))) return fallback;
   return path;
+}
+
+std::string EventLog::FallbackFor(const std::string& path) const {
+  const std::string last = FullPath(JoinPath(program_dir_, "OlmuLog.xml"));
+  if (path == last || FullPath(path) == last) return "";
+  const std::string default_path = ResolveLogPath("");
+  return path != default_path ? default_path : last;
 }
 
 bool EventLog::IsProgramFile(const std::string& path) const {
@@ -82,18 +93,52 @@ std::string EventLog::WriteLog(const LogSettingsSource* config, std::int32_t id,
     // takes the log, with one warning per setting.
     path = ResolveLogPath("");
     if (warned_setting_ != file_setting && warnings_on) {
-      // Once per setting, the warning that the default file takes the log.
-      const LogRecord warning{log_msg::kLogPathRefused.id, log_msg::kLogPathRefused.type,
-                              LogPathRefusedText(file_setting, path), FormatGeneralDateTime(time)};
-      if (const std::optional<LogFailure> failure = file_.Append(path, warning)) {
+      if (std::optional<LogFailure> failure = file_.Append(
+              path,
+              Record(log_msg::kLogPathRefused, LogPathRefusedText(file_setting, path), time))) {
         return WriteLogError(failure->number, failure->description);
       }
     }
     warned_setting_ = file_setting;
   }
+  if (warnings_on) {
+    // A warning that the last entry could not write goes before this one.
+    if (std::string error = WriteInPlaceWarnings(path, time); !error.empty()) return error;
+  }
   const LogRecord record{id, type, description, FormatGeneralDateTime(time)};
-  if (const std::optional<LogFailure> failure = file_.Append(path, record)) {
-    return WriteLogError(failure->number, failure->description);
+  std::optional<LogFailure> failure = file_.Append(path, record);
+  // Someone else's file is left alone: the next file in line takes the log.
+  for (std::string next; failure && failure->not_a_log && !(next = FallbackFor(path)).empty();) {
+    if (warnings_on && !warned_foreign_.contains(path)) {
+      if (std::optional<LogFailure> warning = file_.Append(
+              next, Record(log_msg::kLogFileNotALog, LogFileNotALogText(path, next), time))) {
+        if (!warning->not_a_log) return WriteLogError(warning->number, warning->description);
+      } else {
+        warned_foreign_.insert(path);
+      }
+    }
+    path = next;
+    failure = file_.Append(path, record);
+  }
+  if (failure) return WriteLogError(failure->number, failure->description);
+  if (warnings_on) WriteInPlaceWarnings(path, time);  // kept for the next entry when it fails
+  return {};
+}
+
+std::string EventLog::WriteInPlaceWarnings(const std::string& path, OleDate time) {
+  if (std::optional<std::string> rewritten = file_.TakeInPlaceRewrite()) {
+    in_place_pending_.push_back(std::move(*rewritten));
+  }
+  while (!in_place_pending_.empty()) {
+    const LogRecord warning =
+        Record(log_msg::kRewrittenInPlace, RewrittenInPlaceText(in_place_pending_.front()), time);
+    if (std::optional<LogFailure> failure = file_.Append(path, warning)) {
+      return WriteLogError(failure->number, failure->description);
+    }
+    in_place_pending_.erase(in_place_pending_.begin());
+    if (std::optional<std::string> rewritten = file_.TakeInPlaceRewrite()) {
+      in_place_pending_.push_back(std::move(*rewritten));
+    }
   }
   return {};
 }

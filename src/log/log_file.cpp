@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -86,7 +87,7 @@ std::optional<LogFailure> LogFile::Append(const std::string& path, const LogReco
 
 LogFile::Result LogFile::TryAppend(const std::string& path, const LogRecord& record,
                                    const std::string& entry) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
     if (error == ENOENT) return ReplaceWhole(path, NewLogFileXml(record), false, true);
@@ -100,7 +101,18 @@ LogFile::Result LogFile::TryAppend(const std::string& path, const LogRecord& rec
     return AppendInPlace(fd, path, info.st_size, entry);
   }
   // Unknown to this writer (another program, a hand edit, an earlier run):
-  // read it whole once.
+  // only a file that begins as a log is taken, then read whole once.
+  if (info.st_size == 0) return ReplaceWhole(path, NewLogFileXml(record), true, true);
+  std::string start;
+  if (!ReadAt(fd, 0, static_cast<std::size_t>(std::min<off_t>(info.st_size, kLogStartBytes)),
+              start)) {
+    return {Step::kDone, Failure(errno, "Couldn't read the log file", path)};
+  }
+  if (!BeginsAsLog(start)) {
+    LogFailure failure = Failure(EINVAL, "Not a log of Zelvo, left as it is:", path);
+    failure.not_a_log = true;
+    return {Step::kDone, std::move(failure)};
+  }
   std::string content;
   if (!ReadAt(fd, 0, static_cast<std::size_t>(info.st_size), content)) {
     return {Step::kDone, Failure(errno, "Couldn't read the log file", path)};
@@ -205,6 +217,7 @@ LogFile::Result LogFile::ReplaceWhole(const std::string& path, const std::string
                                       bool replace, bool keep_identity) {
   known_.reset();
   const AtomicWrite write = WriteFileAtomically(path, content, ops_, replace);
+  if (write.in_place && rewritten_in_place_.insert(path).second) in_place_ = path;
   if (write.failure) {
     // A file that appeared meanwhile is taken up by the next attempt.
     if (!replace && write.failure->number == EEXIST) return {Step::kRetry, std::nullopt};

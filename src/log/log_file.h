@@ -1,11 +1,15 @@
 // The log file on disk: appends one entry in place when the file ends the way
 // this program leaves it, repairs a file whose end is damaged (keeping the
-// bytes it cuts off in a file beside it), reads and rewrites a file that
-// someone else wrote, and renames a file that cannot be read aside. Nothing
-// the log held is deleted. Whole-file writes go through the atomic writer, so
-// the log is never left truncated. Another program holding the file's lock
-// delays a write by at most about 100 ms; then the entry is reported as not
-// written.
+// bytes it cuts off in a file beside it), reads and rewrites a usable log that
+// ends otherwise (once: the rewrite ends as this program leaves it), and
+// renames a log that cannot be read aside. Nothing the log held is deleted. A
+// file that does not begin as a log of this program (BeginsAsLog) is never
+// changed: the append fails with `not_a_log`; an empty file counts as new.
+// Symbolic links are followed as ResolveWriteTarget allows. Whole-file writes
+// go through WriteFileAtomically: atomic, except in a folder where no new file
+// can be made, where the file is rewritten in place (reported once per path by
+// TakeInPlaceRewrite). Another program holding the file's lock delays a write
+// by at most about 100 ms; then the entry is reported as not written.
 #pragma once
 
 #include <sys/stat.h>
@@ -13,7 +17,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "files/file_ops.h"
 #include "log/log_repair.h"
@@ -36,6 +42,7 @@ struct LogRecord {
 struct LogFailure {
   int number = -1;
   std::string description;
+  bool not_a_log = false;  // the file is someone else's and was left alone
 };
 
 class LogFile {
@@ -46,6 +53,10 @@ class LogFile {
   // Appends `record` as the last entry of the log at `path`, creating the
   // file when it is missing. std::nullopt when written.
   std::optional<LogFailure> Append(const std::string& path, const LogRecord& record);
+
+  // The path of a file that an earlier Append had to rewrite in place (not
+  // atomically), once per path for the life of this object; else empty.
+  std::optional<std::string> TakeInPlaceRewrite() { return std::exchange(in_place_, {}); }
 
  private:
   // What the file looked like when this object last wrote it; a file that
@@ -85,7 +96,9 @@ class LogFile {
   const Clock& clock_;
   LogFileOps& ops_;
   std::optional<Identity> known_;
-  int lock_tries_left_ = 0;  // for the Append in progress
+  int lock_tries_left_ = 0;                   // for the Append in progress
+  std::set<std::string> rewritten_in_place_;  // every path ever rewritten in place
+  std::optional<std::string> in_place_;       // the newest of them, not yet taken
 };
 
 }  // namespace zelvo

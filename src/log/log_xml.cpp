@@ -83,6 +83,12 @@ void AddTextChild(xmlDoc* doc, xmlNode* parent, const char* name, const std::str
   xmlAddChild(parent, element);
 }
 
+// Moves every node after `node` (its later siblings) to just before it, in
+// their order, so that `node` ends its parent.
+void MoveBefore(xmlNode* node) {
+  while (node->next != nullptr) xmlAddPrevSibling(node, node->next);
+}
+
 }  // namespace
 
 std::string LogTypeText(std::int32_t type) {
@@ -159,6 +165,39 @@ std::string NewLogFileXml(const LogRecord& record) {
   return out;
 }
 
+bool BeginsAsLog(std::string_view start) {
+  std::string_view rest = start;
+  const auto skip_space = [&] {
+    while (!rest.empty() &&
+           (rest[0] == ' ' || rest[0] == '\t' || rest[0] == '\r' || rest[0] == '\n')) {
+      rest.remove_prefix(1);
+    }
+  };
+  // Skips one "<open ... close>" at the front; false when there is none.
+  const auto skip = [&](std::string_view open, std::string_view close) {
+    if (!rest.starts_with(open)) return false;
+    const std::size_t end = rest.find(close, open.size());
+    if (end == std::string_view::npos) return false;
+    rest.remove_prefix(end + close.size());
+    return true;
+  };
+  // The start tag `name`: the name, optional white space, then `ends`.
+  const auto tag = [&](std::string_view name, std::string_view ends) {
+    if (!rest.starts_with(name)) return false;
+    rest.remove_prefix(name.size());
+    skip_space();
+    return !rest.empty() && ends.find(rest[0]) != std::string_view::npos;
+  };
+  if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
+  skip_space();
+  while (skip("<?", "?>") || skip("<!--", "-->")) skip_space();
+  if (!tag("<Zelvo", ">")) return false;
+  rest.remove_prefix(1);
+  skip_space();
+  while (skip("<!--", "-->")) skip_space();
+  return tag("<Logs", ">/");
+}
+
 LogShape ScanLog(std::string_view content) {
   if (content.size() > static_cast<std::size_t>(INT_MAX)) return {};
   xmlTextReader* reader =
@@ -210,6 +249,8 @@ LogDocument::~LogDocument() {
 }
 
 std::string LogDocument::AppendAndSerialise(const LogRecord& record) {
+  MoveBefore(logs_);
+  MoveBefore(xmlDocGetRootElement(doc_));
   xmlNode* log = xmlNewDocNode(doc_, nullptr, BAD_CAST "Log", nullptr);
   AddTextChild(doc_, log, "ID", std::to_string(record.id));
   AddTextChild(doc_, log, "Type", LogTypeText(record.type));

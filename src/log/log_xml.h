@@ -37,6 +37,15 @@ std::string LogEntryXml(const LogRecord& record);
 // A complete new log file holding just `record`.
 std::string NewLogFileXml(const LogRecord& record);
 
+// How many bytes of a file BeginsAsLog needs at most.
+inline constexpr std::size_t kLogStartBytes = 4096;
+
+// True when `start` (the first bytes of a file, up to kLogStartBytes) begins
+// as this program's logs do: an optional byte-order mark and XML declaration,
+// white space, comments or processing instructions, then the root start tag
+// "<Zelvo>" and, after white space or comments, the start of "Logs".
+bool BeginsAsLog(std::string_view start);
+
 // What a read of the whole file found out about it.
 struct LogShape {
   // The file is well-formed XML and its root `Zelvo` holds a `Logs` element.
@@ -64,7 +73,10 @@ class LogDocument {
   bool Usable() const { return logs_ != nullptr; }
 
   // Appends `record` to `Logs` and returns the whole document in the layout
-  // of this program (same declaration, one tab per level).
+  // of this program (same declaration, one tab per level). Whatever followed
+  // `Logs` in the root, or the root in the document (elements, comments,
+  // processing instructions), is moved to just before it, so that the result
+  // ends with `kLogTail` and takes the next entries in place.
   std::string AppendAndSerialise(const LogRecord& record);
 
  private:

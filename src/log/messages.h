@@ -117,7 +117,12 @@ inline constexpr LogMessage kRegistered{62, kInformation, ""};  // the nickname
 inline constexpr LogMessage kJoined{63, kInformation, ""};
 
 // The event log itself.
-inline constexpr LogMessage kLogPathRefused{41, kWarning, ""};  // LogPathRefusedText
+inline constexpr LogMessage kLogPathRefused{41, kWarning, ""};        // LogPathRefusedText
+inline constexpr LogMessage kLogFileNotALog{42, kWarning, ""};        // LogFileNotALogText
+inline constexpr LogMessage kRewrittenInPlace{43, kWarning, ""};      // RewrittenInPlaceText
+inline constexpr LogMessage kLogUnwritable{44, kError, ""};           // LogUnwritableText
+inline constexpr LogMessage kLogWritableAgain{45, kInformation, ""};  // LogWritableAgainText
+inline constexpr LogMessage kLogEntriesDropped{46, kWarning, ""};     // LogEntriesDroppedText
 
 // The rules: a line matched a rule's trigger and an allowed user's names, but
 // not the user's Host, Account or Status condition.
@@ -136,8 +141,8 @@ inline constexpr LogMessage kPasswordReadable{86, kWarning, ""};     // Password
 
 // Reading config.xml again while the bot runs (SIGHUP).
 inline constexpr LogMessage kReloading{90, kInformation, "Reading \"config.xml\" again."};
-inline constexpr LogMessage kReloaded{91, kInformation, ""};       // what changed
-inline constexpr LogMessage kReloadFailed{92, kError, ""};         // ReloadFailedText
+inline constexpr LogMessage kReloaded{91, kInformation, ""};        // what changed
+inline constexpr LogMessage kReloadFailed{92, kError, ""};          // ReloadFailedText
 inline constexpr LogMessage kReloadNeedsRestart{93, kWarning, ""};  // ReloadNeedsRestartText
 
 }  // namespace log_msg
@@ -182,6 +187,11 @@ inline constexpr std::array kLogCatalogue = {
     log_msg::kRepliesDropped,
     log_msg::kPortFallback,
     log_msg::kLogPathRefused,
+    log_msg::kLogFileNotALog,
+    log_msg::kRewrittenInPlace,
+    log_msg::kLogUnwritable,
+    log_msg::kLogWritableAgain,
+    log_msg::kLogEntriesDropped,
     log_msg::kRuleNotRun,
     log_msg::kConnectAttempt,
     log_msg::kTlsUnverified,
@@ -288,6 +298,37 @@ inline std::string LogPathRefusedText(const std::string& setting, const std::str
          "\" instead.";
 }
 
+inline std::string LogFileNotALogText(const std::string& file, const std::string& used_path) {
+  return "\"" + file + "\" does not begin as a log of Zelvo and is left as it is; the log is " +
+         "written to \"" + used_path + "\" instead.";
+}
+
+inline std::string RewrittenInPlaceText(const std::string& path) {
+  return "No new file can be made beside \"" + path +
+         "\", so it was rewritten in place: a crash or a full disk during such a write can leave "
+         "it damaged. Allow Zelvo to create files in its folder.";
+}
+
+// Also what the console and the status line say, once, when the log fails.
+inline std::string LogUnwritableText(const std::string& reason, std::size_t kept) {
+  return "The log cannot be written: " + reason + " Up to " + std::to_string(kept) +
+         " entries are kept and written when it can be written again.";
+}
+
+inline std::string LogWritableAgainText(std::size_t written, std::size_t dropped) {
+  std::string text =
+      "The log can be written again; " + std::to_string(written) + " kept entries were written";
+  if (dropped > 0) {
+    text += ", " + std::to_string(dropped) + " older ones did not fit and were dropped";
+  }
+  return text + ".";
+}
+
+inline std::string LogEntriesDroppedText(std::size_t dropped) {
+  return std::to_string(dropped) +
+         " log entries were dropped while the log could not be written (only the newest are kept).";
+}
+
 inline std::string MqttConnectedText(const std::string& broker) {
   return "Connected to the MQTT broker " + broker + ".";
 }
@@ -323,9 +364,8 @@ inline std::string ReloadFailedText(const std::string& report) {
 inline std::string ReloadedText(long long rules, long long kept, bool reconnected,
                                 bool devices_reopened) {
   return "\"config.xml\" reloaded: " + std::to_string(rules) + " rules (" + std::to_string(kept) +
-         " kept their state); the IRC connection was " +
-         (reconnected ? "reopened" : "kept") + ", the output devices were " +
-         (devices_reopened ? "reopened." : "kept.");
+         " kept their state); the IRC connection was " + (reconnected ? "reopened" : "kept") +
+         ", the output devices were " + (devices_reopened ? "reopened." : "kept.");
 }
 
 inline std::string ReloadNeedsRestartText(const std::string& settings) {

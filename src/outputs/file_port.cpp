@@ -7,6 +7,8 @@
 #include <ctime>
 #include <system_error>
 
+#include "files/file_ops.h"
+
 namespace zelvo {
 namespace {
 
@@ -32,7 +34,14 @@ PortWriterChoice FilePort::Open(const std::string& path, MicrosecondClock clock,
     choice.error = "The simulated port needs a file name: OutputDevice file:PATH.";
     return choice;
   }
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  std::string target;
+  if (const std::optional<FileFailure> failure = ResolveWriteTarget(path, target)) {
+    choice.error =
+        "Cannot open the simulated port file " + path + ": " + failure->description + ".";
+    return choice;
+  }
+  const int fd =
+      ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) {
     choice.error = "Cannot open the simulated port file " + path +
                    " for appending: " + ErrnoText(errno) +

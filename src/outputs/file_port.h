@@ -24,8 +24,9 @@ class FilePort final : public PortWriter {
   // The CLOCK_MONOTONIC time in microseconds.
   static std::int64_t MonotonicMicroseconds();
 
-  // Opens `path` for appending (creating it when missing). On failure the
-  // choice holds no writer and an error text naming the file.
+  // Opens `path` for appending (creating it when missing); symbolic links are
+  // followed only as ResolveWriteTarget (files/file_ops.h) allows. On failure
+  // the choice holds no writer and an error text naming the file.
   static PortWriterChoice Open(const std::string& path,
                                MicrosecondClock clock = &FilePort::MonotonicMicroseconds,
                                WriteCall write = &FilePort::SystemWrite);

@@ -1,6 +1,9 @@
 #include "app/instance_lock.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "model/raised_error.h"
 #include "support/temp_dir.h"
@@ -42,6 +45,22 @@ TEST(InstanceLockTest, ALockFileThatCannotBeMadeIsAnError) {
     EXPECT_EQ(error.Number(), -1);
     EXPECT_NE(error.Description().find("/proc/zelvo-no-such-dir/zelvo.lock"), std::string::npos);
   }
+}
+
+// A link, dangling or not, is never followed: the file it names is neither
+// created nor locked.
+TEST(InstanceLockTest, ALinkAsTheLockFileIsAnErrorThatSaysSo) {
+  testing::TempDir dir;
+  std::filesystem::create_symlink(dir.File("elsewhere"), dir.File(kLockFileName));
+  FileInstanceLock lock(dir.File(kLockFileName));
+  std::string error;
+  try {
+    lock.AnotherInstanceRunning();
+  } catch (const RaisedError& raised) {
+    error = raised.Description();
+  }
+  EXPECT_THAT(error, ::testing::HasSubstr("is a symbolic link, which is not followed"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("elsewhere")));
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -366,6 +368,59 @@ TEST_F(ProcessTest, AnUnwritableLogSendsTheDumpToStandardErrorAndAFile) {
   EXPECT_EQ(dump.rfind("Zelvo - Error-Log:\r\n===========================\r\n\r\n", 0), 0u);
   EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\n"));
   EXPECT_EQ(ReadFile(Err()), dump + "The Error-Log is saved in: " + DumpFile() + "\n");
+}
+
+// A log folder that cannot be written while the bot runs: the entries are
+// kept, the console says once why, and once the folder can be written again
+// they are written in order. A tiny file system of the test's own, remounted
+// read-only and back.
+TEST_F(ProcessTest, EntriesOfAReadOnlyLogFolderAreWrittenInOrderOnceItIsWritable) {
+  const std::string folder = dir_.File("logs");
+  std::filesystem::create_directory(folder);
+  if (::geteuid() != 0 || ::mount("zelvo-test", folder.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "needs root to mount a small file system";
+  }
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{folder};
+  ConfigOptions options = FileDevice();
+  options.log_file = "logs/Log.xml";
+  WriteConfig(options);
+  auto bot = StartHeadless();
+  const std::string log = folder + "/Log.xml";
+  ASSERT_TRUE(WaitFor(*bot, [&] { return Contains(LoggedIds(log), 27); }));
+  const auto reload_ids = [&] {
+    std::vector<int> ids;
+    for (int id : LoggedIds(log))
+      if (id == 44 || id == 45 || id == 90 || id == 91) ids.push_back(id);
+    return ids;
+  };
+  const auto remount = [&](unsigned long read_only) {
+    return ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | read_only, "size=64k") == 0;
+  };
+  ASSERT_TRUE(remount(MS_RDONLY)) << std::strerror(errno);
+  bot->Signal(SIGHUP);  // a reload writes two entries, which cannot be written
+  ASSERT_TRUE(WaitFor(*bot, [&] {
+    return ReadFile(Out()).find("The log cannot be written") != std::string::npos;
+  }));
+  EXPECT_THAT(reload_ids(), ::testing::IsEmpty());
+  ASSERT_TRUE(remount(0)) << std::strerror(errno);
+  bot->Signal(SIGHUP);  // the next entry writes the kept ones first
+  ASSERT_TRUE(WaitFor(*bot, [&] { return reload_ids().size() == 6; }));
+  // Every reload's pair in order, the failure (44) before the note that the
+  // log works again (45); the IRC client's entries may come between them.
+  const std::vector<int> ids = reload_ids();
+  std::vector<int> reloads;
+  std::copy_if(ids.begin(), ids.end(), std::back_inserter(reloads),
+               [](int id) { return id == 90 || id == 91; });
+  EXPECT_THAT(reloads, ElementsAre(90, 91, 90, 91));
+  EXPECT_LT(std::find(ids.begin(), ids.end(), 44), std::find(ids.begin(), ids.end(), 45));
+  bot->Signal(SIGTERM);
+  EXPECT_EQ(bot->Wait(), 0);
+  const std::string out = ReadFile(Out());
+  EXPECT_EQ(out.find("The log cannot be written"), out.rfind("The log cannot be written"));
+  EXPECT_THAT(out, HasSubstr("The log can be written again;"));
 }
 
 // On X11 the clipboard serves its text only while Zelvo runs: the message box

@@ -53,12 +53,21 @@ struct WriteCase {
   int taken;
   std::string error;  // "" when the write must succeed; else a part of the description
   std::function<void(const TempDir&)> check;  // after a successful write
+  bool needs_root = false;                    // gives files to another user
 };
+
+// Another user, for links that are not this process's own.
+constexpr uid_t kOtherUser = 65534;
+
+void OwnedBy(const std::string& path, uid_t user) {
+  ASSERT_EQ(::lchown(path.c_str(), user, static_cast<gid_t>(-1)), 0) << path;
+}
 
 class AtomicWriteTest : public ::testing::TestWithParam<WriteCase> {};
 
 TEST_P(AtomicWriteTest, ReplacesTheFileAndKeepsWhatSurroundsIt) {
   const WriteCase& c = GetParam();
+  if (c.needs_root && ::geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
   TempDir dir;
   c.setup(dir);
   FolderOps ops;
@@ -71,6 +80,7 @@ TEST_P(AtomicWriteTest, ReplacesTheFileAndKeepsWhatSurroundsIt) {
     return;
   }
   ASSERT_FALSE(write.failure.has_value()) << write.failure->description;
+  EXPECT_EQ(write.in_place, c.refuse_create != 0);
   c.check(dir);
   for (const std::string& name : dir.Names()) {
     EXPECT_EQ(name.find(".tmp-"), std::string::npos) << "left behind: " << name;
@@ -143,6 +153,34 @@ INSTANTIATE_TEST_SUITE_P(
                     std::filesystem::create_symlink(dir.File("file"), dir.File("file"));
                   },
                   0, 0, "Couldn't follow the symbolic link \"", nullptr},
+        WriteCase{"RefusesALinkOfAnotherUserToAFileNotTheirs",
+                  [](const TempDir& dir) {
+                    WriteFile(dir.File("target"), "old");
+                    std::filesystem::create_symlink("target", dir.File("file"));
+                    OwnedBy(dir.File("file"), kOtherUser);
+                  },
+                  0, 0, "belongs to user 65534, neither to this program's user", nullptr, true},
+        WriteCase{"RefusesALinkedFolderOfAnotherUser",
+                  [](const TempDir& dir) {
+                    std::filesystem::create_directory(dir.File("real"));
+                    std::filesystem::create_symlink("real", dir.File("folder"));
+                    OwnedBy(dir.File("folder"), kOtherUser);
+                    std::filesystem::create_symlink("folder/x", dir.File("file"));
+                  },
+                  0, 0, "The symbolic link \"", nullptr, true},
+        WriteCase{"FollowsALinkOfTheOwnerOfItsTarget",
+                  [](const TempDir& dir) {
+                    WriteFile(dir.File("target"), "old");
+                    OwnedBy(dir.File("target"), kOtherUser);
+                    std::filesystem::create_symlink("target", dir.File("file"));
+                    OwnedBy(dir.File("file"), kOtherUser);
+                  },
+                  0, 0, "",
+                  [](const TempDir& dir) {
+                    EXPECT_EQ(ReadFile(dir.File("target")), "new bytes");
+                    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("file")));
+                  },
+                  true},
         WriteCase{"RefusesADirectory",
                   [](const TempDir& dir) { std::filesystem::create_directory(dir.File("file")); },
                   0, 0, "Couldn't replace \"", nullptr}),

@@ -318,33 +318,66 @@ TEST_F(EventLogTest, AFileInTheOldLayoutIsTakenOverIntoThisOne) {
       << bytes;
 }
 
-// A file that cannot serve as the log is renamed aside, never deleted.
-class UnreadableLogTest : public EventLogTest, public ::testing::WithParamInterface<std::string> {};
+// A file that does not begin as a log of this program is never changed or
+// renamed, also behind a link: the next file in line takes the log, with one
+// warning naming the file. An empty file is a new log.
+class ForeignFileTest : public EventLogTest, public ::testing::WithParamInterface<std::string> {};
 
-TEST_P(UnreadableLogTest, IsRenamedAsideWithItsContentAndANewLogStarts) {
-  WriteFile(LogPath(), GetParam());
-  EXPECT_EQ(log_.WriteLog(nullptr, 5, 4, "new", kTime), "");
-  EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml", "Log.xml.corrupt-20261207-200455"));
-  EXPECT_EQ(ReadFile(dir_.File("Log.xml.corrupt-20261207-200455")), GetParam());
-  EXPECT_THAT(Ids(Entries(LogPath())), ElementsAre("5"));
+TEST_P(ForeignFileTest, IsLeftAloneAndTheNextFileTakesTheLog) {
+  const std::string olmu = dir_.File("OlmuLog.xml");
+  WriteFile(dir_.File("hosts"), GetParam());
+  std::filesystem::create_symlink(dir_.File("hosts"), dir_.File("other.xml"));
+  settings_.settings->LogFile = "other.xml";
+  EXPECT_EQ(log_.WriteLog(&settings_, 5, 4, "new", kTime), "");
+  EXPECT_EQ(log_.WriteLog(&settings_, 6, 4, "next", kTime), "");
+  EXPECT_THAT(Ids(Entries(LogPath())), ElementsAre("42", "5", "6"));
+  EXPECT_EQ(Entries(LogPath())[0].description,
+            "\"" + dir_.File("other.xml") + "\" does not begin as a log of Zelvo and is left as it " +
+                "is; the log is written to \"" + LogPath() + "\" instead.");
+
+  std::filesystem::rename(LogPath(), dir_.File("earlier.xml"));
+  std::filesystem::create_symlink(dir_.File("hosts"), LogPath());
+  EXPECT_EQ(log_.WriteLog(&settings_, 7, 4, "last", kTime), "");
+  EXPECT_THAT(Ids(Entries(olmu)), ElementsAre("42", "7"));
+  EXPECT_EQ(ReadFile(dir_.File("hosts")), GetParam());
+  EXPECT_THAT(dir_.Names(),
+              ElementsAre("Log.xml", "OlmuLog.xml", "earlier.xml", "hosts", "other.xml"));
+
+  WriteFile(olmu, GetParam());
+  EXPECT_EQ(log_.WriteLog(&settings_, 8, 4, "nowhere", kTime),
+            "Couldn't write PreLog. Error-number: 22 Error-Descripton: Not a log of Zelvo, left "
+            "as it is: \"" +
+                olmu + "\": Invalid argument");
+  EXPECT_EQ(ReadFile(olmu), GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, UnreadableLogTest,
-    ::testing::Values(std::string("this is not XML"), std::string(),
+    Files, ForeignFileTest,
+    ::testing::Values(std::string("this is not XML"), std::string("127.0.0.1\tlocalhost\n"),
                       std::string("<?xml version=\"1.0\"?>\n<Other>\n\t<Logs/>\n</Other>\n"),
-                      std::string("<Zelvo>\n\t<Settings/>\n</Zelvo>\n"),
-                      std::string("\xFF\xFE<\0Z\0", 6)));
+                      std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Zelvo>\n"
+                                  "\t<Settings/>\n\t<Logs/>\n</Zelvo>\n"),
+                      std::string("\n"), std::string("\xFF\xFE<\0Z\0", 6)));
 
-TEST_F(EventLogTest, TwoUnreadableFilesInOneSecondGetDistinctNames) {
-  WriteFile(LogPath(), "first");
+TEST_F(EventLogTest, AnEmptyFileIsANewLog) {
+  WriteFile(LogPath(), "");
   EXPECT_EQ(log_.WriteLog(nullptr, 1, 4, "a", kTime), "");
-  WriteFile(LogPath(), "second");
+  EXPECT_THAT(Ids(Entries(LogPath())), ElementsAre("1"));
+}
+
+// A log of this program damaged too far back to cut is renamed aside, never
+// deleted.
+TEST_F(EventLogTest, TwoUnreadableLogsInOneSecondGetDistinctNames) {
+  const std::string damaged = "<Zelvo><Logs><Log>&x;</Log><Log></Log><Log></Log><Log></Log>";
+  WriteFile(LogPath(), damaged + "first");
+  EXPECT_EQ(log_.WriteLog(nullptr, 1, 4, "a", kTime), "");
+  WriteFile(LogPath(), damaged + "second");
   EXPECT_EQ(log_.WriteLog(nullptr, 2, 4, "b", kTime), "");
   EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml", "Log.xml.corrupt-20261207-200455",
                                         "Log.xml.corrupt-20261207-200455-2"));
-  EXPECT_EQ(ReadFile(dir_.File("Log.xml.corrupt-20261207-200455")), "first");
-  EXPECT_EQ(ReadFile(dir_.File("Log.xml.corrupt-20261207-200455-2")), "second");
+  EXPECT_EQ(ReadFile(dir_.File("Log.xml.corrupt-20261207-200455")), damaged + "first");
+  EXPECT_EQ(ReadFile(dir_.File("Log.xml.corrupt-20261207-200455-2")), damaged + "second");
+  EXPECT_THAT(Ids(Entries(LogPath())), ElementsAre("2"));
 }
 
 // --- The pre-log --------------------------------------------------------------

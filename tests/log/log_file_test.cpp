@@ -33,6 +33,9 @@ using testing::TempDir;
 using testing::WriteFile;
 
 const OleDate kTime = ToOleDate({2026, 12, 7, 20, 4, 55});
+// A log of this program whose damage reaches back too far to be cut off.
+const std::string kDamagedTooFarBack =
+    "<Zelvo><Logs><Log>&x;</Log><Log></Log><Log></Log><Log></Log>junk";
 
 // The log's system calls, recorded; a disk that holds only `spare` more
 // bytes, and an fsync or a rename that fails once.
@@ -42,6 +45,7 @@ class FakeOps final : public LogFileOps {
   std::optional<off_t> spare;
   int fsync_error = 0;
   int rename_error = 0;
+  int create_error = 0;  // for every new file (a folder that takes none)
   std::vector<std::string> calls;
 
   ssize_t PWrite(int fd, const char* data, std::size_t size, off_t offset) override {
@@ -70,6 +74,11 @@ class FakeOps final : public LogFileOps {
   void Pause(std::chrono::milliseconds duration) override {
     paused += duration;
     if (on_pause) on_pause();
+  }
+  int CreateNew(const std::string& path, mode_t mode) override {
+    if (create_error == 0) return LogFileOps::CreateNew(path, mode);
+    errno = create_error;
+    return -1;
   }
   int Rename(const std::string& from, const std::string& to, bool replace) override {
     calls.push_back("rename " + Short(from) + " " + Short(to) + (replace ? " replace" : ""));
@@ -340,13 +349,13 @@ TEST_F(LogFileTest, AFullDiskLeavesAForeignFileUntouched) {
 }
 
 TEST_F(LogFileTest, AFailedRenameAsideLeavesTheFileUntouched) {
-  WriteFile(LogPath(), "not a log");
+  WriteFile(LogPath(), kDamagedTooFarBack);
   ops_.rename_error = EACCES;
   EXPECT_EQ(Write(log_, 1),
             "Couldn't write PreLog. Error-number: 13 Error-Descripton: "
             "Couldn't rename the unreadable log file aside \"" +
                 LogPath() + "\": Permission denied");
-  EXPECT_EQ(ReadFile(LogPath()), "not a log");
+  EXPECT_EQ(ReadFile(LogPath()), kDamagedTooFarBack);
   EXPECT_THAT(dir_.Names(), ElementsAre("Log.xml"));
 }
 
@@ -378,11 +387,43 @@ TEST_F(LogFileTest, WholeFilesAreFlushedBesideTheLogAndRenamedOverIt) {
               ElementsAre("pwrite temp", "fsync temp", "rename temp Log.xml replace", "fsync dir"));
 
   ops_.calls.clear();
-  WriteFile(LogPath(), "junk");
+  WriteFile(LogPath(), kDamagedTooFarBack);
   ASSERT_EQ(Write(log_, 4), "");
   EXPECT_THAT(ops_.calls,
               ElementsAre("rename Log.xml Log.xml.corrupt-20261207-200455", "fsync dir",
                           "pwrite temp", "fsync temp", "rename temp Log.xml", "fsync dir"));
+}
+
+// A usable log that does not end as this program leaves it is rewritten once
+// with everything it held; the entries after that go in place.
+TEST_F(LogFileTest, AForeignEndIsRewrittenOnceThenEntriesGoInPlace) {
+  const std::string logs = "<Zelvo>\n<Logs><Log><ID>1</ID></Log></Logs>";
+  for (const auto& [content, kept] : std::vector<std::pair<std::string, std::string>>{
+           {logs + "</Zelvo>\n<!-- after the root -->\n", "<!-- after the root -->"},
+           {logs + "</Zelvo><?after root?>", "<?after root?>"},
+           {logs + "<X>after Logs</X></Zelvo>", "<X>after Logs</X>"},
+           {logs + "<!--c--><Y/></Zelvo><!--d-->", "<Y/>"},
+       }) {
+    WriteFile(LogPath(), content);
+    ASSERT_EQ(Write(log_, 2), "") << content;
+    ops_.calls.clear();
+    ASSERT_EQ(Write(log_, 3), "") << content;
+    EXPECT_THAT(ops_.calls, ElementsAre("pwrite Log.xml", "fsync Log.xml")) << content;
+    EXPECT_THAT(LoggedIds(), ElementsAre("1", "2", "3")) << content;
+    EXPECT_THAT(ReadFile(LogPath()), ::testing::HasSubstr(kept));
+  }
+}
+
+// A folder that takes no new file: the log is rewritten in place, which is
+// not atomic; one warning per file says so.
+TEST_F(LogFileTest, ARewriteInPlaceIsWarnedOncePerFile) {
+  ops_.create_error = EACCES;
+  WriteFile(LogPath(), "<Zelvo><Logs/></Zelvo>");
+  ASSERT_EQ(Write(log_, 1), "");
+  EXPECT_THAT(LoggedIds(), ElementsAre("1", "43"));
+  WriteFile(LogPath(), "<Zelvo><Logs/></Zelvo>");
+  ASSERT_EQ(Write(log_, 2), "");
+  EXPECT_THAT(LoggedIds(), ElementsAre("2"));
 }
 
 TEST_F(LogFileTest, NoticesAFileReplacedOrShortenedByAnotherProgram) {
