@@ -72,6 +72,7 @@ Application::Application(ApplicationEnvironment environment)
           [this](const std::string& notice) {
             if (front_) {
               front_->console().Append(notice + "\r\n");
+              front_->ShowProblem("log", log_backlog_.Failing() ? notice : "");
             } else {
               *error_out_ << notice << '\n' << std::flush;
             }

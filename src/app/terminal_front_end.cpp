@@ -48,10 +48,6 @@ void TerminalFrontEnd::ShowRuleRun(std::string_view rule, std::string_view nick,
   console_.Append(LastRunWords(rule, nick, at) + "\r\n");
 }
 
-void TerminalFrontEnd::ShowProblem(std::string_view what, const std::string& text) {
-  console_.Append(text.empty() ? ProblemSolvedText(what) + "\r\n" : "Problem: " + text + "\r\n");
-}
-
 void TerminalFrontEnd::ReportHandlerError(const std::string& error) {
   zelvo::ReportHandlerError(services_.log, console_, error);
 }

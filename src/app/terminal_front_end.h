@@ -31,7 +31,8 @@ class TerminalFrontEnd final : public FrontEnd {
   void ShowConnectionStatus(const ConnectionStatus& status) override;
   // "Last rule: <name> by <nick> at <HH:MM:SS>".
   void ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) override;
-  void ShowProblem(std::string_view what, const std::string& text) override;
+  // No status line: the console has already shown what went wrong.
+  void ShowProblem(std::string_view, const std::string&) override {}
   // Without lamps there is nothing to show.
   void ShowRules(const IOCommands&) override {}
   void ReportHandlerError(const std::string& error) override;

@@ -49,7 +49,7 @@ TEST(TerminalFrontEnd, PrintsEachStatusChangeOnceAndEachRuleRun) {
             "Last rule: Disco-Kula On by alice at 09:05:07\n");
 }
 
-TEST(TerminalFrontEnd, PrintsAReconnectCountdownOnceAndEachProblem) {
+TEST(TerminalFrontEnd, PrintsAReconnectCountdownOnce) {
   Settings settings;
   MemoryPort port;
   Outputs outputs(port);
@@ -60,12 +60,9 @@ TEST(TerminalFrontEnd, PrintsAReconnectCountdownOnceAndEachProblem) {
        {"Zelvo -  (Reconnecting in 10 s)", "Zelvo -  (Reconnecting in 9 s)",
         "Zelvo -  (TLS error, reconnecting in 9 s)", "Zelvo -  (Connecting)"})
     terminal.ShowConnectionState(caption);
-  terminal.ShowProblem("port", "The outputs cannot be written: full");
-  terminal.ShowProblem("port", "");
   EXPECT_EQ(out.str(),
             "Zelvo -  (Reconnecting in 10 s)\nZelvo -  (TLS error, reconnecting in 9 s)\n"
-            "Zelvo -  (Connecting)\nProblem: The outputs cannot be written: full\n"
-            "The port works again.\n");
+            "Zelvo -  (Connecting)\n");
 }
 
 }  // namespace
