@@ -250,7 +250,7 @@ void Dispatcher::Reply(std::string_view text) {
     Report(error);
     return;
   }
-  console_.Append(":" + settings_.gsIRCNickname + "!~" + settings_.gsIRCUser + "@" +
+  console_.Append(":" + std::string(Senders().OwnNick()) + "!~" + settings_.gsIRCUser + "@" +
                   sender_.LocalIP() + " " + std::string(text) + "\r\n");
 }
 

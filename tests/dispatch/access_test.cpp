@@ -171,6 +171,15 @@ INSTANTIATE_TEST_SUITE_P(
                 1}),
     [](const ::testing::TestParamInfo<OwnCase>& info) { return info.param.name; });
 
+// The console shows a rule's answer from the nickname the bot has, not the
+// configured one that somebody else may hold.
+TEST_F(AccessTest, AnswerEchoNamesTheNickInUse) {
+  AddDiscoRule({Conditions{}});
+  Feed(":Zelvo!~zelvo@host NICK :Zelvo_\r\n");
+  Feed(":alice!~al@host PRIVMSG #lab :Disco On\r\n");
+  EXPECT_THAT(console.lines, ElementsAre(":Zelvo_!~zelvo@10.0.0.5  I toggled Disco-Kula On.\r\n"));
+}
+
 // --- Host, Account and Status -----------------------------------------------
 
 struct ConditionCase {
