@@ -59,6 +59,23 @@ TEST_F(SendQueueTest, FirstClassLinesThenTheNewestPongGoAheadOfWaitingReplies) {
   EXPECT_TRUE(queue_.Empty());
 }
 
+TEST_F(SendQueueTest, FirstClassLinesWaitOnceEachAndOnlyAFew) {
+  for (int i = 0; i < 100; ++i) EXPECT_TRUE(queue_.Push("WHO #lab", Kind::kFirst, now_));
+  std::size_t refused = 0;
+  for (int i = 0; i < 20; ++i) {
+    refused += queue_.Push("NICK n" + std::to_string(i), Kind::kFirst, now_) ? 0 : 1;
+  }
+  EXPECT_EQ(refused, 20 - (SendQueue::kMaxFirstLines - 1));
+  queue_.Push("PONG :x", Kind::kPong, now_);
+  std::vector<std::string> due;
+  for (int s = 0; s < 20; ++s) {
+    for (std::string& line : queue_.TakeDue(now_ + seconds(s))) due.push_back(std::move(line));
+  }
+  ASSERT_EQ(due.size(), SendQueue::kMaxFirstLines + 1);
+  EXPECT_EQ(due.front(), "WHO #lab");
+  EXPECT_EQ(due.back(), "PONG :x");
+}
+
 TEST_F(SendQueueTest, DropsRepliesThatWouldWaitOverThirtySeconds) {
   // 4 at once, then one a second: the 34th reply waits exactly 30 s.
   int accepted = 0;
