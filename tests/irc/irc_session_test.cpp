@@ -245,6 +245,14 @@ TEST_F(IrcSessionTest, StateHookFollowsPhaseChannelAndNickname) {
   EXPECT_EQ(session_.ReconnectAt(), clock_.MonotonicNow() + session_.ReconnectWait());
 }
 
+// The roster's own nickname is the one the rules take as the bot's.
+TEST_F(IrcSessionTest, ASecondWelcomeMovesTheOwnNickToo) {
+  Connect();
+  socket_.Receive(session_, ":srv 001 mallory :Welcome again\r\n");
+  EXPECT_EQ(session_.Nickname(), "mallory");
+  EXPECT_EQ(session_.Roster().OwnNick(), "mallory");
+}
+
 TEST_F(IrcSessionTest, ConnectionRequestClosesAndAcceptsUnlessClosed) {
   session_.sckIRC_ConnectionRequest(5);
   EXPECT_EQ(socket_.close_calls, 0);
@@ -379,6 +387,21 @@ TEST_F(IrcSessionTest, ReadsLinesThatAreNotUtf8AsLatin1) {
   EXPECT_EQ(console_.lines, matched_);
 }
 
+TEST_F(IrcSessionTest, FollowsTenThousandChannelMembersAndSaysOnceWhenThereAreMore) {
+  Connect();
+  std::string names;
+  for (int i = 0; i < 10500; ++i) {
+    if (i % 500 == 0) names += ":srv 353 relay = #lab :";
+    names += "n" + std::to_string(i) + (i % 500 == 499 ? "\r\n" : " ");
+  }
+  socket_.Receive(session_, names);
+  EXPECT_NE(session_.Roster().Find("N9998"), nullptr);  // and the bot
+  EXPECT_EQ(session_.Roster().Find("n9999"), nullptr);
+  socket_.Receive(session_, ":n0!a@h PART #lab\r\n:late!l@h JOIN #lab\r\n:n1!b@h JOIN #lab\r\n");
+  EXPECT_NE(session_.Roster().Find("late"), nullptr);
+  EXPECT_THAT(LogWithId(log_msg::kRosterFull.id), SizeIs(1));
+}
+
 // --- outgoing lines and the flood limit ---
 
 TEST_F(IrcSessionTest, SendsABurstOfFourRepliesThenOneASecondOnTheTick) {
@@ -407,6 +430,21 @@ TEST_F(IrcSessionTest, PongIsNotDelayedBehindReplies) {
   session_.tmrSendQueue_Timer();
   ASSERT_THAT(socket_.sent, SizeIs(5));
   EXPECT_EQ(socket_.sent[4], "PONG :tok\r\n");
+}
+
+// A server that echoes the bot's JOIN again and again gets one WHO, and its
+// PING is still answered at once.
+TEST_F(IrcSessionTest, RepeatedOwnJoinsAskWhoOnceAndDoNotHoldUpThePong) {
+  socket_.state = socket_state::kConnected;
+  session_.sckIRC_Connect();
+  socket_.Receive(session_, ":srv 001 relay :Welcome\r\n:srv 005 relay WHOX :are supported\r\n");
+  std::string echoes;
+  for (int i = 0; i < 2000; ++i) echoes += ":relay!~relay@h JOIN :#lab\r\n";
+  socket_.Receive(session_, echoes + "PING :tok\r\n");
+  Pass(seconds(2));
+  EXPECT_THAT(socket_.sent, ::testing::Contains("PONG :tok\r\n"));
+  EXPECT_EQ(std::count(socket_.sent.begin(), socket_.sent.end(), "WHO #lab %tna,152\r\n"), 1);
+  EXPECT_THAT(LogWithId(log_msg::kJoined.id), SizeIs(1));
 }
 
 TEST_F(IrcSessionTest, AFreshConnectionDropsWhatTheOldOneQueued) {
