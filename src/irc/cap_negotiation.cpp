@@ -128,8 +128,8 @@ void CapNegotiation::OnCap(const IrcMessage& message, TimePoint now, CapOutput& 
     for (std::string_view cap : Words(caps)) {
       const std::size_t equals = cap.find('=');
       const std::string_view name = cap.substr(0, equals);
-      if (name != "sasl" && std::find(kWantedCaps.begin(), kWantedCaps.end(), name) ==
-                                kWantedCaps.end()) {
+      if (name != "sasl" &&
+          std::find(kWantedCaps.begin(), kWantedCaps.end(), name) == kWantedCaps.end()) {
         continue;
       }
       const std::string_view value = equals == std::string_view::npos

@@ -163,6 +163,8 @@ void IrcSession::sckIRC_Connect() {
   const TimePoint now = clock_.MonotonicNow();
   phase_ = Phase::kRegistering;
   framer_.Reset();
+  pending_.clear();
+  pending_next_ = 0;
   queue_.Reset(now);
   server_ = ISupport{};
   // The settings as they are now (the session may be made before they are read).
@@ -218,20 +220,45 @@ void IrcSession::FollowCap(const CapOutput& output) {
 }
 
 void IrcSession::sckIRC_DataArrival(std::int32_t /*bytes_total*/) {
-  // Taken even when closed: the socket reads on only once its data is taken.
-  std::string data;
-  socket_.GetData(data);
-  if (closed_ || (phase_ != Phase::kRegistering && phase_ != Phase::kRegistered)) return;
-  const std::vector<std::string> lines = framer_.Feed(data);
-  for (std::size_t n = framer_.TakeDroppedCount(); n > 0; --n) {
-    Log(log_msg::kLineTooLong, LineTooLongText(LineFramer::kMaxLineBytes));
+  const auto reading = [this] {
+    return !closed_ && (phase_ == Phase::kRegistering || phase_ == Phase::kRegistered);
+  };
+  if (!reading()) {
+    // Taken even when closed: the socket reads on only once its data is taken.
+    std::string data;
+    socket_.GetData(data);
+    return;
   }
-  for (const std::string& raw : lines) {
+  if (pending_next_ == pending_.size()) {
+    std::string data;
+    socket_.GetData(data);
+    pending_ = framer_.Feed(data);
+    pending_next_ = 0;
+    for (std::size_t n = framer_.TakeDroppedCount(); n > 0; --n) {
+      Log(log_msg::kLineTooLong, LineTooLongText(LineFramer::kMaxLineBytes));
+    }
+  }
+  // A bounded pass, then back to the event loop (signals, timers) for the
+  // rest, and for what the socket holds once these are done.
+  std::size_t handled = 0;
+  while (pending_next_ < pending_.size() && handled < kLinesPerPass && reading()) {
+    // Taken out: a line that ends the connection empties pending_.
+    const std::string line = std::move(pending_[pending_next_++]);
+    HandleLine(line);
+    ++handled;
+  }
+  if (!reading()) {
     // A line that ended the connection ends this read too.
-    if (phase_ != Phase::kRegistering && phase_ != Phase::kRegistered) break;
-    HandleLine(raw);
+    pending_.clear();
+    pending_next_ = 0;
+    return;
   }
-  if (lines.empty()) ReportConnectionState();
+  if (handled > 0) socket_.DataEventLater();
+  if (pending_next_ == pending_.size()) {
+    pending_.clear();
+    pending_next_ = 0;
+  }
+  if (handled == 0) ReportConnectionState();
 }
 
 void IrcSession::HandleLine(const std::string& raw) {
@@ -382,6 +409,8 @@ void IrcSession::Lost(const std::string& why) {
   }
   const TimePoint now = clock_.MonotonicNow();
   framer_.Reset();
+  pending_.clear();
+  pending_next_ = 0;
   queue_.Reset(now);
   roster_.Clear();
   rejoin_at_.reset();
@@ -449,6 +478,8 @@ void IrcSession::Close() {
   phase_ = Phase::kIdle;
   queue_.Reset(clock_.MonotonicNow());
   framer_.Reset();
+  pending_.clear();
+  pending_next_ = 0;
   socket_.Close();
 }
 
@@ -490,8 +521,7 @@ void IrcSession::Enqueue(std::string_view text, SendQueue::Kind kind) {
   std::string line = RemoveLineBreaks(text);
   if (!queue_.Push(line + std::string(kCrLf), kind, clock_.MonotonicNow()) &&
       kind == SendQueue::Kind::kFirst) {
-    Log(log_msg::kProtocolLineDropped,
-        ProtocolLineDroppedText(line, SendQueue::kMaxFirstLines));
+    Log(log_msg::kProtocolLineDropped, ProtocolLineDroppedText(line, SendQueue::kMaxFirstLines));
   }
   Drain();
 }

@@ -4,8 +4,9 @@
 // a kick, watches the link, reconnects with a growing wait after any loss,
 // reports the connection state in the caption and the log, frames received
 // data into lines (answering PINGs, showing each line and matching it
-// against the rules), and sends every outgoing line after registration
-// through a flood-protected queue.
+// against the rules; at most kLinesPerPass lines per data event, the rest in
+// later ones, so that signals and timers are handled in between), and sends
+// every outgoing line after registration through a flood-protected queue.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +48,8 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
  public:
   // Without 001 this long after connecting, the attempt is given up.
   static constexpr std::chrono::seconds kRegistrationTimeout{60};
+  // The most received lines handled in one data event.
+  static constexpr std::size_t kLinesPerPass = 100;
 
   // Everything passed in must outlive the session. Hooks may be empty.
   IrcSession(const Settings& settings, Socket& socket, const Clock& clock, Console& console,
@@ -149,6 +152,9 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   Console& console_;
   IrcHooks hooks_;
   LineFramer framer_;
+  // Framed lines not handled yet; pending_[pending_next_] is the next.
+  std::vector<std::string> pending_;
+  std::size_t pending_next_ = 0;
   SendQueue queue_;
   bool closed_ = false;
 

@@ -264,14 +264,13 @@ inline std::string ProtocolLineDroppedText(const std::string& line, std::size_t 
 }
 
 inline std::string RosterFullText(const std::string& channel, std::size_t kept) {
-  return "More than " + std::to_string(kept) + " members in " + channel +
-         ": only the first " + std::to_string(kept) +
-         " are followed; the others' status and account are not known.";
+  return "More than " + std::to_string(kept) + " members in " + channel + ": only the first " +
+         std::to_string(kept) + " are followed; the others' status and account are not known.";
 }
 
 inline std::string RegistrationTimeoutText(long seconds) {
-  return "The server did not complete the registration (001) within " +
-         std::to_string(seconds) + " s: disconnecting.";
+  return "The server did not complete the registration (001) within " + std::to_string(seconds) +
+         " s: disconnecting.";
 }
 
 inline std::string RepliesDroppedText(std::size_t dropped) {

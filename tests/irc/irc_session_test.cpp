@@ -359,6 +359,26 @@ TEST_F(IrcSessionTest, MatchesALineSplitAcrossTwoReadsOnce) {
   EXPECT_THAT(console_.lines, ElementsAre(":alice!~al@host PRIVMSG #lab :Disco On\r\n"));
 }
 
+// A backlog goes to the rules a bounded pass at a time, in order, and what
+// arrives meanwhile follows it.
+TEST_F(IrcSessionTest, HandsABacklogOverInBoundedPassesInOrder) {
+  Connect();
+  for (int i = 0; i < 250; ++i)
+    socket_.incoming += ":a!~a@h PRIVMSG #lab :" + std::to_string(i) + "\r\n";
+  session_.sckIRC_DataArrival(0);
+  std::vector<std::size_t> handled{matched_.size()};
+  socket_.incoming += "PING :late\r\n";
+  while (socket_.data_event_due) {
+    socket_.data_event_due = false;
+    session_.sckIRC_DataArrival(0);
+    handled.push_back(matched_.size());
+  }
+  EXPECT_THAT(handled, ElementsAre(100, 200, 250, 251, 251));
+  for (int i = 0; i < 250; ++i)
+    EXPECT_EQ(matched_[i], ":a!~a@h PRIVMSG #lab :" + std::to_string(i) + "\r\n");
+  EXPECT_EQ(matched_.back(), "PING :late\r\n");
+}
+
 TEST_F(IrcSessionTest, EachLineIsMatchedWithItsOwnSender) {
   Connect();
   socket_.Receive(session_,

@@ -257,15 +257,15 @@ TEST_P(RegistrationStallTest, GivesUpAndReconnects) {
 INSTANTIATE_TEST_SUITE_P(
     Table, RegistrationStallTest,
     ::testing::Values(
-        StallCase{"AckStream", 120, ":srv CAP relay ACK :multi-prefix x" + std::string(400, 'y') +
-                                        "\r\n",
-                  60, log_msg::kRegistrationTimeout.id},
+        StallCase{"AckStream", 120,
+                  ":srv CAP relay ACK :multi-prefix x" + std::string(400, 'y') + "\r\n", 60,
+                  log_msg::kRegistrationTimeout.id},
         StallCase{"ListStream", 120, ":srv CAP * LS * :a b c\r\n", 60,
                   log_msg::kRegistrationTimeout.id},
         StallCase{"AckStreamIsNoLiveLink", 10, ":srv CAP relay ACK :multi-prefix\r\n", 20,
                   log_msg::kDeadLink.id},
-        StallCase{"NoticesAreNoLiveLink", 10, ":srv NOTICE * :*** Looking up your hostname\r\n",
-                  20, log_msg::kDeadLink.id}),
+        StallCase{"NoticesAreNoLiveLink", 10, ":srv NOTICE * :*** Looking up your hostname\r\n", 20,
+                  log_msg::kDeadLink.id}),
     [](const auto& info) { return info.param.name; });
 
 // --- nickname ---
