@@ -171,8 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                 1}),
     [](const ::testing::TestParamInfo<OwnCase>& info) { return info.param.name; });
 
-// The console shows a rule's answer from the nickname the bot has, not the
-// configured one that somebody else may hold.
+// The answer's echo comes from the nickname in use, not the configured one.
 TEST_F(AccessTest, AnswerEchoNamesTheNickInUse) {
   AddDiscoRule({Conditions{}});
   Feed(":Zelvo!~zelvo@host NICK :Zelvo_\r\n");

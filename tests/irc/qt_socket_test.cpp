@@ -7,8 +7,6 @@
 
 #include <QSocketNotifier>
 #include <QTcpServer>
-#include <algorithm>
-#include <functional>
 
 #include "irc/e2e_harness.h"
 #include "irc/servers.h"
@@ -123,9 +121,9 @@ TEST_F(QtSocketTest, HoldsAtMostTheReadBufferAtOnceAndReadsOnUntilAllHasCome) {
   EXPECT_LE(handler_.largest_read, static_cast<std::size_t>(QtSocket::kReadBufferBytes));
 }
 
-// A data event asked for again comes back from the event loop, once per
-// request however often asked, and descriptors that became ready meanwhile
-// (the signal descriptor) have their turn before the next pass at the latest.
+// A data event asked for again comes back from the event loop, once however
+// often asked, and a descriptor that became ready meanwhile (the signal
+// descriptor) is handled before the next pass at the latest.
 TEST_F(QtSocketTest, ADataEventAskedForLaterLetsReadyDescriptorsIn) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
@@ -141,10 +139,8 @@ TEST_F(QtSocketTest, ADataEventAskedForLaterLetsReadyDescriptorsIn) {
     if (order.size() == 1) {
       EXPECT_EQ(::write(fds[1], "x", 1), 1);
     }
-    if (std::count(order.begin(), order.end(), "data") < 4) {
-      socket_.DataEventLater();
-      socket_.DataEventLater();
-    }
+    const auto passes = std::count(order.begin(), order.end(), "data");
+    for (int twice = 0; twice < 2 && passes < 3; ++twice) socket_.DataEventLater();
   };
   QTcpServer server;
   ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
@@ -153,10 +149,9 @@ TEST_F(QtSocketTest, ADataEventAskedForLaterLetsReadyDescriptorsIn) {
   socket_.Connect();
   ASSERT_TRUE(e2e::SpinUntil([&] { return server.hasPendingConnections(); }, seconds(5)));
   server.nextPendingConnection()->write("PING :1\r\n");
-  ASSERT_TRUE(e2e::SpinUntil([&] { return order.size() >= 5; }, seconds(5)));
-  e2e::SpinUntil([] { return false; }, std::chrono::milliseconds(200));
-  EXPECT_EQ(std::count(order.begin(), order.end(), "data"), 4);
-  EXPECT_LE(std::find(order.begin(), order.end(), "fd") - order.begin(), 2);
+  e2e::SpinUntil([] { return false; }, std::chrono::milliseconds(500));
+  EXPECT_THAT(order, ::testing::AnyOf(ElementsAre("data", "fd", "data", "data"),
+                                      ElementsAre("data", "data", "fd", "data")));
   ::close(fds[0]);
   ::close(fds[1]);
 }

@@ -223,16 +223,11 @@ TEST_F(SessionLifecycleTest, OptionalSaslThatFailsRegistersWithoutLogin) {
 // A server that never welcomes the bot but keeps talking: lines that do not
 // move registration on keep neither the attempt nor the link alive.
 struct StallCase {
-  std::string name;
   int ping_timeout;
   std::string line;  // received once a second
   int seconds_until_closed;
   std::int32_t log_id;
 };
-
-void PrintTo(const StallCase& c, std::ostream* os) {
-  *os << c.name;
-}
 
 class RegistrationStallTest : public SessionLifecycleTest,
                               public ::testing::WithParamInterface<StallCase> {};
@@ -242,31 +237,24 @@ TEST_P(RegistrationStallTest, GivesUpAndReconnects) {
   settings_.IRCPingTimeout = c.ping_timeout;
   Connected();
   Receive(":srv CAP * LS :multi-prefix\r\n:srv CAP relay ACK :multi-prefix\r\n");
-  for (int s = 1; s < c.seconds_until_closed; ++s) {
+  for (int s = 1; s <= c.seconds_until_closed; ++s) {
+    EXPECT_EQ(socket_.close_calls, 0) << s;
     Receive(c.line);
     Pass(seconds(1));
   }
-  EXPECT_EQ(socket_.close_calls, 0);
-  Receive(c.line);
-  Pass(seconds(1));
   EXPECT_EQ(socket_.close_calls, 1);
   EXPECT_THAT(LogTexts(c.log_id), ::testing::SizeIs(1));
-  EXPECT_THAT(LogTexts(log_msg::kReconnectIn.id), ElementsAre("Reconnecting in 5 s."));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RegistrationStallTest,
     ::testing::Values(
-        StallCase{"AckStream", 120,
-                  ":srv CAP relay ACK :multi-prefix x" + std::string(400, 'y') + "\r\n", 60,
+        StallCase{120, ":srv CAP relay ACK :multi-prefix x\r\n", 60,
                   log_msg::kRegistrationTimeout.id},
-        StallCase{"ListStream", 120, ":srv CAP * LS * :a b c\r\n", 60,
-                  log_msg::kRegistrationTimeout.id},
-        StallCase{"AckStreamIsNoLiveLink", 10, ":srv CAP relay ACK :multi-prefix\r\n", 20,
-                  log_msg::kDeadLink.id},
-        StallCase{"NoticesAreNoLiveLink", 10, ":srv NOTICE * :*** Looking up your hostname\r\n", 20,
-                  log_msg::kDeadLink.id}),
-    [](const auto& info) { return info.param.name; });
+        StallCase{120, ":srv CAP * LS * :a b c\r\n", 60, log_msg::kRegistrationTimeout.id},
+        StallCase{10, ":srv CAP relay ACK :multi-prefix\r\n", 20, log_msg::kDeadLink.id},
+        StallCase{10, ":srv NOTICE * :*** Looking up your hostname\r\n", 20,
+                  log_msg::kDeadLink.id}));
 
 // --- nickname ---
 
