@@ -153,5 +153,69 @@ BENCHMARK(BM_SessionLinesPerSecond)
     ->Args({100, 1})
     ->Unit(benchmark::kMillisecond);
 
+// A registered session on the fake socket and clock, its console discarded.
+struct BareSession {
+  explicit BareSession(const std::string& welcome_extra = "") {
+    settings.gsIRCChannel = "#lab";
+    settings.gsIRCNickname = "relay";
+    settings.gsIRCUser = "relay";
+    socket.state = socket_state::kConnected;
+    session.sckIRC_Connect();
+    socket.Receive(session, ":irc.example.net 001 relay :Welcome\r\n" + welcome_extra);
+  }
+  class NullConsole final : public Console {
+   public:
+    void Append(std::string_view) override {}
+  };
+  Settings settings;
+  testing::FakeClock clock;
+  testing::FakeSocket socket;
+  NullConsole console;
+  IrcSession session{settings, socket, clock, console, IrcHooks{}};
+};
+
+// The bot joins a channel whose NAMES reply lists state.range(0) distinct
+// nicknames (353 lines of 500 names each).
+void BM_SessionNames(benchmark::State& state) {
+  BareSession bare;
+  std::string names = ":relay!~relay@h JOIN :#lab\r\n";
+  for (std::int64_t i = 0; i < state.range(0); ++i) {
+    if (i % 500 == 0) names += ":irc.example.net 353 relay = #lab :";
+    names += "nick" + std::to_string(i) + (i % 500 == 499 ? "\r\n" : " ");
+  }
+  names += ":irc.example.net 366 relay #lab :End of /NAMES list.\r\n";
+  for (auto _ : state) {
+    bare.socket.Receive(bare.session, names);
+    bare.socket.Receive(bare.session, ":relay!~relay@h PART #lab\r\n");
+  }
+  bare.socket.Receive(bare.session, names);
+  state.counters["members_kept"] = static_cast<double>(bare.session.Roster().Size());
+}
+BENCHMARK(BM_SessionNames)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+// A server with WHOX echoes the bot's JOIN state.range(0) times, then PINGs:
+// how long (on the session's clock, the tick every 100 ms) until the PONG
+// goes out. Reported as the counter pong_delay_s; nothing is timed.
+void BM_PongDelayBehindJoinEchoes(benchmark::State& state) {
+  for (auto _ : state) {
+    BareSession bare(":irc.example.net 005 relay WHOX :are supported\r\n");
+    std::string echoes;
+    for (std::int64_t i = 0; i < state.range(0); ++i) echoes += ":relay!~relay@h JOIN :#lab\r\n";
+    bare.socket.Receive(bare.session, echoes + "PING :delay\r\n");
+    const auto start = bare.clock.MonotonicNow();
+    const auto answered = [&] {
+      return std::find(bare.socket.sent.begin(), bare.socket.sent.end(), "PONG :delay\r\n") !=
+             bare.socket.sent.end();
+    };
+    while (!answered() && bare.clock.MonotonicNow() - start < std::chrono::hours(2)) {
+      bare.clock.Advance(std::chrono::milliseconds(100));
+      bare.session.tmrSendQueue_Timer();
+    }
+    state.counters["pong_delay_s"] =
+        std::chrono::duration<double>(bare.clock.MonotonicNow() - start).count();
+  }
+}
+BENCHMARK(BM_PongDelayBehindJoinEchoes)->Arg(2'000)->Iterations(1);
+
 }  // namespace
 }  // namespace zelvo

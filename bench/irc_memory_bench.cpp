@@ -43,6 +43,9 @@ enum Mix : std::int64_t {
   kTriggers = 1,  // every tenth line "Disco On", a rule that answers in the channel
   kPings = 2,     // nothing but PINGs, each with its own token
   kMixed = 3,     // chatter, triggers, PINGs (some with over-long tokens), long lines
+  // Before 001, for a time instead of a number of lines:
+  kCapAck = 4,   // "CAP Zelvo ACK :..." with 40 names never seen before in each
+  kCapList = 5,  // "CAP * LS * :..." continuation lines of 1,500 names each
 };
 
 const char* MixName(std::int64_t mix) {
@@ -53,6 +56,10 @@ const char* MixName(std::int64_t mix) {
       return "every tenth a trigger with a reply";
     case kPings:
       return "PING flood";
+    case kCapAck:
+      return "CAP ACK stream before 001";
+    case kCapList:
+      return "CAP LS continuation stream before 001";
     default:
       return "mixed";
   }
@@ -77,6 +84,21 @@ void AppendLine(std::string& out, std::int64_t mix, std::int64_t n) {
     case kPings:
       ping();
       return;
+    case kCapAck:
+      out += ":irc.bench CAP Zelvo ACK :";
+      for (std::int64_t k = 0; k < 40; ++k) out += " cap" + std::to_string(n * 40 + k);
+      out += "\r\n";
+      return;
+    case kCapList: {
+      static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+      out += ":irc.bench CAP * LS * :";
+      for (int k = 0; k < 1500; ++k) {
+        out += ' ';
+        for (int v = k + 1296, d = 0; d < 3; ++d, v /= 36) out += kDigits[v % 36];
+      }
+      out += "\r\n";
+      return;
+    }
     default:
       if (n % 10 == 0) {
         trigger();
@@ -184,8 +206,9 @@ class Run {
     }
   }
 
-  // Starts the bot and waits for its registration; "" or what went wrong.
-  std::string Start() {
+  // Starts the bot and waits for its JOIN after the welcome, or (without
+  // `welcome`) for its USER line; "" or what went wrong.
+  std::string Start(bool welcome = true) {
     int port = 0;
     listener_ = Listen(port);
     if (listener_ < 0) return "no free port to listen on";
@@ -211,8 +234,14 @@ class Run {
       PollOnce(client_, POLLIN, std::chrono::milliseconds(100));
       if (!ReadAvailable(client_, partial_, &lines)) return "the bot closed the connection";
       for (const std::string& line : lines) {
+        if (line.rfind("USER ", 0) == 0) {
+          if (!welcome) {
+            start_rss_kb = StatusKilobytes(pid_, "VmRSS:");
+            return "";
+          }
+          Send(":irc.bench 001 Zelvo :Welcome\r\n");  // the bot joins once welcomed
+        }
         if (line.rfind("JOIN ", 0) == 0) {
-          Send(":irc.bench 001 Zelvo :Welcome\r\n");
           // Settled: the start-up work is done before the flood.
           std::this_thread::sleep_for(std::chrono::milliseconds(500));
           start_rss_kb = StatusKilobytes(pid_, "VmRSS:");
@@ -223,19 +252,24 @@ class Run {
     return "the bot did not register";
   }
 
-  // Sends `total` lines of `mix` as fast as the bot takes them, reading and
-  // discarding what it sends meanwhile; then a last PING, and waits up to
+  // Sends `total` lines of `mix` (with `for_time`: lines for that long) as
+  // fast as the bot takes them, reading and discarding what it sends
+  // meanwhile; then (with `for_time`, after 001) a last PING, and waits up to
   // `patience` for its PONG. "" or what went wrong.
-  std::string Flood(std::int64_t mix, std::int64_t total, std::chrono::seconds patience) {
+  std::string Flood(std::int64_t mix, std::int64_t total, std::chrono::seconds patience,
+                    bool for_time = false) {
     std::string chunk;
     std::int64_t n = 0;
     std::size_t offset = 0;
     const auto started = SteadyClock::now();
-    while (n < total || offset < chunk.size()) {
+    const auto more = [&] {
+      return for_time ? SteadyClock::now() - started < seconds(total) : n < total;
+    };
+    while (more() || offset < chunk.size()) {
       if (offset == chunk.size()) {
         chunk.clear();
         offset = 0;
-        while (n < total && chunk.size() < 256 * 1024) AppendLine(chunk, mix, n++);
+        while (more() && chunk.size() < 256 * 1024) AppendLine(chunk, mix, n++);
       }
       const short ready = PollOnce(client_, POLLIN | POLLOUT, std::chrono::seconds(30));
       if (ready == 0) return "the bot stopped reading";
@@ -250,6 +284,10 @@ class Run {
         if (sent > 0) offset += static_cast<std::size_t>(sent);
       }
       if (ready & (POLLERR | POLLHUP)) return "the connection broke";
+    }
+    if (for_time) {
+      lines_sent = n;
+      Send(":irc.bench 001 Zelvo :Welcome\r\n");
     }
     Send(std::string("PING ") + kEndToken + "\r\n");
     std::vector<std::string> lines;
@@ -273,6 +311,7 @@ class Run {
   long peak_rss_kb = -1;
   bool end_answered = false;
   double seconds_taken = 0;
+  std::int64_t lines_sent = 0;
 
  private:
   void Send(const std::string& text) {
@@ -316,6 +355,34 @@ BENCHMARK(BM_ZelvoMemoryUnderFlood)
     ->Args({kTriggers, 5'000'000})
     ->Args({kPings, 5'000'000})
     ->Args({kMixed, 5'000'000})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+// state.range(0): a mix sent before 001; state.range(1): for how many seconds.
+// Then 001 and the last PING.
+void BM_ZelvoMemoryBeforeWelcome(benchmark::State& state) {
+  for (auto _ : state) {
+    Run run;
+    std::string error = run.Start(false);
+    if (error.empty()) error = run.Flood(state.range(0), state.range(1), seconds(40), true);
+    if (!error.empty()) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    state.SetIterationTime(run.seconds_taken);
+    state.counters["start_MiB"] = static_cast<double>(run.start_rss_kb) / 1024.0;
+    state.counters["end_MiB"] = static_cast<double>(run.end_rss_kb) / 1024.0;
+    state.counters["peak_MiB"] = static_cast<double>(run.peak_rss_kb) / 1024.0;
+    state.counters["last_PING_answered"] = run.end_answered ? 1 : 0;
+    state.counters["lines"] = static_cast<double>(run.lines_sent);
+  }
+  state.SetLabel(MixName(state.range(0)));
+}
+BENCHMARK(BM_ZelvoMemoryBeforeWelcome)
+    ->ArgNames({"mix", "seconds"})
+    ->Args({kCapAck, 25})
+    ->Args({kCapList, 25})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);

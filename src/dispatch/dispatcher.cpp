@@ -259,8 +259,10 @@ void Dispatcher::Reply(std::string_view text) {
     Report(error);
     return;
   }
-  console_.Append(":" + settings_.gsIRCNickname + "!~" + settings_.gsIRCUser + "@" +
-                  sender_.LocalIP() + " " + std::string(text) + "\r\n");
+  std::string echo = ":";
+  echo.append(Senders().OwnNick());
+  echo += "!~" + settings_.gsIRCUser + "@" + sender_.LocalIP() + " " + std::string(text) + "\r\n";
+  console_.Append(echo);
 }
 
 void Dispatcher::Report(const std::string& error) {

@@ -101,7 +101,8 @@ class Dispatcher {
   const SenderDirectory& Senders() const { return directory_ ? *directory_ : configured_; }
   // Whole seconds since the rule last ran; empty when it has never run.
   std::optional<std::int64_t> ElapsedSeconds(const IOCommand& command) const;
-  // Sends `text` (which begins with a blank) to the channel and echoes it.
+  // Sends `text` (which begins with a blank) to the channel and echoes it
+  // from the nickname the bot has now.
   void Reply(std::string_view text);
   void Report(const std::string& error);
 

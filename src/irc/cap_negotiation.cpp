@@ -1,5 +1,6 @@
 #include "irc/cap_negotiation.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
@@ -68,6 +69,7 @@ std::string RegistrationUserLine(std::string_view user, std::string_view local_h
 
 CapOutput CapNegotiation::Start(TimePoint now) {
   offered_.clear();
+  requested_.clear();
   enabled_.clear();
   account_.clear();
   sasl_requested_ = false;
@@ -122,22 +124,34 @@ void CapNegotiation::OnCap(const IrcMessage& message, TimePoint now, CapOutput& 
   const std::string_view caps =
       message.params.size() > 2 ? std::string_view(message.params.back()) : std::string_view();
   if (sub == "LS" && state_ == State::kListing) {
+    // Only what the bot may ask for is kept, once, however much is listed.
     for (std::string_view cap : Words(caps)) {
       const std::size_t equals = cap.find('=');
-      offered_.emplace_back(cap.substr(0, equals), equals == std::string_view::npos
-                                                       ? std::string_view()
-                                                       : cap.substr(equals + 1));
+      const std::string_view name = cap.substr(0, equals);
+      if (name != "sasl" &&
+          std::find(kWantedCaps.begin(), kWantedCaps.end(), name) == kWantedCaps.end()) {
+        continue;
+      }
+      const std::string_view value = equals == std::string_view::npos
+                                         ? std::string_view()
+                                         : cap.substr(equals + 1, kMaxValueBytes);
+      offered_.insert_or_assign(std::string(name), std::string(value));
     }
     if (!more) RequestOrEnd(now, out);
   } else if (sub == "ACK") {
+    // Taken only as the answer to the request, for the names requested.
+    if (state_ != State::kRequesting) return;
     for (std::string_view cap : Words(caps)) {
-      if (cap.front() == '-') {
-        enabled_.erase(std::string(cap.substr(1)));
+      const bool off = cap.front() == '-';
+      const std::string name(off ? cap.substr(1) : cap);
+      if (requested_.count(name) == 0) continue;
+      if (off) {
+        enabled_.erase(name);
       } else {
-        enabled_.insert(std::string(cap));
+        enabled_.insert(name);
       }
     }
-    if (more || state_ != State::kRequesting) return;
+    if (more) return;
     if (sasl_requested_ && Has("sasl")) {
       StartSasl(now, out);
     } else {
@@ -157,10 +171,8 @@ void CapNegotiation::OnCap(const IrcMessage& message, TimePoint now, CapOutput& 
 void CapNegotiation::RequestOrEnd(TimePoint now, CapOutput& out) {
   std::string request;
   auto offered = [this](std::string_view name) -> const std::string* {
-    for (const auto& [n, v] : offered_) {
-      if (n == name) return &v;
-    }
-    return nullptr;
+    const auto it = offered_.find(std::string(name));
+    return it == offered_.end() ? nullptr : &it->second;
   };
   if (config_.mechanism != SaslMechanism::kNone) {
     const std::string* sasl = offered("sasl");
@@ -182,6 +194,7 @@ void CapNegotiation::RequestOrEnd(TimePoint now, CapOutput& out) {
       if (FailSasl(reason, out)) return;
     } else {
       request = "sasl";
+      requested_.insert("sasl");
       sasl_requested_ = true;
     }
   }
@@ -189,6 +202,7 @@ void CapNegotiation::RequestOrEnd(TimePoint now, CapOutput& out) {
     if (offered(cap) == nullptr) continue;
     if (!request.empty()) request += ' ';
     request.append(cap);
+    requested_.emplace(cap);
   }
   if (request.empty()) {
     End(out);

@@ -6,7 +6,10 @@
 // USER lines as given, and waits. From the capabilities the server lists
 // (over several "CAP * LS * :..." lines) it requests those of sasl (only with
 // a mechanism), multi-prefix, account-tag, extended-join and account-notify
-// that are offered, never echo-message. After the ACK it authenticates with
+// that are offered, never echo-message; only these names are kept of the
+// list (a value up to kMaxValueBytes), so a list of any length costs no
+// memory. An ACK counts only while the request is outstanding and only for
+// the names requested. After the ACK it authenticates with
 // SASL when "sasl" was acknowledged (PLAIN: base64 of
 // "authzid\0authcid\0password", EXTERNAL: "+"; payloads in 400-byte chunks,
 // "+" after a last chunk of exactly 400 bytes), then sends "CAP END".
@@ -22,6 +25,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -65,6 +69,8 @@ class CapNegotiation {
   static constexpr std::chrono::seconds kCapTimeout{5};
   static constexpr std::chrono::seconds kSaslTimeout{15};
   static constexpr std::size_t kChunkBytes = 400;
+  // The longest capability value kept (the rest is cut).
+  static constexpr std::size_t kMaxValueBytes = 400;
 
   explicit CapNegotiation(CapConfig config) : config_(std::move(config)) {}
 
@@ -97,7 +103,8 @@ class CapNegotiation {
   CapConfig config_;
   State state_ = State::kIdle;
   TimePoint deadline_{};
-  std::vector<std::pair<std::string, std::string>> offered_;  // name, value
+  std::map<std::string, std::string> offered_;  // of the names the bot may request: value
+  std::set<std::string> requested_;
   std::set<std::string> enabled_;
   std::string account_;
   bool sasl_requested_ = false;

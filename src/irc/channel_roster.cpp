@@ -26,29 +26,55 @@ bool ChannelRoster::IsChannel(std::string_view name) const {
   return server_.casemapping.Equal(name, channel_);
 }
 
+void ChannelRoster::Rekey() const {
+  const CaseMapping& mapping = server_.casemapping;
+  if (mapping.kind() == keyed_by_.kind()) return;
+  keyed_by_ = mapping;
+  std::unordered_map<std::string, Member> rekeyed;
+  rekeyed.reserve(members_.size());
+  for (auto& [key, member] : members_) rekeyed.insert_or_assign(mapping.Fold(member.nick), member);
+  members_ = std::move(rekeyed);
+}
+
 const ChannelRoster::Member* ChannelRoster::Find(std::string_view nick) const {
-  for (const Member& m : members_) {
-    if (server_.casemapping.Equal(m.nick, nick)) return &m;
-  }
-  return nullptr;
+  Rekey();
+  const auto it = members_.find(keyed_by_.Fold(nick));
+  return it == members_.end() ? nullptr : &it->second;
 }
 
 ChannelRoster::Member* ChannelRoster::FindMutable(std::string_view nick) {
   return const_cast<Member*>(Find(nick));
 }
 
-ChannelRoster::Member& ChannelRoster::Add(std::string_view nick) {
-  if (Member* m = FindMutable(nick)) return *m;
-  members_.push_back({std::string(nick), "", std::nullopt});
-  return members_.back();
+ChannelRoster::Member* ChannelRoster::Add(std::string_view nick) {
+  if (Member* m = FindMutable(nick)) return m;
+  if (members_.size() >= kMaxMembers) {
+    full_ = true;
+    return nullptr;
+  }
+  const auto [it, added] =
+      members_.emplace(keyed_by_.Fold(nick), Member{std::string(nick), "", std::nullopt});
+  return &it->second;
+}
+
+void ChannelRoster::Rename(std::string_view nick, std::string_view new_nick) {
+  Rekey();
+  auto node = members_.extract(keyed_by_.Fold(nick));
+  if (node.empty()) return;
+  node.key() = keyed_by_.Fold(new_nick);
+  node.mapped().nick = std::string(new_nick);
+  members_.erase(node.key());
+  members_.insert(std::move(node));
 }
 
 void ChannelRoster::Remove(std::string_view nick) {
-  std::erase_if(members_, [&](const Member& m) { return server_.casemapping.Equal(m.nick, nick); });
+  Rekey();
+  members_.erase(keyed_by_.Fold(nick));
 }
 
 void ChannelRoster::Clear() {
   joined_ = false;
+  full_ = false;
   members_.clear();
 }
 
@@ -123,12 +149,12 @@ void ChannelRoster::OnMessage(const IrcMessage& message) {
 
   if (command == "JOIN" && IsChannel(message.Param(0))) {
     if (from_self) {
-      members_.clear();
+      Clear();
       joined_ = true;
     }
-    Member& m = Add(message.nick);
-    if (message.params.size() >= 3) {  // extended-join: channel, account, real name
-      m.account = message.Param(1) == "*" ? "" : message.Param(1);
+    Member* m = Add(message.nick);
+    if (m != nullptr && message.params.size() >= 3) {  // extended-join: account, real name
+      m->account = message.Param(1) == "*" ? "" : message.Param(1);
     }
   } else if (command == "PART" && IsChannel(message.Param(0))) {
     if (from_self) {
@@ -146,7 +172,7 @@ void ChannelRoster::OnMessage(const IrcMessage& message) {
     Remove(message.nick);
   } else if (command == "NICK") {
     if (from_self) own_nick_ = message.Param(0);
-    if (Member* m = FindMutable(message.nick)) m->nick = message.Param(0);
+    Rename(message.nick, message.Param(0));
   } else if (command == "ACCOUNT") {
     if (Member* m = FindMutable(message.nick)) {
       m->account = message.Param(0) == "*" ? "" : message.Param(0);
@@ -163,7 +189,7 @@ void ChannelRoster::OnMessage(const IrcMessage& message) {
       while (symbols < entry.size() && server_.ModeForSymbol(entry[symbols]) != 0) ++symbols;
       const std::string_view nick = entry.substr(symbols, entry.find('!') - symbols);
       if (nick.empty()) continue;
-      SetModes(Add(nick), entry.substr(0, symbols));
+      if (Member* m = Add(nick)) SetModes(*m, entry.substr(0, symbols));
     }
   } else if (command == "354" && message.Param(1) == kWhoxToken) {
     if (Member* m = FindMutable(message.Param(2))) {

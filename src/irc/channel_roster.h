@@ -7,14 +7,17 @@
 // account-tag is on, a member's line without it means logged out),
 // extended-join, account-notify (ACCOUNT) and WHOX replies (354) to the
 // query WhoxQuery(). Nicknames and the channel name are compared by the
-// server's case mapping. The bot's own JOIN of the channel starts a fresh
-// list; its PART or KICK empties it.
+// server's case mapping (members are kept by their folded nickname, so each
+// line costs the same however many there are). The bot's own JOIN of the
+// channel starts a fresh list; its PART or KICK empties it. At most
+// kMaxMembers are kept: further nicknames are not followed until some leave.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_map>
 
 #include "irc/irc_message.h"
 #include "irc/isupport.h"
@@ -25,6 +28,8 @@ class ChannelRoster {
  public:
   // The token that marks the bot's own WHOX replies.
   static constexpr std::string_view kWhoxToken = "152";
+  // The most members kept.
+  static constexpr std::size_t kMaxMembers = 10000;
 
   struct Member {
     std::string nick;
@@ -55,7 +60,9 @@ class ChannelRoster {
   bool Joined() const { return joined_; }
   bool IsChannel(std::string_view name) const;
   const Member* Find(std::string_view nick) const;
-  const std::vector<Member>& Members() const { return members_; }
+  std::size_t Size() const { return members_.size(); }
+  // Whether a member was left out for kMaxMembers since the list was last emptied.
+  bool Full() const { return full_; }
   // Whether the member holds `mode` or a higher status. A mode that the
   // server lacks (halfop on many) is taken as the next higher one it has, in
   // the order owner q, admin a, op o, halfop h, voice v.
@@ -66,7 +73,11 @@ class ChannelRoster {
 
  private:
   Member* FindMutable(std::string_view nick);
-  Member& Add(std::string_view nick);
+  // The member, added when new; nullptr when kMaxMembers are kept already.
+  Member* Add(std::string_view nick);
+  void Rename(std::string_view nick, std::string_view new_nick);
+  // Keys the members by the server's case mapping, should it have changed.
+  void Rekey() const;
   void Remove(std::string_view nick);
   void SetModes(Member& member, std::string_view symbols);
   void ChangeMode(std::string_view nick, char mode, bool set);
@@ -77,7 +88,11 @@ class ChannelRoster {
   std::string own_nick_;
   bool account_tag_ = false;
   bool joined_ = false;
-  std::vector<Member> members_;
+  bool full_ = false;
+  // Keyed by the nickname folded by `keyed_by_` (mutable: re-keyed on lookup
+  // once the server has announced another case mapping).
+  mutable CaseMapping keyed_by_;
+  mutable std::unordered_map<std::string, Member> members_;
 };
 
 // The status mode of a status name: "voice" v, "halfop" h, "op" o, "admin"

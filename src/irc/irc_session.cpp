@@ -166,6 +166,8 @@ void IrcSession::sckIRC_Connect() {
   const TimePoint now = clock_.MonotonicNow();
   phase_ = Phase::kRegistering;
   framer_.Reset();
+  pending_.clear();
+  pending_next_ = 0;
   queue_.Reset(now);
   server_ = ISupport{};
   // The settings as they are now (the session may be made before they are read).
@@ -177,6 +179,7 @@ void IrcSession::sckIRC_Connect() {
                                                 : LinkWatchdog::kDefaultTimeout);
   rejoin_at_.reset();
   bot_mode_sent_ = false;
+  roster_full_logged_ = false;
   whox_ = false;
   join_backoff_ = ReconnectBackoff(random_);
   ReportConnectionState();
@@ -191,6 +194,7 @@ void IrcSession::sckIRC_Connect() {
   config.sasl_required = settings_.IRCSASLRequired;
   cap_ = CapNegotiation(std::move(config));
   watchdog_.Start(now);
+  registration_deadline_ = now + kRegistrationTimeout;
   FollowCap(cap_.Start(now));
 }
 
@@ -219,28 +223,54 @@ void IrcSession::FollowCap(const CapOutput& output) {
 }
 
 void IrcSession::sckIRC_DataArrival(std::int32_t /*bytes_total*/) {
-  // Taken even when closed: the socket reads on only once its data is taken.
-  std::string data;
-  socket_.GetData(data);
-  if (closed_ || (phase_ != Phase::kRegistering && phase_ != Phase::kRegistered)) return;
-  const std::vector<std::string> lines = framer_.Feed(data);
-  for (std::size_t n = framer_.TakeDroppedCount(); n > 0; --n) {
-    Log(log_msg::kLineTooLong, LineTooLongText(LineFramer::kMaxLineBytes));
+  const auto reading = [this] {
+    return !closed_ && (phase_ == Phase::kRegistering || phase_ == Phase::kRegistered);
+  };
+  if (!reading()) {
+    // Taken even when closed: the socket reads on only once its data is taken.
+    std::string data;
+    socket_.GetData(data);
+    return;
   }
-  for (const std::string& raw : lines) {
+  if (pending_next_ == pending_.size()) {
+    std::string data;
+    socket_.GetData(data);
+    pending_ = framer_.Feed(data);
+    pending_next_ = 0;
+    for (std::size_t n = framer_.TakeDroppedCount(); n > 0; --n) {
+      Log(log_msg::kLineTooLong, LineTooLongText(LineFramer::kMaxLineBytes));
+    }
+  }
+  // A bounded pass, then back to the event loop (signals, timers) for the
+  // rest, and for what the socket holds once these are done.
+  std::size_t handled = 0;
+  while (pending_next_ < pending_.size() && handled < kLinesPerPass && reading()) {
+    // Taken out: a line that ends the connection empties pending_.
+    const std::string line = std::move(pending_[pending_next_++]);
+    HandleLine(line);
+    ++handled;
+  }
+  if (!reading()) {
     // A line that ended the connection ends this read too.
-    if (phase_ != Phase::kRegistering && phase_ != Phase::kRegistered) break;
-    HandleLine(raw);
+    pending_.clear();
+    pending_next_ = 0;
+    return;
   }
-  if (lines.empty()) ReportConnectionState();
+  if (handled > 0) socket_.DataEventLater();
+  if (pending_next_ == pending_.size()) {
+    pending_.clear();
+    pending_next_ = 0;
+  }
+  if (handled == 0) ReportConnectionState();
 }
 
 void IrcSession::HandleLine(const std::string& raw) {
   const TimePoint now = clock_.MonotonicNow();
   const IrcMessage message = ParseIrcMessage(raw);
-  watchdog_.OnReceived(now);
+  const bool registering = phase_ == Phase::kRegistering;
   AnswerPing(message);
-  Follow(message, now);
+  // Before 001 only a line that moves registration on shows a live link.
+  if (Follow(message, now) || !registering) watchdog_.OnReceived(now);
   console_.Append(ReceivedLineToUtf8(Shown(message.classic)));
   ReportConnectionState();
   // The matcher gets the tags too (the sender's account); it matches the
@@ -270,7 +300,7 @@ void IrcSession::AnswerPing(const IrcMessage& message) {
   }
 }
 
-void IrcSession::Follow(const IrcMessage& message, TimePoint now) {
+bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
   const std::string& command = message.command;
   const CaseMapping& mapping = server_.casemapping;
   const bool is_005 = server_.Apply(message);
@@ -279,14 +309,18 @@ void IrcSession::Follow(const IrcMessage& message, TimePoint now) {
     for (const std::string& token : message.params) whox_ = whox_ || token == "WHOX";
   }
 
+  bool progress = false;
   if (phase_ == Phase::kRegistering) {
-    FollowCap(cap_.OnMessage(message, now));
-    if (phase_ != Phase::kRegistering) return;
+    const CapOutput output = cap_.OnMessage(message, now);
+    progress = !output.lines.empty() || !output.events.empty();
+    FollowCap(output);
+    if (phase_ != Phase::kRegistering) return progress;
   }
 
   const std::string before = nick_.Current();
   const bool was_regaining = nick_.Regaining();
   if (const std::optional<std::string> nick_line = nick_.OnMessage(message, mapping, now)) {
+    progress = true;
     if (phase_ == Phase::kRegistering) {
       Log(log_msg::kNickFallback, "The nickname " + before + " is not available (" + command + " " +
                                       (message.params.empty() ? "" : message.params.back()) +
@@ -298,9 +332,15 @@ void IrcSession::Follow(const IrcMessage& message, TimePoint now) {
     Log(log_msg::kNickRegained, "Regained the nickname " + nick_.Current() + ".");
   }
 
+  const bool was_joined = roster_.Joined();
   roster_.OnMessage(message);
+  if (roster_.Full() && !roster_full_logged_) {
+    roster_full_logged_ = true;
+    Log(log_msg::kRosterFull, RosterFullText(settings_.gsIRCChannel, ChannelRoster::kMaxMembers));
+  }
 
   if (command == "001" && phase_ == Phase::kRegistering) {
+    progress = true;
     phase_ = Phase::kRegistered;
     roster_.SetOwnNick(nick_.Current());
     roster_.SetAccountTag(cap_.Has("account-tag"));
@@ -310,12 +350,15 @@ void IrcSession::Follow(const IrcMessage& message, TimePoint now) {
         "Registered with " + settings_.gsIRCDomain + " as " + nick_.Current() + ".");
     SendJoin();
   }
+  // The rules ignore lines from the nickname the bot has now, whatever set it
+  // (NICK, or a server that sends 001 again).
+  if (phase_ == Phase::kRegistered) roster_.SetOwnNick(nick_.Current());
   if (phase_ != Phase::kRegistered) {
     if (command == "ERROR") {
       Log(log_msg::kServerError, "The server ended the connection: " + message.Param(0));
       Lost("");
     }
-    return;
+    return progress;
   }
 
   if (server_.bot_mode != 0 && !bot_mode_sent_) {
@@ -326,6 +369,8 @@ void IrcSession::Follow(const IrcMessage& message, TimePoint now) {
   const std::string& channel = settings_.gsIRCChannel;
   if (command == "JOIN" && mapping.Equal(message.nick, nick_.Current()) &&
       mapping.Equal(message.Param(0), channel)) {
+    // Only the JOIN that takes the bot in counts; repeats of it change nothing.
+    if (was_joined) return progress;
     rejoin_at_.reset();
     join_backoff_ = ReconnectBackoff(random_);
     Log(log_msg::kJoined, "Joined " + message.Param(0) + ".");
@@ -352,6 +397,7 @@ void IrcSession::Follow(const IrcMessage& message, TimePoint now) {
     Log(log_msg::kServerError, "The server ended the connection: " + message.Param(0));
     Lost("");
   }
+  return progress;
 }
 
 void IrcSession::SendJoin() {
@@ -366,6 +412,8 @@ void IrcSession::Lost(const std::string& why) {
   }
   const TimePoint now = clock_.MonotonicNow();
   framer_.Reset();
+  pending_.clear();
+  pending_next_ = 0;
   queue_.Reset(now);
   roster_.Clear();
   rejoin_at_.reset();
@@ -433,6 +481,8 @@ void IrcSession::Close() {
   phase_ = Phase::kIdle;
   queue_.Reset(clock_.MonotonicNow());
   framer_.Reset();
+  pending_.clear();
+  pending_next_ = 0;
   socket_.Close();
 }
 
@@ -471,7 +521,11 @@ void IrcSession::SendProtocolLine(std::string_view text) {
 }
 
 void IrcSession::Enqueue(std::string_view text, SendQueue::Kind kind) {
-  queue_.Push(RemoveLineBreaks(text) + std::string(kCrLf), kind, clock_.MonotonicNow());
+  std::string line = RemoveLineBreaks(text);
+  if (!queue_.Push(line + std::string(kCrLf), kind, clock_.MonotonicNow()) &&
+      kind == SendQueue::Kind::kFirst) {
+    Log(log_msg::kProtocolLineDropped, ProtocolLineDroppedText(line, SendQueue::kMaxFirstLines));
+  }
   Drain();
 }
 
@@ -492,6 +546,11 @@ void IrcSession::tmrSendQueue_Timer() {
   }
   if (phase_ == Phase::kRegistering) {
     FollowCap(cap_.Tick(now));
+  }
+  if (phase_ == Phase::kRegistering && now >= registration_deadline_) {
+    Log(log_msg::kRegistrationTimeout, RegistrationTimeoutText(kRegistrationTimeout.count()));
+    Lost("No welcome from the server");
+    return;
   }
   if (phase_ == Phase::kRegistering || phase_ == Phase::kRegistered) {
     const LinkWatchdog::Action action = watchdog_.Tick(now);

@@ -1,10 +1,12 @@
 // The IRC client's session: connects (plain or TLS), registers (CAP, SASL,
-// PASS, NICK with fallback, USER), joins after the welcome and rejoins after
+// PASS, NICK with fallback, USER; without 001 within kRegistrationTimeout the
+// attempt counts as lost), joins after the welcome and rejoins after
 // a kick, watches the link, reconnects with a growing wait after any loss,
 // reports the connection state in the caption and the log, frames received
 // data into lines (answering PINGs, showing each line and matching it
-// against the rules), and sends every outgoing line after registration
-// through a flood-protected queue.
+// against the rules; at most kLinesPerPass lines per data event, the rest in
+// later ones, so that signals and timers are handled in between), and sends
+// every outgoing line after registration through a flood-protected queue.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +46,11 @@ struct IrcHooks {
 
 class IrcSession final : public IrcConnection, public IrcSender, public SocketEvents {
  public:
+  // Without 001 this long after connecting, the attempt is given up.
+  static constexpr std::chrono::seconds kRegistrationTimeout{60};
+  // The most received lines handled in one data event.
+  static constexpr std::size_t kLinesPerPass = 100;
+
   // Everything passed in must outlive the session. Hooks may be empty.
   IrcSession(const Settings& settings, Socket& socket, const Clock& clock, Console& console,
              IrcHooks hooks, SendQueue::Limits limits = {},
@@ -122,8 +129,9 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
 
   // Answers, shows and matches one received line (with its line end).
   void HandleLine(const std::string& raw);
-  // Follows one message: registration, nickname, channel, 005, ERROR.
-  void Follow(const IrcMessage& message, TimePoint now);
+  // Follows one message: registration, nickname, channel, 005, ERROR. True
+  // when it moved registration on (an answer to negotiation, a NICK, 001).
+  bool Follow(const IrcMessage& message, TimePoint now);
   void FollowCap(const CapOutput& output);
   void AnswerPing(const IrcMessage& message);
   void SendJoin();
@@ -144,6 +152,9 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   Console& console_;
   IrcHooks hooks_;
   LineFramer framer_;
+  // Framed lines not handled yet; pending_[pending_next_] is the next.
+  std::vector<std::string> pending_;
+  std::size_t pending_next_ = 0;
   SendQueue queue_;
   bool closed_ = false;
 
@@ -161,7 +172,9 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   std::chrono::steady_clock::duration wait_{};
   std::string wait_text_;
   std::optional<TimePoint> rejoin_at_;
+  TimePoint registration_deadline_{};
   bool bot_mode_sent_ = false;
+  bool roster_full_logged_ = false;  // once per connection
   bool whox_ = false;
 
   std::string msSocketState;

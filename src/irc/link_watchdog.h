@@ -1,6 +1,8 @@
 // Dead-link detection: when nothing has arrived for the ping timeout, the
 // bot sends "PING :zelvo-<number>"; when nothing arrives within another
-// ping timeout after that, the link is dead. Any received line counts.
+// ping timeout after that, the link is dead. Every line reported with
+// OnReceived counts (the session reports every line once registered, and
+// before that only the lines that move registration on).
 #pragma once
 
 #include <chrono>

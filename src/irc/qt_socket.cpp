@@ -83,15 +83,7 @@ QtSocket::QtSocket() : socket_(std::make_unique<QSslSocket>()) {
     }
     tls_errors_ += ".";
   });
-  QObject::connect(s, &QSslSocket::readyRead, [this] {
-    if (handler_ && !Encrypting() && !failed_) {
-      handler_->sckIRC_DataArrival(static_cast<std::int32_t>(socket_->bytesAvailable()));
-    } else {
-      // Nobody takes the data: drop it, or a full read buffer would stop
-      // reading for good.
-      socket_->readAll();
-    }
-  });
+  QObject::connect(s, &QSslSocket::readyRead, [this] { RaiseDataArrival(); });
   QObject::connect(s, &QSslSocket::errorOccurred,
                    [this](QAbstractSocket::SocketError error) { OnError(error); });
   QObject::connect(s, &QSslSocket::disconnected, [this] {
@@ -279,6 +271,27 @@ std::string QtSocket::SendData(std::string_view data) {
 void QtSocket::GetData(std::string& data) {
   const QByteArray bytes = socket_->readAll();
   data.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void QtSocket::RaiseDataArrival() {
+  if (handler_ && !Encrypting() && !failed_) {
+    handler_->sckIRC_DataArrival(static_cast<std::int32_t>(socket_->bytesAvailable()));
+  } else {
+    // Nobody takes the data: drop it, or a full read buffer would stop
+    // reading for good.
+    socket_->readAll();
+  }
+}
+
+void QtSocket::DataEventLater() {
+  if (data_event_due_) return;
+  data_event_due_ = true;
+  // A posted call: the event loop polls its descriptors (the signal
+  // descriptor among them) before or beside it.
+  QTimer::singleShot(0, socket_.get(), [this] {
+    data_event_due_ = false;
+    RaiseDataArrival();
+  });
 }
 
 void QtSocket::Close() {

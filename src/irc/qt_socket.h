@@ -42,11 +42,14 @@ class QtSocket final : public Socket {
 
   std::string SendData(std::string_view data) override;
   void GetData(std::string& data) override;
+  void DataEventLater() override;
   void Close() override;
   // A client socket accepts nothing; the request is ignored.
   void Accept(std::int32_t request_id) override;
 
  private:
+  // The data event to the handler, or the data dropped when nobody takes it.
+  void RaiseDataArrival();
   void OnError(QAbstractSocket::SocketError error);
   void RaiseError(std::int16_t number, const std::string& description);
   void OnEncrypted();
@@ -64,6 +67,7 @@ class QtSocket final : public Socket {
   std::int32_t remote_port_ = 0;
   bool failed_ = false;      // an error ended the last connection attempt
   bool tls_failed_ = false;  // the last attempt's TLS handshake was refused
+  bool data_event_due_ = false;
 };
 
 // The SHA-256 fingerprint of a certificate, 64 lower-case hex digits.

@@ -23,6 +23,8 @@ SendQueue::Duration SendQueue::WaitBehind(std::size_t ahead, TimePoint now) cons
 bool SendQueue::Push(std::string line, Kind kind, TimePoint now) {
   switch (kind) {
     case Kind::kFirst:
+      if (std::find(first_.begin(), first_.end(), line) != first_.end()) return true;
+      if (first_.size() >= kMaxFirstLines) return false;
       first_.push_back(std::move(line));
       return true;
     case Kind::kPong:

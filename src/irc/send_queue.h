@@ -1,8 +1,10 @@
 // The outgoing line queue with flood protection: a burst of up to `burst`
 // lines, then one line per `interval`. Lines of the first class (registration,
-// JOIN), then the waiting PONG, go before all others; only the newest PONG
-// waits, and replies that would wait longer than `max_wait` are dropped and
-// counted, so the queue stays small whatever the server sends.
+// JOIN), then the waiting PONG, go before all others; a first-class line
+// already waiting is not queued again and at most kMaxFirstLines of them wait,
+// so a PONG waits behind that many lines at most; only the newest PONG waits,
+// and replies that would wait longer than `max_wait` are dropped and counted,
+// so the queue stays small whatever the server sends.
 #pragma once
 
 #include <chrono>
@@ -19,11 +21,14 @@ class SendQueue {
   using Duration = std::chrono::steady_clock::duration;
 
   enum class Kind {
-    kFirst,  // registration, JOIN: ahead of everything, never dropped
+    kFirst,  // registration, JOIN: ahead of everything; refused only when full
     kPong,   // after the first class; a newer PONG replaces the one waiting
     kLine,   // the operator's lines: in order, never dropped
     kReply,  // the rules' replies: in order, dropped when they would wait too long
   };
+
+  // The most first-class lines waiting at once.
+  static constexpr std::size_t kMaxFirstLines = 8;
 
   struct Limits {
     int burst = 4;
@@ -37,7 +42,9 @@ class SendQueue {
   // Empties the queue and refills the burst allowance.
   void Reset(TimePoint now);
 
-  // Queues one line; false when a reply was dropped instead.
+  // Queues one line; false when a reply was dropped instead, or a first-class
+  // line was refused because kMaxFirstLines wait already. A first-class line
+  // that is waiting already is taken as queued (true) and not added twice.
   bool Push(std::string line, Kind kind, TimePoint now);
 
   // Takes the lines that may be sent at `now`, in sending order.

@@ -61,6 +61,10 @@ class Socket {
   virtual std::string SendData(std::string_view data) = 0;
   // Hands over everything received so far.
   virtual void GetData(std::string& data) = 0;
+  // Raises the data event once more from a later pass of the event loop, so
+  // that descriptors ready meanwhile (signals, other sockets) are polled and
+  // handled in between; several calls before it comes raise it once.
+  virtual void DataEventLater() = 0;
   virtual void Close() = 0;
   virtual void Accept(std::int32_t request_id) = 0;
 };

@@ -115,6 +115,10 @@ inline constexpr LogMessage kReconnectIn{60, kInformation, ""};
 inline constexpr LogMessage kServerError{61, kWarning, ""};     // the ERROR line's text
 inline constexpr LogMessage kRegistered{62, kInformation, ""};  // the nickname
 inline constexpr LogMessage kJoined{63, kInformation, ""};
+// A server line the connection could not keep up with, and no 001 in time.
+inline constexpr LogMessage kProtocolLineDropped{64, kWarning, ""};  // ProtocolLineDroppedText
+inline constexpr LogMessage kRosterFull{65, kWarning, ""};           // RosterFullText
+inline constexpr LogMessage kRegistrationTimeout{66, kWarning, ""};  // RegistrationTimeoutText
 
 // The event log itself.
 inline constexpr LogMessage kLogPathRefused{41, kWarning, ""};        // LogPathRefusedText
@@ -207,6 +211,9 @@ inline constexpr std::array kLogCatalogue = {
     log_msg::kServerError,
     log_msg::kRegistered,
     log_msg::kJoined,
+    log_msg::kProtocolLineDropped,
+    log_msg::kRosterFull,
+    log_msg::kRegistrationTimeout,
     log_msg::kMqttConnected,
     log_msg::kMqttDisconnected,
     log_msg::kMqttSwitched,
@@ -259,6 +266,21 @@ inline std::string SocketErrorText(long long number, const std::string& descript
 
 inline std::string LineTooLongText(std::size_t max_bytes) {
   return "Dropped an incoming line longer than " + std::to_string(max_bytes) + " bytes.";
+}
+
+inline std::string ProtocolLineDroppedText(const std::string& line, std::size_t waiting) {
+  return "Dropped the line \"" + line + "\": " + std::to_string(waiting) +
+         " protocol lines are waiting to be sent already.";
+}
+
+inline std::string RosterFullText(const std::string& channel, std::size_t kept) {
+  return "More than " + std::to_string(kept) + " members in " + channel + ": only the first " +
+         std::to_string(kept) + " are followed; the others' status and account are not known.";
+}
+
+inline std::string RegistrationTimeoutText(long seconds) {
+  return "The server did not complete the registration (001) within " + std::to_string(seconds) +
+         " s: disconnecting.";
 }
 
 inline std::string RepliesDroppedText(std::size_t dropped) {

@@ -171,6 +171,14 @@ INSTANTIATE_TEST_SUITE_P(
                 1}),
     [](const ::testing::TestParamInfo<OwnCase>& info) { return info.param.name; });
 
+// The answer's echo comes from the nickname in use, not the configured one.
+TEST_F(AccessTest, AnswerEchoNamesTheNickInUse) {
+  AddDiscoRule({Conditions{}});
+  Feed(":Zelvo!~zelvo@host NICK :Zelvo_\r\n");
+  Feed(":alice!~al@host PRIVMSG #lab :Disco On\r\n");
+  EXPECT_THAT(console.lines, ElementsAre(":Zelvo_!~zelvo@10.0.0.5  I toggled Disco-Kula On.\r\n"));
+}
+
 // --- Host, Account and Status -----------------------------------------------
 
 struct ConditionCase {

@@ -210,9 +210,15 @@ TEST(CapNegotiationTest, TracksAcknowledgedAndDeletedCapabilities) {
   CapNegotiation cap(Config());
   const auto now = std::chrono::steady_clock::time_point();
   cap.Start(now);
+  // An ACK counts only as the answer to the request, and only for its names.
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :account-tag\r\n"), now);
+  EXPECT_FALSE(cap.Has("account-tag"));
   cap.OnMessage(ParseIrcMessage(":irc CAP * LS :account-tag multi-prefix cap-notify\r\n"), now);
-  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :account-tag multi-prefix\r\n"), now);
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :account-tag multi-prefix cap-notify x\r\n"), now);
   EXPECT_TRUE(cap.Has("account-tag"));
+  EXPECT_THAT(cap.Enabled(), ElementsAreArray({"account-tag", "multi-prefix"}));
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :extended-join\r\n"), now);
+  EXPECT_FALSE(cap.Has("extended-join"));
   cap.OnMessage(ParseIrcMessage(":irc CAP relay DEL :account-tag\r\n"), now);
   EXPECT_FALSE(cap.Has("account-tag"));
   EXPECT_TRUE(cap.Has("multi-prefix"));

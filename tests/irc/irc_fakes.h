@@ -38,16 +38,21 @@ class FakeSocket final : public Socket {
     data = incoming;
     incoming.clear();
   }
+  void DataEventLater() override { data_event_due = true; }
   void Close() override {
     ++close_calls;
     state = socket_state::kClosed;
   }
   void Accept(std::int32_t request_id) override { accepted.push_back(request_id); }
 
-  // Makes `data` arrive and raises the data event on `handler`.
+  // Makes `data` arrive and raises the data event on `handler`, again for as
+  // long as the handler asks for it.
   void Receive(SocketEvents& handler, std::string_view data) {
     incoming.append(data);
-    handler.sckIRC_DataArrival(static_cast<std::int32_t>(incoming.size()));
+    do {
+      data_event_due = false;
+      handler.sckIRC_DataArrival(static_cast<std::int32_t>(incoming.size()));
+    } while (data_event_due);
   }
 
   std::string remote_host;
@@ -63,6 +68,7 @@ class FakeSocket final : public Socket {
   std::vector<std::int32_t> accepted;
   int connect_calls = 0;
   int close_calls = 0;
+  bool data_event_due = false;  // DataEventLater was called
 };
 
 }  // namespace zelvo::testing

@@ -234,12 +234,15 @@ TEST_F(IrcSessionTest, StateHookFollowsPhaseChannelAndNickname) {
   socket_.Receive(session_, ":relay!~relay@h JOIN :#lab\r\n");
   socket_.Receive(session_, ":a!~a@h PRIVMSG #lab :hello\r\n");
   socket_.Receive(session_, ":relay!~relay@h NICK :relay2\r\n");
+  socket_.Receive(session_, ":srv 001 mallory :Welcome again\r\n");
+  EXPECT_EQ(session_.Roster().OwnNick(), "mallory");  // the rules ignore the nick in use
   socket_.state = socket_state::kClosed;
   session_.sckIRC_Close();
   // Before NICK is sent the session has no nickname yet.
   EXPECT_THAT(seen,
               ElementsAre("connecting ", "connecting ", "registering ", "registered relay",
-                          "registered joined relay", "registered joined relay2", "waiting relay2"));
+                          "registered joined relay", "registered joined relay2",
+                          "registered joined mallory", "waiting mallory"));
   EXPECT_EQ(session_.CurrentPhase(), Phase::kWaiting);
   EXPECT_GT(session_.ReconnectWait(), seconds(4));
   EXPECT_EQ(session_.ReconnectAt(), clock_.MonotonicNow() + session_.ReconnectWait());
@@ -351,6 +354,21 @@ TEST_F(IrcSessionTest, MatchesALineSplitAcrossTwoReadsOnce) {
   EXPECT_THAT(console_.lines, ElementsAre(":alice!~al@host PRIVMSG #lab :Disco On\r\n"));
 }
 
+// A backlog goes to the rules a bounded pass at a time, in order, and what
+// arrives meanwhile follows it.
+TEST_F(IrcSessionTest, HandsABacklogOverInBoundedPassesInOrder) {
+  Connect();
+  for (int i = 0; i < 250; ++i) socket_.incoming += "PING :" + std::to_string(i) + "\r\n";
+  std::vector<std::size_t> handled;
+  for (socket_.data_event_due = true; socket_.data_event_due; handled.push_back(matched_.size())) {
+    socket_.data_event_due = false;
+    session_.sckIRC_DataArrival(0);
+    if (handled.empty()) socket_.incoming += "PING :250\r\n";
+  }
+  EXPECT_THAT(handled, ElementsAre(100, 200, 250, 251, 251));
+  for (int i = 0; i <= 250; ++i) EXPECT_EQ(matched_[i], "PING :" + std::to_string(i) + "\r\n");
+}
+
 TEST_F(IrcSessionTest, EachLineIsMatchedWithItsOwnSender) {
   Connect();
   socket_.Receive(session_,
@@ -377,6 +395,20 @@ TEST_F(IrcSessionTest, ReadsLinesThatAreNotUtf8AsLatin1) {
                                     "e\r\n",
                                     ":b!~b@h PRIVMSG #lab :\xE2\x82\xAC\r\n"));
   EXPECT_EQ(console_.lines, matched_);
+}
+
+TEST_F(IrcSessionTest, FollowsTenThousandChannelMembersAndSaysOnceWhenThereAreMore) {
+  Connect();
+  std::string names;
+  for (int i = 0; i < 10500; ++i) {
+    names += (i % 500 == 0 ? ":srv 353 relay = #lab :n" : " n") + std::to_string(i);
+    if (i % 500 == 499) names += "\r\n";
+  }
+  socket_.Receive(session_, names + ":n0!a@h PART #lab\r\n:late!l@h JOIN #lab\r\n");
+  EXPECT_NE(session_.Roster().Find("N9998"), nullptr);  // and the bot
+  EXPECT_EQ(session_.Roster().Find("n9999"), nullptr);
+  EXPECT_NE(session_.Roster().Find("late"), nullptr);
+  EXPECT_THAT(LogWithId(log_msg::kRosterFull.id), SizeIs(1));
 }
 
 // --- outgoing lines and the flood limit ---
@@ -407,6 +439,21 @@ TEST_F(IrcSessionTest, PongIsNotDelayedBehindReplies) {
   session_.tmrSendQueue_Timer();
   ASSERT_THAT(socket_.sent, SizeIs(5));
   EXPECT_EQ(socket_.sent[4], "PONG :tok\r\n");
+}
+
+// A server that echoes the bot's JOIN again and again gets one WHO, and its
+// PING is still answered at once.
+TEST_F(IrcSessionTest, RepeatedOwnJoinsAskWhoOnceAndDoNotHoldUpThePong) {
+  socket_.state = socket_state::kConnected;
+  session_.sckIRC_Connect();
+  socket_.Receive(session_, ":srv 001 relay :Welcome\r\n:srv 005 relay WHOX :are supported\r\n");
+  std::string echoes;
+  for (int i = 0; i < 2000; ++i) echoes += ":relay!~relay@h JOIN :#lab\r\n";
+  socket_.Receive(session_, echoes + "PING :tok\r\n");
+  Pass(seconds(2));
+  EXPECT_THAT(socket_.sent, ::testing::Contains("PONG :tok\r\n"));
+  EXPECT_EQ(std::count(socket_.sent.begin(), socket_.sent.end(), "WHO #lab %tna,152\r\n"), 1);
+  EXPECT_THAT(LogWithId(log_msg::kJoined.id), SizeIs(1));
 }
 
 TEST_F(IrcSessionTest, AFreshConnectionDropsWhatTheOldOneQueued) {

@@ -3,7 +3,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QSocketNotifier>
 #include <QTcpServer>
 
 #include "irc/e2e_harness.h"
@@ -26,6 +28,7 @@ class RecordingHandler final : public SocketEvents {
     received += data;
     largest_read = std::max(largest_read, data.size());
     Note("data");
+    if (on_data) on_data();
   }
   void sckIRC_Error(const SocketError& error) override {
     errors.push_back(error);
@@ -49,6 +52,7 @@ class RecordingHandler final : public SocketEvents {
   std::vector<TlsFailure> tls_failures;
   std::string received;
   std::size_t largest_read = 0;
+  std::function<void()> on_data;  // called after each data event
 
  private:
   void Note(const std::string& event) {
@@ -115,6 +119,41 @@ TEST_F(QtSocketTest, HoldsAtMostTheReadBufferAtOnceAndReadsOnUntilAllHasCome) {
   ASSERT_TRUE(e2e::SpinUntil([&] { return handler_.received.size() >= sent.size(); }, seconds(30)));
   EXPECT_TRUE(handler_.received == sent);
   EXPECT_LE(handler_.largest_read, static_cast<std::size_t>(QtSocket::kReadBufferBytes));
+}
+
+// A data event asked for again comes back from the event loop, once however
+// often asked, and a descriptor that became ready meanwhile (the signal
+// descriptor) is handled before the next pass at the latest.
+TEST_F(QtSocketTest, ADataEventAskedForLaterLetsReadyDescriptorsIn) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  QSocketNotifier notifier(fds[0], QSocketNotifier::Read);
+  std::vector<std::string> order;
+  QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+    char c;
+    EXPECT_EQ(::read(fds[0], &c, 1), 1);
+    order.push_back("fd");
+  });
+  handler_.on_data = [&] {
+    order.push_back("data");
+    if (order.size() == 1) {
+      EXPECT_EQ(::write(fds[1], "x", 1), 1);
+    }
+    const auto passes = std::count(order.begin(), order.end(), "data");
+    for (int twice = 0; twice < 2 && passes < 3; ++twice) socket_.DataEventLater();
+  };
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  socket_.SetRemoteHost("127.0.0.1");
+  socket_.SetRemotePort(server.serverPort());
+  socket_.Connect();
+  ASSERT_TRUE(e2e::SpinUntil([&] { return server.hasPendingConnections(); }, seconds(5)));
+  server.nextPendingConnection()->write("PING :1\r\n");
+  e2e::SpinUntil([] { return false; }, std::chrono::milliseconds(500));
+  EXPECT_THAT(order, ::testing::AnyOf(ElementsAre("data", "fd", "data", "data"),
+                                      ElementsAre("data", "data", "fd", "data")));
+  ::close(fds[0]);
+  ::close(fds[1]);
 }
 
 TEST_F(QtSocketTest, ARefusedConnectionIsAnErrorAndLeavesStateError) {

@@ -59,6 +59,14 @@ TEST_F(SendQueueTest, FirstClassLinesThenTheNewestPongGoAheadOfWaitingReplies) {
   EXPECT_TRUE(queue_.Empty());
 }
 
+TEST_F(SendQueueTest, FirstClassLinesWaitOnceEachAndOnlyAFew) {
+  for (int i = 0; i < 100; ++i) EXPECT_TRUE(queue_.Push("WHO #lab", Kind::kFirst, now_));
+  for (int i = 0; i < 20; ++i) queue_.Push("NICK n" + std::to_string(i), Kind::kFirst, now_);
+  queue_.Push("PONG :x", Kind::kPong, now_);
+  EXPECT_EQ(queue_.Size(), SendQueue::kMaxFirstLines + 1);
+  EXPECT_EQ(queue_.TakeDue(now_).front(), "WHO #lab");
+}
+
 TEST_F(SendQueueTest, DropsRepliesThatWouldWaitOverThirtySeconds) {
   // 4 at once, then one a second: the 34th reply waits exactly 30 s.
   int accepted = 0;

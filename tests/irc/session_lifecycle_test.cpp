@@ -220,6 +220,42 @@ TEST_F(SessionLifecycleTest, OptionalSaslThatFailsRegistersWithoutLogin) {
   EXPECT_THAT(socket_.sent, Contains("JOIN #lab\r\n"));
 }
 
+// A server that never welcomes the bot but keeps talking: lines that do not
+// move registration on keep neither the attempt nor the link alive.
+struct StallCase {
+  int ping_timeout;
+  std::string line;  // received once a second
+  int seconds_until_closed;
+  std::int32_t log_id;
+};
+
+class RegistrationStallTest : public SessionLifecycleTest,
+                              public ::testing::WithParamInterface<StallCase> {};
+
+TEST_P(RegistrationStallTest, GivesUpAndReconnects) {
+  const StallCase& c = GetParam();
+  settings_.IRCPingTimeout = c.ping_timeout;
+  Connected();
+  Receive(":srv CAP * LS :multi-prefix\r\n:srv CAP relay ACK :multi-prefix\r\n");
+  for (int s = 1; s <= c.seconds_until_closed; ++s) {
+    EXPECT_EQ(socket_.close_calls, 0) << s;
+    Receive(c.line);
+    Pass(seconds(1));
+  }
+  EXPECT_EQ(socket_.close_calls, 1);
+  EXPECT_THAT(LogTexts(c.log_id), ::testing::SizeIs(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RegistrationStallTest,
+    ::testing::Values(
+        StallCase{120, ":srv CAP relay ACK :multi-prefix x\r\n", 60,
+                  log_msg::kRegistrationTimeout.id},
+        StallCase{120, ":srv CAP * LS * :a b c\r\n", 60, log_msg::kRegistrationTimeout.id},
+        StallCase{10, ":srv CAP relay ACK :multi-prefix\r\n", 20, log_msg::kDeadLink.id},
+        StallCase{10, ":srv NOTICE * :*** Looking up your hostname\r\n", 20,
+                  log_msg::kDeadLink.id}));
+
 // --- nickname ---
 
 TEST_F(SessionLifecycleTest, FallsBackOnATakenNickAndRegainsIt) {
