@@ -78,7 +78,9 @@ class MosquittoClient final : public Transport {
   std::string Subscribe(const std::string& filter) override;
 
   // Orderly close: publishes `final_payload` retained on the will topic,
-  // disconnects and waits up to `wait` for that to reach the socket.
+  // waits until the broker has acknowledged every message published on this
+  // connection, then disconnects; all within `wait` at most. Messages that
+  // arrive meanwhile are not handed on.
   void Close(const std::string& final_payload,
              std::chrono::milliseconds wait = std::chrono::milliseconds(1000));
 
@@ -97,6 +99,7 @@ class MosquittoClient final : public Transport {
   static void OnConnect(mosquitto*, void* self, int rc);
   static void OnDisconnect(mosquitto*, void* self, int rc);
   static void OnMessage(mosquitto*, void* self, const ::mosquitto_message* message);
+  static void OnPublished(mosquitto*, void* self, int mid);
   static void OnLog(mosquitto*, void* self, int level, const char* text);
 
   ClientOptions options_;
@@ -107,6 +110,7 @@ class MosquittoClient final : public Transport {
   bool connected_ = false;
   bool closing_ = false;
   int attempt_ = 0;
+  int unacknowledged_ = 0;  // published on the current handle, not yet acknowledged
   ReconnectBackoff backoff_;
   std::optional<std::chrono::steady_clock::time_point> next_attempt_;
   std::string tls_error_;  // OpenSSL's reasons during the current attempt
