@@ -130,7 +130,24 @@ std::string MosquittoClient::Explain(int rc) const {
 }
 
 void MosquittoClient::LoopRead() {
-  if (Socket() >= 0) Check(mosquitto_loop_read(mosq_, 1), "connection lost");
+  handed_ = 0;
+  while (!backlog_.empty() && handed_ < kMessagesPerPass) {
+    auto [topic, payload] = std::move(backlog_.front());
+    backlog_.pop_front();
+    Receive(std::move(topic), std::move(payload));
+  }
+  // libmosquitto reads as many packets in one call as it has messages of its
+  // own awaiting an answer: the ones beyond this pass's share wait.
+  if (backlog_.empty() && Socket() >= 0) Check(mosquitto_loop_read(mosq_, 1), "connection lost");
+}
+
+void MosquittoClient::Receive(std::string topic, std::string payload) {
+  if (handed_ >= kMessagesPerPass) {
+    backlog_.emplace_back(std::move(topic), std::move(payload));
+    return;
+  }
+  ++handed_;
+  if (events_.message) events_.message(topic, payload);
 }
 
 void MosquittoClient::LoopWrite() {
@@ -243,10 +260,10 @@ void MosquittoClient::OnLog(mosquitto*, void* self, int level, const char* text)
 void MosquittoClient::OnMessage(mosquitto*, void* self, const mosquitto_message* message) {
   auto* client = static_cast<MosquittoClient*>(self);
   // Nothing switches the outputs any more once the close has begun.
-  if (client->closing_ || !client->events_.message || !message->topic) return;
-  const std::string payload(static_cast<const char*>(message->payload),
-                            message->payload ? static_cast<std::size_t>(message->payloadlen) : 0);
-  client->events_.message(message->topic, payload);
+  if (client->closing_ || !message->topic) return;
+  std::string payload(static_cast<const char*>(message->payload),
+                      message->payload ? static_cast<std::size_t>(message->payloadlen) : 0);
+  client->Receive(message->topic, std::move(payload));
 }
 
 }  // namespace zelvo::mqtt

@@ -259,5 +259,31 @@ TEST_F(MqttEndToEnd, TheSafeStateAtTheCloseIsWhatStaysRetained) {
     EXPECT_GE(retained.WaitFor(message), 0) << message;
 }
 
+// A flood of TOGGLE commands at QoS 0: output 1 switches at most ten times a
+// second, the drops are logged once, and a rule said in the channel meanwhile
+// still runs.
+TEST_F(MqttEndToEnd, ACommandFloodIsLimitedAndTheBotStaysResponsive) {
+  StartBot("");
+  std::string flood;
+  for (int i = 0; i < 5000; ++i) flood += "TOGGLE\n";
+  testing::WriteFile(dir.File("flood.txt"), flood);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(std::system(("mosquitto_pub -h 127.0.0.1 -p " + std::to_string(broker.port()) +
+                         " -q 0 -t zelvo/output/1/set -l < " + dir.File("flood.txt"))
+                            .c_str()),
+            0);
+  const std::size_t before_rule = observer->Messages().size();
+  op.Send("PRIVMSG #zelvo :Disco On");
+  EXPECT_GE(observer->WaitForPrefix("zelvo/event ", before_rule), 0);
+  const std::string dropped = "commands for output 1 on zelvo/output/1/set";
+  for (int i = 0; i < 800 && ReadFile(dir.File("Log.xml")).find(dropped) == std::string::npos; ++i)
+    std::this_thread::sleep_for(milliseconds(25));
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_NE(ReadFile(dir.File("Log.xml")).find(dropped), std::string::npos);
+  const double toggles = static_cast<double>(PortBytes(port_file).size()) - 2;  // start, rule
+  EXPECT_GE(toggles, 1);
+  EXPECT_LE(toggles, 10 * (elapsed.count() + 1));
+}
+
 }  // namespace
 }  // namespace zelvo
