@@ -1,22 +1,28 @@
 // The real zelvo program with MQTT on: how long a channel message takes to
 // reach a subscriber of <prefix>/output/1 through a local mosquitto, beside
 // how long it takes to reach the port (the file port's own time stamp, on
-// the same monotonic clock), with MQTT on and off. Needs ngircd and
-// mosquitto.
+// the same monotonic clock), with MQTT on and off (needs ngircd and
+// mosquitto); and how late the bot answers a server's PING while a client
+// floods a /set topic with TOGGLE (needs mosquitto).
 #include <benchmark/benchmark.h>
 #include <mosquitto.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/test_support.h"
@@ -191,6 +197,189 @@ BENCHMARK(BM_ChannelMessageToStateAndPort)
     ->Args({0, 1000})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+
+// The program under test: $ZELVO_BENCH_BINARY (to compare builds), else the
+// one built beside this benchmark.
+std::string ZelvoBinary() {
+  const char* chosen = std::getenv("ZELVO_BENCH_BINARY");
+  return chosen && *chosen ? chosen : ZELVO_BINARY;
+}
+
+// The bot's IRC server: takes one connection, welcomes it, then answers
+// nothing but sends PINGs and notes when each PONG comes back.
+class PingServer {
+ public:
+  ~PingServer() {
+    for (int fd : {client_, listener_})
+      if (fd >= 0) close(fd);
+  }
+  int Listen() {
+    const int port = e2e::FreeLoopbackPort();
+    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener_, 1) != 0)
+      return 0;
+    return port;
+  }
+  // Accepts the bot, welcomes it and waits for its JOIN.
+  bool Register() {
+    pollfd waiting{listener_, POLLIN, 0};
+    if (poll(&waiting, 1, 30000) <= 0) return false;
+    client_ = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (!WaitForLine("USER ", std::chrono::seconds(30))) return false;
+    Send(":irc.bench 001 Zelvo :Welcome\r\n");
+    return WaitForLine("JOIN ", std::chrono::seconds(30));
+  }
+  // The time from a PING to its PONG; a negative value when none came within
+  // `patience`.
+  double PongDelayMs(int token, std::chrono::seconds patience) {
+    const auto sent = Clock::now();
+    Send("PING :t" + std::to_string(token) + "\r\n");
+    if (!WaitForLine("PONG ", patience, " :t" + std::to_string(token))) return -1;
+    return std::chrono::duration<double, std::milli>(Clock::now() - sent).count();
+  }
+
+ private:
+  void Send(const std::string& text) {
+    if (send(client_, text.data(), text.size(), MSG_NOSIGNAL) < 0) return;
+  }
+  bool WaitForLine(const std::string& start, std::chrono::seconds patience,
+                   const std::string& ending = "") {
+    const auto deadline = Clock::now() + patience;
+    while (Clock::now() < deadline) {
+      std::size_t end;
+      while ((end = partial_.find('\n')) != std::string::npos) {
+        std::string line = partial_.substr(0, end);
+        partial_.erase(0, end + 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind(start, 0) == 0 &&
+            (ending.empty() ||
+             (line.size() >= ending.size() &&
+              line.compare(line.size() - ending.size(), ending.size(), ending) == 0)))
+          return true;
+      }
+      pollfd readable{client_, POLLIN, 0};
+      if (poll(&readable, 1, 100) <= 0) continue;
+      char buffer[4096];
+      const ssize_t n = recv(client_, buffer, sizeof buffer, 0);
+      if (n <= 0) return false;
+      partial_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return false;
+  }
+
+  int listener_ = -1;
+  int client_ = -1;
+  std::string partial_;
+};
+
+// Publishes "TOGGLE" at QoS 0 on zelvo/output/1/set as fast as the broker
+// takes it, from a thread of its own, until destroyed.
+class Flooder {
+ public:
+  explicit Flooder(int port) {
+    mosquitto_lib_init();
+    mosq_ = mosquitto_new(nullptr, true, nullptr);
+    if (mosquitto_connect(mosq_, "127.0.0.1", port, 60) != MOSQ_ERR_SUCCESS) return;
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        if (mosquitto_want_write(mosq_)) {
+          mosquitto_loop(mosq_, 10, 1);
+          continue;
+        }
+        if (mosquitto_publish(mosq_, nullptr, "zelvo/output/1/set", 6, "TOGGLE", 0, false) ==
+            MOSQ_ERR_SUCCESS)
+          ++sent_;
+        if (sent_ % 64 == 0) mosquitto_loop(mosq_, 0, 1);
+      }
+    });
+  }
+  ~Flooder() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    mosquitto_disconnect(mosq_);
+    mosquitto_destroy(mosq_);
+  }
+  long long Sent() const { return sent_; }
+
+ private:
+  mosquitto* mosq_;
+  std::atomic<bool> stop_{false};
+  std::atomic<long long> sent_{0};
+  std::thread thread_;
+};
+
+// state.range(0): seconds of flood. A PING every 1.5 s (after the
+// previous PONG); the delays of their PONGs, and the port writes (toggles)
+// during the flood.
+void BM_PongDelayUnderCommandFlood(benchmark::State& state) {
+  const auto flood_time = std::chrono::seconds(state.range(0));
+  e2e::EnsureQtApplication();
+  testing::TempDir dir;
+  const int broker_port = e2e::FreeLoopbackPort();
+  const passwd* me = getpwuid(getuid());
+  testing::WriteFile(dir.File("mosquitto.conf"),
+                     "listener " + std::to_string(broker_port) +
+                         " 127.0.0.1\npersistence false\nallow_anonymous true\nuser " +
+                         (me ? me->pw_name : "root") + "\n");
+  const pid_t broker =
+      Launch({"/usr/sbin/mosquitto", "-c", dir.File("mosquitto.conf")}, dir.File("mosquitto.log"));
+  e2e::SpinUntil([&] { return e2e::PortAccepts(broker_port); }, std::chrono::seconds(5));
+  PingServer server;
+  const int irc_port = server.Listen();
+  testing::ConfigOptions options;
+  options.output_device = "file:" + dir.File("port.txt");
+  options.extra_settings = "<MQTTBroker>mqtt://127.0.0.1:" + std::to_string(broker_port) +
+                           "</MQTTBroker><MQTTDiscovery>false</MQTTDiscovery>";
+  options.log_everything = false;
+  std::string config = testing::TestConfig(options);
+  config = testing::ReplacedOnce(config, "<IRCPort>1</IRCPort>",
+                                 "<IRCPort>" + std::to_string(irc_port) + "</IRCPort>");
+  config = testing::ReplacedOnce(config, "<LogToFileWarnings>false", "<LogToFileWarnings>true");
+  testing::WriteFile(dir.File("config.xml"), config);
+  const pid_t bot = Launch({ZelvoBinary(), "--headless", "--dir", dir.path()}, dir.File("out.txt"));
+  if (!server.Register() || server.PongDelayMs(0, std::chrono::seconds(10)) < 0) {
+    Stop(bot);
+    Stop(broker);
+    return state.SkipWithError("the bot did not come up");
+  }
+
+  std::vector<double> delays;
+  int unanswered = 0;
+  std::size_t toggles = 0;
+  long long sent = 0;
+  for (auto _ : state) {
+    const std::size_t before = PortTimes(dir.File("port.txt")).size();
+    {
+      Flooder flooder(broker_port);
+      const auto end = Clock::now() + flood_time;
+      for (int token = 1; Clock::now() < end; ++token) {
+        const double delay = server.PongDelayMs(token, std::chrono::seconds(60));
+        if (delay < 0)
+          ++unanswered;
+        else
+          delays.push_back(delay);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      }
+      sent = flooder.Sent();
+    }
+    toggles = PortTimes(dir.File("port.txt")).size() - before;
+  }
+  Stop(bot);
+  Stop(broker);
+  if (delays.empty()) return state.SkipWithError("no PING was answered");
+  state.counters["pong_median_ms"] = Percentile(delays, 0.5);
+  state.counters["pong_max_ms"] = Percentile(delays, 1.0);
+  state.counters["pings_answered"] = static_cast<double>(delays.size());
+  state.counters["pings_unanswered"] = unanswered;
+  state.counters["toggles"] = static_cast<double>(toggles);
+  state.counters["commands_sent"] = static_cast<double>(sent);
+}
+BENCHMARK(BM_PongDelayUnderCommandFlood)->Arg(30)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace zelvo

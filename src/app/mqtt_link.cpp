@@ -62,7 +62,13 @@ class MqttLink::HeldPublisher final : public mqtt::Publisher {
 };
 
 MqttLink::MqttLink(MqttLinkServices services)
-    : services_(std::move(services)), relay_publisher_(std::make_unique<HeldPublisher>(*this)) {}
+    : services_(std::move(services)),
+      relay_publisher_(std::make_unique<HeldPublisher>(*this)),
+      limiter_(services_.clock) {
+  drop_report_.setInterval(
+      std::chrono::duration_cast<std::chrono::milliseconds>(mqtt::CommandLimiter::kQuiet));
+  QObject::connect(&drop_report_, &QTimer::timeout, [this] { ReportDrops(); });
+}
 
 MqttLink::~MqttLink() = default;
 
@@ -153,6 +159,10 @@ void MqttLink::OnMessage(const std::string& topic, const std::string& payload) {
 
 void MqttLink::Switch(int output, mqtt::SwitchCommand command) {
   if (!outputs_) return;
+  if (!limiter_.Admit(output)) {
+    if (!drop_report_.isActive()) drop_report_.start();
+    return;
+  }
   switch (command) {
     case mqtt::SwitchCommand::kOn:
       outputs_->SetOutput(output, true);
@@ -171,6 +181,16 @@ void MqttLink::Switch(int output, mqtt::SwitchCommand command) {
   WriteMessage(services_.log, log_msg::kMqttSwitched,
                MqttSwitchedText(output, on, CommandWord(command),
                                 bridge_->topics().OutputSet(output)));
+}
+
+void MqttLink::ReportDrops(bool all) {
+  if (!bridge_) return;
+  for (const mqtt::DroppedBurst& burst : limiter_.TakeEnded(all))
+    WriteMessage(services_.log, log_msg::kMqttCommandsDropped,
+                 MqttCommandsDroppedText(burst.output, burst.dropped, burst.lasted.count(),
+                                         mqtt::CommandLimiter::kPerSecond,
+                                         bridge_->topics().OutputSet(burst.output)));
+  if (!limiter_.Dropping()) drop_report_.stop();
 }
 
 void MqttLink::PortWritten(std::uint8_t byte) {
@@ -192,6 +212,7 @@ void MqttLink::Sync() {
 void MqttLink::Close() {
   if (closed_) return;
   closed_ = true;
+  ReportDrops(/*all=*/true);
   if (bridge_) bridge_->Disconnected();
   connection_->Close(mqtt::kOffline);
 }

@@ -1,8 +1,11 @@
 // The bot's MQTT side as the application wires it: one broker connection
 // (MQTTBroker) that carries the bridge (status, states, byte, events,
-// discovery, switch commands) and the "mqtt:" relay back-ends.
+// discovery, switch commands) and the "mqtt:" relay back-ends. Switch
+// commands beyond CommandLimiter's limit are dropped; each burst of drops is
+// logged once, when it ends, from a timer of the event loop.
 #pragma once
 
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +17,7 @@
 #include "model/clock.h"
 #include "model/settings.h"
 #include "mqtt/bridge.h"
+#include "mqtt/command_limiter.h"
 #include "mqtt/mosquitto_client.h"
 #include "mqtt/relay_port.h"
 #include "outputs/outputs.h"
@@ -96,6 +100,8 @@ class MqttLink {
   void OnDisconnected(const std::string& why);
   void OnMessage(const std::string& topic, const std::string& payload);
   void Switch(int output, mqtt::SwitchCommand command);
+  // Logs the bursts of dropped commands that have ended (`all`: every one).
+  void ReportDrops(bool all = false);
   void Sync();
 
   MqttLinkServices services_;
@@ -104,6 +110,8 @@ class MqttLink {
   std::unique_ptr<mqtt::Bridge> bridge_;
   std::vector<mqtt::RelayPort*> relays_;  // owned by the port
   Outputs* outputs_ = nullptr;
+  mqtt::CommandLimiter limiter_;
+  QTimer drop_report_;     // while commands are being dropped
   bool in_event_ = false;  // inside one of the connection's events
   bool closed_ = false;
 };

@@ -142,6 +142,9 @@ inline constexpr LogMessage kMqttWarning{83, kWarning, ""};        // an ignored
 inline constexpr LogMessage kOutputsOnDisconnect{84, kWarning, ""};  // OutputsOnDisconnectText
 inline constexpr LogMessage kOutputsOnExit{85, kInformation, ""};    // OutputsOnExitText
 inline constexpr LogMessage kPasswordReadable{86, kWarning, ""};     // PasswordFileWarning
+// Switch commands from the broker beyond the limit per output, one entry per
+// burst.
+inline constexpr LogMessage kMqttCommandsDropped{87, kWarning, ""};  // MqttCommandsDroppedText
 
 // Reading config.xml again while the bot runs (SIGHUP).
 inline constexpr LogMessage kReloading{90, kInformation, "Reading \"config.xml\" again."};
@@ -221,6 +224,7 @@ inline constexpr std::array kLogCatalogue = {
     log_msg::kOutputsOnDisconnect,
     log_msg::kOutputsOnExit,
     log_msg::kPasswordReadable,
+    log_msg::kMqttCommandsDropped,
     log_msg::kReloading,
     log_msg::kReloaded,
     log_msg::kReloadFailed,
@@ -360,6 +364,14 @@ inline std::string MqttSwitchedText(int output, bool on, std::string_view comman
                                     const std::string& topic) {
   return "Output " + std::to_string(output) + " switched " + (on ? "on" : "off") + " by " +
          std::string(command) + " on " + topic + ".";
+}
+
+inline std::string MqttCommandsDroppedText(int output, long long dropped, long long seconds,
+                                           int per_second, const std::string& topic) {
+  return "Dropped " + std::to_string(dropped) + (dropped == 1 ? " command" : " commands") +
+         " for output " + std::to_string(output) + " on " + topic + " within " +
+         std::to_string(seconds) + " s: at most " + std::to_string(per_second) +
+         " a second are taken for each output.";
 }
 
 inline std::string OutputsOnDisconnectText(const std::string& channel, long long seconds,

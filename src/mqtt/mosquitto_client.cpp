@@ -51,6 +51,8 @@ std::string MosquittoClient::NewHandle() {
   mosquitto_disconnect_callback_set(m, &MosquittoClient::OnDisconnect);
   mosquitto_message_callback_set(m, &MosquittoClient::OnMessage);
   mosquitto_log_callback_set(m, &MosquittoClient::OnLog);
+  mosquitto_publish_callback_set(m, &MosquittoClient::OnPublished);
+  unacknowledged_ = 0;
   if (!options.will_topic.empty()) {
     const int rc = mosquitto_will_set(m, options.will_topic.c_str(),
                                       static_cast<int>(options.will_payload.size()),
@@ -128,7 +130,24 @@ std::string MosquittoClient::Explain(int rc) const {
 }
 
 void MosquittoClient::LoopRead() {
-  if (Socket() >= 0) Check(mosquitto_loop_read(mosq_, 1), "connection lost");
+  handed_ = 0;
+  while (!backlog_.empty() && handed_ < kMessagesPerPass) {
+    auto [topic, payload] = std::move(backlog_.front());
+    backlog_.pop_front();
+    Receive(std::move(topic), std::move(payload));
+  }
+  // libmosquitto reads as many packets in one call as it has messages of its
+  // own awaiting an answer: the ones beyond this pass's share wait.
+  if (backlog_.empty() && Socket() >= 0) Check(mosquitto_loop_read(mosq_, 1), "connection lost");
+}
+
+void MosquittoClient::Receive(std::string topic, std::string payload) {
+  if (handed_ >= kMessagesPerPass) {
+    backlog_.emplace_back(std::move(topic), std::move(payload));
+    return;
+  }
+  ++handed_;
+  if (events_.message) events_.message(topic, payload);
 }
 
 void MosquittoClient::LoopWrite() {
@@ -166,7 +185,9 @@ std::string MosquittoClient::Publish(const std::string& topic, const std::string
   if (!connected_) return "not connected to the MQTT broker " + Describe();
   const int rc = mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
                                    payload.data(), 1, retain);
-  return rc == MOSQ_ERR_SUCCESS ? std::string() : ErrorText(rc);
+  if (rc != MOSQ_ERR_SUCCESS) return ErrorText(rc);
+  ++unacknowledged_;
+  return {};
 }
 
 std::string MosquittoClient::Subscribe(const std::string& filter) {
@@ -179,12 +200,18 @@ void MosquittoClient::Close(const std::string& final_payload, std::chrono::milli
   if (!connected_) return;
   if (!options_.will_topic.empty()) Publish(options_.will_topic, final_payload, true);
   closing_ = true;
-  mosquitto_disconnect(mosq_);
-  // Flush what is queued; the library closes the socket after DISCONNECT.
   const auto deadline = std::chrono::steady_clock::now() + wait;
-  while (mosquitto_socket(mosq_) >= 0 && std::chrono::steady_clock::now() < deadline) {
-    if (mosquitto_loop(mosq_, 50, 1) != MOSQ_ERR_SUCCESS) break;
-  }
+  const auto run_until = [&](const auto& done) {
+    while (!done() && mosquitto_socket(mosq_) >= 0 && std::chrono::steady_clock::now() < deadline)
+      if (mosquitto_loop(mosq_, 50, 1) != MOSQ_ERR_SUCCESS) break;
+  };
+  // Every message acknowledged before DISCONNECT: closing the socket with
+  // acknowledgements still unread resets the connection, and the broker then
+  // drops whatever it had not read yet (the last states, the final payload).
+  run_until([this] { return unacknowledged_ == 0; });
+  mosquitto_disconnect(mosq_);
+  // The library closes the socket once DISCONNECT is written.
+  run_until([] { return false; });
   connected_ = false;
 }
 
@@ -210,6 +237,11 @@ void MosquittoClient::OnDisconnect(mosquitto*, void* self, int rc) {
   client->Lost("connection lost: " + client->Explain(rc));
 }
 
+void MosquittoClient::OnPublished(mosquitto*, void* self, int) {
+  auto* client = static_cast<MosquittoClient*>(self);
+  if (client->unacknowledged_ > 0) --client->unacknowledged_;
+}
+
 void MosquittoClient::OnLog(mosquitto*, void* self, int level, const char* text) {
   // OpenSSL's reason for a failed handshake, e.g. "OpenSSL Error[0]:
   // error:0A000086:SSL routines::certificate verify failed".
@@ -227,10 +259,11 @@ void MosquittoClient::OnLog(mosquitto*, void* self, int level, const char* text)
 
 void MosquittoClient::OnMessage(mosquitto*, void* self, const mosquitto_message* message) {
   auto* client = static_cast<MosquittoClient*>(self);
-  if (!client->events_.message || !message->topic) return;
-  const std::string payload(static_cast<const char*>(message->payload),
-                            message->payload ? static_cast<std::size_t>(message->payloadlen) : 0);
-  client->events_.message(message->topic, payload);
+  // Nothing switches the outputs any more once the close has begun.
+  if (client->closing_ || !message->topic) return;
+  std::string payload(static_cast<const char*>(message->payload),
+                      message->payload ? static_cast<std::size_t>(message->payloadlen) : 0);
+  client->Receive(message->topic, std::move(payload));
 }
 
 }  // namespace zelvo::mqtt

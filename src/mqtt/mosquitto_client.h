@@ -3,7 +3,9 @@
 // WantWrite()), call LoopRead/LoopWrite when it is ready, and LoopMisc about
 // once a second for keep-alive, retries and reconnecting. No thread of its
 // own. A lost or refused connection is tried again after 5 s, doubling to
-// 300 s.
+// 300 s. One LoopRead hands at most kMessagesPerPass messages on; the rest of
+// what it read waits for the next (see HasBacklog), so that a flood of
+// messages cannot hold the event loop.
 //
 // Each attempt looks the broker's host name up inside libmosquitto with
 // getaddrinfo, which blocks the loop until the resolver answers; an IP
@@ -14,10 +16,12 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "model/clock.h"
 #include "mqtt/backoff.h"
@@ -57,13 +61,20 @@ class MosquittoClient final : public Transport {
   MosquittoClient(const MosquittoClient&) = delete;
   MosquittoClient& operator=(const MosquittoClient&) = delete;
 
+  static constexpr int kMessagesPerPass = 32;
+
   // Starts the first connection attempt without waiting for it.
   void Start();
 
   // The socket to watch, -1 while there is none. It changes on reconnects.
   int Socket() const;
   bool WantWrite() const;
+  // Hands on what earlier calls kept back; only once that is all handed on,
+  // reads from the socket.
   void LoopRead();
+  // Messages read but not handed on yet: call LoopRead on the next pass of
+  // the event loop, whether or not the socket is readable.
+  bool HasBacklog() const { return !backlog_.empty(); }
   void LoopWrite();
   void LoopMisc();
 
@@ -78,7 +89,9 @@ class MosquittoClient final : public Transport {
   std::string Subscribe(const std::string& filter) override;
 
   // Orderly close: publishes `final_payload` retained on the will topic,
-  // disconnects and waits up to `wait` for that to reach the socket.
+  // waits until the broker has acknowledged every message published on this
+  // connection, then disconnects; all within `wait` at most. Messages that
+  // arrive meanwhile are not handed on.
   void Close(const std::string& final_payload,
              std::chrono::milliseconds wait = std::chrono::milliseconds(1000));
 
@@ -90,6 +103,8 @@ class MosquittoClient final : public Transport {
   // Makes and sets up the libmosquitto handle; "" or why not.
   std::string NewHandle();
   void Lost(std::string why);
+  // Hands a message on, or keeps it back once this pass has had its share.
+  void Receive(std::string topic, std::string payload);
   void Check(int rc, const char* what);
   // The library's error text; for TLS errors OpenSSL's reason and the fix.
   std::string Explain(int rc) const;
@@ -97,6 +112,7 @@ class MosquittoClient final : public Transport {
   static void OnConnect(mosquitto*, void* self, int rc);
   static void OnDisconnect(mosquitto*, void* self, int rc);
   static void OnMessage(mosquitto*, void* self, const ::mosquitto_message* message);
+  static void OnPublished(mosquitto*, void* self, int mid);
   static void OnLog(mosquitto*, void* self, int level, const char* text);
 
   ClientOptions options_;
@@ -107,9 +123,12 @@ class MosquittoClient final : public Transport {
   bool connected_ = false;
   bool closing_ = false;
   int attempt_ = 0;
+  int unacknowledged_ = 0;  // published on the current handle, not yet acknowledged
   ReconnectBackoff backoff_;
   std::optional<std::chrono::steady_clock::time_point> next_attempt_;
   std::string tls_error_;  // OpenSSL's reasons during the current attempt
+  int handed_ = 0;         // messages handed on in the current LoopRead
+  std::deque<std::pair<std::string, std::string>> backlog_;  // topic and payload
 };
 
 }  // namespace zelvo::mqtt

@@ -9,6 +9,9 @@ QtDriver::QtDriver(MosquittoClient& client, QObject* parent) : QObject(parent), 
     Sync();
   });
   misc_.start();
+  backlog_.setSingleShot(true);
+  backlog_.setInterval(0);
+  connect(&backlog_, &QTimer::timeout, this, [this] { Read(); });
   client_.Start();
   Sync();
 }
@@ -29,6 +32,9 @@ void QtDriver::Sync() {
     }
   }
   if (write_) write_->setEnabled(client_.WantWrite());
+  const bool backlog = client_.HasBacklog();
+  if (read_) read_->setEnabled(!backlog);
+  if (backlog && !backlog_.isActive()) backlog_.start();
 }
 
 void QtDriver::Close(const std::string& final_payload) {
@@ -37,6 +43,7 @@ void QtDriver::Close(const std::string& final_payload) {
   socket_ = -1;
   client_.Close(final_payload);
   misc_.stop();
+  backlog_.stop();
 }
 
 void QtDriver::Read() {

@@ -1,5 +1,7 @@
 // Drives a MosquittoClient from the Qt event loop: its socket is watched by
-// QSocketNotifiers and its housekeeping runs on a one-second timer.
+// QSocketNotifiers and its housekeeping runs on a one-second timer. While the
+// client keeps messages back, the socket is not read and the next share is
+// handed on in the next pass of the loop.
 #pragma once
 
 #include <QObject>
@@ -34,6 +36,7 @@ class QtDriver final : public QObject {
   std::unique_ptr<QSocketNotifier> read_;
   std::unique_ptr<QSocketNotifier> write_;
   QTimer misc_;
+  QTimer backlog_;
 };
 
 }  // namespace zelvo::mqtt

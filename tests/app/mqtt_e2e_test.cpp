@@ -1,6 +1,7 @@
 // The real zelvo program between a real ngircd and a real mosquitto: the
 // retained states, a rule run seen on the broker, a command from the broker,
-// the relays, a broker restart and the Last Will. libmosquitto (its own thread) observes.
+// the relays, a broker restart, the Last Will and the safe state at an orderly
+// stop. libmosquitto (its own thread) observes.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -136,50 +138,65 @@ class Broker {
   int port_ = 0;
 };
 
-TEST(MqttEndToEnd, TheBotBetweenNgircdAndMosquitto) {
-  servers::TlsNgircdServer ircd;
-  ASSERT_TRUE(ircd.Start()) << ircd.Error();
-  Broker broker;
-  ASSERT_TRUE(broker.Start());
-  Observer observer(broker.port());
-  ASSERT_TRUE(observer.WaitSubscribed());
+// ngircd, mosquitto with an observer, and the bot started with `settings`
+// (after its OutputDevice entries) and in its channel beside the user "op".
+class MqttEndToEnd : public ::testing::Test {
+ protected:
+  void StartBot(const std::string& settings) {
+    ASSERT_TRUE(ircd.Start()) << ircd.Error();
+    ASSERT_TRUE(broker.Start());
+    observer = std::make_unique<Observer>(broker.port());
+    ASSERT_TRUE(observer->WaitSubscribed());
+    testing::ConfigOptions options;
+    options.output_device = "file:" + port_file;
+    options.extra_settings =
+        "<OutputDevice>mqtt:cmnd/relay%N/POWER</OutputDevice>\r\n<MQTTBroker>mqtt://127.0.0.1:" +
+        std::to_string(broker.port()) + "</MQTTBroker>" + settings;
+    std::string config = testing::TestConfig(options);
+    config = testing::ReplacedOnce(config, "<IRCPort>1</IRCPort>",
+                                   "<IRCPort>" + std::to_string(ircd.Port()) + "</IRCPort>");
+    testing::WriteFile(dir.File("config.xml"), config);
+    bot = Spawn({ZELVO_BINARY, "--headless", "--dir", dir.path()}, dir.File("out.txt"));
+    ASSERT_GT(bot, 0);
 
+    // The retained states after "online".
+    const int online = observer->WaitFor("zelvo/status online");
+    ASSERT_GE(online, 0) << ReadFile(dir.File("out.txt"));
+    for (int n = 1; n <= 8; ++n)
+      EXPECT_GE(observer->WaitFor("zelvo/output/" + std::to_string(n) + " OFF", online), 0) << n;
+
+    ASSERT_TRUE(op.Connect(ircd.Port()));
+    ASSERT_TRUE(op.Register("op"));
+    op.Send("JOIN #zelvo");
+    // The bot is in the channel: named in the member list or joining later.
+    ASSERT_GE(op.WaitFor(
+                  [](const std::string& line) {
+                    return (line.find(" 353 ") != std::string::npos &&
+                            line.find("Zelvo") != std::string::npos) ||
+                           line.rfind(":Zelvo!", 0) == 0;
+                  },
+                  milliseconds(20000)),
+              0)
+        << op.Transcript();
+  }
+  void TearDown() override {
+    if (bot <= 0) return;
+    ::kill(bot, SIGKILL);
+    ::waitpid(bot, nullptr, 0);
+  }
+
+  servers::TlsNgircdServer ircd;
+  Broker broker;
+  std::unique_ptr<Observer> observer;
   testing::TempDir dir;
   const std::string port_file = dir.File("port.txt");
-  testing::ConfigOptions options;
-  options.output_device = "file:" + port_file;
-  options.extra_settings =
-      "<OutputDevice>mqtt:cmnd/relay%N/POWER</OutputDevice>\r\n<MQTTBroker>"
-      "mqtt://127.0.0.1:" +
-      std::to_string(broker.port()) + "</MQTTBroker><MQTTPassword>never-shown</MQTTPassword>";
-  std::string config = testing::TestConfig(options);
-  config = testing::ReplacedOnce(config, "<IRCPort>1</IRCPort>",
-                                 "<IRCPort>" + std::to_string(ircd.Port()) + "</IRCPort>");
-  testing::WriteFile(dir.File("config.xml"), config);
-  const pid_t bot = Spawn({ZELVO_BINARY, "--headless", "--dir", dir.path()}, dir.File("out.txt"));
-  ASSERT_GT(bot, 0);
-
-  // The retained states after "online".
-  const int online = observer.WaitFor("zelvo/status online");
-  ASSERT_GE(online, 0) << ReadFile(dir.File("out.txt"));
-  for (int n = 1; n <= 8; ++n)
-    EXPECT_GE(observer.WaitFor("zelvo/output/" + std::to_string(n) + " OFF", online), 0) << n;
-
   servers::LineClient op;
-  ASSERT_TRUE(op.Connect(ircd.Port()));
-  ASSERT_TRUE(op.Register("op"));
-  op.Send("JOIN #zelvo");
-  // The bot is in the channel: named in the member list or joining later.
-  ASSERT_GE(op.WaitFor(
-                [](const std::string& line) {
-                  return (line.find(" 353 ") != std::string::npos &&
-                          line.find("Zelvo") != std::string::npos) ||
-                         line.rfind(":Zelvo!", 0) == 0;
-                },
-                milliseconds(20000)),
-            0)
-      << op.Transcript();
+  pid_t bot = -1;
+};
 
+TEST_F(MqttEndToEnd, TheBotBetweenNgircdAndMosquitto) {
+  StartBot("<MQTTPassword>never-shown</MQTTPassword>");
+  Observer& observer = *this->observer;
   const std::size_t before_rule = observer.Messages().size();
   op.Send("PRIVMSG #zelvo :Disco On");
   for (const char* message : {"zelvo/output/1 ON", "zelvo/output/2 ON", "cmnd/relay1/POWER ON",
@@ -219,10 +236,53 @@ TEST(MqttEndToEnd, TheBotBetweenNgircdAndMosquitto) {
   const std::size_t before_kill = observer.Messages().size();
   ::kill(bot, SIGKILL);
   ::waitpid(bot, nullptr, 0);
+  bot = -1;
   EXPECT_GE(observer.WaitFor("zelvo/status offline", before_kill), 0);
 
   const std::string shown = ReadFile(dir.File("out.txt")) + ReadFile(dir.File("Log.xml"));
   EXPECT_THAT(shown, ::testing::Not(HasSubstr("never-shown")));
+}
+
+// An orderly stop with OutputsOnExit 0: the states and the byte of the safe
+// state reach the broker before "offline" and stay retained.
+TEST_F(MqttEndToEnd, TheSafeStateAtTheCloseIsWhatStaysRetained) {
+  StartBot("<OutputsOnExit>0</OutputsOnExit>");
+  op.Send("PRIVMSG #zelvo :Disco On");
+  ASSERT_GE(observer->WaitFor("zelvo/byte 3"), 0);
+  ::kill(bot, SIGTERM);
+  ASSERT_EQ(::waitpid(bot, nullptr, 0), bot);
+  bot = -1;
+  EXPECT_THAT(PortBytes(port_file), ElementsAre(0, 3, 0));
+  Observer retained(broker.port());
+  for (const char* message :
+       {"zelvo/byte 0", "zelvo/output/1 OFF", "zelvo/output/2 OFF", "zelvo/status offline"})
+    EXPECT_GE(retained.WaitFor(message), 0) << message;
+}
+
+// A flood of TOGGLE commands at QoS 0: output 1 switches at most ten times a
+// second, the drops are logged once, and a rule said in the channel meanwhile
+// still runs.
+TEST_F(MqttEndToEnd, ACommandFloodIsLimitedAndTheBotStaysResponsive) {
+  StartBot("");
+  std::string flood;
+  for (int i = 0; i < 5000; ++i) flood += "TOGGLE\n";
+  testing::WriteFile(dir.File("flood.txt"), flood);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(std::system(("mosquitto_pub -h 127.0.0.1 -p " + std::to_string(broker.port()) +
+                         " -q 0 -t zelvo/output/1/set -l < " + dir.File("flood.txt"))
+                            .c_str()),
+            0);
+  const std::size_t before_rule = observer->Messages().size();
+  op.Send("PRIVMSG #zelvo :Disco On");
+  EXPECT_GE(observer->WaitForPrefix("zelvo/event ", before_rule), 0);
+  const std::string dropped = "commands for output 1 on zelvo/output/1/set";
+  for (int i = 0; i < 800 && ReadFile(dir.File("Log.xml")).find(dropped) == std::string::npos; ++i)
+    std::this_thread::sleep_for(milliseconds(25));
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_NE(ReadFile(dir.File("Log.xml")).find(dropped), std::string::npos);
+  const double toggles = static_cast<double>(PortBytes(port_file).size()) - 2;  // start, rule
+  EXPECT_GE(toggles, 1);
+  EXPECT_LE(toggles, 10 * (elapsed.count() + 1));
 }
 
 }  // namespace
