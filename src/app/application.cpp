@@ -119,6 +119,13 @@ LogWriter Application::Logger() {
   };
 }
 
+LogWriter Application::LoggerShowingProblems() {
+  return [this](std::int32_t id, std::int32_t type, const std::string& text) {
+    log_backlog_.Write(id, type, text, clock_->LocalNow());
+    if (type != log_type::kInformation && front_) front_->console().Append(text + "\r\n");
+  };
+}
+
 bool Application::Main() {
   try {
     LoadConfiguration();
@@ -195,7 +202,7 @@ void Application::ReadSafeStates(const Settings& settings) {
 void Application::OpenPort() {
   if (!settings_.MQTTBroker.empty()) {
     std::string error;
-    mqtt_ = MqttLink::Open(MqttLinkServices{settings_, *clock_, Logger(),
+    mqtt_ = MqttLink::Open(MqttLinkServices{settings_, *clock_, LoggerShowingProblems(),
                                             [this](const std::string& failure) {
                                               if (front_) front_->ReportHandlerError(failure);
                                             },

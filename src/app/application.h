@@ -117,6 +117,9 @@ class Application {
   void WriteLog(const LogMessage& message);
   void WriteLog(const LogMessage& message, const std::string& text);
   LogWriter Logger();
+  // Logger that also shows warnings and errors on the console (for parts
+  // that have no console of their own, such as the MQTT link).
+  LogWriter LoggerShowingProblems();
   // The start's steps.
   void LoadConfiguration();
   void ReadSettingsAndRules();
