@@ -330,6 +330,15 @@ class Run {
   std::string partial_;
 };
 
+// The memory and the last PING of one run.
+void Report(benchmark::State& state, const Run& run) {
+  state.SetIterationTime(run.seconds_taken);
+  state.counters["start_MiB"] = static_cast<double>(run.start_rss_kb) / 1024.0;
+  state.counters["end_MiB"] = static_cast<double>(run.end_rss_kb) / 1024.0;
+  state.counters["peak_MiB"] = static_cast<double>(run.peak_rss_kb) / 1024.0;
+  state.counters["last_PING_answered"] = run.end_answered ? 1 : 0;
+}
+
 // state.range(0): the mix; state.range(1): how many lines.
 void BM_ZelvoMemoryUnderFlood(benchmark::State& state) {
   for (auto _ : state) {
@@ -340,11 +349,7 @@ void BM_ZelvoMemoryUnderFlood(benchmark::State& state) {
       state.SkipWithError(error.c_str());
       return;
     }
-    state.SetIterationTime(run.seconds_taken);
-    state.counters["start_MiB"] = static_cast<double>(run.start_rss_kb) / 1024.0;
-    state.counters["end_MiB"] = static_cast<double>(run.end_rss_kb) / 1024.0;
-    state.counters["peak_MiB"] = static_cast<double>(run.peak_rss_kb) / 1024.0;
-    state.counters["last_PING_answered"] = run.end_answered ? 1 : 0;
+    Report(state, run);
     state.counters["lines_per_s"] = static_cast<double>(state.range(1)) / run.seconds_taken;
   }
   state.SetLabel(MixName(state.range(0)));
@@ -370,11 +375,7 @@ void BM_ZelvoMemoryBeforeWelcome(benchmark::State& state) {
       state.SkipWithError(error.c_str());
       return;
     }
-    state.SetIterationTime(run.seconds_taken);
-    state.counters["start_MiB"] = static_cast<double>(run.start_rss_kb) / 1024.0;
-    state.counters["end_MiB"] = static_cast<double>(run.end_rss_kb) / 1024.0;
-    state.counters["peak_MiB"] = static_cast<double>(run.peak_rss_kb) / 1024.0;
-    state.counters["last_PING_answered"] = run.end_answered ? 1 : 0;
+    Report(state, run);
     state.counters["lines"] = static_cast<double>(run.lines_sent);
   }
   state.SetLabel(MixName(state.range(0)));

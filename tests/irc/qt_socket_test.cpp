@@ -67,6 +67,16 @@ class QtSocketTest : public ::testing::Test {
   static void SetUpTestSuite() { e2e::EnsureQtApplication(); }
   QtSocketTest() { socket_.SetHandler(&handler_); }
 
+  // Connects the socket to `server` on loopback; the server's end, or null.
+  QTcpSocket* ConnectTo(QTcpServer& server) {
+    if (!server.listen(QHostAddress::LocalHost)) return nullptr;
+    socket_.SetRemoteHost("127.0.0.1");
+    socket_.SetRemotePort(server.serverPort());
+    socket_.Connect();
+    if (!e2e::SpinUntil([&] { return server.hasPendingConnections(); }, seconds(5))) return nullptr;
+    return server.nextPendingConnection();
+  }
+
   QtSocket socket_;
   RecordingHandler handler_{socket_};
 };
@@ -104,12 +114,8 @@ TEST_F(QtSocketTest, ConnectsSendsReceivesAndSeesThePeerClose) {
 
 TEST_F(QtSocketTest, HoldsAtMostTheReadBufferAtOnceAndReadsOnUntilAllHasCome) {
   QTcpServer server;
-  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-  socket_.SetRemoteHost("127.0.0.1");
-  socket_.SetRemotePort(server.serverPort());
-  socket_.Connect();
-  ASSERT_TRUE(e2e::SpinUntil([&] { return server.hasPendingConnections(); }, seconds(5)));
-  QTcpSocket* peer = server.nextPendingConnection();
+  QTcpSocket* peer = ConnectTo(server);
+  ASSERT_NE(peer, nullptr);
   ASSERT_TRUE(e2e::SpinUntil([&] { return handler_.Saw("connect"); }, seconds(5)));
 
   // 4 MB in one write, faster than the handler takes it.
@@ -143,12 +149,9 @@ TEST_F(QtSocketTest, ADataEventAskedForLaterLetsReadyDescriptorsIn) {
     for (int twice = 0; twice < 2 && passes < 3; ++twice) socket_.DataEventLater();
   };
   QTcpServer server;
-  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-  socket_.SetRemoteHost("127.0.0.1");
-  socket_.SetRemotePort(server.serverPort());
-  socket_.Connect();
-  ASSERT_TRUE(e2e::SpinUntil([&] { return server.hasPendingConnections(); }, seconds(5)));
-  server.nextPendingConnection()->write("PING :1\r\n");
+  QTcpSocket* peer = ConnectTo(server);
+  ASSERT_NE(peer, nullptr);
+  peer->write("PING :1\r\n");
   e2e::SpinUntil([] { return false; }, std::chrono::milliseconds(500));
   EXPECT_THAT(order, ::testing::AnyOf(ElementsAre("data", "fd", "data", "data"),
                                       ElementsAre("data", "data", "fd", "data")));
