@@ -4,7 +4,6 @@
 // registering and joining.
 #pragma once
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>

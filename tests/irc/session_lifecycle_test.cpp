@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "irc/irc_session.h"
 #include "irc/session_fixture.h"
 
@@ -306,17 +308,21 @@ TEST_F(SessionLifecycleTest, PingsAfterSilenceAndDropsADeadLink) {
 
 TEST_F(SessionLifecycleTest, WaitDoublesToFiveMinutesAndStartsAgainOnlyAfterAStableMinute) {
   std::vector<std::string> waits;
-  auto lose_and_wait = [&] {
+  // The socket stands, the bot stays registered for `registered` if given,
+  // the connection is lost and the wait passes.
+  auto connect_and_lose = [&](std::optional<seconds> registered) {
+    SocketConnects();
+    if (registered) {
+      Receive(":srv 001 relay :Welcome\r\n");
+      Pass(*registered);
+    }
     ServerCloses();
     waits.push_back(LogTexts(log_msg::kReconnectIn.id).back());
     Pass(std::chrono::duration_cast<milliseconds>(Session().ReconnectWait()) + milliseconds(200));
   };
   Session().ConnectToServer();
   // Refused at once, again and again (also before registration).
-  for (int i = 0; i < 8; ++i) {
-    SocketConnects();
-    lose_and_wait();
-  }
+  for (int i = 0; i < 8; ++i) connect_and_lose(std::nullopt);
   EXPECT_THAT(
       waits, ElementsAre("Reconnecting in 5 s.", "Reconnecting in 10 s.", "Reconnecting in 20 s.",
                          "Reconnecting in 40 s.", "Reconnecting in 80 s.", "Reconnecting in 160 s.",
@@ -324,17 +330,10 @@ TEST_F(SessionLifecycleTest, WaitDoublesToFiveMinutesAndStartsAgainOnlyAfterASta
   EXPECT_EQ(socket_.connect_calls, 9);
   EXPECT_EQ(captions_.back(), "Zelvo -  (Connecting)");
 
-  // Registered for 59 s: not long enough.
+  // Registered for 59 s is not long enough; after 60 s the wait starts again at 5 s.
   waits.clear();
-  SocketConnects();
-  Receive(":srv 001 relay :Welcome\r\n");
-  Pass(seconds(59));
-  lose_and_wait();
-  // Registered for 60 s: the wait starts again at 5 s.
-  SocketConnects();
-  Receive(":srv 001 relay :Welcome\r\n");
-  Pass(seconds(60));
-  lose_and_wait();
+  connect_and_lose(seconds(59));
+  connect_and_lose(seconds(60));
   EXPECT_THAT(waits, ElementsAre("Reconnecting in 300 s.", "Reconnecting in 5 s."));
 }
 
