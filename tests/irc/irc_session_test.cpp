@@ -3,92 +3,24 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "irc/irc_fakes.h"
+#include "irc/session_fixture.h"
 
 namespace zelvo {
 namespace {
 
-using std::chrono::milliseconds;
 using std::chrono::seconds;
 using ::testing::ElementsAre;
-using testing::FakeClock;
-using testing::FakeSocket;
 using ::testing::IsEmpty;
+using testing::kUser;
 using testing::LogLine;
-using testing::RecordingConsole;
 using ::testing::SizeIs;
 
-class IrcSessionTest : public ::testing::Test {
- protected:
-  IrcSessionTest() {
-    settings_.gsIRCDomain = "irc.example.net";
-    settings_.giIRCPort = 6667;
-    settings_.gsIRCChannel = "#lab";
-    settings_.gsIRCUser = "relay";
-    settings_.gsIRCNickname = "relay";
-  }
-
-  IrcHooks Hooks() {
-    return IrcHooks{[this](std::string_view t) { matched_.emplace_back(t); },
-                    [this](std::int32_t id, std::int32_t type, const std::string& text) {
-                      log_.push_back({id, type, text});
-                    },
-                    [this](const std::string& c) { captions_.push_back(c); }};
-  }
-
-  // Connects, registers (a server without CAP), joins, waits until the
-  // burst allowance is back, and forgets what that sent, showed and logged.
-  void Connect() {
-    socket_.state = socket_state::kConnected;
-    session_.sckIRC_Connect();
-    socket_.Receive(session_, ":srv 001 relay :Welcome\r\n:relay!~relay@h JOIN :#lab\r\n");
-    clock_.Advance(seconds(10));
-    session_.tmrSendQueue_Timer();
-    Forget();
-  }
-
-  void Forget() {
-    socket_.sent.clear();
-    log_.clear();
-    captions_.clear();
-    console_.lines.clear();
-    matched_.clear();
-  }
-
-  // Runs the tick every 100 ms for `time`.
-  void Pass(std::chrono::milliseconds time) {
-    for (auto t = milliseconds(0); t < time; t += milliseconds(100)) {
-      clock_.Advance(milliseconds(100));
-      session_.tmrSendQueue_Timer();
-    }
-  }
-
-  std::vector<LogLine> LogWithId(std::int32_t id) const {
-    std::vector<LogLine> out;
-    for (const auto& r : log_) {
-      if (r.id == id) out.push_back(r);
-    }
-    return out;
-  }
-
-  Settings settings_;
-  FakeSocket socket_;
-  FakeClock clock_;
-  RecordingConsole console_;
-  std::vector<std::string> matched_;
-  std::vector<LogLine> log_;
-  std::vector<std::string> captions_;
-  // The middle of the jitter range: every wait is its nominal length.
-  std::uint32_t random_value_ = 0x7FFFFFFF;
-  IrcSession session_{settings_, socket_, clock_, console_, Hooks(), SendQueue::Limits{}, [this] {
-                        return random_value_;
-                      }};
-};
+using IrcSessionTest = testing::SessionTest;
 
 // --- connection, registration, state ---
 
 TEST_F(IrcSessionTest, ConnectToServerSetsTheTargetAndReportsBeforeAndAfter) {
-  session_.ConnectToServer();
+  Session().ConnectToServer();
   EXPECT_EQ(socket_.remote_host, "irc.example.net");
   EXPECT_EQ(socket_.remote_port, 6667);
   EXPECT_EQ(socket_.connect_calls, 1);
@@ -101,22 +33,20 @@ TEST_F(IrcSessionTest, ConnectToServerSetsTheTargetAndReportsBeforeAndAfter) {
 
 TEST_F(IrcSessionTest, NegativePortIsWidenedUnchanged) {
   settings_.giIRCPort = -1;
-  session_.ConnectToServer();
+  Session().ConnectToServer();
   EXPECT_EQ(socket_.remote_port, -1);
 }
 
 TEST_F(IrcSessionTest, RegistersAtOnceAndJoinsOnlyAfterTheWelcome) {
-  socket_.state = socket_state::kConnected;
-  session_.sckIRC_Connect();
-  EXPECT_THAT(socket_.sent, ElementsAre("CAP LS 302\r\n", "NICK relay\r\n",
-                                        "USER relay pc7 PC7:1042/0 :Winsock Client\r\n"));
+  SocketConnects();
+  EXPECT_THAT(socket_.sent, ElementsAre("CAP LS 302\r\n", "NICK relay\r\n", kUser + "\r\n"));
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Registering)"));
   EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Connected"}));
   socket_.sent.clear();
-  socket_.Receive(session_, ":srv 001 relay :Welcome\r\n");
+  Receive(":srv 001 relay :Welcome\r\n");
   EXPECT_THAT(socket_.sent, ElementsAre("JOIN #lab\r\n"));
   EXPECT_EQ(captions_.back(), "Zelvo -  (Not in #lab)");
-  socket_.Receive(session_, ":relay!~relay@h JOIN :#lab\r\n");
+  Receive(":relay!~relay@h JOIN :#lab\r\n");
   EXPECT_EQ(captions_.back(), "Zelvo -  (Joined #lab)");
 }
 
@@ -124,8 +54,7 @@ TEST_F(IrcSessionTest, UpperCasesOnlyTheFourthUserField) {
   settings_.gsIRCUser = "Relay";
   socket_.local_host_name = "Lab-pc.local";
   socket_.local_port = 50001;
-  socket_.state = socket_state::kConnected;
-  session_.sckIRC_Connect();
+  SocketConnects();
   ASSERT_THAT(socket_.sent, SizeIs(3));
   EXPECT_EQ(socket_.sent[2], "USER Relay Lab-pc.local LAB-PC.LOCAL:50001/0 :Winsock Client\r\n");
 }
@@ -153,42 +82,36 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(IrcSessionTest, ReportsOnlyRealChanges) {
   socket_.state = socket_state::kResolvingHost;
-  session_.ReportConnectionState();
-  session_.sckIRC_SendComplete();
+  Session().ReportConnectionState();
+  Session().sckIRC_SendComplete();
   socket_.state = 42;
-  session_.sckIRC_SendComplete();
-  session_.ReportConnectionState();
+  Session().sckIRC_SendComplete();
+  Session().ReportConnectionState();
   EXPECT_THAT(captions_,
               ElementsAre("Zelvo -  (Resolveing host)", "Zelvo -  (The connection is unknown)"));
   EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Resolveing host"},
                                 LogLine{32, 4,
                                         "Socket-connection changed to: The connection is "
                                         "unknown"}));
-  EXPECT_EQ(session_.SocketStateText(), "The connection is unknown");
-  EXPECT_EQ(session_.IrcStateText(), "");
+  EXPECT_EQ(Session().SocketStateText(), "The connection is unknown");
+  EXPECT_EQ(Session().IrcStateText(), "");
 }
 
 TEST_F(IrcSessionTest, DataWhileConnectedLogsNothingMore) {
-  Connect();
-  socket_.Receive(session_, ":srv 002 relay :Your host\r\n");
-  socket_.Receive(session_, "partial");
+  OnlineAndRested();
+  Receive(":srv 002 relay :Your host\r\n");
+  Receive("partial");
   EXPECT_THAT(log_, IsEmpty());
   EXPECT_THAT(captions_, IsEmpty());
 }
 
 TEST_F(IrcSessionTest, ErrorLogsSevenLinesWithoutTrailingLineEndThenWaits) {
   settings_.IRCReconnect = false;
-  session_.ConnectToServer();
+  Session().ConnectToServer();
   Forget();
   socket_.state = socket_state::kError;
-  SocketError e;
-  e.Number = 10061;
-  e.Description = "Connection is forcefully rejected";
-  e.Scode = -2146818227;
-  e.Source = "sckIRC";
-  e.HelpFile = "";
-  e.HelpContext = 0;
-  session_.sckIRC_Error(e);
+  Session().sckIRC_Error(
+      SocketError{10061, "Connection is forcefully rejected", -2146818227, "sckIRC", "", 0});
   ASSERT_THAT(log_, SizeIs(2));
   EXPECT_EQ(log_[0], (LogLine{35, 1,
                               "Socket connection error!\r\n"
@@ -203,16 +126,15 @@ TEST_F(IrcSessionTest, ErrorLogsSevenLinesWithoutTrailingLineEndThenWaits) {
 }
 
 TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReportedAndRetried) {
-  Connect();
-  socket_.Receive(session_, ":srv NOTICE relay :half a li");
-  socket_.state = socket_state::kClosed;
-  session_.sckIRC_Close();
+  OnlineAndRested();
+  Receive(":srv NOTICE relay :half a li");
+  ServerCloses();
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Reconnecting in 5 s)"));
   EXPECT_THAT(log_, ElementsAre(LogLine{60, 4, "Reconnecting in 5 s."},
                                 LogLine{32, 4, "Socket-connection changed to: Closed"}));
   // Nothing is sent on a dead connection, and a partial line does not survive it.
-  EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), console_text::kNotConnected);
-  EXPECT_EQ(session_.QueuedLines(), 0u);
+  EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X.\r\n"), console_text::kNotConnected);
+  EXPECT_EQ(Session().QueuedLines(), 0u);
 }
 
 // The state hook is told of each change of phase, channel or nickname, not
@@ -220,50 +142,46 @@ TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReportedAndRetried) {
 TEST_F(IrcSessionTest, StateHookFollowsPhaseChannelAndNickname) {
   using Phase = IrcSession::Phase;
   std::vector<std::string> seen;
-  session_.SetStateChanged([&] {
+  Session().SetStateChanged([&] {
     static const char* const kNames[] = {"idle",       "connecting", "registering",
                                          "registered", "waiting",    "stopped"};
-    std::string text = kNames[static_cast<int>(session_.CurrentPhase())];
-    if (session_.Roster().Joined()) text += " joined";
-    seen.push_back(text + " " + session_.Nickname());
+    std::string text = kNames[static_cast<int>(Session().CurrentPhase())];
+    if (Session().Roster().Joined()) text += " joined";
+    seen.push_back(text + " " + Session().Nickname());
   });
-  session_.ConnectToServer();
-  socket_.state = socket_state::kConnected;
-  session_.sckIRC_Connect();
-  socket_.Receive(session_, ":srv 001 relay :Welcome\r\n");
-  socket_.Receive(session_, ":relay!~relay@h JOIN :#lab\r\n");
-  socket_.Receive(session_, ":a!~a@h PRIVMSG #lab :hello\r\n");
-  socket_.Receive(session_, ":relay!~relay@h NICK :relay2\r\n");
-  socket_.Receive(session_, ":srv 001 mallory :Welcome again\r\n");
-  EXPECT_EQ(session_.Roster().OwnNick(), "mallory");  // the rules ignore the nick in use
-  socket_.state = socket_state::kClosed;
-  session_.sckIRC_Close();
+  Connected();
+  Receive(":srv 001 relay :Welcome\r\n");
+  Receive(":relay!~relay@h JOIN :#lab\r\n");
+  Receive(":a!~a@h PRIVMSG #lab :hello\r\n");
+  Receive(":relay!~relay@h NICK :relay2\r\n");
+  Receive(":srv 001 mallory :Welcome again\r\n");
+  EXPECT_EQ(Session().Roster().OwnNick(), "mallory");  // the rules ignore the nick in use
+  ServerCloses();
   // Before NICK is sent the session has no nickname yet.
-  EXPECT_THAT(seen,
-              ElementsAre("connecting ", "connecting ", "registering ", "registered relay",
-                          "registered joined relay", "registered joined relay2",
-                          "registered joined mallory", "waiting mallory"));
-  EXPECT_EQ(session_.CurrentPhase(), Phase::kWaiting);
-  EXPECT_GT(session_.ReconnectWait(), seconds(4));
-  EXPECT_EQ(session_.ReconnectAt(), clock_.MonotonicNow() + session_.ReconnectWait());
+  EXPECT_THAT(seen, ElementsAre("connecting ", "connecting ", "registering ", "registered relay",
+                                "registered joined relay", "registered joined relay2",
+                                "registered joined mallory", "waiting mallory"));
+  EXPECT_EQ(Session().CurrentPhase(), Phase::kWaiting);
+  EXPECT_GT(Session().ReconnectWait(), seconds(4));
+  EXPECT_EQ(Session().ReconnectAt(), clock_.MonotonicNow() + Session().ReconnectWait());
 }
 
 TEST_F(IrcSessionTest, ConnectionRequestClosesAndAcceptsUnlessClosed) {
-  session_.sckIRC_ConnectionRequest(5);
+  Session().sckIRC_ConnectionRequest(5);
   EXPECT_EQ(socket_.close_calls, 0);
   EXPECT_THAT(socket_.accepted, IsEmpty());
   socket_.state = socket_state::kListening;
-  session_.sckIRC_ConnectionRequest(6);
+  Session().sckIRC_ConnectionRequest(6);
   EXPECT_EQ(socket_.close_calls, 1);
   EXPECT_THAT(socket_.accepted, ElementsAre(6));
 }
 
 TEST_F(IrcSessionTest, CloseClosesTheSocketAndIgnoresLaterEvents) {
-  Connect();
-  session_.Close();
+  OnlineAndRested();
+  Session().Close();
   EXPECT_EQ(socket_.close_calls, 1);
-  session_.sckIRC_Close();
-  socket_.Receive(session_, ":a!~a@h PRIVMSG #lab :Disco On\r\n");
+  Session().sckIRC_Close();
+  Receive(":a!~a@h PRIVMSG #lab :Disco On\r\n");
   EXPECT_THAT(matched_, IsEmpty());
   EXPECT_THAT(log_, IsEmpty());
   // Still taken from the socket, which reads on only once its data is taken.
@@ -273,8 +191,8 @@ TEST_F(IrcSessionTest, CloseClosesTheSocketAndIgnoresLaterEvents) {
 // --- incoming lines ---
 
 TEST_F(IrcSessionTest, AnswersPingWithTheRestOfItsLine) {
-  Connect();
-  socket_.Receive(session_, "PING :7A41C2\r\n");
+  OnlineAndRested();
+  Receive("PING :7A41C2\r\n");
   EXPECT_THAT(socket_.sent, ElementsAre("PONG :7A41C2\r\n"));
   EXPECT_THAT(console_.lines, ElementsAre("PING :7A41C2\r\n"));
   EXPECT_THAT(matched_, ElementsAre("PING :7A41C2\r\n"));
@@ -292,8 +210,8 @@ void PrintTo(const PingCase& c, std::ostream* os) {
 class PingAnswerTest : public IrcSessionTest, public ::testing::WithParamInterface<PingCase> {};
 
 TEST_P(PingAnswerTest, AnswersAnExactPingFieldWithItsTokenInOneLineOf512Bytes) {
-  Connect();
-  socket_.Receive(session_, GetParam().received);
+  OnlineAndRested();
+  Receive(GetParam().received);
   EXPECT_EQ(socket_.sent, GetParam().sent);
   for (const std::string& line : socket_.sent) EXPECT_LE(line.size(), 512u);
 }
@@ -317,27 +235,24 @@ INSTANTIATE_TEST_SUITE_P(
                                {"PONG " + kLongest + "\r\n"}}));
 
 TEST_F(IrcSessionTest, APingFloodKeepsOnlyTheNewestPongWaiting) {
-  Connect();
+  OnlineAndRested();
   std::string flood;
   for (int i = 0; i < 1000; ++i) flood += "PING :" + std::to_string(i) + "\r\n";
-  socket_.Receive(session_, flood);
+  Receive(flood);
   EXPECT_THAT(socket_.sent,
               ElementsAre("PONG :0\r\n", "PONG :1\r\n", "PONG :2\r\n", "PONG :3\r\n"));
-  EXPECT_EQ(session_.QueuedLines(), 1u);
+  EXPECT_EQ(Session().QueuedLines(), 1u);
   // A reply behind the waiting PONG is still taken.
-  EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), "");
+  EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X.\r\n"), "");
   socket_.sent.clear();
-  for (int s = 0; s < 2; ++s) {
-    clock_.Advance(seconds(1));
-    session_.tmrSendQueue_Timer();
-  }
+  for (int s = 0; s < 2; ++s) Tick(seconds(1));
   EXPECT_THAT(socket_.sent, ElementsAre("PONG :999\r\n", "PRIVMSG #lab  I toggled X.\r\n"));
   EXPECT_THAT(LogWithId(39), IsEmpty());
 }
 
 TEST_F(IrcSessionTest, AnswersAPingBehindOtherDataInTheSameRead) {
-  Connect();
-  socket_.Receive(session_, ":a!~a@h PRIVMSG #lab :hi\r\nPING :1\r\n:b!~b@h PRIVMSG #lab :yo\r\n");
+  OnlineAndRested();
+  Receive(":a!~a@h PRIVMSG #lab :hi\r\nPING :1\r\n:b!~b@h PRIVMSG #lab :yo\r\n");
   EXPECT_THAT(socket_.sent, ElementsAre("PONG :1\r\n"));
   EXPECT_THAT(matched_, ElementsAre(":a!~a@h PRIVMSG #lab :hi\r\n", "PING :1\r\n",
                                     ":b!~b@h PRIVMSG #lab :yo\r\n"));
@@ -345,11 +260,11 @@ TEST_F(IrcSessionTest, AnswersAPingBehindOtherDataInTheSameRead) {
 }
 
 TEST_F(IrcSessionTest, MatchesALineSplitAcrossTwoReadsOnce) {
-  Connect();
-  socket_.Receive(session_, ":alice!~al@host PRIVMSG #la");
+  OnlineAndRested();
+  Receive(":alice!~al@host PRIVMSG #la");
   EXPECT_THAT(matched_, IsEmpty());
   EXPECT_THAT(console_.lines, IsEmpty());
-  socket_.Receive(session_, "b :Disco On\r\n:bob!~b@h PRIV");
+  Receive("b :Disco On\r\n:bob!~b@h PRIV");
   EXPECT_THAT(matched_, ElementsAre(":alice!~al@host PRIVMSG #lab :Disco On\r\n"));
   EXPECT_THAT(console_.lines, ElementsAre(":alice!~al@host PRIVMSG #lab :Disco On\r\n"));
 }
@@ -357,12 +272,12 @@ TEST_F(IrcSessionTest, MatchesALineSplitAcrossTwoReadsOnce) {
 // A backlog goes to the rules a bounded pass at a time, in order, and what
 // arrives meanwhile follows it.
 TEST_F(IrcSessionTest, HandsABacklogOverInBoundedPassesInOrder) {
-  Connect();
+  OnlineAndRested();
   for (int i = 0; i < 250; ++i) socket_.incoming += "PING :" + std::to_string(i) + "\r\n";
   std::vector<std::size_t> handled;
   for (socket_.data_event_due = true; socket_.data_event_due; handled.push_back(matched_.size())) {
     socket_.data_event_due = false;
-    session_.sckIRC_DataArrival(0);
+    Session().sckIRC_DataArrival(0);
     if (handled.empty()) socket_.incoming += "PING :250\r\n";
   }
   EXPECT_THAT(handled, ElementsAre(100, 200, 250, 251, 251));
@@ -370,27 +285,26 @@ TEST_F(IrcSessionTest, HandsABacklogOverInBoundedPassesInOrder) {
 }
 
 TEST_F(IrcSessionTest, EachLineIsMatchedWithItsOwnSender) {
-  Connect();
-  socket_.Receive(session_,
-                  ":irc.example.net NOTICE * :hello\r\n:bob!~b@h PRIVMSG #lab :Disco On\r\n");
+  OnlineAndRested();
+  Receive(":irc.example.net NOTICE * :hello\r\n:bob!~b@h PRIVMSG #lab :Disco On\r\n");
   ASSERT_THAT(matched_, SizeIs(2));
   EXPECT_EQ(matched_[1].substr(0, 10), ":bob!~b@h ");
 }
 
 TEST_F(IrcSessionTest, DropsAnOverLongLineWithAWarning) {
-  Connect();
-  socket_.Receive(session_, std::string(9000, 'x'));
-  socket_.Receive(session_, "yyy\r\n:a!~a@h PRIVMSG #lab :Disco On\r\n");
+  OnlineAndRested();
+  Receive(std::string(9000, 'x'));
+  Receive("yyy\r\n:a!~a@h PRIVMSG #lab :Disco On\r\n");
   EXPECT_THAT(LogWithId(38),
               ElementsAre(LogLine{38, 2, "Dropped an incoming line longer than 8703 bytes."}));
   EXPECT_THAT(matched_, ElementsAre(":a!~a@h PRIVMSG #lab :Disco On\r\n"));
 }
 
 TEST_F(IrcSessionTest, ReadsLinesThatAreNotUtf8AsLatin1) {
-  Connect();
-  socket_.Receive(session_,
-                  ":a!~a@h PRIVMSG #lab :Gr\xFC\xDF"
-                  "e\r\n:b!~b@h PRIVMSG #lab :\xE2\x82\xAC\r\n");
+  OnlineAndRested();
+  Receive(
+      ":a!~a@h PRIVMSG #lab :Gr\xFC\xDF"
+      "e\r\n:b!~b@h PRIVMSG #lab :\xE2\x82\xAC\r\n");
   EXPECT_THAT(matched_, ElementsAre(":a!~a@h PRIVMSG #lab :Gr\xC3\xBC\xC3\x9F"
                                     "e\r\n",
                                     ":b!~b@h PRIVMSG #lab :\xE2\x82\xAC\r\n"));
@@ -398,45 +312,42 @@ TEST_F(IrcSessionTest, ReadsLinesThatAreNotUtf8AsLatin1) {
 }
 
 TEST_F(IrcSessionTest, FollowsTenThousandChannelMembersAndSaysOnceWhenThereAreMore) {
-  Connect();
+  OnlineAndRested();
   std::string names;
   for (int i = 0; i < 10500; ++i) {
     names += (i % 500 == 0 ? ":srv 353 relay = #lab :n" : " n") + std::to_string(i);
     if (i % 500 == 499) names += "\r\n";
   }
-  socket_.Receive(session_, names + ":n0!a@h PART #lab\r\n:late!l@h JOIN #lab\r\n");
-  EXPECT_NE(session_.Roster().Find("N9998"), nullptr);  // and the bot
-  EXPECT_EQ(session_.Roster().Find("n9999"), nullptr);
-  EXPECT_NE(session_.Roster().Find("late"), nullptr);
+  Receive(names + ":n0!a@h PART #lab\r\n:late!l@h JOIN #lab\r\n");
+  EXPECT_NE(Session().Roster().Find("N9998"), nullptr);  // and the bot
+  EXPECT_EQ(Session().Roster().Find("n9999"), nullptr);
+  EXPECT_NE(Session().Roster().Find("late"), nullptr);
   EXPECT_THAT(LogWithId(log_msg::kRosterFull.id), SizeIs(1));
 }
 
 // --- outgoing lines and the flood limit ---
 
 TEST_F(IrcSessionTest, SendsABurstOfFourRepliesThenOneASecondOnTheTick) {
-  Connect();
+  OnlineAndRested();
   for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled " + std::to_string(i) + ".\r\n"), "");
+    EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled " + std::to_string(i) + ".\r\n"), "");
   }
   EXPECT_THAT(socket_.sent, SizeIs(4));
-  session_.tmrSendQueue_Timer();
+  Session().tmrSendQueue_Timer();
   EXPECT_THAT(socket_.sent, SizeIs(4));
-  clock_.Advance(seconds(1));
-  session_.tmrSendQueue_Timer();
-  session_.tmrSendQueue_Timer();
+  Tick(seconds(1));
+  Session().tmrSendQueue_Timer();
   EXPECT_THAT(socket_.sent, SizeIs(5));
-  clock_.Advance(seconds(1));
-  session_.tmrSendQueue_Timer();
+  Tick(seconds(1));
   ASSERT_THAT(socket_.sent, SizeIs(6));
   EXPECT_EQ(socket_.sent[5], "PRIVMSG #lab  I toggled 5.\r\n");
 }
 
 TEST_F(IrcSessionTest, PongIsNotDelayedBehindReplies) {
-  Connect();
-  for (int i = 0; i < 10; ++i) session_.SendLine("PRIVMSG #lab  r" + std::to_string(i) + "\r\n");
-  socket_.Receive(session_, "PING :tok\r\n");
-  clock_.Advance(seconds(1));
-  session_.tmrSendQueue_Timer();
+  OnlineAndRested();
+  for (int i = 0; i < 10; ++i) Session().SendLine("PRIVMSG #lab  r" + std::to_string(i) + "\r\n");
+  Receive("PING :tok\r\n");
+  Tick(seconds(1));
   ASSERT_THAT(socket_.sent, SizeIs(5));
   EXPECT_EQ(socket_.sent[4], "PONG :tok\r\n");
 }
@@ -444,12 +355,11 @@ TEST_F(IrcSessionTest, PongIsNotDelayedBehindReplies) {
 // A server that echoes the bot's JOIN again and again gets one WHO, and its
 // PING is still answered at once.
 TEST_F(IrcSessionTest, RepeatedOwnJoinsAskWhoOnceAndDoNotHoldUpThePong) {
-  socket_.state = socket_state::kConnected;
-  session_.sckIRC_Connect();
-  socket_.Receive(session_, ":srv 001 relay :Welcome\r\n:srv 005 relay WHOX :are supported\r\n");
+  SocketConnects();
+  Receive(":srv 001 relay :Welcome\r\n:srv 005 relay WHOX :are supported\r\n");
   std::string echoes;
   for (int i = 0; i < 2000; ++i) echoes += ":relay!~relay@h JOIN :#lab\r\n";
-  socket_.Receive(session_, echoes + "PING :tok\r\n");
+  Receive(echoes + "PING :tok\r\n");
   Pass(seconds(2));
   EXPECT_THAT(socket_.sent, ::testing::Contains("PONG :tok\r\n"));
   EXPECT_EQ(std::count(socket_.sent.begin(), socket_.sent.end(), "WHO #lab %tna,152\r\n"), 1);
@@ -457,63 +367,58 @@ TEST_F(IrcSessionTest, RepeatedOwnJoinsAskWhoOnceAndDoNotHoldUpThePong) {
 }
 
 TEST_F(IrcSessionTest, AFreshConnectionDropsWhatTheOldOneQueued) {
-  Connect();
-  for (int i = 0; i < 8; ++i) session_.SendLine("PRIVMSG #lab  r\r\n");
+  OnlineAndRested();
+  for (int i = 0; i < 8; ++i) Session().SendLine("PRIVMSG #lab  r\r\n");
   socket_.sent.clear();
-  session_.sckIRC_Connect();
-  EXPECT_THAT(socket_.sent, ElementsAre("CAP LS 302\r\n", "NICK relay\r\n",
-                                        "USER relay pc7 PC7:1042/0 :Winsock Client\r\n"));
-  EXPECT_EQ(session_.QueuedLines(), 0u);
+  Session().sckIRC_Connect();
+  EXPECT_THAT(socket_.sent, ElementsAre("CAP LS 302\r\n", "NICK relay\r\n", kUser + "\r\n"));
+  EXPECT_EQ(Session().QueuedLines(), 0u);
 }
 
 TEST_F(IrcSessionTest, DropsRepliesBeyondThirtySecondsAndLogsTheCount) {
-  Connect();
-  for (int i = 0; i < 50; ++i) EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), "");
+  OnlineAndRested();
+  for (int i = 0; i < 50; ++i) EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X.\r\n"), "");
   EXPECT_THAT(socket_.sent, SizeIs(4));
-  EXPECT_EQ(session_.QueuedLines(), 30u);
-  session_.tmrSendQueue_Timer();
+  EXPECT_EQ(Session().QueuedLines(), 30u);
+  Session().tmrSendQueue_Timer();
   EXPECT_THAT(LogWithId(39), IsEmpty());
-  clock_.Advance(seconds(1));
-  session_.tmrSendQueue_Timer();
+  Tick(seconds(1));
   EXPECT_THAT(
       LogWithId(39),
       ElementsAre(LogLine{39, 2, "Dropped 16 replies to keep the bot from flooding the server."}));
   // The queue drains in 30 s, and then the replies are all gone.
-  for (int s = 0; s < 40; ++s) {
-    clock_.Advance(seconds(1));
-    session_.tmrSendQueue_Timer();
-  }
+  for (int s = 0; s < 40; ++s) Tick(seconds(1));
   EXPECT_THAT(socket_.sent, SizeIs(34));
   EXPECT_THAT(LogWithId(39), SizeIs(1));
 }
 
 TEST_F(IrcSessionTest, RemovesCrLfAndNulInsideOutgoingText) {
-  Connect();
-  session_.SendLine(std::string("PRIVMSG #lab  I toggled A\r\nQUIT :x\0.\r\n", 36));
-  EXPECT_TRUE(session_.SendOperatorLine("hi\r\nQUIT :bye"));
+  OnlineAndRested();
+  Session().SendLine(std::string("PRIVMSG #lab  I toggled A\r\nQUIT :x\0.\r\n", 36));
+  EXPECT_TRUE(Session().SendOperatorLine("hi\r\nQUIT :bye"));
   EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab  I toggled AQUIT :x.\r\n",
                                         "PRIVMSG #lab :hiQUIT :bye\r\n"));
 }
 
 TEST_F(IrcSessionTest, RefusesRepliesWhileNotConnected) {
   socket_.state = socket_state::kConnecting;
-  EXPECT_EQ(session_.SendLine("PRIVMSG #lab  I toggled X.\r\n"), console_text::kNotConnected);
+  EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X.\r\n"), console_text::kNotConnected);
   EXPECT_THAT(socket_.sent, IsEmpty());
 }
 
 // --- the operator's line ---
 
 TEST_F(IrcSessionTest, OperatorLineGoesOutWholeAndIsEchoedAndMatched) {
-  Connect();
-  EXPECT_TRUE(session_.SendOperatorLine("Disco On now"));
+  OnlineAndRested();
+  EXPECT_TRUE(Session().SendOperatorLine("Disco On now"));
   EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab :Disco On now\r\n"));
   EXPECT_THAT(console_.lines, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now\r\n"));
   EXPECT_THAT(matched_, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now"));
 }
 
 TEST_F(IrcSessionTest, EmptyOperatorLineStillGoesOut) {
-  Connect();
-  EXPECT_TRUE(session_.SendOperatorLine(""));
+  OnlineAndRested();
+  EXPECT_TRUE(Session().SendOperatorLine(""));
   EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab :\r\n"));
   EXPECT_THAT(matched_, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :"));
 }
@@ -522,7 +427,7 @@ TEST_F(IrcSessionTest, OperatorLineIsRefusedUnlessConnected) {
   for (std::int16_t state : {socket_state::kClosed, socket_state::kConnecting,
                              socket_state::kClosing, socket_state::kError}) {
     socket_.state = state;
-    EXPECT_FALSE(session_.SendOperatorLine("Disco On")) << state;
+    EXPECT_FALSE(Session().SendOperatorLine("Disco On")) << state;
   }
   EXPECT_THAT(socket_.sent, IsEmpty());
   EXPECT_THAT(console_.lines, IsEmpty());
@@ -530,10 +435,10 @@ TEST_F(IrcSessionTest, OperatorLineIsRefusedUnlessConnected) {
 }
 
 TEST_F(IrcSessionTest, MatcherSetLaterIsUsed) {
-  Connect();
+  OnlineAndRested();
   std::vector<std::string> late;
-  session_.SetMatcher([&](std::string_view t) { late.emplace_back(t); });
-  socket_.Receive(session_, ":a!~a@h PRIVMSG #lab :x\r\n");
+  Session().SetMatcher([&](std::string_view t) { late.emplace_back(t); });
+  Receive(":a!~a@h PRIVMSG #lab :x\r\n");
   EXPECT_THAT(late, ElementsAre(":a!~a@h PRIVMSG #lab :x\r\n"));
   EXPECT_THAT(matched_, IsEmpty());
 }

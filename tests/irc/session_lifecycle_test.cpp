@@ -5,8 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "irc/irc_fakes.h"
+#include <optional>
+
 #include "irc/irc_session.h"
+#include "irc/session_fixture.h"
 
 namespace zelvo {
 namespace {
@@ -16,83 +18,12 @@ using std::chrono::seconds;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using testing::FakeClock;
-using testing::FakeSocket;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using testing::LogLine;
+using testing::kUser;
 using ::testing::Not;
-using testing::RecordingConsole;
 
-class SessionLifecycleTest : public ::testing::Test {
- protected:
-  SessionLifecycleTest() {
-    settings_.gsIRCDomain = "irc.example.net";
-    settings_.giIRCPort = 6697;
-    settings_.gsIRCChannel = "#lab";
-    settings_.gsIRCUser = "relay";
-    settings_.gsIRCNickname = "relay";
-  }
-
-  IrcSession& Session() {
-    if (!session_) {
-      IrcHooks hooks{[this](std::string_view t) { matched_.emplace_back(t); },
-                     [this](std::int32_t id, std::int32_t type, const std::string& text) {
-                       log_.push_back({id, type, text});
-                     },
-                     [this](const std::string& c) { captions_.push_back(c); }};
-      session_ =
-          std::make_unique<IrcSession>(settings_, socket_, clock_, console_, hooks,
-                                       SendQueue::Limits{}, [this] { return random_value_; });
-    }
-    return *session_;
-  }
-
-  // The socket connects (as the Qt socket does once it stands).
-  void Connected() {
-    Session().ConnectToServer();
-    socket_.state = socket_state::kConnected;
-    Session().sckIRC_Connect();
-  }
-  void Receive(std::string_view data) { socket_.Receive(Session(), data); }
-  // The server drops the connection.
-  void ServerCloses() {
-    socket_.state = socket_state::kClosed;
-    Session().sckIRC_Close();
-  }
-  // Runs the 100 ms tick for `time`.
-  void Pass(milliseconds time) {
-    for (auto t = milliseconds(0); t < time; t += milliseconds(100)) {
-      clock_.Advance(milliseconds(100));
-      Session().tmrSendQueue_Timer();
-    }
-  }
-  // Connects, registers as `nick` and joins; forgets what that sent.
-  void Online(const std::string& nick = "relay") {
-    Connected();
-    Receive(":srv 001 " + nick + " :Welcome\r\n:" + nick + "!~relay@h JOIN :#lab\r\n");
-    socket_.sent.clear();
-    log_.clear();
-  }
-
-  std::vector<std::string> LogTexts(std::int32_t id) const {
-    std::vector<std::string> out;
-    for (const auto& r : log_) {
-      if (r.id == id) out.push_back(r.text);
-    }
-    return out;
-  }
-
-  Settings settings_;
-  FakeSocket socket_;
-  FakeClock clock_;
-  RecordingConsole console_;
-  std::vector<std::string> matched_;
-  std::vector<LogLine> log_;
-  std::vector<std::string> captions_;
-  std::uint32_t random_value_ = 0x7FFFFFFF;  // the middle of the jitter range
-  std::unique_ptr<IrcSession> session_;
-};
+using SessionLifecycleTest = testing::SessionTest;
 
 // --- registration order ---
 
@@ -131,9 +62,15 @@ TEST_P(RegistrationOrderTest, SendsWhatTheServerExpectsInOrder) {
   EXPECT_THAT(sent, ElementsAreArray(GetParam().sent));
 }
 
-const std::string kUser = "USER relay pc7 PC7:1042/0 :Winsock Client";
 // base64 of "relay\0relay\0hunter2"
 const std::string kPlainPayload = "cmVsYXkAcmVsYXkAaHVudGVyMg==";
+
+void RequireSaslPlain(Settings& s) {
+  s.IRCSASLMechanism = "PLAIN";
+  s.IRCSASLUsername = "relay";
+  s.IRCSASLPassword = "hunter2";
+  s.IRCSASLRequired = true;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RegistrationOrderTest,
@@ -158,12 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"CAP LS 302", "PASS bouncer:pw", "NICK relay", kUser, "CAP REQ :multi-prefix",
                    "CAP END", "JOIN #lab sesame"}},
         OrderCase{"SaslPlain",
-                  [](Settings& s) {
-                    s.IRCSASLMechanism = "PLAIN";
-                    s.IRCSASLUsername = "relay";
-                    s.IRCSASLPassword = "hunter2";
-                    s.IRCSASLRequired = true;
-                  },
+                  RequireSaslPlain,
                   {{":srv CAP * LS * :sasl=PLAIN,EXTERNAL multi-prefix\r\n", 0},
                    {":srv CAP * LS :account-tag extended-join\r\n", 0},
                    {":srv CAP relay ACK :sasl multi-prefix account-tag extended-join\r\n", 0},
@@ -189,10 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(SessionLifecycleTest, RequiredSaslThatFailsDropsTheConnectionAndWaits) {
-  settings_.IRCSASLMechanism = "PLAIN";
-  settings_.IRCSASLUsername = "relay";
-  settings_.IRCSASLPassword = "hunter2";
-  settings_.IRCSASLRequired = true;
+  RequireSaslPlain(settings_);
   Connected();
   Receive(":srv CAP * LS :sasl\r\n:srv CAP relay ACK :sasl\r\nAUTHENTICATE +\r\n");
   Receive(":srv 904 relay :SASL authentication failed\r\n:srv 001 relay :Welcome\r\n");
@@ -272,8 +201,7 @@ TEST_F(SessionLifecycleTest, FallsBackOnATakenNickAndRegainsIt) {
                           "use); trying relay_."));
   Receive(":srv 001 relay_ :Welcome\r\n:relay_!~relay@h JOIN :#lab\r\n");
   EXPECT_EQ(Session().Nickname(), "relay_");
-  socket_.sent.clear();
-  matched_.clear();
+  Forget();
 
   // The operator's echo comes from the nickname the bot has.
   ASSERT_TRUE(Session().SendOperatorLine("Disco On"));
@@ -380,18 +308,21 @@ TEST_F(SessionLifecycleTest, PingsAfterSilenceAndDropsADeadLink) {
 
 TEST_F(SessionLifecycleTest, WaitDoublesToFiveMinutesAndStartsAgainOnlyAfterAStableMinute) {
   std::vector<std::string> waits;
-  auto lose_and_wait = [&] {
+  // The socket stands, the bot stays registered for `registered` if given,
+  // the connection is lost and the wait passes.
+  auto connect_and_lose = [&](std::optional<seconds> registered) {
+    SocketConnects();
+    if (registered) {
+      Receive(":srv 001 relay :Welcome\r\n");
+      Pass(*registered);
+    }
     ServerCloses();
     waits.push_back(LogTexts(log_msg::kReconnectIn.id).back());
     Pass(std::chrono::duration_cast<milliseconds>(Session().ReconnectWait()) + milliseconds(200));
   };
   Session().ConnectToServer();
   // Refused at once, again and again (also before registration).
-  for (int i = 0; i < 8; ++i) {
-    socket_.state = socket_state::kConnected;
-    Session().sckIRC_Connect();
-    lose_and_wait();
-  }
+  for (int i = 0; i < 8; ++i) connect_and_lose(std::nullopt);
   EXPECT_THAT(
       waits, ElementsAre("Reconnecting in 5 s.", "Reconnecting in 10 s.", "Reconnecting in 20 s.",
                          "Reconnecting in 40 s.", "Reconnecting in 80 s.", "Reconnecting in 160 s.",
@@ -399,19 +330,10 @@ TEST_F(SessionLifecycleTest, WaitDoublesToFiveMinutesAndStartsAgainOnlyAfterASta
   EXPECT_EQ(socket_.connect_calls, 9);
   EXPECT_EQ(captions_.back(), "Zelvo -  (Connecting)");
 
-  // Registered for 59 s: not long enough.
+  // Registered for 59 s is not long enough; after 60 s the wait starts again at 5 s.
   waits.clear();
-  socket_.state = socket_state::kConnected;
-  Session().sckIRC_Connect();
-  Receive(":srv 001 relay :Welcome\r\n");
-  Pass(seconds(59));
-  lose_and_wait();
-  // Registered for 60 s: the wait starts again at 5 s.
-  socket_.state = socket_state::kConnected;
-  Session().sckIRC_Connect();
-  Receive(":srv 001 relay :Welcome\r\n");
-  Pass(seconds(60));
-  lose_and_wait();
+  connect_and_lose(seconds(59));
+  connect_and_lose(seconds(60));
   EXPECT_THAT(waits, ElementsAre("Reconnecting in 300 s.", "Reconnecting in 5 s."));
 }
 
@@ -465,6 +387,7 @@ TEST_F(SessionLifecycleTest, WithoutReconnectALostConnectionStaysLost) {
 
 TEST_F(SessionLifecycleTest, HandsTheTlsSettingsToTheSocketAndWarnsWhenNotVerifying) {
   settings_.IRCTLS = true;
+  settings_.giIRCPort = 6697;
   settings_.IRCTLSVerify = false;
   settings_.IRCTLSCAFile = "/etc/zelvo/ca.pem";
   settings_.IRCClientCertificate = "/etc/zelvo/bot.pem";
@@ -480,6 +403,7 @@ TEST_F(SessionLifecycleTest, HandsTheTlsSettingsToTheSocketAndWarnsWhenNotVerify
 
 TEST_F(SessionLifecycleTest, ARefusedCertificateIsLoggedShownAndRetried) {
   settings_.IRCTLS = true;
+  settings_.giIRCPort = 6697;
   Session().ConnectToServer();
   socket_.state = socket_state::kError;
   Session().sckIRC_TlsError(
@@ -504,8 +428,6 @@ TEST_F(SessionLifecycleTest, ARefusedCertificateIsLoggedShownAndRetried) {
 
 TEST_F(SessionLifecycleTest, TagsAreTakenOffForTheConsoleAndKeptForTheMatcher) {
   Online();
-  console_.lines.clear();
-  matched_.clear();
   Receive("@account=alice;time=2024-01-01T00:00:00Z :alice!~a@h PRIVMSG #lab :Disco On\r\n");
   EXPECT_THAT(console_.lines, ElementsAre(":alice!~a@h PRIVMSG #lab :Disco On\r\n"));
   EXPECT_THAT(matched_, ElementsAre("@account=alice;time=2024-01-01T00:00:00Z :alice!~a@h "
