@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "irc/e2e_harness.h"
+#include "irc/servers.h"
 #include "irc/irc_fakes.h"
 
 namespace zelvo {
@@ -38,8 +39,8 @@ double Percentile(std::vector<double> values, double p) {
 void BM_MessageToPortLatency(benchmark::State& state) {
   e2e::EnsureQtApplication();
   const int messages = static_cast<int>(state.range(0));
-  e2e::NgircdServer server;
-  if (!server.Start(0, /*penalties=*/false)) {
+  servers::NgircdServer server;
+  if (!server.Start({.penalties = false})) {
     state.SkipWithError(server.Error().c_str());
     return;
   }

@@ -27,6 +27,7 @@
 
 #include "app/test_support.h"
 #include "irc/e2e_harness.h"
+#include "irc/servers.h"
 
 namespace zelvo {
 namespace {
@@ -117,10 +118,10 @@ void BM_ChannelMessageToStateAndPort(benchmark::State& state) {
   const bool mqtt = state.range(0) == 1;
   const int messages = static_cast<int>(state.range(1));
   e2e::EnsureQtApplication();
-  e2e::NgircdServer server;
-  if (!server.Start(0, /*penalties=*/false)) return state.SkipWithError(server.Error().c_str());
+  servers::NgircdServer server;
+  if (!server.Start({.penalties = false})) return state.SkipWithError(server.Error().c_str());
   testing::TempDir dir;
-  const int broker_port = e2e::FreeLoopbackPort();
+  const int broker_port = servers::PickFreePort();
   pid_t broker = -1;
   if (mqtt) {
     const passwd* me = getpwuid(getuid());
@@ -130,7 +131,7 @@ void BM_ChannelMessageToStateAndPort(benchmark::State& state) {
                            (me ? me->pw_name : "root") + "\n");
     broker = Launch({"/usr/sbin/mosquitto", "-c", dir.File("mosquitto.conf")},
                     dir.File("mosquitto.log"));
-    e2e::SpinUntil([&] { return e2e::PortAccepts(broker_port); }, std::chrono::seconds(5));
+    e2e::SpinUntil([&] { return servers::PortListening(broker_port); }, std::chrono::seconds(5));
   }
   testing::ConfigOptions options;
   options.output_device = "file:" + dir.File("port.txt");
@@ -214,7 +215,7 @@ class PingServer {
       if (fd >= 0) close(fd);
   }
   int Listen() {
-    const int port = e2e::FreeLoopbackPort();
+    const int port = servers::PickFreePort();
     listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -320,7 +321,7 @@ void BM_PongDelayUnderCommandFlood(benchmark::State& state) {
   const auto flood_time = std::chrono::seconds(state.range(0));
   e2e::EnsureQtApplication();
   testing::TempDir dir;
-  const int broker_port = e2e::FreeLoopbackPort();
+  const int broker_port = servers::PickFreePort();
   const passwd* me = getpwuid(getuid());
   testing::WriteFile(dir.File("mosquitto.conf"),
                      "listener " + std::to_string(broker_port) +
@@ -328,7 +329,7 @@ void BM_PongDelayUnderCommandFlood(benchmark::State& state) {
                          (me ? me->pw_name : "root") + "\n");
   const pid_t broker =
       Launch({"/usr/sbin/mosquitto", "-c", dir.File("mosquitto.conf")}, dir.File("mosquitto.log"));
-  e2e::SpinUntil([&] { return e2e::PortAccepts(broker_port); }, std::chrono::seconds(5));
+  e2e::SpinUntil([&] { return servers::PortListening(broker_port); }, std::chrono::seconds(5));
   PingServer server;
   const int irc_port = server.Listen();
   testing::ConfigOptions options;

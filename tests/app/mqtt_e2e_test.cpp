@@ -2,13 +2,10 @@
 // retained states, a rule run seen on the broker, a command from the broker,
 // the relays, a broker restart, the Last Will and the safe state at an orderly
 // stop. libmosquitto (its own thread) observes.
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <mosquitto.h>
-#include <pwd.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,10 +13,8 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -107,55 +102,22 @@ class Observer {
   std::vector<std::string> messages_;
 };
 
-class Broker {
- public:
-  // Starts the broker; again after Stop on the same port.
-  bool Start() {
-    if (port_ == 0) port_ = servers::PickFreePort();
-    const passwd* me = ::getpwuid(::getuid());
-    testing::WriteFile(dir_.File("mosquitto.conf"),
-                       "listener " + std::to_string(port_) + " 127.0.0.1\npersistence false\n" +
-                           "allow_anonymous true\nuser " + (me ? me->pw_name : "root") + "\n");
-    for (const char* path : {"/usr/sbin/mosquitto", "/usr/bin/mosquitto"})
-      if (::access(path, X_OK) == 0)
-        pid_ = Spawn({path, "-c", dir_.File("mosquitto.conf")}, dir_.File("mosquitto.log"));
-    for (int i = 0; i < 400 && pid_ > 0 && !servers::PortListening(port_); ++i)
-      std::this_thread::sleep_for(milliseconds(25));
-    return pid_ > 0 && servers::PortListening(port_);
-  }
-  void Stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-  ~Broker() { Stop(); }
-  int port() const { return port_; }
-
- private:
-  testing::TempDir dir_;
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
-
 // ngircd, mosquitto with an observer, and the bot started with `settings`
 // (after its OutputDevice entries) and in its channel beside the user "op".
 class MqttEndToEnd : public ::testing::Test {
  protected:
   void StartBot(const std::string& settings) {
     ASSERT_TRUE(ircd.Start()) << ircd.Error();
-    ASSERT_TRUE(broker.Start());
-    observer = std::make_unique<Observer>(broker.port());
+    ASSERT_TRUE(broker.Start()) << broker.Error();
+    observer = std::make_unique<Observer>(broker.Port());
     ASSERT_TRUE(observer->WaitSubscribed());
     testing::ConfigOptions options;
     options.output_device = "file:" + port_file;
     options.extra_settings =
         "<OutputDevice>mqtt:cmnd/relay%N/POWER</OutputDevice>\r\n<MQTTBroker>mqtt://127.0.0.1:" +
-        std::to_string(broker.port()) + "</MQTTBroker>" + settings;
-    std::string config = testing::TestConfig(options);
-    config = testing::ReplacedOnce(config, "<IRCPort>1</IRCPort>",
-                                   "<IRCPort>" + std::to_string(ircd.Port()) + "</IRCPort>");
-    testing::WriteFile(dir.File("config.xml"), config);
+        std::to_string(broker.Port()) + "</MQTTBroker>" + settings;
+    options.irc_port = ircd.Port();
+    testing::WriteFile(dir.File("config.xml"), testing::TestConfig(options));
     bot = Spawn({ZELVO_BINARY, "--headless", "--dir", dir.path()}, dir.File("out.txt"));
     ASSERT_GT(bot, 0);
 
@@ -185,8 +147,8 @@ class MqttEndToEnd : public ::testing::Test {
     ::waitpid(bot, nullptr, 0);
   }
 
-  servers::TlsNgircdServer ircd;
-  Broker broker;
+  servers::NgircdServer ircd;
+  servers::MosquittoBroker broker;
   std::unique_ptr<Observer> observer;
   testing::TempDir dir;
   const std::string port_file = dir.File("port.txt");
@@ -212,7 +174,7 @@ TEST_F(MqttEndToEnd, TheBotBetweenNgircdAndMosquitto) {
   EXPECT_THAT(events[0], HasSubstr("\"outputs\":3}"));
 
   const std::size_t before_set = observer.Messages().size();
-  EXPECT_EQ(std::system(("mosquitto_pub -h 127.0.0.1 -p " + std::to_string(broker.port()) +
+  EXPECT_EQ(std::system(("mosquitto_pub -h 127.0.0.1 -p " + std::to_string(broker.Port()) +
                          " -q 1 -t zelvo/output/4/set -m ON")
                             .c_str()),
             0);
@@ -227,7 +189,7 @@ TEST_F(MqttEndToEnd, TheBotBetweenNgircdAndMosquitto) {
   for (int i = 0; i < 400 && PortBytes(port_file).size() < 4; ++i)
     std::this_thread::sleep_for(milliseconds(25));
   EXPECT_THAT(PortBytes(port_file), ElementsAre(0, 3, 11, 8));
-  ASSERT_TRUE(broker.Start());
+  ASSERT_TRUE(broker.Restart()) << broker.Error();
   const std::size_t before_restart = observer.Messages().size();
   for (const char* message : {"zelvo/status online", "zelvo/output/1 OFF", "zelvo/output/2 OFF",
                               "zelvo/output/4 ON", "zelvo/byte 8"})
@@ -253,7 +215,7 @@ TEST_F(MqttEndToEnd, TheSafeStateAtTheCloseIsWhatStaysRetained) {
   ASSERT_EQ(::waitpid(bot, nullptr, 0), bot);
   bot = -1;
   EXPECT_THAT(PortBytes(port_file), ElementsAre(0, 3, 0));
-  Observer retained(broker.port());
+  Observer retained(broker.Port());
   for (const char* message :
        {"zelvo/byte 0", "zelvo/output/1 OFF", "zelvo/output/2 OFF", "zelvo/status offline"})
     EXPECT_GE(retained.WaitFor(message), 0) << message;
@@ -268,7 +230,7 @@ TEST_F(MqttEndToEnd, ACommandFloodIsLimitedAndTheBotStaysResponsive) {
   for (int i = 0; i < 5000; ++i) flood += "TOGGLE\n";
   testing::WriteFile(dir.File("flood.txt"), flood);
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(std::system(("mosquitto_pub -h 127.0.0.1 -p " + std::to_string(broker.port()) +
+  ASSERT_EQ(std::system(("mosquitto_pub -h 127.0.0.1 -p " + std::to_string(broker.Port()) +
                          " -q 0 -t zelvo/output/1/set -l < " + dir.File("flood.txt"))
                             .c_str()),
             0);

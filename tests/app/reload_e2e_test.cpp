@@ -43,16 +43,15 @@ bool WaitForBytes(const std::string& port, std::size_t count) {
 }
 
 TEST(ReloadEndToEnd, HangUpReloadsTheRulesWithoutReconnecting) {
-  servers::TlsNgircdServer ircd;
+  servers::NgircdServer ircd;
   ASSERT_TRUE(ircd.Start()) << ircd.Error();
   testing::TempDir dir;
   const std::string port = dir.File("port.txt");
   const std::string log = dir.File("Log.xml");
   testing::ConfigOptions options;
   options.output_device = "file:" + port;
-  const std::string config =
-      testing::ReplacedOnce(testing::TestConfig(options), "<IRCPort>1</IRCPort>",
-                            "<IRCPort>" + std::to_string(ircd.Port()) + "</IRCPort>");
+  options.irc_port = ircd.Port();
+  const std::string config = testing::TestConfig(options);
   testing::WriteFile(dir.File("config.xml"), config);
   const pid_t bot =
       testing::Spawn({ZELVO_BINARY, "--headless", "--dir", dir.path()}, dir.File("out.txt"));

@@ -22,6 +22,7 @@ struct ConfigOptions {
   // OutputDevice entries first, then the optional settings in schema order.
   std::string extra_settings;
   std::string log_file = "Log.xml";
+  int irc_port = 1;  // where no server listens unless a test starts one
 };
 
 inline std::string TestConfig(const ConfigOptions& options) {
@@ -29,7 +30,8 @@ inline std::string TestConfig(const ConfigOptions& options) {
   // Nothing in a test reaches out to a real IRC server.
   text = ReplacedOnce(text, "<IRCDomain>irc.libera.chat</IRCDomain>",
                       "<IRCDomain>127.0.0.1</IRCDomain>");
-  text = ReplacedOnce(text, "<IRCPort>6667</IRCPort>", "<IRCPort>1</IRCPort>");
+  text = ReplacedOnce(text, "<IRCPort>6667</IRCPort>",
+                      "<IRCPort>" + std::to_string(options.irc_port) + "</IRCPort>");
   if (options.log_everything) {
     text = ReplacedOnce(text, "<LogToFileInformation>false", "<LogToFileInformation>true");
     text = ReplacedOnce(text, "<LogToFileWarnings>false", "<LogToFileWarnings>true");

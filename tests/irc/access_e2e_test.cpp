@@ -29,12 +29,6 @@ std::shared_ptr<User> AllowedUser(const std::string& account = "",
   return user;
 }
 
-std::string LogOf(const Bot& bot) {
-  std::string out;
-  for (const auto& e : bot.log) out += std::to_string(e.id) + " " + e.text + "\n";
-  return out;
-}
-
 // The texts of the bot's entries on rules not run, from `from` on.
 std::vector<std::string> RefusalsOf(const Bot& bot, std::size_t from = 0) {
   std::vector<std::string> texts;
@@ -82,7 +76,7 @@ class AccessEndToEndTest : public ::testing::Test {
     bot_->Connect();
     const bool joined =
         SpinUntil([&] { return bot_->CountLog(log_msg::kJoined.id) > 0; }, seconds(15));
-    EXPECT_TRUE(joined) << LogOf(*bot_) << network_->Logs();
+    EXPECT_TRUE(joined) << bot_->LogText() << network_->Logs();
     return *bot_;
   }
 
@@ -143,13 +137,13 @@ TEST_F(AccessEndToEndTest, AnAccountRuleFiresOnlyForASenderLoggedInToThatAccount
     sender.Say("#acct", "Disco On");
     if (c.missing.empty()) {
       ASSERT_TRUE(sender.WaitForLineContaining("I toggled Account Disco.", seconds(10)))
-          << LogOf(bot);
+          << bot.LogText();
       EXPECT_EQ(bot.PortWrites().size(), writes + 1);
       EXPECT_EQ(bot.PortByte(), kOutputs1And2);
       EXPECT_THAT(RefusalsOf(bot, entries), ::testing::IsEmpty());
     } else {
       ASSERT_TRUE(SpinUntil([&] { return !RefusalsOf(bot, entries).empty(); }, seconds(10)))
-          << LogOf(bot);
+          << bot.LogText();
       const std::vector<std::string> refusals = RefusalsOf(bot, entries);
       ASSERT_EQ(refusals.size(), 1u);
       EXPECT_THAT(refusals[0], HasSubstr("Rule \"Account Disco\" not run for alice!alice@"));
@@ -179,13 +173,13 @@ TEST_F(AccessEndToEndTest, AStatusRuleFiresForAnOperatorAndForAMemberOnlyOnceOpp
   std::size_t entries = bot.log.size();
   member.Say("#ops", "Disco On");
   ASSERT_TRUE(SpinUntil([&] { return !RefusalsOf(bot, entries).empty(); }, seconds(10)))
-      << LogOf(bot);
+      << bot.LogText();
   EXPECT_THAT(RefusalsOf(bot, entries), ::testing::ElementsAre(HasSubstr("not run for bob!bob@")));
   EXPECT_THAT(RefusalsOf(bot, entries)[0], HasSubstr("not op or higher in #ops"));
   EXPECT_TRUE(bot.PortWrites().empty());
 
   op.Say("#ops", "Disco On");
-  ASSERT_TRUE(member.WaitForLineContaining("I toggled Op Disco.", seconds(10))) << LogOf(bot);
+  ASSERT_TRUE(member.WaitForLineContaining("I toggled Op Disco.", seconds(10))) << bot.LogText();
   EXPECT_EQ(bot.PortWrites().size(), 1u);
 
   const std::size_t replies = member.CountContaining("I toggled Op Disco.");
@@ -201,7 +195,7 @@ TEST_F(AccessEndToEndTest, AStatusRuleFiresForAnOperatorAndForAMemberOnlyOnceOpp
   member.Say("#ops", "Disco On");
   ASSERT_TRUE(SpinUntil([&] { return member.CountContaining("I toggled Op Disco.") > replies; },
                         seconds(10)))
-      << LogOf(bot);
+      << bot.LogText();
   EXPECT_EQ(bot.PortWrites().size(), 2u);
   EXPECT_THAT(RefusalsOf(bot, entries), ::testing::IsEmpty());
 }
@@ -220,7 +214,7 @@ TEST_F(AccessEndToEndTest, ANoticeAndATopicHoldingTheTriggerFireNothing) {
   dave.Send("NOTICE #quiet :Disco On\r\n");
   dave.Send("TOPIC #quiet :Disco On again\r\n");
   dave.Say("#quiet", "Disco On");  // the one line that fires
-  ASSERT_TRUE(dave.WaitForLineContaining("I toggled Disco.", seconds(10))) << LogOf(bot);
+  ASSERT_TRUE(dave.WaitForLineContaining("I toggled Disco.", seconds(10))) << bot.LogText();
 
   EXPECT_EQ(bot.console.CountContaining(" 332 relay #quiet :Disco On at dusk"), 1u);
   EXPECT_EQ(bot.console.CountContaining(" NOTICE #quiet :Disco On\r\n"), 1u);
@@ -245,9 +239,9 @@ TEST_F(AccessEndToEndTest, RulesFireInAChannelCreatedWithOtherCapitals) {
   EXPECT_THAT(bot.captions.back(), HasSubstr("(Joined #zelvo)"));
 
   erin.Say("#Zelvo", "Disco On");
-  ASSERT_TRUE(erin.WaitForLineContaining("I toggled Disco.", seconds(10))) << LogOf(bot);
+  ASSERT_TRUE(erin.WaitForLineContaining("I toggled Disco.", seconds(10))) << bot.LogText();
   erin.Say("#Zelvo", "Blink Four");
-  ASSERT_TRUE(erin.WaitForLineContaining("I toggled Op Blink.", seconds(10))) << LogOf(bot);
+  ASSERT_TRUE(erin.WaitForLineContaining("I toggled Op Blink.", seconds(10))) << bot.LogText();
   EXPECT_EQ(bot.PortByte(), kOutputs1And2And4);
   EXPECT_THAT(RefusalsOf(bot), ::testing::IsEmpty());
 }

@@ -1,36 +1,17 @@
-// What the end-to-end tests and the benchmark share: a private ngircd on a
-// free loopback port, a plain IRC client on a QTcpSocket, the bot itself
-// (Qt socket, session, real dispatcher, in-memory port) and a way to run the
-// event loop until something has happened.
-//
-// ngircd started as root switches to the user "nobody" (it refuses to run as
-// root); it reads its configuration before switching, writes a PID file only
-// after switching (so none is configured here: -n keeps it in the
-// foreground and the child's id is the server's), and takes the message of
-// the day from MotdPhrase instead of a file.
+// What the end-to-end tests and the benchmark share besides the servers: a
+// plain IRC client on a QTcpSocket, the bot itself (Qt socket, session, real
+// dispatcher, in-memory port) and a way to run the event loop until something
+// has happened.
 #pragma once
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <pwd.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTcpSocket>
 #include <QTimer>
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "dispatch/dispatcher.h"
@@ -40,9 +21,7 @@
 #include "outputs/memory_port.h"
 #include "outputs/outputs.h"
 #include "support/log_line.h"
-#include "support/loopback_port.h"
 #include "support/recording_console.h"
-#include "support/temp_dir.h"
 
 namespace zelvo::e2e {
 
@@ -73,129 +52,6 @@ inline bool SpinUntil(const std::function<bool()>& done, std::chrono::millisecon
 inline void SpinFor(std::chrono::milliseconds time) {
   SpinUntil([] { return false; }, time);
 }
-
-inline std::string FindNgircd() {
-  for (const char* path : {"/usr/sbin/ngircd", "/usr/local/sbin/ngircd", "/usr/bin/ngircd"}) {
-    if (access(path, X_OK) == 0) return path;
-  }
-  return "";
-}
-
-inline int FreeLoopbackPort() {
-  return testing::PickFreePort();
-}
-inline bool PortAccepts(int port) {
-  return testing::PortListening(port);
-}
-
-// A private ngircd in a temporary directory, stopped by the destructor.
-class NgircdServer {
- public:
-  NgircdServer() = default;
-  NgircdServer(const NgircdServer&) = delete;
-  NgircdServer& operator=(const NgircdServer&) = delete;
-  ~NgircdServer() { Stop(); }
-
-  // Starts the server and waits until its port accepts connections. A ping
-  // timeout of 0 keeps ngircd's default (120 s); its minimum is 5 s. Without
-  // penalties the server reads every client's lines as fast as they come.
-  bool Start(int ping_timeout = 0, bool penalties = true) {
-    binary_ = FindNgircd();
-    if (binary_.empty()) return Fail("ngircd is not installed");
-    try {
-      dir_ = std::make_unique<testing::TempDir>();
-    } catch (const std::exception& error) {
-      return Fail(error.what());
-    }
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      port_ = FreeLoopbackPort();
-      WriteConfig(ping_timeout, penalties);
-      if (Launch()) return true;
-    }
-    return false;
-  }
-
-  // Stops the server (SIGTERM) and waits for it to end.
-  void Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = 0;
-  }
-
-  int Port() const { return port_; }
-  const std::string& Error() const { return error_; }
-  std::string ServerLog() const {
-    if (!dir_) return "";
-    std::ifstream in(dir_->File("ngircd.log"));
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
- private:
-  bool Fail(std::string error) {
-    error_ = std::move(error);
-    return false;
-  }
-
-  void WriteConfig(int ping_timeout, bool penalties) {
-    std::ofstream conf(dir_->File("ngircd.conf"));
-    conf << "[Global]\n"
-         << "Name = irc.zelvo.test\n"
-         << "Info = Zelvo test server\n"
-         << "AdminInfo1 = Zelvo tests\nAdminInfo2 = loopback\nAdminEMail = root@localhost\n"
-         << "Listen = 127.0.0.1\n"
-         << "Ports = " << port_ << "\n"
-         << "MotdPhrase = Zelvo test server\n";
-    if (geteuid() == 0) {
-      if (const passwd* nobody = getpwnam("nobody")) {
-        conf << "ServerUID = " << nobody->pw_uid << "\nServerGID = " << nobody->pw_gid << "\n";
-      }
-    }
-    conf << "[Limits]\nMaxConnectionsIP = 0\n";
-    if (!penalties) conf << "MaxPenaltyTime = 0\n";
-    if (ping_timeout > 0) {
-      conf << "PingTimeout = " << ping_timeout << "\nPongTimeout = " << ping_timeout << "\n";
-    }
-    conf << "[Options]\nDNS = no\nIdent = no\nPAM = no\n";
-  }
-
-  bool Launch() {
-    const std::string conf = dir_->File("ngircd.conf");
-    const std::string log = dir_->File("ngircd.log");
-    pid_ = fork();
-    if (pid_ < 0) return Fail("fork failed");
-    if (pid_ == 0) {
-      const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-      if (fd >= 0) {
-        dup2(fd, 1);
-        dup2(fd, 2);
-      }
-      execl(binary_.c_str(), binary_.c_str(), "-n", "-f", conf.c_str(),
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    for (int i = 0; i < 200; ++i) {
-      if (PortAccepts(port_)) return true;
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = 0;
-        return Fail("ngircd ended at start:\n" + ServerLog());
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    Stop();
-    return Fail("ngircd did not open port " + std::to_string(port_));
-  }
-
-  std::string binary_;
-  std::unique_ptr<testing::TempDir> dir_;  // removed after the server has stopped
-  std::string error_;
-  int port_ = 0;
-  pid_t pid_ = 0;
-};
 
 // A second user in the channel: a plain IRC client that answers PINGs and
 // keeps every line it receives.
@@ -351,6 +207,13 @@ class Bot {
   void AddRule(const std::string& name, const std::string& trigger, std::int32_t flags,
                std::shared_ptr<User> user) {
     AddRule(name, trigger, 0, flags, std::move(user));
+  }
+
+  // The log, one "<id> <text>" line per entry.
+  std::string LogText() const {
+    std::string out;
+    for (const auto& e : log) out += std::to_string(e.id) + " " + e.text + "\n";
+    return out;
   }
 
   std::size_t CountLog(std::int32_t id, const std::string& text = "") const {

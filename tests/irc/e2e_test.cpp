@@ -14,81 +14,43 @@ using std::chrono::seconds;
 constexpr std::uint8_t kOutputs1And2 = 0x03;
 constexpr std::uint8_t kOutput4 = 0x08;
 
-// One of the two servers the cases run against.
-class TestServer {
- public:
-  virtual ~TestServer() = default;
-  // A ping timeout of 0 keeps the server's default.
-  virtual bool Start(int ping_timeout) = 0;
-  virtual void Stop() = 0;
-  virtual int Port() const = 0;
-  virtual std::string Log() const = 0;
-};
-
-class Ngircd final : public TestServer {
- public:
-  bool Start(int ping_timeout) override { return server_.Start(ping_timeout); }
-  void Stop() override { server_.Stop(); }
-  int Port() const override { return server_.Port(); }
-  std::string Log() const override { return server_.Error() + server_.ServerLog(); }
-
- private:
-  NgircdServer server_;
-};
-
-class Inspircd final : public TestServer {
- public:
-  bool Start(int ping_timeout) override {
-    servers::InspircdServer::Options options;
-    options.tls = false;
-    if (ping_timeout > 0) options.ping_frequency = ping_timeout;
-    return server_.Start(options);
-  }
-  void Stop() override { server_.Stop(); }
-  int Port() const override { return server_.Port(); }
-  std::string Log() const override { return server_.Error() + server_.Log(); }
-
- private:
-  servers::InspircdServer server_;
-};
-
-bool Installed(const std::string& name) {
-  for (const char* dir : {"/usr/sbin/", "/usr/bin/", "/usr/local/sbin/", "/usr/local/bin/"}) {
-    if (access((dir + name).c_str(), X_OK) == 0) return true;
-  }
-  return false;
-}
-
 class IrcEndToEndTest : public ::testing::TestWithParam<std::string> {
  protected:
   static void SetUpTestSuite() { EnsureQtApplication(); }
 
   void SetUp() override {
-    if (!Installed(GetParam())) GTEST_SKIP() << GetParam() << " is not installed";
-    if (GetParam() == "ngircd") {
-      server_ = std::make_unique<Ngircd>();
-    } else {
-      server_ = std::make_unique<Inspircd>();
-    }
+    if (!servers::Installed(GetParam())) GTEST_SKIP() << GetParam() << " is not installed";
   }
+
+  // The server of the case; a ping timeout of 0 keeps the server's default.
+  bool StartServer(int ping_timeout) {
+    if (GetParam() == "ngircd") {
+      auto ngircd = std::make_unique<servers::NgircdServer>();
+      const bool up = ngircd->Start({.ping_timeout = ping_timeout});
+      server_ = std::move(ngircd);
+      return up;
+    }
+    servers::InspircdServer::Options options{.tls = false};
+    if (ping_timeout > 0) options.ping_frequency = ping_timeout;
+    auto inspircd = std::make_unique<servers::InspircdServer>();
+    const bool up = inspircd->Start(options);
+    server_ = std::move(inspircd);
+    return up;
+  }
+
+  std::string ServerLog() const { return server_->Error() + server_->Log(); }
 
   // Starts the server, the second user "alice" in #lab, and the bot; returns
   // once alice has seen the bot join, and takes the bot's prefix from that.
   void StartAll(int ping_timeout = 0, SendQueue::Limits limits = {}) {
-    ASSERT_TRUE(server_->Start(ping_timeout)) << server_->Log();
-    ASSERT_TRUE(alice_.Connect(server_->Port(), "alice")) << server_->Log();
+    ASSERT_TRUE(StartServer(ping_timeout)) << ServerLog();
+    ASSERT_TRUE(alice_.Connect(server_->Port(), "alice")) << ServerLog();
     ASSERT_TRUE(alice_.Join("#lab"));
     bot_ = std::make_unique<Bot>(server_->Port(), limits);
     bot_->Connect();
-    ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10))) << server_->Log() << BotLog();
+    ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10))) << ServerLog() << bot_->LogText();
     const std::string& join = alice_.Lines()[alice_.FindJoin(":relay!", "#lab")];
     prefix_ = join.substr(0, join.find(' '));
-  }
-
-  std::string BotLog() const {
-    std::string out;
-    for (const auto& e : bot_->log) out += std::to_string(e.id) + " " + e.text + "\n";
-    return out;
   }
 
   bool WaitForReply(const std::string& text, std::size_t from = 0) {
@@ -100,7 +62,7 @@ class IrcEndToEndTest : public ::testing::TestWithParam<std::string> {
     if (server_) server_->Stop();
   }
 
-  std::unique_ptr<TestServer> server_;
+  std::unique_ptr<servers::TestServer> server_;
   RawIrcClient alice_;
   std::unique_ptr<Bot> bot_;
   std::string prefix_;  // the bot's ":nick!user@host" as the server relays it
@@ -159,7 +121,7 @@ TEST_P(IrcEndToEndTest, AnsweredServerPingsKeepTheBotConnected) {
   // Quiet for a while: the server pings after 5 s and gives up 5 s later
   // without an answer, so a second PING means the first was answered.
   ASSERT_TRUE(SpinUntil([&] { return bot_->console.CountContaining("PING :") >= 2; }, seconds(20)))
-      << server_->Log();
+      << ServerLog();
   EXPECT_EQ(bot_->Session().SocketStateText(), "Connected");
   EXPECT_EQ(bot_->CountLog(log_msg::kSocketStateChanged.id, "Socket-connection changed to: Closed"),
             1u);  // at start only

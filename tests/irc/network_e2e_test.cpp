@@ -26,20 +26,6 @@ std::string PlainFingerprint(const std::string& text) {
   return out;
 }
 
-std::string LogOf(const Bot& bot) {
-  std::string out;
-  for (const auto& e : bot.log) out += std::to_string(e.id) + " " + e.text + "\n";
-  return out;
-}
-
-#define SKIP_UNLESS_STARTED(server)                                                  \
-  do {                                                                               \
-    if (!(server).Start()) {                                                         \
-      if ((server).Error().find("not installed") != std::string::npos) GTEST_SKIP(); \
-      FAIL() << (server).Error();                                                    \
-    }                                                                                \
-  } while (false)
-
 class NetworkEndToEndTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { EnsureQtApplication(); }
@@ -63,7 +49,7 @@ class NetworkEndToEndTest : public ::testing::Test {
     alice_.Say("#lab", "Disco On");
     ASSERT_TRUE(
         alice_.WaitForLineContaining("PRIVMSG #lab :I toggled Disco-Kula On.", seconds(10), from))
-        << LogOf(*bot_);
+        << bot_->LogText();
     EXPECT_EQ(bot_->PortByte(), kOutputs1And2);
   }
 
@@ -74,8 +60,8 @@ class NetworkEndToEndTest : public ::testing::Test {
 };
 
 TEST_F(NetworkEndToEndTest, TlsTrustsTheCaFileRefusesAWrongCaAndTakesAPinnedFingerprint) {
-  servers::TlsNgircdServer server;
-  SKIP_UNLESS_STARTED(server);
+  servers::NgircdServer server;
+  ZELVO_START_OR_SKIP(server, {.tls = true});
   ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
   const servers::TestCertificates& certs = server.Certificates();
   struct Case {
@@ -93,7 +79,7 @@ TEST_F(NetworkEndToEndTest, TlsTrustsTheCaFileRefusesAWrongCaAndTakesAPinnedFing
       s.IRCTLSFingerprint = c.fingerprint;
     });
     if (c.joins) {
-      ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10), from)) << LogOf(bot);
+      ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10), from)) << bot.LogText();
       ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(from));
     } else {
       ASSERT_TRUE(SpinUntil([&] { return bot.CountLog(log_msg::kTlsError.id) > 0; }, seconds(10)));
@@ -113,7 +99,7 @@ TEST_F(NetworkEndToEndTest, TlsTrustsTheCaFileRefusesAWrongCaAndTakesAPinnedFing
 
 TEST_F(NetworkEndToEndTest, SaslPlainLogsInAndARequiredLoginWithAWrongPasswordIsRefused) {
   servers::ServicesNetwork network;
-  SKIP_UNLESS_STARTED(network);
+  ZELVO_START_OR_SKIP(network);
   ASSERT_EQ(network.RegisterAccount("relay", "botpass1"), "") << network.Logs();
   ASSERT_NO_FATAL_FAILURE(StartAlice(network.Port()));
 
@@ -123,8 +109,8 @@ TEST_F(NetworkEndToEndTest, SaslPlainLogsInAndARequiredLoginWithAWrongPasswordIs
     s.IRCSASLPassword = "botpass1";
     s.IRCSASLRequired = true;
   });
-  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(15))) << LogOf(bot) << network.Logs();
-  EXPECT_EQ(bot.CountLog(log_msg::kSaslSucceeded.id), 1u) << LogOf(bot);
+  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(15))) << bot.LogText() << network.Logs();
+  EXPECT_EQ(bot.CountLog(log_msg::kSaslSucceeded.id), 1u) << bot.LogText();
   ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(0));
   bot_.reset();
 
@@ -137,7 +123,7 @@ TEST_F(NetworkEndToEndTest, SaslPlainLogsInAndARequiredLoginWithAWrongPasswordIs
   });
   ASSERT_TRUE(
       SpinUntil([&] { return refused.CountLog(log_msg::kReconnectIn.id) > 0; }, seconds(20)))
-      << LogOf(refused);
+      << refused.LogText();
   EXPECT_EQ(refused.CountLog(log_msg::kSaslFailed.id), 1u);
   EXPECT_EQ(alice_.FindJoin(":relay!", "#lab", from), -1);
   for (const auto& e : refused.log)
@@ -145,36 +131,33 @@ TEST_F(NetworkEndToEndTest, SaslPlainLogsInAndARequiredLoginWithAWrongPasswordIs
 }
 
 TEST_F(NetworkEndToEndTest, AServerPasswordTakesTheBotThroughABouncer) {
-  NgircdServer upstream;
+  servers::NgircdServer upstream;
   ASSERT_TRUE(upstream.Start()) << upstream.Error();
   servers::ZncBouncer znc;
-  if (!znc.Start(upstream.Port(), "relay", "zncpass1")) {
-    if (znc.Error().find("not installed") != std::string::npos) GTEST_SKIP();
-    FAIL() << znc.Error();
-  }
+  ZELVO_START_OR_SKIP(znc, upstream.Port(), "relay", "zncpass1");
   ASSERT_NO_FATAL_FAILURE(StartAlice(upstream.Port()));
   Bot& bot = StartBot(znc.Port(), [](Settings& s) { s.IRCPassword = "relay:zncpass1"; });
-  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(20))) << LogOf(bot) << znc.Log();
+  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(20))) << bot.LogText() << znc.Log();
   for (const std::string& line : bot.console.lines) {
     EXPECT_THAT(line, ::testing::Not(HasSubstr("zncpass1")));
   }
 }
 
 TEST_F(NetworkEndToEndTest, ATakenNickFallsBackAndIsRegainedWhenItsHolderQuits) {
-  NgircdServer server;
+  servers::NgircdServer server;
   ASSERT_TRUE(server.Start()) << server.Error();
   RawIrcClient holder;
   ASSERT_TRUE(holder.Connect(server.Port(), "relay"));
   ASSERT_TRUE(holder.Join("#lab"));  // so that the bot sees it quit
   ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
   Bot& bot = StartBot(server.Port());
-  ASSERT_TRUE(alice_.WaitForJoin(":relay_!", "#lab", seconds(10))) << LogOf(bot);
+  ASSERT_TRUE(alice_.WaitForJoin(":relay_!", "#lab", seconds(10))) << bot.LogText();
   EXPECT_EQ(bot.CountLog(log_msg::kNickFallback.id), 1u);
   holder.Send("QUIT :bye\r\n");
   ASSERT_TRUE(alice_.WaitForLineContaining(":relay_!", seconds(10)));
   ASSERT_TRUE(
       SpinUntil([&] { return alice_.CountContaining(" NICK :relay\r\n") > 0; }, seconds(10)))
-      << LogOf(bot);
+      << bot.LogText();
   EXPECT_EQ(bot.Session().Nickname(), "relay");
   EXPECT_EQ(bot.CountLog(log_msg::kNickRegained.id), 1u);
   // The operator's echo comes from the nickname the bot has again.
@@ -185,34 +168,29 @@ TEST_F(NetworkEndToEndTest, ATakenNickFallsBackAndIsRegainedWhenItsHolderQuits) 
 }
 
 TEST_F(NetworkEndToEndTest, AKickedBotRejoinsAfterTheDelayAndRulesFire) {
-  NgircdServer server;
+  servers::NgircdServer server;
   ASSERT_TRUE(server.Start()) << server.Error();
   ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
   Bot& bot = StartBot(server.Port(), [](Settings& s) { s.IRCRejoinDelay = 1; });
   ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10)));
   const std::size_t from = alice_.Lines().size();
   alice_.Send("KICK #lab relay :out you go\r\n");
-  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10), from)) << LogOf(bot);
+  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10), from)) << bot.LogText();
   ASSERT_EQ(bot.CountLog(log_msg::kKicked.id), 1u);
-  EXPECT_THAT(LogOf(bot), HasSubstr("Kicked from #lab by alice (out you go)"));
+  EXPECT_THAT(bot.LogText(), HasSubstr("Kicked from #lab by alice (out you go)"));
   ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(from));
 }
 
 TEST_F(NetworkEndToEndTest, ARestartedServerGetsTheBotBackIntoItsChannel) {
   servers::InspircdServer server;
-  servers::InspircdServer::Options options;
-  options.tls = false;
-  if (!server.Start(options)) {
-    if (server.Error().find("not installed") != std::string::npos) GTEST_SKIP();
-    FAIL() << server.Error();
-  }
+  ZELVO_START_OR_SKIP(server, {.tls = false});
   Bot& bot = StartBot(server.Port());
   ASSERT_TRUE(SpinUntil([&] { return bot.Session().Roster().Joined(); }, seconds(10)));
   ASSERT_TRUE(server.Restart()) << server.Error();
   ASSERT_TRUE(SpinUntil([&] { return bot.CountLog(log_msg::kReconnectIn.id) > 0; }, seconds(10)));
   ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
   // The first wait is 4 to 6 s.
-  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(12))) << LogOf(bot);
+  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(12))) << bot.LogText();
   ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(0));
 }
 
@@ -234,7 +212,7 @@ TEST_F(NetworkEndToEndTest, ADeadLinkIsPingedGivenUpAndConnectedAgain) {
   ASSERT_TRUE(SpinUntil([&] { return accepted.size() == 1; }, seconds(5)));
   // Gives up after twice the timeout and comes back after at most 6 s more.
   ASSERT_TRUE(SpinUntil([&] { return accepted.size() == 2; }, seconds(2 * kPingTimeout + 6 + 2)))
-      << LogOf(bot);
+      << bot.LogText();
   EXPECT_THAT(heard, HasSubstr("PING :zelvo-1\r\n"));
   EXPECT_EQ(bot.CountLog(log_msg::kDeadLink.id), 1u);
   EXPECT_EQ(bot.CountLog(log_msg::kReconnectIn.id), 1u);

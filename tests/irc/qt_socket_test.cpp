@@ -217,8 +217,8 @@ class QtSocketTlsTest : public QtSocketTest, public ::testing::WithParamInterfac
  protected:
   static void SetUpTestSuite() {
     e2e::EnsureQtApplication();
-    server_ = new servers::TlsNgircdServer();
-    if (!server_->Start()) {
+    server_ = new servers::NgircdServer();
+    if (!server_->Start({.tls = true})) {
       error_ = server_->Error();
       delete server_;
       server_ = nullptr;
@@ -235,11 +235,11 @@ class QtSocketTlsTest : public QtSocketTest, public ::testing::WithParamInterfac
     }
   }
 
-  static servers::TlsNgircdServer* server_;
+  static servers::NgircdServer* server_;
   static std::string error_;
 };
 
-servers::TlsNgircdServer* QtSocketTlsTest::server_ = nullptr;
+servers::NgircdServer* QtSocketTlsTest::server_ = nullptr;
 std::string QtSocketTlsTest::error_;
 
 TEST_P(QtSocketTlsTest, ConnectsOnlyToACertificateItMayTrust) {

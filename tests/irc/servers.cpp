@@ -209,44 +209,88 @@ std::string TestCertificates::Make(const ServerDir& dir) {
   return "";
 }
 
-// ---- InspircdServer ----
+// ---- TestServer ----
 
-bool InspircdServer::Fail(std::string error) {
+bool Installed(const std::string& name) {
+  return !FindBinary(name).empty();
+}
+
+bool TestServer::Fail(std::string error) {
   error_ = std::move(error);
   return false;
 }
 
-std::string InspircdServer::Log() const {
-  return dir_ ? dir_->Read("inspircd.out") + dir_->Read("inspircd.log") : "";
+std::string TestServer::Log() const {
+  std::string log = dir_.Read(setup_.program + ".out");
+  for (const std::string& file : setup_.logs) log += dir_.Read(file);
+  return log;
 }
 
-bool InspircdServer::Start(Options options) {
-  options_ = std::move(options);
-  if (FindBinary("inspircd").empty()) return Fail("inspircd is not installed");
-  dir_ = std::make_unique<ServerDir>();
-  if (options_.tls) {
-    if (std::string error = certificates_.Make(*dir_); !error.empty()) return Fail(error);
+bool TestServer::Ready() {
+  for (int port : ports_) {
+    if (!PortListening(port)) return false;
   }
-  port_ = PickFreePort();
-  tls_port_ = PickFreePort();
-  link_port_ = PickFreePort();
-  return Launch();
+  return true;
 }
 
-bool InspircdServer::Restart() {
+bool TestServer::Start(Setup setup) {
+  setup_ = std::move(setup);
+  if (!Installed(setup_.program)) return Fail(setup_.program + " is not installed");
+  if (setup_.certificates) {
+    if (std::string error = certificates_.Make(dir_); !error.empty()) return Fail(error);
+  }
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ports_.clear();
+    for (int i = 0; i < setup_.ports; ++i) ports_.push_back(PickFreePort());
+    if (Launch()) return true;
+    if (!ended_) return false;  // up but never ready: other ports would not help
+  }
+  return false;
+}
+
+bool TestServer::Restart() {
   process_.Stop();
   return Launch();
 }
 
-bool InspircdServer::Launch() {
-  const std::string& d = dir_->path();
+bool TestServer::Launch() {
+  ended_ = false;
+  std::vector<std::string> argv = Configure();
+  if (argv.empty()) return false;
+  argv.insert(argv.begin(), FindBinary(setup_.program));
+  dir_.HandOver();
+  const auto start = Clock::now();
+  if (!process_.Start(argv, dir_.File(setup_.program + ".out"), Environment())) {
+    return Fail("fork failed");
+  }
+  const bool ready = WaitUntil([this] { return Ready(); }, process_, setup_.limit);
+  startup_ = Since(start);
+  if (ready) return true;
+  ended_ = !process_.Running();
+  process_.Stop();
+  return Fail(setup_.program + (ended_ ? " ended at start:\n" : " was not ready:\n") + Log());
+}
+
+// ---- InspircdServer ----
+
+bool InspircdServer::Start(Options options) {
+  options_ = std::move(options);
+  return TestServer::Start({"inspircd", 3, options_.tls, {"inspircd.log"}, milliseconds(10000)});
+}
+
+bool InspircdServer::Ready() {
+  return PortListening(Port()) && (!options_.tls || PortListening(TlsPort()));
+}
+
+std::vector<std::string> InspircdServer::Configure() {
+  const std::string& d = Dir().path();
   std::ostringstream conf;
   conf << "<config format=\"xml\">\n"
        << "<server name=\"" << kName
        << "\" description=\"Zelvo test server\" network=\"ZelvoTest\">\n"
        << "<admin name=\"Zelvo tests\" nick=\"admin\" email=\"root@localhost\">\n"
-       << "<bind address=\"127.0.0.1\" port=\"" << port_ << "\" type=\"clients\">\n"
-       << "<bind address=\"127.0.0.1\" port=\"" << link_port_ << "\" type=\"servers\">\n"
+       << "<bind address=\"127.0.0.1\" port=\"" << Port() << "\" type=\"clients\">\n"
+       << "<bind address=\"127.0.0.1\" port=\"" << LinkPort() << "\" type=\"servers\">\n"
        << "<connect name=\"main\" allow=\"*\" timeout=\"20\" pingfreq=\"" << options_.ping_frequency
        << "\" hardsendq=\"1M\" softsendq=\"65536\" recvq=\"65536\" threshold=\"1000\""
        << " commandrate=\"100000\" fakelag=\"off\" localmax=\"1000\" globalmax=\"1000\""
@@ -265,113 +309,78 @@ bool InspircdServer::Launch() {
   if (options_.tls) {
     conf << "<module name=\"ssl_gnutls\">\n"
          << "<sslprofile name=\"Clients\" provider=\"gnutls\" certfile=\""
-         << certificates_.cert_file << "\" keyfile=\"" << certificates_.key_file << "\" dhfile=\""
-         << certificates_.dh_file << "\" hash=\"sha256\" requestclientcert=\"yes\">\n"
-         << "<bind address=\"127.0.0.1\" port=\"" << tls_port_
+         << Certificates().cert_file << "\" keyfile=\"" << Certificates().key_file
+         << "\" dhfile=\"" << Certificates().dh_file
+         << "\" hash=\"sha256\" requestclientcert=\"yes\">\n"
+         << "<bind address=\"127.0.0.1\" port=\"" << TlsPort()
          << "\" type=\"clients\" sslprofile=\"Clients\">\n";
   }
   for (const char* module : {"spanningtree", "services_account", "sasl", "cap", "ircv3",
                              "ircv3_accounttag", "hidechans", "namesx", "botmode"}) {
     conf << "<module name=\"" << module << "\">\n";
   }
-  conf << "<link name=\"" << kServicesName << "\" ipaddr=\"127.0.0.1\" port=\"" << link_port_
+  conf << "<link name=\"" << kServicesName << "\" ipaddr=\"127.0.0.1\" port=\"" << LinkPort()
        << "\" allowmask=\"127.0.0.0/8\" sendpass=\"" << options_.link_password << "\" recvpass=\""
        << options_.link_password << "\">\n"
        << "<uline server=\"" << kServicesName << "\" silent=\"yes\">\n"
        << "<sasl target=\"" << kServicesName << "\" requiressl=\"no\">\n";
-  dir_->Write("inspircd.conf", conf.str());
-  dir_->HandOver();
-
-  const auto start = Clock::now();
-  if (!process_.Start(
-          {FindBinary("inspircd"), "--nofork", "--config=" + dir_->File("inspircd.conf")},
-          dir_->File("inspircd.out"))) {
-    return Fail("fork failed");
-  }
-  const bool up = WaitUntil(
-      [this] { return PortListening(port_) && (!options_.tls || PortListening(tls_port_)); },
-      process_, milliseconds(10000));
-  startup_ = Since(start);
-  if (!up) {
-    process_.Stop();
-    return Fail("inspircd did not open its ports:\n" + Log());
-  }
-  return true;
+  Dir().Write("inspircd.conf", conf.str());
+  return {"--nofork", "--config=" + Dir().File("inspircd.conf")};
 }
 
 // ---- AnopeServices ----
 
-bool AnopeServices::Fail(std::string error) {
-  error_ = std::move(error);
-  return false;
-}
-
-std::string AnopeServices::Log() const {
-  return dir_ ? dir_->Read("anope.out") : "";
-}
-
 bool AnopeServices::Start(const InspircdServer& ircd) {
-  const std::string binary = FindBinary("anope");
-  if (binary.empty()) return Fail("anope is not installed");
+  ircd_ = &ircd;
+  return TestServer::Start({"anope", 0, false, {}, milliseconds(15000)});
+}
+
+std::vector<std::string> AnopeServices::Configure() {
   if (!std::filesystem::exists("/etc/anope/services.conf")) {
-    return Fail("/etc/anope/services.conf is missing");
+    Fail("/etc/anope/services.conf is missing");
+    return {};
   }
-  dir_ = std::make_unique<ServerDir>();
-  std::filesystem::create_directories(dir_->File("conf"));
-  std::filesystem::create_directories(dir_->File("data"));
-  std::filesystem::create_directories(dir_->File("logs"));
+  const ServerDir& dir = Dir();
+  for (const char* sub : {"conf", "data", "logs"}) std::filesystem::create_directories(dir.File(sub));
   for (const auto& entry : std::filesystem::directory_iterator("/etc/anope")) {
-    std::filesystem::copy_file(entry.path(),
-                               dir_->File("conf/" + entry.path().filename().string()));
+    std::filesystem::copy_file(entry.path(), dir.File("conf/" + entry.path().filename().string()),
+                               std::filesystem::copy_options::overwrite_existing);
   }
   // Debian's shipped configuration, pointed at the test network.
   std::string missing;
-  std::string services = dir_->Read("conf/services.conf");
+  std::string services = dir.Read("conf/services.conf");
   const std::pair<std::string, std::string> edits[] = {
       {"value = \"services.example.com\"",
        "value = \"" + std::string(InspircdServer::kServicesName) + "\""},
       {"name = \"services.example.com\"",
        "name = \"" + std::string(InspircdServer::kServicesName) + "\""},
-      {"port = 7000", "port = " + std::to_string(ircd.LinkPort())},
-      {"password = \"mypassword\"", "password = \"" + ircd.options().link_password + "\""},
-      {"pid = \"/var/run/anope/anope.pid\"", "pid = \"" + dir_->File("anope.pid") + "\""},
-      {"motd = \"/etc/anope/services.motd\"",
-       "motd = \"" + dir_->File("conf/services.motd") + "\""},
+      {"port = 7000", "port = " + std::to_string(ircd_->LinkPort())},
+      {"password = \"mypassword\"", "password = \"" + ircd_->options().link_password + "\""},
+      {"pid = \"/var/run/anope/anope.pid\"", "pid = \"" + dir.File("anope.pid") + "\""},
+      {"motd = \"/etc/anope/services.motd\"", "motd = \"" + dir.File("conf/services.motd") + "\""},
       {"casemap = \"ascii\"", "casemap = \"rfc1459\""},
       {"usemail = yes", "usemail = no"},
   };
   for (const auto& [from, to] : edits) services = ReplaceOnce(services, from, to, missing);
-  dir_->Write("conf/services.conf", services);
-  dir_->Write("conf/nickserv.conf", ReplaceOnce(dir_->Read("conf/nickserv.conf"), "regdelay = 30s",
-                                                "regdelay = 0s", missing));
-  if (!missing.empty()) return Fail("Anope's configuration has changed; not found:" + missing);
-  dir_->HandOver();
+  dir.Write("conf/services.conf", services);
+  dir.Write("conf/nickserv.conf", ReplaceOnce(dir.Read("conf/nickserv.conf"), "regdelay = 30s",
+                                              "regdelay = 0s", missing));
+  if (!missing.empty()) {
+    Fail("Anope's configuration has changed; not found:" + missing);
+    return {};
+  }
+  return {"--nofork", "--confdir=" + dir.File("conf"), "--dbdir=" + dir.File("data"),
+          "--logdir=" + dir.File("logs"), "--modulesdir=/usr/lib/anope"};
+}
 
-  const auto start = Clock::now();
-  if (!process_.Start(
-          {binary, "--nofork", "--confdir=" + dir_->File("conf"), "--dbdir=" + dir_->File("data"),
-           "--logdir=" + dir_->File("logs"), "--modulesdir=/usr/lib/anope"},
-          dir_->File("anope.out"))) {
-    return Fail("fork failed");
-  }
-  // Linked once the server offers SASL (it does so only while its target is there).
-  const bool linked = WaitUntil(
-      [&] {
-        if (Log().find("is done syncing") == std::string::npos) return false;
-        LineClient probe;
-        if (!probe.Connect(ircd.Port())) return false;
-        probe.Send("CAP LS 302");
-        const int ls = probe.WaitForContaining(" CAP * LS ", milliseconds(2000));
-        return ls >= 0 &&
-               probe.Lines()[static_cast<std::size_t>(ls)].find("sasl") != std::string::npos;
-      },
-      process_, milliseconds(15000));
-  startup_ = Since(start);
-  if (!linked) {
-    process_.Stop();
-    return Fail("anope did not link:\n" + Log() + "\n---- ircd ----\n" + ircd.Log());
-  }
-  return true;
+// Linked once the server offers SASL (it does so only while its target is there).
+bool AnopeServices::Ready() {
+  if (Log().find("is done syncing") == std::string::npos) return false;
+  LineClient probe;
+  if (!probe.Connect(ircd_->Port())) return false;
+  probe.Send("CAP LS 302");
+  const int ls = probe.WaitForContaining(" CAP * LS ", milliseconds(2000));
+  return ls >= 0 && probe.Lines()[static_cast<std::size_t>(ls)].find("sasl") != std::string::npos;
 }
 
 // ---- ServicesNetwork ----
@@ -396,91 +405,78 @@ std::string ServicesNetwork::RegisterAccount(const std::string& account,
   return "";
 }
 
-// ---- TlsNgircdServer ----
+// ---- NgircdServer ----
 
-bool TlsNgircdServer::Fail(std::string error) {
-  error_ = std::move(error);
-  return false;
+bool NgircdServer::Start(Options options) {
+  options_ = options;
+  return TestServer::Start({"ngircd", options_.tls ? 2 : 1, options_.tls, {}, milliseconds(10000)});
 }
 
-std::string TlsNgircdServer::Log() const {
-  return dir_ ? dir_->Read("ngircd.log") : "";
-}
-
-bool TlsNgircdServer::Start() {
-  const std::string binary = FindBinary("ngircd");
-  if (binary.empty()) return Fail("ngircd is not installed");
-  dir_ = std::make_unique<ServerDir>();
-  if (std::string error = certificates_.Make(*dir_); !error.empty()) return Fail(error);
-  port_ = PickFreePort();
-  tls_port_ = PickFreePort();
+// ngircd takes the message of the day from MotdPhrase instead of a file, and
+// writes no PID file (-n keeps it in the foreground).
+std::vector<std::string> NgircdServer::Configure() {
   std::ostringstream conf;
-  conf << "[Global]\nName = irc.ngircd.test\nInfo = Zelvo test server\n"
+  conf << "[Global]\nName = " << kName << "\nInfo = Zelvo test server\n"
        << "AdminInfo1 = Zelvo tests\nAdminInfo2 = loopback\nAdminEMail = root@localhost\n"
-       << "Listen = 127.0.0.1\nPorts = " << port_ << "\nMotdPhrase = Zelvo test server\n";
+       << "Listen = 127.0.0.1\nPorts = " << Port() << "\nMotdPhrase = Zelvo test server\n";
   if (const passwd* user = ServerUser()) {
     conf << "ServerUID = " << user->pw_uid << "\nServerGID = " << user->pw_gid << "\n";
   }
-  conf << "[Limits]\nMaxConnectionsIP = 0\n"
-       << "[Options]\nDNS = no\nIdent = no\nPAM = no\n"
-       << "[SSL]\nCertFile = " << certificates_.cert_file
-       << "\nKeyFile = " << certificates_.key_file << "\nDHFile = " << certificates_.dh_file
-       << "\nPorts = " << tls_port_ << "\n";
-  dir_->Write("ngircd.conf", conf.str());
-  // ngircd reads its configuration as root and switches user itself.
-  const auto start = Clock::now();
-  if (!process_.Start({binary, "-n", "-f", dir_->File("ngircd.conf")}, dir_->File("ngircd.log"))) {
-    return Fail("fork failed");
+  conf << "[Limits]\nMaxConnectionsIP = 0\n";
+  if (!options_.penalties) conf << "MaxPenaltyTime = 0\n";
+  if (options_.ping_timeout > 0) {
+    conf << "PingTimeout = " << options_.ping_timeout << "\nPongTimeout = " << options_.ping_timeout
+         << "\n";
   }
-  const bool up = WaitUntil([this] { return PortListening(port_) && PortListening(tls_port_); },
-                            process_, milliseconds(10000));
-  startup_ = Since(start);
-  if (!up) {
-    process_.Stop();
-    return Fail("ngircd did not open its ports:\n" + Log());
+  conf << "[Options]\nDNS = no\nIdent = no\nPAM = no\n";
+  if (options_.tls) {
+    conf << "[SSL]\nCertFile = " << Certificates().cert_file
+         << "\nKeyFile = " << Certificates().key_file << "\nDHFile = " << Certificates().dh_file
+         << "\nPorts = " << TlsPort() << "\n";
   }
-  return true;
+  Dir().Write("ngircd.conf", conf.str());
+  return {"-n", "-f", Dir().File("ngircd.conf")};
 }
 
 // ---- ZncBouncer ----
 
-bool ZncBouncer::Fail(std::string error) {
-  error_ = std::move(error);
-  return false;
-}
-
-std::string ZncBouncer::Log() const {
-  return dir_ ? dir_->Read("znc.out") : "";
-}
-
 bool ZncBouncer::Start(int upstream_port, const std::string& user, const std::string& password) {
-  const std::string binary = FindBinary("znc");
-  if (binary.empty()) return Fail("znc is not installed");
-  dir_ = std::make_unique<ServerDir>();
-  port_ = PickFreePort();
+  upstream_port_ = upstream_port;
+  user_ = user;
+  password_ = password;
+  return TestServer::Start({"znc", 1, false, {}, milliseconds(20000)});
+}
+
+std::vector<std::string> ZncBouncer::Environment() const {
+  return {"HOME=" + Dir().path()};
+}
+
+std::vector<std::string> ZncBouncer::Configure() {
   std::ostringstream conf;
   conf << "Version = 1.8.2\n"
        << "<Listener listener0>\n\tHost = 127.0.0.1\n\tIPv4 = true\n\tIPv6 = false\n\tPort = "
-       << port_ << "\n\tSSL = false\n</Listener>\n"
-       << "<User " << user << ">\n\t<Pass password>\n\t\tMethod = plain\n\t\tHash = " << password
-       << "\n\t</Pass>\n\tAdmin = true\n\tNick = " << user << "\n\tAltNick = " << user
-       << "_\n\tIdent = " << user << "\n\tRealName = Zelvo test bouncer user\n"
-       << "\t<Network local>\n\t\tServer = 127.0.0.1 " << upstream_port
+       << Port() << "\n\tSSL = false\n</Listener>\n"
+       << "<User " << user_ << ">\n\t<Pass password>\n\t\tMethod = plain\n\t\tHash = " << password_
+       << "\n\t</Pass>\n\tAdmin = true\n\tNick = " << user_ << "\n\tAltNick = " << user_
+       << "_\n\tIdent = " << user_ << "\n\tRealName = Zelvo test bouncer user\n"
+       << "\t<Network local>\n\t\tServer = 127.0.0.1 " << upstream_port_
        << "\n\t</Network>\n</User>\n";
-  dir_->Write("configs/znc.conf", conf.str());
-  dir_->HandOver();
-  const auto start = Clock::now();
-  if (!process_.Start({binary, "--foreground", "--datadir=" + dir_->path()}, dir_->File("znc.out"),
-                      {"HOME=" + dir_->path()})) {
-    return Fail("fork failed");
-  }
-  const bool up = WaitUntil([this] { return PortListening(port_); }, process_, milliseconds(20000));
-  startup_ = Since(start);
-  if (!up) {
-    process_.Stop();
-    return Fail("znc did not open its port:\n" + Log());
-  }
-  return true;
+  Dir().Write("configs/znc.conf", conf.str());
+  return {"--foreground", "--datadir=" + Dir().path()};
+}
+
+// ---- MosquittoBroker ----
+
+bool MosquittoBroker::Start(std::string listener_config) {
+  listener_config_ = std::move(listener_config);
+  return TestServer::Start({"mosquitto", 1, false, {}, milliseconds(10000)});
+}
+
+std::vector<std::string> MosquittoBroker::Configure() {
+  Dir().Write("mosquitto.conf", "listener " + std::to_string(Port()) +
+                                    " 127.0.0.1\npersistence false\nlog_dest stderr\n" +
+                                    listener_config_);
+  return {"-c", Dir().File("mosquitto.conf")};
 }
 
 // ---- LineClient ----

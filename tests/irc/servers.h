@@ -3,14 +3,17 @@
 // stopped by its destructor:
 //   - InspIRCd 3 with a plain and a TLS client port and a server port,
 //   - Anope 2.0 services linked to it (NickServ, SASL),
-//   - ngircd with a plain and a TLS port,
-//   - ZNC with one password-protected user whose network is an ngircd.
+//   - ngircd with a plain port and, when asked, a TLS one,
+//   - ZNC with one password-protected user whose network is an ngircd,
+//   - mosquitto.
 // The TLS ports carry a certificate for "localhost" and 127.0.0.1 issued by
 // a test CA made with openssl; a second, unrelated CA serves as a wrong one.
 //
 // Started as root, every server runs as "nobody" (Anope sleeps and ZNC waits
 // 30 s before listening when they run as root; InspIRCd and ngircd refuse
 // root), so the directories are handed over to that user.
+// ZELVO_START_OR_SKIP starts one in a test, which it skips when the program
+// is not installed.
 //
 // LineClient is a plain blocking IRC client (no Qt) for the tests' other
 // users: it answers PINGs and keeps every line.
@@ -80,60 +83,96 @@ struct TestCertificates {
   std::string Make(const ServerDir& dir);
 };
 
-class InspircdServer {
+// Whether the program is in one of the usual directories.
+bool Installed(const std::string& name);
+
+// One server on free loopback ports: its directory, its process (output in
+// "<program>.out") and the wait until it is ready. Each server below only
+// writes its configuration and says when it is ready.
+class TestServer {
+ public:
+  TestServer() = default;
+  TestServer(const TestServer&) = delete;
+  TestServer& operator=(const TestServer&) = delete;
+  virtual ~TestServer() = default;
+
+  void Stop() { process_.Stop(); }
+  // Stops and starts again on the same ports.
+  bool Restart();
+
+  int Port() const { return ports_.empty() ? 0 : ports_[0]; }
+  const ServerDir& Dir() const { return dir_; }
+  const TestCertificates& Certificates() const { return certificates_; }
+  // The process's output, then the further log files.
+  std::string Log() const;
+  const std::string& Error() const { return error_; }
+  milliseconds StartupTime() const { return startup_; }
+
+ protected:
+  struct Setup {
+    std::string program;
+    int ports = 1;
+    bool certificates = false;
+    std::vector<std::string> logs;  // further log files in the directory
+    milliseconds limit{10000};      // to be ready in
+  };
+  // Makes the certificates, picks the ports and launches; picks other ports
+  // and tries again (three times in all) when the process ends at once.
+  bool Start(Setup setup);
+  // Writes the configuration; the arguments after the program, or none with
+  // Fail called.
+  virtual std::vector<std::string> Configure() = 0;
+  virtual std::vector<std::string> Environment() const { return {}; }
+  // Ready once every port listens.
+  virtual bool Ready();
+  int PortAt(std::size_t index) const { return index < ports_.size() ? ports_[index] : 0; }
+  bool Fail(std::string error);
+
+ private:
+  bool Launch();
+
+  Setup setup_;
+  ServerDir dir_;
+  ServerProcess process_;
+  TestCertificates certificates_;
+  std::vector<int> ports_;
+  std::string error_;
+  milliseconds startup_{0};
+  bool ended_ = false;  // the last launch ended before it was ready
+};
+
+// InspIRCd with a plain and a TLS client port and a server port.
+class InspircdServer : public TestServer {
  public:
   struct Options {
     bool tls = true;
     std::string link_password = "linkpass";  // the services' link
     int ping_frequency = 120;                // seconds between the server's PINGs
   };
+  static constexpr const char* kName = "irc.zelvo.test";
+  static constexpr const char* kServicesName = "services.zelvo.test";
 
   bool Start(Options options);
   bool Start() { return Start(Options{}); }
-  void Stop() { process_.Stop(); }
-  // Stops and starts again on the same ports.
-  bool Restart();
-
-  int Port() const { return port_; }
-  int TlsPort() const { return tls_port_; }
-  int LinkPort() const { return link_port_; }
+  int TlsPort() const { return PortAt(1); }
+  int LinkPort() const { return PortAt(2); }
   const Options& options() const { return options_; }
-  const TestCertificates& Certificates() const { return certificates_; }
-  static constexpr const char* kName = "irc.zelvo.test";
-  static constexpr const char* kServicesName = "services.zelvo.test";
-  std::string Log() const;
-  const std::string& Error() const { return error_; }
-  milliseconds StartupTime() const { return startup_; }
 
  private:
-  bool Launch();
-  bool Fail(std::string error);
-
+  std::vector<std::string> Configure() override;
+  bool Ready() override;
   Options options_;
-  std::unique_ptr<ServerDir> dir_;
-  ServerProcess process_;
-  TestCertificates certificates_;
-  int port_ = 0, tls_port_ = 0, link_port_ = 0;
-  std::string error_;
-  milliseconds startup_{0};
 };
 
-// Anope linked to an InspIRCd; Start returns once the server offers SASL.
-class AnopeServices {
+// Anope linked to an InspIRCd; ready once the server offers SASL.
+class AnopeServices : public TestServer {
  public:
   bool Start(const InspircdServer& ircd);
-  void Stop() { process_.Stop(); }
-  std::string Log() const;
-  const std::string& Error() const { return error_; }
-  milliseconds StartupTime() const { return startup_; }
 
  private:
-  bool Fail(std::string error);
-
-  std::unique_ptr<ServerDir> dir_;
-  ServerProcess process_;
-  std::string error_;
-  milliseconds startup_{0};
+  std::vector<std::string> Configure() override;
+  bool Ready() override;
+  const InspircdServer* ircd_ = nullptr;
 };
 
 // InspIRCd with Anope: the whole network for the SASL and account tests.
@@ -150,48 +189,56 @@ class ServicesNetwork {
   AnopeServices services;
 };
 
-class TlsNgircdServer {
+// ngircd, with a TLS port too when asked.
+class NgircdServer : public TestServer {
  public:
-  bool Start();
-  void Stop() { process_.Stop(); }
-  int Port() const { return port_; }
-  int TlsPort() const { return tls_port_; }
-  const TestCertificates& Certificates() const { return certificates_; }
-  std::string Log() const;
-  const std::string& Error() const { return error_; }
-  milliseconds StartupTime() const { return startup_; }
+  struct Options {
+    bool tls = false;
+    int ping_timeout = 0;   // seconds; 0 keeps ngircd's 120 (its minimum is 5)
+    bool penalties = true;  // without, it reads every client's lines as fast as they come
+  };
+  static constexpr const char* kName = "irc.zelvo.test";
+
+  bool Start(Options options);
+  bool Start() { return Start(Options{}); }
+  int TlsPort() const { return PortAt(1); }
 
  private:
-  bool Fail(std::string error);
-
-  std::unique_ptr<ServerDir> dir_;
-  ServerProcess process_;
-  TestCertificates certificates_;
-  int port_ = 0, tls_port_ = 0;
-  std::string error_;
-  milliseconds startup_{0};
+  std::vector<std::string> Configure() override;
+  Options options_;
 };
 
 // ZNC with user `user` and password `password`, its network the given server.
 // A client logs in with "PASS <user>:<password>".
-class ZncBouncer {
+class ZncBouncer : public TestServer {
  public:
   bool Start(int upstream_port, const std::string& user, const std::string& password);
-  void Stop() { process_.Stop(); }
-  int Port() const { return port_; }
-  std::string Log() const;
-  const std::string& Error() const { return error_; }
-  milliseconds StartupTime() const { return startup_; }
 
  private:
-  bool Fail(std::string error);
-
-  std::unique_ptr<ServerDir> dir_;
-  ServerProcess process_;
-  int port_ = 0;
-  std::string error_;
-  milliseconds startup_{0};
+  std::vector<std::string> Configure() override;
+  std::vector<std::string> Environment() const override;
+  int upstream_port_ = 0;
+  std::string user_, password_;
 };
+
+// mosquitto without persistence (a restart forgets the retained messages);
+// `listener_config` follows its listener line.
+class MosquittoBroker : public TestServer {
+ public:
+  bool Start(std::string listener_config = "allow_anonymous true\n");
+
+ private:
+  std::vector<std::string> Configure() override;
+  std::string listener_config_;
+};
+
+#define ZELVO_START_OR_SKIP(server, ...)                                             \
+  do {                                                                               \
+    if (!(server).Start(__VA_ARGS__)) {                                              \
+      if ((server).Error().find("not installed") != std::string::npos) GTEST_SKIP(); \
+      FAIL() << (server).Error();                                                    \
+    }                                                                                \
+  } while (false)
 
 // A blocking IRC client on loopback for the tests' other users.
 class LineClient {

@@ -128,22 +128,16 @@ TEST_F(ServicesNetworkTest, CapNegotiationRegistersWithSasl) {
   EXPECT_FALSE(cap.Has("echo-message"));
 }
 
-TEST(TlsNgircdServerTest, ServesTlsWithTheTestCertificateAndZncInFront) {
-  TlsNgircdServer ngircd;
-  if (!ngircd.Start()) {
-    if (ngircd.Error().find("not installed") != std::string::npos) GTEST_SKIP() << ngircd.Error();
-    FAIL() << ngircd.Error();
-  }
+TEST(NgircdServerTest, ServesTlsWithTheTestCertificateAndZncInFront) {
+  NgircdServer ngircd;
+  ZELVO_START_OR_SKIP(ngircd, {.tls = true});
   Report("ngircd_tls", ngircd.StartupTime());
   EXPECT_TRUE(TlsHandshakeVerifies(ngircd.TlsPort(), ngircd.Certificates().ca_file));
   EXPECT_FALSE(TlsHandshakeVerifies(ngircd.TlsPort(), ngircd.Certificates().wrong_ca_file));
   EXPECT_EQ(ngircd.Certificates().fingerprint.size(), 95u) << ngircd.Certificates().fingerprint;
 
   ZncBouncer znc;
-  if (!znc.Start(ngircd.Port(), "relay", "bouncerpw")) {
-    if (znc.Error().find("not installed") != std::string::npos) GTEST_SKIP() << znc.Error();
-    FAIL() << znc.Error();
-  }
+  ZELVO_START_OR_SKIP(znc, ngircd.Port(), "relay", "bouncerpw");
   Report("znc", znc.StartupTime());
   LineClient refused;
   ASSERT_TRUE(refused.Connect(znc.Port()));
@@ -156,17 +150,14 @@ TEST(TlsNgircdServerTest, ServesTlsWithTheTestCertificateAndZncInFront) {
   ASSERT_TRUE(through.Connect(znc.Port()));
   through.Send("PASS relay:bouncerpw");
   ASSERT_TRUE(through.Register("relay", seconds(10))) << through.Transcript() << znc.Log();
-  EXPECT_GE(through.WaitForContaining(":irc.ngircd.test 001 relay ", seconds(10)), 0)
+  EXPECT_GE(through.WaitForContaining(":irc.zelvo.test 001 relay ", seconds(10)), 0)
       << through.Transcript();
 }
 
 TEST(InspircdServerTest, ServesTlsAndComesBackOnTheSamePorts) {
   InspircdServer ircd;
   const auto start = std::chrono::steady_clock::now();
-  if (!ircd.Start()) {
-    if (ircd.Error().find("not installed") != std::string::npos) GTEST_SKIP() << ircd.Error();
-    FAIL() << ircd.Error();
-  }
+  ZELVO_START_OR_SKIP(ircd);
   Report("inspircd_with_certificates",
          std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start));
   EXPECT_TRUE(TlsHandshakeVerifies(ircd.TlsPort(), ircd.Certificates().ca_file));

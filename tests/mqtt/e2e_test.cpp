@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,13 +20,12 @@
 #include <thread>
 #include <vector>
 
+#include "irc/servers.h"
 #include "mqtt/bridge.h"
 #include "mqtt/mosquitto_client.h"
 #include "mqtt/qt_driver.h"
 #include "mqtt/relay_port.h"
 #include "support/fake_clock.h"
-#include "support/loopback_port.h"
-#include "support/temp_dir.h"
 
 namespace zelvo::mqtt {
 namespace {
@@ -48,49 +46,14 @@ bool SpinUntil(Predicate done) {
   return true;
 }
 
-// A private mosquitto with a configuration of its own.
-class Broker {
+// A private mosquitto, with mosquitto_sub and mosquitto_pub at hand.
+class Broker : public servers::MosquittoBroker {
  public:
-  ~Broker() { Stop(); }
-
-  bool Start(const std::string& extra_config = "") {
-    port_ = testing::PickFreePort();
-    const passwd* me = ::getpwuid(::getuid());
-    testing::WriteFile(dir_.File("mosquitto.conf"),
-                       "listener " + std::to_string(port_) + " 127.0.0.1\n" +
-                           "persistence false\nlog_dest stderr\nuser " +
-                           std::string(me ? me->pw_name : "root") + "\n" +
-                           (extra_config.empty() ? "allow_anonymous true\n" : extra_config));
-    return Launch();
-  }
-  // Stopped and started again on the same port, without the retained
-  // messages of before.
-  bool Restart() {
-    Stop();
-    return Launch();
-  }
-  bool Launch() {
-    process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.start(Find("mosquitto"), {"-c", QString::fromStdString(dir_.File("mosquitto.conf"))});
-    if (!process_.waitForStarted(5000)) return false;
-    for (int i = 0; i < 200 && !testing::PortListening(port_); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    return testing::PortListening(port_);
-  }
-  void Stop() {
-    if (process_.state() == QProcess::NotRunning) return;
-    process_.terminate();
-    process_.waitForFinished(5000);
-  }
-  std::string Log() { return process_.readAll().toStdString(); }
-  int port() const { return port_; }
-  const testing::TempDir& dir() const { return dir_; }
-
   // Starts mosquitto_sub; its output is read when it has ended.
   std::unique_ptr<QProcess> Subscribe(const std::string& topic, int count,
                                       const QStringList& more = {}) {
     auto sub = std::make_unique<QProcess>();
-    sub->start(Find("mosquitto_sub"), QStringList{"-h", "127.0.0.1", "-p", QString::number(port_),
+    sub->start(Find("mosquitto_sub"), QStringList{"-h", "127.0.0.1", "-p", QString::number(Port()),
                                                   "-t", QString::fromStdString(topic), "-v", "-C",
                                                   QString::number(count), "-W", "10"} +
                                           more);
@@ -99,17 +62,12 @@ class Broker {
   }
   bool Publish(const std::string& topic, const QByteArray& payload) {
     QProcess pub;
-    pub.start(Find("mosquitto_pub"), {"-h", "127.0.0.1", "-p", QString::number(port_), "-q", "1",
+    pub.start(Find("mosquitto_pub"), {"-h", "127.0.0.1", "-p", QString::number(Port()), "-q", "1",
                                       "-t", QString::fromStdString(topic), "-s"});
     pub.write(payload);
     pub.closeWriteChannel();
     return pub.waitForFinished(5000) && pub.exitCode() == 0;
   }
-
- private:
-  testing::TempDir dir_;
-  QProcess process_;
-  int port_ = -1;
 };
 
 std::vector<std::string> Lines(QProcess& process) {
@@ -190,34 +148,6 @@ class PendingProxy {
   std::thread relay_;
 };
 
-// A test CA, a server certificate from it for 127.0.0.1 and localhost, and
-// a second CA that signed nothing, made with openssl in `dir`.
-bool MakeCertificates(const testing::TempDir& dir) {
-  const QString openssl = Find("openssl");
-  const auto file = [&](const char* name) { return QString::fromStdString(dir.File(name)); };
-  const QStringList key = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
-  const auto run = [&](const QStringList& args) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(openssl, args);
-    return process.waitForFinished(10000) && process.exitCode() == 0;
-  };
-  testing::WriteFile(dir.File("san.ext"), "subjectAltName=IP:127.0.0.1,DNS:localhost\n");
-  return run(QStringList{"req", "-x509", "-days", "2", "-subj", "/CN=Zelvo test CA", "-keyout",
-                         file("ca.key"), "-out", file("ca.crt")} +
-             key) &&
-         run(QStringList{"req", "-x509", "-days", "2", "-subj", "/CN=Another CA", "-keyout",
-                         file("other-ca.key"), "-out", file("other-ca.crt")} +
-             key) &&
-         run(QStringList{"req", "-subj", "/CN=localhost", "-keyout", file("server.key"), "-out",
-                         file("server.csr")} +
-             key) &&
-         run({"x509", "-req", "-days", "2", "-in", file("server.csr"), "-CA", file("ca.crt"),
-              "-CAkey", file("ca.key"), "-CAcreateserial", "-extfile", file("san.ext"), "-out",
-              file("server.crt")});
-}
-
 // How a Bot connects.
 struct BotSetup {
   std::string username, password;
@@ -294,7 +224,7 @@ class MqttEndToEnd : public ::testing::Test {
 TEST_F(MqttEndToEnd, PublishesRetainedStatesTakesCommandsAndLeavesItsWillWhenCutOff) {
   Broker broker;
   ASSERT_TRUE(broker.Start()) << broker.Log();
-  Bot bot(broker.port());
+  Bot bot(broker.Port());
   ASSERT_TRUE(SpinUntil([&] { return bot.connections == 1; })) << broker.Log();
 
   auto retained = broker.Subscribe("zelvo/#", 10);
@@ -345,18 +275,18 @@ TEST_F(MqttEndToEnd, PasswordFileAcceptsTheRightPasswordAndNeverShowsIt) {
   Broker broker;
   const QString passwd = Find("mosquitto_passwd");
   if (passwd.isEmpty()) GTEST_SKIP() << "mosquitto_passwd is not installed";
-  const std::string file = broker.dir().File("passwords");
+  const std::string file = broker.Dir().File("passwords");
   testing::WriteFile(file, "");
   ASSERT_EQ(QProcess::execute(passwd, {"-b", QString::fromStdString(file), "bot", "s3cret-Pw"}), 0);
   ASSERT_TRUE(broker.Start("allow_anonymous false\npassword_file " + file + "\n")) << broker.Log();
 
-  Bot wrong(broker.port(), {"bot", "not-the-Pw", false, "", false});
+  Bot wrong(broker.Port(), {"bot", "not-the-Pw", false, "", false});
   ASSERT_TRUE(SpinUntil([&] { return !wrong.lost.empty(); })) << broker.Log();
   EXPECT_EQ(wrong.connections, 0);
   EXPECT_NE(wrong.lost[0].find("MQTTPassword"), std::string::npos) << wrong.lost[0];
   EXPECT_EQ(wrong.lost[0].find("not-the-Pw"), std::string::npos) << wrong.lost[0];
 
-  Bot right(broker.port(), {"bot", "s3cret-Pw", false, "", false});
+  Bot right(broker.Port(), {"bot", "s3cret-Pw", false, "", false});
   ASSERT_TRUE(SpinUntil([&] { return right.connections == 1; })) << broker.Log();
   EXPECT_TRUE(right.lost.empty());
 }
@@ -364,14 +294,14 @@ TEST_F(MqttEndToEnd, PasswordFileAcceptsTheRightPasswordAndNeverShowsIt) {
 TEST_F(MqttEndToEnd, TlsListenerTakesTheClientWithItsCaAndRefusesItWithAnother) {
   if (Find("openssl").isEmpty()) GTEST_SKIP() << "openssl is not installed";
   Broker broker;
-  ASSERT_TRUE(MakeCertificates(broker.dir()));
-  ASSERT_TRUE(broker.Start("allow_anonymous true\ncafile " + broker.dir().File("ca.crt") +
-                           "\ncertfile " + broker.dir().File("server.crt") + "\nkeyfile " +
-                           broker.dir().File("server.key") + "\n"))
-      << broker.Log();
+  servers::TestCertificates certs;
+  ASSERT_EQ(certs.Make(broker.Dir()), "");
+  ASSERT_TRUE(broker.Start("allow_anonymous true\ncafile " + certs.ca_file + "\ncertfile " +
+                           certs.cert_file + "\nkeyfile " + certs.key_file + "\n"))
+      << broker.Error();
 
-  BotSetup setup{"bot", "s3cret-Pw", true, broker.dir().File("other-ca.crt")};
-  Bot wrong(broker.port(), setup);
+  BotSetup setup{"bot", "s3cret-Pw", true, certs.wrong_ca_file};
+  Bot wrong(broker.Port(), setup);
   ASSERT_TRUE(SpinUntil([&] { return !wrong.lost.empty(); })) << broker.Log();
   EXPECT_EQ(wrong.connections, 0);
   EXPECT_NE(wrong.lost[0].find("mqtts://127.0.0.1:"), std::string::npos) << wrong.lost[0];
@@ -379,8 +309,8 @@ TEST_F(MqttEndToEnd, TlsListenerTakesTheClientWithItsCaAndRefusesItWithAnother) 
   EXPECT_NE(wrong.lost[0].find("MQTTCAFile"), std::string::npos) << wrong.lost[0];
   EXPECT_EQ(wrong.lost[0].find("s3cret-Pw"), std::string::npos) << wrong.lost[0];
 
-  setup.ca_file = broker.dir().File("ca.crt");
-  Bot right(broker.port(), setup);
+  setup.ca_file = certs.ca_file;
+  Bot right(broker.Port(), setup);
   ASSERT_TRUE(SpinUntil([&] { return right.connections == 1; })) << broker.Log();
   EXPECT_TRUE(right.lost.empty()) << right.lost[0];
   // Messages flow both ways over TLS: the bot's own command comes back.
@@ -390,7 +320,7 @@ TEST_F(MqttEndToEnd, TlsListenerTakesTheClientWithItsCaAndRefusesItWithAnother) 
   EXPECT_EQ(right.commands[0], "2=1");
 
   // The handshake begins while the TCP connection is still being made.
-  PendingProxy proxy(broker.port());
+  PendingProxy proxy(broker.Port());
   Bot slow(proxy.port(), setup);
   int turns = 0;
   SpinUntil([&] { return ++turns > 5; });
@@ -404,7 +334,7 @@ TEST_F(MqttEndToEnd, ReconnectsToTheRestartedBrokerAndPublishesEverythingRetaine
   ASSERT_TRUE(broker.Start()) << broker.Log();
   BotSetup setup;
   setup.discovery = true;
-  Bot bot(broker.port(), setup);
+  Bot bot(broker.Port(), setup);
   ASSERT_TRUE(SpinUntil([&] { return bot.connections == 1; })) << broker.Log();
 
   ASSERT_TRUE(broker.Restart()) << broker.Log();
@@ -435,7 +365,7 @@ TEST_F(MqttEndToEnd, DiscoveryIsRetainedWithTheOutputNamesAndSentAgainWhenHomeAs
   ASSERT_TRUE(broker.Start()) << broker.Log();
   BotSetup setup;
   setup.discovery = true;
-  Bot bot(broker.port(), setup);
+  Bot bot(broker.Port(), setup);
   ASSERT_TRUE(SpinUntil([&] { return bot.connections == 1; })) << broker.Log();
 
   auto sub = broker.Subscribe("homeassistant/#", 17);
@@ -466,7 +396,7 @@ TEST_F(MqttEndToEnd, DiscoveryIsRetainedWithTheOutputNamesAndSentAgainWhenHomeAs
 TEST_F(MqttEndToEnd, RemoteRelaysAreSwitchedWhenOutputsGoOn) {
   Broker broker;
   ASSERT_TRUE(broker.Start()) << broker.Log();
-  Bot bot(broker.port());
+  Bot bot(broker.Port());
   ASSERT_TRUE(SpinUntil([&] { return bot.connections == 1; })) << broker.Log();
   struct Case {
     std::string device, filter;
