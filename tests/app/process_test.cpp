@@ -239,7 +239,25 @@ class ProcessTest : public ::testing::Test {
   bool LogHas(Process& process, int id) {
     return WaitFor(process, [&] { return Contains(LoggedIds(Log()), id); });
   }
+  // TERM closes the bot, whose closing entry (34) comes last.
+  void ExpectClosesOnTerm(Process& bot) {
+    bot.Signal(SIGTERM);
+    EXPECT_EQ(bot.Wait(), 0);
+    EXPECT_EQ(StartIds(Log()).back(), 34);
+  }
+  // The entry that ended the start: the last before the two of the written log.
+  ReadEntry FatalEntry() const {
+    const std::vector<ReadEntry> entries = LogEntriesOrNone(Log());
+    return entries.size() < 3 ? ReadEntry{} : entries[entries.size() - 3];
+  }
   std::string DumpFile() const { return dir_.File("Zelvo-error-log.txt"); }
+  // The dump file, checked for its heading and the entry of the unwritable log.
+  std::string CheckedDump() const {
+    const std::string dump = ReadFile(DumpFile());
+    EXPECT_EQ(dump.rfind("Zelvo - Error-Log:\r\n===========================\r\n\r\n", 0), 0u);
+    EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\n"));
+    return dump;
+  }
   // The clipboard's text as another X client gets it; "" when there is none.
   std::string Paste(const Xvfb& x) {
     const std::string out = dir_.File("paste.txt");
@@ -270,14 +288,12 @@ TEST_F(ProcessTest, StartEntriesComeInOrderAndTermClosesTheBot) {
   ASSERT_TRUE(LogHas(*bot, 27));
   EXPECT_THAT(StartIds(Log()),
               ElementsAre(1, 3, 6, 7, 8, 13, 14, 15, 16, 17, 18, 21, 25, 26, 29, 31, 50, 28, 27));
-  bot->Signal(SIGTERM);
-  EXPECT_EQ(bot->Wait(), 0);
+  ExpectClosesOnTerm(*bot);
   const std::vector<ReadEntry> entries = LogEntriesOrNone(Log());
   const auto closing = std::find_if(entries.rbegin(), entries.rend(),
                                     [](const ReadEntry& e) { return e.id == "34"; });
   ASSERT_NE(closing, entries.rend());
   EXPECT_EQ(closing->description, "Closing Zelvo...");
-  EXPECT_EQ(StartIds(Log()).back(), 34);
 }
 
 class ProcessSignalTest : public ProcessTest, public ::testing::WithParamInterface<int> {};
@@ -306,9 +322,7 @@ TEST_F(ProcessTest, WithAWindowOnTheOffscreenPlatform) {
   // No notification area offscreen: the warning follows the tray entry.
   EXPECT_THAT(StartIds(Log()), ElementsAre(1, 3, 6, 7, 8, 13, 14, 15, 16, 17, 18, 21, 25, 26, 29,
                                            30, 37, 31, 50, 28, 27));
-  bot->Signal(SIGTERM);
-  EXPECT_EQ(bot->Wait(), 0);
-  EXPECT_EQ(StartIds(Log()).back(), 34);
+  ExpectClosesOnTerm(*bot);
 }
 
 TEST_F(ProcessTest, ASecondInstanceIsRefusedWhileTheFirstRunsOn) {
@@ -342,9 +356,7 @@ TEST_F(ProcessTest, ASecondInstanceIsRefusedWhileTheFirstRunsOn) {
             "is already running.");
 
   EXPECT_TRUE(first->Running());
-  first->Signal(SIGTERM);
-  EXPECT_EQ(first->Wait(), 0);
-  EXPECT_EQ(StartIds(Log()).back(), 34);
+  ExpectClosesOnTerm(*first);
 }
 
 TEST_F(ProcessTest, ABrokenConfigurationEndsWithTheLoadReport) {
@@ -354,12 +366,10 @@ TEST_F(ProcessTest, ABrokenConfigurationEndsWithTheLoadReport) {
   EXPECT_EQ(bot->Wait(), kFailedStatus);
   EXPECT_EQ(ReadFile(dir_.File("config.xml")), broken);
   EXPECT_EQ(ReadFile(dir_.File("config.example.xml")), testing::ExampleConfigText());
-  const std::vector<ReadEntry> entries = LogEntriesOrNone(Log());
-  ASSERT_GE(entries.size(), 3u);
-  EXPECT_EQ(entries[entries.size() - 3].id, "19");
-  EXPECT_THAT(entries[entries.size() - 3].description,
+  ASSERT_EQ(FatalEntry().id, "19");
+  EXPECT_THAT(FatalEntry().description,
               HasSubstr("Error-Description: Couldn't load \"config.xml\" into moXMLConfig."));
-  EXPECT_EQ(entries.back().description, "Log written!");
+  EXPECT_EQ(LogEntriesOrNone(Log()).back().description, "Log written!");
   EXPECT_EQ(ReadFile(Err()), "An error occurd! For more info, check the Error-Log.\n");
 }
 
@@ -369,9 +379,7 @@ TEST_F(ProcessTest, AnUnwritableLogSendsTheDumpToStandardErrorAndAFile) {
   WriteConfig(options);
   auto bot = StartHeadless();
   EXPECT_EQ(bot->Wait(), kFailedStatus);
-  const std::string dump = ReadFile(DumpFile());
-  EXPECT_EQ(dump.rfind("Zelvo - Error-Log:\r\n===========================\r\n\r\n", 0), 0u);
-  EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\n"));
+  const std::string dump = CheckedDump();
   EXPECT_EQ(ReadFile(Err()), dump + "The Error-Log is saved in: " + DumpFile() + "\n");
 }
 
@@ -443,10 +451,7 @@ TEST_F(ProcessTest, UnderX11TheDumpOutlivesTheProcessInAFileAndOnStandardError) 
   EXPECT_TRUE(bot->Running());  // the message box waits
   bot->Signal(SIGTERM);         // closes it
   EXPECT_EQ(bot->Wait(), kFailedStatus);
-
-  const std::string dump = ReadFile(DumpFile());
-  EXPECT_EQ(dump.rfind("Zelvo - Error-Log:\r\n===========================\r\n\r\n", 0), 0u);
-  EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\n"));
+  const std::string dump = CheckedDump();
   EXPECT_EQ(pasted, dump);
   EXPECT_EQ(ReadFile(Err()), dump);
   EXPECT_EQ(Paste(x), "");  // the clipboard's copy ended with the process
@@ -458,9 +463,7 @@ TEST_F(ProcessTest, WithAWindowOnARealXServer) {
   WriteConfig(FileDevice());
   auto bot = Start({"--dir", dir_.path()}, x.Environment());
   ASSERT_TRUE(LogHas(*bot, 27));
-  bot->Signal(SIGTERM);
-  EXPECT_EQ(bot->Wait(), 0);
-  EXPECT_EQ(StartIds(Log()).back(), 34);
+  ExpectClosesOnTerm(*bot);
 }
 
 // A display that cannot be used ends the start through the fatal-error path
@@ -493,9 +496,7 @@ TEST_P(ProcessDisplayTest, IsAFatalStartErrorThatSaysWhy) {
   EXPECT_EQ(bot->Wait(), kFailedStatus);
   EXPECT_EQ(ReadFile(Err()),
             "zelvo: " + problem + "\nAn error occurd! For more info, check the Error-Log.\n");
-  const std::vector<ReadEntry> entries = LogEntriesOrNone(Log());
-  ASSERT_GE(entries.size(), 3u);
-  EXPECT_EQ(entries[entries.size() - 3].description,
+  EXPECT_EQ(FatalEntry().description,
             "An error occurd in the main-function: Error-Number: -1 Error-Description: " + problem);
   EXPECT_FALSE(Contains(LoggedIds(Log()), 29));
 }
@@ -526,8 +527,7 @@ TEST_F(ProcessTest, TheFilePortReceivesTheStartByte) {
   const std::string port = ReadFile(dir_.File("port.txt"));
   EXPECT_EQ(std::count(port.begin(), port.end(), '\n'), 1);
   EXPECT_EQ(port.substr(port.find(' ')), " 0\n");
-  bot->Signal(SIGTERM);
-  EXPECT_EQ(bot->Wait(), 0);
+  ExpectClosesOnTerm(*bot);
 }
 
 TEST_F(ProcessTest, ABadOutputDeviceIsFatalAndTheLogSaysWhy) {
@@ -536,10 +536,8 @@ TEST_F(ProcessTest, ABadOutputDeviceIsFatalAndTheLogSaysWhy) {
   WriteConfig(options);
   auto bot = StartHeadless();
   EXPECT_EQ(bot->Wait(), kFailedStatus);
-  const std::vector<ReadEntry> entries = LogEntriesOrNone(Log());
-  ASSERT_GE(entries.size(), 3u);
-  EXPECT_EQ(entries[entries.size() - 3].id, "19");
-  EXPECT_THAT(entries[entries.size() - 3].description, HasSubstr(dir_.File("no-such-parport")));
+  EXPECT_EQ(FatalEntry().id, "19");
+  EXPECT_THAT(FatalEntry().description, HasSubstr(dir_.File("no-such-parport")));
 }
 
 struct OptionCase {
