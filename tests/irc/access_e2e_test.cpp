@@ -94,13 +94,10 @@ class AccessEndToEndTest : public ::testing::Test {
         seconds(10));
   }
 
-  static servers::ServicesNetwork* network_;
-  static std::string error_;
+  inline static servers::ServicesNetwork* network_ = nullptr;
+  inline static std::string error_;
   std::unique_ptr<Bot> bot_;
 };
-
-servers::ServicesNetwork* AccessEndToEndTest::network_ = nullptr;
-std::string AccessEndToEndTest::error_;
 
 TEST_F(AccessEndToEndTest, AnAccountRuleFiresOnlyForASenderLoggedInToThatAccount) {
   Bot& bot = StartBot("#acct", [](Bot& b) {

@@ -235,12 +235,9 @@ class QtSocketTlsTest : public QtSocketTest, public ::testing::WithParamInterfac
     }
   }
 
-  static servers::NgircdServer* server_;
-  static std::string error_;
+  inline static servers::NgircdServer* server_ = nullptr;
+  inline static std::string error_;
 };
-
-servers::NgircdServer* QtSocketTlsTest::server_ = nullptr;
-std::string QtSocketTlsTest::error_;
 
 TEST_P(QtSocketTlsTest, ConnectsOnlyToACertificateItMayTrust) {
   const TlsCase& c = GetParam();

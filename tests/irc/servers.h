@@ -23,7 +23,6 @@
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,7 +63,6 @@ class ServerProcess {
              const std::vector<std::string>& environment = {});
   void Stop();
   bool Running();
-  pid_t Pid() const { return pid_; }
 
  private:
   pid_t pid_ = 0;

@@ -74,12 +74,9 @@ class ServicesNetworkTest : public ::testing::Test {
     ASSERT_EQ(error_, "");
   }
 
-  static ServicesNetwork* network_;
-  static std::string error_;
+  inline static ServicesNetwork* network_ = nullptr;
+  inline static std::string error_;
 };
-
-ServicesNetwork* ServicesNetworkTest::network_ = nullptr;
-std::string ServicesNetworkTest::error_;
 
 TEST_F(ServicesNetworkTest, LogsInWithSaslPlainAndRefusesAWrongPassword) {
   const std::string good = SaslPlainLogin(network_->Port(), "bob", "alice", "secret1");
