@@ -5,6 +5,7 @@
 // mosquitto); and how late the bot answers a server's PING while a client
 // floods a /set topic with TOGGLE (needs mosquitto).
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <mosquitto.h>
 #include <netinet/in.h>
 #include <poll.h>
