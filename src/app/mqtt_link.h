@@ -72,7 +72,7 @@ class MqttLink {
   MqttLink(const MqttLink&) = delete;
   MqttLink& operator=(const MqttLink&) = delete;
 
-  // Opens an "mqtt:" back-end (PortPlatform::mqtt_relay). While the broker
+  // Opens an "mqtt:" back-end (the opener of mqtt::RelayBackend). While the broker
   // is away its writes are held back; on each connection every relay is
   // sent the current outputs.
   PortWriterChoice OpenRelay(std::string_view argument);
