@@ -1,6 +1,6 @@
-// The port back-ends of this library, registered for PortBackends: "auto",
-// "memory", "parport", "ioport", "file" and "gpio". Each is opened on the
-// platform calls it is given, so that tests can put fakes in their place.
+// The port back-ends of this library as PortBackends registrations. Each is
+// opened on the platform calls it is given, so that tests can put fakes in
+// their place.
 #pragma once
 
 #include <functional>
@@ -31,16 +31,8 @@ struct PortPlatform {
 // file system and libgpiod.
 PortPlatform NativePortPlatform();
 
-// This library's back-ends on `platform`, in the order of the accepted forms:
-//   "auto" or ""       parport:/dev/parport0 when that device exists, else an
-//                      in-memory simulated port (with a warning)
-//   "memory"           the in-memory simulated port
-//   "parport[:DEVICE]" the kernel's ppdev interface (default /dev/parport0)
-//   "ioport[:ADDRESS]" direct port I/O as root on x86 (default 888)
-//   "file:PATH"        appends "<monotonic microseconds> <byte>\n" per write
-//   "gpio:CHIP:L1,...,L8"  GPIO lines of one chip (see gpio_port.h)
-// The argument of "ioport" and "gpio" is checked in full; "parport" and
-// "file" paths are looked up only when opened.
+// This library's back-ends opened on `platform`, in the order of the
+// accepted forms (each form is described where it is registered).
 PortBackends BuiltinPortBackends(const PortPlatform& platform);
 
 }  // namespace zelvo
