@@ -686,6 +686,15 @@ TEST_F(ApplicationTest, MqttBridgeAndRelaysFollowTheOutputs) {
   EXPECT_THAT(Descriptions(Entries(), "81"), ElementsAre(StartsWith("MQTT broker")));
   mqtt_->Connect();
   EXPECT_THAT(mqtt_->broker.Take(), ::testing::Contains("cmnd/relay4/POWER ON"));
+  // Reloaded with other relays: the next connection resends to those alone.
+  WriteFile(dir_.File("config.xml"),
+            testing::ReplacedOnce(ReadFile(dir_.File("config.xml")), "relay%N", "switch%N"));
+  app->Reload();
+  mqtt_->broker.Take();
+  mqtt_->Connect();
+  EXPECT_THAT(mqtt_->broker.Take(),
+              ::testing::AllOf(::testing::Contains("cmnd/switch4/POWER ON"),
+                               Not(::testing::Contains("cmnd/relay4/POWER ON"))));
 
   app->Close();
   EXPECT_EQ(mqtt_->closed_with, "offline");
