@@ -1,5 +1,6 @@
 #include "app/program_backends.h"
 
+#include "app/mqtt_link.h"
 #include "mqtt/relay_port.h"
 
 namespace zelvo {

@@ -3,12 +3,13 @@
 // A back-end from outside zelvo_outputs is registered here.
 #pragma once
 
-#include "app/mqtt_link.h"
 #include "model/settings.h"
 #include "outputs/backends.h"
 #include "outputs/port_backend.h"
 
 namespace zelvo {
+
+class MqttLink;
 
 // For a start: the devices open on `platform`, "mqtt:" relays on `mqtt`, the
 // MQTTBroker link (null: no MQTTBroker is set, and they are refused).
