@@ -9,6 +9,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "app/program_backends.h"
 #include "app/terminal_front_end.h"
 #include "config/config_files.h"
 #include "config/resources.h"
@@ -216,9 +217,8 @@ void Application::OpenPort() {
 std::unique_ptr<PortWriter> Application::OpenDevices(const Settings& settings) {
   PortPlatform platform = NativePortPlatform();
   platform.base_dir = program_dir_;
-  if (mqtt_)
-    platform.mqtt_relay = [this](std::string_view argument) { return mqtt_->OpenRelay(argument); };
-  PortWriterChoice choice = OpenPortWriters(settings.OutputDevices, platform);
+  PortWriterChoice choice =
+      OpenPortWriters(settings.OutputDevices, StartPortBackends(platform, mqtt_.get()));
   if (!choice.writer) throw RaisedError(choice.error);
   if (!choice.warning.empty()) WriteLog(log_msg::kPortFallback, choice.warning);
   return std::move(choice.writer);

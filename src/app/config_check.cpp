@@ -3,16 +3,15 @@
 #include <exception>
 #include <vector>
 
+#include "app/program_backends.h"
 #include "config/config_loader.h"
 #include "config/resources.h"
 #include "files/file_helpers.h"
 #include "model/clock.h"
 #include "model/raised_error.h"
 #include "mqtt/broker_url.h"
-#include "mqtt/relay_port.h"
 #include "outputs/memory_port.h"
 #include "outputs/outputs.h"
-#include "outputs/port_device.h"
 
 namespace zelvo {
 
@@ -36,18 +35,10 @@ void CheckOutputDevices(const Settings& settings) {
     std::string error;
     if (!mqtt::ParseBrokerUrl(settings.MQTTBroker, &error)) throw RaisedError(-1, error);
   }
-  for (const std::string& text : settings.OutputDevices) {
-    const PortDevice device = ParsePortDevice(text);
-    if (device.kind == PortDevice::Kind::kInvalid) throw RaisedError(-1, device.error);
-    if (device.kind != PortDevice::Kind::kMqtt) continue;
-    if (settings.MQTTBroker.empty())
-      throw RaisedError(-1, "OutputDevice \"" + text +
-                                "\" sends the outputs through the MQTT broker, but no broker is "
-                                "set: add the MQTTBroker setting (mqtt://HOST[:PORT] or "
-                                "mqtts://HOST[:PORT]).");
-    std::string error;
-    if (!mqtt::ParseRelayTarget(device.argument, &error)) throw RaisedError(-1, error);
-  }
+  const PortBackends backends = CheckPortBackends(settings);
+  for (const std::string& device : settings.OutputDevices)
+    if (const std::string error = backends.Check(device); !error.empty())
+      throw RaisedError(-1, error);
 }
 
 std::string Summary(const std::string& config_path, const Settings& settings,

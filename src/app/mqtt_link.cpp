@@ -111,9 +111,30 @@ std::unique_ptr<MqttLink> MqttLink::Open(MqttLinkServices services,
   return link;
 }
 
+// A relay as the port holds it: known to the link, for the resend on each
+// connection, until the port closes it (a reload that changes the devices).
+class MqttLink::LinkedRelay final : public PortWriter {
+ public:
+  LinkedRelay(mqtt::RelayTarget target, MqttLink& link)
+      : relay_(std::move(target), *link.relay_publisher_), link_(link) {
+    link_.relays_.push_back(&relay_);
+  }
+  ~LinkedRelay() override { std::erase(link_.relays_, &relay_); }
+  LinkedRelay(const LinkedRelay&) = delete;
+  LinkedRelay& operator=(const LinkedRelay&) = delete;
+
+  std::string Write(std::uint8_t byte) override { return relay_.Write(byte); }
+  std::string Describe() const override { return relay_.Describe(); }
+
+ private:
+  mqtt::RelayPort relay_;
+  MqttLink& link_;
+};
+
 PortWriterChoice MqttLink::OpenRelay(std::string_view argument) {
-  PortWriterChoice choice = mqtt::RelayPort::Open(argument, *relay_publisher_);
-  if (choice.writer) relays_.push_back(static_cast<mqtt::RelayPort*>(choice.writer.get()));
+  PortWriterChoice choice;
+  if (std::optional<mqtt::RelayTarget> target = mqtt::ParseRelayTarget(argument, &choice.error))
+    choice.writer = std::make_unique<LinkedRelay>(std::move(*target), *this);
   return choice;
 }
 

@@ -72,9 +72,9 @@ class MqttLink {
   MqttLink(const MqttLink&) = delete;
   MqttLink& operator=(const MqttLink&) = delete;
 
-  // Opens an "mqtt:" back-end (PortPlatform::mqtt_relay). While the broker
-  // is away its writes are held back; on each connection every relay is
-  // sent the current outputs.
+  // Opens an "mqtt:" back-end (the opener of mqtt::RelayBackend). While the
+  // broker is away its writes are held back; on each connection every relay
+  // still open is sent the current outputs. The link must outlive it.
   PortWriterChoice OpenRelay(std::string_view argument);
 
   // The register the commands switch and whose byte is published; its names
@@ -94,6 +94,7 @@ class MqttLink {
 
  private:
   class HeldPublisher;
+  class LinkedRelay;
 
   explicit MqttLink(MqttLinkServices services);
   void OnConnected();
@@ -108,7 +109,7 @@ class MqttLink {
   std::unique_ptr<MqttConnection> connection_;
   std::unique_ptr<HeldPublisher> relay_publisher_;
   std::unique_ptr<mqtt::Bridge> bridge_;
-  std::vector<mqtt::RelayPort*> relays_;  // owned by the port
+  std::vector<mqtt::RelayPort*> relays_;  // the open relays, owned by the port
   Outputs* outputs_ = nullptr;
   mqtt::CommandLimiter limiter_;
   QTimer drop_report_;     // while commands are being dropped

@@ -19,8 +19,8 @@ struct Settings {
   std::int16_t giWindowY = 0;
   std::int16_t giWindowWidth = 0;
   std::int16_t giWindowHeight = 0;
-  // Port back-ends in configuration order ("auto", "parport:/dev/parport0",
-  // "ioport:888", "file:PATH", "gpio:...", "mqtt:..."); never empty.
+  // The OutputDevice texts in configuration order, each naming one port
+  // back-end ("auto" when none is given); never empty.
   std::vector<std::string> OutputDevices{"auto"};
   // The first of OutputDevices.
   std::string OutputDevice = "auto";

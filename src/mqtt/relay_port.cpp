@@ -76,4 +76,21 @@ PortWriterChoice RelayPort::Open(std::string_view argument, Publisher& publisher
   return choice;
 }
 
+PortBackend RelayBackend(bool broker_set, RelayOpener open) {
+  return {.prefix = "mqtt",
+          .argument = PortBackend::Argument::kRequired,
+          .form = "mqtt:TOPIC[:ON:OFF]",
+          .check = [broker_set](std::string_view device, std::string_view argument) -> std::string {
+            if (!broker_set)
+              return "OutputDevice \"" + std::string(device) +
+                     "\" sends the outputs through the MQTT broker, but no broker is set: add "
+                     "the MQTTBroker setting (mqtt://HOST[:PORT] or mqtts://HOST[:PORT]).";
+            std::string error;
+            if (ParseRelayTarget(argument, &error)) return {};
+            return error;
+          },
+          .open = [open = std::move(open)](std::string_view,
+                                           std::string_view argument) { return open(argument); }};
+}
+
 }  // namespace zelvo::mqtt

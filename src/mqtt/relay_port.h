@@ -4,11 +4,13 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "mqtt/publisher.h"
+#include "outputs/port_backend.h"
 #include "outputs/port_writer.h"
 
 namespace zelvo::mqtt {
@@ -38,7 +40,7 @@ class RelayPort final : public PortWriter {
   // the broker connection came back).
   void Resync() { sent_.fill(std::nullopt); }
 
-  // Opens "mqtt:" back-ends on `publisher` (for PortPlatform::mqtt_relay).
+  // Opens "mqtt:" back-ends on `publisher`.
   static PortWriterChoice Open(std::string_view argument, Publisher& publisher);
 
  private:
@@ -46,5 +48,15 @@ class RelayPort final : public PortWriter {
   Publisher& publisher_;
   std::array<std::optional<bool>, 8> sent_{};
 };
+
+// Opens a relay from the text after "mqtt:" on the broker connection.
+using RelayOpener = std::function<PortWriterChoice(std::string_view argument)>;
+
+// The "mqtt:TOPIC[:ON:OFF]" back-end for PortBackends. Without a broker
+// (`broker_set` false: no MQTTBroker) every "mqtt:" device is refused; with
+// one, the text after "mqtt:" is checked and the device opened by `open`,
+// which is called only when a device opens (a check, opening nothing, may
+// leave it empty).
+PortBackend RelayBackend(bool broker_set, RelayOpener open);
 
 }  // namespace zelvo::mqtt

@@ -39,12 +39,12 @@ std::string PortFanout::Describe() const {
 }
 
 PortWriterChoice OpenPortWriters(const std::vector<std::string>& devices,
-                                 const PortPlatform& platform) {
-  if (devices.size() <= 1) return OpenPortWriter(devices.empty() ? "" : devices[0], platform);
+                                 const PortBackends& backends) {
+  if (devices.size() <= 1) return backends.Open(devices.empty() ? "" : devices[0]);
   std::vector<std::unique_ptr<PortWriter>> members;
   std::string warnings;
   for (const std::string& device : devices) {
-    PortWriterChoice choice = OpenPortWriter(device, platform);
+    PortWriterChoice choice = backends.Open(device);
     if (!choice.writer) {
       choice.warning = warnings;
       return choice;
@@ -56,10 +56,6 @@ PortWriterChoice OpenPortWriters(const std::vector<std::string>& devices,
   result.writer = std::make_unique<PortFanout>(std::move(members));
   result.warning = std::move(warnings);
   return result;
-}
-
-PortWriterChoice OpenPortWriters(const std::vector<std::string>& devices) {
-  return OpenPortWriters(devices, NativePortPlatform());
 }
 
 }  // namespace zelvo

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "outputs/port_backend.h"
 #include "outputs/port_writer.h"
 
 namespace zelvo {
@@ -33,12 +34,11 @@ class PortFanout final : public PortWriter {
 };
 
 // Opens one back-end per entry of `devices` (the OutputDevice settings, in
-// order) with OpenPortWriter. No entries: the same as one "auto". One entry:
-// that back-end itself. Several: a PortFanout of them. When one cannot be
-// opened the choice holds no writer and that back-end's error; warnings of
-// all entries are joined with "\n".
+// order) with `backends`. No entries: the same as one empty text, the
+// default back-end. One entry: that back-end itself. Several: a PortFanout of
+// them. When one cannot be opened the choice holds no writer and that
+// back-end's error; warnings of all entries are joined with "\n".
 PortWriterChoice OpenPortWriters(const std::vector<std::string>& devices,
-                                 const PortPlatform& platform);
-PortWriterChoice OpenPortWriters(const std::vector<std::string>& devices);
+                                 const PortBackends& backends);
 
 }  // namespace zelvo

@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "app/program_backends.h"
 #include "app/terminal_front_end.h"
 #include "app/test_support.h"
 #include "log/event_log.h"
 #include "mqtt/fake_transport.h"
-#include "outputs/port_writer.h"
 #include "support/fake_clock.h"
 #include "support/log_reader.h"
 #include "support/qt_application.h"
@@ -567,7 +567,7 @@ TEST_F(ApplicationTest, AnUnknownOutputDeviceIsFatalAndNamesTheDevice) {
   WriteConfig(options);
   auto app = Make();
   EXPECT_FALSE(app->Main());
-  const std::string expected = OpenPortWriter("bogus:thing").error;
+  const std::string expected = CheckPortBackends(Settings{}).Check("bogus:thing");
   ASSERT_FALSE(expected.empty());
   const std::vector<ReadEntry> entries = Entries();
   EXPECT_EQ(
@@ -591,7 +591,7 @@ TEST_F(ApplicationTest, APortThatFailsTheFirstWriteIsFatalAfterTheWindowLoaded) 
 }
 
 TEST_F(ApplicationTest, TheAutomaticDeviceFallbackIsLoggedAsAWarning) {
-  const PortWriterChoice probe = OpenPortWriter("auto");
+  const PortWriterChoice probe = StartPortBackends(NativePortPlatform(), nullptr).Open("auto");
   if (probe.warning.empty()) GTEST_SKIP() << "a parallel port is present";
   WriteConfig(ConfigOptions{});
   auto app = Make();
@@ -686,6 +686,15 @@ TEST_F(ApplicationTest, MqttBridgeAndRelaysFollowTheOutputs) {
   EXPECT_THAT(Descriptions(Entries(), "81"), ElementsAre(StartsWith("MQTT broker")));
   mqtt_->Connect();
   EXPECT_THAT(mqtt_->broker.Take(), ::testing::Contains("cmnd/relay4/POWER ON"));
+  // Reloaded with other relays: the next connection resends to those alone.
+  WriteFile(dir_.File("config.xml"),
+            testing::ReplacedOnce(ReadFile(dir_.File("config.xml")), "relay%N", "switch%N"));
+  app->Reload();
+  mqtt_->broker.Take();
+  mqtt_->Connect();
+  EXPECT_THAT(mqtt_->broker.Take(),
+              ::testing::AllOf(::testing::Contains("cmnd/switch4/POWER ON"),
+                               Not(::testing::Contains("cmnd/relay4/POWER ON"))));
 
   app->Close();
   EXPECT_EQ(mqtt_->closed_with, "offline");

@@ -118,7 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
              "convert \"70000\" to a port number (1 to 65535): out of range.\n"},
         Case{"UnknownDevice", WithSettings("<OutputDevice>serial:/dev/ttyS0</OutputDevice>"),
              std::nullopt, false,
-             "zelvo: {file} is not valid:\nUnknown OutputDevice \"serial:/dev/ttyS0\". "},
+             "zelvo: {file} is not valid:\nUnknown OutputDevice \"serial:/dev/ttyS0\". Accepted "
+             "forms: auto, memory, parport[:DEVICE] (default /dev/parport0), ioport[:ADDRESS] "
+             "(default 888, decimal or 0x hex), file:PATH, gpio:CHIP:L1,L2,L3,L4,L5,L6,L7,L8, "
+             "mqtt:TOPIC[:ON:OFF].\n"},
         Case{"BadSecondDevice",
              WithSettings("<OutputDevice>memory</OutputDevice><OutputDevice>ioport:0x10000"
                           "</OutputDevice>"),

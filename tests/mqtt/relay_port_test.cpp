@@ -76,5 +76,21 @@ TEST(RelayPort, PublishesChangedOutputsAndResendsWhatFailed) {
   EXPECT_EQ(broker.Take().size(), 8u);
 }
 
+// Without a broker "mqtt:" devices are refused; with one, a device that
+// reads is opened by the broker's opener with the text after "mqtt:".
+TEST(RelayBackend, RefusesWithoutABrokerAndOpensOnIt) {
+  const PortBackends without({RelayBackend(false, {})});
+  EXPECT_NE(without.Open("mqtt:relay/%N").error.find("no broker is set: add the MQTTBroker"),
+            std::string::npos);
+  std::vector<std::string> opened;
+  const PortBackends with({RelayBackend(true, [&](std::string_view argument) {
+    opened.emplace_back(argument);
+    return PortWriterChoice{nullptr, "relay refused", ""};
+  })});
+  EXPECT_NE(with.Open("mqtt:cmnd/relay").error.find("no %N"), std::string::npos);
+  EXPECT_EQ(with.Open("MQTT:shellies/shelly1-%N/relay/0/command:on:off").error, "relay refused");
+  EXPECT_EQ(opened, std::vector<std::string>{"shellies/shelly1-%N/relay/0/command:on:off"});
+}
+
 }  // namespace
 }  // namespace zelvo::mqtt

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "fake_gpio.h"
-#include "outputs/port_writer.h"
 
 namespace zelvo {
 namespace {
@@ -139,30 +138,6 @@ TEST(GpioPort, AFailedWriteNamesTheChip) {
   const std::string error = choice.writer->Write(1);
   EXPECT_TRUE(Contains(error, "gpiochip0")) << error;
   EXPECT_TRUE(Contains(error, "Input/output error")) << error;
-}
-
-// OpenPortWriter hands "gpio:" to the GPIO back-end, and "mqtt:" to the
-// broker's relay factory when there is one.
-TEST(GpioPort, OpenPortWriterSelectsGpioAndMqtt) {
-  FakeGpio gpio;
-  PortPlatform platform;
-  platform.gpio = &gpio;
-  PortWriterChoice choice = OpenPortWriter("GPIO:gpiochip0:-,-,-,-,-,-,-,4", platform);
-  ASSERT_NE(choice.writer, nullptr) << choice.error;
-  EXPECT_EQ(choice.writer->Describe(), "GPIO chip gpiochip0 lines 4");
-
-  choice = OpenPortWriter("mqtt:cmnd/relay%N/POWER", platform);
-  EXPECT_EQ(choice.writer, nullptr);
-  EXPECT_TRUE(Contains(choice.error, "MQTTBroker")) << choice.error;
-
-  std::string seen;
-  platform.mqtt_relay = [&](std::string_view argument) {
-    seen = argument;
-    return PortWriterChoice{nullptr, "relay refused", ""};
-  };
-  choice = OpenPortWriter("mqtt:shellies/shelly1-%N/relay/0/command:on:off", platform);
-  EXPECT_EQ(seen, "shellies/shelly1-%N/relay/0/command:on:off");
-  EXPECT_EQ(choice.error, "relay refused");
 }
 
 }  // namespace

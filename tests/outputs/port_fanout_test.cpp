@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fake_gpio.h"
+#include "outputs/backends.h"
 #include "outputs/memory_port.h"
 
 namespace zelvo {
@@ -66,13 +67,14 @@ TEST(PortFanout, OpensEveryDeviceInOrderAndRefusesWhenOneCannotBeOpened) {
   PortPlatform platform;
   platform.gpio = &gpio;
   platform.device_exists = [](const std::string&) { return false; };
+  const PortBackends backends = BuiltinPortBackends(platform);
 
-  PortWriterChoice one = OpenPortWriters({"memory"}, platform);
+  PortWriterChoice one = OpenPortWriters({"memory"}, backends);
   ASSERT_NE(one.writer, nullptr);
   EXPECT_NE(dynamic_cast<MemoryPort*>(one.writer.get()), nullptr) << "one device: no fan-out";
 
   PortWriterChoice both =
-      OpenPortWriters({"memory", "gpio:gpiochip0:1,-,-,-,-,-,-,-", "auto"}, platform);
+      OpenPortWriters({"memory", "gpio:gpiochip0:1,-,-,-,-,-,-,-", "auto"}, backends);
   ASSERT_NE(both.writer, nullptr) << both.error;
   EXPECT_EQ(both.writer->Describe(),
             "simulated port (memory) + GPIO chip gpiochip0 lines 1 + simulated port (memory)");
@@ -82,7 +84,7 @@ TEST(PortFanout, OpensEveryDeviceInOrderAndRefusesWhenOneCannotBeOpened) {
 
   gpio.errors["open"] = ENOENT;
   PortWriterChoice refused =
-      OpenPortWriters({"memory", "gpio:gpiochip9:1,-,-,-,-,-,-,-"}, platform);
+      OpenPortWriters({"memory", "gpio:gpiochip9:1,-,-,-,-,-,-,-"}, backends);
   EXPECT_EQ(refused.writer, nullptr);
   EXPECT_NE(refused.error.find("gpiochip9"), std::string::npos) << refused.error;
 }

@@ -1,4 +1,4 @@
-#include "outputs/port_writer.h"
+#include "outputs/backends.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,11 @@
 namespace zelvo {
 namespace {
 
+PortWriterChoice Open(std::string_view device,
+                      const PortPlatform& platform = NativePortPlatform()) {
+  return BuiltinPortBackends(platform).Open(device);
+}
+
 enum class Expect { kMemory, kFile, kError };
 
 struct Selection {
@@ -28,7 +33,7 @@ void PrintTo(const Selection& s, std::ostream* out) {
   *out << '"' << s.device << '"';
 }
 
-class OpenPortWriterSelection : public ::testing::TestWithParam<Selection> {
+class BackendSelection : public ::testing::TestWithParam<Selection> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.Valid());
@@ -43,10 +48,10 @@ class OpenPortWriterSelection : public ::testing::TestWithParam<Selection> {
   testing::TempDir dir_;
 };
 
-TEST_P(OpenPortWriterSelection, ChoosesTheBackEnd) {
+TEST_P(BackendSelection, ChoosesTheBackEnd) {
   const Selection& s = GetParam();
   const std::string device = Device();
-  PortWriterChoice choice = OpenPortWriter(device);
+  PortWriterChoice choice = Open(device);
   EXPECT_EQ(choice.warning, "");
   switch (s.expect) {
     case Expect::kMemory: {
@@ -84,7 +89,7 @@ const std::vector<std::string> kAcceptedForms = {"auto", "memory", "parport[:DEV
                                                  "ioport[:ADDRESS]", "file:PATH"};
 
 INSTANTIATE_TEST_SUITE_P(
-    Devices, OpenPortWriterSelection,
+    Devices, BackendSelection,
     ::testing::Values(
         Selection{"Memory", "memory", Expect::kMemory, {}},
         Selection{"MemoryUpperCase", "MEMORY", Expect::kMemory, {}},
@@ -124,7 +129,7 @@ class WithoutParport0 : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(WithoutParport0, AutoFallsBackToTheSimulatedPortWithAWarning) {
-  PortWriterChoice choice = OpenPortWriter(GetParam());
+  PortWriterChoice choice = Open(GetParam());
   ASSERT_NE(choice.writer, nullptr) << choice.error;
   EXPECT_EQ(choice.error, "");
   EXPECT_NE(dynamic_cast<MemoryPort*>(choice.writer.get()), nullptr) << choice.writer->Describe();
@@ -136,11 +141,11 @@ TEST_P(WithoutParport0, AutoFallsBackToTheSimulatedPortWithAWarning) {
 
 INSTANTIATE_TEST_SUITE_P(Auto, WithoutParport0, ::testing::Values("auto", "", "AUTO"));
 
-TEST(OpenPortWriter, ParportWithoutDeviceUsesParport0) {
+TEST(Backends, ParportWithoutDeviceUsesParport0) {
   if (ParportDeviceExists(kDefaultParportDevice))
     GTEST_SKIP() << "this machine has " << kDefaultParportDevice;
   for (const char* device : {"parport", "parport:"}) {
-    const PortWriterChoice choice = OpenPortWriter(device);
+    const PortWriterChoice choice = Open(device);
     EXPECT_EQ(choice.writer, nullptr);
     EXPECT_NE(choice.error.find("/dev/parport0"), std::string::npos) << choice.error;
     EXPECT_NE(choice.error.find("modprobe ppdev"), std::string::npos) << choice.error;
@@ -162,7 +167,7 @@ void PrintTo(const PlatformCase& c, std::ostream* out) {
   *out << '"' << c.device << '"';
 }
 
-class OpenPortWriterOnFakes : public ::testing::TestWithParam<PlatformCase> {
+class BackendsOnFakes : public ::testing::TestWithParam<PlatformCase> {
  protected:
   PortPlatform Platform() {
     PortPlatform platform;
@@ -179,9 +184,9 @@ class OpenPortWriterOnFakes : public ::testing::TestWithParam<PlatformCase> {
   std::vector<std::string> looked_at_;
 };
 
-TEST_P(OpenPortWriterOnFakes, OpensTheChosenDevice) {
+TEST_P(BackendsOnFakes, OpensTheChosenDevice) {
   const PlatformCase& c = GetParam();
-  PortWriterChoice choice = OpenPortWriter(c.device, Platform());
+  PortWriterChoice choice = Open(c.device, Platform());
   if (c.describe.empty()) {
     EXPECT_EQ(choice.writer, nullptr);
     EXPECT_NE(choice.error.find(c.mention), std::string::npos) << choice.error;
@@ -203,7 +208,7 @@ TEST_P(OpenPortWriterOnFakes, OpensTheChosenDevice) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Devices, OpenPortWriterOnFakes,
+    Devices, BackendsOnFakes,
     ::testing::Values(PlatformCase{"AutoWithParport0",
                                    "auto",
                                    true,
@@ -264,32 +269,22 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.name);
     });
 
-TEST(OpenPortWriterOnFakePlatform, AutoReportsAParport0ThatCannotBeOpened) {
+TEST(BackendsOnFakePlatform, AutoReportsAParport0ThatCannotBeOpened) {
   FakeParport parport;
   parport.errors["open"] = EACCES;
   PortPlatform platform;
   platform.parport = &parport;
   platform.device_exists = [](const std::string&) { return true; };
-  const PortWriterChoice choice = OpenPortWriter("auto", platform);
+  const PortWriterChoice choice = Open("auto", platform);
   EXPECT_EQ(choice.writer, nullptr);
   EXPECT_EQ(choice.warning, "");
   EXPECT_NE(choice.error.find("group lp"), std::string::npos) << choice.error;
 }
 
-TEST(OpenPortWriterOnFakePlatform, IoportWithoutPortInstructionsIsRefused) {
-  FakeParport parport;
-  PortPlatform platform;
-  platform.parport = &parport;
-  platform.ioport = nullptr;
-  const PortWriterChoice choice = OpenPortWriter("ioport:0x378", platform);
-  EXPECT_EQ(choice.writer, nullptr);
-  EXPECT_NE(choice.error.find("x86"), std::string::npos) << choice.error;
-}
-
-// A platform member left empty is missing: its back-end is refused with a
-// text that says so, never opened on the machine's own, and "auto" without a
-// device file simulates.
-TEST(OpenPortWriterOnFakePlatform, AnEmptyPlatformHasNoneOfItsParts) {
+// A platform member left empty is missing (no port instructions off x86):
+// its back-end is refused with a text that says so, never opened on the
+// machine's own, and "auto" without a device file simulates.
+TEST(BackendsOnFakePlatform, AnEmptyPlatformHasNoneOfItsParts) {
   const PortPlatform empty;
   const struct {
     const char* device;
@@ -299,15 +294,14 @@ TEST(OpenPortWriterOnFakePlatform, AnEmptyPlatformHasNoneOfItsParts) {
       {"parport", "ppdev (/dev/parport0) are not available here"},
       {"ioport:888", "only available on x86 Linux"},
       {"gpio:gpiochip0:17,18,27,22,-,-,-,-", "are not available here"},
-      {"mqtt:relay/%N", "no broker is set"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.device);
-    const PortWriterChoice choice = OpenPortWriter(c.device, empty);
+    const PortWriterChoice choice = Open(c.device, empty);
     EXPECT_EQ(choice.writer, nullptr);
     EXPECT_NE(choice.error.find(c.refusal), std::string::npos) << choice.error;
   }
-  const PortWriterChoice automatic = OpenPortWriter("auto", empty);
+  const PortWriterChoice automatic = Open("auto", empty);
   EXPECT_NE(automatic.writer, nullptr);
   EXPECT_FALSE(automatic.warning.empty());
 }
