@@ -294,6 +294,9 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
   EXPECT_EQ(MainWindowView(*Window(*app)).Picture(2).Shape().FillColor(), kLampOnColour);
   EXPECT_FALSE(irc_->sender.lines.empty());  // the rule answers in the channel
+  Window(*app)->Picture3_Click();  // the operator's click writes the port and lights the lamp
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 7));
+  EXPECT_EQ(MainWindowView(*Window(*app)).Picture(3).Shape().FillColor(), kLampOnColour);
   // The run is shown under the status, and the lamps name their rules.
   EXPECT_THAT(MainWindowView(*Window(*app)).LastRun().text().toStdString(),
               ::testing::StartsWith("Last rule: Disco-Kula On by op at "));
@@ -720,32 +723,38 @@ TEST_F(ApplicationTest, ARelayBackEndWithoutABrokerIsFatal) {
   EXPECT_THAT(Descriptions(Entries(), "19"), ElementsAre(HasSubstr("MQTTBroker")));
 }
 
-// Several back-ends: a failing one is reported by its name, the others are
-// written, and the next write brings it in line.
+// Several back-ends: a failing one is reported by its name (after a rule, and
+// in the console after a click), the others are written, and the next write
+// brings it in line.
 TEST_F(ApplicationTest, EveryBackEndIsWrittenAndAFailingOneIsNamed) {
   ConfigOptions options = FileDevice();
   options.extra_settings =
       "<OutputDevice>mqtt:cmnd/relay%N/POWER</OutputDevice>\r\n"
       "<MQTTBroker>mqtt://127.0.0.1:1883</MQTTBroker><MQTTDiscovery>false</MQTTDiscovery>";
   WriteConfig(options);
-  auto app = Make(/*headless=*/true);
+  auto app = Make();
   ASSERT_TRUE(app->Main());
   mqtt_->Connect();
   mqtt_->broker.Take();
   mqtt_->broker.failure = "out of memory";
   irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
-  EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
-  EXPECT_THAT(Descriptions(Entries(), "36"),
-              ElementsAre("An error occurd in an event handler: MQTT relays cmnd/relay%N/POWER: "
-                          "Cannot publish to cmnd/relay1/POWER: out of memory"));
+  Window(*app)->Picture4_Click();
+  Window(*app)->Picture4_Click();
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11, 3));
+  const std::string failed =
+      "An error occurd in an event handler: MQTT relays cmnd/relay%N/POWER: Cannot publish to "
+      "cmnd/relay1/POWER: out of memory";
+  EXPECT_THAT(Descriptions(Entries(), "36"), ElementsAre(failed, failed, failed));
+  EXPECT_THAT(MainWindowView(*Window(*app)).txtBuffer().toPlainText().toStdString(),
+              HasSubstr(failed + "\n"));
   mqtt_->broker.failure.clear();
   mqtt_->broker.Take();
   mqtt_->events.message("zelvo/output/8/set", "ON");
-  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 131));
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11, 3, 131));
   EXPECT_THAT(mqtt_->broker.Take(),
-              ElementsAre("cmnd/relay1/POWER ON", "cmnd/relay2/POWER ON", "cmnd/relay8/POWER ON",
-                          "zelvo/output/1 [r] ON", "zelvo/output/2 [r] ON", "zelvo/output/8 [r] ON",
-                          "zelvo/byte [r] 131"));
+              ElementsAre("cmnd/relay1/POWER ON", "cmnd/relay2/POWER ON", "cmnd/relay4/POWER OFF",
+                          "cmnd/relay8/POWER ON", "zelvo/output/1 [r] ON", "zelvo/output/2 [r] ON",
+                          "zelvo/output/4 [r] OFF", "zelvo/output/8 [r] ON", "zelvo/byte [r] 131"));
 }
 
 // OutputsOnDisconnect: written once after 30 s out of the channel without a
