@@ -330,7 +330,8 @@ void Application::WireBot() {
   irc_client_->OnStatusChanged([this](const ConnectionStatus& status) {
     // A caption is news when it differs from the one before (a new client
     // starts without one).
-    const bool new_caption = !status.caption.empty() && status.caption != state_.connection.Get().caption;
+    const bool new_caption =
+        !status.caption.empty() && status.caption != state_.connection.Get().caption;
     state_.connection.Set(status);
     if (new_caption) state_.headline.Set(status.caption);
   });

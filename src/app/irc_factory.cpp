@@ -24,9 +24,8 @@ class NetworkIrcClient final : public IrcClient {
   void OnStatusChanged(std::function<void(const ConnectionStatus&)> show) override {
     IrcSession& session = client_.Session();
     // The session reports a new caption just before the change it belongs to.
-    session.SetStateChanged([this, &session, show] {
-      show(StatusOfSession(session, settings_, caption_));
-    });
+    session.SetStateChanged(
+        [this, &session, show] { show(StatusOfSession(session, settings_, caption_)); });
     show(StatusOfSession(session, settings_, caption_));
   }
 

@@ -14,15 +14,16 @@ std::string WithoutDigits(std::string_view text) {
 bool OnlyCountsDown(std::string_view shown, std::string_view next) {
   constexpr std::string_view kWaiting = "econnecting";
   return shown.find(kWaiting) != std::string_view::npos &&
-         next.find(kWaiting) != std::string_view::npos && WithoutDigits(shown) == WithoutDigits(next);
+         next.find(kWaiting) != std::string_view::npos &&
+         WithoutDigits(shown) == WithoutDigits(next);
 }
 
 }  // namespace
 
 TerminalFrontEnd::TerminalFrontEnd(BotState& state, const Clock& clock, std::ostream& out)
     : console_(out), clock_(clock) {
-  subscriptions_.push_back(
-      state.connection.Subscribe([this](const ConnectionStatus& status) { ShowConnection(status); }));
+  subscriptions_.push_back(state.connection.Subscribe(
+      [this](const ConnectionStatus& status) { ShowConnection(status); }));
   subscriptions_.push_back(state.last_run.Subscribe([this](const std::optional<RuleRun>& run) {
     if (run) console_.Append(LastRunWords(run->rule, run->nick, run->at) + "\r\n");
   }));

@@ -48,8 +48,8 @@ std::string LastRunWords(std::string_view rule, std::string_view nick, OleDate a
 }
 
 bool StatusChanged(const ConnectionStatus& a, const ConnectionStatus& b) {
-  return a.state != b.state || a.server != b.server || a.channel != b.channel ||
-         a.nick != b.nick || a.reconnect_at != b.reconnect_at;
+  return a.state != b.state || a.server != b.server || a.channel != b.channel || a.nick != b.nick ||
+         a.reconnect_at != b.reconnect_at;
 }
 
 }  // namespace zelvo

@@ -4,7 +4,6 @@
 
 namespace zelvo {
 
-
 void ReconnectBackoff::OnRegistered(TimePoint now) {
   registered_ = true;
   registered_at_ = now;

@@ -132,16 +132,17 @@ frmMain::frmMain(MainWindowServices services)
   FitPanes();
 
   BotState& state = services_.state;
+  subscriptions_.push_back(state.connection.Subscribe(
+      [this](const ConnectionStatus& status) { ShowConnection(status); }));
   subscriptions_.push_back(
-      state.connection.Subscribe([this](const ConnectionStatus& status) { ShowConnection(status); }));
-  subscriptions_.push_back(state.outputs.Subscribe([this](std::uint8_t byte) { ShowOutputs(byte); }));
+      state.outputs.Subscribe([this](std::uint8_t byte) { ShowOutputs(byte); }));
   subscriptions_.push_back(
       state.rules.Subscribe([this](const OutputRules& rules) { ShowRules(rules); }));
   subscriptions_.push_back(state.last_run.Subscribe([this](const std::optional<RuleRun>& run) {
     if (run) last_run_->SetLastRun(run->rule, run->nick, run->at);
   }));
-  subscriptions_.push_back(
-      state.problems.Subscribe([this](const Problems& problems) { status_line_->SetProblems(problems); }));
+  subscriptions_.push_back(state.problems.Subscribe(
+      [this](const Problems& problems) { status_line_->SetProblems(problems); }));
 }
 
 frmMain::~frmMain() {
@@ -196,7 +197,8 @@ void frmMain::ApplyWindowSettings() {
   setWindowTitle(QString::fromLatin1(kCaption));
   for (int n = 1; n <= kOutputCount; ++n)
     name_labels_.at(static_cast<std::size_t>(n - 1))
-        ->setText(TextToQString(services_.state.rules.Get().names[static_cast<std::size_t>(n - 1)]));
+        ->setText(
+            TextToQString(services_.state.rules.Get().names[static_cast<std::size_t>(n - 1)]));
   Log(log_msg::kAddingTrayIcon);
   AddTrayIcon();
 }

@@ -14,7 +14,8 @@ TEST(Published, CallsEachSubscriberUntilItsSubscriptionEnds) {
   Subscription outliving;
   {
     Published<int> value;
-    Subscription first = value.Subscribe([&](int v) { heard.push_back("1st " + std::to_string(v)); });
+    Subscription first =
+        value.Subscribe([&](int v) { heard.push_back("1st " + std::to_string(v)); });
     outliving = value.Subscribe([&](int v) { heard.push_back("2nd " + std::to_string(v)); });
     value.Set(1);
     value.Set(1);

@@ -18,13 +18,13 @@ namespace zelvo {
 namespace {
 
 using std::chrono::seconds;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using testing::Events;
 using testing::FakeClock;
 using testing::FakeTray;
-using ::testing::Contains;
-using ::testing::Not;
 using testing::LogLine;
+using ::testing::Not;
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -39,13 +39,13 @@ class MainWindowTest : public ::testing::Test {
                               return outcome_;
                             },
                             [this] { events_.push_back("close"); }};
-    window_ = std::make_unique<frmMain>(MainWindowServices{
-        settings_, state_, std::move(actions),
-        [this](std::int32_t id, std::int32_t type, const std::string& text) {
-          log_.push_back({id, type, text});
-          events_.push_back("log " + std::to_string(id));
-        },
-        *tray_, &clock_});
+    window_ = std::make_unique<frmMain>(
+        MainWindowServices{settings_, state_, std::move(actions),
+                           [this](std::int32_t id, std::int32_t type, const std::string& text) {
+                             log_.push_back({id, type, text});
+                             events_.push_back("log " + std::to_string(id));
+                           },
+                           *tray_, &clock_});
     window_->Form_Load();
     return *window_;
   }
