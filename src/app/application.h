@@ -106,7 +106,8 @@ class Application {
   Outputs* outputs() { return outputs_.get(); }
   // The window or the terminal; null before the start has made it.
   FrontEnd* front_end() { return front_.get(); }
-  const BotState& state() const { return state_; }
+  // Auto-return (with the rest of each second's work) and pulse; started
+  // by the load.
   BotTimers& timers() { return timers_; }
   Dispatcher* dispatcher() { return dispatcher_.get(); }
   IrcClient* irc() { return irc_client_.get(); }
