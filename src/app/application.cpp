@@ -19,6 +19,7 @@
 #include "model/settings_changes.h"
 #include "mqtt/payloads.h"
 #include "outputs/port_fanout.h"
+#include "ui/main_window.h"
 #include "ui/qt_tray_icon.h"
 
 namespace zelvo {
@@ -73,12 +74,17 @@ Application::Application(ApplicationEnvironment environment)
           [this](const std::string& notice) {
             if (front_) {
               front_->console().Append(notice + "\r\n");
-              front_->ShowProblem("log", log_backlog_.Failing() ? notice : "");
+              SetProblem("log", log_backlog_.Failing() ? notice : "");
             } else {
               *error_out_ << notice << '\n' << std::flush;
             }
-            notifier_->Status(notice);
-          }) {
+            state_.headline.Set(notice);
+          }),
+      timers_([this] { SecondTick(); },
+              [this] {
+                if (dispatcher_) dispatcher_->tmrPulseQuickly_Timer();
+              },
+              [this](const std::string& error) { ReportHandlerError(error); }) {
   const bool windowless = headless_ || !display_error_.empty();
   if (!clipboard_ && !windowless) clipboard_ = std::make_unique<QtClipboard>();
   if (!message_box_) {
@@ -95,13 +101,14 @@ Application::Application(ApplicationEnvironment environment)
   if (!make_irc_) make_irc_ = MakeIrcClient;
   if (!make_mqtt_) make_mqtt_ = MakeMosquittoConnection;
   if (!notifier_) notifier_ = std::make_unique<SystemdServiceNotifier>();
+  headline_to_service_ =
+      state_.headline.Subscribe([this](const std::string& text) { notifier_->Status(text); });
   QObject::connect(&watchdog_timer_, &QTimer::timeout, [this] { notifier_->FeedWatchdog(); });
 }
 
 Application::~Application() {
   // The parts that hold references to others go first.
   dispatcher_.reset();
-  if (outputs_) outputs_->AttachLamps(nullptr);
   irc_client_.reset();
   front_.reset();
 }
@@ -135,10 +142,11 @@ bool Application::Main() {
     OpenPort();
     outputs_ = std::make_unique<Outputs>(*port_);
     ReadOutputNames(config_, *outputs_);
+    outputs_->SetShownHook([this](std::uint8_t byte) { state_.outputs.Set(byte); });
     outputs_->SetPortProblemHook([this](const std::string& error) {
       const std::string text = error.empty() ? "" : PortProblemText(error);
-      if (front_) front_->ShowProblem("port", text);
-      notifier_->Status(text.empty() ? ProblemSolvedText("port") : text);
+      if (front_) SetProblem("port", text);
+      state_.headline.Set(text.empty() ? ProblemSolvedText("port") : text);
     });
     if (mqtt_) {
       mqtt_->AttachOutputs(*outputs_);
@@ -205,7 +213,7 @@ void Application::OpenPort() {
     std::string error;
     mqtt_ = MqttLink::Open(MqttLinkServices{settings_, *clock_, LoggerShowingProblems(),
                                             [this](const std::string& failure) {
-                                              if (front_) front_->ReportHandlerError(failure);
+                                              if (front_) ReportHandlerError(failure);
                                             },
                                             QCoreApplication::applicationVersion().toStdString()},
                            make_mqtt_, &error);
@@ -225,30 +233,69 @@ std::unique_ptr<PortWriter> Application::OpenDevices(const Settings& settings) {
 }
 
 std::unique_ptr<FrontEnd> Application::MakeFrontEnd() {
-  FrontEndServices services{settings_,
-                            *outputs_,
-                            Logger(),
-                            [this] { SecondTick(); },
-                            [this] {
-                              if (dispatcher_) dispatcher_->tmrPulseQuickly_Timer();
-                            },
-                            [this](int code) {
-                              Closing();
-                              exit_application_(code);
-                            },
-                            clock_.get()};
-  if (headless_) return std::make_unique<TerminalFrontEnd>(std::move(services), *console_out_);
+  if (headless_) return std::make_unique<TerminalFrontEnd>(state_, *clock_, *console_out_);
   if (!display_error_.empty()) throw RaisedError(display_error_);
-  return std::make_unique<frmMain>(MainWindowServices{
-      services.settings, services.outputs, std::move(services.log), *tray_,
-      std::move(services.auto_return_tick), std::move(services.pulse_quickly_tick),
-      std::move(services.exit_application), services.clock});
+  return std::make_unique<frmMain>(
+      MainWindowServices{settings_, state_, Actions(), Logger(), *tray_, clock_.get()});
+}
+
+OperatorActions Application::Actions() {
+  OperatorActions actions;
+  actions.toggle_output = [this](int output) {
+    try {
+      outputs_->Output_Toggle(output);
+      const std::string error = outputs_->SetOutputs();
+      if (!error.empty()) ReportHandlerError(error);
+    } catch (const std::exception& e) {
+      ReportHandlerError(e.what());
+    }
+  };
+  actions.send_line = [this](std::string_view line) {
+    try {
+      return irc_client_ && irc_client_->Connection().SendOperatorLine(line)
+                 ? LineOutcome::kSent
+                 : LineOutcome::kNotConnected;
+    } catch (const std::exception& e) {
+      ReportHandlerError(e.what());
+      return LineOutcome::kFailed;
+    }
+  };
+  actions.close = [this] { CloseBot(); };
+  return actions;
 }
 
 void Application::LoadFrontEnd() {
   front_ = MakeFrontEnd();
   WireBot();
+  WriteLog(log_msg::kMainwindowSetup);
   front_->Load();
+  WriteLog(log_msg::kConnecting);
+  irc_client_->Connection().ConnectToServer();
+  WriteLog(log_msg::kMainformLoaded);
+  timers_.Start();
+}
+
+void Application::PublishRules() {
+  OutputRules rules;
+  for (int n = 1; n <= kOutputCount; ++n)
+    rules.names[static_cast<std::size_t>(n - 1)] = outputs_->OutputName(n);
+  rules.rules = commands_;
+  state_.rules.Set(std::move(rules));
+}
+
+void Application::SetProblem(const std::string& what, const std::string& text) {
+  Problems problems = state_.problems.Get();
+  if (text.empty())
+    problems.erase(what);
+  else
+    problems[what] = text;
+  state_.problems.Set(std::move(problems));
+}
+
+void Application::ReportHandlerError(const std::string& error) {
+  const std::string text = HandlerErrorText(error);
+  WriteLog(log_msg::kHandlerError, text);
+  if (front_) front_->console().Append(text + "\r\n");
 }
 
 void Application::WireBot() {
@@ -256,14 +303,10 @@ void Application::WireBot() {
                                          [this](std::string_view text) {
                                            if (dispatcher_) dispatcher_->MatchIOCommands(text);
                                          },
-                                         Logger(),
-                                         [this](const std::string& caption) {
-                                           front_->ShowConnectionState(caption);
-                                           notifier_->Status(caption);
-                                         }});
+                                         Logger()});
   dispatcher_ = std::make_unique<Dispatcher>(
       settings_, commands_, *outputs_, *clock_, irc_client_->Sender(), front_->console(),
-      *chat_client_, [this](const std::string& error) { front_->ReportHandlerError(error); });
+      *chat_client_, [this](const std::string& error) { ReportHandlerError(error); });
   dispatcher_->SetSenderDirectory(irc_client_->Senders());
   dispatcher_->SetLogWriter(Logger());
   if (mqtt_) {
@@ -282,13 +325,17 @@ void Application::WireBot() {
     });
   }
   dispatcher_->AddRuleRunHook([this](const IOCommand& rule, const std::string& nick) {
-    front_->ShowRuleRun(rule.IOName(), nick, rule.LastUsed());
+    state_.last_run.Set(RuleRun{rule.IOName(), nick, rule.LastUsed()});
   });
-  irc_client_->OnStatusChanged(
-      [this](const ConnectionStatus& status) { front_->ShowConnectionStatus(status); });
-  front_->ShowRules(commands_);
-  front_->AttachConnection(irc_client_->Connection());
-  outputs_->AttachLamps(front_->lamps());
+  irc_client_->OnStatusChanged([this](const ConnectionStatus& status) {
+    // A caption is news when it differs from the one before (a new client
+    // starts without one).
+    const bool new_caption =
+        !status.caption.empty() && status.caption != state_.connection.Get().caption;
+    state_.connection.Set(status);
+    if (new_caption) state_.headline.Set(status.caption);
+  });
+  PublishRules();
 }
 
 void Application::Reload() {
@@ -328,20 +375,20 @@ void Application::Reload() {
     irc_client_.reset();
   }
   const RuleReloadResult rules = ReplaceRules(commands_, std::move(fresh_rules), *outputs_);
-  if (!rules.port_error.empty()) front_->ReportHandlerError(rules.port_error);
+  if (!rules.port_error.empty()) ReportHandlerError(rules.port_error);
   ReadOutputNames(fresh_document, *outputs_);
   settings_ = std::move(fresh);
   config_ = std::move(fresh_document);
   if (fresh_port) {
     port_->Replace(std::move(fresh_port));
     const std::string written = outputs_->SetOutputs();
-    if (!written.empty()) front_->ReportHandlerError(written);
+    if (!written.empty()) ReportHandlerError(written);
   }
   if (changes.connection) {
     WireBot();
     irc_client_->Connection().ConnectToServer();
   }
-  front_->ShowRules(commands_);
+  PublishRules();
 
   WriteLog(log_msg::kReloaded,
            ReloadedText(commands_.Count(), rules.kept, changes.connection, fresh_port != nullptr));
@@ -373,7 +420,7 @@ void Application::SecondTick() {
 void Application::WriteSafeByte(std::uint8_t byte) {
   for (int n = 1; n <= kOutputCount; ++n) outputs_->SetOutput(n, (byte >> (n - 1)) & 1);
   const std::string error = outputs_->SetOutputs();
-  if (!error.empty() && front_) front_->ReportHandlerError(error);
+  if (!error.empty() && front_) ReportHandlerError(error);
 }
 
 void Application::Closing() {
@@ -467,7 +514,21 @@ void Application::Close() {
     exit_application_(kExitStartupFailed);  // ends the message box's own loop
     return;
   }
-  if (running_) front_->Close();
+  if (running_) CloseBot();
+}
+
+void Application::CloseBot() {
+  if (closed_) return;
+  closed_ = true;
+  try {
+    WriteLog(log_msg::kClosing);
+    front_->Unload();
+    if (irc_client_) irc_client_->Connection().Close();
+  } catch (const std::exception& error) {
+    ReportHandlerError(error.what());
+  }
+  Closing();
+  exit_application_(kExitClosed);
 }
 
 }  // namespace zelvo

@@ -1,8 +1,10 @@
 // The application object: owns every long-lived part of the bot (clock,
 // pre-log, event log, configuration, settings, rules, port, outputs,
-// dispatcher, front end, IRC client), runs the start-up sequence Main, the
-// fatal-error path StartupFailed, and the orderly close. The front end is the
-// window or, without one, the terminal; the bot is wired to it the same way.
+// dispatcher, IRC client, timers, the state the operator is shown, front
+// end), runs the start-up sequence Main, the fatal-error path StartupFailed,
+// and the orderly close. The front end is the window or, without one, the
+// terminal: it subscribes to the state and reports the operator's actions;
+// the application alone logs.
 #pragma once
 
 #include <QTimer>
@@ -20,6 +22,7 @@
 #include "config/config_loader.h"
 #include "dispatch/dispatcher.h"
 #include "dispatch/interfaces.h"
+#include "front/bot_state.h"
 #include "front/bot_timers.h"
 #include "front/exit_codes.h"
 #include "front/front_end.h"
@@ -35,7 +38,6 @@
 #include "outputs/port_slot.h"
 #include "outputs/port_writer.h"
 #include "service/service_notifier.h"
-#include "ui/main_window.h"
 #include "ui/tray_icon.h"
 
 namespace zelvo {
@@ -83,10 +85,10 @@ class Application {
   // Puts the pre-log dump on the clipboard; "" or the clipboard's error text.
   std::string CopyErrorLogToClipboard();
 
-  // Ends the bot as closing the window does (the front end's close: entry
-  // 34, tray icon removed, connection closed, kExitClosed). Ignored during
-  // start-up, except that the message box of the fatal-error path is closed
-  // (kExitStartupFailed).
+  // Ends the bot as closing the window does (entry 34, the front end
+  // unloaded, the connection closed, the close's own steps, kExitClosed).
+  // Ignored during start-up, except that the message box of the fatal-error
+  // path is closed (kExitStartupFailed).
   void Close();
 
   // Reads config.xml again (SIGHUP). When it loads, validates and every
@@ -102,9 +104,11 @@ class Application {
   const PreLog& prelog() const { return prelog_; }
   const Settings& settings() const { return settings_; }
   Outputs* outputs() { return outputs_.get(); }
+  // The window or the terminal; null before the start has made it.
   FrontEnd* front_end() { return front_.get(); }
-  // The front end as the window, or null (tests look inside it).
-  frmMain* window() { return dynamic_cast<frmMain*>(front_.get()); }
+  // Auto-return (with the rest of each second's work) and pulse; started
+  // by the load.
+  BotTimers& timers() { return timers_; }
   Dispatcher* dispatcher() { return dispatcher_.get(); }
   IrcClient* irc() { return irc_client_.get(); }
   // The MQTT side; null without MQTTBroker.
@@ -125,11 +129,23 @@ class Application {
   void ReadSettingsAndRules();
   void OpenPort();
   std::unique_ptr<FrontEnd> MakeFrontEnd();
-  // Makes the front end, wires the IRC client and the dispatcher to it and
-  // loads it.
+  // Makes the front end and wires the bot; then entry 29, the front end's
+  // load, entry 31, the connection started, entry 28, the timers started.
   void LoadFrontEnd();
-  // Makes the IRC client and the dispatcher and wires them to the front end.
+  // Makes the IRC client and the dispatcher and wires them to the state.
   void WireBot();
+  // The output names and rules published.
+  void PublishRules();
+  // A lasting problem under a short name, or its end (an empty text).
+  void SetProblem(const std::string& what, const std::string& text);
+  // A failure inside an event handler: logged (36) and shown in the console;
+  // the bot runs on.
+  void ReportHandlerError(const std::string& error);
+  // What the operator does in the front end.
+  OperatorActions Actions();
+  // The close: entry 34, the front end unloaded, the connection closed (a
+  // failure of these is reported), Closing, kExitClosed. Once.
+  void CloseBot();
   // The OutputDevice list opened as one back-end; throws RaisedError.
   std::unique_ptr<PortWriter> OpenDevices(const Settings& settings);
   // Reads the safe-state settings; throws RaisedError.
@@ -175,14 +191,18 @@ class Application {
   std::unique_ptr<MqttLink> mqtt_;
   std::unique_ptr<PortSlot> port_;
   std::unique_ptr<Outputs> outputs_;
+  BotState state_;
+  Subscription headline_to_service_;
   std::unique_ptr<FrontEnd> front_;
   std::unique_ptr<IrcClient> irc_client_;
   std::unique_ptr<Dispatcher> dispatcher_;
+  BotTimers timers_;
   SafeByte exit_byte_;
   std::optional<DisconnectGuard> disconnect_guard_;
   QTimer watchdog_timer_;
   bool running_ = false;
   bool showing_fatal_notice_ = false;
+  bool closed_ = false;
 };
 
 }  // namespace zelvo

@@ -1,5 +1,6 @@
 // The one place where the bot's IRC client is made: the connection the
-// window starts and closes, and the sender the dispatcher answers through.
+// application starts and closes and sends the operator's lines through, the
+// sender the dispatcher answers through, and the connection's status.
 #pragma once
 
 #include <functional>
@@ -25,8 +26,6 @@ struct IrcEnvironment {
   // Holds one text against the rules (MatchIOCommands).
   std::function<void(std::string_view)> match;
   LogWriter log;
-  // Shows the connection state (the window's caption, the terminal's line).
-  std::function<void(const std::string&)> caption;
 };
 
 class IrcClient {
@@ -39,8 +38,8 @@ class IrcClient {
   virtual const SenderDirectory* Senders() const { return nullptr; }
   // Whether the bot is in its channel now.
   virtual bool InChannel() const { return false; }
-  // Calls `show` with the connection's status now and after each change of
-  // it; a client without a connection shows none.
+  // Calls `show` with the connection's status (with its caption) now and
+  // after each change of it; a client without a connection shows none.
   virtual void OnStatusChanged(std::function<void(const ConnectionStatus&)> show) { (void)show; }
 };
 
@@ -54,5 +53,13 @@ class NotConnectedSender final : public IrcSender {
 };
 
 std::unique_ptr<IrcClient> MakeIrcClient(const IrcEnvironment& environment);
+
+class IrcSession;
+
+// Where `session` stands now, with `caption` (the last one it reported). The
+// server is "host:port" ("host:+port" over TLS); the nickname is the one the
+// session has or tries, else the configured one.
+ConnectionStatus StatusOfSession(const IrcSession& session, const Settings& settings,
+                                 std::string caption = "");
 
 }  // namespace zelvo

@@ -1,15 +1,15 @@
-// The front end without a window (--headless): the console on a stream, the
-// connection state, its status and each rule run as console lines, no lamps
-// and no tray icon.
+// The front end without a window (--headless): the console on a stream; the
+// connection's caption and status and each rule run as console lines; no
+// lamps, no tray icon, no input line.
 #pragma once
 
 #include <optional>
 #include <ostream>
 #include <string>
-#include <string_view>
+#include <vector>
 
 #include "app/user_notice.h"
-#include "front/bot_timers.h"
+#include "front/bot_state.h"
 #include "front/front_end.h"
 #include "model/clock.h"
 
@@ -17,40 +17,26 @@ namespace zelvo {
 
 class TerminalFrontEnd final : public FrontEnd {
  public:
-  TerminalFrontEnd(FrontEndServices services, std::ostream& out);
+  // Subscribes to `state`, which must outlive the terminal. `clock` counts
+  // the reconnect down.
+  TerminalFrontEnd(BotState& state, const Clock& clock, std::ostream& out);
 
   Console& console() override { return console_; }
-  LampPanel* lamps() override { return nullptr; }
-  void AttachConnection(IrcConnection& connection) override { connection_ = &connection; }
-  // The load steps without a set-up of its own.
-  void Load() override;
+  void Load() override {}
   void Show() override {}
-  // Without a caption, the state is a console line.
-  void ShowConnectionState(const std::string& caption) override;
-  // "Status: " and the status in words, once per change of it.
-  void ShowConnectionStatus(const ConnectionStatus& status) override;
-  // "Last rule: <name> by <nick> at <HH:MM:SS>".
-  void ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) override;
-  // No status line: the console has already shown what went wrong.
-  void ShowProblem(std::string_view, const std::string&) override {}
-  // Without lamps there is nothing to show.
-  void ShowRules(const IOCommands&) override {}
-  void ReportHandlerError(const std::string& error) override;
-  // The close steps; once.
-  void Close() override;
-
-  BotTimers& Timers() { return timers_; }
+  void Unload() override {}
 
  private:
-  FrontEndServices services_;
+  // The caption when it is new (a countdown is printed once), then
+  // "Status: " and the status in words once per change of it.
+  void ShowConnection(const ConnectionStatus& status);
+
   StreamConsole console_;
-  BotTimers timers_;
-  IrcConnection* connection_ = nullptr;
-  bool closed_ = false;
-  SystemClock system_clock_;
   const Clock& clock_;
   std::optional<ConnectionStatus> shown_status_;
-  std::string shown_caption_;
+  std::string last_caption_;   // as last published
+  std::string shown_caption_;  // as last printed
+  std::vector<Subscription> subscriptions_;
 };
 
 }  // namespace zelvo

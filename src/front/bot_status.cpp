@@ -2,8 +2,7 @@
 
 #include <cstdio>
 
-#include "irc/irc_session.h"
-#include "irc/reconnect_backoff.h"
+#include "model/clock.h"
 
 namespace zelvo {
 
@@ -48,34 +47,9 @@ std::string LastRunWords(std::string_view rule, std::string_view nick, OleDate a
   return text;
 }
 
-ConnectionStatus StatusOfSession(const IrcSession& session, const Settings& settings) {
-  using State = ConnectionStatus::State;
-  using Phase = IrcSession::Phase;
-  ConnectionStatus status;
-  switch (session.CurrentPhase()) {
-    case Phase::kIdle:
-    case Phase::kStopped:
-      status.state = State::kDown;
-      break;
-    case Phase::kConnecting:
-      status.state = State::kConnecting;
-      break;
-    case Phase::kRegistering:
-      status.state = State::kRegistering;
-      break;
-    case Phase::kRegistered:
-      status.state = session.Roster().Joined() ? State::kJoined : State::kNotInChannel;
-      break;
-    case Phase::kWaiting:
-      status.state = State::kReconnecting;
-      status.reconnect_at = session.ReconnectAt();
-      break;
-  }
-  status.server =
-      settings.gsIRCDomain + (settings.IRCTLS ? ":+" : ":") + std::to_string(settings.giIRCPort);
-  status.channel = settings.gsIRCChannel;
-  status.nick = session.Nickname().empty() ? settings.gsIRCNickname : session.Nickname();
-  return status;
+bool StatusChanged(const ConnectionStatus& a, const ConnectionStatus& b) {
+  return a.state != b.state || a.server != b.server || a.channel != b.channel || a.nick != b.nick ||
+         a.reconnect_at != b.reconnect_at;
 }
 
 }  // namespace zelvo

@@ -1,6 +1,7 @@
 // What the operator is shown about the bot besides the console: the
-// connection's state with server, channel and nickname, and the last rule
-// that ran. Plain data and texts, shared by the window and the terminal.
+// connection's state with server, channel, nickname and caption, and the
+// last rule that ran. Plain data and texts, shared by the window and the
+// terminal; the IRC client fills ConnectionStatus from its session.
 #pragma once
 
 #include <chrono>
@@ -8,11 +9,8 @@
 #include <string_view>
 
 #include "model/date_time.h"
-#include "model/settings.h"
 
 namespace zelvo {
-
-class IrcSession;
 
 struct ConnectionStatus {
   enum class State { kDown, kConnecting, kRegistering, kJoined, kReconnecting, kNotInChannel };
@@ -22,6 +20,9 @@ struct ConnectionStatus {
   std::string nick;
   // While reconnecting: when the next attempt is due (monotonic clock).
   std::chrono::steady_clock::time_point reconnect_at{};
+  // "Zelvo - " + IRC state + " (" + connection state + ")" as the session
+  // words it; "" until the session has reported one.
+  std::string caption;
 
   bool operator==(const ConnectionStatus&) const = default;
 };
@@ -40,9 +41,7 @@ inline constexpr std::string_view kStatusSeparator = "  \u00B7  ";
 // "Last rule: <name> by <nick> at <HH:MM:SS>" for a run at local time `at`.
 std::string LastRunWords(std::string_view rule, std::string_view nick, OleDate at);
 
-// Where `session` stands now. The server is "host:port" ("host:+port" over
-// TLS); the nickname is the one the session has or tries, else the
-// configured one.
-ConnectionStatus StatusOfSession(const IrcSession& session, const Settings& settings);
+// Whether the two differ in more than the caption.
+bool StatusChanged(const ConnectionStatus& a, const ConnectionStatus& b);
 
 }  // namespace zelvo

@@ -1,7 +1,7 @@
-// The two periodic timers of the bot: auto-return every 1000 ms and the quick
-// pulse every 100 ms. Each tick calls its handler; a failure inside a handler
-// is reported and the timers run on. Needs only QtCore, so the bot without a
-// window uses the same timers.
+// The two periodic timers of the bot, owned by the application: auto-return
+// (with the rest of the second's work) every 1000 ms and the quick pulse
+// every 100 ms. Each tick calls its handler; a failure inside a handler is
+// reported and the timers run on. Needs only QtCore.
 #pragma once
 
 #include <QTimer>

@@ -4,13 +4,6 @@
 
 namespace zelvo {
 
-long SecondsUntil(std::chrono::steady_clock::time_point deadline,
-                  std::chrono::steady_clock::time_point now) {
-  if (deadline <= now) return 0;
-  return static_cast<long>(std::chrono::ceil<std::chrono::seconds>(deadline - now).count());
-}
-
-
 void ReconnectBackoff::OnRegistered(TimePoint now) {
   registered_ = true;
   registered_at_ = now;

@@ -8,13 +8,9 @@
 #include <chrono>
 
 #include "irc/random_source.h"
+#include "model/clock.h"
 
 namespace zelvo {
-
-// Whole seconds from `now` until `deadline`, rounded up; 0 once it is due.
-// Every countdown the operator sees (caption, status line, log) uses this.
-long SecondsUntil(std::chrono::steady_clock::time_point deadline,
-                  std::chrono::steady_clock::time_point now);
 
 class ReconnectBackoff {
  public:

@@ -18,6 +18,14 @@ class Clock {
   virtual std::chrono::steady_clock::time_point MonotonicNow() const = 0;
 };
 
+// Whole seconds from `now` until `deadline`, rounded up; 0 once it is due.
+// Every countdown the operator sees (caption, status line, log) uses this.
+inline long SecondsUntil(std::chrono::steady_clock::time_point deadline,
+                         std::chrono::steady_clock::time_point now) {
+  if (deadline <= now) return 0;
+  return static_cast<long>(std::chrono::ceil<std::chrono::seconds>(deadline - now).count());
+}
+
 // The machine's clocks.
 class SystemClock final : public Clock {
  public:

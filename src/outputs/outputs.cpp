@@ -34,14 +34,12 @@ std::int32_t Outputs::DecimalOutput() const {
   return byte;
 }
 
-void Outputs::PaintLamps() {
-  if (!lamps_) return;
-  for (int n = 1; n <= kOutputCount; ++n)
-    lamps_->SetLampColour(n, state_[OutputIndex(n)] ? kLampOnColour : kLampOffColour);
+void Outputs::TellShown() {
+  if (shown_) shown_(static_cast<std::uint8_t>(DecimalOutput()));
 }
 
 std::string Outputs::SetOutputs() {
-  PaintLamps();
+  TellShown();
   const auto byte = static_cast<std::uint8_t>(DecimalOutput());
   std::string error = PortOut(byte);
   last_taken_ = error.empty() || port_.PartlyWritten();
@@ -50,7 +48,7 @@ std::string Outputs::SetOutputs() {
     if (written_) written_(byte);
   } else if (byte != written_byte_) {
     for (int n = 1; n <= kOutputCount; ++n) state_[OutputIndex(n)] = (written_byte_ >> (n - 1)) & 1;
-    PaintLamps();
+    TellShown();
   }
   if (port_failing_ != !error.empty()) {
     port_failing_ = !error.empty();

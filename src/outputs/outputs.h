@@ -1,6 +1,6 @@
 // The eight-output register: logical state and display name per output, the
-// byte they fold into (output N is bit N-1), and SetOutputs, which shows the
-// state on the lamps and writes the byte to the port.
+// byte they fold into (output N is bit N-1), and SetOutputs, which tells what
+// the lamps are to show and writes the byte to the port.
 #pragma once
 
 #include <array>
@@ -13,23 +13,14 @@
 
 namespace zelvo {
 
-inline constexpr std::uint32_t kLampOnColour = 65280;   // bright green
-inline constexpr std::uint32_t kLampOffColour = 16384;  // dark green
-
-// The eight indicator lamps of the window (or nothing, when headless).
-class LampPanel {
- public:
-  virtual ~LampPanel() = default;
-  // Sets the fill colour of lamp `output` (1..8).
-  virtual void SetLampColour(int output, std::uint32_t colour) = 0;
-};
-
 class Outputs {
  public:
-  // `port` must outlive the register. Lamps may be attached later.
+  // `port` must outlive the register.
   explicit Outputs(PortWriter& port);
 
-  void AttachLamps(LampPanel* lamps) { lamps_ = lamps; }
+  // Told of the byte the lamps are to show: at each SetOutputs before the
+  // port is written, and again when the state went back after a refusal.
+  void SetShownHook(std::function<void(std::uint8_t)> hook) { shown_ = std::move(hook); }
   // Told of each byte that SetOutputs wrote to the port; not of a refused
   // byte, nor of PortOut.
   void SetWrittenHook(std::function<void(std::uint8_t)> hook) { written_ = std::move(hook); }
@@ -42,7 +33,7 @@ class Outputs {
   // Every member taking an output number refuses one outside 1..8 with
   // std::out_of_range.
 
-  // State of output n (1..8); setting it changes neither lamps nor port.
+  // State of output n (1..8); setting it tells nothing and writes nothing.
   bool Output(int n) const;
   void SetOutput(int n, bool vData);
   // Flips output n and returns its new value; writes nothing to the port.
@@ -54,7 +45,7 @@ class Outputs {
   // Bitwise OR of the weights of the outputs that are on; 0..255.
   std::int32_t DecimalOutput() const;
 
-  // Paints the eight lamps, then writes DecimalOutput to the port. Returns ""
+  // Tells the shown byte, then writes DecimalOutput to the port. Returns ""
   // or the port's error text. When no device took the byte, the state and
   // lamps go back to the last byte the port took, so that they never show
   // what the devices do not; a byte some devices of a group took stands.
@@ -63,14 +54,14 @@ class Outputs {
   bool LastWriteTaken() const { return last_taken_; }
 
   // Writes one byte to the port directly (the pulse does this), leaving the
-  // state and lamps alone. Returns "" or the port's error text.
+  // state alone and telling nothing. Returns "" or the port's error text.
   std::string PortOut(std::uint8_t byte);
 
  private:
-  void PaintLamps();
+  void TellShown();
 
   PortWriter& port_;
-  LampPanel* lamps_ = nullptr;
+  std::function<void(std::uint8_t)> shown_;
   std::function<void(std::uint8_t)> written_;
   std::function<void(const std::string&)> port_problem_;
   std::uint8_t written_byte_ = 0;

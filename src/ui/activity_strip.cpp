@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <cmath>
 
-#include "outputs/outputs.h"
 #include "ui/lamp_box.h"
 
 namespace zelvo {

@@ -3,7 +3,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "outputs/outputs.h"
 #include "ui/window_layout.h"
 
 namespace zelvo {

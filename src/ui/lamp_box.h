@@ -10,6 +10,9 @@
 
 namespace zelvo {
 
+inline constexpr std::uint32_t kLampOnColour = 65280;   // bright green
+inline constexpr std::uint32_t kLampOffColour = 16384;  // dark green
+
 // A solid-filled circle.
 class LampShape final : public QWidget {
  public:

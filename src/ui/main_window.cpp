@@ -9,7 +9,6 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QWindow>
-#include <exception>
 
 #include "front/qt_text.h"
 #include "log/messages.h"
@@ -53,9 +52,7 @@ Qt::WindowStates WindowStatesFromCode(std::int16_t code) {
 frmMain::frmMain(MainWindowServices services)
     : QWidget(nullptr),
       services_(std::move(services)),
-      clock_(services_.clock ? *services_.clock : system_clock_),
-      timers_(services_.auto_return_tick, services_.pulse_quickly_tick,
-              [this](const std::string& error) { ReportHandlerError(error); }) {
+      clock_(services_.clock ? *services_.clock : system_clock_) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromLatin1(kCaption));
   setWindowIcon(ZelvoWindowIcon());
@@ -133,6 +130,19 @@ frmMain::frmMain(MainWindowServices services)
   status_timer_.setInterval(kStatusTickMs);
   QObject::connect(&status_timer_, &QTimer::timeout, this, [this] { StatusTick(); });
   FitPanes();
+
+  BotState& state = services_.state;
+  subscriptions_.push_back(state.connection.Subscribe(
+      [this](const ConnectionStatus& status) { ShowConnection(status); }));
+  subscriptions_.push_back(
+      state.outputs.Subscribe([this](std::uint8_t byte) { ShowOutputs(byte); }));
+  subscriptions_.push_back(
+      state.rules.Subscribe([this](const OutputRules& rules) { ShowRules(rules); }));
+  subscriptions_.push_back(state.last_run.Subscribe([this](const std::optional<RuleRun>& run) {
+    if (run) last_run_->SetLastRun(run->rule, run->nick, run->at);
+  }));
+  subscriptions_.push_back(state.problems.Subscribe(
+      [this](const Problems& problems) { status_line_->SetProblems(problems); }));
 }
 
 frmMain::~frmMain() {
@@ -164,8 +174,7 @@ std::int16_t frmMain::CurrentStateCode() const {
 }
 
 void frmMain::Form_Load() {
-  RunLoadSteps(
-      services_.log, [this] { ApplyWindowSettings(); }, irc_, timers_);
+  ApplyWindowSettings();
   status_timer_.start();
 }
 
@@ -188,7 +197,8 @@ void frmMain::ApplyWindowSettings() {
   setWindowTitle(QString::fromLatin1(kCaption));
   for (int n = 1; n <= kOutputCount; ++n)
     name_labels_.at(static_cast<std::size_t>(n - 1))
-        ->setText(TextToQString(services_.outputs.OutputName(n)));
+        ->setText(
+            TextToQString(services_.state.rules.Get().names[static_cast<std::size_t>(n - 1)]));
   Log(log_msg::kAddingTrayIcon);
   AddTrayIcon();
 }
@@ -251,35 +261,27 @@ void frmMain::Form_Resize() {
 void frmMain::Form_Unload() {
   if (unloaded_) return;
   unloaded_ = true;
-  RunCloseSteps(
-      services_.log, [this] { RemoveTrayIcon(); }, irc_,
-      [this](const std::string& error) { ReportHandlerError(error); }, services_.exit_application);
+  RemoveTrayIcon();
 }
 
 void frmMain::Picture_Click(int output) {
-  try {
-    services_.outputs.Output_Toggle(output);
-    const std::string error = services_.outputs.SetOutputs();
-    if (!error.empty()) ReportHandlerError(error);
-  } catch (const std::exception& e) {
-    ReportHandlerError(e.what());
-  }
+  if (services_.actions.toggle_output) services_.actions.toggle_output(output);
 }
 
 void frmMain::Text1_KeyDown(int key) {
   if (key == Qt::Key_Up) text1_->setText(ms_last_input_);
   if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
   const QString line = text1_->text();
-  try {
-    const QByteArray typed = line.toUtf8();
-    if (irc_ && irc_->SendOperatorLine(std::string_view(typed.constData(), typed.size()))) {
-      ms_last_input_ = line;
-      text1_->clear();
-    } else {
-      Append(std::string(console_text::kNotConnected) + "\r\n");
-    }
-  } catch (const std::exception& e) {
-    ReportHandlerError(e.what());
+  const QByteArray typed = line.toUtf8();
+  const LineOutcome outcome =
+      services_.actions.send_line
+          ? services_.actions.send_line(std::string_view(typed.constData(), typed.size()))
+          : LineOutcome::kNotConnected;
+  if (outcome == LineOutcome::kSent) {
+    ms_last_input_ = line;
+    text1_->clear();
+  } else if (outcome == LineOutcome::kNotConnected) {
+    Append(std::string(console_text::kNotConnected) + "\r\n");
   }
 }
 
@@ -312,28 +314,17 @@ void frmMain::TrayIcon_Activated(TrayIcon::Activation activation) {
   show();
 }
 
-void frmMain::SetCaption(const std::string& caption) {
-  setWindowTitle(QString::fromUtf8(caption));
-}
-
-void frmMain::ShowConnectionStatus(const ConnectionStatus& status) {
+void frmMain::ShowConnection(const ConnectionStatus& status) {
+  // The caption stays until the connection has worded one.
+  if (!status.caption.empty()) setWindowTitle(QString::fromUtf8(status.caption));
   status_line_->SetStatus(status);
 }
 
-void frmMain::ShowProblem(std::string_view what, const std::string& text) {
-  status_line_->SetProblem(what, text);
-}
-
-void frmMain::ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) {
-  last_run_->SetLastRun(rule, nick, at);
-}
-
-void frmMain::ShowRules(const IOCommands& rules) {
+void frmMain::ShowRules(const OutputRules& rules) {
   for (int n = 1; n <= kOutputCount; ++n) {
     const auto i = static_cast<std::size_t>(n - 1);
-    const std::string& name = services_.outputs.OutputName(n);
-    name_labels_[i]->setText(TextToQString(name));
-    pictures_[i]->setToolTip(AsToolTip(LampTooltip(rules, n, name)));
+    name_labels_[i]->setText(TextToQString(rules.names[i]));
+    pictures_[i]->setToolTip(AsToolTip(LampTooltip(rules.rules, n, rules.names[i])));
   }
 }
 
@@ -342,16 +333,14 @@ void frmMain::StatusTick() {
   for (ActivityStrip* strip : strips_) strip->update();
 }
 
-void frmMain::ReportHandlerError(const std::string& error) {
-  zelvo::ReportHandlerError(services_.log, *this, error);
-}
-
-void frmMain::SetLampColour(int output, std::uint32_t colour) {
-  if (output < 1 || output > kOutputCount) return;
-  const auto i = static_cast<std::size_t>(output - 1);
-  pictures_[i]->Shape().SetFillColor(colour);
-  histories_[i]->Record(colour == kLampOnColour);
-  strips_[i]->update();
+void frmMain::ShowOutputs(std::uint8_t byte) {
+  for (int n = 1; n <= kOutputCount; ++n) {
+    const auto i = static_cast<std::size_t>(n - 1);
+    const bool on = (byte >> i) & 1;
+    pictures_[i]->Shape().SetFillColor(on ? kLampOnColour : kLampOffColour);
+    histories_[i]->Record(on);
+    strips_[i]->update();
+  }
 }
 
 void frmMain::Append(std::string_view text) {
@@ -414,7 +403,7 @@ void frmMain::changeEvent(QEvent* event) {
 
 void frmMain::closeEvent(QCloseEvent* event) {
   event->accept();
-  Form_Unload();
+  if (services_.actions.close) services_.actions.close();
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {

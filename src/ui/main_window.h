@@ -1,10 +1,10 @@
 // The main window frmMain: title, eight output lamps with their names, the
-// console pane txtBuffer and the operator's input line Text1. It hosts the
-// bot's two timers, keeps the notification-area icon, shows the connection
-// state in its caption, and ends the program when it is closed. Beyond that:
-// an activity strip under each lamp, a tooltip on each lamp naming the rules
-// that switch its output, and under the input line the connection's status
-// and the last rule run.
+// console pane txtBuffer and the operator's input line Text1. It keeps the
+// notification-area icon and shows what it subscribes to in the bot's state:
+// the connection's caption, the lamps, an activity strip under each lamp, a
+// tooltip on each lamp naming the rules that switch its output, and under
+// the input line the connection's status with the problems and the last rule
+// run. Clicks, typed lines and the close box go to the operator's actions.
 #pragma once
 
 #include <QLabel>
@@ -15,20 +15,19 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dispatch/interfaces.h"
-#include "front/bot_timers.h"
+#include "front/bot_state.h"
 #include "front/front_end.h"
-#include "irc/irc_connection.h"
 #include "log/messages.h"
 #include "model/clock.h"
 #include "model/output_history.h"
+#include "model/output_number.h"
 #include "model/settings.h"
-#include "outputs/outputs.h"
 #include "ui/activity_strip.h"
 #include "ui/lamp_box.h"
 #include "ui/last_run_label.h"
@@ -37,15 +36,13 @@
 
 namespace zelvo {
 
+// Everything referenced outlives the window.
 struct MainWindowServices {
   Settings& settings;  // gbWindowShow and giWindowState are updated here
-  Outputs& outputs;
-  LogWriter log;
+  BotState& state;     // what the window shows
+  OperatorActions actions;
+  LogWriter log;  // the window's own entries (the tray icon)
   TrayIcon& tray;
-  BotTimers::Handler auto_return_tick;    // every 1000 ms
-  BotTimers::Handler pulse_quickly_tick;  // every 100 ms
-  // Ends the program with the exit code (kExitClosed after the window is closed).
-  std::function<void(int)> exit_application;
   // Counts down the reconnect and dates the lamps' activity; null: the
   // system clock.
   const Clock* clock = nullptr;
@@ -58,7 +55,7 @@ inline constexpr std::int16_t kMinimised = 1;
 inline constexpr std::int16_t kMaximised = 2;
 }  // namespace window_state
 
-class frmMain final : public QWidget, public LampPanel, public Console, public FrontEnd {
+class frmMain final : public QWidget, public Console, public FrontEnd {
  public:
   // The console keeps at most this many characters (the newest), dropping
   // whole old lines.
@@ -69,26 +66,12 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
 
   // FrontEnd
   Console& console() override { return *this; }
-  LampPanel* lamps() override { return this; }
-  // The IRC connection the window starts, sends through and closes.
-  void AttachConnection(IrcConnection& irc) override { irc_ = &irc; }
   void Load() override { Form_Load(); }
   void Show() override { show(); }
-  // Shows the state in the caption.
-  void ShowConnectionState(const std::string& caption) override { SetCaption(caption); }
-  // On the status line under the input line.
-  void ShowConnectionStatus(const ConnectionStatus& status) override;
-  // On the last-run line under the status line.
-  void ShowRuleRun(std::string_view rule, std::string_view nick, OleDate at) override;
-  void ShowProblem(std::string_view what, const std::string& text) override;
-  // The output names under the lamps and each lamp's tooltip.
-  void ShowRules(const IOCommands& rules) override;
-  // Logs a failed event handler (id 36) and shows it in the console.
-  void ReportHandlerError(const std::string& error) override;
-  void Close() override { Form_Unload(); }
+  void Unload() override { Form_Unload(); }
 
-  // The load steps (RunLoadSteps) with the window's set-up: window settings,
-  // caption, output names, log 30 + tray icon.
+  // The window's set-up: window settings, caption, output names, log 30 +
+  // tray icon; then the status tick starts.
   // WindowX/WindowY/WindowWidth/WindowHeight give the outer frame; a
   // minimised WindowState starts hidden.
   void Form_Load();
@@ -98,10 +81,10 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
   // Fits console and input line to the inner area; a minimised window goes
   // to the notification area when its icon is shown there.
   void Form_Resize();
-  // The close steps (RunCloseSteps) with the tray icon removed; once.
+  // The tray icon removed; once.
   void Form_Unload();
 
-  // Toggles output n (1..8) and writes the new byte to the port.
+  // Asks for output n (1..8) to be toggled.
   void Picture_Click(int output);
   void Picture1_Click() { Picture_Click(1); }
   void Picture2_Click() { Picture_Click(2); }
@@ -112,7 +95,8 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
   void Picture7_Click() { Picture_Click(7); }
   void Picture8_Click() { Picture_Click(8); }
 
-  // Up recalls the last line sent; Enter sends the line to the channel.
+  // Up recalls the last line sent; Enter sends the line to the channel and
+  // clears it, or says "Not connected" and keeps it.
   void Text1_KeyDown(int key);
 
   void AddTrayIcon();
@@ -121,12 +105,6 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
   // whether the window is shown.
   void TrayIcon_Activated(TrayIcon::Activation activation);
 
-  // Shows the connection's caption ("Zelvo - " + IRC state + " (" + socket
-  // state + ")", as the IRC client words it).
-  void SetCaption(const std::string& caption);
-
-  // LampPanel
-  void SetLampColour(int output, std::uint32_t colour) override;
   // Console: appends the text (CR LF line ends) and shows its end.
   void Append(std::string_view text) override;
 
@@ -148,6 +126,10 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
   friend class MainWindowView;
 
   void Log(const LogMessage& message);
+  // The state's parts, as they are published.
+  void ShowConnection(const ConnectionStatus& status);
+  void ShowOutputs(std::uint8_t byte);
+  void ShowRules(const OutputRules& rules);
   // The window's own load step: settings, caption, names, tray icon.
   void ApplyWindowSettings();
   // True while the window's icon is in a notification area, so that a
@@ -163,8 +145,6 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
   MainWindowServices services_;
   SystemClock system_clock_;
   const Clock& clock_;
-  IrcConnection* irc_ = nullptr;
-  BotTimers timers_;
   QTimer status_timer_;
 
   QLabel* label1_;
@@ -187,6 +167,8 @@ class frmMain final : public QWidget, public LampPanel, public Console, public F
   // first paint).
   QSize outer_size_;
   bool outer_size_pending_ = false;
+  // Last, so that they end before the parts they show into.
+  std::vector<Subscription> subscriptions_;
 };
 
 // The window's parts, for tests that look inside it.
@@ -203,7 +185,6 @@ class MainWindowView {
   }
   QLabel& Label1() { return *window_.label1_; }
   QLabel& Label2() { return *window_.label2_; }
-  BotTimers& Timers() { return window_.timers_; }
   const QTimer& StatusTimer() { return window_.status_timer_; }
   StatusLine& Status() { return *window_.status_line_; }
   LastRunLabel& LastRun() { return *window_.last_run_; }

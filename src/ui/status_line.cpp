@@ -47,12 +47,8 @@ void StatusLine::SetStatus(ConnectionStatus status) {
   update();
 }
 
-void StatusLine::SetProblem(std::string_view what, const std::string& text) {
-  if (text.empty()) {
-    if (const auto found = problems_.find(what); found != problems_.end()) problems_.erase(found);
-  } else {
-    problems_[std::string(what)] = text;
-  }
+void StatusLine::SetProblems(Problems problems) {
+  problems_ = std::move(problems);
   Refresh();
   update();
 }

@@ -1,6 +1,6 @@
 // The connection's state in words under the input line: a coloured mark
 // (green in the channel, amber on the way or waiting to reconnect, red down),
-// then the words, the server, the channel and the nickname.
+// then the words, the server, the channel, the nickname and the problems.
 #pragma once
 
 #include <QColor>
@@ -8,11 +8,9 @@
 #include <QWidget>
 #include <chrono>
 #include <cstdint>
-#include <map>
 #include <string>
-#include <string_view>
 
-#include "front/bot_status.h"
+#include "front/bot_state.h"
 #include "model/clock.h"
 
 namespace zelvo {
@@ -34,8 +32,8 @@ class StatusLine final : public QWidget {
   explicit StatusLine(const Clock& clock, QWidget* parent = nullptr);
 
   void SetStatus(ConnectionStatus status);
-  // Shows `text` after the state until it is set empty, one per `what`.
-  void SetProblem(std::string_view what, const std::string& text);
+  // Shows each problem's text after the state, in the order of their names.
+  void SetProblems(Problems problems);
   // Called by the owner once a second: moves the countdown on.
   void Tick();
 
@@ -56,7 +54,7 @@ class StatusLine final : public QWidget {
 
   const Clock& clock_;
   ConnectionStatus status_;
-  std::map<std::string, std::string, std::less<>> problems_;
+  Problems problems_;
   QString text_;
 };
 

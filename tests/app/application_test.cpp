@@ -30,6 +30,7 @@
 #include "support/qt_application.h"
 #include "support/temp_dir.h"
 #include "ui/fakes.h"
+#include "ui/main_window.h"
 
 namespace zelvo {
 namespace {
@@ -99,8 +100,18 @@ class FakeIrcClient final : public IrcClient {
   IrcConnection& Connection() override { return connection; }
   IrcSender& Sender() override { return sender; }
   bool InChannel() const override { return in_channel; }
+  void OnStatusChanged(std::function<void(const ConnectionStatus&)> show) override {
+    show_status = std::move(show);
+  }
+  // The session's caption changed.
+  void Caption(const std::string& text) {
+    ConnectionStatus status;
+    status.caption = text;
+    show_status(status);
+  }
 
   IrcEnvironment environment;
+  std::function<void(const ConnectionStatus&)> show_status;
   FakeIrcConnection connection;
   RecordingSender sender;
   bool in_channel = false;
@@ -149,6 +160,10 @@ class FakeNotifier final : public ServiceNotifier {
 // depends on the files found; a start with config.xml present and config.xsd
 // missing logs these.
 const std::vector<int> kConfigEntries = {1, 3, 6, 7, 8, 13, 14, 15, 16, 17, 18};
+
+frmMain* Window(Application& app) {
+  return dynamic_cast<frmMain*>(app.front_end());
+}
 
 std::vector<int> Concat(std::vector<int> a, const std::vector<int>& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -251,9 +266,9 @@ TEST_F(ApplicationTest, StartWritesItsEntriesInOrderAndOpensTheWindow) {
   auto app = Make();
   ASSERT_TRUE(app->Main());
   EXPECT_THAT(Ids(), ElementsAreArray(Concat(kConfigEntries, {21, 25, 26, 29, 30, 31, 28, 27})));
-  ASSERT_NE(app->window(), nullptr);
-  EXPECT_TRUE(app->window()->isVisible());
-  EXPECT_EQ(MainWindowView(*app->window()).OutputNameLabel(2).text(), "Disco-Kula");
+  ASSERT_NE(Window(*app), nullptr);
+  EXPECT_TRUE(Window(*app)->isVisible());
+  EXPECT_EQ(MainWindowView(*Window(*app)).OutputNameLabel(2).text(), "Disco-Kula");
   EXPECT_THAT(PortBytes(), ElementsAre(0));
   EXPECT_THAT(events_, ElementsAre("tray add", "connect"));
   EXPECT_TRUE(app->Running());
@@ -266,10 +281,10 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   auto app = Make();
   ASSERT_TRUE(app->Main());
   ASSERT_NE(irc_, nullptr);
-  EXPECT_EQ(&irc_->environment.console, static_cast<Console*>(app->window()));
+  EXPECT_EQ(&irc_->environment.console, static_cast<Console*>(Window(*app)));
   EXPECT_EQ(irc_->environment.settings.gsIRCChannel, "#zelvo");
-  irc_->environment.caption("Zelvo -  (Connected)");
-  EXPECT_EQ(app->window()->windowTitle(), "Zelvo -  (Connected)");
+  irc_->Caption("Zelvo -  (Connected)");
+  EXPECT_EQ(Window(*app)->windowTitle(), "Zelvo -  (Connected)");
   irc_->environment.log(32, 4, "Socket-connection changed to: Connected");
   EXPECT_EQ(Entries().back().description, "Socket-connection changed to: Connected");
   // A channel line reaches the rules: "Disco On" switches outputs 1 and 2.
@@ -277,12 +292,15 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   EXPECT_TRUE(app->outputs()->Output(1));
   EXPECT_TRUE(app->outputs()->Output(2));
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
-  EXPECT_EQ(MainWindowView(*app->window()).Picture(2).Shape().FillColor(), kLampOnColour);
+  EXPECT_EQ(MainWindowView(*Window(*app)).Picture(2).Shape().FillColor(), kLampOnColour);
   EXPECT_FALSE(irc_->sender.lines.empty());  // the rule answers in the channel
+  Window(*app)->Picture3_Click();  // the operator's click writes the port and lights the lamp
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 7));
+  EXPECT_EQ(MainWindowView(*Window(*app)).Picture(3).Shape().FillColor(), kLampOnColour);
   // The run is shown under the status, and the lamps name their rules.
-  EXPECT_THAT(MainWindowView(*app->window()).LastRun().text().toStdString(),
+  EXPECT_THAT(MainWindowView(*Window(*app)).LastRun().text().toStdString(),
               ::testing::StartsWith("Last rule: Disco-Kula On by op at "));
-  EXPECT_THAT(MainWindowView(*app->window()).Picture(2).toolTip().toStdString(),
+  EXPECT_THAT(MainWindowView(*Window(*app)).Picture(2).toolTip().toStdString(),
               ::testing::HasSubstr("Disco-Kula\u00A0Off"));
 }
 
@@ -308,9 +326,9 @@ TEST_F(ApplicationTest, ARuleWhoseOutputsThePortRefusedAnnouncesNothing) {
   }
   const auto said = [&] { irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n"); };
   said();
-  StatusLine& status = MainWindowView(*app->window()).Status();
+  StatusLine& status = MainWindowView(*Window(*app)).Status();
   EXPECT_EQ(app->outputs()->DecimalOutput(), 0);
-  EXPECT_EQ(MainWindowView(*app->window()).Picture(1).Shape().FillColor(), kLampOffColour);
+  EXPECT_EQ(MainWindowView(*Window(*app)).Picture(1).Shape().FillColor(), kLampOffColour);
   EXPECT_TRUE(irc_->sender.lines.empty());
   EXPECT_THAT(status.Text().toStdString(), ::testing::HasSubstr("The outputs cannot be written"));
   EXPECT_THAT(Entries().back().description,
@@ -362,8 +380,8 @@ TEST_F(ApplicationTest, TheRealIrcClientShowsItsStateInTheCaptionAndTheHeadlessC
                 "Status: Disconnected" + place + "Zelvo -  (Closed)\nStatus: Connecting" + place +
                     "Zelvo -  (Connecting)\nZelvo -  (Error)\nStatus: Disconnected" + place);
     } else {
-      EXPECT_EQ(app->window()->windowTitle().toStdString(), "Zelvo -  (Error)");
-      EXPECT_EQ(MainWindowView(*app->window()).Status().Text().toStdString(),
+      EXPECT_EQ(Window(*app)->windowTitle().toStdString(), "Zelvo -  (Error)");
+      EXPECT_EQ(MainWindowView(*Window(*app)).Status().Text().toStdString(),
                 "Disconnected  \u00B7  127.0.0.1:1  \u00B7  #zelvo  \u00B7  Zelvo");
     }
     app->Close();
@@ -381,7 +399,7 @@ TEST_F(ApplicationTest, BothConsolesShowControlCharactersVisibly) {
     irc_->environment.console.Append(":x!~x@h PRIVMSG #zelvo :\x1b]0;owned\x07\x1b[2J\r\n");
     const std::string shown =
         headless ? console_.str()
-                 : MainWindowView(*app->window()).txtBuffer().toPlainText().toStdString();
+                 : MainWindowView(*Window(*app)).txtBuffer().toPlainText().toStdString();
     EXPECT_THAT(shown, HasSubstr(":x!~x@h PRIVMSG #zelvo :\\x1b]0;owned\\x07\\x1b[2J\n"));
     app->Close();
   }
@@ -413,13 +431,13 @@ TEST_F(ApplicationTest, HeadlessStartRunsTheBotWithoutWindowAndTray) {
   WriteConfig(FileDevice());
   auto app = Make(/*headless=*/true);
   ASSERT_TRUE(app->Main());
-  EXPECT_EQ(app->window(), nullptr);
+  EXPECT_EQ(Window(*app), nullptr);
   EXPECT_THAT(Ids(), ElementsAreArray(Concat(kConfigEntries, {21, 25, 26, 29, 31, 28, 27})));
   EXPECT_THAT(events_, ElementsAre("connect"));
   auto* terminal = dynamic_cast<TerminalFrontEnd*>(app->front_end());
   ASSERT_NE(terminal, nullptr);
-  EXPECT_TRUE(terminal->Timers().tmrAutoReturn().isActive());
-  EXPECT_TRUE(terminal->Timers().tmrPulseQuickly().isActive());
+  EXPECT_TRUE(app->timers().tmrAutoReturn().isActive());
+  EXPECT_TRUE(app->timers().tmrPulseQuickly().isActive());
   irc_->environment.console.Append("PING :1\r\n");
   EXPECT_EQ(console_.str(), "PING :1\n");
   irc_->environment.match(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
@@ -445,7 +463,7 @@ TEST_F(ApplicationTest, ASecondInstanceIsRefusedAfterItsStartEntries) {
   EXPECT_EQ(entries[entries.size() - 3].type, "ERROR");
   EXPECT_THAT(message_box_->texts,
               ElementsAre("An error occurd! For more info, check the Error-Log."));
-  EXPECT_EQ(app->window(), nullptr);
+  EXPECT_EQ(Window(*app), nullptr);
   EXPECT_FALSE(testing::Exists(dir_.File("port.txt")));
 }
 
@@ -539,7 +557,7 @@ TEST_F(ApplicationTest, WithoutADisplayTheStartFailsWhereTheWindowWouldLoad) {
   const std::string problem = "Cannot open the display \":99\"; run with --headless";
   auto app = Make(/*headless=*/false, /*real_irc=*/false, problem);
   EXPECT_FALSE(app->Main());
-  EXPECT_EQ(app->window(), nullptr);
+  EXPECT_EQ(Window(*app), nullptr);
   const std::vector<ReadEntry> entries = Entries();
   ASSERT_GE(entries.size(), 3u);
   EXPECT_EQ(entries[entries.size() - 3].description,
@@ -714,32 +732,38 @@ TEST_F(ApplicationTest, ARelayBackEndWithoutABrokerIsFatal) {
   EXPECT_THAT(Descriptions(Entries(), "19"), ElementsAre(HasSubstr("MQTTBroker")));
 }
 
-// Several back-ends: a failing one is reported by its name, the others are
-// written, and the next write brings it in line.
+// Several back-ends: a failing one is reported by its name (after a rule, and
+// in the console after a click), the others are written, and the next write
+// brings it in line.
 TEST_F(ApplicationTest, EveryBackEndIsWrittenAndAFailingOneIsNamed) {
   ConfigOptions options = FileDevice();
   options.extra_settings =
       "<OutputDevice>mqtt:cmnd/relay%N/POWER</OutputDevice>\r\n"
       "<MQTTBroker>mqtt://127.0.0.1:1883</MQTTBroker><MQTTDiscovery>false</MQTTDiscovery>";
   WriteConfig(options);
-  auto app = Make(/*headless=*/true);
+  auto app = Make();
   ASSERT_TRUE(app->Main());
   mqtt_->Connect();
   mqtt_->broker.Take();
   mqtt_->broker.failure = "out of memory";
   irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
-  EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
-  EXPECT_THAT(Descriptions(Entries(), "36"),
-              ElementsAre("An error occurd in an event handler: MQTT relays cmnd/relay%N/POWER: "
-                          "Cannot publish to cmnd/relay1/POWER: out of memory"));
+  Window(*app)->Picture4_Click();
+  Window(*app)->Picture4_Click();
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11, 3));
+  const std::string failed =
+      "An error occurd in an event handler: MQTT relays cmnd/relay%N/POWER: Cannot publish to "
+      "cmnd/relay1/POWER: out of memory";
+  EXPECT_THAT(Descriptions(Entries(), "36"), ElementsAre(failed, failed, failed));
+  EXPECT_THAT(MainWindowView(*Window(*app)).txtBuffer().toPlainText().toStdString(),
+              HasSubstr(failed + "\n"));
   mqtt_->broker.failure.clear();
   mqtt_->broker.Take();
   mqtt_->events.message("zelvo/output/8/set", "ON");
-  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 131));
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11, 3, 131));
   EXPECT_THAT(mqtt_->broker.Take(),
-              ElementsAre("cmnd/relay1/POWER ON", "cmnd/relay2/POWER ON", "cmnd/relay8/POWER ON",
-                          "zelvo/output/1 [r] ON", "zelvo/output/2 [r] ON", "zelvo/output/8 [r] ON",
-                          "zelvo/byte [r] 131"));
+              ElementsAre("cmnd/relay1/POWER ON", "cmnd/relay2/POWER ON", "cmnd/relay4/POWER OFF",
+                          "cmnd/relay8/POWER ON", "zelvo/output/1 [r] ON", "zelvo/output/2 [r] ON",
+                          "zelvo/output/4 [r] OFF", "zelvo/output/8 [r] ON", "zelvo/byte [r] 131"));
 }
 
 // OutputsOnDisconnect: written once after 30 s out of the channel without a
@@ -754,7 +778,7 @@ TEST_F(ApplicationTest, SafeStatesAfterThirtySecondsOutOfTheChannelAndAtTheClose
   ASSERT_TRUE(app->Main());
   auto tick = [&](std::chrono::seconds elapsed) {
     clock_->Advance(elapsed);
-    static_cast<TerminalFrontEnd*>(app->front_end())->Timers().tmrAutoReturn_Timer();
+    app->timers().tmrAutoReturn_Timer();
   };
   irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
   tick(std::chrono::seconds(29));
@@ -788,7 +812,7 @@ TEST_F(ApplicationTest, TheServiceManagerIsToldReadyStatusAndStopping) {
   EXPECT_THAT(notifier_->sent, ElementsAre("READY=1", "WATCHDOG=1"));
   EXPECT_TRUE(app->WatchdogTimer().isActive());
   EXPECT_EQ(app->WatchdogTimer().interval(), 2000);
-  irc_->environment.caption("Zelvo -  (Joined #zelvo)");
+  irc_->Caption("Zelvo -  (Joined #zelvo)");
   app->Close();
   EXPECT_THAT(notifier_->sent, ElementsAre("READY=1", "WATCHDOG=1",
                                            "STATUS=Zelvo -  (Joined #zelvo)", "STOPPING=1"));

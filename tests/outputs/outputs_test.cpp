@@ -11,20 +11,10 @@
 namespace zelvo {
 namespace {
 
-// Lamps and port record into one list, so the order of painting and writing shows.
+// The shown hook and the port record into one list, so the order of telling
+// and writing shows.
 struct Recorder {
   std::vector<std::string> events;
-};
-
-class FakeLamps final : public LampPanel {
- public:
-  explicit FakeLamps(Recorder& recorder) : recorder_(recorder) {}
-  void SetLampColour(int output, std::uint32_t colour) override {
-    recorder_.events.push_back("lamp " + std::to_string(output) + " " + std::to_string(colour));
-  }
-
- private:
-  Recorder& recorder_;
 };
 
 class FakePort final : public PortWriter {
@@ -42,21 +32,20 @@ class FakePort final : public PortWriter {
   std::string failure_;
 };
 
-// The events of one SetOutputs: eight lamps in order, then the byte.
-std::vector<std::string> PaintAndWrite(const std::vector<bool>& on, int byte) {
-  std::vector<std::string> events;
-  for (int n = 1; n <= 8; ++n)
-    events.push_back("lamp " + std::to_string(n) + " " +
-                     (on[static_cast<std::size_t>(n - 1)] ? "65280" : "16384"));
-  events.push_back("port " + std::to_string(byte));
-  return events;
+// The events of one SetOutputs: the outputs `on` shown as a byte, then `byte` written.
+std::vector<std::string> ShowAndWrite(const std::vector<bool>& on, int byte) {
+  int shown = 0;
+  for (std::size_t i = 0; i < on.size(); ++i) shown |= on[i] ? 1 << i : 0;
+  return {"shown " + std::to_string(shown), "port " + std::to_string(byte)};
 }
 
 class Register : public testing::Test {
  protected:
-  Register() { outputs_.AttachLamps(&lamps_); }
+  Register() {
+    outputs_.SetShownHook(
+        [this](std::uint8_t byte) { recorder_.events.push_back("shown " + std::to_string(byte)); });
+  }
   Recorder recorder_;
-  FakeLamps lamps_{recorder_};
   FakePort port_{recorder_};
   Outputs outputs_{port_};
 };
@@ -91,7 +80,7 @@ TEST_F(Register, StartsAllOffWithEmptyNames) {
   }
   EXPECT_EQ(outputs_.SetOutputs(), "");
   EXPECT_EQ(recorder_.events,
-            PaintAndWrite({false, false, false, false, false, false, false, false}, 0));
+            ShowAndWrite({false, false, false, false, false, false, false, false}, 0));
 }
 
 TEST_F(Register, SettingAnOutputWritesNothingUntilSetOutputs) {
@@ -100,7 +89,7 @@ TEST_F(Register, SettingAnOutputWritesNothingUntilSetOutputs) {
   EXPECT_TRUE(recorder_.events.empty());
   EXPECT_EQ(outputs_.SetOutputs(), "");
   EXPECT_EQ(recorder_.events,
-            PaintAndWrite({false, false, true, false, false, false, false, false}, 4));
+            ShowAndWrite({false, false, true, false, false, false, false, false}, 4));
 }
 
 TEST_F(Register, ToggleReturnsTheNewValueAndWritesNothing) {
@@ -113,14 +102,14 @@ TEST_F(Register, ToggleReturnsTheNewValueAndWritesNothing) {
   EXPECT_TRUE(recorder_.events.empty());
 }
 
-TEST_F(Register, SetOutputsPaintsTheLampsThenWritesTheByte) {
+TEST_F(Register, SetOutputsTellsTheShownByteThenWritesIt) {
   outputs_.SetOutput(1, true);
   outputs_.SetOutput(8, true);
   outputs_.SetOutput(4, true);
   outputs_.SetOutput(4, false);
   EXPECT_EQ(outputs_.SetOutputs(), "");
   EXPECT_EQ(recorder_.events,
-            PaintAndWrite({true, false, false, false, false, false, false, true}, 129));
+            ShowAndWrite({true, false, false, false, false, false, false, true}, 129));
 }
 
 TEST_F(Register, SetOutputsTwiceWritesTwice) {
@@ -128,13 +117,13 @@ TEST_F(Register, SetOutputsTwiceWritesTwice) {
   outputs_.SetOutputs();
   outputs_.SetOutputs();
   std::vector<std::string> expected =
-      PaintAndWrite({false, true, false, false, false, false, false, false}, 2);
+      ShowAndWrite({false, true, false, false, false, false, false, false}, 2);
   const std::vector<std::string> once = expected;
   expected.insert(expected.end(), once.begin(), once.end());
   EXPECT_EQ(recorder_.events, expected);
 }
 
-// A refused byte takes state and lamps back to the last byte the port took;
+// A refused byte takes state and shown byte back to the last byte the port took;
 // the problem hook hears of the first failure and of the recovery only.
 TEST_F(Register, AFailingPortReturnsItsErrorAndTheStateGoesBackToTheWrittenByte) {
   std::vector<std::string> problems;
@@ -150,10 +139,10 @@ TEST_F(Register, AFailingPortReturnsItsErrorAndTheStateGoesBackToTheWrittenByte)
   EXPECT_FALSE(outputs_.Output(6));
   EXPECT_EQ(outputs_.DecimalOutput(), 2);
   std::vector<std::string> expected =
-      PaintAndWrite({false, true, false, false, false, true, false, false}, 34);
+      ShowAndWrite({false, true, false, false, false, true, false, false}, 34);
   const std::vector<std::string> back =
-      PaintAndWrite({false, true, false, false, false, false, false, false}, 2);
-  expected.insert(expected.end(), back.begin(), back.end() - 1);  // the lamps go back
+      ShowAndWrite({false, true, false, false, false, false, false, false}, 2);
+  expected.insert(expected.end(), back.begin(), back.end() - 1);  // the shown byte goes back
   expected.insert(expected.end(), back.begin(), back.end());      // the second try
   EXPECT_EQ(recorder_.events, expected);
   port_.FailWith("");
@@ -163,7 +152,7 @@ TEST_F(Register, AFailingPortReturnsItsErrorAndTheStateGoesBackToTheWrittenByte)
                           ""}));
 }
 
-TEST(Outputs, WithoutLampsSetOutputsStillWrites) {
+TEST(Outputs, WithoutAShownHookSetOutputsStillWrites) {
   MemoryPort port;
   Outputs outputs(port);
   outputs.SetOutput(7, true);
@@ -179,7 +168,7 @@ TEST(Outputs, MemoryPortFailureIsPassedOn) {
   EXPECT_TRUE(port.Written().empty());
 }
 
-TEST_F(Register, PortOutWritesTheByteAndLeavesStateAndLamps) {
+TEST_F(Register, PortOutWritesTheByteAndLeavesTheStateUntold) {
   outputs_.SetOutput(3, true);
   EXPECT_EQ(outputs_.PortOut(0), "");
   EXPECT_EQ(recorder_.events, std::vector<std::string>{"port 0"});
@@ -199,13 +188,13 @@ TEST_F(Register, TheWrittenHookHearsOfEachSetOutputsAfterThePort) {
   outputs_.SetOutputs();
   outputs_.PortOut(0);
   std::vector<std::string> expected =
-      PaintAndWrite({false, true, false, false, false, false, false, false}, 2);
+      ShowAndWrite({false, true, false, false, false, false, false, false}, 2);
   expected.push_back("hook 2");
   for (const std::string& event :
-       PaintAndWrite({false, true, false, false, false, false, false, true}, 130))
+       ShowAndWrite({false, true, false, false, false, false, false, true}, 130))
     expected.push_back(event);
   const std::vector<std::string> back =
-      PaintAndWrite({false, true, false, false, false, false, false, false}, 2);
+      ShowAndWrite({false, true, false, false, false, false, false, false}, 2);
   expected.insert(expected.end(), back.begin(), back.end() - 1);
   expected.push_back("port 0");
   EXPECT_EQ(recorder_.events, expected);

@@ -7,11 +7,8 @@
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <memory>
-#include <stdexcept>
 
 #include "model/flags.h"
-#include "outputs/memory_port.h"
-#include "outputs/outputs.h"
 #include "support/fake_clock.h"
 #include "support/qt_application.h"
 #include "ui/fakes.h"
@@ -21,13 +18,13 @@ namespace zelvo {
 namespace {
 
 using std::chrono::seconds;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using testing::Events;
 using testing::FakeClock;
-using testing::FakeIrcConnection;
 using testing::FakeTray;
-using ::testing::HasSubstr;
 using testing::LogLine;
+using ::testing::Not;
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -36,20 +33,19 @@ class MainWindowTest : public ::testing::Test {
   // Builds the window with a tray that is there or not, and loads it.
   frmMain& Load(bool tray_available = true) {
     tray_ = std::make_unique<FakeTray>(events_, tray_available);
+    OperatorActions actions{[this](int n) { events_.push_back("toggle " + std::to_string(n)); },
+                            [this](std::string_view line) {
+                              sent_.emplace_back(line);
+                              return outcome_;
+                            },
+                            [this] { events_.push_back("close"); }};
     window_ = std::make_unique<frmMain>(
-        MainWindowServices{settings_, outputs_,
+        MainWindowServices{settings_, state_, std::move(actions),
                            [this](std::int32_t id, std::int32_t type, const std::string& text) {
                              log_.push_back({id, type, text});
                              events_.push_back("log " + std::to_string(id));
                            },
-                           *tray_, [this] { ++auto_return_ticks_; }, [this] { ++pulse_ticks_; },
-                           [this](int code) {
-                             exit_codes_.push_back(code);
-                             events_.push_back("exit " + std::to_string(code));
-                           },
-                           &clock_});
-    window_->AttachConnection(irc_);
-    outputs_.AttachLamps(window_.get());
+                           *tray_, &clock_});
     window_->Form_Load();
     return *window_;
   }
@@ -66,25 +62,19 @@ class MainWindowTest : public ::testing::Test {
 
   Settings settings_;
   FakeClock clock_;
-  MemoryPort port_;
-  Outputs outputs_{port_};
+  BotState state_;
   Events events_;
-  FakeIrcConnection irc_{events_};
+  std::vector<std::string> sent_;
+  LineOutcome outcome_ = LineOutcome::kSent;
   std::unique_ptr<FakeTray> tray_;
   std::vector<LogLine> log_;
-  std::vector<int> exit_codes_;
-  int auto_return_ticks_ = 0;
-  int pulse_ticks_ = 0;
   std::unique_ptr<frmMain> window_;
 };
 
-TEST_F(MainWindowTest, LoadLogsItsStepsInOrderAroundTrayAndConnection) {
+TEST_F(MainWindowTest, LoadLogsTheTrayStepAndAddsTheIcon) {
   Load();
-  EXPECT_THAT(log_, ElementsAre(LogLine{29, 4, "Mainwindow setup..."},
-                                LogLine{30, 4, "Adding icon in trayfield..."},
-                                LogLine{31, 4, "Starting mainform..."},
-                                LogLine{28, 4, "Mainform loaded successfully."}));
-  EXPECT_THAT(events_, ElementsAre("log 29", "log 30", "tray add", "log 31", "connect", "log 28"));
+  EXPECT_THAT(log_, ElementsAre(LogLine{30, 4, "Adding icon in trayfield..."}));
+  EXPECT_THAT(events_, ElementsAre("log 30", "tray add"));
   EXPECT_THAT(tray_->tips, ElementsAre("Zelvo"));
   EXPECT_FALSE(tray_->icon_null);
 }
@@ -94,9 +84,7 @@ TEST_F(MainWindowTest, LoadAppliesWindowSettingsCaptionAndOutputNames) {
   settings_.giWindowY = 20;
   settings_.giWindowWidth = 900;
   settings_.giWindowHeight = 700;
-  outputs_.SetOutputName(1, "Saftblandare");
-  outputs_.SetOutputName(3, "Buzzer");
-  outputs_.SetOutputName(8, "N/C");
+  state_.rules.Set({{"Saftblandare", "", "Buzzer", "", "", "", "", "N/C"}, {}});
   frmMain& window = Load();
   EXPECT_EQ(window.pos(), QPoint(50, 20));
   EXPECT_EQ(window.size(), QSize(900, 700));
@@ -115,12 +103,11 @@ TEST_F(MainWindowTest, PositionsBeyondTheOldTwipsRangeAreAccepted) {
   frmMain& window = Load();
   EXPECT_EQ(window.pos(), QPoint(2185, -2185));
   EXPECT_EQ(window.size(), QSize(3000, 2500));
-  EXPECT_EQ(LoggedIds().back(), 28);
+  EXPECT_EQ(LoggedIds().back(), 30);
 }
 
 TEST_F(MainWindowTest, OutputNamesAreUtf8OrElseLatin1) {
-  outputs_.SetOutputName(1, "Saftbl\xC3\xA4ndare");
-  outputs_.SetOutputName(2, "Saftbl\xE4ndare");
+  state_.rules.Set({{"Saftbl\xC3\xA4ndare", "Saftbl\xE4ndare"}, {}});
   frmMain& window = Load();
   EXPECT_EQ(MainWindowView(window).OutputNameLabel(1).text(),
             QString::fromUtf8("Saftbl\u00E4ndare"));
@@ -185,38 +172,21 @@ TEST_F(MainWindowTest, LayoutFollowsTheDesignPositions) {
 
 TEST_F(MainWindowTest, WithoutTrayTheLoadWarnsAndAddsNoIcon) {
   Load(/*tray_available=*/false);
-  EXPECT_THAT(LoggedIds(), ElementsAre(29, 30, 37, 31, 28));
-  EXPECT_EQ(log_[2], (LogLine{37, 2,
+  EXPECT_THAT(LoggedIds(), ElementsAre(30, 37));
+  EXPECT_EQ(log_[1], (LogLine{37, 2,
                               "No system tray available: the window stays on the task bar when "
                               "minimised."}));
   EXPECT_THAT(events_, ::testing::Not(::testing::Contains("tray add")));
 }
 
-TEST_F(MainWindowTest, TimersRunFromLoadAtTheirIntervals) {
-  frmMain& window = Load();
-  EXPECT_TRUE(MainWindowView(window).Timers().tmrAutoReturn().isActive());
-  EXPECT_TRUE(MainWindowView(window).Timers().tmrPulseQuickly().isActive());
-  EXPECT_EQ(MainWindowView(window).Timers().tmrAutoReturn().interval(), 1000);
-  EXPECT_EQ(MainWindowView(window).Timers().tmrPulseQuickly().interval(), 100);
-  MainWindowView(window).Timers().tmrAutoReturn_Timer();
-  MainWindowView(window).Timers().tmrPulseQuickly_Timer();
-  MainWindowView(window).Timers().tmrPulseQuickly_Timer();
-  EXPECT_EQ(auto_return_ticks_, 1);
-  EXPECT_EQ(pulse_ticks_, 2);
-}
-
-TEST_F(MainWindowTest, ClickingPicture3TurnsOutput3OnThenOff) {
+TEST_F(MainWindowTest, ClickingPicture3AsksForOutput3AndLogsNothing) {
   frmMain& window = Load();
   window.show();
+  events_.clear();
   QTest::mouseClick(&MainWindowView(window).Picture(3), Qt::LeftButton, {}, QPoint(18, 25));
-  EXPECT_TRUE(outputs_.Output(3));
-  EXPECT_EQ(MainWindowView(window).Picture(3).Shape().FillColor(), kLampOnColour);
-  EXPECT_EQ(MainWindowView(window).Picture(2).Shape().FillColor(), kLampOffColour);
   QTest::mouseClick(&MainWindowView(window).Picture(3), Qt::LeftButton);
-  EXPECT_FALSE(outputs_.Output(3));
-  EXPECT_EQ(MainWindowView(window).Picture(3).Shape().FillColor(), kLampOffColour);
-  EXPECT_THAT(port_.Written(), ElementsAre(4, 0));
-  EXPECT_THAT(LoggedIds(), ElementsAre(29, 30, 31, 28));  // clicks log nothing
+  EXPECT_THAT(events_, ElementsAre("toggle 3", "toggle 3"));
+  EXPECT_THAT(LoggedIds(), ElementsAre(30));
 }
 
 TEST_F(MainWindowTest, OtherButtonsDoNotToggle) {
@@ -224,8 +194,7 @@ TEST_F(MainWindowTest, OtherButtonsDoNotToggle) {
   window.show();
   QTest::mouseClick(&MainWindowView(window).Picture(5), Qt::RightButton);
   QTest::mouseClick(&MainWindowView(window).Picture(5), Qt::MiddleButton);
-  EXPECT_FALSE(outputs_.Output(5));
-  EXPECT_TRUE(port_.Written().empty());
+  EXPECT_THAT(events_, Not(Contains("toggle 5")));
 }
 
 TEST_F(MainWindowTest, PressInsideReleaseOutsideIsNoClick) {
@@ -233,41 +202,7 @@ TEST_F(MainWindowTest, PressInsideReleaseOutsideIsNoClick) {
   window.show();
   QTest::mousePress(&MainWindowView(window).Picture(1), Qt::LeftButton, {}, QPoint(5, 5));
   QTest::mouseRelease(&MainWindowView(window).Picture(1), Qt::LeftButton, {}, QPoint(100, 100));
-  EXPECT_FALSE(outputs_.Output(1));
-}
-
-TEST_F(MainWindowTest, APortFailureInAClickIsLoggedAndShownAndTheWindowRunsOn) {
-  frmMain& window = Load();
-  port_.FailWith("Port 0x378 is gone");
-  window.Picture6_Click();
-  EXPECT_FALSE(outputs_.Output(6));  // the state stays what the port has
-  ASSERT_EQ(log_.size(), 5u);
-  EXPECT_EQ(log_.back(),
-            (LogLine{36, 1, "An error occurd in an event handler: Port 0x378 is gone"}));
-  EXPECT_EQ(ConsoleText(), "An error occurd in an event handler: Port 0x378 is gone\n");
-}
-
-TEST_F(MainWindowTest, AFailingTimerHandlerIsReportedAndTheTimerRunsOn) {
-  tray_ = std::make_unique<FakeTray>(events_);
-  int calls = 0;
-  frmMain window(
-      MainWindowServices{settings_, outputs_,
-                         [this](std::int32_t id, std::int32_t type, const std::string& text) {
-                           log_.push_back({id, type, text});
-                         },
-                         *tray_,
-                         [&calls] {
-                           ++calls;
-                           throw std::runtime_error("rule list damaged");
-                         },
-                         nullptr, nullptr});
-  MainWindowView(window).Timers().tmrAutoReturn_Timer();
-  MainWindowView(window).Timers().tmrAutoReturn_Timer();
-  EXPECT_EQ(calls, 2);
-  ASSERT_EQ(log_.size(), 2u);
-  EXPECT_EQ(log_[0], (LogLine{36, 1, "An error occurd in an event handler: rule list damaged"}));
-  EXPECT_THAT(MainWindowView(window).txtBuffer().toPlainText().toStdString(),
-              HasSubstr("An error occurd in an event handler: rule list damaged\n"));
+  EXPECT_THAT(events_, Not(Contains("toggle 1")));
 }
 
 struct LampCase {
@@ -277,33 +212,25 @@ struct LampCase {
 
 class LampColourTest : public MainWindowTest, public ::testing::WithParamInterface<LampCase> {};
 
-TEST_P(LampColourTest, SetOutputsPaintsEveryLampAndWritesTheByte) {
+TEST_P(LampColourTest, EveryLampFollowsThePublishedOutputs) {
   frmMain& window = Load();
-  for (int n : GetParam().on) outputs_.SetOutput(n, true);
-  EXPECT_EQ(outputs_.SetOutputs(), "");
+  state_.outputs.Set(0xFF);
+  state_.outputs.Set(static_cast<std::uint8_t>(GetParam().byte));
   for (int n = 1; n <= 8; ++n) {
     SCOPED_TRACE(n);
     const bool on = std::find(GetParam().on.begin(), GetParam().on.end(), n) != GetParam().on.end();
     EXPECT_EQ(MainWindowView(window).Picture(n).Shape().FillColor(),
               on ? kLampOnColour : kLampOffColour);
   }
-  ASSERT_FALSE(port_.Written().empty());
-  EXPECT_EQ(port_.Written().back(), GetParam().byte);
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, LampColourTest,
                          ::testing::Values(LampCase{{}, 0}, LampCase{{1, 8}, 129}, LampCase{{3}, 4},
                                            LampCase{{1, 2, 3, 4, 5, 6, 7, 8}, 255}));
 
-TEST_F(MainWindowTest, LampColourNumbersMapToRedGreenBlue) {
-  frmMain& window = Load();
-  window.SetLampColour(2, 65280);
-  window.SetLampColour(4, 16384);
-  window.SetLampColour(9, 65280);  // no such lamp: ignored
-  EXPECT_EQ(ColorFromNumber(MainWindowView(window).Picture(2).Shape().FillColor()),
-            QColor(0, 255, 0));
-  EXPECT_EQ(ColorFromNumber(MainWindowView(window).Picture(4).Shape().FillColor()),
-            QColor(0, 64, 0));
+TEST(LampColour, NumbersMapToRedGreenBlue) {
+  EXPECT_EQ(ColorFromNumber(kLampOnColour), QColor(0, 255, 0));
+  EXPECT_EQ(ColorFromNumber(kLampOffColour), QColor(0, 64, 0));
   EXPECT_EQ(ColorFromNumber(0x0000FF), QColor(255, 0, 0));
 }
 
@@ -349,13 +276,14 @@ TEST_F(MainWindowTest, StatusLineShowsTheConnectionAndCountsDownOnItsTick) {
   EXPECT_TRUE(MainWindowView(window).StatusTimer().isActive());
   EXPECT_EQ(MainWindowView(window).StatusTimer().interval(), 1000);
   using State = ConnectionStatus::State;
-  window.ShowConnectionStatus(
-      {State::kJoined, "irc.example.net:6667", "#lab", "Zelvo", clock_.MonotonicNow()});
+  state_.connection.Set(
+      {State::kJoined, "irc.example.net:6667", "#lab", "Zelvo", clock_.MonotonicNow(), ""});
   EXPECT_EQ(MainWindowView(window).Status().Text().toStdString(),
             "In the channel  \u00B7  irc.example.net:6667  \u00B7  #lab  \u00B7  Zelvo");
   EXPECT_EQ(MainWindowView(window).Status().Mark(), kStatusGreen);
-  window.ShowConnectionStatus({State::kReconnecting, "irc.example.net:6667", "#lab", "Zelvo",
-                               clock_.MonotonicNow() + seconds(10)});
+  state_.connection.Set({State::kReconnecting, "irc.example.net:6667", "#lab", "Zelvo",
+                         clock_.MonotonicNow() + seconds(10), "Zelvo -  (Reconnecting in 10 s)"});
+  EXPECT_EQ(window.windowTitle(), "Zelvo -  (Reconnecting in 10 s)");
   EXPECT_EQ(MainWindowView(window).Status().Mark(), kStatusAmber);
   clock_.Advance(seconds(3));
   window.StatusTick();
@@ -366,13 +294,12 @@ TEST_F(MainWindowTest, StatusLineShowsTheConnectionAndCountsDownOnItsTick) {
 TEST_F(MainWindowTest, LastRuleRunIsShownUnderTheStatus) {
   frmMain& window = Load();
   EXPECT_FALSE(MainWindowView(window).LastRun().HasRun());
-  window.ShowRuleRun("Disco-Kula On", "alice", ToOleDate({2024, 5, 17, 21, 4, 9}));
+  state_.last_run.Set(RuleRun{"Disco-Kula On", "alice", ToOleDate({2024, 5, 17, 21, 4, 9})});
   EXPECT_EQ(MainWindowView(window).LastRun().text().toStdString(),
             "Last rule: Disco-Kula On by alice at 21:04:09");
 }
 
 TEST_F(MainWindowTest, LampTooltipsNameTheRulesAndFollowANewSet) {
-  outputs_.SetOutputName(1, "Saftblandare");
   frmMain& window = Load();
   IOCommands rules, reloaded;
   const auto add = [](IOCommands& rules, const std::string& name, std::int32_t flags,
@@ -385,7 +312,7 @@ TEST_F(MainWindowTest, LampTooltipsNameTheRulesAndFollowANewSet) {
   };
   add(rules, "Saft", OnBit(1), 15);
   add(rules, "Disco <b>", OnBit(1) | OnBit(2), 0);
-  window.ShowRules(rules);
+  state_.rules.Set({{"Saftblandare"}, rules});
   const auto tip = [&window](int n) {
     return QTextDocumentFragment::fromHtml(MainWindowView(window).Picture(n).toolTip())
         .toPlainText()
@@ -395,9 +322,8 @@ TEST_F(MainWindowTest, LampTooltipsNameTheRulesAndFollowANewSet) {
   EXPECT_EQ(tip(2), "O2\nDisco <b>: on");
   EXPECT_EQ(tip(3), "O3\nNo rule switches this output.");
   // After a reload: new names and rules.
-  outputs_.SetOutputName(2, "Disco-kula");
   add(reloaded, "Buzz", ToggleBit(2), 0);
-  window.ShowRules(reloaded);
+  state_.rules.Set({{"Saftblandare", "Disco-kula"}, reloaded});
   EXPECT_EQ(MainWindowView(window).OutputNameLabel(2).text(), "Disco-kula");
   EXPECT_EQ(tip(1), "O1 Saftblandare\nNo rule switches this output.");
   EXPECT_EQ(tip(2), "O2 Disco-kula\nBuzz: toggle");
@@ -409,7 +335,7 @@ TEST_F(MainWindowTest, TheStripUnderALampShowsWhenItsOutputWasOn) {
   frmMain& window = Load();
   window.show();
   clock_.Advance(seconds(600));
-  window.Picture3_Click();
+  state_.outputs.Set(4);
   clock_.Advance(seconds(60));
   window.StatusTick();
   const auto columns_on = [&window](int n) {
@@ -424,7 +350,7 @@ TEST_F(MainWindowTest, TheStripUnderALampShowsWhenItsOutputWasOn) {
   EXPECT_THAT(columns_on(3), ElementsAre(43, 44, 45, 46, 47));
   EXPECT_THAT(columns_on(2), ::testing::IsEmpty());
   // Off again: the stretch moves left as time passes.
-  window.Picture3_Click();
+  state_.outputs.Set(0);
   clock_.Advance(seconds(60));
   window.StatusTick();
   EXPECT_THAT(columns_on(3), ElementsAre(38, 39, 40, 41, 42, 43));
@@ -565,7 +491,7 @@ TEST_F(MainWindowTest, EnterSendsTheLineAndUpRecallsIt) {
   EXPECT_EQ(MainWindowView(window).Text1().text(), "");
   QTest::keyClicks(&MainWindowView(window).Text1(), "Disco On");
   QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Return);
-  EXPECT_THAT(irc_.sent, ElementsAre("Disco On"));
+  EXPECT_THAT(sent_, ElementsAre("Disco On"));
   EXPECT_EQ(MainWindowView(window).Text1().text(), "");
   EXPECT_EQ(MainWindowView(window).msLastInput(), "Disco On");
   QTest::keyClicks(&MainWindowView(window).Text1(), "half typed");
@@ -575,14 +501,14 @@ TEST_F(MainWindowTest, EnterSendsTheLineAndUpRecallsIt) {
   QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Enter, Qt::KeypadModifier);
   MainWindowView(window).Text1().setText("");
   QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Return, Qt::ShiftModifier);
-  EXPECT_THAT(irc_.sent, ElementsAre("Disco On", "Disco On", ""));
+  EXPECT_THAT(sent_, ElementsAre("Disco On", "Disco On", ""));
   EXPECT_EQ(ConsoleText(), "");
 }
 
 TEST_F(MainWindowTest, EnterWhileNotConnectedKeepsTheLineAndSaysSo) {
   frmMain& window = Load();
   window.show();
-  irc_.connected = false;
+  outcome_ = LineOutcome::kNotConnected;
   QTest::keyClicks(&MainWindowView(window).Text1(), "Disco On");
   QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Return);
   EXPECT_EQ(MainWindowView(window).Text1().text(), "Disco On");
@@ -594,19 +520,19 @@ TEST_F(MainWindowTest, TypedTextReachesTheConnectionAsUtf8) {
   frmMain& window = Load();
   MainWindowView(window).Text1().setText(QString::fromUtf8("Sm\u00F6rg\u00E5s"));
   window.Text1_KeyDown(Qt::Key_Return);
-  EXPECT_THAT(irc_.sent, ElementsAre("Sm\xC3\xB6rg\xC3\xA5s"));
+  EXPECT_THAT(sent_, ElementsAre("Sm\xC3\xB6rg\xC3\xA5s"));
 }
 
-TEST_F(MainWindowTest, ClosingLogsRemovesTheIconClosesTheConnectionAndExitsWithZero) {
+// The close box asks for the close; the unload removes the icon, once.
+TEST_F(MainWindowTest, TheCloseBoxAsksToCloseAndTheUnloadRemovesTheIconOnce) {
   frmMain& window = Load();
   window.show();
   events_.clear();
   window.close();
-  EXPECT_THAT(events_, ElementsAre("log 34", "tray remove", "irc close", "exit 0"));
-  EXPECT_EQ(log_.back(), (LogLine{34, 4, "Closing Zelvo..."}));
+  window.Form_Unload();
+  window.Form_Unload();
+  EXPECT_THAT(events_, ElementsAre("close", "tray remove"));
   EXPECT_FALSE(tray_->Shown());
-  window.Form_Unload();  // a second request changes nothing
-  EXPECT_THAT(exit_codes_, ElementsAre(0));
 }
 
 TEST_F(MainWindowTest, ConsoleAppendsWithLineEndsAndKeepsTheCaretAtTheEnd) {

@@ -22,8 +22,6 @@
 #include <xcb/xcb.h>
 #endif
 
-#include "outputs/memory_port.h"
-#include "outputs/outputs.h"
 #include "ui/fakes.h"
 #include "ui/main_window.h"
 
@@ -258,15 +256,14 @@ class MainWindowX11Test : public ::testing::Test {
   frmMain& Start(bool tray_available) {
     tray_ = std::make_unique<FakeTray>(events_, tray_available);
     window_ = std::make_unique<frmMain>(
-        MainWindowServices{settings_, outputs_, nullptr, *tray_, nullptr, nullptr, nullptr});
+        MainWindowServices{settings_, state_, {}, nullptr, *tray_, nullptr});
     window_->Form_Load();
     window_->show();
     return *window_;
   }
 
   Settings settings_;
-  MemoryPort port_;
-  Outputs outputs_{port_};
+  BotState state_;
   Events events_;
   std::unique_ptr<FakeTray> tray_;
   std::unique_ptr<frmMain> window_;

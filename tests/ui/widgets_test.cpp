@@ -153,7 +153,7 @@ TEST_P(StatusLineStates, ShowsTheStateInWordsAndTheMarkInItsColour) {
   StatusLine line(clock);
   line.resize(400, line.sizeHint().height());
   line.SetStatus(
-      {c.state, "irc.example.net:6697", "#lab", "Zelvo", clock.MonotonicNow() + seconds(40)});
+      {c.state, "irc.example.net:6697", "#lab", "Zelvo", clock.MonotonicNow() + seconds(40), ""});
 
   EXPECT_EQ(line.Text().toStdString(),
             c.words + "  \u00B7  irc.example.net:6697  \u00B7  #lab  \u00B7  Zelvo");
@@ -181,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(StatusLine, CountsDownToTheReconnectOnEachTick) {
   FakeClock clock;
   StatusLine line(clock);
-  line.SetStatus({State::kReconnecting, "", "", "", clock.MonotonicNow() + seconds(40)});
+  line.SetStatus({State::kReconnecting, "", "", "", clock.MonotonicNow() + seconds(40), ""});
   // {time passing before the tick, words after it}
   const std::vector<std::pair<milliseconds, std::string>> ticks{
       {milliseconds(0), "Reconnecting in 40 s"},   {milliseconds(500), "Reconnecting in 40 s"},
@@ -194,7 +194,7 @@ TEST(StatusLine, CountsDownToTheReconnectOnEachTick) {
     EXPECT_EQ(line.Text().toStdString(), words) << "after " << elapsed.count() << " ms more";
   }
   // Without a tick the text stays where the owner left it.
-  line.SetStatus({State::kReconnecting, "", "", "", clock.MonotonicNow() + seconds(10)});
+  line.SetStatus({State::kReconnecting, "", "", "", clock.MonotonicNow() + seconds(10), ""});
   clock.Advance(seconds(3));
   EXPECT_EQ(line.Text().toStdString(), "Reconnecting in 10 s");
   line.Tick();
