@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "irc/irc_session.h"
-#include "irc/reconnect_backoff.h"
+#include "model/reconnect_backoff.h"
 
 namespace zelvo {
 

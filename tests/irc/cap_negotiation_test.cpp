@@ -6,6 +6,7 @@
 namespace zelvo {
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using Kind = CapEvent::Kind;
 using std::chrono::seconds;
@@ -51,9 +52,9 @@ class CapNegotiationTest : public ::testing::TestWithParam<Conversation> {};
 
 TEST_P(CapNegotiationTest, Converses) {
   const Conversation& c = GetParam();
-  CapNegotiation cap(c.config);
+  CapNegotiation cap;
   auto now = std::chrono::steady_clock::time_point(std::chrono::hours(5));
-  const CapOutput first = cap.Start(now);
+  const CapOutput first = cap.Start(c.config, now);
   EXPECT_THAT(first.lines, ElementsAreArray(c.start));
   EXPECT_TRUE(first.events.empty());
   for (std::size_t i = 0; i < c.steps.size(); ++i) {
@@ -206,25 +207,33 @@ INSTANTIATE_TEST_SUITE_P(
                      false}),
     [](const auto& info) { return info.param.name; });
 
-TEST(CapNegotiationTest, TracksAcknowledgedAndDeletedCapabilities) {
-  CapNegotiation cap(Config());
+TEST(CapNegotiationTest, RequestsTheTableAndTellsWhatComesIntoAndOutOfEffect) {
+  std::string told, all, on, off;  // " +name" and " -name" as told, and as expected
+  CapNegotiation cap(
+      [&told](const Capability& c, bool in) { told += (in ? " +" : " -") + std::string(c.name); });
   const auto now = std::chrono::steady_clock::time_point();
-  cap.Start(now);
+  cap.Start(Config(SaslMechanism::kPlain), now);
+  const std::string last(Capabilities().back().name);
+  for (const Capability& c : Capabilities()) {
+    all += (all.empty() ? "" : " ") + std::string(c.name);
+    on += " +" + std::string(c.name);
+    if (c.name != last) off += " -" + std::string(c.name);
+  }
   // An ACK counts only as the answer to the request, and only for its names.
-  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :account-tag\r\n"), now);
-  EXPECT_FALSE(cap.Has("account-tag"));
-  cap.OnMessage(ParseIrcMessage(":irc CAP * LS :account-tag multi-prefix cap-notify\r\n"), now);
-  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :account-tag multi-prefix cap-notify x\r\n"), now);
-  EXPECT_TRUE(cap.Has("account-tag"));
-  EXPECT_THAT(cap.Enabled(), ElementsAreArray({"account-tag", "multi-prefix"}));
-  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :extended-join\r\n"), now);
-  EXPECT_FALSE(cap.Has("extended-join"));
-  cap.OnMessage(ParseIrcMessage(":irc CAP relay DEL :account-tag\r\n"), now);
-  EXPECT_FALSE(cap.Has("account-tag"));
-  EXPECT_TRUE(cap.Has("multi-prefix"));
-  // A new connection forgets them.
-  cap.Start(now);
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :" + all), now);
+  EXPECT_THAT(cap.OnMessage(ParseIrcMessage(":irc CAP * LS :cap-notify " + all), now).lines,
+              ElementsAre("CAP REQ :" + all));
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :cap-notify " + all + " x"), now);
+  // DEL takes one out of effect; an ACK outside the request does not bring it back.
+  cap.OnMessage(ParseIrcMessage(":irc CAP relay DEL :" + last), now);
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :" + last), now);
+  EXPECT_EQ(told, on + " -" + last);
+  EXPECT_EQ(cap.Enabled().size(), Capabilities().size() - 1);
+  // A new connection forgets the others, and tells so.
+  told.clear();
+  cap.Start(Config(), now);
   EXPECT_TRUE(cap.Enabled().empty());
+  EXPECT_EQ(told, off);
 }
 
 struct Base64Case {
