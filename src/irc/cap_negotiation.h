@@ -5,7 +5,7 @@
 // Start sends "CAP LS 302", "PASS <password>" when one is set, the NICK and
 // USER lines as given, and waits. From the capabilities the server lists
 // (over several "CAP * LS * :..." lines) it requests, in one "CAP REQ", those
-// of the table in capabilities.h that are offered and that the configuration
+// of the table in capabilities.cpp that are offered and that the configuration
 // asks for; only these names are kept of the list (a value up to
 // kMaxValueBytes), so a list of any length costs no memory. An ACK counts
 // only while the request is outstanding and only for the names requested; a
