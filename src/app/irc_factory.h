@@ -28,38 +28,7 @@ struct IrcEnvironment {
   LogWriter log;
 };
 
-class IrcClient {
- public:
-  virtual ~IrcClient() = default;
-  virtual IrcConnection& Connection() = 0;
-  virtual IrcSender& Sender() = 0;
-  // What the connection knows of the channel's members for the access rules
-  // (case mapping, own nickname, accounts, status); null when nothing.
-  virtual const SenderDirectory* Senders() const { return nullptr; }
-  // Whether the bot is in its channel now.
-  virtual bool InChannel() const { return false; }
-  // Calls `show` with the connection's status (with its caption) now and
-  // after each change of it; a client without a connection shows none.
-  virtual void OnStatusChanged(std::function<void(const ConnectionStatus&)> show) { (void)show; }
-};
-
-// A sender without a connection: every line is refused.
-class NotConnectedSender final : public IrcSender {
- public:
-  std::string SendLine(std::string_view) override {
-    return std::string(console_text::kNotConnected);
-  }
-  std::string LocalIP() const override { return ""; }
-};
-
+// The Qt IRC client on the event loop of the calling thread.
 std::unique_ptr<IrcClient> MakeIrcClient(const IrcEnvironment& environment);
-
-class IrcSession;
-
-// Where `session` stands now, with `caption` (the last one it reported). The
-// server is "host:port" ("host:+port" over TLS); the nickname is the one the
-// session has or tries, else the configured one.
-ConnectionStatus StatusOfSession(const IrcSession& session, const Settings& settings,
-                                 std::string caption = "");
 
 }  // namespace zelvo

@@ -1,15 +1,13 @@
 #include "irc/cap_negotiation.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 
 namespace zelvo {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kWantedCaps = {"multi-prefix", "account-tag",
-                                                         "extended-join", "account-notify"};
+constexpr std::string_view kSasl = "sasl";
 
 std::string Upper(std::string_view text) {
   std::string out(text);
@@ -67,10 +65,11 @@ std::string RegistrationUserLine(std::string_view user, std::string_view local_h
          Upper(host + ":" + std::to_string(local_port) + "/0") + " :Winsock Client";
 }
 
-CapOutput CapNegotiation::Start(TimePoint now) {
+CapOutput CapNegotiation::Start(CapConfig config, TimePoint now) {
+  for (const Capability& capability : Capabilities()) Turn(std::string(capability.name), false);
+  config_ = std::move(config);
   offered_.clear();
   requested_.clear();
-  enabled_.clear();
   account_.clear();
   sasl_requested_ = false;
   CapOutput out;
@@ -128,10 +127,7 @@ void CapNegotiation::OnCap(const IrcMessage& message, TimePoint now, CapOutput& 
     for (std::string_view cap : Words(caps)) {
       const std::size_t equals = cap.find('=');
       const std::string_view name = cap.substr(0, equals);
-      if (name != "sasl" &&
-          std::find(kWantedCaps.begin(), kWantedCaps.end(), name) == kWantedCaps.end()) {
-        continue;
-      }
+      if (FindCapability(name) == nullptr) continue;
       const std::string_view value = equals == std::string_view::npos
                                          ? std::string_view()
                                          : cap.substr(equals + 1, kMaxValueBytes);
@@ -144,15 +140,10 @@ void CapNegotiation::OnCap(const IrcMessage& message, TimePoint now, CapOutput& 
     for (std::string_view cap : Words(caps)) {
       const bool off = cap.front() == '-';
       const std::string name(off ? cap.substr(1) : cap);
-      if (requested_.count(name) == 0) continue;
-      if (off) {
-        enabled_.erase(name);
-      } else {
-        enabled_.insert(name);
-      }
+      if (requested_.count(name) > 0) Turn(name, !off);
     }
     if (more) return;
-    if (sasl_requested_ && Has("sasl")) {
+    if (sasl_requested_ && Has(kSasl)) {
       StartSasl(now, out);
     } else {
       End(out);
@@ -164,45 +155,55 @@ void CapNegotiation::OnCap(const IrcMessage& message, TimePoint now, CapOutput& 
       End(out);
     }
   } else if (sub == "DEL") {
-    for (std::string_view cap : Words(caps)) enabled_.erase(std::string(cap));
+    for (std::string_view cap : Words(caps)) Turn(std::string(cap), false);
   }
+}
+
+void CapNegotiation::Turn(const std::string& name, bool on) {
+  const bool changed = on ? enabled_.insert(name).second : enabled_.erase(name) > 0;
+  if (!changed || !listener_) return;
+  if (const Capability* capability = FindCapability(name)) listener_(*capability, on);
+}
+
+bool CapNegotiation::SaslOffered(CapOutput& out) {
+  const auto it = offered_.find(std::string(kSasl));
+  const std::string* sasl = it == offered_.end() ? nullptr : &it->second;
+  const std::string name(MechanismName(config_.mechanism));
+  bool usable = sasl != nullptr;
+  if (usable && !sasl->empty()) {
+    usable = false;
+    std::string_view list = *sasl;
+    while (!list.empty() && !usable) {
+      const std::size_t comma = list.find(',');
+      usable = Upper(list.substr(0, comma)) == name;
+      list.remove_prefix(comma == std::string_view::npos ? list.size() : comma + 1);
+    }
+  }
+  if (!usable) {
+    const std::string reason =
+        sasl == nullptr ? "The server does not offer SASL."
+                        : "The server does not offer SASL " + name + " (only " + *sasl + ").";
+    FailSasl(reason, out);
+  }
+  return usable;
 }
 
 void CapNegotiation::RequestOrEnd(TimePoint now, CapOutput& out) {
   std::string request;
-  auto offered = [this](std::string_view name) -> const std::string* {
-    const auto it = offered_.find(std::string(name));
-    return it == offered_.end() ? nullptr : &it->second;
-  };
-  if (config_.mechanism != SaslMechanism::kNone) {
-    const std::string* sasl = offered("sasl");
-    const std::string name(MechanismName(config_.mechanism));
-    bool usable = sasl != nullptr;
-    if (usable && !sasl->empty()) {
-      usable = false;
-      std::string_view list = *sasl;
-      while (!list.empty() && !usable) {
-        const std::size_t comma = list.find(',');
-        usable = Upper(list.substr(0, comma)) == name;
-        list.remove_prefix(comma == std::string_view::npos ? list.size() : comma + 1);
+  for (const Capability& capability : Capabilities()) {
+    if (!capability.requested(config_)) continue;
+    if (capability.name == kSasl) {
+      if (!SaslOffered(out)) {
+        if (state_ == State::kFailed) return;
+        continue;
       }
-    }
-    if (!usable) {
-      const std::string reason =
-          sasl == nullptr ? "The server does not offer SASL."
-                          : "The server does not offer SASL " + name + " (only " + *sasl + ").";
-      if (FailSasl(reason, out)) return;
-    } else {
-      request = "sasl";
-      requested_.insert("sasl");
       sasl_requested_ = true;
+    } else if (!offered_.contains(std::string(capability.name))) {
+      continue;
     }
-  }
-  for (std::string_view cap : kWantedCaps) {
-    if (offered(cap) == nullptr) continue;
     if (!request.empty()) request += ' ';
-    request.append(cap);
-    requested_.emplace(cap);
+    request.append(capability.name);
+    requested_.emplace(capability.name);
   }
   if (request.empty()) {
     End(out);

@@ -4,13 +4,15 @@
 //
 // Start sends "CAP LS 302", "PASS <password>" when one is set, the NICK and
 // USER lines as given, and waits. From the capabilities the server lists
-// (over several "CAP * LS * :..." lines) it requests those of sasl (only with
-// a mechanism), multi-prefix, account-tag, extended-join and account-notify
-// that are offered, never echo-message; only these names are kept of the
-// list (a value up to kMaxValueBytes), so a list of any length costs no
-// memory. An ACK counts only while the request is outstanding and only for
-// the names requested. After the ACK it authenticates with
-// SASL when "sasl" was acknowledged (PLAIN: base64 of
+// (over several "CAP * LS * :..." lines) it requests, in one "CAP REQ", those
+// of the table in capabilities.cpp that are offered and that the configuration
+// asks for; only these names are kept of the list (a value up to
+// kMaxValueBytes), so a list of any length costs no memory. An ACK counts
+// only while the request is outstanding and only for the names requested; a
+// NAK ends the negotiation; "CAP DEL" takes a capability out of effect; "CAP
+// NEW" is ignored. The listener hears of each capability coming into effect
+// and leaving it (DEL, "-name" in an ACK, or the next Start). After the ACK it
+// authenticates with SASL when "sasl" was acknowledged (PLAIN: base64 of
 // "authzid\0authcid\0password", EXTERNAL: "+"; payloads in 400-byte chunks,
 // "+" after a last chunk of exactly 400 bytes), then sends "CAP END".
 //
@@ -31,6 +33,7 @@
 #include <string_view>
 #include <vector>
 
+#include "irc/capabilities.h"
 #include "irc/irc_message.h"
 
 namespace zelvo {
@@ -72,10 +75,11 @@ class CapNegotiation {
   // The longest capability value kept (the rest is cut).
   static constexpr std::size_t kMaxValueBytes = 400;
 
-  explicit CapNegotiation(CapConfig config) : config_(std::move(config)) {}
+  explicit CapNegotiation(CapListener listener = {}) : listener_(std::move(listener)) {}
 
-  // A new connection stands: forgets the last one and registers.
-  CapOutput Start(TimePoint now);
+  // A new connection stands: forgets the last one (telling the listener that
+  // its capabilities are gone) and registers with `config`.
+  CapOutput Start(CapConfig config, TimePoint now);
   // One message from the server; messages that do not concern the
   // negotiation give empty output.
   CapOutput OnMessage(const IrcMessage& message, TimePoint now);
@@ -93,17 +97,23 @@ class CapNegotiation {
   void OnCap(const IrcMessage& message, TimePoint now, CapOutput& out);
   void OnAuthenticate(const IrcMessage& message, CapOutput& out);
   void RequestOrEnd(TimePoint now, CapOutput& out);
+  // Whether the server offers SASL with the configured mechanism; reports the
+  // failure when not.
+  bool SaslOffered(CapOutput& out);
   void StartSasl(TimePoint now, CapOutput& out);
   // Reports the failure; true (and negotiation over) when SASL is required.
   bool FailSasl(std::string reason, CapOutput& out);
   // Reports the failure and, unless SASL is required, ends the negotiation.
   void SaslFailed(std::string reason, CapOutput& out);
   void End(CapOutput& out);
+  // Puts `name` in or out of effect and tells the listener of a change.
+  void Turn(const std::string& name, bool on);
 
+  CapListener listener_;
   CapConfig config_;
   State state_ = State::kIdle;
   TimePoint deadline_{};
-  std::map<std::string, std::string> offered_;  // of the names the bot may request: value
+  std::map<std::string, std::string> offered_;  // of the names in the table: value
   std::set<std::string> requested_;
   std::set<std::string> enabled_;
   std::string account_;

@@ -49,7 +49,8 @@ class ChannelRoster {
     Clear();
   }
   const std::string& OwnNick() const { return own_nick_; }
-  // Whether a member's line without an account tag means "not logged in".
+  // Whether a member's line without an account tag means "not logged in";
+  // told by the account-tag row of the capability table.
   void SetAccountTag(bool on) { account_tag_ = on; }
 
   // Follows one received message.

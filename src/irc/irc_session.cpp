@@ -12,8 +12,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kPongPrefix = "PONG ";
-// The longest line a server must take, CR LF included.
-constexpr std::size_t kMaxLineBytes = 512;
 
 std::string_view WithoutLineEnd(std::string_view line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
@@ -29,6 +27,11 @@ SaslMechanism MechanismOf(std::string_view name) {
 bool IsJoinRefusal(std::string_view command) {
   return command == "471" || command == "473" || command == "474" || command == "475" ||
          command == "477";
+}
+
+std::chrono::seconds PingTimeout(const Settings& settings) {
+  return std::chrono::seconds(settings.IRCPingTimeout > 0 ? settings.IRCPingTimeout
+                                                          : kDefaultPingTimeout);
 }
 
 long WholeSeconds(std::chrono::steady_clock::duration d) {
@@ -76,9 +79,8 @@ IrcSession::IrcSession(const Settings& settings, Socket& socket, const Clock& cl
       random_(std::move(random)),
       roster_(settings.gsIRCChannel, server_),
       nick_(settings.gsIRCNickname, settings.IRCAltNickname, random_),
-      watchdog_(settings.IRCPingTimeout > 0 ? std::chrono::seconds(settings.IRCPingTimeout)
-                                            : LinkWatchdog::kDefaultTimeout),
-      backoff_(random_),
+      watchdog_(PingTimeout(settings)),
+      backoff_(random_, kStableConnection),
       join_backoff_(random_) {
   queue_.Reset(clock_.MonotonicNow());
   for (const std::string* secret :
@@ -174,9 +176,7 @@ void IrcSession::sckIRC_Connect() {
   roster_.SetChannel(settings_.gsIRCChannel);
   roster_.SetOwnNick("");
   nick_ = NickFallback(settings_.gsIRCNickname, settings_.IRCAltNickname, random_);
-  watchdog_ =
-      LinkWatchdog(settings_.IRCPingTimeout > 0 ? std::chrono::seconds(settings_.IRCPingTimeout)
-                                                : LinkWatchdog::kDefaultTimeout);
+  watchdog_ = LinkWatchdog(PingTimeout(settings_));
   rejoin_at_.reset();
   bot_mode_sent_ = false;
   roster_full_logged_ = false;
@@ -192,10 +192,9 @@ void IrcSession::sckIRC_Connect() {
   config.sasl_username = settings_.IRCSASLUsername;
   config.sasl_password = settings_.IRCSASLPassword;
   config.sasl_required = settings_.IRCSASLRequired;
-  cap_ = CapNegotiation(std::move(config));
   watchdog_.Start(now);
   registration_deadline_ = now + kRegistrationTimeout;
-  FollowCap(cap_.Start(now));
+  FollowCap(cap_.Start(std::move(config), now));
 }
 
 void IrcSession::FollowCap(const CapOutput& output) {
@@ -238,7 +237,7 @@ void IrcSession::sckIRC_DataArrival(std::int32_t /*bytes_total*/) {
     pending_ = framer_.Feed(data);
     pending_next_ = 0;
     for (std::size_t n = framer_.TakeDroppedCount(); n > 0; --n) {
-      Log(log_msg::kLineTooLong, LineTooLongText(LineFramer::kMaxLineBytes));
+      Log(log_msg::kLineTooLong, LineTooLongText(kMaxTaggedLineBytes));
     }
   }
   // A bounded pass, then back to the event loop (signals, timers) for the
@@ -291,7 +290,7 @@ void IrcSession::AnswerPing(const IrcMessage& message) {
   if (blank == std::string_view::npos || content.substr(0, blank) != "PING") return;
   std::string_view token = content.substr(blank + 1);
   if (token.empty()) return;
-  token = token.substr(0, kMaxLineBytes - kPongPrefix.size() - kCrLf.size());
+  token = token.substr(0, kMaxMessageBytes - kPongPrefix.size() - kCrLf.size());
   const std::string pong = std::string(kPongPrefix) + std::string(token);
   if (phase_ == Phase::kRegistered) {
     Enqueue(pong, SendQueue::Kind::kPong);
@@ -343,8 +342,7 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
     progress = true;
     phase_ = Phase::kRegistered;
     roster_.SetOwnNick(nick_.Current());
-    roster_.SetAccountTag(cap_.Has("account-tag"));
-    backoff_.OnRegistered(now);
+    backoff_.OnUp(now);
     queue_.Reset(now);
     Log(log_msg::kRegistered,
         "Registered with " + settings_.gsIRCDomain + " as " + nick_.Current() + ".");
@@ -557,7 +555,7 @@ void IrcSession::tmrSendQueue_Timer() {
     if (action.kind == LinkWatchdog::Action::Kind::kSendPing) {
       SendProtocolLine(action.line);
     } else if (action.kind == LinkWatchdog::Action::Kind::kDead) {
-      const long timeout = settings_.IRCPingTimeout > 0 ? settings_.IRCPingTimeout : 120;
+      const long timeout = static_cast<long>(PingTimeout(settings_).count());
       Log(log_msg::kDeadLink, "Nothing received for " + std::to_string(timeout) +
                                   " s and no answer to a PING for " + std::to_string(timeout) +
                                   " s more: the link is dead.");

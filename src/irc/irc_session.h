@@ -24,12 +24,12 @@
 #include "irc/line_framer.h"
 #include "irc/link_watchdog.h"
 #include "irc/nick_fallback.h"
-#include "irc/random_source.h"
-#include "irc/reconnect_backoff.h"
 #include "irc/send_queue.h"
 #include "irc/socket.h"
 #include "log/messages.h"
 #include "model/clock.h"
+#include "model/random_source.h"
+#include "model/reconnect_backoff.h"
 #include "model/settings.h"
 
 namespace zelvo {
@@ -48,6 +48,9 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
  public:
   // Without 001 this long after connecting, the attempt is given up.
   static constexpr std::chrono::seconds kRegistrationTimeout{60};
+  // A connection registered this long before it is lost counts as stable:
+  // the next attempt waits the shortest time again.
+  static constexpr std::chrono::seconds kStableConnection{60};
   // The most received lines handled in one data event.
   static constexpr std::size_t kLinesPerPass = 100;
 
@@ -162,11 +165,12 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   Phase phase_ = Phase::kIdle;
   ISupport server_;
   ChannelRoster roster_;
-  CapNegotiation cap_{CapConfig{}};
+  CapConsumers cap_consumers_{roster_};
+  CapNegotiation cap_{TellConsumers(cap_consumers_)};
   NickFallback nick_;
   LinkWatchdog watchdog_;
-  ReconnectBackoff backoff_;
-  ReconnectBackoff join_backoff_;
+  ReconnectBackoff backoff_;       // before the next connection attempt
+  ReconnectBackoff join_backoff_;  // before joining again after a refusal
   std::vector<std::string> secrets_;
   TimePoint reconnect_at_{};
   std::chrono::steady_clock::duration wait_{};

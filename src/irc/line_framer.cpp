@@ -14,10 +14,11 @@ std::vector<std::string> LineFramer::Feed(std::string_view data) {
       if (feed != std::string_view::npos) discarding_ = false;
       continue;
     }
-    // A line may hold kMaxLineBytes bytes with its line feed, so a partial
+    // A line may hold kMaxTaggedLineBytes bytes with its line feed, so a partial
     // line that long can never end in time.
     const std::size_t size = partial_.size() + piece.size();
-    if (size > kMaxLineBytes || (feed == std::string_view::npos && size == kMaxLineBytes)) {
+    if (size > kMaxTaggedLineBytes ||
+        (feed == std::string_view::npos && size == kMaxTaggedLineBytes)) {
       ++dropped_;
       partial_.clear();
       partial_.shrink_to_fit();

@@ -1,7 +1,7 @@
-// Cuts the received byte stream into IRC lines. Bytes are buffered until a
-// line feed; every complete line is handed out with its line end. A line of
-// more than kMaxLineBytes bytes (line end included) is dropped whole, so the
-// buffer never holds more than that.
+// The IRC line lengths, and the framing of the received byte stream into
+// lines. Bytes are buffered until a line feed; every complete line is handed
+// out with its line end. A line of more than kMaxTaggedLineBytes bytes (line
+// end included) is dropped whole, so the buffer never holds more than that.
 #pragma once
 
 #include <cstddef>
@@ -11,11 +11,13 @@
 
 namespace zelvo {
 
+// The longest message (without tags) a server must take, CR LF included.
+inline constexpr std::size_t kMaxMessageBytes = 512;
+// The longest line the bot receives: 8191 bytes of message tags plus a message.
+inline constexpr std::size_t kMaxTaggedLineBytes = 8191 + kMaxMessageBytes;
+
 class LineFramer {
  public:
-  // 8191 bytes of message tags plus a 512-byte message.
-  static constexpr std::size_t kMaxLineBytes = 8703;
-
   // Appends `data` and returns the lines it completed, in order.
   std::vector<std::string> Feed(std::string_view data);
 

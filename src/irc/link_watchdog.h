@@ -14,9 +14,7 @@ class LinkWatchdog {
  public:
   using TimePoint = std::chrono::steady_clock::time_point;
   using Duration = std::chrono::steady_clock::duration;
-  static constexpr std::chrono::seconds kDefaultTimeout{120};
-
-  explicit LinkWatchdog(Duration timeout = kDefaultTimeout) : timeout_(timeout) {}
+  explicit LinkWatchdog(Duration timeout) : timeout_(timeout) {}
 
   struct Action {
     enum class Kind { kNone, kSendPing, kDead };

@@ -14,7 +14,7 @@
 
 #include "irc/case_mapping.h"
 #include "irc/irc_message.h"
-#include "irc/random_source.h"
+#include "model/random_source.h"
 
 namespace zelvo {
 

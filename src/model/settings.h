@@ -7,6 +7,10 @@
 
 namespace zelvo {
 
+// Seconds of silence before the bot sends a PING, and as many again without
+// an answer before the link counts as dead, unless IRCPingTimeout says otherwise.
+inline constexpr std::int32_t kDefaultPingTimeout = 120;
+
 struct Settings {
   std::string gsIRCDomain;
   std::int32_t giIRCPort = 0;  // 1 to 65535 as read
@@ -38,9 +42,9 @@ struct Settings {
   std::string IRCSASLMechanism;      // "", "PLAIN" or "EXTERNAL"
   std::string IRCSASLUsername;
   std::string IRCSASLPassword;
-  bool IRCSASLRequired = false;       // as read: true by default when a mechanism is set
-  std::int32_t IRCRejoinDelay = 10;   // seconds; 0 never rejoins
-  std::int32_t IRCPingTimeout = 120;  // seconds
+  bool IRCSASLRequired = false;      // as read: true by default when a mechanism is set
+  std::int32_t IRCRejoinDelay = 10;  // seconds; 0 never rejoins
+  std::int32_t IRCPingTimeout = kDefaultPingTimeout;  // seconds
   bool IRCReconnect = true;
 
   // MQTT. No broker: no MQTT.

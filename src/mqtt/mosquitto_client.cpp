@@ -171,9 +171,10 @@ void MosquittoClient::LoopMisc() {
 }
 
 void MosquittoClient::Lost(std::string why) {
-  const auto wait = backoff_.Next();
+  const auto now = clock_.MonotonicNow();
+  const auto wait = std::chrono::duration_cast<std::chrono::seconds>(backoff_.OnLost(now));
   connected_ = false;
-  next_attempt_ = clock_.MonotonicNow() + wait;
+  next_attempt_ = now + wait;
   if (!why.empty() && why.back() == '.') why.pop_back();
   if (events_.disconnected)
     events_.disconnected("MQTT broker " + Describe() + ": " + why + "; trying again in " +
@@ -223,7 +224,7 @@ void MosquittoClient::OnConnect(mosquitto*, void* self, int rc) {
     return;
   }
   client->connected_ = true;
-  client->backoff_.Reset();
+  client->backoff_.OnUp(client->clock_.MonotonicNow());
   if (client->events_.connected) client->events_.connected();
 }
 

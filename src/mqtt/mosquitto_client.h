@@ -24,7 +24,7 @@
 #include <utility>
 
 #include "model/clock.h"
-#include "mqtt/backoff.h"
+#include "model/reconnect_backoff.h"
 #include "mqtt/broker_url.h"
 #include "mqtt/publisher.h"
 

@@ -6,6 +6,7 @@
 namespace zelvo {
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using Kind = CapEvent::Kind;
 using std::chrono::seconds;
@@ -28,7 +29,7 @@ struct Conversation {
   CapConfig config;
   std::vector<std::string> start;  // the lines sent on connecting
   std::vector<Step> steps;
-  bool done_at_end;
+  bool done_at_end = true;
 };
 
 CapConfig Config(SaslMechanism mechanism = SaslMechanism::kNone, bool required = true,
@@ -51,9 +52,9 @@ class CapNegotiationTest : public ::testing::TestWithParam<Conversation> {};
 
 TEST_P(CapNegotiationTest, Converses) {
   const Conversation& c = GetParam();
-  CapNegotiation cap(c.config);
+  CapNegotiation cap;
   auto now = std::chrono::steady_clock::time_point(std::chrono::hours(5));
-  const CapOutput first = cap.Start(now);
+  const CapOutput first = cap.Start(c.config, now);
   EXPECT_THAT(first.lines, ElementsAreArray(c.start));
   EXPECT_TRUE(first.events.empty());
   for (std::size_t i = 0; i < c.steps.size(); ++i) {
@@ -79,13 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
                        {"CAP REQ :multi-prefix account-tag"},
                        {}},
                       {":irc CAP * ACK :multi-prefix account-tag\r\n", {}, {"CAP END"}, {kDone}},
-                      {":irc 001 relay :Welcome\r\n", {}, {}, {}}},
-                     true},
+                      {":irc 001 relay :Welcome\r\n", {}, {}, {}}}},
         Conversation{"PasswordBetweenCapAndNick",
                      Config(SaslMechanism::kNone, true, "hunter2"),
                      {"CAP LS 302", "PASS hunter2", "NICK relay", kUser},
-                     {{":irc CAP * LS :server-time\r\n", {}, {"CAP END"}, {kDone}}},
-                     true},
+                     {{":irc CAP * LS :server-time\r\n", {}, {"CAP END"}, {kDone}}}},
         Conversation{
             "ListOverSeveralLinesThenSaslPlain",
             Config(SaslMechanism::kPlain),
@@ -104,8 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
              {":irc 903 relay :SASL authentication successful\r\n",
               {},
               {"CAP END"},
-              {{Kind::kSaslSucceeded, "alice"}, kDone}}},
-            true},
+              {{Kind::kSaslSucceeded, "alice"}, kDone}}}},
         Conversation{
             "SaslExternalSendsPlus",
             Config(SaslMechanism::kExternal),
@@ -113,8 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
             {{":irc CAP * LS :sasl\r\n", {}, {"CAP REQ :sasl"}, {}},
              {":irc CAP * ACK :sasl\r\n", {}, {"AUTHENTICATE EXTERNAL"}, {}},
              {"AUTHENTICATE +\r\n", {}, {"AUTHENTICATE +"}, {}},
-             {":irc 903 relay :ok\r\n", {}, {"CAP END"}, {{Kind::kSaslSucceeded, ""}, kDone}}},
-            true},
+             {":irc 903 relay :ok\r\n", {}, {"CAP END"}, {{Kind::kSaslSucceeded, ""}, kDone}}}},
         Conversation{"RequiredSaslRefusedEndsWithoutCapEnd",
                      Config(SaslMechanism::kPlain),
                      kPlainStart,
@@ -125,8 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
                        {},
                        {},
                        {{Kind::kSaslFailed, "904 SASL authentication failed"}}},
-                      {":irc 906 relay :aborted\r\n", {}, {}, {}}},
-                     true},
+                      {":irc 906 relay :aborted\r\n", {}, {}, {}}}},
         Conversation{"OptionalSaslRefusedRegistersAnyway",
                      Config(SaslMechanism::kPlain, false),
                      kPlainStart,
@@ -135,8 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {":irc 908 relay EXTERNAL :are available SASL mechanisms\r\n",
                        {},
                        {"CAP END"},
-                       {{Kind::kSaslFailed, "908 are available SASL mechanisms"}, kDone}}},
-                     true},
+                       {{Kind::kSaslFailed, "908 are available SASL mechanisms"}, kDone}}}},
         Conversation{
             "MechanismNotOfferedRequestsTheRest",
             Config(SaslMechanism::kExternal, false),
@@ -145,16 +140,14 @@ INSTANTIATE_TEST_SUITE_P(
               {},
               {"CAP REQ :multi-prefix"},
               {{Kind::kSaslFailed, "The server does not offer SASL EXTERNAL (only PLAIN)."}}},
-             {":irc CAP * NAK :multi-prefix\r\n", {}, {"CAP END"}, {kDone}}},
-            true},
+             {":irc CAP * NAK :multi-prefix\r\n", {}, {"CAP END"}, {kDone}}}},
         Conversation{"NoSaslOfferedWhenRequired",
                      Config(SaslMechanism::kPlain),
                      kPlainStart,
                      {{":irc CAP * LS :multi-prefix\r\n",
                        {},
                        {},
-                       {{Kind::kSaslFailed, "The server does not offer SASL."}}}},
-                     true},
+                       {{Kind::kSaslFailed, "The server does not offer SASL."}}}}},
         Conversation{"NakFailsRequiredSasl",
                      Config(SaslMechanism::kPlain),
                      kPlainStart,
@@ -162,8 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {":irc CAP * NAK :sasl\r\n",
                        {},
                        {},
-                       {{Kind::kSaslFailed, "The server refused the capability request."}}}},
-                     true},
+                       {{Kind::kSaslFailed, "The server refused the capability request."}}}}},
         Conversation{"SaslTimesOutAfterFifteenSeconds",
                      Config(SaslMechanism::kPlain, false),
                      kPlainStart,
@@ -174,22 +166,19 @@ INSTANTIATE_TEST_SUITE_P(
                        seconds(1),
                        {"AUTHENTICATE *", "CAP END"},
                        {{Kind::kSaslFailed, "The server did not answer SASL within 15 s."}, kDone}},
-                      {"", seconds(30), {}, {}}},
-                     true},
+                      {"", seconds(30), {}, {}}}},
         Conversation{"ServerSilentOnCapEndsAfterFiveSeconds",
                      Config(),
                      kPlainStart,
                      {{"", seconds(4), {}, {}},
                       {":irc NOTICE * :*** Looking up your hostname\r\n", {}, {}, {}},
                       {"", seconds(1), {"CAP END"}, {kDone}},
-                      {"", seconds(10), {}, {}}},
-                     true},
+                      {"", seconds(10), {}, {}}}},
         Conversation{
             "UnknownCapCommandRegistersAsBefore",
             Config(),
             kPlainStart,
-            {{":irc 421 * CAP :Unknown command\r\n", {}, {}, {kDone}}, {"", seconds(10), {}, {}}},
-            true},
+            {{":irc 421 * CAP :Unknown command\r\n", {}, {}, {kDone}}, {"", seconds(10), {}, {}}}},
         Conversation{
             "WelcomeBeforeAnyCapAnswerFailsRequiredSasl",
             Config(SaslMechanism::kPlain),
@@ -197,8 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
             {{":irc 001 relay :Welcome\r\n",
               {},
               {},
-              {{Kind::kSaslFailed, "The server does not support capability negotiation."}}}},
-            true},
+              {{Kind::kSaslFailed, "The server does not support capability negotiation."}}}}},
         Conversation{"StillWaitingForTheList",
                      Config(),
                      kPlainStart,
@@ -206,25 +194,33 @@ INSTANTIATE_TEST_SUITE_P(
                      false}),
     [](const auto& info) { return info.param.name; });
 
-TEST(CapNegotiationTest, TracksAcknowledgedAndDeletedCapabilities) {
-  CapNegotiation cap(Config());
+TEST(CapNegotiationTest, RequestsTheTableAndTellsWhatComesIntoAndOutOfEffect) {
+  std::string told, all, on, off;  // " +name" and " -name" as told, and as expected
+  CapNegotiation cap(
+      [&told](const Capability& c, bool in) { told += (in ? " +" : " -") + std::string(c.name); });
   const auto now = std::chrono::steady_clock::time_point();
-  cap.Start(now);
+  cap.Start(Config(SaslMechanism::kPlain), now);
+  const std::string last(Capabilities().back().name);
+  for (const Capability& c : Capabilities()) {
+    all += (all.empty() ? "" : " ") + std::string(c.name);
+    on += " +" + std::string(c.name);
+    if (c.name != last) off += " -" + std::string(c.name);
+  }
   // An ACK counts only as the answer to the request, and only for its names.
-  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :account-tag\r\n"), now);
-  EXPECT_FALSE(cap.Has("account-tag"));
-  cap.OnMessage(ParseIrcMessage(":irc CAP * LS :account-tag multi-prefix cap-notify\r\n"), now);
-  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :account-tag multi-prefix cap-notify x\r\n"), now);
-  EXPECT_TRUE(cap.Has("account-tag"));
-  EXPECT_THAT(cap.Enabled(), ElementsAreArray({"account-tag", "multi-prefix"}));
-  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :extended-join\r\n"), now);
-  EXPECT_FALSE(cap.Has("extended-join"));
-  cap.OnMessage(ParseIrcMessage(":irc CAP relay DEL :account-tag\r\n"), now);
-  EXPECT_FALSE(cap.Has("account-tag"));
-  EXPECT_TRUE(cap.Has("multi-prefix"));
-  // A new connection forgets them.
-  cap.Start(now);
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :" + all), now);
+  EXPECT_THAT(cap.OnMessage(ParseIrcMessage(":irc CAP * LS :cap-notify " + all), now).lines,
+              ElementsAre("CAP REQ :" + all));
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :cap-notify " + all + " x"), now);
+  // DEL takes one out of effect; an ACK outside the request does not bring it back.
+  cap.OnMessage(ParseIrcMessage(":irc CAP relay DEL :" + last), now);
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :" + last), now);
+  EXPECT_EQ(told, on + " -" + last);
+  EXPECT_EQ(cap.Enabled().size(), Capabilities().size() - 1);
+  // A new connection forgets the others, and tells so.
+  told.clear();
+  cap.Start(Config(), now);
   EXPECT_TRUE(cap.Enabled().empty());
+  EXPECT_EQ(told, off);
 }
 
 struct Base64Case {

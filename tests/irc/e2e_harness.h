@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "dispatch/dispatcher.h"
-#include "dispatch/sender_directory.h"
 #include "irc/qt_irc_client.h"
 #include "model/flags.h"
 #include "outputs/memory_port.h"
@@ -176,9 +175,7 @@ class Bot {
     dispatcher_ = std::make_unique<Dispatcher>(
         settings_, commands_, outputs_, clock_, client_->Sender(), console, chat_client_,
         [this](const std::string& error) { errors.push_back(error); });
-    senders_ = std::make_unique<RosterSenders>(client_->Session().Roster(),
-                                               client_->Session().Server(), settings_);
-    dispatcher_->SetSenderDirectory(senders_.get());
+    dispatcher_->SetSenderDirectory(client_->Senders());
     dispatcher_->SetLogWriter([this](std::int32_t id, std::int32_t type, const std::string& text) {
       log.push_back({id, type, text});
     });
@@ -190,10 +187,10 @@ class Bot {
 
   ~Bot() {
     auto_return_.stop();
-    client_->Close();
+    client_->Connection().Close();
   }
 
-  void Connect() { client_->ConnectToServer(); }
+  void Connect() { client_->Connection().ConnectToServer(); }
   // The settings, to change before Connect.
   Settings& Configure() { return settings_; }
   QtIrcClient& Client() { return *client_; }
@@ -253,7 +250,6 @@ class Bot {
   NoChatClientWindow chat_client_;
   QTimer auto_return_;
   std::unique_ptr<QtIrcClient> client_;
-  std::unique_ptr<RosterSenders> senders_;
   std::unique_ptr<Dispatcher> dispatcher_;
 };
 

@@ -136,7 +136,7 @@ TEST_P(IrcEndToEndTest, AStoppedServerIsReportedInCaptionAndLog) {
   EXPECT_THAT(bot_->captions.back(), ::testing::StartsWith("Zelvo -  (Reconnecting in "));
   EXPECT_EQ(bot_->CountLog(log_msg::kSocketStateChanged.id, "Socket-connection changed to: Closed"),
             2u);
-  EXPECT_FALSE(bot_->Client().SendOperatorLine("Disco On"));
+  EXPECT_FALSE(bot_->Client().Connection().SendOperatorLine("Disco On"));
 }
 
 TEST_P(IrcEndToEndTest, ABurstOfFiftyTriggersDoesNotGetTheBotDisconnected) {
@@ -190,7 +190,7 @@ TEST_P(IrcEndToEndTest, ABurstOfFiftyTriggersDoesNotGetTheBotDisconnected) {
 
 TEST_P(IrcEndToEndTest, OperatorLineReachesTheChannelAndFiresRules) {
   ASSERT_NO_FATAL_FAILURE(StartAll());
-  ASSERT_TRUE(bot_->Client().SendOperatorLine("Disco On, says the operator"));
+  ASSERT_TRUE(bot_->Client().Connection().SendOperatorLine("Disco On, says the operator"));
   ASSERT_TRUE(alice_.WaitForLineContaining(
       prefix_ + " PRIVMSG #lab :Disco On, says the operator\r\n", seconds(10)));
   ASSERT_TRUE(WaitForReply("I toggled Disco-Kula On.\r\n"));

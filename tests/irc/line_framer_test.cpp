@@ -38,7 +38,7 @@ TEST(LineFramerTest, ResetForgetsAPartialLine) {
 
 TEST(LineFramerTest, KeepsALineOfExactlyTheLimitArrivingInPieces) {
   LineFramer framer;
-  const std::string body(LineFramer::kMaxLineBytes - 2, 'x');
+  const std::string body(kMaxTaggedLineBytes - 2, 'x');
   EXPECT_THAT(framer.Feed(body.substr(0, 5000)), IsEmpty());
   EXPECT_THAT(framer.Feed(body.substr(5000)), IsEmpty());
   EXPECT_THAT(framer.Feed("\r\n"), ElementsAre(body + "\r\n"));
@@ -47,10 +47,10 @@ TEST(LineFramerTest, KeepsALineOfExactlyTheLimitArrivingInPieces) {
 
 TEST(LineFramerTest, DropsAPartialLineOverTheLimitAndItsRest) {
   LineFramer framer;
-  const std::string body(LineFramer::kMaxLineBytes - 2, 'x');
+  const std::string body(kMaxTaggedLineBytes - 2, 'x');
   // 8701 bytes and CR: with its line feed the line would be one byte too long.
   EXPECT_THAT(framer.Feed(body), IsEmpty());
-  EXPECT_EQ(framer.BufferedBytes(), LineFramer::kMaxLineBytes - 2);
+  EXPECT_EQ(framer.BufferedBytes(), kMaxTaggedLineBytes - 2);
   EXPECT_THAT(framer.Feed("x\r"), IsEmpty());
   EXPECT_EQ(framer.BufferedBytes(), 0u);
   EXPECT_EQ(framer.TakeDroppedCount(), 1u);
@@ -64,7 +64,7 @@ TEST(LineFramerTest, NeverBuffersMoreThanTheLimitWhateverArrives) {
   const std::string chunk(4096, 'y');
   for (int i = 0; i < 100; ++i) {
     EXPECT_THAT(framer.Feed(chunk), IsEmpty());
-    EXPECT_LE(framer.BufferedBytes(), LineFramer::kMaxLineBytes);
+    EXPECT_LE(framer.BufferedBytes(), kMaxTaggedLineBytes);
   }
   EXPECT_EQ(framer.TakeDroppedCount(), 1u);  // one line, however long
   EXPECT_THAT(framer.Feed("\nok\n"), ElementsAre("ok\n"));
@@ -72,7 +72,7 @@ TEST(LineFramerTest, NeverBuffersMoreThanTheLimitWhateverArrives) {
 
 TEST(LineFramerTest, DropsAnOverLongLineThatArrivesComplete) {
   LineFramer framer;
-  const std::string huge(LineFramer::kMaxLineBytes + 10, 'z');
+  const std::string huge(kMaxTaggedLineBytes + 10, 'z');
   EXPECT_THAT(framer.Feed("a\r\n" + huge + "\r\nb\r\n"), ElementsAre("a\r\n", "b\r\n"));
   EXPECT_EQ(framer.TakeDroppedCount(), 1u);
 }

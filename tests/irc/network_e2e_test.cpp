@@ -161,7 +161,7 @@ TEST_F(NetworkEndToEndTest, ATakenNickFallsBackAndIsRegainedWhenItsHolderQuits) 
   EXPECT_EQ(bot.Session().Nickname(), "relay");
   EXPECT_EQ(bot.CountLog(log_msg::kNickRegained.id), 1u);
   // The operator's echo comes from the nickname the bot has again.
-  ASSERT_TRUE(bot.Client().SendOperatorLine("hello"));
+  ASSERT_TRUE(bot.Client().Connection().SendOperatorLine("hello"));
   ASSERT_FALSE(bot.console.lines.empty());
   EXPECT_THAT(bot.console.lines.back(), ::testing::StartsWith(":relay!~relay@"));
   EXPECT_THAT(bot.console.lines.back(), HasSubstr(" PRIVMSG #lab :hello"));

@@ -97,7 +97,7 @@ TEST_F(ServicesNetworkTest, CapNegotiationRegistersWithSasl) {
   config.mechanism = SaslMechanism::kPlain;
   config.sasl_username = "alice";
   config.sasl_password = "secret1";
-  CapNegotiation cap(config);
+  CapNegotiation cap;
   LineClient client;
   ASSERT_TRUE(client.Connect(network_->Port()));
   std::vector<CapEvent> events;
@@ -105,7 +105,7 @@ TEST_F(ServicesNetworkTest, CapNegotiationRegistersWithSasl) {
     for (const std::string& line : out.lines) client.Send(line);
     events.insert(events.end(), out.events.begin(), out.events.end());
   };
-  apply(cap.Start(std::chrono::steady_clock::now()));
+  apply(cap.Start(config, std::chrono::steady_clock::now()));
   std::size_t seen = 0;
   const int welcome = client.WaitFor(
       [&](const std::string& line) {
@@ -118,9 +118,8 @@ TEST_F(ServicesNetworkTest, CapNegotiationRegistersWithSasl) {
   EXPECT_EQ(events, (std::vector<CapEvent>{{CapEvent::Kind::kSaslSucceeded, "alice"},
                                            {CapEvent::Kind::kNegotiationDone, ""}}))
       << client.Transcript();
-  for (const char* want :
-       {"sasl", "multi-prefix", "account-tag", "extended-join", "account-notify"}) {
-    EXPECT_TRUE(cap.Has(want)) << want << "\n" << client.Transcript();
+  for (const Capability& want : Capabilities()) {
+    EXPECT_TRUE(cap.Has(want.name)) << want.name << "\n" << client.Transcript();
   }
   EXPECT_FALSE(cap.Has("echo-message"));
 }

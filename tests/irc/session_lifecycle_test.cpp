@@ -460,7 +460,8 @@ TEST_F(SessionLifecycleTest, TheRosterFollowsTheChannelForTheAccessRules) {
       "multi-prefix\r\n:srv 001 relay :Welcome\r\n:srv 005 relay CASEMAPPING=ascii "
       "PREFIX=(qov)~@+ :are supported\r\n");
   Receive(":relay!~relay@h JOIN :#lab\r\n:srv 353 relay = #lab :relay ~@alice +bob\r\n");
-  Receive(":alice!~a@h MODE #lab -o alice\r\n");
+  Receive(":alice!~a@h MODE #lab -o alice\r\n:bob!~b@h PRIVMSG #lab :hi\r\n");
+  EXPECT_EQ(Session().Roster().Find("bob")->account, "");  // account-tag: untagged, logged out
   EXPECT_TRUE(Session().Roster().Joined());
   EXPECT_EQ(Session().Roster().OwnNick(), "relay");
   EXPECT_TRUE(Session().Roster().HasStatus("alice", 'q'));

@@ -1,10 +1,8 @@
-// The broker setting and the waits between attempts to reach it.
+// The broker setting.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "mqtt/backoff.h"
 #include "mqtt/broker_url.h"
 
 namespace zelvo::mqtt {
@@ -45,15 +43,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Url{"mqtt://host:12x", std::nullopt, "\"12x\""},
                       Url{"mqtt://user@host", std::nullopt, "not a host"},
                       Url{"mqtt://[::1", std::nullopt, "\"]\""}));
-
-TEST(ReconnectBackoff, DoublesFromFiveSecondsToFiveMinutesAndResets) {
-  ReconnectBackoff backoff;
-  std::vector<long> waits;
-  for (int i = 0; i < 9; ++i) waits.push_back(backoff.Next().count());
-  EXPECT_EQ(waits, (std::vector<long>{5, 10, 20, 40, 80, 160, 300, 300, 300}));
-  backoff.Reset();
-  EXPECT_EQ(backoff.Next().count(), 5);
-}
 
 }  // namespace
 }  // namespace zelvo::mqtt

@@ -1,4 +1,6 @@
-#include "app/irc_factory.h"
+#include "irc/qt_irc_client.h"
+
+#include "front/bot_status.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

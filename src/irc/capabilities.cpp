@@ -1,0 +1,46 @@
+#include "irc/capabilities.h"
+
+#include "irc/cap_negotiation.h"
+#include "irc/channel_roster.h"
+
+namespace zelvo {
+
+namespace {
+
+bool Always(const CapConfig&) {
+  return true;
+}
+
+// The channel roster reads NAMES with every status symbol (multi-prefix),
+// the account in JOIN (extended-join) and ACCOUNT lines (account-notify)
+// whenever they come; only the meaning of a missing account tag depends on
+// the capability.
+constexpr Capability kCapabilities[] = {
+    // SASL login, run by the negotiation itself.
+    {"sasl", [](const CapConfig& c) { return c.mechanism != SaslMechanism::kNone; }, nullptr},
+    {"multi-prefix", Always, nullptr},
+    {"account-tag", Always, [](CapConsumers& c, bool on) { c.roster.SetAccountTag(on); }},
+    {"extended-join", Always, nullptr},
+    {"account-notify", Always, nullptr},
+};
+
+}  // namespace
+
+std::span<const Capability> Capabilities() {
+  return kCapabilities;
+}
+
+const Capability* FindCapability(std::string_view name) {
+  for (const Capability& capability : kCapabilities) {
+    if (capability.name == name) return &capability;
+  }
+  return nullptr;
+}
+
+CapListener TellConsumers(CapConsumers& consumers) {
+  return [&consumers](const Capability& capability, bool on) {
+    if (capability.tell != nullptr) capability.tell(consumers, on);
+  };
+}
+
+}  // namespace zelvo
