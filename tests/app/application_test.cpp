@@ -270,8 +270,8 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   EXPECT_EQ(irc_->environment.settings.gsIRCChannel, "#zelvo");
   irc_->environment.caption("Zelvo -  (Connected)");
   EXPECT_EQ(app->window()->windowTitle(), "Zelvo -  (Connected)");
-  irc_->environment.log(32, 4, "Socket-connection changed to: Connected");
-  EXPECT_EQ(Entries().back().description, "Socket-connection changed to: Connected");
+  irc_->environment.log(32, 4, SocketStateChangedText("Connected"));
+  EXPECT_EQ(Entries().back().description, SocketStateChangedText("Connected"));
   // A channel line reaches the rules: "Disco On" switches outputs 1 and 2.
   irc_->environment.match(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
   EXPECT_TRUE(app->outputs()->Output(1));
@@ -312,9 +312,9 @@ TEST_F(ApplicationTest, ARuleWhoseOutputsThePortRefusedAnnouncesNothing) {
   EXPECT_EQ(app->outputs()->DecimalOutput(), 0);
   EXPECT_EQ(MainWindowView(*app->window()).Picture(1).Shape().FillColor(), kLampOffColour);
   EXPECT_TRUE(irc_->sender.lines.empty());
-  EXPECT_THAT(status.Text().toStdString(), ::testing::HasSubstr("The outputs cannot be written"));
+  EXPECT_THAT(status.Text().toStdString(), ::testing::HasSubstr(PortProblemText("")));
   EXPECT_THAT(Entries().back().description,
-              ::testing::HasSubstr("\"Disco-Kula On\" switched nothing"));
+              ::testing::HasSubstr(RuleNotSwitchedText("Disco-Kula On", "")));
 
   ASSERT_EQ(::ftruncate(fill, 0), 0);
   ::close(fill);
@@ -394,7 +394,7 @@ TEST_F(ApplicationTest, CloseLogsClosesTheConnectionAndExitsWithZero) {
   events_.clear();
   app->Close();
   EXPECT_EQ(Entries().back().id, "34");
-  EXPECT_EQ(Entries().back().description, "Closing Zelvo...");
+  EXPECT_EQ(Entries().back().description, log_msg::kClosing.text);
   EXPECT_THAT(events_, ElementsAre("tray remove", "irc close"));
   EXPECT_THAT(exit_codes_, ElementsAre(0));
   app->Close();
@@ -440,8 +440,7 @@ TEST_F(ApplicationTest, ASecondInstanceIsRefusedAfterItsStartEntries) {
                                              Concat(kConfigEntries, {19, 18, 21}))));
   const std::vector<ReadEntry> entries = Entries();
   EXPECT_EQ(entries[entries.size() - 3].description,
-            "An error occurd in the main-function: Error-Number: -1 Error-Description: Zelvo "
-            "is already running.");
+            MainFunctionErrorText(-1, "Zelvo is already running."));
   EXPECT_EQ(entries[entries.size() - 3].type, "ERROR");
   EXPECT_THAT(message_box_->texts,
               ElementsAre("An error occurd! For more info, check the Error-Log."));
@@ -459,9 +458,9 @@ TEST_F(ApplicationTest, ABrokenConfigurationEndsTheStartWithTheLoadReport) {
   const std::vector<ReadEntry> entries = Entries();
   ASSERT_GE(entries.size(), 3u);
   EXPECT_EQ(entries[entries.size() - 3].id, "19");
-  EXPECT_THAT(entries[entries.size() - 3].description,
-              StartsWith("An error occurd in the main-function: Error-Number: -1 "
-                         "Error-Description: Couldn't load \"config.xml\" into moXMLConfig."));
+  EXPECT_THAT(
+      entries[entries.size() - 3].description,
+      StartsWith(MainFunctionErrorText(-1, "Couldn't load \"config.xml\" into moXMLConfig.")));
   EXPECT_EQ(entries[entries.size() - 2].id, "18");
   EXPECT_EQ(entries.back().id, "21");
   EXPECT_THAT(Ids(), ::testing::Contains(22));
@@ -500,13 +499,12 @@ TEST_P(UnwritableLogTest, TheDumpOutlivesTheProcessAndTheUserIsToldWhere) {
 
   const std::string dump = ErrorLogDumpText(app->prelog());
   EXPECT_THAT(dump, StartsWith("Zelvo - Error-Log:\r\n===========================\r\n\r\n"
-                               "LogID: 1\r\nLogType: 4\r\nLogDescription: Zelvo has started.\r\n"));
-  EXPECT_THAT(dump, HasSubstr("LogID: 19\r\nLogType: 1\r\nLogDescription: An error occurd in "
-                              "the main-function: Error-Number: -1 Error-Description: "
-                              "Couldn't write PreLog."));
-  EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\nLogDescription: An error occurd when "
-                              "trying to write the log: Couldn't write PreLog."));
-  EXPECT_THAT(dump, HasSubstr("\r\nTrying to copy to clipboard instead.\r\n"));
+                               "LogID: 1\r\nLogType: 4\r\nLogDescription: " +
+                               std::string(log_msg::kStarted.text) + "\r\n"));
+  EXPECT_THAT(dump, HasSubstr("LogID: 19\r\nLogType: 1\r\nLogDescription: " +
+                              MainFunctionErrorText(-1, "Couldn't write PreLog.")));
+  EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\nLogDescription: " +
+                              LogWriteFailedText("Couldn't write PreLog.") + "\r\n"));
   const std::string file = dir_.File(kErrorLogFileName);
   EXPECT_EQ(ReadFile(file), dump);
   EXPECT_EQ(errors_.str().substr(0, dump.size()), dump);
@@ -542,8 +540,7 @@ TEST_F(ApplicationTest, WithoutADisplayTheStartFailsWhereTheWindowWouldLoad) {
   EXPECT_EQ(app->window(), nullptr);
   const std::vector<ReadEntry> entries = Entries();
   ASSERT_GE(entries.size(), 3u);
-  EXPECT_EQ(entries[entries.size() - 3].description,
-            "An error occurd in the main-function: Error-Number: -1 Error-Description: " + problem);
+  EXPECT_EQ(entries[entries.size() - 3].description, MainFunctionErrorText(-1, problem));
   EXPECT_THAT(Ids(), ::testing::Not(::testing::Contains(29)));
   EXPECT_THAT(message_box_->texts,
               ElementsAre("An error occurd! For more info, check the Error-Log."));
@@ -570,9 +567,7 @@ TEST_F(ApplicationTest, AnUnknownOutputDeviceIsFatalAndNamesTheDevice) {
   const std::string expected = OpenPortWriter("bogus:thing").error;
   ASSERT_FALSE(expected.empty());
   const std::vector<ReadEntry> entries = Entries();
-  EXPECT_EQ(
-      entries[entries.size() - 3].description,
-      "An error occurd in the main-function: Error-Number: -1 Error-Description: " + expected);
+  EXPECT_EQ(entries[entries.size() - 3].description, MainFunctionErrorText(-1, expected));
   EXPECT_THAT(expected, HasSubstr("bogus:thing"));
   EXPECT_THAT(Ids(), ::testing::Not(::testing::Contains(29)));  // no window was loaded
 }
@@ -672,7 +667,7 @@ TEST_F(ApplicationTest, MqttBridgeAndRelaysFollowTheOutputs) {
   EXPECT_THAT(mqtt_->broker.Take(),
               ElementsAre("cmnd/relay4/POWER ON", "zelvo/output/4 [r] ON", "zelvo/byte [r] 11"));
   EXPECT_THAT(Descriptions(Entries(), "82"),
-              ElementsAre("Output 4 switched on by ON on zelvo/output/4/set."));
+              ElementsAre(MqttSwitchedText(4, true, "ON", "zelvo/output/4/set")));
   mqtt_->events.message("zelvo/output/9/set", "ON");
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11));
   EXPECT_EQ(Descriptions(Entries(), "83").size(), 1u);
@@ -721,8 +716,8 @@ TEST_F(ApplicationTest, EveryBackEndIsWrittenAndAFailingOneIsNamed) {
   irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
   EXPECT_THAT(Descriptions(Entries(), "36"),
-              ElementsAre("An error occurd in an event handler: MQTT relays cmnd/relay%N/POWER: "
-                          "Cannot publish to cmnd/relay1/POWER: out of memory"));
+              ElementsAre(HandlerErrorText("MQTT relays cmnd/relay%N/POWER: Cannot publish to "
+                                           "cmnd/relay1/POWER: out of memory")));
   mqtt_->broker.failure.clear();
   mqtt_->broker.Take();
   mqtt_->events.message("zelvo/output/8/set", "ON");
@@ -758,13 +753,10 @@ TEST_F(ApplicationTest, SafeStatesAfterThirtySecondsOutOfTheChannelAndAtTheClose
   tick(std::chrono::seconds(60));  // once per absence
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 0));
   EXPECT_FALSE(app->outputs()->Output(1));
-  EXPECT_THAT(
-      Descriptions(Entries(), "84"),
-      ElementsAre("Out of #zelvo for 30 s: the outputs are set to 0 (OutputsOnDisconnect)."));
+  EXPECT_THAT(Descriptions(Entries(), "84"), ElementsAre(OutputsOnDisconnectText("#zelvo", 30, 0)));
   app->Close();
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 0, 5));
-  EXPECT_THAT(Descriptions(Entries(), "85"),
-              ElementsAre("Closing: the outputs are set to 5 (OutputsOnExit)."));
+  EXPECT_THAT(Descriptions(Entries(), "85"), ElementsAre(OutputsOnExitText(5)));
   EXPECT_THAT(exit_codes_, ElementsAre(kExitClosed));
 }
 

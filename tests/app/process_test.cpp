@@ -276,7 +276,7 @@ TEST_F(ProcessTest, StartEntriesComeInOrderAndTermClosesTheBot) {
   const auto closing = std::find_if(entries.rbegin(), entries.rend(),
                                     [](const ReadEntry& e) { return e.id == "34"; });
   ASSERT_NE(closing, entries.rend());
-  EXPECT_EQ(closing->description, "Closing Zelvo...");
+  EXPECT_EQ(closing->description, log_msg::kClosing.text);
   EXPECT_EQ(StartIds(Log()).back(), 34);
 }
 
@@ -338,8 +338,7 @@ TEST_F(ProcessTest, ASecondInstanceIsRefusedWhileTheFirstRunsOn) {
   EXPECT_THAT(second_ids, ElementsAreArray(expected));
   ASSERT_GE(entries.size(), 3u);
   EXPECT_EQ(entries[entries.size() - 3].description,
-            "An error occurd in the main-function: Error-Number: -1 Error-Description: Zelvo "
-            "is already running.");
+            MainFunctionErrorText(-1, "Zelvo is already running."));
 
   EXPECT_TRUE(first->Running());
   first->Signal(SIGTERM);
@@ -495,8 +494,7 @@ TEST_P(ProcessDisplayTest, IsAFatalStartErrorThatSaysWhy) {
             "zelvo: " + problem + "\nAn error occurd! For more info, check the Error-Log.\n");
   const std::vector<ReadEntry> entries = LogEntriesOrNone(Log());
   ASSERT_GE(entries.size(), 3u);
-  EXPECT_EQ(entries[entries.size() - 3].description,
-            "An error occurd in the main-function: Error-Number: -1 Error-Description: " + problem);
+  EXPECT_EQ(entries[entries.size() - 3].description, MainFunctionErrorText(-1, problem));
   EXPECT_FALSE(Contains(LoggedIds(Log()), 29));
 }
 

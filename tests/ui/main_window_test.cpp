@@ -80,10 +80,10 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, LoadLogsItsStepsInOrderAroundTrayAndConnection) {
   Load();
-  EXPECT_THAT(log_, ElementsAre(LogLine{29, 4, "Mainwindow setup..."},
-                                LogLine{30, 4, "Adding icon in trayfield..."},
-                                LogLine{31, 4, "Starting mainform..."},
-                                LogLine{28, 4, "Mainform loaded successfully."}));
+  EXPECT_THAT(log_, ElementsAre(LogLine{29, 4, std::string(log_msg::kMainwindowSetup.text)},
+                                LogLine{30, 4, std::string(log_msg::kAddingTrayIcon.text)},
+                                LogLine{31, 4, std::string(log_msg::kConnecting.text)},
+                                LogLine{28, 4, std::string(log_msg::kMainformLoaded.text)}));
   EXPECT_THAT(events_, ElementsAre("log 29", "log 30", "tray add", "log 31", "connect", "log 28"));
   EXPECT_THAT(tray_->tips, ElementsAre("Zelvo"));
   EXPECT_FALSE(tray_->icon_null);
@@ -242,9 +242,8 @@ TEST_F(MainWindowTest, APortFailureInAClickIsLoggedAndShownAndTheWindowRunsOn) {
   window.Picture6_Click();
   EXPECT_FALSE(outputs_.Output(6));  // the state stays what the port has
   ASSERT_EQ(log_.size(), 5u);
-  EXPECT_EQ(log_.back(),
-            (LogLine{36, 1, "An error occurd in an event handler: Port 0x378 is gone"}));
-  EXPECT_EQ(ConsoleText(), "An error occurd in an event handler: Port 0x378 is gone\n");
+  EXPECT_EQ(log_.back(), (LogLine{36, 1, HandlerErrorText("Port 0x378 is gone")}));
+  EXPECT_EQ(ConsoleText(), HandlerErrorText("Port 0x378 is gone") + "\n");
 }
 
 TEST_F(MainWindowTest, AFailingTimerHandlerIsReportedAndTheTimerRunsOn) {
@@ -265,9 +264,9 @@ TEST_F(MainWindowTest, AFailingTimerHandlerIsReportedAndTheTimerRunsOn) {
   MainWindowView(window).Timers().tmrAutoReturn_Timer();
   EXPECT_EQ(calls, 2);
   ASSERT_EQ(log_.size(), 2u);
-  EXPECT_EQ(log_[0], (LogLine{36, 1, "An error occurd in an event handler: rule list damaged"}));
+  EXPECT_EQ(log_[0], (LogLine{36, 1, HandlerErrorText("rule list damaged")}));
   EXPECT_THAT(MainWindowView(window).txtBuffer().toPlainText().toStdString(),
-              HasSubstr("An error occurd in an event handler: rule list damaged\n"));
+              HasSubstr(HandlerErrorText("rule list damaged") + "\n"));
 }
 
 struct LampCase {
@@ -587,7 +586,7 @@ TEST_F(MainWindowTest, EnterWhileNotConnectedKeepsTheLineAndSaysSo) {
   QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Return);
   EXPECT_EQ(MainWindowView(window).Text1().text(), "Disco On");
   EXPECT_EQ(MainWindowView(window).msLastInput(), "");
-  EXPECT_EQ(ConsoleText(), "Not connected\n");
+  EXPECT_EQ(ConsoleText(), std::string(console_text::kNotConnected) + "\n");
 }
 
 TEST_F(MainWindowTest, TypedTextReachesTheConnectionAsUtf8) {
@@ -603,7 +602,7 @@ TEST_F(MainWindowTest, ClosingLogsRemovesTheIconClosesTheConnectionAndExitsWithZ
   events_.clear();
   window.close();
   EXPECT_THAT(events_, ElementsAre("log 34", "tray remove", "irc close", "exit 0"));
-  EXPECT_EQ(log_.back(), (LogLine{34, 4, "Closing Zelvo..."}));
+  EXPECT_EQ(log_.back(), (LogLine{34, 4, std::string(log_msg::kClosing.text)}));
   EXPECT_FALSE(tray_->Shown());
   window.Form_Unload();  // a second request changes nothing
   EXPECT_THAT(exit_codes_, ElementsAre(0));
