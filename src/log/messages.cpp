@@ -7,7 +7,7 @@
 
 // The table: one row for each message, giving its name in log_msg, its id,
 // its type and its fixed text, or "" and the function below that builds the
-// text.
+// text. A new message needs its row here and its name declared in messages.h.
 #define ZELVO_LOG_MESSAGES(ROW)                                                              \
   /* Start-up. */                                                                            \
   ROW(kStarted, 1, kInformation, "Zelvo has started.")                                       \

@@ -503,8 +503,9 @@ TEST_P(UnwritableLogTest, TheDumpOutlivesTheProcessAndTheUserIsToldWhere) {
                                std::string(log_msg::kStarted.text) + "\r\n"));
   EXPECT_THAT(dump, HasSubstr("LogID: 19\r\nLogType: 1\r\nLogDescription: " +
                               MainFunctionErrorText(-1, "Couldn't write PreLog.")));
-  EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\nLogDescription: " +
-                              LogWriteFailedText("Couldn't write PreLog.") + "\r\n"));
+  EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\nLogDescription: An error occurd when "
+                              "trying to write the log: Couldn't write PreLog."));
+  EXPECT_THAT(dump, HasSubstr("\r\nTrying to copy to clipboard instead.\r\n"));
   const std::string file = dir_.File(kErrorLogFileName);
   EXPECT_EQ(ReadFile(file), dump);
   EXPECT_EQ(errors_.str().substr(0, dump.size()), dump);
