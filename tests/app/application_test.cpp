@@ -285,8 +285,8 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   EXPECT_EQ(irc_->environment.settings.gsIRCChannel, "#zelvo");
   irc_->Caption("Zelvo -  (Connected)");
   EXPECT_EQ(Window(*app)->windowTitle(), "Zelvo -  (Connected)");
-  irc_->environment.log(32, 4, "Socket-connection changed to: Connected");
-  EXPECT_EQ(Entries().back().description, "Socket-connection changed to: Connected");
+  irc_->environment.log(32, 4, SocketStateChangedText("Connected"));
+  EXPECT_EQ(Entries().back().description, SocketStateChangedText("Connected"));
   // A channel line reaches the rules: "Disco On" switches outputs 1 and 2.
   irc_->environment.match(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
   EXPECT_TRUE(app->outputs()->Output(1));
@@ -330,9 +330,9 @@ TEST_F(ApplicationTest, ARuleWhoseOutputsThePortRefusedAnnouncesNothing) {
   EXPECT_EQ(app->outputs()->DecimalOutput(), 0);
   EXPECT_EQ(MainWindowView(*Window(*app)).Picture(1).Shape().FillColor(), kLampOffColour);
   EXPECT_TRUE(irc_->sender.lines.empty());
-  EXPECT_THAT(status.Text().toStdString(), ::testing::HasSubstr("The outputs cannot be written"));
+  EXPECT_THAT(status.Text().toStdString(), ::testing::HasSubstr(PortProblemText("")));
   EXPECT_THAT(Entries().back().description,
-              ::testing::HasSubstr("\"Disco-Kula On\" switched nothing"));
+              ::testing::HasSubstr(RuleNotSwitchedText("Disco-Kula On", "")));
 
   ASSERT_EQ(::ftruncate(fill, 0), 0);
   ::close(fill);
@@ -412,7 +412,7 @@ TEST_F(ApplicationTest, CloseLogsClosesTheConnectionAndExitsWithZero) {
   events_.clear();
   app->Close();
   EXPECT_EQ(Entries().back().id, "34");
-  EXPECT_EQ(Entries().back().description, "Closing Zelvo...");
+  EXPECT_EQ(Entries().back().description, log_msg::kClosing.text);
   EXPECT_THAT(events_, ElementsAre("tray remove", "irc close"));
   EXPECT_THAT(exit_codes_, ElementsAre(0));
   app->Close();
@@ -458,8 +458,7 @@ TEST_F(ApplicationTest, ASecondInstanceIsRefusedAfterItsStartEntries) {
                                              Concat(kConfigEntries, {19, 18, 21}))));
   const std::vector<ReadEntry> entries = Entries();
   EXPECT_EQ(entries[entries.size() - 3].description,
-            "An error occurd in the main-function: Error-Number: -1 Error-Description: Zelvo "
-            "is already running.");
+            MainFunctionErrorText(-1, "Zelvo is already running."));
   EXPECT_EQ(entries[entries.size() - 3].type, "ERROR");
   EXPECT_THAT(message_box_->texts,
               ElementsAre("An error occurd! For more info, check the Error-Log."));
@@ -477,9 +476,9 @@ TEST_F(ApplicationTest, ABrokenConfigurationEndsTheStartWithTheLoadReport) {
   const std::vector<ReadEntry> entries = Entries();
   ASSERT_GE(entries.size(), 3u);
   EXPECT_EQ(entries[entries.size() - 3].id, "19");
-  EXPECT_THAT(entries[entries.size() - 3].description,
-              StartsWith("An error occurd in the main-function: Error-Number: -1 "
-                         "Error-Description: Couldn't load \"config.xml\" into moXMLConfig."));
+  EXPECT_THAT(
+      entries[entries.size() - 3].description,
+      StartsWith(MainFunctionErrorText(-1, "Couldn't load \"config.xml\" into moXMLConfig.")));
   EXPECT_EQ(entries[entries.size() - 2].id, "18");
   EXPECT_EQ(entries.back().id, "21");
   EXPECT_THAT(Ids(), ::testing::Contains(22));
@@ -518,10 +517,10 @@ TEST_P(UnwritableLogTest, TheDumpOutlivesTheProcessAndTheUserIsToldWhere) {
 
   const std::string dump = ErrorLogDumpText(app->prelog());
   EXPECT_THAT(dump, StartsWith("Zelvo - Error-Log:\r\n===========================\r\n\r\n"
-                               "LogID: 1\r\nLogType: 4\r\nLogDescription: Zelvo has started.\r\n"));
-  EXPECT_THAT(dump, HasSubstr("LogID: 19\r\nLogType: 1\r\nLogDescription: An error occurd in "
-                              "the main-function: Error-Number: -1 Error-Description: "
-                              "Couldn't write PreLog."));
+                               "LogID: 1\r\nLogType: 4\r\nLogDescription: " +
+                               std::string(log_msg::kStarted.text) + "\r\n"));
+  EXPECT_THAT(dump, HasSubstr("LogID: 19\r\nLogType: 1\r\nLogDescription: " +
+                              MainFunctionErrorText(-1, "Couldn't write PreLog.")));
   EXPECT_THAT(dump, HasSubstr("LogID: 20\r\nLogType: 1\r\nLogDescription: An error occurd when "
                               "trying to write the log: Couldn't write PreLog."));
   EXPECT_THAT(dump, HasSubstr("\r\nTrying to copy to clipboard instead.\r\n"));
@@ -560,8 +559,7 @@ TEST_F(ApplicationTest, WithoutADisplayTheStartFailsWhereTheWindowWouldLoad) {
   EXPECT_EQ(Window(*app), nullptr);
   const std::vector<ReadEntry> entries = Entries();
   ASSERT_GE(entries.size(), 3u);
-  EXPECT_EQ(entries[entries.size() - 3].description,
-            "An error occurd in the main-function: Error-Number: -1 Error-Description: " + problem);
+  EXPECT_EQ(entries[entries.size() - 3].description, MainFunctionErrorText(-1, problem));
   EXPECT_THAT(Ids(), ::testing::Not(::testing::Contains(29)));
   EXPECT_THAT(message_box_->texts,
               ElementsAre("An error occurd! For more info, check the Error-Log."));
@@ -588,9 +586,7 @@ TEST_F(ApplicationTest, AnUnknownOutputDeviceIsFatalAndNamesTheDevice) {
   const std::string expected = CheckPortBackends(Settings{}).Check("bogus:thing");
   ASSERT_FALSE(expected.empty());
   const std::vector<ReadEntry> entries = Entries();
-  EXPECT_EQ(
-      entries[entries.size() - 3].description,
-      "An error occurd in the main-function: Error-Number: -1 Error-Description: " + expected);
+  EXPECT_EQ(entries[entries.size() - 3].description, MainFunctionErrorText(-1, expected));
   EXPECT_THAT(expected, HasSubstr("bogus:thing"));
   EXPECT_THAT(Ids(), ::testing::Not(::testing::Contains(29)));  // no window was loaded
 }
@@ -690,7 +686,7 @@ TEST_F(ApplicationTest, MqttBridgeAndRelaysFollowTheOutputs) {
   EXPECT_THAT(mqtt_->broker.Take(),
               ElementsAre("cmnd/relay4/POWER ON", "zelvo/output/4 [r] ON", "zelvo/byte [r] 11"));
   EXPECT_THAT(Descriptions(Entries(), "82"),
-              ElementsAre("Output 4 switched on by ON on zelvo/output/4/set."));
+              ElementsAre(MqttSwitchedText(4, true, "ON", "zelvo/output/4/set")));
   mqtt_->events.message("zelvo/output/9/set", "ON");
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11));
   EXPECT_EQ(Descriptions(Entries(), "83").size(), 1u);
@@ -750,9 +746,8 @@ TEST_F(ApplicationTest, EveryBackEndIsWrittenAndAFailingOneIsNamed) {
   Window(*app)->Picture4_Click();
   Window(*app)->Picture4_Click();
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11, 3));
-  const std::string failed =
-      "An error occurd in an event handler: MQTT relays cmnd/relay%N/POWER: Cannot publish to "
-      "cmnd/relay1/POWER: out of memory";
+  const std::string failed = HandlerErrorText(
+      "MQTT relays cmnd/relay%N/POWER: Cannot publish to cmnd/relay1/POWER: out of memory");
   EXPECT_THAT(Descriptions(Entries(), "36"), ElementsAre(failed, failed, failed));
   EXPECT_THAT(MainWindowView(*Window(*app)).txtBuffer().toPlainText().toStdString(),
               HasSubstr(failed + "\n"));
@@ -791,13 +786,10 @@ TEST_F(ApplicationTest, SafeStatesAfterThirtySecondsOutOfTheChannelAndAtTheClose
   tick(std::chrono::seconds(60));  // once per absence
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 0));
   EXPECT_FALSE(app->outputs()->Output(1));
-  EXPECT_THAT(
-      Descriptions(Entries(), "84"),
-      ElementsAre("Out of #zelvo for 30 s: the outputs are set to 0 (OutputsOnDisconnect)."));
+  EXPECT_THAT(Descriptions(Entries(), "84"), ElementsAre(OutputsOnDisconnectText("#zelvo", 30, 0)));
   app->Close();
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 0, 5));
-  EXPECT_THAT(Descriptions(Entries(), "85"),
-              ElementsAre("Closing: the outputs are set to 5 (OutputsOnExit)."));
+  EXPECT_THAT(Descriptions(Entries(), "85"), ElementsAre(OutputsOnExitText(5)));
   EXPECT_THAT(exit_codes_, ElementsAre(kExitClosed));
 }
 

@@ -293,7 +293,7 @@ TEST_F(ProcessTest, StartEntriesComeInOrderAndTermClosesTheBot) {
   const auto closing = std::find_if(entries.rbegin(), entries.rend(),
                                     [](const ReadEntry& e) { return e.id == "34"; });
   ASSERT_NE(closing, entries.rend());
-  EXPECT_EQ(closing->description, "Closing Zelvo...");
+  EXPECT_EQ(closing->description, log_msg::kClosing.text);
 }
 
 class ProcessSignalTest : public ProcessTest, public ::testing::WithParamInterface<int> {};
@@ -352,8 +352,7 @@ TEST_F(ProcessTest, ASecondInstanceIsRefusedWhileTheFirstRunsOn) {
   EXPECT_THAT(second_ids, ElementsAreArray(expected));
   ASSERT_GE(entries.size(), 3u);
   EXPECT_EQ(entries[entries.size() - 3].description,
-            "An error occurd in the main-function: Error-Number: -1 Error-Description: Zelvo "
-            "is already running.");
+            MainFunctionErrorText(-1, "Zelvo is already running."));
 
   EXPECT_TRUE(first->Running());
   ExpectClosesOnTerm(*first);
@@ -496,8 +495,7 @@ TEST_P(ProcessDisplayTest, IsAFatalStartErrorThatSaysWhy) {
   EXPECT_EQ(bot->Wait(), kFailedStatus);
   EXPECT_EQ(ReadFile(Err()),
             "zelvo: " + problem + "\nAn error occurd! For more info, check the Error-Log.\n");
-  EXPECT_EQ(FatalEntry().description,
-            "An error occurd in the main-function: Error-Number: -1 Error-Description: " + problem);
+  EXPECT_EQ(FatalEntry().description, MainFunctionErrorText(-1, problem));
   EXPECT_FALSE(Contains(LoggedIds(Log()), 29));
 }
 

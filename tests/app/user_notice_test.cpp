@@ -26,10 +26,8 @@ class RecordingClipboard final : public Clipboard {
 class CopyErrorLogTest : public ::testing::Test {
  protected:
   CopyErrorLogTest() {
-    prelog_.WritePreLog(1, 4, "Zelvo has started.");
-    prelog_.WritePreLog(20, 1,
-                        "An error occurd when trying to write the log: x\r\nTrying to copy "
-                        "to clipboard instead.");
+    prelog_.WritePreLog(1, 4, std::string(log_msg::kStarted.text));
+    prelog_.WritePreLog(20, 1, LogWriteFailedText("x"));
   }
   testing::FakeClock clock_{45000.5};
   PreLog prelog_{clock_};

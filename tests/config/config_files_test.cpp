@@ -26,16 +26,16 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-const Entry kChecking{3, 4, "Checking if \"config.xml\" and \"config.xsd\" exist."};
-const Entry kXmlMissing{4, 2, "\"config.xml\" doesn't exist. Trying to create file."};
-const Entry kXmlCreated{5, 4, "\"config.xml\" were created."};
-const Entry kXmlFound{6, 4, "\"config.xml\" were found."};
-const Entry kXsdMissing{7, 2, "\"config.xsd\" doesn't exist. Trying to create file."};
-const Entry kXsdCreated{8, 4, "\"config.xsd\" were created."};
-const Entry kXsdFound{9, 4, "\"config.xsd\" were found. Controlling the checksum."};
-const Entry kXsdCorrect{10, 4, "\"config.xsd\" checksum were correct."};
-const Entry kXsdIncorrect{11, 1, "\"config.xsd\" checksum were incorrect. Replaceing the file"};
-const Entry kXsdReplaced{12, 4, "\"config.xsd\" were replaced."};
+const Entry kChecking{3, 4, std::string(log_msg::kCheckingConfigFiles.text)};
+const Entry kXmlMissing{4, 2, std::string(log_msg::kConfigMissing.text)};
+const Entry kXmlCreated{5, 4, std::string(log_msg::kConfigCreated.text)};
+const Entry kXmlFound{6, 4, std::string(log_msg::kConfigFound.text)};
+const Entry kXsdMissing{7, 2, std::string(log_msg::kSchemaMissing.text)};
+const Entry kXsdCreated{8, 4, std::string(log_msg::kSchemaCreated.text)};
+const Entry kXsdFound{9, 4, std::string(log_msg::kSchemaFound.text)};
+const Entry kXsdCorrect{10, 4, std::string(log_msg::kSchemaChecksumCorrect.text)};
+const Entry kXsdIncorrect{11, 1, std::string(log_msg::kSchemaChecksumIncorrect.text)};
+const Entry kXsdReplaced{12, 4, std::string(log_msg::kSchemaReplaced.text)};
 
 class EnsureConfigFilesTest : public ::testing::Test {
  protected:

@@ -32,13 +32,13 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-const Entry kCreating{13, 4, "Trying to create MSXML2.DOMDocument60 and MSXML2.XMLSchemaCache60."};
-const Entry kReadingSchema{14, 4, "Trying to read \"config.xsd\"."};
-const Entry kLoading{15, 4, "Trying to load \"config.xml\" into moXMLConfig."};
-const Entry kValidating{16, 4, "Trying to validate \"config.xml\" based on \"config.xsd\"."};
-const Entry kLoaded{17, 4, "\"config.xml\" are loaded correctly based on \"config.xsd\"."};
-const Entry kFaulty{22, 2, "\"config.xml\" is faulty, createing example-file."};
-const Entry kExampleWritten{23, 4, "\"config.example.xml\" were created."};
+const Entry kCreating{13, 4, std::string(log_msg::kCreatingParser.text)};
+const Entry kReadingSchema{14, 4, std::string(log_msg::kReadingSchema.text)};
+const Entry kLoading{15, 4, std::string(log_msg::kLoadingConfig.text)};
+const Entry kValidating{16, 4, std::string(log_msg::kValidatingConfig.text)};
+const Entry kLoaded{17, 4, std::string(log_msg::kConfigLoaded.text)};
+const Entry kFaulty{22, 2, std::string(log_msg::kConfigFaulty.text)};
+const Entry kExampleWritten{23, 4, std::string(log_msg::kExampleCreated.text)};
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

@@ -426,9 +426,9 @@ TEST_F(DispatchTest, APortFailureIsReportedAndNothingIsAnnounced) {
 
 TEST_F(DispatchTest, FailedReplyIsReportedAndTheRunCompletes) {
   AddExampleRules();
-  sender.failure = "Not connected";
+  sender.failure = console_text::kNotConnected;
   dispatcher.MatchIOCommands(Said("Disco On"));
-  EXPECT_THAT(errors, ElementsAre("Not connected"));
+  EXPECT_THAT(errors, ElementsAre(console_text::kNotConnected));
   EXPECT_THAT(sender.attempts, ElementsAre("PRIVMSG #lab :I toggled Disco-Kula On.\r\n"));
   EXPECT_THAT(console.lines, IsEmpty());  // nothing was said
   EXPECT_THAT(port.Written(), ElementsAre(3));
@@ -440,7 +440,7 @@ TEST_F(DispatchTest, WithoutErrorReporterFailuresAreDroppedAndTheRunCompletes) {
   AddExampleRules();
   port.FailWith("Cannot write to the port");
   EXPECT_NO_THROW(quiet.MatchIOCommands(Said("Disco On")));
-  sender.failure = "Not connected";
+  sender.failure = console_text::kNotConnected;
   port.FailWith("");
   EXPECT_NO_THROW(quiet.MatchIOCommands(Said("Disco On")));
   EXPECT_THAT(port.Written(), ElementsAre(3));

@@ -25,9 +25,9 @@ TEST_F(IrcSessionTest, ConnectToServerSetsTheTargetAndReportsBeforeAndAfter) {
   EXPECT_EQ(socket_.remote_port, 6667);
   EXPECT_EQ(socket_.connect_calls, 1);
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Closed)", "Zelvo -  (Connecting)"));
-  EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Closed"},
+  EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, SocketStateChangedText("Closed")},
                                 LogLine{50, 4, "Connecting to irc.example.net:6667 without TLS."},
-                                LogLine{32, 4, "Socket-connection changed to: Connecting"}));
+                                LogLine{32, 4, SocketStateChangedText("Connecting")}));
   EXPECT_FALSE(socket_.tls.enabled);
 }
 
@@ -41,7 +41,7 @@ TEST_F(IrcSessionTest, RegistersAtOnceAndJoinsOnlyAfterTheWelcome) {
   SocketConnects();
   EXPECT_THAT(socket_.sent, ElementsAre("CAP LS 302\r\n", "NICK relay\r\n", kUser + "\r\n"));
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Registering)"));
-  EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Connected"}));
+  EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, SocketStateChangedText("Connected")}));
   socket_.sent.clear();
   Receive(":srv 001 relay :Welcome\r\n");
   EXPECT_THAT(socket_.sent, ElementsAre("JOIN #lab\r\n"));
@@ -89,10 +89,9 @@ TEST_F(IrcSessionTest, ReportsOnlyRealChanges) {
   Session().ReportConnectionState();
   EXPECT_THAT(captions_,
               ElementsAre("Zelvo -  (Resolveing host)", "Zelvo -  (The connection is unknown)"));
-  EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, "Socket-connection changed to: Resolveing host"},
-                                LogLine{32, 4,
-                                        "Socket-connection changed to: The connection is "
-                                        "unknown"}));
+  EXPECT_THAT(log_,
+              ElementsAre(LogLine{32, 4, SocketStateChangedText("Resolveing host")},
+                          LogLine{32, 4, SocketStateChangedText("The connection is unknown")}));
   EXPECT_EQ(Session().SocketStateText(), "The connection is unknown");
   EXPECT_EQ(Session().IrcStateText(), "");
 }
@@ -114,14 +113,9 @@ TEST_F(IrcSessionTest, ErrorLogsSevenLinesWithoutTrailingLineEndThenWaits) {
       SocketError{10061, "Connection is forcefully rejected", -2146818227, "sckIRC", "", 0});
   ASSERT_THAT(log_, SizeIs(2));
   EXPECT_EQ(log_[0], (LogLine{35, 1,
-                              "Socket connection error!\r\n"
-                              "Error number: 10061\r\n"
-                              " Description: Connection is forcefully rejected\r\n"
-                              " Scode: -2146818227\r\n"
-                              " Source: sckIRC\r\n"
-                              " HelpFile: \r\n"
-                              " HelpContext: 0"}));
-  EXPECT_EQ(log_[1], (LogLine{32, 4, "Socket-connection changed to: Error"}));
+                              SocketErrorText(10061, "Connection is forcefully rejected",
+                                              -2146818227, "sckIRC", "", 0)}));
+  EXPECT_EQ(log_[1], (LogLine{32, 4, SocketStateChangedText("Error")}));
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Error)"));
 }
 
@@ -131,7 +125,7 @@ TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReportedAndRetried) {
   ServerCloses();
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Reconnecting in 5 s)"));
   EXPECT_THAT(log_, ElementsAre(LogLine{60, 4, "Reconnecting in 5 s."},
-                                LogLine{32, 4, "Socket-connection changed to: Closed"}));
+                                LogLine{32, 4, SocketStateChangedText("Closed")}));
   // Nothing is sent on a dead connection, and a partial line does not survive it.
   EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X.\r\n"), console_text::kNotConnected);
   EXPECT_EQ(Session().QueuedLines(), 0u);
@@ -295,8 +289,7 @@ TEST_F(IrcSessionTest, DropsAnOverLongLineWithAWarning) {
   OnlineAndRested();
   Receive(std::string(9000, 'x'));
   Receive("yyy\r\n:a!~a@h PRIVMSG #lab :Disco On\r\n");
-  EXPECT_THAT(LogWithId(38),
-              ElementsAre(LogLine{38, 2, "Dropped an incoming line longer than 8703 bytes."}));
+  EXPECT_THAT(LogWithId(38), ElementsAre(LogLine{38, 2, LineTooLongText(8703)}));
   EXPECT_THAT(matched_, ElementsAre(":a!~a@h PRIVMSG #lab :Disco On\r\n"));
 }
 
@@ -383,9 +376,7 @@ TEST_F(IrcSessionTest, DropsRepliesBeyondThirtySecondsAndLogsTheCount) {
   Session().tmrSendQueue_Timer();
   EXPECT_THAT(LogWithId(39), IsEmpty());
   Tick(seconds(1));
-  EXPECT_THAT(
-      LogWithId(39),
-      ElementsAre(LogLine{39, 2, "Dropped 16 replies to keep the bot from flooding the server."}));
+  EXPECT_THAT(LogWithId(39), ElementsAre(LogLine{39, 2, RepliesDroppedText(16)}));
   // The queue drains in 30 s, and then the replies are all gone.
   for (int s = 0; s < 40; ++s) Tick(seconds(1));
   EXPECT_THAT(socket_.sent, SizeIs(34));

@@ -57,30 +57,32 @@ TEST_F(DumpTest, EmptyBufferGivesTheHeadingAlone) {
 }
 
 TEST_F(DumpTest, ListsEveryEntryInBufferOrder) {
-  Add(1, 4, "Zelvo has started.", {2026, 12, 7, 20, 4, 55});
-  Add(3, 4, "Checking if \"config.xml\" and \"config.xsd\" exist.", {2026, 12, 7, 20, 4, 56});
-  Add(19, 1,
-      "An error occurd in the main-function: Error-Number: -1 Error-Description: Zelvo is "
-      "already running.",
-      {2026, 12, 8, 0, 0, 0});
+  Add(1, 4, std::string(log_msg::kStarted.text), {2026, 12, 7, 20, 4, 55});
+  Add(3, 4, std::string(log_msg::kCheckingConfigFiles.text), {2026, 12, 7, 20, 4, 56});
+  Add(19, 1, MainFunctionErrorText(-1, "Zelvo is already running."), {2026, 12, 8, 0, 0, 0});
   const std::string expected =
       "Zelvo - Error-Log:\r\n"
       "===========================\r\n"
       "\r\n"
       "LogID: 1\r\n"
       "LogType: 4\r\n"
-      "LogDescription: Zelvo has started.\r\n"
+      "LogDescription: " +
+      std::string(log_msg::kStarted.text) +
+      "\r\n"
       "LogDateTime: 12/07/26 20:04:55\r\n"
       "\r\n"
       "LogID: 3\r\n"
       "LogType: 4\r\n"
-      "LogDescription: Checking if \"config.xml\" and \"config.xsd\" exist.\r\n"
+      "LogDescription: " +
+      std::string(log_msg::kCheckingConfigFiles.text) +
+      "\r\n"
       "LogDateTime: 12/07/26 20:04:56\r\n"
       "\r\n"
       "LogID: 19\r\n"
       "LogType: 1\r\n"
-      "LogDescription: An error occurd in the main-function: Error-Number: -1 "
-      "Error-Description: Zelvo is already running.\r\n"
+      "LogDescription: " +
+      MainFunctionErrorText(-1, "Zelvo is already running.") +
+      "\r\n"
       "LogDateTime: 12/08/26\r\n"
       "\r\n";
   EXPECT_EQ(ErrorLogDumpText(prelog_), expected);
@@ -89,18 +91,16 @@ TEST_F(DumpTest, ListsEveryEntryInBufferOrder) {
 }
 
 TEST_F(DumpTest, KeepsLineBreaksOfADescription) {
-  Add(20, 1,
-      "An error occurd when trying to write the log: Couldn't write PreLog.\r\nTrying to copy "
-      "to clipboard instead.",
-      {2026, 1, 2, 3, 4, 5});
+  Add(20, 1, LogWriteFailedText("Couldn't write PreLog."), {2026, 1, 2, 3, 4, 5});
   EXPECT_EQ(ErrorLogDumpText(prelog_),
             "Zelvo - Error-Log:\r\n===========================\r\n\r\n"
             "LogID: 20\r\n"
             "LogType: 1\r\n"
-            "LogDescription: An error occurd when trying to write the log: Couldn't write "
-            "PreLog.\r\nTrying to copy to clipboard instead.\r\n"
-            "LogDateTime: 01/02/26 03:04:05\r\n"
-            "\r\n");
+            "LogDescription: " +
+                LogWriteFailedText("Couldn't write PreLog.") +
+                "\r\n"
+                "LogDateTime: 01/02/26 03:04:05\r\n"
+                "\r\n");
 }
 
 }  // namespace

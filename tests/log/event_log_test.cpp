@@ -172,10 +172,7 @@ TEST_P(ProgramFileSettingTest, FallsBackToTheDefaultLogWithAWarning) {
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[0].id, "41");
   EXPECT_EQ(entries[0].type, "WARNING");
-  EXPECT_EQ(entries[0].description, "The LogFile \"" + setting +
-                                        "\" names a file of the configuration; the log is "
-                                        "written to \"" +
-                                        LogPath() + "\" instead.");
+  EXPECT_EQ(entries[0].description, LogPathRefusedText(setting, LogPath()));
   EXPECT_THAT((std::vector<std::string>{entries[1].id, entries[2].id}), ElementsAre("1", "2"));
 }
 
@@ -186,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, ProgramFileSettingTest,
 // --- The file ---------------------------------------------------------------
 
 TEST_F(EventLogTest, FileLayoutIsIndentedOneTabPerLevel) {
-  EXPECT_EQ(log_.WriteLog(nullptr, 1, 4, "Zelvo has started.", kTime), "");
+  EXPECT_EQ(log_.WriteLog(nullptr, 1, 4, "A description.", kTime), "");
   EXPECT_EQ(log_.WriteLog(nullptr, 11, 1, "", ToOleDate({2026, 12, 8, 0, 0, 0})), "");
   EXPECT_EQ(ReadFile(LogPath()),
             "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
@@ -195,7 +192,7 @@ TEST_F(EventLogTest, FileLayoutIsIndentedOneTabPerLevel) {
             "\t\t<Log>\n"
             "\t\t\t<ID>1</ID>\n"
             "\t\t\t<Type>INFORMATION</Type>\n"
-            "\t\t\t<Description>Zelvo has started.</Description>\n"
+            "\t\t\t<Description>A description.</Description>\n"
             "\t\t\t<DateTime>12/07/26 20:04:55</DateTime>\n"
             "\t\t</Log>\n"
             "\t\t<Log>\n"
@@ -209,9 +206,9 @@ TEST_F(EventLogTest, FileLayoutIsIndentedOneTabPerLevel) {
 }
 
 TEST_F(EventLogTest, FileReadsBackAsTheSameElementTree) {
-  const std::string description = "Socket connection error!\r\nError number: 10061\r\n <&> \"q\"";
+  const std::string description = SocketErrorText(10061, "<&> \"q\"", 0, "", "", 0);
   EXPECT_EQ(log_.WriteLog(nullptr, 35, 1, description, kTime), "");
-  EXPECT_EQ(log_.WriteLog(nullptr, 21, 4, "Log written!", kTime), "");
+  EXPECT_EQ(log_.WriteLog(nullptr, 21, 4, std::string(log_msg::kLogWritten.text), kTime), "");
 
   const std::string bytes = ReadFile(LogPath());
   xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
@@ -332,8 +329,7 @@ TEST_P(ForeignFileTest, IsLeftAloneAndTheNextFileTakesTheLog) {
   EXPECT_EQ(log_.WriteLog(&settings_, 6, 4, "next", kTime), "");
   EXPECT_THAT(Ids(Entries(LogPath())), ElementsAre("42", "5", "6"));
   EXPECT_EQ(Entries(LogPath())[0].description,
-            "\"" + dir_.File("other.xml") + "\" does not begin as a log of Zelvo and is left as it " +
-                "is; the log is written to \"" + LogPath() + "\" instead.");
+            LogFileNotALogText(dir_.File("other.xml"), LogPath()));
 
   std::filesystem::rename(LogPath(), dir_.File("earlier.xml"));
   std::filesystem::create_symlink(dir_.File("hosts"), LogPath());
@@ -385,19 +381,21 @@ TEST_F(EventLogTest, TwoUnreadableLogsInOneSecondGetDistinctNames) {
 TEST_F(EventLogTest, FlushWritesTheBufferInOrderWithItsOwnTimes) {
   PreLog prelog(clock_);
   clock_.SetLocal({2026, 12, 7, 8, 0, 1});
-  prelog.WritePreLog(1, 4, "Zelvo has started.");
+  prelog.WritePreLog(1, 4, std::string(log_msg::kStarted.text));
   clock_.SetLocal({2026, 12, 7, 8, 0, 2});
   prelog.WritePreLog(11, 1, "checksum");
   clock_.SetLocal({2026, 12, 7, 9, 30, 0});
-  prelog.WritePreLog(18, 4, "Trying to write the log.");
+  prelog.WritePreLog(18, 4, std::string(log_msg::kTryingToWriteLog.text));
   clock_.SetLocal({2026, 12, 8, 23, 59, 59});
 
   EXPECT_EQ(log_.FlushPreLog(&settings_, prelog), "");
   EXPECT_THAT(
       Entries(LogPath()),
-      ElementsAre(ReadEntry{"1", "INFORMATION", "Zelvo has started.", "12/07/26 08:00:01"},
-                  ReadEntry{"11", "ERROR", "checksum", "12/07/26 08:00:02"},
-                  ReadEntry{"18", "INFORMATION", "Trying to write the log.", "12/07/26 09:30:00"}));
+      ElementsAre(
+          ReadEntry{"1", "INFORMATION", std::string(log_msg::kStarted.text), "12/07/26 08:00:01"},
+          ReadEntry{"11", "ERROR", "checksum", "12/07/26 08:00:02"},
+          ReadEntry{"18", "INFORMATION", std::string(log_msg::kTryingToWriteLog.text),
+                    "12/07/26 09:30:00"}));
 
   // The buffer is never emptied: a second flush writes everything again.
   EXPECT_EQ(log_.FlushPreLog(&settings_, prelog), "");

@@ -44,8 +44,9 @@ TEST_F(LogBacklogTest, KeepsEntriesWhileTheLogFailsAndWritesThemInOrderLater) {
   Write(1);
   broken = true;
   Write(2);
-  ASSERT_THAT(notices, ElementsAre(HasSubstr("The log cannot be written: Couldn't write PreLog. "
-                                             "Error-number: 28 Error-Descripton: disk full")));
+  ASSERT_THAT(notices, ElementsAre(LogUnwritableText("Couldn't write PreLog. Error-number: 28 "
+                                                     "Error-Descripton: disk full",
+                                                     3)));
   Seconds(29);
   Write(3);  // tried again, in vain: said once only
   EXPECT_EQ(notices.size(), 1U);
@@ -55,7 +56,7 @@ TEST_F(LogBacklogTest, KeepsEntriesWhileTheLogFailsAndWritesThemInOrderLater) {
   Seconds(1);
   // In order with their own times, then the note that the log works again.
   EXPECT_THAT(written, ElementsAre("1@0", "2@0", "44@0", "3@29", "45@59"));
-  EXPECT_THAT(notices.back(), "The log can be written again; 3 kept entries were written.");
+  EXPECT_THAT(notices.back(), LogWritableAgainText(3, 0));
   Write(4);
   EXPECT_EQ(written.back(), "4@59");
 }
@@ -64,13 +65,13 @@ TEST_F(LogBacklogTest, KeepsTheNewestAndCountsWhatItDropped) {
   broken = true;
   for (std::int32_t id = 1; id <= 4; ++id) Write(id);  // 1, the failure note, 2, 3, 4
   const std::string dump = ErrorLogDumpText(backlog_.Unwritten());
-  EXPECT_THAT(dump, HasSubstr("LogID: 46\r\nLogType: 2\r\nLogDescription: 2 log entries were "
-                              "dropped"));
+  EXPECT_THAT(dump,
+              HasSubstr("LogID: 46\r\nLogType: 2\r\nLogDescription: " + LogEntriesDroppedText(2)));
   EXPECT_FALSE(backlog_.Flush());
   broken = false;
   Write(5);  // the next entry retries
   EXPECT_THAT(written, ElementsAre("3@0", "4@0", "5@0", "46@0", "45@0"));
-  EXPECT_THAT(notices.back(), HasSubstr("3 older ones did not fit and were dropped"));
+  EXPECT_THAT(notices.back(), LogWritableAgainText(3, 3));
   EXPECT_TRUE(backlog_.Unwritten().empty());
 }
 

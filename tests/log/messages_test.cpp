@@ -2,24 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <string>
+#include <algorithm>
 
 namespace zelvo {
 namespace {
 
+class LogCatalogueRow : public ::testing::TestWithParam<LogMessage> {};
+
 // Each id has one meaning: it stands once in the catalogue, with a known type.
-TEST(LogCatalogue, EachIdHasOneMeaning) {
-  std::map<std::int32_t, std::string> seen;
-  for (const LogMessage& message : kLogCatalogue) {
-    SCOPED_TRACE("id " + std::to_string(message.id));
-    const auto [where, added] = seen.emplace(message.id, std::string(message.text));
-    EXPECT_TRUE(added) << "also used for \"" << where->second << "\"";
-    EXPECT_GT(message.id, 0);
-    EXPECT_TRUE(message.type == log_type::kError || message.type == log_type::kWarning ||
-                message.type == log_type::kInformation);
-  }
+TEST_P(LogCatalogueRow, HasAnIdOfItsOwnAndAKnownType) {
+  const LogMessage row = GetParam();
+  EXPECT_GT(row.id, 0);
+  EXPECT_EQ(std::ranges::count(LogCatalogue(), row.id, &LogMessage::id), 1) << "id " << row.id;
+  EXPECT_TRUE(row.type == log_type::kError || row.type == log_type::kWarning ||
+              row.type == log_type::kInformation);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, LogCatalogueRow, ::testing::ValuesIn(LogCatalogue()));
 
 }  // namespace
 }  // namespace zelvo

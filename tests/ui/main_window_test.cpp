@@ -73,7 +73,7 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, LoadLogsTheTrayStepAndAddsTheIcon) {
   Load();
-  EXPECT_THAT(log_, ElementsAre(LogLine{30, 4, "Adding icon in trayfield..."}));
+  EXPECT_THAT(log_, ElementsAre(LogLine{30, 4, std::string(log_msg::kAddingTrayIcon.text)}));
   EXPECT_THAT(events_, ElementsAre("log 30", "tray add"));
   EXPECT_THAT(tray_->tips, ElementsAre("Zelvo"));
   EXPECT_FALSE(tray_->icon_null);
@@ -513,7 +513,7 @@ TEST_F(MainWindowTest, EnterWhileNotConnectedKeepsTheLineAndSaysSo) {
   QTest::keyClick(&MainWindowView(window).Text1(), Qt::Key_Return);
   EXPECT_EQ(MainWindowView(window).Text1().text(), "Disco On");
   EXPECT_EQ(MainWindowView(window).msLastInput(), "");
-  EXPECT_EQ(ConsoleText(), "Not connected\n");
+  EXPECT_EQ(ConsoleText(), std::string(console_text::kNotConnected) + "\n");
 }
 
 TEST_F(MainWindowTest, TypedTextReachesTheConnectionAsUtf8) {
