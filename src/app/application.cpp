@@ -253,8 +253,8 @@ void Application::LoadFrontEnd() {
 
 void Application::WireBot() {
   irc_client_ = make_irc_(IrcEnvironment{settings_, *clock_, front_->console(),
-                                         [this](std::string_view text) {
-                                           if (dispatcher_) dispatcher_->MatchIOCommands(text);
+                                         [this](const LineEvent& line) {
+                                           if (dispatcher_) dispatcher_->Match(line);
                                          },
                                          Logger(),
                                          [this](const std::string& caption) {

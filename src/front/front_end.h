@@ -7,12 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "dispatch/interfaces.h"
 #include "front/bot_status.h"
 #include "front/bot_timers.h"
 #include "irc/irc_connection.h"
 #include "log/messages.h"
 #include "model/clock.h"
+#include "model/console.h"
 #include "model/date_time.h"
 #include "model/io_command.h"
 #include "model/settings.h"

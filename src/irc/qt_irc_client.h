@@ -23,7 +23,7 @@ class QtIrcClient final : public IrcConnection {
   // The dispatcher's way out to the channel.
   IrcSender& Sender() { return session_; }
   IrcSession& Session() { return session_; }
-  void SetMatcher(std::function<void(std::string_view)> match) {
+  void SetMatcher(std::function<void(const LineEvent&)> match) {
     session_.SetMatcher(std::move(match));
   }
 

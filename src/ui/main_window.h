@@ -20,12 +20,12 @@
 #include <string>
 #include <string_view>
 
-#include "dispatch/interfaces.h"
 #include "front/bot_timers.h"
 #include "front/front_end.h"
 #include "irc/irc_connection.h"
 #include "log/messages.h"
 #include "model/clock.h"
+#include "model/console.h"
 #include "model/output_history.h"
 #include "model/settings.h"
 #include "outputs/outputs.h"

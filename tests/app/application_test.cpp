@@ -99,6 +99,8 @@ class FakeIrcClient final : public IrcClient {
   IrcConnection& Connection() override { return connection; }
   IrcSender& Sender() override { return sender; }
   bool InChannel() const override { return in_channel; }
+  // A line received from the server, handed to the rules as the session does.
+  void Receive(std::string_view line) { environment.match(ServerLine{ParseIrcMessage(line)}); }
 
   IrcEnvironment environment;
   FakeIrcConnection connection;
@@ -273,7 +275,7 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   irc_->environment.log(32, 4, "Socket-connection changed to: Connected");
   EXPECT_EQ(Entries().back().description, "Socket-connection changed to: Connected");
   // A channel line reaches the rules: "Disco On" switches outputs 1 and 2.
-  irc_->environment.match(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
   EXPECT_TRUE(app->outputs()->Output(1));
   EXPECT_TRUE(app->outputs()->Output(2));
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
@@ -306,7 +308,7 @@ TEST_F(ApplicationTest, ARuleWhoseOutputsThePortRefusedAnnouncesNothing) {
   const int fill = ::open(port.c_str(), O_WRONLY | O_APPEND);
   while (::write(fill, "x", 1) == 1) {
   }
-  const auto said = [&] { irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n"); };
+  const auto said = [&] { irc_->Receive(":op!~op@h PRIVMSG #zelvo :Disco On\r\n"); };
   said();
   StatusLine& status = MainWindowView(*app->window()).Status();
   EXPECT_EQ(app->outputs()->DecimalOutput(), 0);
@@ -422,7 +424,7 @@ TEST_F(ApplicationTest, HeadlessStartRunsTheBotWithoutWindowAndTray) {
   EXPECT_TRUE(terminal->Timers().tmrPulseQuickly().isActive());
   irc_->environment.console.Append("PING :1\r\n");
   EXPECT_EQ(console_.str(), "PING :1\n");
-  irc_->environment.match(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
   app->Close();
   EXPECT_EQ(Entries().back().id, "34");
@@ -653,7 +655,7 @@ TEST_F(ApplicationTest, MqttBridgeAndRelaysFollowTheOutputs) {
   EXPECT_THAT(mqtt_->broker.subscribed, ElementsAre("zelvo/output/+/set"));
 
   const int syncs = mqtt_->syncs;
-  irc_->environment.match(":op!~op@example.org PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@example.org PRIVMSG #zelvo :Disco On\r\n");
   const std::vector<std::string> after_rule = mqtt_->broker.Take();
   ASSERT_EQ(after_rule.size(), 6u);
   EXPECT_THAT(std::vector<std::string>(after_rule.begin(), after_rule.begin() + 5),
@@ -681,7 +683,7 @@ TEST_F(ApplicationTest, MqttBridgeAndRelaysFollowTheOutputs) {
   mqtt_->connected = false;
   mqtt_->events.disconnected(
       "MQTT broker mqtt://127.0.0.1:1883: connection lost; trying again in 5 s.");
-  irc_->environment.match(":op!~op@example.org PRIVMSG #zelvo :Disco Off\r\n");
+  irc_->Receive(":op!~op@example.org PRIVMSG #zelvo :Disco Off\r\n");
   EXPECT_THAT(mqtt_->broker.Take(), IsEmpty());
   EXPECT_THAT(Descriptions(Entries(), "81"), ElementsAre(StartsWith("MQTT broker")));
   mqtt_->Connect();
@@ -718,7 +720,7 @@ TEST_F(ApplicationTest, EveryBackEndIsWrittenAndAFailingOneIsNamed) {
   mqtt_->Connect();
   mqtt_->broker.Take();
   mqtt_->broker.failure = "out of memory";
-  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
   EXPECT_THAT(Descriptions(Entries(), "36"),
               ElementsAre("An error occurd in an event handler: MQTT relays cmnd/relay%N/POWER: "
@@ -747,7 +749,7 @@ TEST_F(ApplicationTest, SafeStatesAfterThirtySecondsOutOfTheChannelAndAtTheClose
     clock_->Advance(elapsed);
     static_cast<TerminalFrontEnd*>(app->front_end())->Timers().tmrAutoReturn_Timer();
   };
-  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
   tick(std::chrono::seconds(29));
   irc_->in_channel = true;  // joined just in time
   tick(std::chrono::seconds(5));
@@ -824,7 +826,7 @@ TEST_F(ApplicationTest, TheDispatcherLogsARuleHeldBackByACondition) {
   WriteFile(dir_.File("config.xml"), text);
   auto app = Make(/*headless=*/true);
   ASSERT_TRUE(app->Main());
-  irc_->environment.match(":op!~op@elsewhere.net PRIVMSG #zelvo :!Saft\r\n");
+  irc_->Receive(":op!~op@elsewhere.net PRIVMSG #zelvo :!Saft\r\n");
   EXPECT_THAT(Descriptions(Entries(), "70"), ElementsAre(HasSubstr("Saftblandare")));
 }
 
@@ -847,7 +849,7 @@ TEST_P(ReloadTest, ReplacesWhatChangedAndKeepsTheOutputs) {
   WriteConfig(FileDevice());
   auto app = Make(/*headless=*/true);
   ASSERT_TRUE(app->Main());
-  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
   ASSERT_THAT(PortBytes(), ElementsAre(0, 3));
   const FakeIrcClient* before = irc_;
   events_.clear();
@@ -873,7 +875,7 @@ TEST_P(ReloadTest, ReplacesWhatChangedAndKeepsTheOutputs) {
   EXPECT_THAT(Descriptions(Entries(), "93"), IsEmpty());  // no window or MQTT setting changed
 
   const std::string port = c.port_reopened ? dir_.File("port2.txt") : dir_.File("port.txt");
-  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :" + std::string(c.fires) + "\r\n");
+  irc_->Receive(":op!~op@h PRIVMSG #zelvo :" + std::string(c.fires) + "\r\n");
   EXPECT_EQ(app->outputs()->DecimalOutput(), 0);
   const std::string written = ReadFile(port);
   EXPECT_EQ(written.substr(written.rfind(' ') + 1), "0\n") << written;
