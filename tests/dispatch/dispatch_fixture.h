@@ -89,17 +89,15 @@ class DispatchTest : public ::testing::Test {
     disco_off = AddRule("Disco-Kula Off", "*Disco Off*", 0, 0, kDiscoOffFlags);
   }
 
-  // Hands one line to the rules as the session does: a line ending in LF as
-  // received from the server, parsed once (Follow sees it first); any other
-  // text as typed by the operator under the nickname in use.
+  // Hands a line to the rules as the session does: one ending in LF as received
+  // (parsed once; Follow sees it first), any other as typed from NickInUse.
   void Feed(std::string_view line) {
     if (!line.ends_with('\n')) return dispatcher.Match(OperatorLine{NickInUse(), line});
     const IrcMessage message = ParseIrcMessage(line);
     Follow(message);
     dispatcher.Match(ServerLine{message});
   }
-  // What the connection knows: the bot's nickname, and what a received line
-  // tells before the rules see it.
+  // The connection: the bot's nickname, and what it learns from a received line.
   virtual std::string_view NickInUse() const { return settings.gsIRCNickname; }
   virtual void Follow(const IrcMessage&) {}
 

@@ -115,20 +115,16 @@ TEST_F(DispatchTest, PulseAlternatesOutput3WithTheHeldByte) {
   EXPECT_FALSE(dispatcher.PulsePhase());
 }
 
-TEST_F(DispatchTest, PulseWritesNothingWhileOutput3IsOff) {
+TEST_F(DispatchTest, PulseWritesNothingWhileOutput3IsOffOrWithoutAPulsingRule) {
   auto rule = AddRule("Pulse", "*go*", 0, 0, 0);
   rule->SetAutoReturnOutputs(flag::kPulseQuickly | 2048);
   outputs.SetOutput(1, true);
-  dispatcher.tmrPulseQuickly_Timer();
+  dispatcher.tmrPulseQuickly_Timer();  // output 3 is off
+  rule->SetAutoReturnOutputs(4096);
+  outputs.SetOutput(3, true);
+  dispatcher.tmrPulseQuickly_Timer();  // no rule pulses
   EXPECT_THAT(port.Written(), IsEmpty());
   EXPECT_FALSE(dispatcher.PulsePhase());
-}
-
-TEST_F(DispatchTest, PulseWritesNothingWithoutAPulsingRule) {
-  AddRule("Steady", "*go*", 0, 0, 0)->SetAutoReturnOutputs(4096);
-  outputs.SetOutput(3, true);
-  dispatcher.tmrPulseQuickly_Timer();
-  EXPECT_THAT(port.Written(), IsEmpty());
 }
 
 TEST_F(DispatchTest, SeveralPulsingRulesGiveOneWritePerTick) {
