@@ -99,7 +99,6 @@ class FakeIrcClient final : public IrcClient {
   IrcConnection& Connection() override { return connection; }
   IrcSender& Sender() override { return sender; }
   bool InChannel() const override { return in_channel; }
-  // A line received from the server, handed to the rules as the session does.
   void Receive(std::string_view line) { environment.match(ServerLine{ParseIrcMessage(line)}); }
 
   IrcEnvironment environment;

@@ -400,34 +400,25 @@ TEST_F(IrcSessionTest, RemovesCrLfAndNulInsideOutgoingText) {
                                         "PRIVMSG #lab :hiQUIT :bye\r\n"));
 }
 
-TEST_F(IrcSessionTest, RefusesRepliesWhileNotConnected) {
-  socket_.state = socket_state::kConnecting;
-  EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X."), console_text::kNotConnected);
-  EXPECT_THAT(socket_.sent, IsEmpty());
-}
-
 // --- the operator's line ---
 
-TEST_F(IrcSessionTest, OperatorLineGoesOutWholeAndIsEchoedAndMatched) {
+// An operator's line goes out whole (an empty one too), is echoed and matched.
+TEST_F(IrcSessionTest, OperatorLinesGoOutWholeAndAreEchoedAndMatched) {
   OnlineAndRested();
   EXPECT_TRUE(Session().SendOperatorLine("Disco On now"));
-  EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab :Disco On now\r\n"));
-  EXPECT_THAT(console_.lines, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now\r\n"));
-  EXPECT_THAT(matched_, ElementsAre("<relay> Disco On now"));
-}
-
-TEST_F(IrcSessionTest, EmptyOperatorLineStillGoesOut) {
-  OnlineAndRested();
   EXPECT_TRUE(Session().SendOperatorLine(""));
-  EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab :\r\n"));
-  EXPECT_THAT(matched_, ElementsAre("<relay> "));
+  EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab :Disco On now\r\n", "PRIVMSG #lab :\r\n"));
+  EXPECT_THAT(console_.lines, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now\r\n",
+                                          ":relay!~relay@10.0.0.5 PRIVMSG #lab :\r\n"));
+  EXPECT_THAT(matched_, ElementsAre("<relay> Disco On now", "<relay> "));
 }
 
-TEST_F(IrcSessionTest, OperatorLineIsRefusedUnlessConnected) {
+TEST_F(IrcSessionTest, OperatorLinesAndRepliesAreRefusedUnlessConnected) {
   for (std::int16_t state : {socket_state::kClosed, socket_state::kConnecting,
                              socket_state::kClosing, socket_state::kError}) {
     socket_.state = state;
     EXPECT_FALSE(Session().SendOperatorLine("Disco On")) << state;
+    EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X."), console_text::kNotConnected);
   }
   EXPECT_THAT(socket_.sent, IsEmpty());
   EXPECT_THAT(console_.lines, IsEmpty());

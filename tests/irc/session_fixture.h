@@ -22,13 +22,11 @@ namespace zelvo::testing {
 // The USER line the fixture's settings and socket give, without CR LF.
 inline const std::string kUser = "USER relay pc7 PC7:1042/0 :Winsock Client";
 
-// A line handed to the rules: a received line with its tags (values
-// unescaped), or "<nick> text" typed.
+// A line handed to the rules: a received one with its tags, or "<nick> text" typed.
 inline std::string Described(const LineEvent& event) {
   if (const auto* line = std::get_if<ServerLine>(&event)) {
     std::string tags;
-    for (const auto& [key, value] : line->message.tags)
-      tags += (tags.empty() ? "@" : ";") + key + (value.empty() ? "" : "=" + value);
+    for (const auto& [k, v] : line->message.tags) tags += (tags.empty() ? "@" : ";") + k + "=" + v;
     return tags.empty() ? line->message.classic : tags + " " + line->message.classic;
   }
   const auto& [nick, text] = std::get<OperatorLine>(event);
