@@ -92,16 +92,17 @@ struct DispatchSetup {
 
 void BM_DispatchChatLine(benchmark::State& state) {
   DispatchSetup setup(static_cast<int>(state.range(0)));
-  const std::string line = ":alice!~al@host.example.net PRIVMSG #lab :anyone seen my keys?\r\n";
-  for (auto _ : state) setup.dispatcher.MatchIOCommands(line);
+  const IrcMessage line =
+      ParseIrcMessage(":alice!~al@host.example.net PRIVMSG #lab :anyone seen my keys?\r\n");
+  for (auto _ : state) setup.dispatcher.MatchReceived(line);
 }
 BENCHMARK(BM_DispatchChatLine)->Arg(5)->Arg(100)->Arg(1100)->Arg(2000);
 
 // "Disco On" fires its rule (no limits) on every line: gates, actions, reply, port write.
 void BM_DispatchFiringLine(benchmark::State& state) {
   DispatchSetup setup(static_cast<int>(state.range(0)));
-  const std::string line = ":alice!~al@host.example.net PRIVMSG #lab :Disco On\r\n";
-  for (auto _ : state) setup.dispatcher.MatchIOCommands(line);
+  const IrcMessage line = ParseIrcMessage(":alice!~al@host.example.net PRIVMSG #lab :Disco On\r\n");
+  for (auto _ : state) setup.dispatcher.MatchReceived(line);
 }
 BENCHMARK(BM_DispatchFiringLine)->Arg(5)->Arg(100)->Arg(1100)->Arg(2000);
 

@@ -123,7 +123,7 @@ void BM_SessionLinesPerSecond(benchmark::State& state) {
   IrcSession session(settings, socket, clock, console, IrcHooks{});
   Dispatcher dispatcher(settings, commands, outputs, clock, session, console, chat_client,
                         [](const std::string&) {});
-  session.SetMatcher([&](std::string_view text) { dispatcher.MatchIOCommands(text); });
+  session.SetMatcher([&](const LineEvent& line) { dispatcher.Match(line); });
   session.sckIRC_Connect();  // registered: lines are taken only then
   socket.Receive(session, ":irc.example.net 001 relay :Welcome\r\n");
 

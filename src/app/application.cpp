@@ -300,8 +300,8 @@ void Application::ReportHandlerError(const std::string& error) {
 
 void Application::WireBot() {
   irc_client_ = make_irc_(IrcEnvironment{settings_, *clock_, front_->console(),
-                                         [this](std::string_view text) {
-                                           if (dispatcher_) dispatcher_->MatchIOCommands(text);
+                                         [this](const LineEvent& line) {
+                                           if (dispatcher_) dispatcher_->Match(line);
                                          },
                                          Logger()});
   dispatcher_ = std::make_unique<Dispatcher>(

@@ -8,12 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "dispatch/interfaces.h"
 #include "dispatch/sender_directory.h"
 #include "front/bot_status.h"
 #include "irc/irc_connection.h"
+#include "irc/irc_sender.h"
+#include "irc/line_event.h"
 #include "log/messages.h"
 #include "model/clock.h"
+#include "model/console.h"
 #include "model/settings.h"
 
 namespace zelvo {
@@ -23,8 +25,8 @@ struct IrcEnvironment {
   const Settings& settings;
   const Clock& clock;
   Console& console;
-  // Holds one text against the rules (MatchIOCommands).
-  std::function<void(std::string_view)> match;
+  // Holds one received or operator's line against the rules (Dispatcher::Match).
+  std::function<void(const LineEvent&)> match;
   LogWriter log;
 };
 

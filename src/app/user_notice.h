@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "dispatch/interfaces.h"
 #include "log/log_types.h"
+#include "model/console.h"
 
 namespace zelvo {
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 #include <utility>
+#include <variant>
 
 #include "model/date_time.h"
 #include "model/flags.h"
@@ -83,15 +84,12 @@ void Dispatcher::SetSenderDirectory(const SenderDirectory* directory) {
   directory_ = directory;
 }
 
-void Dispatcher::MatchIOCommands(std::string_view text) {
-  while (!text.empty()) {
-    const std::size_t line_feed = text.find('\n');
-    if (line_feed == std::string_view::npos) {
-      MatchOperatorEcho(text);
-      return;
-    }
-    MatchReceived(ParseIrcMessage(text.substr(0, line_feed + 1)));
-    text.remove_prefix(line_feed + 1);
+void Dispatcher::Match(const LineEvent& event) {
+  if (const auto* line = std::get_if<ServerLine>(&event)) {
+    MatchReceived(line->message);
+  } else {
+    const auto& typed = std::get<OperatorLine>(event);
+    MatchOperatorEcho(typed.nick, typed.text);
   }
 }
 
@@ -101,8 +99,14 @@ void Dispatcher::MatchReceived(const IrcMessage& message) {
   MatchMessage(message);
 }
 
-void Dispatcher::MatchOperatorEcho(std::string_view line) {
-  MatchMessage(ParseIrcMessage(line));
+void Dispatcher::MatchOperatorEcho(std::string_view nick, std::string_view text) {
+  IrcMessage message;
+  message.SetPrefix(std::string(nick) + "!~" + settings_.gsIRCUser + "@" + sender_.LocalIP());
+  message.command = "PRIVMSG";
+  message.params = {settings_.gsIRCChannel, std::string(text)};
+  message.classic = ":" + message.prefix + " PRIVMSG " + settings_.gsIRCChannel + " :";
+  message.classic += text;
+  MatchMessage(message);
 }
 
 void Dispatcher::MatchMessage(const IrcMessage& message) {
@@ -254,7 +258,7 @@ void Dispatcher::tmrPulseQuickly_Timer() {
 void Dispatcher::Reply(std::string_view text) {
   const std::string_view message = text.empty() ? text : text.substr(1);
   const std::string error =
-      sender_.SendLine("PRIVMSG " + settings_.gsIRCChannel + " :" + std::string(message) + "\r\n");
+      sender_.SendLine("PRIVMSG " + settings_.gsIRCChannel + " :" + std::string(message));
   if (!error.empty()) {
     Report(error);
     return;

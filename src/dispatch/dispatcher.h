@@ -1,5 +1,6 @@
-// Holds received text against the rules and runs the rules that match; the
-// two periodic handlers put outputs back and make output 3 blink.
+// Holds the lines the IRC session hands over against the rules and runs the
+// rules that match; the two periodic handlers put outputs back and make
+// output 3 blink.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +11,14 @@
 #include <utility>
 #include <vector>
 
-#include "dispatch/interfaces.h"
+#include "dispatch/chat_client.h"
 #include "dispatch/sender_directory.h"
 #include "irc/irc_message.h"
+#include "irc/irc_sender.h"
+#include "irc/line_event.h"
 #include "log/messages.h"
 #include "model/clock.h"
+#include "model/console.h"
 #include "model/io_command.h"
 #include "model/settings.h"
 #include "outputs/outputs.h"
@@ -38,7 +42,7 @@ class Dispatcher {
   void SetSenderDirectory(const SenderDirectory* directory);
   // Where the entries on rules not run for a condition go; none by default.
   void SetLogWriter(LogWriter log) { log_ = std::move(log); }
-  // Told of each rule that ran for a received line or the operator's echo:
+  // Told of each rule that ran for a received line or the operator's line:
   // the rule (its LastUsed is the time it ran) and the sender's nickname.
   using RuleRunHook = std::function<void(const IOCommand& rule, const std::string& nick)>;
   void AddRuleRunHook(RuleRunHook hook);
@@ -48,20 +52,18 @@ class Dispatcher {
                                                const std::optional<std::string>& account)>;
   void AddRuleRunHook(RuleRunSenderHook hook) { rule_run_hooks_.push_back(std::move(hook)); }
 
-  // Holds received text against the rules, line by line (split after each
-  // LF). A text, or its last part, without a line end is the operator's echo
-  // (see MatchOperatorEcho); every line ending in LF is a received line
-  // (see MatchReceived).
-  void MatchIOCommands(std::string_view text);
+  // Holds one line against the rules: a received line (MatchReceived) or
+  // the operator's (MatchOperatorEcho).
+  void Match(const LineEvent& event);
 
   // One line received from the server, message tags and all. Only a PRIVMSG
   // to the configured channel counts (compared by the server's case
   // mapping), with a text that is not a CTCP request other than ACTION; a
   // line from the bot's own nickname never counts. The trigger must match the
-  // whole line as a server without tags sends it, CR LF included, letter case
-  // ignored (ASCII and Latin-1). The sender comes from the prefix
-  // ":nick!user@host" (a prefix without "!" before its "@" matches no
-  // allowed user). An allowed user matches when its Nickname and Username
+  // whole line as a server without tags sends it (`classic`), CR LF
+  // included, letter case ignored (ASCII and Latin-1). The sender comes from
+  // the prefix ":nick!user@host" (a prefix without "!" before its "@" matches
+  // no allowed user). An allowed user matches when its Nickname and Username
   // (letter case counting) and each of its conditions match: Host and
   // Account are patterns with letter case ignored, an Account only ever
   // matches a sender known to be logged in; Status is the least channel
@@ -71,11 +73,12 @@ class Dispatcher {
   // and what is missing.
   void MatchReceived(const IrcMessage& message);
 
-  // The echo of a line the operator typed, as the server would relay it
-  // (":nick!~user@localip PRIVMSG #channel :text", no line end). Held against
-  // the rules as a received line, but coming from the bot's own nickname:
-  // its Account and Status are the bot's own.
-  void MatchOperatorEcho(std::string_view line);
+  // A line the operator typed, sent to the channel from `nick` (the nickname
+  // in use). Held against the rules as the line other members receive,
+  // ":nick!~user@localip PRIVMSG #channel :text" without a line end (the
+  // configured user name, the sender's LocalIP), but from the bot's own
+  // nickname: its Account and Status are the bot's own.
+  void MatchOperatorEcho(std::string_view nick, std::string_view text);
 
   // Runs one rule: time gate (refusal reply), day and focus gates, output
   // actions with undo bookkeeping, focus option, port write, name reply,
@@ -101,8 +104,8 @@ class Dispatcher {
   const SenderDirectory& Senders() const { return directory_ ? *directory_ : configured_; }
   // Whole seconds since the rule last ran; empty when it has never run.
   std::optional<std::int64_t> ElapsedSeconds(const IOCommand& command) const;
-  // Sends `text` (which begins with a blank) to the channel and echoes it
-  // from the nickname the bot has now.
+  // Sends `text` (which begins with a blank) to the channel and echoes it on
+  // the console from the nickname in use (the sender directory's OwnNick).
   void Reply(std::string_view text);
   void Report(const std::string& error);
 

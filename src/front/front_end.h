@@ -7,7 +7,7 @@
 #include <functional>
 #include <string_view>
 
-#include "dispatch/interfaces.h"
+#include "model/console.h"
 
 namespace zelvo {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string_view>
 
-#include "dispatch/interfaces.h"
+#include "irc/irc_sender.h"
 
 namespace zelvo {
 

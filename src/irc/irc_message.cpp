@@ -76,6 +76,16 @@ std::string UnescapeTagValue(std::string_view value) {
   return out;
 }
 
+void IrcMessage::SetPrefix(std::string_view text) {
+  prefix = std::string(text);
+  const std::size_t at = text.find('@');
+  const std::string_view before_at = text.substr(0, at);
+  const std::size_t bang = before_at.find('!');
+  nick = std::string(before_at.substr(0, bang));
+  user = bang == std::string_view::npos ? std::string() : std::string(before_at.substr(bang + 1));
+  host = at == std::string_view::npos ? std::string() : std::string(text.substr(at + 1));
+}
+
 std::optional<std::string> IrcMessage::Tag(std::string_view key) const {
   for (const auto& [k, v] : tags) {
     if (k == key) return v;
@@ -109,16 +119,7 @@ IrcMessage ParseIrcMessage(std::string_view line) {
   rest = WithoutLineEnd(rest);
   if (!rest.empty() && rest.front() == ':') {
     rest.remove_prefix(1);
-    message.prefix = std::string(TakeWord(rest));
-    const std::string_view prefix = message.prefix;
-    const std::size_t at = prefix.find('@');
-    const std::size_t bang = prefix.substr(0, at).find('!');
-    message.nick = std::string(prefix.substr(0, std::min(bang, at)));
-    if (bang != std::string_view::npos) {
-      message.user = std::string(prefix.substr(
-          bang + 1, at == std::string_view::npos ? std::string_view::npos : at - bang - 1));
-    }
-    if (at != std::string_view::npos) message.host = std::string(prefix.substr(at + 1));
+    message.SetPrefix(TakeWord(rest));
   } else {
     SkipBlanks(rest);
   }

@@ -25,6 +25,8 @@ struct IrcMessage {
   std::vector<std::string> params;  // the trailing parameter is the last one, without its ':'
   std::string classic;              // the line without its tags, line end kept
 
+  // Sets `prefix` (given without its ':') and the nick, user and host taken from it.
+  void SetPrefix(std::string_view text);
   std::optional<std::string> Tag(std::string_view key) const;
   // The parameter at `index`, or "" when there are fewer.
   const std::string& Param(std::size_t index) const;

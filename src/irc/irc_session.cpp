@@ -18,6 +18,20 @@ std::string_view WithoutLineEnd(std::string_view line) {
   return line;
 }
 
+// `message` as UTF-8, every part of it read as ISO-8859-1: what parsing the
+// whole line read as ISO-8859-1 gives, as the parser splits only at ASCII.
+IrcMessage Latin1MessageToUtf8(IrcMessage message) {
+  for (auto& [key, value] : message.tags) {
+    key = Latin1ToUtf8(key);
+    value = Latin1ToUtf8(value);
+  }
+  for (std::string* part : {&message.prefix, &message.nick, &message.user, &message.host,
+                            &message.command, &message.classic})
+    *part = Latin1ToUtf8(*part);
+  for (std::string& param : message.params) param = Latin1ToUtf8(param);
+  return message;
+}
+
 SaslMechanism MechanismOf(std::string_view name) {
   if (name == "PLAIN") return SaslMechanism::kPlain;
   if (name == "EXTERNAL") return SaslMechanism::kExternal;
@@ -272,9 +286,12 @@ void IrcSession::HandleLine(const std::string& raw) {
   if (Follow(message, now) || !registering) watchdog_.OnReceived(now);
   console_.Append(ReceivedLineToUtf8(Shown(message.classic)));
   ReportConnectionState();
-  // The matcher gets the tags too (the sender's account); it matches the
-  // classic line.
-  if (hooks_.match) hooks_.match(ReceivedLineToUtf8(raw));
+  if (!hooks_.match) return;
+  if (IsValidUtf8(raw)) {
+    hooks_.match(ServerLine{message});
+  } else {
+    hooks_.match(ServerLine{Latin1MessageToUtf8(message)});
+  }
 }
 
 void IrcSession::AnswerPing(const IrcMessage& message) {
@@ -505,7 +522,7 @@ bool IrcSession::SendOperatorLine(std::string_view typed) {
   const std::string echo = ":" + nick_.Current() + "!~" + settings_.gsIRCUser + "@" +
                            socket_.LocalIP() + " PRIVMSG " + settings_.gsIRCChannel + " :" + text;
   console_.Append(Shown(echo) + std::string(kCrLf));
-  if (hooks_.match) hooks_.match(echo);
+  if (hooks_.match) hooks_.match(OperatorLine{nick_.Current(), text});
   return true;
 }
 

@@ -3,8 +3,8 @@
 // attempt counts as lost), joins after the welcome and rejoins after
 // a kick, watches the link, reconnects with a growing wait after any loss,
 // reports the connection state in the caption and the log, frames received
-// data into lines (answering PINGs, showing each line and matching it
-// against the rules; at most kLinesPerPass lines per data event, the rest in
+// data into lines (parsing each once, answering PINGs, showing it and handing
+// it to the rules; at most kLinesPerPass lines per data event, the rest in
 // later ones, so that signals and timers are handled in between), and sends
 // every outgoing line after registration through a flood-protected queue.
 #pragma once
@@ -16,11 +16,12 @@
 #include <string_view>
 #include <vector>
 
-#include "dispatch/interfaces.h"
 #include "irc/cap_negotiation.h"
 #include "irc/channel_roster.h"
 #include "irc/irc_connection.h"
+#include "irc/irc_sender.h"
 #include "irc/isupport.h"
+#include "irc/line_event.h"
 #include "irc/line_framer.h"
 #include "irc/link_watchdog.h"
 #include "irc/nick_fallback.h"
@@ -30,14 +31,15 @@
 #include "model/clock.h"
 #include "model/random_source.h"
 #include "model/reconnect_backoff.h"
+#include "model/console.h"
 #include "model/settings.h"
 
 namespace zelvo {
 
 struct IrcHooks {
-  // Holds one line (received with its line end, or an echo without one)
-  // against the rules.
-  std::function<void(std::string_view)> match;
+  // Holds one line against the rules: each received line after the session
+  // has followed it, and each operator's line sent to the channel.
+  std::function<void(const LineEvent&)> match;
   // Writes one entry to the event log.
   LogWriter log;
   // Sets the main window's caption.
@@ -60,7 +62,7 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
              RandomSource random = SystemRandomSource());
 
   // Sets the matcher later (the matcher usually needs this session first).
-  void SetMatcher(std::function<void(std::string_view)> match) { hooks_.match = std::move(match); }
+  void SetMatcher(std::function<void(const LineEvent&)> match) { hooks_.match = std::move(match); }
   // Called after the connection state as the caption shows it, or the
   // nickname, has changed (read them through the accessors below).
   void SetStateChanged(std::function<void()> changed) { state_changed_ = std::move(changed); }
@@ -68,15 +70,16 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   // IrcConnection
   // Starts a connection attempt (at start, and again after each loss).
   void ConnectToServer() override;
-  // Sends "PRIVMSG <channel> :<typed>" and echoes and matches it as the
-  // server would relay it, from the nickname the bot has; false, doing
-  // nothing, unless connected and registered.
+  // Sends "PRIVMSG <channel> :<typed>" (line breaks removed), echoes it on
+  // the console as the server would relay it from the nickname in use, and
+  // hands it to the rules as an OperatorLine; false, doing nothing, unless
+  // connected and registered.
   bool SendOperatorLine(std::string_view typed) override;
   // Closes the socket; later socket events are ignored.
   void Close() override;
 
-  // IrcSender: queues a reply line (CR, LF and NUL inside it are removed and
-  // one CR LF ends it); "" or console_text::kNotConnected (also before registration).
+  // IrcSender: queues a reply line (CR, LF and NUL in it are removed and one
+  // CR LF ends it); "" or console_text::kNotConnected (also before registration).
   std::string SendLine(std::string_view line) override;
   std::string LocalIP() const override;
 
@@ -130,7 +133,8 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
  private:
   using TimePoint = std::chrono::steady_clock::time_point;
 
-  // Answers, shows and matches one received line (with its line end).
+  // Parses one received line (with its line end), follows and answers it,
+  // shows it and hands it to the rules.
   void HandleLine(const std::string& raw);
   // Follows one message: registration, nickname, channel, 005, ERROR. True
   // when it moved registration on (an answer to negotiation, a NICK, 001).

@@ -27,7 +27,7 @@ class QtIrcClient final : public IrcClient {
   ~QtIrcClient() override;
 
   IrcSession& Session() { return session_; }
-  void SetMatcher(std::function<void(std::string_view)> match) {
+  void SetMatcher(std::function<void(const LineEvent&)> match) {
     session_.SetMatcher(std::move(match));
   }
 

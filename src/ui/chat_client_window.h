@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "dispatch/interfaces.h"
+#include "dispatch/chat_client.h"
 
 namespace zelvo {
 

@@ -20,11 +20,11 @@
 #include <string_view>
 #include <vector>
 
-#include "dispatch/interfaces.h"
 #include "front/bot_state.h"
 #include "front/front_end.h"
 #include "log/messages.h"
 #include "model/clock.h"
+#include "model/console.h"
 #include "model/output_history.h"
 #include "model/output_number.h"
 #include "model/settings.h"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "dispatch/interfaces.h"
+#include "dispatch/chat_client.h"
 
 namespace zelvo {
 

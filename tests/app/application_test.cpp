@@ -109,6 +109,7 @@ class FakeIrcClient final : public IrcClient {
     status.caption = text;
     show_status(status);
   }
+  void Receive(std::string_view line) { environment.match(ServerLine{ParseIrcMessage(line)}); }
 
   IrcEnvironment environment;
   std::function<void(const ConnectionStatus&)> show_status;
@@ -288,7 +289,7 @@ TEST_F(ApplicationTest, TheIrcClientIsWiredToWindowDispatcherAndLog) {
   irc_->environment.log(32, 4, SocketStateChangedText("Connected"));
   EXPECT_EQ(Entries().back().description, SocketStateChangedText("Connected"));
   // A channel line reaches the rules: "Disco On" switches outputs 1 and 2.
-  irc_->environment.match(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
   EXPECT_TRUE(app->outputs()->Output(1));
   EXPECT_TRUE(app->outputs()->Output(2));
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
@@ -324,7 +325,7 @@ TEST_F(ApplicationTest, ARuleWhoseOutputsThePortRefusedAnnouncesNothing) {
   const int fill = ::open(port.c_str(), O_WRONLY | O_APPEND);
   while (::write(fill, "x", 1) == 1) {
   }
-  const auto said = [&] { irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n"); };
+  const auto said = [&] { irc_->Receive(":op!~op@h PRIVMSG #zelvo :Disco On\r\n"); };
   said();
   StatusLine& status = MainWindowView(*Window(*app)).Status();
   EXPECT_EQ(app->outputs()->DecimalOutput(), 0);
@@ -440,7 +441,7 @@ TEST_F(ApplicationTest, HeadlessStartRunsTheBotWithoutWindowAndTray) {
   EXPECT_TRUE(app->timers().tmrPulseQuickly().isActive());
   irc_->environment.console.Append("PING :1\r\n");
   EXPECT_EQ(console_.str(), "PING :1\n");
-  irc_->environment.match(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@host PRIVMSG #zelvo :Disco On\r\n");
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3));
   app->Close();
   EXPECT_EQ(Entries().back().id, "34");
@@ -667,7 +668,7 @@ TEST_F(ApplicationTest, MqttBridgeAndRelaysFollowTheOutputs) {
   EXPECT_THAT(mqtt_->broker.subscribed, ElementsAre("zelvo/output/+/set"));
 
   const int syncs = mqtt_->syncs;
-  irc_->environment.match(":op!~op@example.org PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@example.org PRIVMSG #zelvo :Disco On\r\n");
   const std::vector<std::string> after_rule = mqtt_->broker.Take();
   ASSERT_EQ(after_rule.size(), 6u);
   EXPECT_THAT(std::vector<std::string>(after_rule.begin(), after_rule.begin() + 5),
@@ -695,7 +696,7 @@ TEST_F(ApplicationTest, MqttBridgeAndRelaysFollowTheOutputs) {
   mqtt_->connected = false;
   mqtt_->events.disconnected(
       "MQTT broker mqtt://127.0.0.1:1883: connection lost; trying again in 5 s.");
-  irc_->environment.match(":op!~op@example.org PRIVMSG #zelvo :Disco Off\r\n");
+  irc_->Receive(":op!~op@example.org PRIVMSG #zelvo :Disco Off\r\n");
   EXPECT_THAT(mqtt_->broker.Take(), IsEmpty());
   EXPECT_THAT(Descriptions(Entries(), "81"), ElementsAre(StartsWith("MQTT broker")));
   mqtt_->Connect();
@@ -742,7 +743,7 @@ TEST_F(ApplicationTest, EveryBackEndIsWrittenAndAFailingOneIsNamed) {
   mqtt_->Connect();
   mqtt_->broker.Take();
   mqtt_->broker.failure = "out of memory";
-  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
   Window(*app)->Picture4_Click();
   Window(*app)->Picture4_Click();
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11, 3));
@@ -775,7 +776,7 @@ TEST_F(ApplicationTest, SafeStatesAfterThirtySecondsOutOfTheChannelAndAtTheClose
     clock_->Advance(elapsed);
     app->timers().tmrAutoReturn_Timer();
   };
-  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
   tick(std::chrono::seconds(29));
   irc_->in_channel = true;  // joined just in time
   tick(std::chrono::seconds(5));
@@ -849,7 +850,7 @@ TEST_F(ApplicationTest, TheDispatcherLogsARuleHeldBackByACondition) {
   WriteFile(dir_.File("config.xml"), text);
   auto app = Make(/*headless=*/true);
   ASSERT_TRUE(app->Main());
-  irc_->environment.match(":op!~op@elsewhere.net PRIVMSG #zelvo :!Saft\r\n");
+  irc_->Receive(":op!~op@elsewhere.net PRIVMSG #zelvo :!Saft\r\n");
   EXPECT_THAT(Descriptions(Entries(), "70"), ElementsAre(HasSubstr("Saftblandare")));
 }
 
@@ -872,7 +873,7 @@ TEST_P(ReloadTest, ReplacesWhatChangedAndKeepsTheOutputs) {
   WriteConfig(FileDevice());
   auto app = Make(/*headless=*/true);
   ASSERT_TRUE(app->Main());
-  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
+  irc_->Receive(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
   ASSERT_THAT(PortBytes(), ElementsAre(0, 3));
   const FakeIrcClient* before = irc_;
   events_.clear();
@@ -898,7 +899,7 @@ TEST_P(ReloadTest, ReplacesWhatChangedAndKeepsTheOutputs) {
   EXPECT_THAT(Descriptions(Entries(), "93"), IsEmpty());  // no window or MQTT setting changed
 
   const std::string port = c.port_reopened ? dir_.File("port2.txt") : dir_.File("port.txt");
-  irc_->environment.match(":op!~op@h PRIVMSG #zelvo :" + std::string(c.fires) + "\r\n");
+  irc_->Receive(":op!~op@h PRIVMSG #zelvo :" + std::string(c.fires) + "\r\n");
   EXPECT_EQ(app->outputs()->DecimalOutput(), 0);
   const std::string written = ReadFile(port);
   EXPECT_EQ(written.substr(written.rfind(' ') + 1), "0\n") << written;

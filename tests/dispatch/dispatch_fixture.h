@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dispatch/dispatcher.h"
@@ -88,6 +89,18 @@ class DispatchTest : public ::testing::Test {
     disco_off = AddRule("Disco-Kula Off", "*Disco Off*", 0, 0, kDiscoOffFlags);
   }
 
+  // Hands a line to the rules as the session does: one ending in LF as received
+  // (parsed once; Follow sees it first), any other as typed from NickInUse.
+  void Feed(std::string_view line) {
+    if (!line.ends_with('\n')) return dispatcher.Match(OperatorLine{NickInUse(), line});
+    const IrcMessage message = ParseIrcMessage(line);
+    Follow(message);
+    dispatcher.Match(ServerLine{message});
+  }
+  // The connection: the bot's nickname, and what it learns from a received line.
+  virtual std::string_view NickInUse() const { return settings.gsIRCNickname; }
+  virtual void Follow(const IrcMessage&) {}
+
   // A channel message as the server relays it.
   static std::string Said(const std::string& message,
                           const std::string& prefix = "alice!~al@host") {
@@ -111,6 +124,6 @@ class DispatchTest : public ::testing::Test {
 };
 
 inline const std::string kRefusalLine =
-    "PRIVMSG #lab :Don't be hasty, the procedure will be available soon...\r\n";
+    "PRIVMSG #lab :Don't be hasty, the procedure will be available soon...";
 
 }  // namespace zelvo::testing

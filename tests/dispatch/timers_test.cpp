@@ -20,7 +20,7 @@ using testing::kWednesdayNoon;
 
 TEST_F(DispatchTest, AutoReturnPutsOutputBackAtFirstTickAfterItsTime) {
   AddExampleRules();
-  dispatcher.MatchIOCommands(Said("!saft"));  // output 1 (15 s) and output 3 (2 s) on
+  Feed(Said("!saft"));  // output 1 (15 s) and output 3 (2 s) on
   EXPECT_THAT(port.Written(), ElementsAre(1, 5));
 
   clock.Advance(seconds(14));
@@ -41,7 +41,7 @@ TEST_F(DispatchTest, AutoReturnPutsOutputBackAtFirstTickAfterItsTime) {
 TEST_F(DispatchTest, RulesDueInOneTickArePutBackInOrderEachWithItsOwnWrite) {
   auto first = AddRule("One", "*go*", 5, 0, 32);    // output 1 on
   auto second = AddRule("Two", "*go*", 3, 0, 256);  // output 2 on
-  dispatcher.MatchIOCommands(Said("go"));
+  Feed(Said("go"));
   EXPECT_THAT(port.Written(), ElementsAre(1, 3));
   clock.Advance(seconds(5));
   dispatcher.tmrAutoReturn_Timer();
@@ -52,7 +52,7 @@ TEST_F(DispatchTest, RulesDueInOneTickArePutBackInOrderEachWithItsOwnWrite) {
 
 TEST_F(DispatchTest, CompleteRuleIsNeverPutBack) {
   AddExampleRules();
-  dispatcher.MatchIOCommands(Said("Disco On"));
+  Feed(Said("Disco On"));
   clock.Advance(seconds(3600));
   dispatcher.tmrAutoReturn_Timer();
   EXPECT_TRUE(outputs.Output(1));
@@ -64,7 +64,7 @@ TEST_F(DispatchTest, UndoToggleRestoresAndUndoOnAndOffEndsOn) {
   AddRule("Flip", "*go*", 2, 0, 1024);     // toggle output 2
   AddRule("Both", "*go*", 2, 0, 32 | 64);  // output 1 off then on
   outputs.SetOutput(2, true);
-  dispatcher.MatchIOCommands(Said("go"));
+  Feed(Said("go"));
   EXPECT_FALSE(outputs.Output(2));
   outputs.SetOutput(1, false);
   clock.Advance(seconds(2));
@@ -75,7 +75,7 @@ TEST_F(DispatchTest, UndoToggleRestoresAndUndoOnAndOffEndsOn) {
 
 TEST_F(DispatchTest, AutoReturnIsNotDelayedByWallClockSetBack) {
   AddExampleRules();
-  dispatcher.MatchIOCommands(Said("!saft"));
+  Feed(Said("!saft"));
   clock.SetLocal(kWednesdayNoon - 1.0 / 24);
   clock.Advance(seconds(15));
   dispatcher.tmrAutoReturn_Timer();
@@ -85,7 +85,7 @@ TEST_F(DispatchTest, AutoReturnIsNotDelayedByWallClockSetBack) {
 
 TEST_F(DispatchTest, PortFailureDuringAutoReturnIsReportedAndBookkeepingCompletes) {
   AddExampleRules();
-  dispatcher.MatchIOCommands(Said("!saft"));
+  Feed(Said("!saft"));
   port.FailWith("Cannot write to the port");
   clock.Advance(seconds(15));
   dispatcher.tmrAutoReturn_Timer();
@@ -98,7 +98,7 @@ TEST_F(DispatchTest, PortFailureDuringAutoReturnIsReportedAndBookkeepingComplete
   EXPECT_TRUE(buzzer->AutoReturnComplete());
 
   port.FailWith("");
-  dispatcher.MatchIOCommands(Said("Disco On"));
+  Feed(Said("Disco On"));
   EXPECT_EQ(port.Written().back(), 1 | 2 | 4);
 }
 
@@ -115,20 +115,16 @@ TEST_F(DispatchTest, PulseAlternatesOutput3WithTheHeldByte) {
   EXPECT_FALSE(dispatcher.PulsePhase());
 }
 
-TEST_F(DispatchTest, PulseWritesNothingWhileOutput3IsOff) {
+TEST_F(DispatchTest, PulseWritesNothingWhileOutput3IsOffOrWithoutAPulsingRule) {
   auto rule = AddRule("Pulse", "*go*", 0, 0, 0);
   rule->SetAutoReturnOutputs(flag::kPulseQuickly | 2048);
   outputs.SetOutput(1, true);
-  dispatcher.tmrPulseQuickly_Timer();
+  dispatcher.tmrPulseQuickly_Timer();  // output 3 is off
+  rule->SetAutoReturnOutputs(4096);
+  outputs.SetOutput(3, true);
+  dispatcher.tmrPulseQuickly_Timer();  // no rule pulses
   EXPECT_THAT(port.Written(), IsEmpty());
   EXPECT_FALSE(dispatcher.PulsePhase());
-}
-
-TEST_F(DispatchTest, PulseWritesNothingWithoutAPulsingRule) {
-  AddRule("Steady", "*go*", 0, 0, 0)->SetAutoReturnOutputs(4096);
-  outputs.SetOutput(3, true);
-  dispatcher.tmrPulseQuickly_Timer();
-  EXPECT_THAT(port.Written(), IsEmpty());
 }
 
 TEST_F(DispatchTest, SeveralPulsingRulesGiveOneWritePerTick) {
@@ -153,7 +149,7 @@ TEST_F(DispatchTest, PulseWriteFailureIsReported) {
 TEST_F(DispatchTest, BuzzerPulsesUntilItsAutoReturn) {
   AddExampleRules();
   outputs.SetOutput(2, true);
-  dispatcher.MatchIOCommands(Said("!saft"));  // outputs 1 and 3 on as well
+  Feed(Said("!saft"));  // outputs 1 and 3 on as well
   dispatcher.tmrPulseQuickly_Timer();
   dispatcher.tmrPulseQuickly_Timer();
   EXPECT_THAT(port.Written(), ElementsAre(3, 7, 3, 7));

@@ -179,7 +179,7 @@ class Bot {
     dispatcher_->SetLogWriter([this](std::int32_t id, std::int32_t type, const std::string& text) {
       log.push_back({id, type, text});
     });
-    client_->SetMatcher([this](std::string_view text) { dispatcher_->MatchIOCommands(text); });
+    client_->SetMatcher([this](const LineEvent& line) { dispatcher_->Match(line); });
     QObject::connect(&auto_return_, &QTimer::timeout,
                      [this] { dispatcher_->tmrAutoReturn_Timer(); });
     auto_return_.start(1000);

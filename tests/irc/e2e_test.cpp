@@ -90,7 +90,7 @@ TEST_P(IrcEndToEndTest, RegistersJoinsAndSwitchesOnAChannelTrigger) {
 TEST_P(IrcEndToEndTest, PrivateMessagesAndOtherChannelsSwitchNothing) {
   ASSERT_NO_FATAL_FAILURE(StartAll());
   // The bot sits in a second channel too, so it does receive what is said there.
-  ASSERT_EQ(bot_->Client().Sender().SendLine("JOIN #other\r\n"), "");
+  ASSERT_EQ(bot_->Client().Sender().SendLine("JOIN #other"), "");
   ASSERT_TRUE(alice_.Join("#other"));
   ASSERT_TRUE(alice_.WaitForJoin(prefix_, "#other", seconds(10)));
 

@@ -7,7 +7,6 @@
 #include <tuple>
 #include <vector>
 
-#include "dispatch/interfaces.h"
 #include "irc/socket.h"
 #include "support/fake_clock.h"
 #include "support/log_line.h"

@@ -127,7 +127,7 @@ TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReportedAndRetried) {
   EXPECT_THAT(log_, ElementsAre(LogLine{60, 4, "Reconnecting in 5 s."},
                                 LogLine{32, 4, SocketStateChangedText("Closed")}));
   // Nothing is sent on a dead connection, and a partial line does not survive it.
-  EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X.\r\n"), console_text::kNotConnected);
+  EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X."), console_text::kNotConnected);
   EXPECT_EQ(Session().QueuedLines(), 0u);
 }
 
@@ -237,7 +237,7 @@ TEST_F(IrcSessionTest, APingFloodKeepsOnlyTheNewestPongWaiting) {
               ElementsAre("PONG :0\r\n", "PONG :1\r\n", "PONG :2\r\n", "PONG :3\r\n"));
   EXPECT_EQ(Session().QueuedLines(), 1u);
   // A reply behind the waiting PONG is still taken.
-  EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X.\r\n"), "");
+  EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X."), "");
   socket_.sent.clear();
   for (int s = 0; s < 2; ++s) Tick(seconds(1));
   EXPECT_THAT(socket_.sent, ElementsAre("PONG :999\r\n", "PRIVMSG #lab  I toggled X.\r\n"));
@@ -323,7 +323,7 @@ TEST_F(IrcSessionTest, FollowsTenThousandChannelMembersAndSaysOnceWhenThereAreMo
 TEST_F(IrcSessionTest, SendsABurstOfFourRepliesThenOneASecondOnTheTick) {
   OnlineAndRested();
   for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled " + std::to_string(i) + ".\r\n"), "");
+    EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled " + std::to_string(i) + "."), "");
   }
   EXPECT_THAT(socket_.sent, SizeIs(4));
   Session().tmrSendQueue_Timer();
@@ -338,7 +338,7 @@ TEST_F(IrcSessionTest, SendsABurstOfFourRepliesThenOneASecondOnTheTick) {
 
 TEST_F(IrcSessionTest, PongIsNotDelayedBehindReplies) {
   OnlineAndRested();
-  for (int i = 0; i < 10; ++i) Session().SendLine("PRIVMSG #lab  r" + std::to_string(i) + "\r\n");
+  for (int i = 0; i < 10; ++i) Session().SendLine("PRIVMSG #lab  r" + std::to_string(i));
   Receive("PING :tok\r\n");
   Tick(seconds(1));
   ASSERT_THAT(socket_.sent, SizeIs(5));
@@ -361,7 +361,7 @@ TEST_F(IrcSessionTest, RepeatedOwnJoinsAskWhoOnceAndDoNotHoldUpThePong) {
 
 TEST_F(IrcSessionTest, AFreshConnectionDropsWhatTheOldOneQueued) {
   OnlineAndRested();
-  for (int i = 0; i < 8; ++i) Session().SendLine("PRIVMSG #lab  r\r\n");
+  for (int i = 0; i < 8; ++i) Session().SendLine("PRIVMSG #lab  r");
   socket_.sent.clear();
   Session().sckIRC_Connect();
   EXPECT_THAT(socket_.sent, ElementsAre("CAP LS 302\r\n", "NICK relay\r\n", kUser + "\r\n"));
@@ -370,7 +370,7 @@ TEST_F(IrcSessionTest, AFreshConnectionDropsWhatTheOldOneQueued) {
 
 TEST_F(IrcSessionTest, DropsRepliesBeyondThirtySecondsAndLogsTheCount) {
   OnlineAndRested();
-  for (int i = 0; i < 50; ++i) EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X.\r\n"), "");
+  for (int i = 0; i < 50; ++i) EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X."), "");
   EXPECT_THAT(socket_.sent, SizeIs(4));
   EXPECT_EQ(Session().QueuedLines(), 30u);
   Session().tmrSendQueue_Timer();
@@ -391,34 +391,25 @@ TEST_F(IrcSessionTest, RemovesCrLfAndNulInsideOutgoingText) {
                                         "PRIVMSG #lab :hiQUIT :bye\r\n"));
 }
 
-TEST_F(IrcSessionTest, RefusesRepliesWhileNotConnected) {
-  socket_.state = socket_state::kConnecting;
-  EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X.\r\n"), console_text::kNotConnected);
-  EXPECT_THAT(socket_.sent, IsEmpty());
-}
-
 // --- the operator's line ---
 
-TEST_F(IrcSessionTest, OperatorLineGoesOutWholeAndIsEchoedAndMatched) {
+// An operator's line goes out whole (an empty one too), is echoed and matched.
+TEST_F(IrcSessionTest, OperatorLinesGoOutWholeAndAreEchoedAndMatched) {
   OnlineAndRested();
   EXPECT_TRUE(Session().SendOperatorLine("Disco On now"));
-  EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab :Disco On now\r\n"));
-  EXPECT_THAT(console_.lines, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now\r\n"));
-  EXPECT_THAT(matched_, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now"));
-}
-
-TEST_F(IrcSessionTest, EmptyOperatorLineStillGoesOut) {
-  OnlineAndRested();
   EXPECT_TRUE(Session().SendOperatorLine(""));
-  EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab :\r\n"));
-  EXPECT_THAT(matched_, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :"));
+  EXPECT_THAT(socket_.sent, ElementsAre("PRIVMSG #lab :Disco On now\r\n", "PRIVMSG #lab :\r\n"));
+  EXPECT_THAT(console_.lines, ElementsAre(":relay!~relay@10.0.0.5 PRIVMSG #lab :Disco On now\r\n",
+                                          ":relay!~relay@10.0.0.5 PRIVMSG #lab :\r\n"));
+  EXPECT_THAT(matched_, ElementsAre("<relay> Disco On now", "<relay> "));
 }
 
-TEST_F(IrcSessionTest, OperatorLineIsRefusedUnlessConnected) {
+TEST_F(IrcSessionTest, OperatorLinesAndRepliesAreRefusedUnlessConnected) {
   for (std::int16_t state : {socket_state::kClosed, socket_state::kConnecting,
                              socket_state::kClosing, socket_state::kError}) {
     socket_.state = state;
     EXPECT_FALSE(Session().SendOperatorLine("Disco On")) << state;
+    EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X."), console_text::kNotConnected);
   }
   EXPECT_THAT(socket_.sent, IsEmpty());
   EXPECT_THAT(console_.lines, IsEmpty());
@@ -428,7 +419,7 @@ TEST_F(IrcSessionTest, OperatorLineIsRefusedUnlessConnected) {
 TEST_F(IrcSessionTest, MatcherSetLaterIsUsed) {
   OnlineAndRested();
   std::vector<std::string> late;
-  Session().SetMatcher([&](std::string_view t) { late.emplace_back(t); });
+  Session().SetMatcher([&](const LineEvent& e) { late.push_back(testing::Described(e)); });
   Receive(":a!~a@h PRIVMSG #lab :x\r\n");
   EXPECT_THAT(late, ElementsAre(":a!~a@h PRIVMSG #lab :x\r\n"));
   EXPECT_THAT(matched_, IsEmpty());

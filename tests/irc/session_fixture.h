@@ -1,7 +1,7 @@
 // The fixture the IRC session's tests share: an IrcSession on the fake
-// socket and clock, whose hooks record the lines handed to the rules, the log
-// entries and the captions, with helpers that take it through connecting,
-// registering and joining.
+// socket and clock, whose hooks record the lines handed to the rules (see
+// Described), the log entries and the captions, with helpers that take it
+// through connecting, registering and joining.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "irc/irc_fakes.h"
@@ -20,6 +21,17 @@ namespace zelvo::testing {
 
 // The USER line the fixture's settings and socket give, without CR LF.
 inline const std::string kUser = "USER relay pc7 PC7:1042/0 :Winsock Client";
+
+// A line handed to the rules: a received one with its tags, or "<nick> text" typed.
+inline std::string Described(const LineEvent& event) {
+  if (const auto* line = std::get_if<ServerLine>(&event)) {
+    std::string tags;
+    for (const auto& [k, v] : line->message.tags) tags += (tags.empty() ? "@" : ";") + k + "=" + v;
+    return tags.empty() ? line->message.classic : tags + " " + line->message.classic;
+  }
+  const auto& [nick, text] = std::get<OperatorLine>(event);
+  return "<" + std::string(nick) + "> " + std::string(text);
+}
 
 class SessionTest : public ::testing::Test {
  protected:
@@ -34,7 +46,7 @@ class SessionTest : public ::testing::Test {
   // Made on first use, so that a test can change the settings before.
   IrcSession& Session() {
     if (!session_) {
-      IrcHooks hooks{[this](std::string_view t) { matched_.emplace_back(t); },
+      IrcHooks hooks{[this](const LineEvent& e) { matched_.push_back(Described(e)); },
                      [this](std::int32_t id, std::int32_t type, const std::string& text) {
                        log_.push_back({id, type, text});
                      },

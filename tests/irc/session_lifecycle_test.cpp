@@ -205,7 +205,8 @@ TEST_F(SessionLifecycleTest, FallsBackOnATakenNickAndRegainsIt) {
 
   // The operator's echo comes from the nickname the bot has.
   ASSERT_TRUE(Session().SendOperatorLine("Disco On"));
-  EXPECT_THAT(matched_, ElementsAre(":relay_!~relay@10.0.0.5 PRIVMSG #lab :Disco On"));
+  EXPECT_THAT(console_.lines, ElementsAre(":relay_!~relay@10.0.0.5 PRIVMSG #lab :Disco On\r\n"));
+  EXPECT_THAT(matched_, ElementsAre("<relay_> Disco On"));
 
   // Every 60 s after the welcome it asks for its nickname back ...
   Pass(seconds(59));
@@ -367,7 +368,7 @@ TEST_F(SessionLifecycleTest, AServerErrorLineIsLoggedAndEndsTheConnection) {
               ElementsAre("The server ended the connection: Closing Link: relay (Killed (oper "
                           "(enough)))"));
   EXPECT_EQ(socket_.close_calls, 1);
-  EXPECT_EQ(Session().SendLine("PRIVMSG #lab :x\r\n"), console_text::kNotConnected);
+  EXPECT_EQ(Session().SendLine("PRIVMSG #lab :x"), console_text::kNotConnected);
   EXPECT_FALSE(Session().SendOperatorLine("Disco On"));
   // The close that follows changes nothing.
   ServerCloses();

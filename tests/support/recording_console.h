@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dispatch/interfaces.h"
+#include "model/console.h"
 
 namespace zelvo::testing {
 
