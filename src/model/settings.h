@@ -1,4 +1,8 @@
-// The settings read from config.xml at start-up; filled once, read everywhere.
+// The settings read from config.xml. The application owns the one copy that
+// everything reads; it fills it at start-up and replaces it on a reload (the
+// window and MQTT settings keep their start-up values until the next start).
+// The window writes gbWindowShow and giWindowState as the operator shows,
+// hides or resizes it; nothing writes config.xml back.
 #pragma once
 
 #include <cstdint>
