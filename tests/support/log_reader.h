@@ -1,13 +1,16 @@
 // The entries of an event log file, read back with libxml2 the way another
-// program would read the file.
+// program would read the file: under a shared lock, so that an entry the bot
+// is appending in place is read whole or not at all.
 #pragma once
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,11 +28,13 @@ struct ReadEntry {
 // The entries of a log file; std::nullopt when the file is missing, does not
 // parse or is not a Zelvo/Logs document.
 inline std::optional<std::vector<ReadEntry>> ReadLogEntries(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream read;
-  read << in.rdbuf();
-  const std::string bytes = read.str();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  ::flock(fd, LOCK_SH);
+  std::string bytes;
+  char chunk[65536];
+  for (ssize_t got; (got = ::read(fd, chunk, sizeof chunk)) > 0;) bytes.append(chunk, got);
+  ::close(fd);
   xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
                               XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
   if (doc == nullptr) return std::nullopt;
