@@ -100,13 +100,8 @@ void Dispatcher::MatchReceived(const IrcMessage& message) {
 }
 
 void Dispatcher::MatchOperatorEcho(std::string_view nick, std::string_view text) {
-  IrcMessage message;
-  message.SetPrefix(std::string(nick) + "!~" + settings_.gsIRCUser + "@" + sender_.LocalIP());
-  message.command = "PRIVMSG";
-  message.params = {settings_.gsIRCChannel, std::string(text)};
-  message.classic = ":" + message.prefix + " PRIVMSG " + settings_.gsIRCChannel + " :";
-  message.classic += text;
-  MatchMessage(message);
+  MatchMessage(RelayedOperatorLine(nick, settings_.gsIRCUser, sender_.LocalIP(),
+                                   settings_.gsIRCChannel, text));
 }
 
 void Dispatcher::MatchMessage(const IrcMessage& message) {

@@ -86,6 +86,16 @@ void IrcMessage::SetPrefix(std::string_view text) {
   host = at == std::string_view::npos ? std::string() : std::string(text.substr(at + 1));
 }
 
+IrcMessage RelayedOperatorLine(std::string_view nick, std::string_view user, std::string_view ip,
+                               std::string_view channel, std::string_view text) {
+  IrcMessage message;
+  message.SetPrefix(std::string(nick) + "!~" + std::string(user) + "@" + std::string(ip));
+  message.command = "PRIVMSG";
+  message.params = {std::string(channel), std::string(text)};
+  message.classic = ":" + message.prefix + " PRIVMSG " + message.params[0] + " :" + message.params[1];
+  return message;
+}
+
 std::optional<std::string> IrcMessage::Tag(std::string_view key) const {
   for (const auto& [k, v] : tags) {
     if (k == key) return v;

@@ -35,6 +35,11 @@ struct IrcMessage {
 
 IrcMessage ParseIrcMessage(std::string_view line);
 
+// The operator's channel line as the server relays it to the others, without
+// a line end: ":nick!~user@ip PRIVMSG channel :text".
+IrcMessage RelayedOperatorLine(std::string_view nick, std::string_view user, std::string_view ip,
+                               std::string_view channel, std::string_view text);
+
 // A tag value with the escapes \: \s \\ \r \n resolved; a backslash before any
 // other character stands for that character, a lone one at the end is dropped.
 std::string UnescapeTagValue(std::string_view value);

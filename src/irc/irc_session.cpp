@@ -519,9 +519,9 @@ bool IrcSession::SendOperatorLine(std::string_view typed) {
   }
   const std::string text = RemoveLineBreaks(typed);
   Enqueue("PRIVMSG " + settings_.gsIRCChannel + " :" + text, SendQueue::Kind::kLine);
-  const std::string echo = ":" + nick_.Current() + "!~" + settings_.gsIRCUser + "@" +
-                           socket_.LocalIP() + " PRIVMSG " + settings_.gsIRCChannel + " :" + text;
-  console_.Append(Shown(echo) + std::string(kCrLf));
+  const IrcMessage echo = RelayedOperatorLine(nick_.Current(), settings_.gsIRCUser,
+                                              socket_.LocalIP(), settings_.gsIRCChannel, text);
+  console_.Append(Shown(echo.classic) + std::string(kCrLf));
   if (hooks_.match) hooks_.match(OperatorLine{nick_.Current(), text});
   return true;
 }
