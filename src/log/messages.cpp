@@ -85,10 +85,10 @@
   ROW(kLogEntriesDropped, 46, kWarning, "")    /* LogEntriesDroppedText */                   \
   /* The rules: a line matched a rule's trigger and an allowed user's names, */              \
   /* but not the user's Host, Account or Status condition. */                                \
-  ROW(kRuleNotRun, 70, kInformation, "")                                                     \
+  ROW(kRuleNotRun, 70, kInformation, "") /* RuleNotRunText */                                \
   /* The MQTT broker connection and its commands. */                                         \
   ROW(kMqttConnected, 80, kInformation, "") /* MqttConnectedText */                          \
-  ROW(kMqttDisconnected, 81, kWarning, "")  /* why, and the next attempt */                  \
+  ROW(kMqttDisconnected, 81, kWarning, "")  /* MqttDisconnectedText */                       \
   ROW(kMqttSwitched, 82, kInformation, "")  /* MqttSwitchedText */                           \
   ROW(kMqttWarning, 83, kWarning, "")       /* an ignored command, a failed publish */       \
   /* Switch commands from the broker beyond the limit per output, one entry */               \
@@ -299,8 +299,19 @@ std::string LogEntriesDroppedText(std::size_t dropped) {
          " log entries were dropped while the log could not be written (only the newest are kept).";
 }
 
+std::string RuleNotRunText(std::string_view rule, const std::string& sender,
+                           const std::string& missing) {
+  return "Rule \"" + std::string(rule) + "\" not run for " + sender + ": " + missing;
+}
+
 std::string MqttConnectedText(const std::string& broker) {
   return "Connected to the MQTT broker " + broker + ".";
+}
+
+std::string MqttDisconnectedText(const std::string& broker, const std::string& why,
+                                 long long seconds) {
+  return "MQTT broker " + broker + ": " + why + "; trying again in " + std::to_string(seconds) +
+         " s.";
 }
 
 std::string MqttSwitchedText(int output, bool on, std::string_view command,

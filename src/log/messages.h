@@ -194,7 +194,13 @@ std::string RewrittenInPlaceText(const std::string& path);
 std::string LogUnwritableText(const std::string& reason, std::size_t kept);
 std::string LogWritableAgainText(std::size_t written, std::size_t dropped);
 std::string LogEntriesDroppedText(std::size_t dropped);
+// `sender` is the line's prefix, `missing` the conditions it did not meet.
+std::string RuleNotRunText(std::string_view rule, const std::string& sender,
+                           const std::string& missing);
 std::string MqttConnectedText(const std::string& broker);
+// `why` without a closing full stop; the next attempt in `seconds`.
+std::string MqttDisconnectedText(const std::string& broker, const std::string& why,
+                                 long long seconds);
 // `command` is the payload's word (ON, OFF or TOGGLE), `topic` where it came.
 std::string MqttSwitchedText(int output, bool on, std::string_view command,
                              const std::string& topic);
