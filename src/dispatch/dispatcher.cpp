@@ -132,8 +132,7 @@ void Dispatcher::MatchMessage(const IrcMessage& message) {
         }
       }
     } else if (!missing.empty()) {
-      const std::string text =
-          "Rule " + Quoted(command->IOName()) + " not run for " + message.prefix + ": " + missing;
+      const std::string text = RuleNotRunText(command->IOName(), message.prefix, missing);
       WriteMessage(log_, log_msg::kRuleNotRun, text);
       console_.Append(text + "\r\n");
     }

@@ -162,13 +162,9 @@ void IrcSession::ConnectToServer() {
   tls.fingerprint = settings_.IRCTLSFingerprint;
   tls.client_certificate = settings_.IRCClientCertificate;
   const std::string target = settings_.gsIRCDomain + ":" + std::to_string(settings_.giIRCPort);
-  Log(log_msg::kConnectAttempt,
-      "Connecting to " + target + (tls.enabled ? " with TLS." : " without TLS."));
+  Log(log_msg::kConnectAttempt, ConnectAttemptText(target, tls.enabled));
   if (tls.enabled && !tls.verify && tls.fingerprint.empty()) {
-    Log(log_msg::kTlsUnverified,
-        "The certificate of " + target +
-            " is not verified (IRCTLSVerify is false): anyone on the way can read and change "
-            "the traffic.");
+    Log(log_msg::kTlsUnverified, TlsUnverifiedText(target));
   }
   socket_.SetTls(std::move(tls));
   socket_.SetRemoteHost(settings_.gsIRCDomain);
@@ -218,14 +214,10 @@ void IrcSession::FollowCap(const CapOutput& output) {
       case CapEvent::Kind::kNegotiationDone:
         break;
       case CapEvent::Kind::kSaslSucceeded:
-        Log(log_msg::kSaslSucceeded,
-            "Logged in with SASL" + (event.text.empty() ? "" : " as " + event.text) + ".");
+        Log(log_msg::kSaslSucceeded, SaslSucceededText(event.text));
         break;
       case CapEvent::Kind::kSaslFailed:
-        Log(log_msg::kSaslFailed,
-            "SASL login failed: " + event.text +
-                (settings_.IRCSASLRequired ? " Disconnecting (IRCSASLRequired)."
-                                           : " Going on without login."));
+        Log(log_msg::kSaslFailed, SaslFailedText(event.text, settings_.IRCSASLRequired));
         if (settings_.IRCSASLRequired) {
           Lost("SASL login failed");
           return;
@@ -338,14 +330,14 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
   if (const std::optional<std::string> nick_line = nick_.OnMessage(message, mapping, now)) {
     progress = true;
     if (phase_ == Phase::kRegistering) {
-      Log(log_msg::kNickFallback, "The nickname " + before + " is not available (" + command + " " +
-                                      (message.params.empty() ? "" : message.params.back()) +
-                                      "); trying " + nick_.Current() + ".");
+      Log(log_msg::kNickFallback,
+          NickFallbackText(before, command, message.params.empty() ? "" : message.params.back(),
+                           nick_.Current()));
     }
     SendProtocolLine(*nick_line);
   }
   if (was_regaining && !nick_.Regaining()) {
-    Log(log_msg::kNickRegained, "Regained the nickname " + nick_.Current() + ".");
+    Log(log_msg::kNickRegained, NickRegainedText(nick_.Current()));
   }
 
   const bool was_joined = roster_.Joined();
@@ -361,8 +353,7 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
     roster_.SetOwnNick(nick_.Current());
     backoff_.OnUp(now);
     queue_.Reset(now);
-    Log(log_msg::kRegistered,
-        "Registered with " + settings_.gsIRCDomain + " as " + nick_.Current() + ".");
+    Log(log_msg::kRegistered, RegisteredText(settings_.gsIRCDomain, nick_.Current()));
     SendJoin();
   }
   // The rules ignore lines from the nickname the bot has now, whatever set it
@@ -370,7 +361,7 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
   if (phase_ == Phase::kRegistered) roster_.SetOwnNick(nick_.Current());
   if (phase_ != Phase::kRegistered) {
     if (command == "ERROR") {
-      Log(log_msg::kServerError, "The server ended the connection: " + message.Param(0));
+      Log(log_msg::kServerError, ServerErrorText(message.Param(0)));
       Lost("");
     }
     return progress;
@@ -388,28 +379,22 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
     if (was_joined) return progress;
     rejoin_at_.reset();
     join_backoff_ = ReconnectBackoff(random_);
-    Log(log_msg::kJoined, "Joined " + message.Param(0) + ".");
+    Log(log_msg::kJoined, JoinedText(message.Param(0)));
     if (whox_) Enqueue(roster_.WhoxQuery(), SendQueue::Kind::kFirst);
   } else if (command == "KICK" && mapping.Equal(message.Param(0), channel) &&
              mapping.Equal(message.Param(1), nick_.Current())) {
     const std::string reason = message.params.size() > 2 ? message.params.back() : "";
-    std::string text =
-        "Kicked from " + message.Param(0) + " by " + message.nick + " (" + reason + ")";
-    if (settings_.IRCRejoinDelay > 0) {
+    if (settings_.IRCRejoinDelay > 0)
       rejoin_at_ = now + std::chrono::seconds(settings_.IRCRejoinDelay);
-      text += "; rejoining in " + std::to_string(settings_.IRCRejoinDelay) + " s.";
-    } else {
-      text += "; not rejoining (IRCRejoinDelay is 0).";
-    }
-    Log(log_msg::kKicked, text);
+    Log(log_msg::kKicked,
+        KickedText(message.Param(0), message.nick, reason, settings_.IRCRejoinDelay));
   } else if (IsJoinRefusal(command) && mapping.Equal(message.Param(1), channel)) {
     const auto wait = join_backoff_.OnLost(now);
     rejoin_at_ = now + wait;
-    Log(log_msg::kJoinRefused, "Cannot join " + message.Param(1) + ": " + message.params.back() +
-                                   " (" + command + "); trying again in " +
-                                   std::to_string(WholeSeconds(wait)) + " s.");
+    Log(log_msg::kJoinRefused,
+        JoinRefusedText(message.Param(1), message.params.back(), command, WholeSeconds(wait)));
   } else if (command == "ERROR") {
-    Log(log_msg::kServerError, "The server ended the connection: " + message.Param(0));
+    Log(log_msg::kServerError, ServerErrorText(message.Param(0)));
     Lost("");
   }
   return progress;
@@ -437,8 +422,7 @@ void IrcSession::Lost(const std::string& why) {
     wait_ = backoff_.OnLost(now);
     reconnect_at_ = now + wait_;
     wait_text_ = why;
-    Log(log_msg::kReconnectIn,
-        "Reconnecting in " + std::to_string(SecondsUntil(reconnect_at_, now)) + " s.");
+    Log(log_msg::kReconnectIn, ReconnectInText(SecondsUntil(reconnect_at_, now)));
   } else {
     phase_ = Phase::kStopped;
     wait_ = {};
@@ -465,9 +449,8 @@ void IrcSession::sckIRC_Error(const SocketError& error) {
 void IrcSession::sckIRC_TlsError(const TlsFailure& failure) {
   if (closed_) return;
   Log(log_msg::kTlsError,
-      "TLS connection to " + settings_.gsIRCDomain + ":" + std::to_string(settings_.giIRCPort) +
-          " refused: " + failure.reason + " Certificate SHA-256 fingerprint: " +
-          (failure.fingerprint.empty() ? "none shown" : failure.fingerprint) + ".");
+      TlsErrorText(settings_.gsIRCDomain + ":" + std::to_string(settings_.giIRCPort),
+                   failure.reason, failure.fingerprint));
   Lost("TLS error");
 }
 
@@ -573,9 +556,7 @@ void IrcSession::tmrSendQueue_Timer() {
       SendProtocolLine(action.line);
     } else if (action.kind == LinkWatchdog::Action::Kind::kDead) {
       const long timeout = static_cast<long>(PingTimeout(settings_).count());
-      Log(log_msg::kDeadLink, "Nothing received for " + std::to_string(timeout) +
-                                  " s and no answer to a PING for " + std::to_string(timeout) +
-                                  " s more: the link is dead.");
+      Log(log_msg::kDeadLink, DeadLinkText(timeout));
       Lost("");
       return;
     }

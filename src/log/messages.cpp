@@ -57,22 +57,21 @@
   ROW(kSocketError, 35, kError, "")              /* SocketErrorText */                       \
   ROW(kLineTooLong, 38, kWarning, "")            /* LineTooLongText */                       \
   ROW(kRepliesDropped, 39, kWarning, "")         /* RepliesDroppedText */                    \
-  /* The connection (kConnectionIdFirst to kConnectionIdLast): texts built by */             \
-  /* the IRC session. */                                                                     \
-  ROW(kConnectAttempt, 50, kInformation, "") /* host, port, TLS */                           \
-  ROW(kTlsUnverified, 51, kWarning, "")      /* verification is off */                       \
-  ROW(kTlsError, 52, kError, "")             /* reason and fingerprint */                    \
-  ROW(kSaslSucceeded, 53, kInformation, "")                                                  \
-  ROW(kSaslFailed, 54, kWarning, "")                                                         \
-  ROW(kNickFallback, 55, kWarning, "")                                                       \
-  ROW(kNickRegained, 56, kInformation, "")                                                   \
-  ROW(kKicked, 57, kWarning, "")      /* by whom and why */                                  \
-  ROW(kJoinRefused, 58, kWarning, "") /* the server's text */                                \
-  ROW(kDeadLink, 59, kWarning, "")                                                           \
-  ROW(kReconnectIn, 60, kInformation, "")                                                    \
-  ROW(kServerError, 61, kWarning, "")    /* the ERROR line's text */                         \
-  ROW(kRegistered, 62, kInformation, "") /* the nickname */                                  \
-  ROW(kJoined, 63, kInformation, "")                                                         \
+  /* The connection (kConnectionIdFirst to kConnectionIdLast). */                            \
+  ROW(kConnectAttempt, 50, kInformation, "") /* ConnectAttemptText */                        \
+  ROW(kTlsUnverified, 51, kWarning, "")      /* TlsUnverifiedText */                         \
+  ROW(kTlsError, 52, kError, "")             /* TlsErrorText */                              \
+  ROW(kSaslSucceeded, 53, kInformation, "")  /* SaslSucceededText */                         \
+  ROW(kSaslFailed, 54, kWarning, "")         /* SaslFailedText */                            \
+  ROW(kNickFallback, 55, kWarning, "")       /* NickFallbackText */                          \
+  ROW(kNickRegained, 56, kInformation, "")   /* NickRegainedText */                          \
+  ROW(kKicked, 57, kWarning, "")             /* KickedText */                                \
+  ROW(kJoinRefused, 58, kWarning, "")        /* JoinRefusedText */                           \
+  ROW(kDeadLink, 59, kWarning, "")           /* DeadLinkText */                              \
+  ROW(kReconnectIn, 60, kInformation, "")    /* ReconnectInText */                           \
+  ROW(kServerError, 61, kWarning, "")        /* ServerErrorText */                           \
+  ROW(kRegistered, 62, kInformation, "")     /* RegisteredText */                            \
+  ROW(kJoined, 63, kInformation, "")         /* JoinedText */                                \
   /* A server line the connection could not keep up with, and no 001 in time. */             \
   ROW(kProtocolLineDropped, 64, kWarning, "") /* ProtocolLineDroppedText */                  \
   ROW(kRosterFull, 65, kWarning, "")          /* RosterFullText */                           \
@@ -86,10 +85,10 @@
   ROW(kLogEntriesDropped, 46, kWarning, "")    /* LogEntriesDroppedText */                   \
   /* The rules: a line matched a rule's trigger and an allowed user's names, */              \
   /* but not the user's Host, Account or Status condition. */                                \
-  ROW(kRuleNotRun, 70, kInformation, "")                                                     \
+  ROW(kRuleNotRun, 70, kInformation, "") /* RuleNotRunText */                                \
   /* The MQTT broker connection and its commands. */                                         \
   ROW(kMqttConnected, 80, kInformation, "") /* MqttConnectedText */                          \
-  ROW(kMqttDisconnected, 81, kWarning, "")  /* why, and the next attempt */                  \
+  ROW(kMqttDisconnected, 81, kWarning, "")  /* MqttDisconnectedText */                       \
   ROW(kMqttSwitched, 82, kInformation, "")  /* MqttSwitchedText */                           \
   ROW(kMqttWarning, 83, kWarning, "")       /* an ignored command, a failed publish */       \
   /* Switch commands from the broker beyond the limit per output, one entry */               \
@@ -187,6 +186,76 @@ std::string RepliesDroppedText(std::size_t dropped) {
          " to keep the bot from flooding the server.";
 }
 
+std::string ConnectAttemptText(const std::string& target, bool tls) {
+  return "Connecting to " + target + (tls ? " with TLS." : " without TLS.");
+}
+
+std::string TlsUnverifiedText(const std::string& target) {
+  return "The certificate of " + target +
+         " is not verified (IRCTLSVerify is false): anyone on the way can read and change the "
+         "traffic.";
+}
+
+std::string TlsErrorText(const std::string& target, const std::string& reason,
+                         const std::string& fingerprint) {
+  return "TLS connection to " + target + " refused: " + reason +
+         " Certificate SHA-256 fingerprint: " + (fingerprint.empty() ? "none shown" : fingerprint) +
+         ".";
+}
+
+std::string SaslSucceededText(const std::string& account) {
+  return "Logged in with SASL" + (account.empty() ? "" : " as " + account) + ".";
+}
+
+std::string SaslFailedText(const std::string& reason, bool required) {
+  return "SASL login failed: " + reason +
+         (required ? " Disconnecting (IRCSASLRequired)." : " Going on without login.");
+}
+
+std::string NickFallbackText(const std::string& refused, const std::string& command,
+                             const std::string& reason, const std::string& next) {
+  return "The nickname " + refused + " is not available (" + command + " " + reason + "); trying " +
+         next + ".";
+}
+
+std::string NickRegainedText(const std::string& nick) {
+  return "Regained the nickname " + nick + ".";
+}
+
+std::string KickedText(const std::string& channel, const std::string& by, const std::string& reason,
+                       long rejoin_delay) {
+  return "Kicked from " + channel + " by " + by + " (" + reason + ")" +
+         (rejoin_delay > 0 ? "; rejoining in " + std::to_string(rejoin_delay) + " s."
+                           : "; not rejoining (IRCRejoinDelay is 0).");
+}
+
+std::string JoinRefusedText(const std::string& channel, const std::string& reason,
+                            const std::string& command, long seconds) {
+  return "Cannot join " + channel + ": " + reason + " (" + command + "); trying again in " +
+         std::to_string(seconds) + " s.";
+}
+
+std::string DeadLinkText(long timeout) {
+  return "Nothing received for " + std::to_string(timeout) + " s and no answer to a PING for " +
+         std::to_string(timeout) + " s more: the link is dead.";
+}
+
+std::string ReconnectInText(long seconds) {
+  return "Reconnecting in " + std::to_string(seconds) + " s.";
+}
+
+std::string ServerErrorText(const std::string& message) {
+  return "The server ended the connection: " + message;
+}
+
+std::string RegisteredText(const std::string& server, const std::string& nick) {
+  return "Registered with " + server + " as " + nick + ".";
+}
+
+std::string JoinedText(const std::string& channel) {
+  return "Joined " + channel + ".";
+}
+
 std::string PortFallbackText(std::string_view missing_device) {
   return "No parallel port was found (" + std::string(missing_device) +
          " does not exist): the outputs are simulated in memory and switch no device. Choose a "
@@ -230,8 +299,19 @@ std::string LogEntriesDroppedText(std::size_t dropped) {
          " log entries were dropped while the log could not be written (only the newest are kept).";
 }
 
+std::string RuleNotRunText(std::string_view rule, const std::string& sender,
+                           const std::string& missing) {
+  return "Rule \"" + std::string(rule) + "\" not run for " + sender + ": " + missing;
+}
+
 std::string MqttConnectedText(const std::string& broker) {
   return "Connected to the MQTT broker " + broker + ".";
+}
+
+std::string MqttDisconnectedText(const std::string& broker, const std::string& why,
+                                 long long seconds) {
+  return "MQTT broker " + broker + ": " + why + "; trying again in " + std::to_string(seconds) +
+         " s.";
 }
 
 std::string MqttSwitchedText(int output, bool on, std::string_view command,

@@ -89,8 +89,7 @@ extern const LogMessage kSocketError;
 extern const LogMessage kLineTooLong;
 extern const LogMessage kRepliesDropped;
 // Ids kConnectionIdFirst to kConnectionIdLast belong to the connection's
-// messages (connecting, TLS, registration, joining, reconnecting); their
-// texts are built by the IRC session.
+// messages (connecting, TLS, registration, joining, reconnecting).
 inline constexpr std::int32_t kConnectionIdFirst = 50;
 inline constexpr std::int32_t kConnectionIdLast = 69;
 extern const LogMessage kConnectAttempt;
@@ -164,6 +163,29 @@ std::string ProtocolLineDroppedText(const std::string& line, std::size_t waiting
 std::string RosterFullText(const std::string& channel, std::size_t kept);
 std::string RegistrationTimeoutText(long seconds);
 std::string RepliesDroppedText(std::size_t dropped);
+// `target` is the server as host:port.
+std::string ConnectAttemptText(const std::string& target, bool tls);
+std::string TlsUnverifiedText(const std::string& target);
+// `fingerprint` is empty where the server showed no certificate.
+std::string TlsErrorText(const std::string& target, const std::string& reason,
+                         const std::string& fingerprint);
+// `account` is empty where the server did not name it.
+std::string SaslSucceededText(const std::string& account);
+std::string SaslFailedText(const std::string& reason, bool required);
+// `command` and `reason` are the refusing reply's command and last parameter.
+std::string NickFallbackText(const std::string& refused, const std::string& command,
+                             const std::string& reason, const std::string& next);
+std::string NickRegainedText(const std::string& nick);
+// `rejoin_delay` is in seconds; 0 never rejoins.
+std::string KickedText(const std::string& channel, const std::string& by, const std::string& reason,
+                       long rejoin_delay);
+std::string JoinRefusedText(const std::string& channel, const std::string& reason,
+                            const std::string& command, long seconds);
+std::string DeadLinkText(long timeout);
+std::string ReconnectInText(long seconds);
+std::string ServerErrorText(const std::string& message);
+std::string RegisteredText(const std::string& server, const std::string& nick);
+std::string JoinedText(const std::string& channel);
 std::string PortFallbackText(std::string_view missing_device);
 std::string LogPathRefusedText(const std::string& setting, const std::string& used_path);
 std::string LogFileNotALogText(const std::string& file, const std::string& used_path);
@@ -172,7 +194,13 @@ std::string RewrittenInPlaceText(const std::string& path);
 std::string LogUnwritableText(const std::string& reason, std::size_t kept);
 std::string LogWritableAgainText(std::size_t written, std::size_t dropped);
 std::string LogEntriesDroppedText(std::size_t dropped);
+// `sender` is the line's prefix, `missing` the conditions it did not meet.
+std::string RuleNotRunText(std::string_view rule, const std::string& sender,
+                           const std::string& missing);
 std::string MqttConnectedText(const std::string& broker);
+// `why` without a closing full stop; the next attempt in `seconds`.
+std::string MqttDisconnectedText(const std::string& broker, const std::string& why,
+                                 long long seconds);
 // `command` is the payload's word (ON, OFF or TOGGLE), `topic` where it came.
 std::string MqttSwitchedText(int output, bool on, std::string_view command,
                              const std::string& topic);

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "log/messages.h"
+
 namespace zelvo::mqtt {
 namespace {
 
@@ -177,8 +179,7 @@ void MosquittoClient::Lost(std::string why) {
   next_attempt_ = now + wait;
   if (!why.empty() && why.back() == '.') why.pop_back();
   if (events_.disconnected)
-    events_.disconnected("MQTT broker " + Describe() + ": " + why + "; trying again in " +
-                         std::to_string(wait.count()) + " s.");
+    events_.disconnected(MqttDisconnectedText(Describe(), why, wait.count()));
 }
 
 std::string MosquittoClient::Publish(const std::string& topic, const std::string& payload,

@@ -694,11 +694,11 @@ TEST_F(ApplicationTest, MqttBridgeAndRelaysFollowTheOutputs) {
 
   // Lost: the relays wait; on the next connection all is sent again.
   mqtt_->connected = false;
-  mqtt_->events.disconnected(
-      "MQTT broker mqtt://127.0.0.1:1883: connection lost; trying again in 5 s.");
+  const std::string lost = MqttDisconnectedText("mqtt://127.0.0.1:1883", "connection lost", 5);
+  mqtt_->events.disconnected(lost);
   irc_->Receive(":op!~op@example.org PRIVMSG #zelvo :Disco Off\r\n");
   EXPECT_THAT(mqtt_->broker.Take(), IsEmpty());
-  EXPECT_THAT(Descriptions(Entries(), "81"), ElementsAre(StartsWith("MQTT broker")));
+  EXPECT_THAT(Descriptions(Entries(), "81"), ElementsAre(lost));
   mqtt_->Connect();
   EXPECT_THAT(mqtt_->broker.Take(), ::testing::Contains("cmnd/relay4/POWER ON"));
   // Reloaded with other relays: the next connection resends to those alone.

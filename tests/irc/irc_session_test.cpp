@@ -26,7 +26,7 @@ TEST_F(IrcSessionTest, ConnectToServerSetsTheTargetAndReportsBeforeAndAfter) {
   EXPECT_EQ(socket_.connect_calls, 1);
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Closed)", "Zelvo -  (Connecting)"));
   EXPECT_THAT(log_, ElementsAre(LogLine{32, 4, SocketStateChangedText("Closed")},
-                                LogLine{50, 4, "Connecting to irc.example.net:6667 without TLS."},
+                                LogLine{50, 4, ConnectAttemptText("irc.example.net:6667", false)},
                                 LogLine{32, 4, SocketStateChangedText("Connecting")}));
   EXPECT_FALSE(socket_.tls.enabled);
 }
@@ -124,7 +124,7 @@ TEST_F(IrcSessionTest, ServerClosingTheConnectionIsReportedAndRetried) {
   Receive(":srv NOTICE relay :half a li");
   ServerCloses();
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Reconnecting in 5 s)"));
-  EXPECT_THAT(log_, ElementsAre(LogLine{60, 4, "Reconnecting in 5 s."},
+  EXPECT_THAT(log_, ElementsAre(LogLine{60, 4, ReconnectInText(5)},
                                 LogLine{32, 4, SocketStateChangedText("Closed")}));
   // Nothing is sent on a dead connection, and a partial line does not survive it.
   EXPECT_EQ(Session().SendLine("PRIVMSG #lab  I toggled X."), console_text::kNotConnected);
