@@ -151,7 +151,8 @@ void BM_ChannelMessageToStateAndPort(benchmark::State& state) {
   const pid_t bot = Launch({ZELVO_BINARY, "--headless", "--dir", dir.path()}, dir.File("out.txt"));
   std::unique_ptr<Subscriber> subscriber;
   if (mqtt) subscriber = std::make_unique<Subscriber>(broker_port, "zelvo/output/1");
-  if (!alice.WaitForLineContaining(" JOIN :#zelvo", std::chrono::seconds(10)) ||
+  // The bot's own JOIN: alice's line buffer holds her JOIN too.
+  if (!alice.WaitForJoin(":Zelvo!", "#zelvo", std::chrono::seconds(10)) ||
       (mqtt &&
        !e2e::SpinUntil([&] { return subscriber->Count() > 0; }, std::chrono::seconds(10)))) {
     Stop(bot);
