@@ -26,14 +26,6 @@ class IrcConnection {
   virtual void Close() = 0;
 };
 
-// The connection of a bot that has none yet, or of tests.
-class NoIrcConnection final : public IrcConnection {
- public:
-  void ConnectToServer() override {}
-  bool SendOperatorLine(std::string_view) override { return false; }
-  void Close() override {}
-};
-
 class IrcClient {
  public:
   virtual ~IrcClient() = default;
