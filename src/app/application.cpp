@@ -465,7 +465,8 @@ int Application::StartupFailed(std::int32_t number, const std::string& descripti
     return kExitStartupFailed;
   }
   WriteLog(log_msg::kLogWritten);
-  ShowFatalNotice("An error occurd! For more info, check the Error-Log.");
+  ShowFatalNotice("An error occurd! For more info, check the Error-Log.",
+                  FatalCauseText(description, program_dir_, LogPath()));
   return kExitStartupFailed;
 }
 
@@ -496,9 +497,17 @@ void Application::DumpUnwrittenLog() {
   }
 }
 
-void Application::ShowFatalNotice(const std::string& text) {
+// The file the log goes to now: the default one while no configuration is
+// loaded or its Log section is incomplete.
+std::string Application::LogPath() const {
+  std::string error;
+  const std::optional<LogSettings> log = config_.ReadLogSettings(error);
+  return event_log_.ResolveLogPath(log ? log->LogFile : "");
+}
+
+void Application::ShowFatalNotice(const std::string& text, const std::string& details) {
   showing_fatal_notice_ = true;
-  message_box_->ShowCritical(text);
+  message_box_->ShowCritical(text, details);
   showing_fatal_notice_ = false;
 }
 

@@ -161,7 +161,8 @@ class Application {
   void WriteSafeByte(std::uint8_t byte);
   void StartWatchdog();
   void DumpUnwrittenLog();
-  void ShowFatalNotice(const std::string& text);
+  void ShowFatalNotice(const std::string& text, const std::string& details = "");
+  std::string LogPath() const;
 
   std::string program_dir_;
   bool headless_;

@@ -34,15 +34,18 @@ bool QtClipboard::KeepsTextAfterExit() const {
   return platform == QLatin1String("windows") || platform == QLatin1String("cocoa");
 }
 
-void QtMessageBox::ShowCritical(const std::string& text) {
+void QtMessageBox::ShowCritical(const std::string& text, const std::string& details) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Zelvo"), TextToQString(text),
                   QMessageBox::Ok);
+  if (!details.empty()) box.setInformativeText(TextToQString(details));
   box.setWindowIcon(ZelvoWindowIcon());
   box.exec();
 }
 
-void StreamMessageBox::ShowCritical(const std::string& text) {
-  out_ << text << '\n' << std::flush;
+void StreamMessageBox::ShowCritical(const std::string& text, const std::string& details) {
+  out_ << text << '\n';
+  if (!details.empty()) out_ << details << '\n';
+  out_ << std::flush;
 }
 
 void StreamConsole::Append(std::string_view received) {

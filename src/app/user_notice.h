@@ -40,21 +40,23 @@ class QtClipboard final : public Clipboard {
 class MessageBox {
  public:
   virtual ~MessageBox() = default;
-  // Shows `text` with the critical icon, one OK button and the title "Zelvo";
-  // returns when the user has closed it.
-  virtual void ShowCritical(const std::string& text) = 0;
+  // Shows `text` with the critical icon, one OK button and the title "Zelvo",
+  // and `details` ("" for none; lines joined by "\n") below it; returns when
+  // the user has closed it.
+  virtual void ShowCritical(const std::string& text, const std::string& details) = 0;
 };
 
 class QtMessageBox final : public MessageBox {
  public:
-  void ShowCritical(const std::string& text) override;
+  void ShowCritical(const std::string& text, const std::string& details) override;
 };
 
-// Writes the text and a line end to a stream (standard error without a window).
+// Writes the text, then the details, each with a line end, to a stream
+// (standard error without a window).
 class StreamMessageBox final : public MessageBox {
  public:
   explicit StreamMessageBox(std::ostream& out) : out_(out) {}
-  void ShowCritical(const std::string& text) override;
+  void ShowCritical(const std::string& text, const std::string& details) override;
 
  private:
   std::ostream& out_;

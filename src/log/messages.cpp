@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The table: one row for each message, giving its name in log_msg, its id,
 // its type and its fixed text, or "" and the function below that builds the
@@ -143,6 +144,59 @@ std::string MainFunctionErrorText(long long number, const std::string& descripti
 std::string LogWriteFailedText(const std::string& flush_error) {
   return "An error occurd when trying to write the log: " + flush_error +
          "\r\nTrying to copy to clipboard instead.";
+}
+
+namespace {
+
+// The value of the report line that begins with `label`; "" when none does.
+std::string ReportValue(const std::vector<std::string>& lines, std::string_view label) {
+  for (const std::string& line : lines)
+    if (line.starts_with(label)) return line.substr(label.size());
+  return "";
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string FatalCauseText(const std::string& description, const std::string& program_dir,
+                           const std::string& log_path) {
+  constexpr std::size_t kReportLines = 8;
+  const std::vector<std::string> lines = SplitLines(description);
+  std::string cause;
+  if (lines.size() >= kReportLines &&
+      (lines[0] == "Couldn't load \"config.xml\" into moXMLConfig." ||
+       lines[0] == "Invalid \"config.xml\" based on \"config.xsd\".")) {
+    cause = ReportValue(lines, "URL: ") + ", line " + ReportValue(lines, "Line: ") + ": " +
+            ReportValue(lines, "Error-Reason: ");
+    while (!cause.empty() && (cause.back() == ' ' || cause.back() == '\n')) cause.pop_back();
+    for (std::size_t i = kReportLines; i < lines.size(); ++i)
+      if (!lines[i].empty()) {
+        cause += "\n" + lines[i];
+        break;
+      }
+  } else if (description == "Zelvo is already running.") {
+    cause = "Another Zelvo runs with the folder " + program_dir + " (it holds " + program_dir +
+            "/zelvo.lock). Stop it first, or start this one with another --dir.";
+  } else {
+    for (const std::string& line : lines) {
+      if (line.empty()) continue;
+      cause += (cause.empty() ? "" : " ") + line;
+    }
+  }
+  return cause + "\nLog: " + log_path;
 }
 
 std::string HandlerErrorText(const std::string& error) {

@@ -153,6 +153,13 @@ void WriteMessage(const LogWriter& log, const LogMessage& message, const std::st
 
 std::string MainFunctionErrorText(long long number, const std::string& description);
 std::string LogWriteFailedText(const std::string& flush_error);
+// Below the fatal path's message: the start's error `description` in one or
+// two lines (a configuration report as "FILE, line N: REASON" and any hint
+// the report adds; "Zelvo is already running." with the lock and the fix;
+// any other text with its line ends made blanks), then "Log: " and
+// `log_path`. Lines are joined by "\n".
+std::string FatalCauseText(const std::string& description, const std::string& program_dir,
+                           const std::string& log_path);
 std::string HandlerErrorText(const std::string& error);
 std::string SocketStateChangedText(const std::string& state);
 std::string SocketErrorText(long long number, const std::string& description, long long scode,

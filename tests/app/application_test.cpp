@@ -68,11 +68,13 @@ class FakeClipboard final : public Clipboard {
 
 class FakeMessageBox final : public MessageBox {
  public:
-  void ShowCritical(const std::string& text) override {
+  void ShowCritical(const std::string& text, const std::string& detail) override {
     texts.push_back(text);
+    details.push_back(detail);
     if (on_show) on_show();
   }
   std::vector<std::string> texts;
+  std::vector<std::string> details;
   std::function<void()> on_show;
 };
 
@@ -463,6 +465,9 @@ TEST_F(ApplicationTest, ASecondInstanceIsRefusedAfterItsStartEntries) {
   EXPECT_EQ(entries[entries.size() - 3].type, "ERROR");
   EXPECT_THAT(message_box_->texts,
               ElementsAre("An error occurd! For more info, check the Error-Log."));
+  EXPECT_THAT(message_box_->details,
+              ElementsAre(::testing::AllOf(HasSubstr(dir_.File("zelvo.lock")), HasSubstr("another --dir"),
+                                ::testing::EndsWith("\nLog: " + dir_.File("Log.xml")))));
   EXPECT_EQ(Window(*app), nullptr);
   EXPECT_FALSE(testing::Exists(dir_.File("port.txt")));
 }
@@ -485,6 +490,10 @@ TEST_F(ApplicationTest, ABrokenConfigurationEndsTheStartWithTheLoadReport) {
   EXPECT_THAT(Ids(), ::testing::Contains(22));
   EXPECT_THAT(message_box_->texts,
               ElementsAre("An error occurd! For more info, check the Error-Log."));
+  // The cause in one line: the file, the line and the parser's reason.
+  EXPECT_THAT(message_box_->details,
+              ElementsAre(::testing::MatchesRegex(dir_.File("config.xml") + ", line 1: [^\n]*Premature end "
+                                       "of data[^\n]*\nLog: " + dir_.File("Log.xml"))));
 }
 
 // The log cannot be written: the dump goes to standard error, to a file and
@@ -564,6 +573,7 @@ TEST_F(ApplicationTest, WithoutADisplayTheStartFailsWhereTheWindowWouldLoad) {
   EXPECT_THAT(Ids(), ::testing::Not(::testing::Contains(29)));
   EXPECT_THAT(message_box_->texts,
               ElementsAre("An error occurd! For more info, check the Error-Log."));
+  EXPECT_THAT(message_box_->details, ElementsAre(problem + "\nLog: " + dir_.File("Log.xml")));
 }
 
 // A close request (a signal) while the fatal path's message box waits ends
