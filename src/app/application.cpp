@@ -9,6 +9,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "app/config_check.h"
 #include "app/program_backends.h"
 #include "app/terminal_front_end.h"
 #include "config/config_files.h"
@@ -138,7 +139,7 @@ bool Application::Main() {
   try {
     LoadConfiguration();
     if (instance_lock_->AnotherInstanceRunning()) throw RaisedError("Zelvo is already running.");
-    ReadSettingsAndRules();
+    const std::vector<std::string> lint_warnings = ReadSettingsAndRules();
     OpenPort();
     outputs_ = std::make_unique<Outputs>(*port_);
     ReadOutputNames(config_, *outputs_);
@@ -153,6 +154,7 @@ bool Application::Main() {
       outputs_->SetWrittenHook([this](std::uint8_t byte) { mqtt_->PortWritten(byte); });
     }
     LoadFrontEnd();
+    for (const std::string& warning : lint_warnings) front_->console().Append(warning + "\r\n");
     const std::string written = outputs_->SetOutputs();
     if (!written.empty()) throw RaisedError(written);
 
@@ -184,14 +186,18 @@ void Application::LoadConfiguration() {
   WriteLog(log_msg::kLogWritten);
 }
 
-void Application::ReadSettingsAndRules() {
+std::vector<std::string> Application::ReadSettingsAndRules() {
   WriteLog(log_msg::kReadingSettings);
   settings_ = ReadSettings(config_);
   ReadIOCommands(config_, *clock_, commands_);
+  ConfigFindings findings = LintConfiguration(JoinPath(program_dir_, "config.xml"), commands_);
+  for (const std::string& warning : findings.warnings) WriteLog(log_msg::kRuleLintWarning, warning);
+  if (!findings.errors.empty()) throw RaisedError(-1, findings.errors);
   WriteLog(log_msg::kSettingsLoaded);
   const std::string readable = PasswordFileWarning(JoinPath(program_dir_, "config.xml"), settings_);
   if (!readable.empty()) WriteLog(log_msg::kPasswordReadable, readable);
   ReadSafeStates(settings_);
+  return std::move(findings.warnings);
 }
 
 void Application::ReadSafeStates(const Settings& settings) {
@@ -347,10 +353,14 @@ void Application::Reload() {
   IOCommands fresh_rules;
   std::unique_ptr<PortWriter> fresh_port;
   SettingsChanges changes;
+  std::vector<std::string> lint_warnings;
   try {
     ValidateConfigDocument(program_dir_, GetResourceText(kSchemaResource, "XML"), fresh_document);
     fresh = ReadSettings(fresh_document);
     ReadIOCommands(fresh_document, *clock_, fresh_rules);
+    ConfigFindings findings = LintConfiguration(JoinPath(program_dir_, "config.xml"), fresh_rules);
+    if (!findings.errors.empty()) throw RaisedError(-1, findings.errors);
+    lint_warnings = std::move(findings.warnings);
     changes = CompareSettings(settings_, fresh);
     if (fresh.OutputDevices != settings_.OutputDevices) fresh_port = OpenDevices(fresh);
     if (fresh.OutputsOnExit != settings_.OutputsOnExit ||
@@ -396,6 +406,10 @@ void Application::Reload() {
     std::string names;
     for (const std::string& name : later) names += (names.empty() ? "" : ", ") + name;
     WriteLog(log_msg::kReloadNeedsRestart, ReloadNeedsRestartText(names));
+  }
+  for (const std::string& warning : lint_warnings) {
+    WriteLog(log_msg::kRuleLintWarning, warning);
+    front_->console().Append(warning + "\r\n");
   }
   notifier_->Ready();
 }

@@ -14,6 +14,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "app/instance_lock.h"
 #include "app/irc_factory.h"
@@ -126,7 +127,8 @@ class Application {
   LogWriter LoggerShowingProblems();
   // The start's steps.
   void LoadConfiguration();
-  void ReadSettingsAndRules();
+  // Returns the rule lint's warnings, logged already, for the console.
+  std::vector<std::string> ReadSettingsAndRules();
   void OpenPort();
   std::unique_ptr<FrontEnd> MakeFrontEnd();
   // Makes the front end and wires the bot; then entry 29, the front end's

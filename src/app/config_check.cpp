@@ -5,8 +5,11 @@
 
 #include "app/program_backends.h"
 #include "config/config_loader.h"
+#include "config/file_encoding.h"
 #include "config/resources.h"
+#include "dispatch/rule_lint.h"
 #include "files/file_helpers.h"
+#include "log/messages.h"
 #include "model/clock.h"
 #include "model/raised_error.h"
 #include "mqtt/broker_url.h"
@@ -59,6 +62,23 @@ std::string Summary(const std::string& config_path, const Settings& settings,
 
 }  // namespace
 
+ConfigFindings LintConfiguration(const std::string& config_path, const IOCommands& commands) {
+  ConfigFindings findings;
+  for (RuleFinding& finding : LintRules(commands)) {
+    if (finding.severity == RuleFinding::Severity::kWarning)
+      findings.warnings.push_back(std::move(finding.text));
+    else
+      findings.errors += (findings.errors.empty() ? "" : "\r\n") + finding.text;
+  }
+  std::string bytes;
+  if (ReadFileText(config_path, bytes).empty()) {
+    const MisreadUtf8 misread = FindMisreadUtf8(bytes);
+    if (!misread.lines.empty())
+      findings.warnings.push_back(Utf8InDeclaredEncodingText(misread.encoding, misread.lines));
+  }
+  return findings;
+}
+
 ConfigCheck CheckConfiguration(const std::string& program_dir) {
   ConfigCheck check;
   const std::string config_path = JoinPath(program_dir, "config.xml");
@@ -78,10 +98,13 @@ ConfigCheck CheckConfiguration(const std::string& program_dir) {
     Outputs outputs(port);
     ReadOutputNames(document, outputs);
     CheckOutputDevices(settings);
+    const ConfigFindings findings = LintConfiguration(config_path, commands);
+    for (const std::string& warning : findings.warnings) check.warning += CheckWarningLine(warning);
+    if (!findings.errors.empty()) throw RaisedError(-1, findings.errors);
     check.valid = true;
     check.text = Summary(config_path, settings, commands, outputs);
-    check.warning = PasswordFileWarning(config_path, settings);
-    if (!check.warning.empty()) check.warning += "\n";
+    const std::string readable = PasswordFileWarning(config_path, settings);
+    if (!readable.empty()) check.warning = readable + "\n" + check.warning;
   } catch (const RaisedError& error) {
     check.text = "zelvo: " + config_path + " is not valid:\n" + TerminalLines(error.Description());
   } catch (const std::exception& error) {

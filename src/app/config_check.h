@@ -4,6 +4,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "model/io_command.h"
 
 namespace zelvo {
 
@@ -13,13 +16,22 @@ struct ConfigCheck {
   // standard output. Not valid: a line naming the file and the report that a
   // start would log, for standard error. Each line ends with "\n".
   std::string text;
-  // A warning that a start would log (a password readable by others); may be
-  // empty.
+  // The warnings that a start would log (a password readable by others, the
+  // rule lint's), each a "zelvo: warning: " line; may be empty.
   std::string warning;
 };
 
 // Checks <program_dir>/config.xml.
 ConfigCheck CheckConfiguration(const std::string& program_dir);
+
+// The rule lint of `commands` and the encoding check of the file at
+// `config_path` they were read from, as start, reload and --check run them.
+// A file that cannot be read adds no warning.
+struct ConfigFindings {
+  std::string errors;  // every error finding, CR LF between them; "" for none
+  std::vector<std::string> warnings;
+};
+ConfigFindings LintConfiguration(const std::string& config_path, const IOCommands& commands);
 
 // Exit code of --check: 0 valid, 1 not.
 inline constexpr int kExitCheckFailed = 1;

@@ -799,10 +799,13 @@ void ReadIOCommands(const ConfigDocument& document, const Clock& clock, IOComman
     if (flags == nullptr) {
       throw RaisedError(-1, "The element \"Flags\" is missing in " + where + " of \"config.xml\".");
     }
+    std::vector<std::string> flag_texts;
     for (xmlNodePtr node = flags->children; node != nullptr; node = node->next) {
       if (node->type != XML_ELEMENT_NODE) continue;
-      command->SetExtraFlags(ParseFlag(command->ExtraFlags(), NodeText(node)));
+      flag_texts.push_back(NodeText(node));
+      command->SetExtraFlags(ParseFlag(command->ExtraFlags(), flag_texts.back()));
     }
+    command->SetFlagTexts(std::move(flag_texts));
 
     loaded.Add(std::move(command));
   }

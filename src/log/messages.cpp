@@ -103,7 +103,9 @@
   ROW(kReloading, 90, kInformation, "Reading \"config.xml\" again.")                         \
   ROW(kReloaded, 91, kInformation, "")       /* ReloadedText */                              \
   ROW(kReloadFailed, 92, kError, "")         /* ReloadFailedText */                          \
-  ROW(kReloadNeedsRestart, 93, kWarning, "") /* ReloadNeedsRestartText */
+  ROW(kReloadNeedsRestart, 93, kWarning, "") /* ReloadNeedsRestartText */                    \
+  /* The rule lint's warnings (rule_lint.h). */                                              \
+  ROW(kRuleLintWarning, 47, kWarning, "") /* the finding's text */
 
 namespace zelvo {
 
@@ -404,6 +406,127 @@ std::string ReloadedText(long long rules, long long kept, bool reconnected, bool
 
 std::string ReloadNeedsRestartText(const std::string& settings) {
   return "Changed settings that take effect at the next start: " + settings + ".";
+}
+
+// The rule lint.
+
+std::string RuleLabelText(int position, std::string_view name) {
+  std::string text = "rule " + std::to_string(position) + " \"";
+  return text.append(name).append("\"");
+}
+
+std::string UnknownFlagText(const std::string& rule, std::string_view flag,
+                            std::string_view suggestion) {
+  std::string text = rule + ": unknown flag \"";
+  return text.append(flag).append("\"; did you mean \"").append(suggestion).append("\"?");
+}
+
+std::string FlagOutputRangeText(const std::string& rule, std::string_view flag, long long output) {
+  std::string text = rule + ": flag \"";
+  return text.append(flag).append("\" names output " + std::to_string(output) +
+                                  ", but the outputs are 1 to 8; use one of them.");
+}
+
+std::string NegativeSecondsText(const std::string& rule, std::string_view attribute,
+                                long long value) {
+  std::string text = rule + ": ";
+  return text.append(attribute).append("=\"" + std::to_string(value) +
+                                       "\" is negative; use 0 or a number of seconds.");
+}
+
+std::string TriggerNeverMatchesText(const std::string& rule, std::string_view trigger,
+                                    TriggerFix fix) {
+  std::string text = rule + ": the trigger \"";
+  text.append(trigger).append("\" can never match a received line");
+  switch (fix) {
+    case TriggerFix::kEndStar:
+      return text + ", which ends with CR LF; end the trigger with \"*\".";
+    case TriggerFix::kStartStar:
+      return text + ", which begins with \":\"; begin the trigger with \"*\".";
+    case TriggerFix::kBothStars:
+      return text +
+             ", which begins with \":\" and ends with CR LF; begin and end the trigger "
+             "with \"*\".";
+    case TriggerFix::kEmptyList:
+      break;
+  }
+  return text +
+         ": it holds a list that no character fits (a range such as \"[z-a]\" runs "
+         "backwards); fix the list.";
+}
+
+std::string TriggerHashText(const std::string& rule, std::string_view trigger,
+                            std::string_view fixed) {
+  std::string text = rule + ": in the trigger \"";
+  return text.append(trigger)
+      .append(
+          "\" a \"#\" stands for one digit, not for the \"#\" of a channel name; write "
+          "\"[#]\" for the character: \"")
+      .append(fixed)
+      .append("\".");
+}
+
+std::string UserPatternText(const std::string& rule, int user, UserPatternFault fault,
+                            std::string_view pattern) {
+  const std::string who = rule + ": user " + std::to_string(user) + "'s ";
+  std::string quoted = "\"";
+  quoted.append(pattern).append("\"");
+  switch (fault) {
+    case UserPatternFault::kNickname:
+      return who + "Nickname " + quoted +
+             " can never match: a nickname holds no blank, \"!\", \"@\", CR, LF or NUL; fix "
+             "the pattern.";
+    case UserPatternFault::kUsername:
+      return who + "Username " + quoted +
+             " can never match: a user name holds no blank, \"@\", CR, LF or NUL; fix the "
+             "pattern.";
+    case UserPatternFault::kEmptyNickname:
+      break;
+  }
+  return who + "Nickname is empty, but a nickname never is; use \"*\" for any nickname.";
+}
+
+std::string RuleNeverRunsText(const std::string& rule, NeverRunsCause cause) {
+  const std::string text = rule + ": the rule can never run: ";
+  switch (cause) {
+    case NeverRunsCause::kNoUsers:
+      return text +
+             "it has no allowed user; add a User (Username=\"*\" Nickname=\"*\" for "
+             "anybody).";
+    case NeverRunsCause::kWeekdaysAndWeekends:
+      return text +
+             "ExecuteOnWeekdaysOnly and ExecuteOnWeekendsOnly together leave no day; "
+             "keep one of them.";
+    case NeverRunsCause::kFocusAndNonFocus:
+      return text +
+             "ExecuteOnlyWhenVeskoHasFocus and ExecuteOnlyWhenVeskoHasNonFocus together "
+             "leave no moment; keep one of them.";
+    case NeverRunsCause::kNoUserCanMatch:
+      break;
+  }
+  return text + "none of its allowed users can match a sender; fix their patterns.";
+}
+
+std::string AutoReturnWithoutOutputText(const std::string& rule, long long seconds) {
+  const std::string value = std::to_string(seconds);
+  return rule + ": AutoReturn=\"" + value +
+         "\" but the rule switches no output: there is nothing to put back, yet the rule waits " +
+         value + " seconds before it runs again; set AutoReturn=\"0\" or add a SetOutput flag.";
+}
+
+std::string Utf8InDeclaredEncodingText(std::string_view encoding, std::span<const int> lines) {
+  std::string text = "config.xml declares encoding=\"";
+  text.append(encoding).append(lines.size() == 1 ? "\" but line " : "\" but lines ");
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    text += (i == 0 ? "" : ", ") + std::to_string(lines[i]);
+  return text + (lines.size() == 1 ? " holds" : " hold") +
+         " UTF-8 characters, which read as other characters (\"T\xC3\xBCr\" as "
+         "\"T\xC3\x83\xC2\xBCr\"); save the file as " +
+         std::string(encoding) + " or change its declaration to encoding=\"UTF-8\".";
+}
+
+std::string CheckWarningLine(const std::string& warning) {
+  return "zelvo: warning: " + warning + "\n";
 }
 
 // Texts shown without a log entry of their own.

@@ -139,6 +139,9 @@ extern const LogMessage kReloaded;
 extern const LogMessage kReloadFailed;
 extern const LogMessage kReloadNeedsRestart;
 
+// What the rule lint finds in config.xml (start, reload, --check).
+extern const LogMessage kRuleLintWarning;
+
 }  // namespace log_msg
 
 // Every message above, in the order of the table.
@@ -218,6 +221,40 @@ std::string OutputsOnExitText(int byte);
 std::string ReloadFailedText(const std::string& report);
 std::string ReloadedText(long long rules, long long kept, bool reconnected, bool devices_reopened);
 std::string ReloadNeedsRestartText(const std::string& settings);
+
+// The rule lint's findings, each naming its rule with RuleLabelText
+// (position from 1, IOName), what is wrong and the fix.
+std::string RuleLabelText(int position, std::string_view name);
+std::string UnknownFlagText(const std::string& rule, std::string_view flag,
+                            std::string_view suggestion);
+std::string FlagOutputRangeText(const std::string& rule, std::string_view flag, long long output);
+// `attribute` is AutoReturn or ExecuteLimit.
+std::string NegativeSecondsText(const std::string& rule, std::string_view attribute,
+                                long long value);
+// What the trigger lacks: a "*" at its end, at its start, at both; or (none
+// of them) it holds a list that no character fits.
+enum class TriggerFix : std::uint8_t { kEndStar, kStartStar, kBothStars, kEmptyList };
+std::string TriggerNeverMatchesText(const std::string& rule, std::string_view trigger,
+                                    TriggerFix fix);
+// `fixed` is the trigger with "[#]" for each "#" that begins a channel name.
+std::string TriggerHashText(const std::string& rule, std::string_view trigger,
+                            std::string_view fixed);
+enum class UserPatternFault : std::uint8_t { kNickname, kUsername, kEmptyNickname };
+// `user` is the User's position in AllowedUsers (from 1).
+std::string UserPatternText(const std::string& rule, int user, UserPatternFault fault,
+                            std::string_view pattern);
+enum class NeverRunsCause : std::uint8_t {
+  kNoUsers,
+  kWeekdaysAndWeekends,
+  kFocusAndNonFocus,
+  kNoUserCanMatch
+};
+std::string RuleNeverRunsText(const std::string& rule, NeverRunsCause cause);
+std::string AutoReturnWithoutOutputText(const std::string& rule, long long seconds);
+// config.xml declares `encoding` but holds UTF-8 sequences on `lines`.
+std::string Utf8InDeclaredEncodingText(std::string_view encoding, std::span<const int> lines);
+// A warning of --check, one line for standard error.
+std::string CheckWarningLine(const std::string& warning);
 
 // Texts shown without a log entry of their own.
 // A lasting problem that went away ("port", "log").

@@ -1,46 +1,58 @@
 #include "model/flags.h"
 
+#include <algorithm>
 #include <array>
-#include <string>
 
 namespace zelvo {
 namespace {
 
 struct NamedFlag {
-  std::string_view name;  // lower case
+  std::string_view name;
   std::int32_t bit;
 };
 
 // clang-format off
 constexpr std::array<NamedFlag, 32> kFlags{{
-    {"nothing", 0},
-    {"setfocusonvesko", flag::kSetFocusOnVesko},
-    {"executeonlywhenveskohasfocus", flag::kExecuteOnlyWhenVeskoHasFocus},
-    {"executeonlywhenveskohasnonfocus", flag::kExecuteOnlyWhenVeskoHasNonFocus},
-    {"responsewithiocommandname", flag::kResponseWithIOCommandName},
-    {"pulsequickly", flag::kPulseQuickly},
-    {"setoutput1on", OnBit(1)}, {"setoutput1off", OffBit(1)}, {"setoutput1toggle", ToggleBit(1)},
-    {"setoutput2on", OnBit(2)}, {"setoutput2off", OffBit(2)}, {"setoutput2toggle", ToggleBit(2)},
-    {"setoutput3on", OnBit(3)}, {"setoutput3off", OffBit(3)}, {"setoutput3toggle", ToggleBit(3)},
-    {"setoutput4on", OnBit(4)}, {"setoutput4off", OffBit(4)}, {"setoutput4toggle", ToggleBit(4)},
-    {"setoutput5on", OnBit(5)}, {"setoutput5off", OffBit(5)}, {"setoutput5toggle", ToggleBit(5)},
-    {"setoutput6on", OnBit(6)}, {"setoutput6off", OffBit(6)}, {"setoutput6toggle", ToggleBit(6)},
-    {"setoutput7on", OnBit(7)}, {"setoutput7off", OffBit(7)}, {"setoutput7toggle", ToggleBit(7)},
-    {"setoutput8on", OnBit(8)}, {"setoutput8off", OffBit(8)}, {"setoutput8toggle", ToggleBit(8)},
-    {"executeonweekdaysonly", flag::kExecuteOnWeekdaysOnly},
-    {"executeonweekendsonly", flag::kExecuteOnWeekendsOnly},
+    {"Nothing", 0},
+    {"SetFocusOnVesko", flag::kSetFocusOnVesko},
+    {"ExecuteOnlyWhenVeskoHasFocus", flag::kExecuteOnlyWhenVeskoHasFocus},
+    {"ExecuteOnlyWhenVeskoHasNonFocus", flag::kExecuteOnlyWhenVeskoHasNonFocus},
+    {"ResponseWithIOCommandName", flag::kResponseWithIOCommandName},
+    {"PulseQuickly", flag::kPulseQuickly},
+    {"SetOutput1On", OnBit(1)}, {"SetOutput1Off", OffBit(1)}, {"SetOutput1Toggle", ToggleBit(1)},
+    {"SetOutput2On", OnBit(2)}, {"SetOutput2Off", OffBit(2)}, {"SetOutput2Toggle", ToggleBit(2)},
+    {"SetOutput3On", OnBit(3)}, {"SetOutput3Off", OffBit(3)}, {"SetOutput3Toggle", ToggleBit(3)},
+    {"SetOutput4On", OnBit(4)}, {"SetOutput4Off", OffBit(4)}, {"SetOutput4Toggle", ToggleBit(4)},
+    {"SetOutput5On", OnBit(5)}, {"SetOutput5Off", OffBit(5)}, {"SetOutput5Toggle", ToggleBit(5)},
+    {"SetOutput6On", OnBit(6)}, {"SetOutput6Off", OffBit(6)}, {"SetOutput6Toggle", ToggleBit(6)},
+    {"SetOutput7On", OnBit(7)}, {"SetOutput7Off", OffBit(7)}, {"SetOutput7Toggle", ToggleBit(7)},
+    {"SetOutput8On", OnBit(8)}, {"SetOutput8Off", OffBit(8)}, {"SetOutput8Toggle", ToggleBit(8)},
+    {"ExecuteOnWeekdaysOnly", flag::kExecuteOnWeekdaysOnly},
+    {"ExecuteOnWeekendsOnly", flag::kExecuteOnWeekendsOnly},
 }};
 // clang-format on
 
 }  // namespace
 
-std::int32_t ParseFlag(std::int32_t flags, std::string_view name) {
-  std::string lower(name);
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+std::optional<std::int32_t> FlagBit(std::string_view name) {
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
   for (const NamedFlag& f : kFlags)
-    if (f.name == lower) return flags | f.bit;
-  return flags;
+    if (std::equal(f.name.begin(), f.name.end(), name.begin(), name.end(),
+                   [&](char a, char b) { return lower(a) == lower(b); }))
+      return f.bit;
+  return std::nullopt;
+}
+
+std::int32_t ParseFlag(std::int32_t flags, std::string_view name) {
+  return flags | FlagBit(name).value_or(0);
+}
+
+std::vector<std::string_view> FlagNames() {
+  std::vector<std::string_view> names;
+  for (const NamedFlag& f : kFlags) names.push_back(f.name);
+  return names;
 }
 
 }  // namespace zelvo

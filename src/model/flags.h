@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "model/output_number.h"
 
@@ -35,5 +37,11 @@ constexpr std::int32_t ToggleBit(int output) {
 // exactly, ignoring letter case only; "Nothing" and unknown names leave the
 // value unchanged.
 std::int32_t ParseFlag(std::int32_t flags, std::string_view name);
+
+// The bit of one flag name, letter case ignored ("Nothing": 0); nothing for
+// an unknown name.
+std::optional<std::int32_t> FlagBit(std::string_view name);
+// Every flag name as documented ("SetOutput3On"), in table order.
+std::vector<std::string_view> FlagNames();
 
 }  // namespace zelvo

@@ -403,6 +403,91 @@ bool GlobPattern::Matches(std::string_view text) const {
   return true;
 }
 
+bool GlobPattern::CanMatchBetween(std::string_view head, std::string_view tail,
+                                  std::string_view excluded) const {
+  const auto count = [](std::string_view s) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size(); i += DecodeAt(s, i).size) ++n;
+    return n;
+  };
+  const std::size_t head_count = count(head);
+  const std::size_t tail_count = count(tail);
+  std::string text(head);
+  // A character each token accepts: a literal itself; otherwise the first
+  // acceptable one near the ends of the token's ranges or among a few
+  // common ones, skipping surrogates and the excluded characters.
+  const auto append = [&](std::uint32_t first, std::uint32_t end) {
+    for (std::uint32_t t = first; t < end; ++t) {
+      const Token& token = tokens_[t];
+      if (token.kind == Token::kLiteral) {
+        if (token.code < kAsciiCount && excluded.find(static_cast<char>(token.code)) != kNotFound)
+          return false;
+        if (token.code >= kLoneByte) {
+          text += static_cast<char>(token.code - kLoneByte);
+          continue;
+        }
+      }
+      std::vector<std::uint32_t> bases{'a', '0', ' ', 0xE9, 0xE000};
+      if (token.kind == Token::kLiteral) bases = {token.code};
+      for (std::uint32_t r = 0; r < token.range_count; ++r) {
+        const Range& range = ranges_[token.first_range + r];
+        bases.insert(bases.end(), {range.low, range.high, range.high + 1, range.low - 3});
+      }
+      bool found = false;
+      for (std::size_t b = 0; b < bases.size() && !found; ++b) {
+        for (std::uint32_t c = bases[b]; c < bases[b] + 4 && !found; ++c) {
+          const bool usable =
+              c > 0 && c < 0x110000 && (c < 0xD800 || c > 0xDFFF) &&
+              !(c < kAsciiCount && excluded.find(static_cast<char>(c)) != kNotFound);
+          if (!usable || !TokenMatches(token, c)) continue;
+          found = true;
+          if (c < 0x80) {
+            text += static_cast<char>(c);
+          } else if (c < 0x800) {
+            text += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+          } else if (c < 0x10000) {
+            text +=
+                {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                 static_cast<char>(0x80 | (c & 0x3F))};
+          } else {
+            text +=
+                {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+                 static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+          }
+        }
+      }
+      if (!found) return false;
+    }
+    return true;
+  };
+  // The head covers the first segment's first tokens and the tail the last
+  // segment's last ones; with a "*" between, any segment may lie past the head.
+  const Segment& front = segments_.front();
+  const Segment& back = segments_.back();
+  const std::uint32_t front_end = front.first_token + front.token_count;
+  const std::uint32_t back_end = back.first_token + back.token_count;
+  const auto skip = [](std::uint32_t from, std::uint32_t to, std::size_t n) {
+    return static_cast<std::uint32_t>(std::min<std::size_t>(from + n, to));
+  };
+  const auto cut = [](std::uint32_t from, std::uint32_t to, std::size_t n) {
+    return to - static_cast<std::uint32_t>(std::min<std::size_t>(to - from, n));
+  };
+  if (!has_star_) {
+    if (front.token_count < head_count + tail_count) return false;
+    if (!append(front.first_token + static_cast<std::uint32_t>(head_count),
+                front_end - static_cast<std::uint32_t>(tail_count)))
+      return false;
+  } else {
+    if (!append(skip(front.first_token, front_end, head_count), front_end)) return false;
+    for (std::size_t s = 1; s + 1 < segments_.size(); ++s)
+      if (!append(segments_[s].first_token, segments_[s].first_token + segments_[s].token_count))
+        return false;
+    if (!append(back.first_token, cut(back.first_token, back_end, tail_count))) return false;
+  }
+  text += tail;
+  return Matches(text);
+}
+
 bool GlobMatch(std::string_view text, std::string_view pattern) {
   return GlobPattern(pattern).Matches(text);
 }

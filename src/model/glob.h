@@ -33,6 +33,13 @@ class GlobPattern {
   explicit GlobPattern(std::string_view pattern);
   bool Matches(std::string_view text) const;
 
+  // Whether some text made of `head`, then characters none of which is in
+  // `excluded` (ASCII), then `tail` matches. Each single-character matcher
+  // is given a character it accepts, and the text so built must pass Matches;
+  // false when no such text exists.
+  bool CanMatchBetween(std::string_view head, std::string_view tail,
+                       std::string_view excluded = {}) const;
+
   // One single-character matcher.
   struct Token {
     enum Kind : std::uint8_t { kLiteral, kAny, kDigit, kClass };

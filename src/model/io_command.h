@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/date_time.h"
 #include "model/glob.h"
@@ -108,6 +109,9 @@ class IOCommand : public KeyedCollection<User> {
   }
 
   bool HasFlag(std::int32_t bit) const { return (extra_flags_ & bit) != 0; }
+  // The Flag texts as written, in order; ExtraFlags holds what they mean.
+  const std::vector<std::string>& FlagTexts() const { return flag_texts_; }
+  void SetFlagTexts(std::vector<std::string> vData) { flag_texts_ = std::move(vData); }
 
  private:
   std::string io_name_;
@@ -120,6 +124,7 @@ class IOCommand : public KeyedCollection<User> {
   std::int32_t auto_return_outputs_ = 0;
   bool auto_return_complete_ = true;
   std::optional<std::chrono::steady_clock::time_point> last_used_monotonic_;
+  std::vector<std::string> flag_texts_;
 };
 
 // All rules in configuration order.

@@ -36,6 +36,7 @@ struct Case {
   std::optional<std::string> schema;  // a config.xsd on disk
   bool valid;
   std::string text;  // "{file}" stands for the path of config.xml
+  std::string warning = "";
 };
 
 void PrintTo(const Case& c, std::ostream* out) {
@@ -77,6 +78,7 @@ TEST_P(ConfigCheckTest, AnswersAsTheStartWouldAndWritesNothing) {
     EXPECT_THAT(check.text, StartsWith(expected));
   EXPECT_EQ(check.text.back(), '\n');
   EXPECT_EQ(check.text.find('\r'), std::string::npos);
+  EXPECT_EQ(check.warning, GetParam().warning);
   EXPECT_EQ(Snapshot(dir), before);
 }
 
@@ -104,6 +106,21 @@ INSTANTIATE_TEST_SUITE_P(
              "{file} is valid: 5 rules; " + kExampleOutputs +
                  "; output devices memory + ioport:0x378 + gpio:gpiochip0:17,27,22,!23,-,-,-,- + "
                  "mqtt:cmnd/relay%N/POWER; server irc.libera.chat:6667, TLS yes\n"},
+        Case{"RuleRefused", EditedExample("<Flag>SetOutput3On", "<Flag>SetOutput9On"), std::nullopt,
+             false,
+             "zelvo: {file} is not valid:\nrule 2 \"Buzzer\": flag \"SetOutput9On\" names "
+             "output 9, but the outputs are 1 to 8; use one of them.\n"},
+        Case{"RuleAndEncodingWarned",
+             EditedExample("*PRIVMSG*!Saft*\"", "*PRIVMSG*!Saft\xC3\xBC\""), std::nullopt, true,
+             "{file} is valid: 5 rules; " + kExampleOutputs +
+                 "; output device auto; server irc.libera.chat:6667, TLS no\n",
+             "zelvo: warning: rule 1 \"Saftblandare\": the trigger "
+             "\"*PRIVMSG*!Saft\xC3\x83\xC2\xBC\" "
+             "can never match a received line, which ends with CR LF; end the trigger with "
+             "\"*\".\nzelvo: warning: config.xml declares encoding=\"ISO-8859-1\" but line 27 "
+             "holds UTF-8 characters, which read as other characters (\"T\xC3\xBCr\" as "
+             "\"T\xC3\x83\xC2\xBCr\"); save the file as ISO-8859-1 or change its declaration "
+             "to encoding=\"UTF-8\".\n"},
         Case{"Missing", std::nullopt, std::nullopt, false, "zelvo: there is no config.xml in "},
         Case{"BrokenXml", EditedExample("</Settings>", "</Setings>"), std::nullopt, false,
              "zelvo: {file} is not valid:\nCouldn't load \"config.xml\" into moXMLConfig.\n"
