@@ -842,6 +842,28 @@ TEST_F(ApplicationTest, AReadablePasswordFileIsLogged) {
   }
 }
 
+// A LogFile in a missing folder is warned of in the log that takes the
+// entries, once at the start and once at each reload while it is missing.
+TEST_F(ApplicationTest, AMissingLogFolderIsWarnedOncePerStartAndReload) {
+  ConfigOptions options = FileDevice();
+  options.log_file = "gone/zelvo.xml";
+  WriteConfig(options);
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  const auto warnings = [&](const char* file) {
+    return Descriptions(LogEntriesOrNone(dir_.File(file)), "67");
+  };
+  const std::string warning =
+      LogFolderMissingText(dir_.File("gone"), "gone/zelvo.xml", dir_.File("OlmuLog.xml"));
+  EXPECT_THAT(warnings("OlmuLog.xml"), ElementsAre(warning));
+  app->Reload();
+  EXPECT_THAT(warnings("OlmuLog.xml"), ElementsAre(warning, warning));
+  ASSERT_EQ(::mkdir(dir_.File("gone").c_str(), 0700), 0);
+  app->Reload();
+  EXPECT_THAT(warnings("OlmuLog.xml"), ElementsAre(warning, warning));
+  EXPECT_EQ(Descriptions(LogEntriesOrNone(dir_.File("gone/zelvo.xml")), "91").size(), 1u);
+}
+
 // A rule held back by its user's Host condition is logged by the dispatcher.
 TEST_F(ApplicationTest, TheDispatcherLogsARuleHeldBackByACondition) {
   std::string text = TestConfig(FileDevice());
