@@ -383,9 +383,12 @@ std::string OrderHint(const XmlProblem& problem, const std::string& schema_text)
   if (at != sequence.end()) {
     const bool first = at == sequence.begin();
     const bool last = std::next(at) == sequence.end();
-    if (first) placement = last ? "alone" : "first, before " + std::next(at)->name;
-    else if (last) placement = "last, after " + std::prev(at)->name;
-    else placement = "after " + std::prev(at)->name + " and before " + std::next(at)->name;
+    if (first)
+      placement = last ? "alone" : "first, before " + std::next(at)->name;
+    else if (last)
+      placement = "last, after " + std::prev(at)->name;
+    else
+      placement = "after " + std::prev(at)->name + " and before " + std::next(at)->name;
   }
   return ElementOrderText(parent, element, listed, placement);
 }
@@ -639,8 +642,8 @@ void LoadAndValidate(const std::string& program_dir,
   if (result != 0) {
     // The invalid document stays loaded: the log still reads its Log section.
     const XmlProblem* problem = capture.FirstError();
-    ErrorReport report = ReportFromProblem(problem, result, "The document doesn't match the schema.",
-                                           config_bytes, url);
+    ErrorReport report = ReportFromProblem(
+        problem, result, "The document doesn't match the schema.", config_bytes, url);
     if (problem != nullptr) report.hint = OrderHint(*problem, schema_text);
     fail(kInvalidHeadline, report);
   }

@@ -393,7 +393,8 @@ std::string ChannelCharactersText(const std::string& channel) {
 
 std::string ChannelPrefixText(const std::string& channel) {
   return "\"" + channel + "\" does not begin with a channel prefix (# & + !): write " +
-         (channel.empty() ? "the channel with its prefix, e.g. \"#zelvo\"." : "\"#" + channel + "\".");
+         (channel.empty() ? "the channel with its prefix, e.g. \"#zelvo\"."
+                          : "\"#" + channel + "\".");
 }
 
 std::string NicknameCharactersText(const std::string& nickname) {
@@ -433,7 +434,8 @@ std::string ElementOrderText(const std::string& parent, const std::string& eleme
   if (parent == "Settings") text += " (the table under \"Configuration\" in README.md)";
   text += "; here the schema expects " + expected + "; ";
   return text + element +
-         (placement.empty() ? " is not an element of " + parent + "." : " belongs " + placement + ".");
+         (placement.empty() ? " is not an element of " + parent + "."
+                            : " belongs " + placement + ".");
 }
 
 }  // namespace zelvo

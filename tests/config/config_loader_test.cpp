@@ -524,7 +524,6 @@ TEST_P(SettingValueTest, IsRead) {
   EXPECT_EQ(c.read(ReadSettings(document_)), c.expected) << c.field << " from " << c.elements;
 }
 
-// PLAIN needs a user name and a password.
 const std::string kPlainLogin = Element("IRCSASLMechanism", "PLAIN") +
                                 Element("IRCSASLUsername", "u") + Element("IRCSASLPassword", "p");
 const std::string kFingerprint = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
@@ -567,8 +566,8 @@ INSTANTIATE_TEST_SUITE_P(
         SettingCase{Element("IRCSASLPassword", "s3cret"), ZELVO_FIELD(IRCSASLPassword), "s3cret"},
         // Required by default only when a mechanism is set.
         SettingCase{kPlainLogin, ZELVO_FIELD(IRCSASLRequired), "true"},
-        SettingCase{kPlainLogin + Element("IRCSASLRequired", "false"),
-                    ZELVO_FIELD(IRCSASLRequired), "false"},
+        SettingCase{kPlainLogin + Element("IRCSASLRequired", "false"), ZELVO_FIELD(IRCSASLRequired),
+                    "false"},
         SettingCase{Element("IRCRejoinDelay", "0"), ZELVO_FIELD(IRCRejoinDelay), "0"},
         SettingCase{Element("IRCRejoinDelay", "86400"), ZELVO_FIELD(IRCRejoinDelay), "86400"},
         SettingCase{Element("IRCPingTimeout", " 45 "), ZELVO_FIELD(IRCPingTimeout), "45"},
@@ -690,16 +689,18 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"OutputsOnDisconnect", "off", "\"off\"" + kNotSafeState},
         InvalidCase{"OutputsOnDisconnect", "1 0", "\"1 0\"" + kNotSafeState}));
 
-// A change to the example, and the words of its refusal; "" where it loads.
-struct RefusalCase {
+// A change to the example ("" before: settings after Output8), and the words
+// of its refusal ("": it loads).
+struct Refusal {
   std::string from, to, words;
 };
 
 class RefusedSettingTest : public ConfigLoaderTest,
-                           public ::testing::WithParamInterface<RefusalCase> {};
+                           public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(RefusedSettingTest, NamesTheSettingAndTheFix) {
-  Prepare(EditedExample(GetParam().from, GetParam().to));
+  const Refusal& c = GetParam();
+  Prepare(c.from.empty() ? WithSettings(c.to) : EditedExample(c.from, c.to));
   std::string refusal;
   try {
     Load();
@@ -708,78 +709,68 @@ TEST_P(RefusedSettingTest, NamesTheSettingAndTheFix) {
     EXPECT_EQ(error.Number(), -1);
     refusal = error.Description();
   }
-  EXPECT_EQ(refusal.empty(), GetParam().words.empty()) << refusal;
-  EXPECT_NE(refusal.find(GetParam().words), std::string::npos) << refusal;
+  EXPECT_EQ(refusal.empty(), c.words.empty()) << refusal;
+  EXPECT_NE(refusal.find(c.words), std::string::npos) << refusal;
 }
 
-const std::string kNoServer = "IRCDomain\": no server is named: write the host name or address";
 const std::string kChannelCharacters =
     "\": channel names cannot hold blanks, commas or control characters. Remove them; the bot "
     "joins one channel, and its key goes in IRCChannelKey.";
 const std::string kNickStart = "\": nicknames cannot begin with a digit or \"-\"; begin it with";
-const std::string kSasl = "Zelvo/Settings/IRCSASLMechanism\" is PLAIN, which logs in with "
-                          "IRCSASLUsername and IRCSASLPassword, but IRCSASL";
-const std::string kWildcards = "\": the MQTT wildcards # and + cannot stand in the topics";
+const std::string kSasl =
+    "Zelvo/Settings/IRCSASLMechanism\" is PLAIN, which logs in with "
+    "IRCSASLUsername and IRCSASLPassword, but IRCSASL";
 const std::string kOrder =
-    "\r\nOrder: the elements of Settings follow a fixed order (the table under \"Configuration\" "
-    "in README.md); here the schema expects ";
+    "\r\nOrder: the elements of Settings follow a fixed order (the table "
+    "under \"Configuration\" in README.md); here the schema expects ";
+const std::string kNick = "<IRCNickname>Zelvo<";
 
 INSTANTIATE_TEST_SUITE_P(
     Values, RefusedSettingTest,
     ::testing::Values(
-        RefusalCase{">irc.libera.chat<", "><", kNoServer},
-        RefusalCase{">irc.libera.chat<", "> \t<", kNoServer},
-        RefusalCase{">#zelvo<", ">zelvo<",
-                    "IRCChannel\": \"zelvo\" does not begin with a channel prefix (# & + !): "
-                    "write \"#zelvo\"."},
-        RefusalCase{">#zelvo<", "><", "prefix (# & + !): write the channel with its prefix"},
-        RefusalCase{">#zelvo<", ">#my channel<", "IRCChannel\": \"#my channel" + kChannelCharacters},
-        RefusalCase{">#zelvo<", ">#a,#b<", "\"#a,#b" + kChannelCharacters},
-        RefusalCase{">#zelvo<", ">#ze\tlvo<", kChannelCharacters},
-        RefusalCase{"<IRCNickname>Zelvo<", "<IRCNickname>Zel vo<",
-                    "IRCNickname\": \"Zel vo\": nicknames cannot hold blanks or control "
-                    "characters; write it without them."},
-        RefusalCase{"<IRCNickname>Zelvo<", "<IRCNickname>1zelvo<", "IRCNickname\": \"1zelvo" + kNickStart},
-        RefusalCase{"<IRCNickname>Zelvo<", "<IRCNickname>-zelvo<", "\"-zelvo" + kNickStart},
-        RefusalCase{">900<", ">-900<",
-                    "WindowWidth\": \"-900\" is negative: write the window's width in pixels, 0 "
-                    "or more."},
-        RefusalCase{">700<", ">-1<", "WindowHeight\": \"-1\" is negative: write the window's height"},
-        RefusalCase{"</Output8>", "</Output8><IRCSASLMechanism>PLAIN</IRCSASLMechanism>",
-                    kSasl + "Username and IRCSASLPassword are missing or empty: set them, or "
-                            "remove IRCSASLMechanism."},
-        RefusalCase{"</Output8>",
-                    "</Output8><IRCSASLMechanism>plain</IRCSASLMechanism>"
-                    "<IRCSASLUsername> </IRCSASLUsername><IRCSASLPassword>p</IRCSASLPassword>",
-                    kSasl + "Username is missing or empty: set it, or remove IRCSASLMechanism."},
-        RefusalCase{"</Output8>",
-                    "</Output8><IRCSASLMechanism>PLAIN</IRCSASLMechanism>"
-                    "<IRCSASLUsername>u</IRCSASLUsername>",
-                    kSasl + "Password is missing or empty"},
-        RefusalCase{"</Output8>", "</Output8><MQTTTopic>home/#</MQTTTopic>",
-                    "MQTTTopic\": \"home/#" + kWildcards},
-        RefusalCase{"</Output8>", "</Output8><MQTTTopic>home/+/lab</MQTTTopic>", kWildcards},
-        RefusalCase{"<IRCDomain>", "<OutputDevice>memory</OutputDevice><IRCDomain>",
-                    kOrder + "IRCDomain; OutputDevice belongs after Output8 and before "
-                             "IRCPassword."},
-        RefusalCase{"</Output8>",
-                    "</Output8><OutputDevice>memory</OutputDevice><IRCReconnect>true</IRCReconnect>"
-                    "<IRCPassword>p</IRCPassword>",
-                    kOrder + "one of MQTTBroker, MQTTTopic, MQTTUsername, MQTTPassword, "
-                             "MQTTCAFile, MQTTClientId, MQTTDiscovery, OutputsOnExit, "
-                             "OutputsOnDisconnect or the end of Settings; IRCPassword belongs "
-                             "after OutputDevice and before IRCChannelKey."},
+        Refusal{">irc.libera.chat<", "> \t<", "IRCDomain\": no server is named: write the host"},
+        Refusal{">#zelvo<", ">zelvo<",
+                "IRCChannel\": \"zelvo\" does not begin with a channel prefix (# & + !): write "
+                "\"#zelvo\"."},
+        Refusal{">#zelvo<", "><", "prefix (# & + !): write the channel with its prefix"},
+        Refusal{">#zelvo<", ">#my channel<", "IRCChannel\": \"#my channel" + kChannelCharacters},
+        Refusal{">#zelvo<", ">#a,#b<", kChannelCharacters},
+        Refusal{">#zelvo<", ">#ze\tlvo<", kChannelCharacters},
+        Refusal{kNick, "<IRCNickname>Zel vo<",
+                "IRCNickname\": \"Zel vo\": nicknames cannot hold blanks or control characters; "
+                "write it without them."},
+        Refusal{kNick, "<IRCNickname>1zelvo<", "IRCNickname\": \"1zelvo" + kNickStart},
+        Refusal{kNick, "<IRCNickname>-zelvo<", "\"-zelvo" + kNickStart},
+        Refusal{">900<", ">-900<",
+                "WindowWidth\": \"-900\" is negative: write the window's width in pixels, 0 or "
+                "more."},
+        Refusal{">700<", ">-1<", "WindowHeight\": \"-1\" is negative: write the window's height"},
+        Refusal{"", "<IRCSASLMechanism>PLAIN</IRCSASLMechanism>",
+                kSasl + "Username and IRCSASLPassword are missing or empty: set them, or remove "
+                        "IRCSASLMechanism."},
+        Refusal{"",
+                Element("IRCSASLMechanism", "plain") + Element("IRCSASLUsername", " ") +
+                    Element("IRCSASLPassword", "p"),
+                kSasl + "Username is missing or empty: set it, or remove IRCSASLMechanism."},
+        Refusal{"", kPlainLogin.substr(0, kPlainLogin.rfind("\t\t<")), kSasl + "Password is"},
+        Refusal{"", "<MQTTTopic>home/#</MQTTTopic>",
+                "MQTTTopic\": \"home/#\": the MQTT wildcards # and + cannot stand in the topics"},
+        Refusal{"", "<MQTTTopic>home/+/lab</MQTTTopic>", "the MQTT wildcards # and + cannot"},
+        Refusal{"<IRCDomain>", "<OutputDevice>memory</OutputDevice><IRCDomain>",
+                kOrder + "IRCDomain; OutputDevice belongs after Output8 and before IRCPassword."},
+        Refusal{"", "<OutputDevice>m</OutputDevice><IRCReconnect>1</IRCReconnect><IRCPassword/>",
+                kOrder + "one of MQTTBroker, MQTTTopic, MQTTUsername, MQTTPassword, MQTTCAFile, "
+                         "MQTTClientId, MQTTDiscovery, OutputsOnExit, OutputsOnDisconnect or the "
+                         "end of Settings; IRCPassword belongs after OutputDevice and before "
+                         "IRCChannelKey."},
         // What must still load.
-        RefusalCase{">#zelvo<", ">#lab<", ""}, RefusalCase{">#zelvo<", ">&amp;lab<", ""},
-        RefusalCase{">#zelvo<", ">+lab<", ""}, RefusalCase{">#zelvo<", ">!lab<", ""},
-        RefusalCase{">#zelvo<", ">#caf\xE9<", ""},
-        RefusalCase{"<IRCNickname>Zelvo<", "<IRCNickname>zel-vo<", ""},
-        RefusalCase{"<IRCNickname>Zelvo<", "<IRCNickname>[zelvo]2<", ""},
-        RefusalCase{">50<", ">-1920<", ""}, RefusalCase{">20<", ">-5<", ""},
-        RefusalCase{">900<", ">0<", ""},
-        RefusalCase{"</Output8>", "</Output8>" + kPlainLogin, ""},
-        RefusalCase{"</Output8>", "</Output8><IRCSASLMechanism>EXTERNAL</IRCSASLMechanism>", ""},
-        RefusalCase{"</Output8>", "</Output8><MQTTTopic>home/lab</MQTTTopic>", ""}));
+        Refusal{">#zelvo<", ">#lab<", ""}, Refusal{">#zelvo<", ">&amp;lab<", ""},
+        Refusal{">#zelvo<", ">+lab<", ""}, Refusal{">#zelvo<", ">!lab<", ""},
+        Refusal{">#zelvo<", ">#caf\xE9<", ""}, Refusal{kNick, "<IRCNickname>zel-vo<", ""},
+        Refusal{kNick, "<IRCNickname>[zelvo]2<", ""}, Refusal{">50<", ">-1920<", ""},
+        Refusal{">20<", ">-5<", ""}, Refusal{">900<", ">0<", ""}, Refusal{"", kPlainLogin, ""},
+        Refusal{"", "<IRCSASLMechanism>EXTERNAL</IRCSASLMechanism>", ""},
+        Refusal{"", "<MQTTTopic>home/lab</MQTTTopic>", ""}));
 
 class PortTest : public ConfigLoaderTest, public ::testing::WithParamInterface<const char*> {};
 
