@@ -180,10 +180,28 @@ void Application::LoadConfiguration() {
   prelog_.WritePreLog(log_msg::kStarted);
   EnsureConfigFiles(program_dir_, prelog_);
   LoadConfigDocument(program_dir_, prelog_, config_);
+  NoteMissingLogFolder();
   prelog_.WritePreLog(log_msg::kTryingToWriteLog);
   const std::string flushed = event_log_.FlushPreLog(&config_, prelog_);
   if (!flushed.empty()) throw RaisedError(flushed);
   WriteLog(log_msg::kLogWritten);
+}
+
+void Application::NoteMissingLogFolder() {
+  if (log_folder_noted_) return;
+  log_folder_noted_ = true;
+  if (const std::string text = MissingLogFolderText(); !text.empty())
+    prelog_.WritePreLog(log_msg::kLogFolderMissing, text);
+}
+
+std::string Application::MissingLogFolderText() const {
+  std::string error;
+  const std::optional<LogSettings> log =
+      config_.IsLoaded() ? config_.ReadLogSettings(error) : std::nullopt;
+  if (!log) return {};  // the log reports its settings' own faults
+  const std::string folder = event_log_.MissingLogFolder(log->LogFile);
+  if (folder.empty()) return {};
+  return LogFolderMissingText(folder, log->LogFile, event_log_.ResolveLogPath(log->LogFile));
 }
 
 std::vector<std::string> Application::ReadSettingsAndRules() {
@@ -411,6 +429,8 @@ void Application::Reload() {
     WriteLog(log_msg::kRuleLintWarning, warning);
     front_->console().Append(warning + "\r\n");
   }
+  if (const std::string text = MissingLogFolderText(); !text.empty())
+    WriteLog(log_msg::kLogFolderMissing, text);
   notifier_->Ready();
 }
 
@@ -470,6 +490,7 @@ void Application::StartWatchdog() {
 }
 
 int Application::StartupFailed(std::int32_t number, const std::string& description) {
+  NoteMissingLogFolder();  // when the start failed before its own note
   prelog_.WritePreLog(log_msg::kMainFunctionError, MainFunctionErrorText(number, description));
   prelog_.WritePreLog(log_msg::kTryingToWriteLog);
   const std::string flushed = event_log_.FlushPreLog(&config_, prelog_);

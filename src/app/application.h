@@ -127,6 +127,11 @@ class Application {
   LogWriter LoggerShowingProblems();
   // The start's steps.
   void LoadConfiguration();
+  // Warning 67 into the pre-log, once per start, when the loaded LogFile
+  // names a folder that does not exist.
+  void NoteMissingLogFolder();
+  // That warning's text; "" when the folder exists or nothing is loaded.
+  std::string MissingLogFolderText() const;
   // Returns the rule lint's warnings, logged already, for the console.
   std::vector<std::string> ReadSettingsAndRules();
   void OpenPort();
@@ -206,6 +211,7 @@ class Application {
   bool running_ = false;
   bool showing_fatal_notice_ = false;
   bool closed_ = false;
+  bool log_folder_noted_ = false;  // NoteMissingLogFolder ran in this start
 };
 
 }  // namespace zelvo

@@ -11,12 +11,14 @@
 #include <cctype>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <vector>
 
 #include "config/resources.h"
 #include "files/file_helpers.h"
 #include "files/xml_node.h"
+#include "log/messages.h"
 #include "model/flags.h"
 #include "model/raised_error.h"
 
@@ -60,6 +62,7 @@ struct XmlProblem {
   std::string message;  // trailing line break removed
   int line = 0;
   int column = 0;
+  xmlNodePtr node = nullptr;  // the element validated, while its document lives
 };
 
 // Collects libxml2's structured errors while alive, so that nothing reaches
@@ -117,6 +120,7 @@ class XmlErrorCapture {
     }
     problem.line = error.line;
     problem.column = error.int2;
+    problem.node = static_cast<xmlNodePtr>(error.node);
     problems_.push_back(std::move(problem));
   }
   static void IgnoreGeneric(void*, const char*, ...) {}
@@ -157,6 +161,7 @@ struct ErrorReport {
   std::int32_t line_pos = 0;
   std::string source_text;
   std::string url;
+  std::string hint;  // a further line when not empty
 };
 
 // A text of several lines as one: each line break (CR LF, LF or CR) and the
@@ -190,6 +195,7 @@ std::string FormatReport(std::string_view headline, const ErrorReport& report) {
   text.append(kCrLf).append("Line-Pos: ").append(std::to_string(report.line_pos));
   text.append(kCrLf).append("Source-Text: ").append(OneLine(report.source_text));
   text.append(kCrLf).append("URL: ").append(OneLine(report.url));
+  if (!report.hint.empty()) text.append(kCrLf).append(OneLine(report.hint));
   return text;
 }
 
@@ -269,6 +275,122 @@ SchemaPtr CompileSchema(std::string_view schema_text, XmlErrorCapture& capture) 
     throw RaisedError(problem != nullptr ? problem->code : -1, description);
   }
   return schema;
+}
+
+// One child element of a schema's sequence.
+struct SequenceItem {
+  std::string name;
+  bool required = true;
+  bool repeats = false;
+};
+
+bool IsSchemaElement(xmlNodePtr node, std::string_view local_name) {
+  return node != nullptr && node->type == XML_ELEMENT_NODE &&
+         local_name == reinterpret_cast<const char*>(node->name);
+}
+
+std::string Attribute(xmlNodePtr node, const char* name) {
+  xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
+  std::string text = FromXmlChars(value);
+  xmlFree(value);
+  return text;
+}
+
+// The first schema node below `node` (depth first) that is the schema
+// element `kind` with the name `name`.
+xmlNodePtr FindSchemaNode(xmlNodePtr node, std::string_view kind, std::string_view name) {
+  for (xmlNodePtr child = node->children; child != nullptr; child = child->next) {
+    if (IsSchemaElement(child, kind) && Attribute(child, "name") == name) return child;
+    if (xmlNodePtr found = FindSchemaNode(child, kind, name)) return found;
+  }
+  return nullptr;
+}
+
+// The sequence of child elements that the schema gives the element
+// `parent`, through its named type or its own complex type; empty when the
+// schema gives it none.
+std::vector<SequenceItem> SchemaSequence(xmlDocPtr schema, const std::string& parent) {
+  xmlNodePtr root = xmlDocGetRootElement(schema);
+  xmlNodePtr element = root != nullptr ? FindSchemaNode(root, "element", parent) : nullptr;
+  if (element == nullptr) return {};
+  std::string type = Attribute(element, "type");
+  type = type.substr(type.find(':') + 1);  // the local name, without a prefix
+  xmlNodePtr complex = type.empty() ? element->children : FindSchemaNode(root, "complexType", type);
+  while (complex != nullptr && !IsSchemaElement(complex, "complexType")) complex = complex->next;
+  if (complex == nullptr) return {};
+  std::vector<SequenceItem> items;
+  for (xmlNodePtr sequence = complex->children; sequence != nullptr; sequence = sequence->next) {
+    if (!IsSchemaElement(sequence, "sequence")) continue;
+    for (xmlNodePtr child = sequence->children; child != nullptr; child = child->next) {
+      if (!IsSchemaElement(child, "element")) continue;
+      const std::string max = Attribute(child, "maxOccurs");
+      items.push_back(SequenceItem{Attribute(child, "name"), Attribute(child, "minOccurs") != "0",
+                                   !max.empty() && max != "1"});
+    }
+  }
+  return items;
+}
+
+// For libxml2's "This element is not expected": a line naming what the
+// schema expects at that place and where the element belongs; "" for any
+// other problem or when the schema's sequence does not explain it.
+std::string OrderHint(const XmlProblem& problem, const std::string& schema_text) {
+  xmlNodePtr node = problem.node;
+  if (problem.message.find("This element is not expected") == std::string::npos ||
+      node == nullptr || node->type != XML_ELEMENT_NODE || node->parent == nullptr ||
+      node->parent->type != XML_ELEMENT_NODE) {
+    return {};
+  }
+  std::string_view text = schema_text;
+  if (!text.empty() && text.back() == '\0') text.remove_suffix(1);
+  const DocPtr schema(xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+                                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+  if (!schema) return {};
+  const std::string parent = FromXmlChars(node->parent->name);
+  const std::vector<SequenceItem> sequence = SchemaSequence(schema.get(), parent);
+  if (sequence.empty()) return {};
+  const auto name_is = [](const std::string& name) {
+    return [&name](const SequenceItem& item) { return item.name == name; };
+  };
+
+  // The place in the sequence after the elements that stand before `node`.
+  std::size_t next = 0;
+  for (xmlNodePtr sibling = node->parent->children; sibling != node; sibling = sibling->next) {
+    if (sibling->type != XML_ELEMENT_NODE) continue;
+    const std::string name = FromXmlChars(sibling->name);
+    if (next > 0 && sequence[next - 1].repeats && sequence[next - 1].name == name) continue;
+    const auto found = std::find_if(sequence.begin() + static_cast<std::ptrdiff_t>(next),
+                                    sequence.end(), name_is(name));
+    if (found == sequence.end()) return {};
+    next = static_cast<std::size_t>(found - sequence.begin()) + 1;
+  }
+  std::vector<std::string> expected;
+  if (next > 0 && sequence[next - 1].repeats) expected.push_back(sequence[next - 1].name);
+  bool end_allowed = true;
+  for (std::size_t i = next; i < sequence.size() && end_allowed; ++i) {
+    expected.push_back(sequence[i].name);
+    end_allowed = !sequence[i].required;
+  }
+  if (end_allowed) expected.push_back("the end of " + parent);
+  std::string listed = expected.size() > 1 ? "one of " : "";
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    listed += (i == 0 ? "" : i + 1 == expected.size() ? " or " : ", ") + expected[i];
+  }
+
+  const std::string element = FromXmlChars(node->name);
+  const auto at = std::find_if(sequence.begin(), sequence.end(), name_is(element));
+  std::string placement;
+  if (at != sequence.end()) {
+    const bool first = at == sequence.begin();
+    const bool last = std::next(at) == sequence.end();
+    if (first)
+      placement = last ? "alone" : "first, before " + std::next(at)->name;
+    else if (last)
+      placement = "last, after " + std::prev(at)->name;
+    else
+      placement = "after " + std::prev(at)->name + " and before " + std::next(at)->name;
+  }
+  return ElementOrderText(parent, element, listed, placement);
 }
 
 xmlNodePtr RootElement(const ConfigDocument& document, std::string_view name) {
@@ -466,7 +588,8 @@ void LoadAndValidate(const std::string& program_dir,
   XmlErrorCapture capture;
 
   log(log_msg::kReadingSchema);
-  const SchemaPtr schema = CompileSchema(read_schema(), capture);
+  const std::string schema_text = read_schema();
+  const SchemaPtr schema = CompileSchema(schema_text, capture);
 
   log(log_msg::kLoadingConfig);
   const auto fail = [&](std::string_view headline, const ErrorReport& report) {
@@ -518,9 +641,11 @@ void LoadAndValidate(const std::string& program_dir,
   const int result = xmlSchemaValidateDoc(validator.get(), ConfigDocumentAccess::Doc(document));
   if (result != 0) {
     // The invalid document stays loaded: the log still reads its Log section.
-    fail(kInvalidHeadline,
-         ReportFromProblem(capture.FirstError(), result, "The document doesn't match the schema.",
-                           config_bytes, url));
+    const XmlProblem* problem = capture.FirstError();
+    ErrorReport report = ReportFromProblem(
+        problem, result, "The document doesn't match the schema.", config_bytes, url);
+    if (problem != nullptr) report.hint = OrderHint(*problem, schema_text);
+    fail(kInvalidHeadline, report);
   }
 
   log(log_msg::kConfigLoaded);
@@ -631,6 +756,40 @@ std::string ToSafeState(std::string_view name, const std::string& text) {
   return std::to_string(byte);
 }
 
+// A blank or a control character (C0 or DEL); bytes of UTF-8 sequences are neither.
+bool IsBlankOrControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte <= 0x20 || byte == 0x7F;
+}
+
+// The required IRC texts and the window's size, refused when a server could
+// not take them or a window could not have them.
+void CheckRequiredSettings(const Settings& settings) {
+  if (TrimBlanks(settings.gsIRCDomain).empty()) InvalidSetting("IRCDomain", ServerMissingText());
+  const std::string& channel = settings.gsIRCChannel;
+  if (std::any_of(channel.begin(), channel.end(),
+                  [](char c) { return c == ',' || IsBlankOrControl(c); })) {
+    InvalidSetting("IRCChannel", ChannelCharactersText(channel));
+  }
+  if (channel.empty() || std::string_view("#&+!").find(channel.front()) == std::string_view::npos) {
+    InvalidSetting("IRCChannel", ChannelPrefixText(channel));
+  }
+  const std::string& nickname = settings.gsIRCNickname;
+  if (std::any_of(nickname.begin(), nickname.end(), IsBlankOrControl)) {
+    InvalidSetting("IRCNickname", NicknameCharactersText(nickname));
+  }
+  if (!nickname.empty() &&
+      (nickname.front() == '-' || std::isdigit(static_cast<unsigned char>(nickname.front())))) {
+    InvalidSetting("IRCNickname", NicknameStartText(nickname));
+  }
+  if (settings.giWindowWidth < 0) {
+    InvalidSetting("WindowWidth", NegativeSizeText(settings.giWindowWidth, "width"));
+  }
+  if (settings.giWindowHeight < 0) {
+    InvalidSetting("WindowHeight", NegativeSizeText(settings.giWindowHeight, "height"));
+  }
+}
+
 }  // namespace
 
 Settings ReadSettings(const ConfigDocument& document) {
@@ -656,6 +815,7 @@ Settings ReadSettings(const ConfigDocument& document) {
   settings.giWindowY = int16("WindowY");
   settings.giWindowWidth = int16("WindowWidth");
   settings.giWindowHeight = int16("WindowHeight");
+  CheckRequiredSettings(settings);
 
   xmlNodePtr section = RequireElement(document, {"Settings"});
   // Optional: the port back-ends in order; none, or a blank one, means "auto".
@@ -705,6 +865,11 @@ Settings ReadSettings(const ConfigDocument& document) {
   }
   read_text("IRCSASLUsername", settings.IRCSASLUsername);
   read_text("IRCSASLPassword", settings.IRCSASLPassword);
+  if (settings.IRCSASLMechanism == "PLAIN" &&
+      (TrimBlanks(settings.IRCSASLUsername).empty() || settings.IRCSASLPassword.empty())) {
+    throw RaisedError(-1, SaslPlainIncompleteText(TrimBlanks(settings.IRCSASLUsername).empty(),
+                                                  settings.IRCSASLPassword.empty()));
+  }
   settings.IRCSASLRequired = !settings.IRCSASLMechanism.empty();
   read_boolean("IRCSASLRequired", settings.IRCSASLRequired);
   if (auto value = optional("IRCRejoinDelay")) {
@@ -718,6 +883,10 @@ Settings ReadSettings(const ConfigDocument& document) {
   read_text("MQTTBroker", settings.MQTTBroker);
   if (auto value = optional("MQTTTopic"); value && !TrimBlanks(*value).empty()) {
     settings.MQTTTopic = std::move(*value);
+  }
+  // The bot publishes under this prefix: a wildcard would make it no topic.
+  if (settings.MQTTTopic.find_first_of("#+") != std::string::npos) {
+    InvalidSetting("MQTTTopic", TopicWildcardText(settings.MQTTTopic));
   }
   read_text("MQTTUsername", settings.MQTTUsername);
   read_text("MQTTPassword", settings.MQTTPassword);

@@ -46,6 +46,9 @@ class ConfigDocument final : public LogSettingsSource {
 // 13 to 17; 22 and 23 with config.example.xml written on failure). Throws
 // RaisedError(-1) with the eight-line load or validation report, with a file
 // error text, or with libxml2's own number when config.xsd doesn't compile.
+// An element out of its parent's order adds a ninth line to the validation
+// report, naming what the schema's sequence expects there and where the
+// element belongs.
 // No network access and no external entities are loaded.
 void LoadConfigDocument(const std::string& program_dir, PreLog& prelog, ConfigDocument& document);
 
@@ -66,6 +69,11 @@ void WriteExampleConfig(const std::string& program_dir, PreLog& prelog);
 // other optional settings keep the defaults in Settings when absent. An
 // invalid IRCTLSFingerprint, IRCSASLMechanism, IRCRejoinDelay, IRCPingTimeout,
 // OutputsOnExit or OutputsOnDisconnect throws naming the element and value.
+// So do a blank IRCDomain; an IRCChannel without a prefix (# & + !) or with
+// a blank, a comma or a control character; an IRCNickname with a blank or a
+// control character or beginning with a digit or "-"; a negative WindowWidth
+// or WindowHeight; an MQTTTopic holding "#" or "+"; and SASL PLAIN without
+// IRCSASLUsername or IRCSASLPassword.
 Settings ReadSettings(const ConfigDocument& document);
 // The warning to log when `config_path` holds a password (IRCPassword,
 // IRCSASLPassword or MQTTPassword is set) and other users may read the file,

@@ -33,6 +33,11 @@ bool TypeEnabled(const LogSettings& settings, std::int32_t type) {
   }
 }
 
+// A drive letter ("D:\\..."): absolute, on a drive this system does not have.
+bool HasDriveLetter(const std::string& setting) {
+  return setting.size() >= 2 && setting[1] == ':';
+}
+
 LogRecord Record(const LogMessage& message, std::string text, OleDate time) {
   return LogRecord{message.id, message.type, std::move(text), FormatGeneralDateTime(time)};
 }
@@ -42,20 +47,31 @@ LogRecord Record(const LogMessage& message, std::string text, OleDate time) {
 EventLog::EventLog(std::string program_dir, const Clock& clock, LogFileOps* ops)
     : program_dir_(std::move(program_dir)), file_(clock, ops != nullptr ? *ops : SystemFileOps()) {}
 
+std::string EventLog::NamedLogPath(const std::string& log_file_setting) const {
+  if (log_file_setting.empty()) return FullPath(JoinPath(program_dir_, "Log.xml"));
+  if (log_file_setting.front() == '/') return FullPath(log_file_setting);
+  return FullPath(JoinPath(program_dir_, log_file_setting));
+}
+
 std::string EventLog::ResolveLogPath(const std::string& log_file_setting) const {
   const std::string fallback = JoinPath(program_dir_, "OlmuLog.xml");
-  std::string path;
-  if (log_file_setting.empty()) {
-    path = FullPath(JoinPath(program_dir_, "Log.xml"));
-  } else if (log_file_setting.front() == '/') {
-    path = FullPath(log_file_setting);
-  } else if (log_file_setting.size() >= 2 && log_file_setting[1] == ':') {
-    return fallback;  // a drive letter: absolute, on a drive this system does not have
-  } else {
-    path = FullPath(JoinPath(program_dir_, log_file_setting));
-  }
+  if (HasDriveLetter(log_file_setting)) return fallback;
+  const std::string path = NamedLogPath(log_file_setting);
   if (path.empty() || !DirExists(ParentDir(path))) return fallback;
   return path;
+}
+
+std::string EventLog::MissingLogFolder(const std::string& log_file_setting) const {
+  std::string folder;
+  if (HasDriveLetter(log_file_setting)) {
+    const std::size_t slash = log_file_setting.find_last_of("\\/");
+    folder = log_file_setting.substr(0, slash == std::string::npos ? 2 : slash + 1);
+  } else if (const std::string path = NamedLogPath(log_file_setting); !path.empty()) {
+    folder = ParentDir(path);
+    if (DirExists(folder)) return {};
+  }
+  if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  return folder;
 }
 
 std::string EventLog::FallbackFor(const std::string& path) const {

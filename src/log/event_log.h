@@ -44,10 +44,16 @@ class EventLog {
   // the one refused, with one warning per refused file. A file rewritten in place, not atomically, is reported by one
   // warning per path, written after the entry (or before the next one).
   std::string ResolveLogPath(const std::string& log_file_setting) const;
+  // The folder, without its last "/", that the LogFile setting names when it
+  // does not exist (the log then goes to "OlmuLog.xml"); "" otherwise.
+  std::string MissingLogFolder(const std::string& log_file_setting) const;
 
   const std::string& ProgramDir() const { return program_dir_; }
 
  private:
+  // The absolute path the setting names, before its folder is checked; ""
+  // when it cannot be made absolute. Not for a drive letter.
+  std::string NamedLogPath(const std::string& log_file_setting) const;
   // config.xml, config.xsd or config.example.xml of the program directory,
   // which the log may never overwrite.
   bool IsProgramFile(const std::string& path) const;

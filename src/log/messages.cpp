@@ -84,6 +84,7 @@
   ROW(kLogUnwritable, 44, kError, "")          /* LogUnwritableText */                       \
   ROW(kLogWritableAgain, 45, kInformation, "") /* LogWritableAgainText */                    \
   ROW(kLogEntriesDropped, 46, kWarning, "")    /* LogEntriesDroppedText */                   \
+  ROW(kLogFolderMissing, 67, kWarning, "")     /* LogFolderMissingText */                    \
   /* The rules: a line matched a rule's trigger and an allowed user's names, */              \
   /* but not the user's Host, Account or Status condition. */                                \
   ROW(kRuleNotRun, 70, kInformation, "") /* RuleNotRunText */                                \
@@ -355,6 +356,13 @@ std::string LogEntriesDroppedText(std::size_t dropped) {
          " log entries were dropped while the log could not be written (only the newest are kept).";
 }
 
+std::string LogFolderMissingText(const std::string& folder, const std::string& setting,
+                                 const std::string& used_path) {
+  return "The folder \"" + folder + "\" of the LogFile \"" + setting +
+         "\" does not exist; the log is written to \"" + used_path +
+         "\" instead. Create the folder or change LogFile.";
+}
+
 std::string RuleNotRunText(std::string_view rule, const std::string& sender,
                            const std::string& missing) {
   return "Rule \"" + std::string(rule) + "\" not run for " + sender + ": " + missing;
@@ -545,6 +553,66 @@ std::string RuleNotSwitchedText(std::string_view rule, std::string_view error) {
   std::string text = "Rule \"";
   text.append(rule).append("\" switched nothing: the port refused the outputs: ").append(error);
   return text;
+}
+
+// Settings of config.xml that the reader refuses.
+
+std::string ServerMissingText() {
+  return "no server is named: write the host name or address of the IRC server, e.g. "
+         "irc.libera.chat.";
+}
+
+std::string ChannelCharactersText(const std::string& channel) {
+  return "\"" + channel +
+         "\": channel names cannot hold blanks, commas or control characters. Remove them; the "
+         "bot joins one channel, and its key goes in IRCChannelKey.";
+}
+
+std::string ChannelPrefixText(const std::string& channel) {
+  return "\"" + channel + "\" does not begin with a channel prefix (# & + !): write " +
+         (channel.empty() ? "the channel with its prefix, e.g. \"#zelvo\"."
+                          : "\"#" + channel + "\".");
+}
+
+std::string NicknameCharactersText(const std::string& nickname) {
+  return "\"" + nickname +
+         "\": nicknames cannot hold blanks or control characters; write it without them.";
+}
+
+std::string NicknameStartText(const std::string& nickname) {
+  return "\"" + nickname +
+         "\": nicknames cannot begin with a digit or \"-\"; begin it with a letter.";
+}
+
+std::string NegativeSizeText(long long size, std::string_view what) {
+  return "\"" + std::to_string(size) + "\" is negative: write the window's " + std::string(what) +
+         " in pixels, 0 or more.";
+}
+
+std::string SaslPlainIncompleteText(bool no_username, bool no_password) {
+  const std::string missing = no_username && no_password ? "IRCSASLUsername and IRCSASLPassword are"
+                              : no_username              ? "IRCSASLUsername is"
+                                                         : "IRCSASLPassword is";
+  return "\"Zelvo/Settings/IRCSASLMechanism\" is PLAIN, which logs in with IRCSASLUsername and "
+         "IRCSASLPassword, but " +
+         missing + " missing or empty: set " + (no_username && no_password ? "them" : "it") +
+         ", or remove IRCSASLMechanism.";
+}
+
+std::string TopicWildcardText(const std::string& topic) {
+  return "\"" + topic +
+         "\": the MQTT wildcards # and + cannot stand in the topics the bot publishes to; write "
+         "a plain prefix, e.g. \"zelvo\" or \"home/lab\".";
+}
+
+std::string ElementOrderText(const std::string& parent, const std::string& element,
+                             const std::string& expected, const std::string& placement) {
+  std::string text = "Order: the elements of " + parent + " follow a fixed order";
+  if (parent == "Settings") text += " (the table under \"Configuration\" in README.md)";
+  text += "; here the schema expects " + expected + "; ";
+  return text + element +
+         (placement.empty() ? " is not an element of " + parent + "."
+                            : " belongs " + placement + ".");
 }
 
 }  // namespace zelvo

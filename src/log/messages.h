@@ -117,6 +117,7 @@ extern const LogMessage kRewrittenInPlace;
 extern const LogMessage kLogUnwritable;
 extern const LogMessage kLogWritableAgain;
 extern const LogMessage kLogEntriesDropped;
+extern const LogMessage kLogFolderMissing;
 
 // The rules.
 extern const LogMessage kRuleNotRun;
@@ -204,6 +205,9 @@ std::string RewrittenInPlaceText(const std::string& path);
 std::string LogUnwritableText(const std::string& reason, std::size_t kept);
 std::string LogWritableAgainText(std::size_t written, std::size_t dropped);
 std::string LogEntriesDroppedText(std::size_t dropped);
+// `folder` as the LogFile `setting` names it; `used_path` where the log goes.
+std::string LogFolderMissingText(const std::string& folder, const std::string& setting,
+                                 const std::string& used_path);
 // `sender` is the line's prefix, `missing` the conditions it did not meet.
 std::string RuleNotRunText(std::string_view rule, const std::string& sender,
                            const std::string& missing);
@@ -263,6 +267,24 @@ std::string ProblemSolvedText(std::string_view what);
 std::string PortProblemText(std::string_view error);
 // A rule whose outputs the port refused: nothing was switched or announced.
 std::string RuleNotSwitchedText(std::string_view rule, std::string_view error);
+
+// Settings of config.xml that the reader refuses. Each text but the SASL one
+// follows "Invalid value of "Zelvo/Settings/NAME": ".
+std::string ServerMissingText();
+std::string ChannelCharactersText(const std::string& channel);
+std::string ChannelPrefixText(const std::string& channel);
+std::string NicknameCharactersText(const std::string& nickname);
+std::string NicknameStartText(const std::string& nickname);
+// `size` is the value read, `what` "width" or "height".
+std::string NegativeSizeText(long long size, std::string_view what);
+// The whole text: IRCSASLMechanism PLAIN without a user name, a password or both.
+std::string SaslPlainIncompleteText(bool no_username, bool no_password);
+std::string TopicWildcardText(const std::string& topic);
+// The line added to a validation report when an element stands out of its
+// parent's order: `expected` is what the schema takes at that place (already
+// listed), `placement` where `element` belongs ("" when it is no child of `parent`).
+std::string ElementOrderText(const std::string& parent, const std::string& element,
+                             const std::string& expected, const std::string& placement);
 
 // Texts the console shows without a log entry.
 namespace console_text {

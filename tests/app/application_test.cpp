@@ -852,6 +852,26 @@ TEST_F(ApplicationTest, AReadablePasswordFileIsLogged) {
   }
 }
 
+// A LogFile in a missing folder is warned of in the log that takes the
+// entries, once at the start and once at each reload while it is missing.
+TEST_F(ApplicationTest, AMissingLogFolderIsWarnedOncePerStartAndReload) {
+  ConfigOptions options = FileDevice();
+  options.log_file = "gone/zelvo.xml";
+  WriteConfig(options);
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  const auto ids = [&] { return Descriptions(LogEntriesOrNone(dir_.File("OlmuLog.xml")), "67"); };
+  const std::string warning =
+      LogFolderMissingText(dir_.File("gone"), "gone/zelvo.xml", dir_.File("OlmuLog.xml"));
+  EXPECT_THAT(ids(), ElementsAre(warning));
+  app->Reload();
+  EXPECT_THAT(ids(), ElementsAre(warning, warning));
+  ASSERT_EQ(::mkdir(dir_.File("gone").c_str(), 0700), 0);
+  app->Reload();  // the log goes to the folder now
+  EXPECT_THAT(ids(), ElementsAre(warning, warning));
+  EXPECT_THAT(LoggedIds(dir_.File("gone/zelvo.xml")), ElementsAre(90, 91));
+}
+
 // A rule held back by its user's Host condition is logged by the dispatcher.
 TEST_F(ApplicationTest, TheDispatcherLogsARuleHeldBackByACondition) {
   std::string text = TestConfig(FileDevice());

@@ -524,6 +524,8 @@ TEST_P(SettingValueTest, IsRead) {
   EXPECT_EQ(c.read(ReadSettings(document_)), c.expected) << c.field << " from " << c.elements;
 }
 
+const std::string kPlainLogin = Element("IRCSASLMechanism", "PLAIN") +
+                                Element("IRCSASLUsername", "u") + Element("IRCSASLPassword", "p");
 const std::string kFingerprint = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
 const std::string kFingerprintWithColons =
     "01:23:45:67:89:AB:CD:EF:01:23:45:67:89:ab:cd:ef:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:ab:cd:"
@@ -557,15 +559,15 @@ INSTANTIATE_TEST_SUITE_P(
                     ZELVO_FIELD(IRCTLSFingerprint), kFingerprint},
         SettingCase{Element("IRCClientCertificate", "/etc/zelvo/bot.pem"),
                     ZELVO_FIELD(IRCClientCertificate), "/etc/zelvo/bot.pem"},
-        SettingCase{Element("IRCSASLMechanism", "PLAIN"), ZELVO_FIELD(IRCSASLMechanism), "PLAIN"},
+        SettingCase{kPlainLogin, ZELVO_FIELD(IRCSASLMechanism), "PLAIN"},
         SettingCase{Element("IRCSASLMechanism", " external "), ZELVO_FIELD(IRCSASLMechanism),
                     "EXTERNAL"},
         SettingCase{Element("IRCSASLUsername", "zelvo"), ZELVO_FIELD(IRCSASLUsername), "zelvo"},
         SettingCase{Element("IRCSASLPassword", "s3cret"), ZELVO_FIELD(IRCSASLPassword), "s3cret"},
         // Required by default only when a mechanism is set.
-        SettingCase{Element("IRCSASLMechanism", "PLAIN"), ZELVO_FIELD(IRCSASLRequired), "true"},
-        SettingCase{Element("IRCSASLMechanism", "PLAIN") + Element("IRCSASLRequired", "false"),
-                    ZELVO_FIELD(IRCSASLRequired), "false"},
+        SettingCase{kPlainLogin, ZELVO_FIELD(IRCSASLRequired), "true"},
+        SettingCase{kPlainLogin + Element("IRCSASLRequired", "false"), ZELVO_FIELD(IRCSASLRequired),
+                    "false"},
         SettingCase{Element("IRCRejoinDelay", "0"), ZELVO_FIELD(IRCRejoinDelay), "0"},
         SettingCase{Element("IRCRejoinDelay", "86400"), ZELVO_FIELD(IRCRejoinDelay), "86400"},
         SettingCase{Element("IRCPingTimeout", " 45 "), ZELVO_FIELD(IRCPingTimeout), "45"},
@@ -686,6 +688,89 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"OutputsOnExit", "0x0F", "\"0x0F\"" + kNotSafeState},
         InvalidCase{"OutputsOnDisconnect", "off", "\"off\"" + kNotSafeState},
         InvalidCase{"OutputsOnDisconnect", "1 0", "\"1 0\"" + kNotSafeState}));
+
+// A change to the example ("" before: settings after Output8), and the words
+// of its refusal ("": it loads).
+struct Refusal {
+  std::string from, to, words;
+};
+
+class RefusedSettingTest : public ConfigLoaderTest,
+                           public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusedSettingTest, NamesTheSettingAndTheFix) {
+  const Refusal& c = GetParam();
+  Prepare(c.from.empty() ? WithSettings(c.to) : EditedExample(c.from, c.to));
+  std::string refusal;
+  try {
+    Load();
+    ReadSettings(document_);
+  } catch (const RaisedError& error) {
+    EXPECT_EQ(error.Number(), -1);
+    refusal = error.Description();
+  }
+  EXPECT_EQ(refusal.empty(), c.words.empty()) << refusal;
+  EXPECT_NE(refusal.find(c.words), std::string::npos) << refusal;
+}
+
+const std::string kChannelCharacters =
+    "\": channel names cannot hold blanks, commas or control characters. Remove them; the bot "
+    "joins one channel, and its key goes in IRCChannelKey.";
+const std::string kNickStart = "\": nicknames cannot begin with a digit or \"-\"; begin it with";
+const std::string kSasl =
+    "Zelvo/Settings/IRCSASLMechanism\" is PLAIN, which logs in with "
+    "IRCSASLUsername and IRCSASLPassword, but IRCSASL";
+const std::string kOrder =
+    "\r\nOrder: the elements of Settings follow a fixed order (the table "
+    "under \"Configuration\" in README.md); here the schema expects ";
+const std::string kNick = "<IRCNickname>Zelvo<";
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, RefusedSettingTest,
+    ::testing::Values(
+        Refusal{">irc.libera.chat<", "> \t<", "IRCDomain\": no server is named: write the host"},
+        Refusal{">#zelvo<", ">zelvo<",
+                "IRCChannel\": \"zelvo\" does not begin with a channel prefix (# & + !): write "
+                "\"#zelvo\"."},
+        Refusal{">#zelvo<", "><", "prefix (# & + !): write the channel with its prefix"},
+        Refusal{">#zelvo<", ">#my channel<", "IRCChannel\": \"#my channel" + kChannelCharacters},
+        Refusal{">#zelvo<", ">#a,#b<", kChannelCharacters},
+        Refusal{">#zelvo<", ">#ze\tlvo<", kChannelCharacters},
+        Refusal{kNick, "<IRCNickname>Zel vo<",
+                "IRCNickname\": \"Zel vo\": nicknames cannot hold blanks or control characters; "
+                "write it without them."},
+        Refusal{kNick, "<IRCNickname>1zelvo<", "IRCNickname\": \"1zelvo" + kNickStart},
+        Refusal{kNick, "<IRCNickname>-zelvo<", "\"-zelvo" + kNickStart},
+        Refusal{">900<", ">-900<",
+                "WindowWidth\": \"-900\" is negative: write the window's width in pixels, 0 or "
+                "more."},
+        Refusal{">700<", ">-1<", "WindowHeight\": \"-1\" is negative: write the window's height"},
+        Refusal{"", "<IRCSASLMechanism>PLAIN</IRCSASLMechanism>",
+                kSasl + "Username and IRCSASLPassword are missing or empty: set them, or remove "
+                        "IRCSASLMechanism."},
+        Refusal{"",
+                Element("IRCSASLMechanism", "plain") + Element("IRCSASLUsername", " ") +
+                    Element("IRCSASLPassword", "p"),
+                kSasl + "Username is missing or empty: set it, or remove IRCSASLMechanism."},
+        Refusal{"", kPlainLogin.substr(0, kPlainLogin.rfind("\t\t<")), kSasl + "Password is"},
+        Refusal{"", "<MQTTTopic>home/#</MQTTTopic>",
+                "MQTTTopic\": \"home/#\": the MQTT wildcards # and + cannot stand in the topics"},
+        Refusal{"", "<MQTTTopic>home/+/lab</MQTTTopic>", "the MQTT wildcards # and + cannot"},
+        Refusal{"<IRCDomain>", "<OutputDevice>memory</OutputDevice><IRCDomain>",
+                kOrder + "IRCDomain; OutputDevice belongs after Output8 and before IRCPassword."},
+        Refusal{"", "<OutputDevice>m</OutputDevice><IRCReconnect>1</IRCReconnect><IRCPassword/>",
+                kOrder + "one of MQTTBroker, MQTTTopic, MQTTUsername, MQTTPassword, MQTTCAFile, "
+                         "MQTTClientId, MQTTDiscovery, OutputsOnExit, OutputsOnDisconnect or the "
+                         "end of Settings; IRCPassword belongs after OutputDevice and before "
+                         "IRCChannelKey."},
+        // What must still load.
+        Refusal{">#zelvo<", ">#lab<", ""}, Refusal{">#zelvo<", ">&amp;lab<", ""},
+        Refusal{">#zelvo<", ">+lab<", ""}, Refusal{">#zelvo<", ">!lab<", ""},
+        Refusal{">#zelvo<", ">#caf\xE9<", ""}, Refusal{kNick, "<IRCNickname>zel-vo<", ""},
+        Refusal{kNick, "<IRCNickname>[zelvo]2<", ""}, Refusal{">50<", ">-1920<", ""},
+        Refusal{">20<", ">-5<", ""}, Refusal{">900<", ">0<", ""}, Refusal{"", kPlainLogin, ""},
+        Refusal{"", "<IRCSASLMechanism>EXTERNAL</IRCSASLMechanism>", ""},
+        Refusal{"", "<MQTTTopic>home/lab</MQTTTopic>", ""}));
 
 class PortTest : public ConfigLoaderTest, public ::testing::WithParamInterface<const char*> {};
 
