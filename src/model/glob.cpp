@@ -108,6 +108,8 @@ GlobPattern::GlobPattern(std::string_view pattern) {
   std::string literal;  // bytes of the current segment while it is a plain literal
   bool plain = true;
   std::vector<Segment> all;
+  std::vector<Span> all_spans;
+  std::size_t piece_start = 0;
 
   auto add = [&](Token token, std::string_view bytes) {
     if (token.kind == Token::kLiteral && token.code < kLoneByte)
@@ -116,7 +118,7 @@ GlobPattern::GlobPattern(std::string_view pattern) {
       plain = false;
     tokens_.push_back(token);
   };
-  auto finish_segment = [&] {
+  auto finish_segment = [&](std::size_t end) {
     current.token_count = static_cast<std::uint32_t>(tokens_.size()) - current.first_token;
     current.plain_literal = plain;
     if (plain) {
@@ -125,6 +127,8 @@ GlobPattern::GlobPattern(std::string_view pattern) {
       literals_ += literal;
     }
     all.push_back(current);
+    all_spans.push_back({static_cast<std::uint32_t>(piece_start), static_cast<std::uint32_t>(end)});
+    piece_start = end + 1;
     current = Segment{};
     current.first_token = static_cast<std::uint32_t>(tokens_.size());
     literal.clear();
@@ -139,7 +143,7 @@ GlobPattern::GlobPattern(std::string_view pattern) {
     switch (c.code) {
       case '*':
         has_star_ = true;
-        finish_segment();
+        finish_segment(i);
         ++i;
         continue;
       case '?':
@@ -193,17 +197,24 @@ GlobPattern::GlobPattern(std::string_view pattern) {
     add(token, pattern.substr(i, c.size));
     i += c.size;
   }
-  finish_segment();
+  finish_segment(pattern.size());
 
   if (!has_star_) {
     segments_ = std::move(all);
+    spans_ = std::move(all_spans);
     return;
   }
   // Keep the anchored ends; a middle segment left empty by "**" adds nothing.
   segments_.push_back(all.front());
-  for (std::size_t s = 1; s + 1 < all.size(); ++s)
-    if (all[s].token_count > 0) segments_.push_back(all[s]);
+  spans_.push_back(all_spans.front());
+  for (std::size_t s = 1; s + 1 < all.size(); ++s) {
+    if (all[s].token_count > 0) {
+      segments_.push_back(all[s]);
+      spans_.push_back(all_spans[s]);
+    }
+  }
   segments_.push_back(all.back());
+  spans_.push_back(all_spans.back());
   for (std::size_t s = 1; s + 1 < segments_.size(); ++s)
     if (!segments_[s].plain_literal) BuildTables(segments_[s]);
 }
@@ -401,6 +412,42 @@ bool GlobPattern::Matches(std::string_view text) const {
     if (pos == kNotFound) return false;
   }
   return true;
+}
+
+GlobPattern::Stop GlobPattern::WhereMatchingStops(std::string_view text) const {
+  const auto stop = [this](std::size_t piece, std::size_t text_pos, bool must_end) {
+    return Stop{false, piece, spans_[piece].begin, spans_[piece].end, text_pos, must_end};
+  };
+  // How far `segment` matches from `pos`: the first character it does not take.
+  const auto reach = [&](const Segment& segment, std::size_t pos) {
+    for (std::uint32_t t = 0; t < segment.token_count && pos < text.size(); ++t) {
+      const Char c = DecodeAt(text, pos);
+      if (!TokenMatches(tokens_[segment.first_token + t], c.code)) break;
+      pos += c.size;
+    }
+    return pos;
+  };
+  const Segment& first = segments_.front();
+  std::size_t pos = MatchAt(first, text, 0);
+  if (pos == kNotFound) return stop(0, reach(first, 0), false);
+  if (!has_star_) return pos == text.size() ? Stop{true} : stop(0, pos, true);
+  const std::size_t last = segments_.size() - 1;
+  if (const std::size_t tail = MatchEnd(segments_.back(), text); tail == kNotFound || tail < pos) {
+    // The end of the last occurrence that starts at or after `pos`.
+    std::size_t last_end = kNotFound;
+    for (std::size_t at = pos; at < text.size(); at += DecodeAt(text, at).size)
+      if (const std::size_t end = MatchAt(segments_.back(), text, at); end != kNotFound)
+        last_end = end;
+    return last_end == kNotFound ? stop(last, pos, false) : stop(last, last_end, true);
+  } else {
+    const std::string_view middle = text.substr(0, tail);
+    for (std::size_t s = 1; s < last; ++s) {
+      const std::size_t end = FindFrom(segments_[s], middle, pos);
+      if (end == kNotFound) return stop(s, pos, false);
+      pos = end;
+    }
+  }
+  return Stop{true};
 }
 
 bool GlobMatch(std::string_view text, std::string_view pattern) {

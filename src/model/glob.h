@@ -90,6 +90,34 @@ class GlobPattern {
   std::vector<std::uint32_t> codes_;
   std::vector<std::uint32_t> special_tokens_;
   bool has_star_ = false;
+
+  // Where a text fails the pattern, told by the same segment matcher.
+ public:
+  // The pieces are the parts of the pattern between "*" (empty ones between
+  // "**" left out); `piece` is the one that could not be placed, `begin` and
+  // `end` its bytes in the pattern. `text_pos` is the byte of the text where
+  // matching stopped: for the first piece (anchored at the start) the first
+  // character it did not match; for a middle piece where the search began;
+  // for the last piece with `must_end` set, the end of its last occurrence,
+  // after which the text goes on although the piece must match its end (or,
+  // with no occurrence left, where the search began). A pattern without "*"
+  // is one piece anchored at both ends.
+  struct Stop {
+    bool matched = false;
+    std::size_t piece = 0;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t text_pos = 0;
+    bool must_end = false;
+  };
+  Stop WhereMatchingStops(std::string_view text) const;
+
+ private:
+  struct Span {
+    std::uint32_t begin;
+    std::uint32_t end;
+  };
+  std::vector<Span> spans_;  // each segment's bytes in the pattern
 };
 
 bool GlobMatch(std::string_view text, std::string_view pattern);
