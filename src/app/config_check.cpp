@@ -59,7 +59,7 @@ std::string Summary(const std::string& config_path, const Settings& settings,
 
 }  // namespace
 
-ConfigCheck CheckConfiguration(const std::string& program_dir) {
+ConfigCheck CheckConfiguration(const std::string& program_dir, const CheckedConfiguration& use) {
   ConfigCheck check;
   const std::string config_path = JoinPath(program_dir, "config.xml");
   if (!FileExists(config_path)) {
@@ -82,6 +82,7 @@ ConfigCheck CheckConfiguration(const std::string& program_dir) {
     check.text = Summary(config_path, settings, commands, outputs);
     check.warning = PasswordFileWarning(config_path, settings);
     if (!check.warning.empty()) check.warning += "\n";
+    if (use) use(settings, commands, outputs);
   } catch (const RaisedError& error) {
     check.text = "zelvo: " + config_path + " is not valid:\n" + TerminalLines(error.Description());
   } catch (const std::exception& error) {

@@ -3,7 +3,12 @@
 // without writing a file, opening a device or connecting anywhere.
 #pragma once
 
+#include <functional>
 #include <string>
+
+#include "model/io_command.h"
+#include "model/settings.h"
+#include "outputs/outputs.h"
 
 namespace zelvo {
 
@@ -18,8 +23,15 @@ struct ConfigCheck {
   std::string warning;
 };
 
-// Checks <program_dir>/config.xml.
-ConfigCheck CheckConfiguration(const std::string& program_dir);
+// What a valid configuration holds, for a caller that goes on with it; the
+// arguments live only during the call.
+using CheckedConfiguration = std::function<void(
+    const Settings& settings, const IOCommands& commands, const Outputs& outputs)>;
+
+// Checks <program_dir>/config.xml; when it is valid, hands what it read to
+// `use` (when given) before returning.
+ConfigCheck CheckConfiguration(const std::string& program_dir,
+                               const CheckedConfiguration& use = {});
 
 // Exit code of --check: 0 valid, 1 not.
 inline constexpr int kExitCheckFailed = 1;

@@ -230,6 +230,11 @@ std::int64_t RestSeconds(const IOCommand& rule) {
   return std::max(rule.ExecuteLimit(), rule.AutoReturn());
 }
 
+std::string RuleReplyText(const IOCommand& rule) {
+  if (!rule.HasFlag(flag::kResponseWithIOCommandName)) return "";
+  return "I toggled " + rule.IOName() + ".";
+}
+
 bool Dispatcher::ExecuteIOCommand(IOCommand& command) {
   return Run(command, JudgeRun(command, Context()));
 }
@@ -269,8 +274,7 @@ bool Dispatcher::Run(IOCommand& command, const RuleVerdict& verdict) {
     return false;
   }
   Report(error);  // some devices of a group refused it
-  if (command.HasFlag(flag::kResponseWithIOCommandName))
-    Reply(" I toggled " + command.IOName() + ".");
+  if (const std::string reply = RuleReplyText(command); !reply.empty()) Reply(" " + reply);
   command.SetLastUsed(clock_.LocalNow());
   command.SetLastUsedMonotonic(clock_.MonotonicNow());
   command.SetAutoReturnComplete(command.AutoReturn() < 1);

@@ -103,6 +103,9 @@ std::optional<std::int64_t> SecondsSinceRun(const IOCommand& rule, const Clock& 
 // Seconds after a run before the rule runs again: the larger of ExecuteLimit
 // and AutoReturn.
 std::int64_t RestSeconds(const IOCommand& rule);
+// What a rule that runs says in the channel: "I toggled NAME." with
+// ResponseWithIOCommandName, otherwise nothing.
+std::string RuleReplyText(const IOCommand& rule);
 
 class Dispatcher {
  public:

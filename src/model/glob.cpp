@@ -111,7 +111,9 @@ GlobPattern::GlobPattern(std::string_view pattern) {
   std::vector<Span> all_spans;
   std::size_t piece_start = 0;
 
+  std::size_t i = 0;  // the pattern byte being read
   auto add = [&](Token token, std::string_view bytes) {
+    token_starts_.push_back(static_cast<std::uint32_t>(i));
     if (token.kind == Token::kLiteral && token.code < kLoneByte)
       literal.append(bytes);
     else
@@ -136,7 +138,6 @@ GlobPattern::GlobPattern(std::string_view pattern) {
   };
 
   std::vector<std::uint32_t> items;
-  std::size_t i = 0;
   while (i < pattern.size()) {
     const Char c = DecodeAt(pattern, i);
     Token token;
@@ -415,37 +416,62 @@ bool GlobPattern::Matches(std::string_view text) const {
 }
 
 GlobPattern::Stop GlobPattern::WhereMatchingStops(std::string_view text) const {
-  const auto stop = [this](std::size_t piece, std::size_t text_pos, bool must_end) {
-    return Stop{false, piece, spans_[piece].begin, spans_[piece].end, text_pos, must_end};
+  struct Reach {
+    std::size_t text_pos;
+    std::uint32_t tokens;  // how many of the segment's tokens matched
   };
-  // How far `segment` matches from `pos`: the first character it does not take.
+  // How far `segment` matches from `pos`.
   const auto reach = [&](const Segment& segment, std::size_t pos) {
-    for (std::uint32_t t = 0; t < segment.token_count && pos < text.size(); ++t) {
+    std::uint32_t t = 0;
+    for (; t < segment.token_count && pos < text.size(); ++t) {
       const Char c = DecodeAt(text, pos);
       if (!TokenMatches(tokens_[segment.first_token + t], c.code)) break;
       pos += c.size;
     }
-    return pos;
+    return Reach{pos, t};
+  };
+  const auto stop = [&](std::size_t piece, Reach reached, bool must_end) {
+    const Segment& segment = segments_[piece];
+    const std::size_t pattern_pos = reached.tokens < segment.token_count
+                                        ? token_starts_[segment.first_token + reached.tokens]
+                                        : spans_[piece].end;
+    return Stop{false,
+                piece,
+                segments_.size(),
+                spans_[piece].begin,
+                spans_[piece].end,
+                reached.text_pos,
+                pattern_pos,
+                must_end};
+  };
+  // The placement at or after `pos` that matches the most tokens of the piece.
+  const auto longest = [&](std::size_t piece, std::size_t pos) {
+    Reach best{pos, 0};
+    for (std::size_t at = pos; at < text.size(); at += DecodeAt(text, at).size)
+      if (const Reach reached = reach(segments_[piece], at); reached.tokens > best.tokens)
+        best = reached;
+    return best;
   };
   const Segment& first = segments_.front();
   std::size_t pos = MatchAt(first, text, 0);
   if (pos == kNotFound) return stop(0, reach(first, 0), false);
-  if (!has_star_) return pos == text.size() ? Stop{true} : stop(0, pos, true);
+  if (!has_star_) return pos == text.size() ? Stop{true} : stop(0, {pos, first.token_count}, true);
   const std::size_t last = segments_.size() - 1;
-  if (const std::size_t tail = MatchEnd(segments_.back(), text); tail == kNotFound || tail < pos) {
-    // The end of the last occurrence that starts at or after `pos`.
+  const std::size_t tail = MatchEnd(segments_.back(), text);
+  if (tail == kNotFound || tail < pos) {
+    // The end of the last whole occurrence at or after `pos`, if any.
     std::size_t last_end = kNotFound;
     for (std::size_t at = pos; at < text.size(); at += DecodeAt(text, at).size)
       if (const std::size_t end = MatchAt(segments_.back(), text, at); end != kNotFound)
         last_end = end;
-    return last_end == kNotFound ? stop(last, pos, false) : stop(last, last_end, true);
-  } else {
-    const std::string_view middle = text.substr(0, tail);
-    for (std::size_t s = 1; s < last; ++s) {
-      const std::size_t end = FindFrom(segments_[s], middle, pos);
-      if (end == kNotFound) return stop(s, pos, false);
-      pos = end;
-    }
+    if (last_end == kNotFound) return stop(last, longest(last, pos), false);
+    return stop(last, {last_end, segments_.back().token_count}, true);
+  }
+  const std::string_view middle = text.substr(0, tail);
+  for (std::size_t s = 1; s < last; ++s) {
+    const std::size_t end = FindFrom(segments_[s], middle, pos);
+    if (end == kNotFound) return stop(s, longest(s, pos), false);
+    pos = end;
   }
   return Stop{true};
 }
