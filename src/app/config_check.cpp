@@ -79,7 +79,7 @@ ConfigFindings LintConfiguration(const std::string& config_path, const IOCommand
   return findings;
 }
 
-ConfigCheck CheckConfiguration(const std::string& program_dir) {
+ConfigCheck CheckConfiguration(const std::string& program_dir, const CheckedConfiguration& use) {
   ConfigCheck check;
   const std::string config_path = JoinPath(program_dir, "config.xml");
   if (!FileExists(config_path)) {
@@ -105,6 +105,7 @@ ConfigCheck CheckConfiguration(const std::string& program_dir) {
     check.text = Summary(config_path, settings, commands, outputs);
     const std::string readable = PasswordFileWarning(config_path, settings);
     if (!readable.empty()) check.warning = readable + "\n" + check.warning;
+    if (use) use(settings, commands, outputs);
   } catch (const RaisedError& error) {
     check.text = "zelvo: " + config_path + " is not valid:\n" + TerminalLines(error.Description());
   } catch (const std::exception& error) {

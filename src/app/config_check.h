@@ -3,10 +3,15 @@
 // without writing a file, opening a device or connecting anywhere.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "model/io_command.h"
+
+#include "model/io_command.h"
+#include "model/settings.h"
+#include "outputs/outputs.h"
 
 namespace zelvo {
 
@@ -21,8 +26,15 @@ struct ConfigCheck {
   std::string warning;
 };
 
-// Checks <program_dir>/config.xml.
-ConfigCheck CheckConfiguration(const std::string& program_dir);
+// What a valid configuration holds, for a caller that goes on with it; the
+// arguments live only during the call.
+using CheckedConfiguration = std::function<void(
+    const Settings& settings, const IOCommands& commands, const Outputs& outputs)>;
+
+// Checks <program_dir>/config.xml; when it is valid, hands what it read to
+// `use` (when given) before returning.
+ConfigCheck CheckConfiguration(const std::string& program_dir,
+                               const CheckedConfiguration& use = {});
 
 // The rule lint of `commands` and the encoding check of the file at
 // `config_path` they were read from, as start, reload and --check run them.

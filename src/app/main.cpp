@@ -17,8 +17,10 @@
 #include "app/config_check.h"
 #include "app/display_probe.h"
 #include "app/program_dir.h"
+#include "app/rule_explain_command.h"
 #include "app/shutdown_signals.h"
 #include "front/exit_codes.h"
+#include "model/clock.h"
 #include "ui/chat_client_window.h"
 
 namespace {
@@ -49,18 +51,22 @@ int main(int argc, char** argv) {
       return zelvo::kExitUsage;
     case CommandLine::Action::kRun:
     case CommandLine::Action::kCheck:
+    case CommandLine::Action::kExplain:
       break;
   }
 
   const bool check = command_line.action == CommandLine::Action::kCheck;
-  // --check writes nothing, so it makes no directory either.
-  const zelvo::ProgramDirChoice where = zelvo::ResolveProgramDir(command_line.dir, !check);
+  const bool explain = command_line.action == CommandLine::Action::kExplain;
+  // --check and --explain write nothing, so they make no directory either.
+  const zelvo::ProgramDirChoice where =
+      zelvo::ResolveProgramDir(command_line.dir, !check && !explain);
   if (!where.error.empty()) {
     std::cerr << "zelvo: " << where.error << '\n';
     if (!command_line.dir.empty()) {
       std::cerr << zelvo::UsageLine() << '\n';
       return zelvo::kExitUsage;
     }
+    if (explain) return zelvo::kExitExplainBadConfig;
     return check ? zelvo::kExitCheckFailed : zelvo::kExitStartupFailed;
   }
   const std::string& program_dir = where.dir;
@@ -69,6 +75,14 @@ int main(int argc, char** argv) {
     std::cerr << result.warning;
     (result.valid ? std::cout : std::cerr) << result.text;
     return result.valid ? 0 : zelvo::kExitCheckFailed;
+  }
+  if (explain) {
+    const zelvo::SystemClock clock;
+    const zelvo::ExplainOutcome result =
+        zelvo::ExplainCommand(program_dir, command_line.explain, clock);
+    std::cerr << result.err;
+    std::cout << result.out;
+    return result.exit_code;
   }
 
   // Qt would end the process by itself on a display that does not answer;

@@ -1,5 +1,6 @@
 #include "dispatch/dispatcher.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <utility>
@@ -59,6 +60,34 @@ std::string Quoted(std::string_view text) {
   return quoted.append(text).append(1, '"');
 }
 
+// The conditions of `user` that `message`'s sender fails, joined; "" when it
+// meets them all.
+std::string MissingConditions(const User& user, const IrcMessage& message,
+                              const RuleContext& context) {
+  std::string missing;
+  const auto add = [&missing](const std::string& text) {
+    missing += (missing.empty() ? "" : ", ") + text;
+  };
+  if (!user.Host().empty() && !MatchesIgnoringCase(message.host, user.Host()))
+    add("host " + Quoted(message.host) + " does not match " + Quoted(user.Host()));
+  if (!user.Account().empty()) {
+    const std::optional<std::string> account = context.senders.Account(message.nick, message);
+    const std::string wanted = "an account matching " + Quoted(user.Account());
+    if (!account) {
+      add("account not known, needs " + wanted);
+    } else if (account->empty()) {
+      add("not logged in to " + wanted);
+    } else if (!MatchesIgnoringCase(*account, user.Account())) {
+      add("logged in as " + Quoted(*account) + ", not to " + wanted);
+    }
+  }
+  if (user.Status() != ChannelStatus::kNone &&
+      !context.senders.HasStatus(message.nick, user.Status()))
+    add("not " + std::string(StatusName(user.Status())) + " or higher in " +
+        context.settings.gsIRCChannel);
+  return missing;
+}
+
 }  // namespace
 
 Dispatcher::Dispatcher(const Settings& settings, IOCommands& commands, Outputs& outputs,
@@ -94,95 +123,128 @@ void Dispatcher::Match(const LineEvent& event) {
 }
 
 void Dispatcher::MatchReceived(const IrcMessage& message) {
-  const SenderDirectory& senders = Senders();
-  if (!message.nick.empty() && senders.Mapping().Equal(message.nick, senders.OwnNick())) return;
-  MatchMessage(message);
+  MatchMessage(message, true);
 }
 
 void Dispatcher::MatchOperatorEcho(std::string_view nick, std::string_view text) {
   MatchMessage(RelayedOperatorLine(nick, settings_.gsIRCUser, sender_.LocalIP(),
-                                   settings_.gsIRCChannel, text));
+                                   settings_.gsIRCChannel, text),
+               false);
 }
 
-void Dispatcher::MatchMessage(const IrcMessage& message) {
-  if (!IsChannelMessage(message, settings_.gsIRCChannel, Senders().Mapping())) return;
-  if (!HasUserPrefix(message)) return;  // no allowed user can match
-  const std::string lowered = LowerLatin1(message.classic);
+void Dispatcher::MatchMessage(const IrcMessage& message, bool received) {
+  const RuleContext context = Context();
+  const RuleLine line = JudgeLine(message, received, context);
+  if (line.gate != RuleGate::kRuns) return;
   for (const IOCommands::Pointer& command : commands_) {
-    if (!command->TriggerPattern().Matches(lowered)) continue;
-    bool runs = false;
-    std::string missing;
-    for (const auto& user : *command) {
-      if (!user->NicknamePattern().Matches(message.nick) ||
-          !user->UsernamePattern().Matches(message.user))
-        continue;
-      const std::string failed = MissingConditions(*user, message);
-      if (failed.empty()) {
-        runs = true;
-        break;
-      }
-      if (missing.find(failed) == std::string::npos)
-        missing += (missing.empty() ? "" : "; ") + failed;
-    }
-    if (runs) {
-      if (ExecuteIOCommand(*command)) {
-        if (!rule_run_hooks_.empty()) {
-          const std::optional<std::string> account = Senders().Account(message.nick, message);
-          for (const RuleRunSenderHook& hook : rule_run_hooks_) hook(*command, message, account);
-        }
-      }
-    } else if (!missing.empty()) {
-      const std::string text = RuleNotRunText(command->IOName(), message.prefix, missing);
+    const RuleVerdict verdict = JudgeRule(*command, line, context);
+    if (verdict.gate == RuleGate::kConditions) {
+      const std::string text = RuleNotRunText(command->IOName(), message.prefix, verdict.missing);
       WriteMessage(log_, log_msg::kRuleNotRun, text);
       console_.Append(text + "\r\n");
+    } else if (Run(*command, verdict) && !rule_run_hooks_.empty()) {
+      const std::optional<std::string> account = Senders().Account(message.nick, message);
+      for (const RuleRunSenderHook& hook : rule_run_hooks_) hook(*command, message, account);
     }
   }
 }
 
-std::string Dispatcher::MissingConditions(const User& user, const IrcMessage& message) const {
-  std::string missing;
-  const auto add = [&missing](const std::string& text) {
-    missing += (missing.empty() ? "" : ", ") + text;
+RuleLine JudgeLine(const IrcMessage& message, bool received, const RuleContext& context) {
+  RuleLine line{message, RuleGate::kRuns, {}};
+  const SenderDirectory& senders = context.senders;
+  if (received && !message.nick.empty() && senders.Mapping().Equal(message.nick, senders.OwnNick()))
+    line.gate = RuleGate::kOwnLine;
+  else if (!IsChannelMessage(message, context.settings.gsIRCChannel, senders.Mapping()))
+    line.gate = RuleGate::kNotChannelMessage;
+  else if (!HasUserPrefix(message))
+    line.gate = RuleGate::kNoUserPrefix;
+  else
+    line.lowered = LowerLatin1(message.classic);
+  return line;
+}
+
+UserVerdict JudgeUser(const User& user, const IrcMessage& message, const RuleContext& context) {
+  if (!user.NicknamePattern().Matches(message.nick)) return {UserVerdict::kNickname, {}};
+  if (!user.UsernamePattern().Matches(message.user)) return {UserVerdict::kUsername, {}};
+  std::string missing = MissingConditions(user, message, context);
+  if (missing.empty()) return {};
+  return {UserVerdict::kConditions, std::move(missing)};
+}
+
+RuleVerdict JudgeRule(const IOCommand& rule, const RuleLine& line, const RuleContext& context) {
+  RuleVerdict verdict;
+  verdict.gate = line.gate;
+  if (line.gate != RuleGate::kRuns) return verdict;
+  if (!rule.TriggerPattern().Matches(line.lowered)) {
+    verdict.gate = RuleGate::kTrigger;
+    return verdict;
+  }
+  for (const auto& user : rule) {
+    const UserVerdict judged = JudgeUser(*user, line.message, context);
+    if (judged.gate == UserVerdict::kMatches) return JudgeRun(rule, context);
+    if (judged.gate == UserVerdict::kConditions &&
+        verdict.missing.find(judged.missing) == std::string::npos)
+      verdict.missing += (verdict.missing.empty() ? "" : "; ") + judged.missing;
+  }
+  verdict.gate = verdict.missing.empty() ? RuleGate::kNoUser : RuleGate::kConditions;
+  return verdict;
+}
+
+RuleVerdict JudgeRun(const IOCommand& rule, const RuleContext& context) {
+  RuleVerdict verdict;
+  const auto failed = [&verdict](RuleGate gate) {
+    verdict.gate = gate;
+    return verdict;
   };
-  if (!user.Host().empty() && !MatchesIgnoringCase(message.host, user.Host()))
-    add("host " + Quoted(message.host) + " does not match " + Quoted(user.Host()));
-  if (!user.Account().empty()) {
-    const std::optional<std::string> account = Senders().Account(message.nick, message);
-    const std::string wanted = "an account matching " + Quoted(user.Account());
-    if (!account) {
-      add("account not known, needs " + wanted);
-    } else if (account->empty()) {
-      add("not logged in to " + wanted);
-    } else if (!MatchesIgnoringCase(*account, user.Account())) {
-      add("logged in as " + Quoted(*account) + ", not to " + wanted);
-    }
+  if (const std::optional<std::int64_t> elapsed = SecondsSinceRun(rule, context.clock);
+      elapsed && *elapsed < RestSeconds(rule)) {
+    verdict.wait = RestSeconds(rule) - *elapsed;
+    return failed(RuleGate::kTooSoon);
   }
-  if (user.Status() != ChannelStatus::kNone && !Senders().HasStatus(message.nick, user.Status()))
-    add("not " + std::string(StatusName(user.Status())) + " or higher in " +
-        settings_.gsIRCChannel);
-  return missing;
+  const int weekday = IsoWeekday(context.clock.LocalNow());
+  if (rule.HasFlag(flag::kExecuteOnWeekdaysOnly) && weekday >= 6)
+    return failed(RuleGate::kWeekdaysOnly);
+  if (rule.HasFlag(flag::kExecuteOnWeekendsOnly) && weekday <= 5)
+    return failed(RuleGate::kWeekendsOnly);
+  // Without a window to ask, a focus gate is the one left open.
+  ChatClientWindow* const window = context.chat_client;
+  verdict.window_unknown = window == nullptr;
+  if (rule.HasFlag(flag::kExecuteOnlyWhenVeskoHasFocus) &&
+      (!window || !window->IsChatClientActive()))
+    return failed(RuleGate::kFocus);
+  if (rule.HasFlag(flag::kExecuteOnlyWhenVeskoHasNonFocus) &&
+      (!window || window->IsChatClientActive()))
+    return failed(RuleGate::kNonFocus);
+  verdict.window_unknown = false;
+  return verdict;
 }
 
-std::optional<std::int64_t> Dispatcher::ElapsedSeconds(const IOCommand& command) const {
-  if (!command.LastUsedMonotonic()) return std::nullopt;
-  return std::chrono::duration_cast<std::chrono::seconds>(clock_.MonotonicNow() -
-                                                          *command.LastUsedMonotonic())
+std::optional<std::int64_t> SecondsSinceRun(const IOCommand& rule, const Clock& clock) {
+  if (!rule.LastUsedMonotonic()) return std::nullopt;
+  return std::chrono::duration_cast<std::chrono::seconds>(clock.MonotonicNow() -
+                                                          *rule.LastUsedMonotonic())
       .count();
 }
 
+std::int64_t RestSeconds(const IOCommand& rule) {
+  return std::max(rule.ExecuteLimit(), rule.AutoReturn());
+}
+
+std::string RuleReplyText(const IOCommand& rule) {
+  if (!rule.HasFlag(flag::kResponseWithIOCommandName)) return "";
+  return "I toggled " + rule.IOName() + ".";
+}
+
 bool Dispatcher::ExecuteIOCommand(IOCommand& command) {
-  const std::optional<std::int64_t> elapsed = ElapsedSeconds(command);
-  if (elapsed && (*elapsed < command.ExecuteLimit() || *elapsed < command.AutoReturn())) {
+  return Run(command, JudgeRun(command, Context()));
+}
+
+bool Dispatcher::Run(IOCommand& command, const RuleVerdict& verdict) {
+  if (verdict.gate == RuleGate::kTooSoon) {
     Reply(kRefusalText);
     return false;
   }
-  const int weekday = IsoWeekday(clock_.LocalNow());
-  if (command.HasFlag(flag::kExecuteOnWeekdaysOnly) && weekday >= 6) return false;
-  if (command.HasFlag(flag::kExecuteOnWeekendsOnly) && weekday <= 5) return false;
-  if (command.HasFlag(flag::kExecuteOnlyWhenVeskoHasFocus) && !chat_client_.IsChatClientActive())
-    return false;
-  if (command.HasFlag(flag::kExecuteOnlyWhenVeskoHasNonFocus) && chat_client_.IsChatClientActive())
-    return false;
+  if (!verdict.Runs()) return false;
 
   const std::int32_t pending_return = command.AutoReturnOutputs();
   for (int n = 1; n <= kOutputCount; ++n) {
@@ -212,8 +274,7 @@ bool Dispatcher::ExecuteIOCommand(IOCommand& command) {
     return false;
   }
   Report(error);  // some devices of a group refused it
-  if (command.HasFlag(flag::kResponseWithIOCommandName))
-    Reply(" I toggled " + command.IOName() + ".");
+  if (const std::string reply = RuleReplyText(command); !reply.empty()) Reply(" " + reply);
   command.SetLastUsed(clock_.LocalNow());
   command.SetLastUsedMonotonic(clock_.MonotonicNow());
   command.SetAutoReturnComplete(command.AutoReturn() < 1);
@@ -223,7 +284,7 @@ bool Dispatcher::ExecuteIOCommand(IOCommand& command) {
 void Dispatcher::tmrAutoReturn_Timer() {
   for (const IOCommands::Pointer& command : commands_) {
     if (command->AutoReturnComplete()) continue;
-    const std::optional<std::int64_t> elapsed = ElapsedSeconds(*command);
+    const std::optional<std::int64_t> elapsed = SecondsSinceRun(*command, clock_);
     if (elapsed && *elapsed < command->AutoReturn()) continue;
     const std::int32_t undo = command->AutoReturnOutputs();
     for (int n = 1; n <= kOutputCount; ++n) {

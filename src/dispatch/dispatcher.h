@@ -28,6 +28,85 @@ namespace zelvo {
 inline constexpr std::string_view kRefusalText =
     " Don't be hasty, the procedure will be available soon...";
 
+// The gates that a line and a rule pass on the way to running the rule, in
+// the order they are checked.
+enum class RuleGate : std::uint8_t {
+  kRuns,               // every gate passed: the rule runs
+  kOwnLine,            // a received line from the bot's own nickname
+  kNotChannelMessage,  // not a PRIVMSG to the channel, or a CTCP request other than ACTION
+  kNoUserPrefix,       // the prefix has no "!" before its "@": no allowed user can match
+  kTrigger,            // the trigger does not match the line
+  kNoUser,             // no allowed user's Nickname and Username match the sender
+  kConditions,         // users matched, but their Host, Account or Status conditions fail
+  kTooSoon,            // ExecuteLimit or AutoReturn not over since the last run
+  kWeekdaysOnly,       // ExecuteOnWeekdaysOnly on a Saturday or Sunday
+  kWeekendsOnly,       // ExecuteOnWeekendsOnly on a Monday to Friday
+  kFocus,              // ExecuteOnlyWhenVeskoHasFocus, the chat client is not active
+  kNonFocus,           // ExecuteOnlyWhenVeskoHasNonFocus, the chat client is active
+};
+
+// What rules are judged against besides the line.
+struct RuleContext {
+  const Settings& settings;  // the channel
+  const SenderDirectory& senders;
+  const Clock& clock;  // the weekday and the time since a rule last ran
+  // Asked for the focus gates; nullptr when the window is not looked at.
+  ChatClientWindow* chat_client;
+};
+
+// One line judged once for all rules: `gate` is kRuns, kOwnLine,
+// kNotChannelMessage or kNoUserPrefix; `lowered` is the classic line
+// lower-cased for the triggers (only when the gate passes). `message` must
+// outlive it.
+struct RuleLine {
+  const IrcMessage& message;
+  RuleGate gate = RuleGate::kRuns;
+  std::string lowered;
+};
+
+// `received`: a line from the server, which never counts from the bot's own
+// nickname; otherwise the operator's relayed line.
+RuleLine JudgeLine(const IrcMessage& message, bool received, const RuleContext& context);
+
+// The first gate a rule fails for a line, or kRuns.
+struct RuleVerdict {
+  RuleGate gate = RuleGate::kRuns;
+  // kConditions: what the users whose Nickname and Username matched lack,
+  // as the log entry log_msg::kRuleNotRun names it.
+  std::string missing;
+  std::int64_t wait = 0;        // kTooSoon: whole seconds until it may run again
+  bool window_unknown = false;  // kFocus, kNonFocus: the window was not looked at
+  bool Runs() const { return gate == RuleGate::kRuns; }
+};
+
+// One allowed user against the line's sender: kMatches, or the first part
+// that fails; `missing` lists the failed conditions for kConditions.
+struct UserVerdict {
+  enum Gate : std::uint8_t { kMatches, kNickname, kUsername, kConditions };
+  Gate gate = kMatches;
+  std::string missing;
+};
+UserVerdict JudgeUser(const User& user, const IrcMessage& message, const RuleContext& context);
+
+// Every gate of `rule` for `line`, in order: the line's, the trigger, the
+// allowed users and their conditions, then JudgeRun's. Asks the chat client
+// only when the rule has a focus gate and passed all earlier ones.
+RuleVerdict JudgeRule(const IOCommand& rule, const RuleLine& line, const RuleContext& context);
+// The gates of a run alone: the time gate, the day gates (today's local
+// date) and the focus gates. Without a chat client, a rule held only by a
+// focus gate gets kFocus or kNonFocus with window_unknown set.
+RuleVerdict JudgeRun(const IOCommand& rule, const RuleContext& context);
+
+// Whole seconds since the rule last ran on the monotonic clock; empty when it
+// has never run.
+std::optional<std::int64_t> SecondsSinceRun(const IOCommand& rule, const Clock& clock);
+// Seconds after a run before the rule runs again: the larger of ExecuteLimit
+// and AutoReturn.
+std::int64_t RestSeconds(const IOCommand& rule);
+// What a rule that runs says in the channel: "I toggled NAME." with
+// ResponseWithIOCommandName, otherwise nothing.
+std::string RuleReplyText(const IOCommand& rule);
+
 class Dispatcher {
  public:
   // Reports a failure (a port write, a send) that must not stop the program.
@@ -97,13 +176,12 @@ class Dispatcher {
   bool PulsePhase() const { return mbPulsePhase; }
 
  private:
-  void MatchMessage(const IrcMessage& message);
-  // The conditions of `user` that `message`'s sender `nick` fails, joined;
-  // "" when it meets them all.
-  std::string MissingConditions(const User& user, const IrcMessage& message) const;
+  void MatchMessage(const IrcMessage& message, bool received);
+  // Runs `command` as `verdict` allows: the refusal reply for kTooSoon,
+  // nothing for any other failed gate.
+  bool Run(IOCommand& command, const RuleVerdict& verdict);
   const SenderDirectory& Senders() const { return directory_ ? *directory_ : configured_; }
-  // Whole seconds since the rule last ran; empty when it has never run.
-  std::optional<std::int64_t> ElapsedSeconds(const IOCommand& command) const;
+  RuleContext Context() { return {settings_, Senders(), clock_, &chat_client_}; }
   // Sends `text` (which begins with a blank) to the channel and echoes it on
   // the console from the nickname in use (the sender directory's OwnNick).
   void Reply(std::string_view text);

@@ -1,6 +1,7 @@
 #include "log/messages.h"
 
 #include <array>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -614,5 +615,128 @@ std::string ElementOrderText(const std::string& parent, const std::string& eleme
          (placement.empty() ? " is not an element of " + parent + "."
                             : " belongs " + placement + ".");
 }
+
+// The report of zelvo --explain.
+namespace explain_text {
+
+namespace {
+std::string Joined(std::initializer_list<std::string_view> parts) {
+  std::string text;
+  for (std::string_view part : parts) text.append(part);
+  return text;
+}
+}  // namespace
+
+std::string LineText(std::string_view line) {
+  return Joined({"Line: ", line});
+}
+
+std::string SenderText(std::string_view prefix, const std::string* account,
+                       std::string_view status) {
+  return Joined({"Sender: ", prefix, ", ",
+                 account ? "logged in as \"" + *account + "\"" : "not logged in", ", ",
+                 status.empty() ? "no channel status" : Joined({"channel status ", status})});
+}
+
+std::string RuleText(int number, std::string_view rule, std::string_view detail) {
+  return Joined({"Rule ", std::to_string(number), " \"", rule, "\": ", detail});
+}
+
+std::string FiresText(std::string_view switches, std::string_view reply, long long rest,
+                      long long auto_return) {
+  std::string text = Joined({"fires: ", switches.empty() ? "switches nothing" : switches});
+  if (!reply.empty()) text += Joined({"; replies \"", reply, "\""});
+  if (auto_return > 0)
+    text += "; puts the outputs back after " + std::to_string(auto_return) + " s";
+  return text + (rest > 0 ? "; may run again after " + std::to_string(rest) + " s"
+                          : "; may run again at once");
+}
+
+std::string SwitchText(int output, std::string_view name, std::string_view action) {
+  return Joined({"output ", std::to_string(output), " \"", name, "\" ", action});
+}
+
+std::string OwnLineText(std::string_view nick) {
+  return Joined({"does not fire: the line comes from the bot's own nickname ", nick,
+                 ", and the bot ignores its own lines"});
+}
+
+std::string NotPrivmsgText(std::string_view command, std::string_view channel) {
+  return Joined(
+      {"does not fire: the line is a ", command, ", only a PRIVMSG to ", channel, " counts"});
+}
+
+std::string OtherChannelText(std::string_view target, std::string_view channel) {
+  return Joined({"does not fire: the line goes to ", target, ", not to the channel ", channel});
+}
+
+std::string CtcpText(std::string_view request) {
+  return Joined({"does not fire: the text is the CTCP request ", request,
+                 ", and of those only ACTION counts"});
+}
+
+std::string NoUserPrefixText(std::string_view prefix) {
+  return Joined({"does not fire: the sender \"", prefix,
+                 "\" has no \"!\" before its \"@\", so no allowed user can match"});
+}
+
+std::string TriggerStopText(std::string_view trigger, std::string_view part, bool at_start,
+                            std::string_view pattern_rest, std::string_view line_rest) {
+  std::string text =
+      Joined({"does not fire: trigger \"", trigger, "\" does not match: ", part,
+              at_start ? " does not match the start of the line" : " is found nowhere in the line",
+              "; matching stopped where the trigger has \"", pattern_rest, "\" and the line ",
+              line_rest.empty() ? "has ended" : Joined({"has \"", line_rest, "\""})});
+  if (pattern_rest.starts_with('#'))
+    text += " (\"#\" in a trigger is any one digit; \"[#]\" is the character itself)";
+  return text;
+}
+
+std::string TriggerEndText(std::string_view trigger, std::string_view part, std::string_view rest) {
+  return Joined({"does not fire: trigger \"", trigger, "\" does not match: ", part,
+                 " must match up to the line's end, but after it the line goes on with \"", rest,
+                 "\" (end the trigger with \"*\" to allow that)"});
+}
+
+std::string NoUserText(std::string_view users) {
+  return Joined({"does not fire: no allowed user matches the sender: ", users});
+}
+
+std::string UserText(int number, std::string_view field, std::string_view value,
+                     std::string_view pattern) {
+  return Joined({"user ", std::to_string(number), ": ", field, " \"", value, "\" does not match \"",
+                 pattern, "\""});
+}
+
+std::string ConditionsText(std::string_view missing) {
+  return Joined({"does not fire: ", missing});
+}
+
+std::string TooSoonText(long long wait, std::string_view refusal) {
+  return Joined({"does not fire: it may run again in ", std::to_string(wait),
+                 " s; until then it answers \"", refusal, "\""});
+}
+
+std::string DayText(std::string_view gate, std::string_view today) {
+  return Joined({"does not fire: ", gate, ", and today is ", today});
+}
+
+std::string FocusText(std::string_view gate, bool active, bool known) {
+  if (known)
+    return Joined({"does not fire: ", gate, ", and the chat client's window is ",
+                   active ? "not active" : "active"});
+  return Joined({"fires only while the chat client's window is ", active ? "active" : "not active",
+                 " (", gate,
+                 "); --explain does not look at the window, so the rule is not counted as "
+                 "firing"});
+}
+
+std::string SummaryText(int firing, int rules) {
+  if (firing == 0) return "No rule fires.";
+  return Joined({std::to_string(firing), " of ", std::to_string(rules),
+                 rules == 1 ? " rule" : " rules", firing == 1 ? " fires." : " fire."});
+}
+
+}  // namespace explain_text
 
 }  // namespace zelvo

@@ -285,6 +285,51 @@ std::string TopicWildcardText(const std::string& topic);
 // listed), `placement` where `element` belongs ("" when it is no child of `parent`).
 std::string ElementOrderText(const std::string& parent, const std::string& element,
                              const std::string& expected, const std::string& placement);
+// The report of `zelvo --explain`: what the rules make of one channel line.
+// Texts given in are shown as they are; the callers quote and escape them.
+namespace explain_text {
+// `line` shown with its line end written out.
+std::string LineText(std::string_view line);
+// `account`: nothing when not logged in; `status`: "" for none.
+std::string SenderText(std::string_view prefix, const std::string* account,
+                       std::string_view status);
+// One rule: "Rule N "NAME": " and its verdict `detail`.
+std::string RuleText(int number, std::string_view rule, std::string_view detail);
+// `switches`: the outputs and what is done to each, joined; `reply`: "" for none;
+// `rest`: seconds before it runs again; `auto_return`: seconds before the
+// outputs are put back, 0 for never.
+std::string FiresText(std::string_view switches, std::string_view reply, long long rest,
+                      long long auto_return);
+std::string SwitchText(int output, std::string_view name, std::string_view action);
+std::string OwnLineText(std::string_view nick);
+std::string NotPrivmsgText(std::string_view command, std::string_view channel);
+std::string OtherChannelText(std::string_view target, std::string_view channel);
+std::string CtcpText(std::string_view request);
+std::string NoUserPrefixText(std::string_view prefix);
+// `part`: which part of the trigger, e.g. "its last part "X""; `at_start`:
+// the first part, which must match at the line's start (otherwise the part
+// is found nowhere after the parts before it); `pattern_rest` and
+// `line_rest`: the trigger and the line from where matching stopped
+// (`line_rest` "" at the line's end).
+std::string TriggerStopText(std::string_view trigger, std::string_view part, bool at_start,
+                            std::string_view pattern_rest, std::string_view line_rest);
+// The part matched up to `rest`, but must reach the line's end.
+std::string TriggerEndText(std::string_view trigger, std::string_view part, std::string_view rest);
+// `users`: one UserText per allowed user, joined.
+std::string NoUserText(std::string_view users);
+// `field` "nickname" or "user name"; `value` the sender's, `pattern` the user's.
+std::string UserText(int number, std::string_view field, std::string_view value,
+                     std::string_view pattern);
+// `missing` as the log entry names it.
+std::string ConditionsText(std::string_view missing);
+std::string TooSoonText(long long wait, std::string_view refusal);
+// `gate` the flag's name, `today` the weekday and date.
+std::string DayText(std::string_view gate, std::string_view today);
+// `gate` the flag's name; `active` the window state the rule needs; `known`
+// whether the window was looked at.
+std::string FocusText(std::string_view gate, bool active, bool known);
+std::string SummaryText(int firing, int rules);
+}  // namespace explain_text
 
 // Texts the console shows without a log entry.
 namespace console_text {

@@ -108,15 +108,19 @@ GlobPattern::GlobPattern(std::string_view pattern) {
   std::string literal;  // bytes of the current segment while it is a plain literal
   bool plain = true;
   std::vector<Segment> all;
+  std::vector<Span> all_spans;
+  std::size_t piece_start = 0;
 
+  std::size_t i = 0;  // the pattern byte being read
   auto add = [&](Token token, std::string_view bytes) {
+    token_starts_.push_back(static_cast<std::uint32_t>(i));
     if (token.kind == Token::kLiteral && token.code < kLoneByte)
       literal.append(bytes);
     else
       plain = false;
     tokens_.push_back(token);
   };
-  auto finish_segment = [&] {
+  auto finish_segment = [&](std::size_t end) {
     current.token_count = static_cast<std::uint32_t>(tokens_.size()) - current.first_token;
     current.plain_literal = plain;
     if (plain) {
@@ -125,6 +129,8 @@ GlobPattern::GlobPattern(std::string_view pattern) {
       literals_ += literal;
     }
     all.push_back(current);
+    all_spans.push_back({static_cast<std::uint32_t>(piece_start), static_cast<std::uint32_t>(end)});
+    piece_start = end + 1;
     current = Segment{};
     current.first_token = static_cast<std::uint32_t>(tokens_.size());
     literal.clear();
@@ -132,14 +138,13 @@ GlobPattern::GlobPattern(std::string_view pattern) {
   };
 
   std::vector<std::uint32_t> items;
-  std::size_t i = 0;
   while (i < pattern.size()) {
     const Char c = DecodeAt(pattern, i);
     Token token;
     switch (c.code) {
       case '*':
         has_star_ = true;
-        finish_segment();
+        finish_segment(i);
         ++i;
         continue;
       case '?':
@@ -193,17 +198,24 @@ GlobPattern::GlobPattern(std::string_view pattern) {
     add(token, pattern.substr(i, c.size));
     i += c.size;
   }
-  finish_segment();
+  finish_segment(pattern.size());
 
   if (!has_star_) {
     segments_ = std::move(all);
+    spans_ = std::move(all_spans);
     return;
   }
   // Keep the anchored ends; a middle segment left empty by "**" adds nothing.
   segments_.push_back(all.front());
-  for (std::size_t s = 1; s + 1 < all.size(); ++s)
-    if (all[s].token_count > 0) segments_.push_back(all[s]);
+  spans_.push_back(all_spans.front());
+  for (std::size_t s = 1; s + 1 < all.size(); ++s) {
+    if (all[s].token_count > 0) {
+      segments_.push_back(all[s]);
+      spans_.push_back(all_spans[s]);
+    }
+  }
   segments_.push_back(all.back());
+  spans_.push_back(all_spans.back());
   for (std::size_t s = 1; s + 1 < segments_.size(); ++s)
     if (!segments_[s].plain_literal) BuildTables(segments_[s]);
 }
@@ -486,6 +498,65 @@ bool GlobPattern::CanMatchBetween(std::string_view head, std::string_view tail,
   }
   text += tail;
   return Matches(text);
+GlobPattern::Stop GlobPattern::WhereMatchingStops(std::string_view text) const {
+  struct Reach {
+    std::size_t text_pos;
+    std::uint32_t tokens;  // how many of the segment's tokens matched
+  };
+  // How far `segment` matches from `pos`.
+  const auto reach = [&](const Segment& segment, std::size_t pos) {
+    std::uint32_t t = 0;
+    for (; t < segment.token_count && pos < text.size(); ++t) {
+      const Char c = DecodeAt(text, pos);
+      if (!TokenMatches(tokens_[segment.first_token + t], c.code)) break;
+      pos += c.size;
+    }
+    return Reach{pos, t};
+  };
+  const auto stop = [&](std::size_t piece, Reach reached, bool must_end) {
+    const Segment& segment = segments_[piece];
+    const std::size_t pattern_pos = reached.tokens < segment.token_count
+                                        ? token_starts_[segment.first_token + reached.tokens]
+                                        : spans_[piece].end;
+    return Stop{false,
+                piece,
+                segments_.size(),
+                spans_[piece].begin,
+                spans_[piece].end,
+                reached.text_pos,
+                pattern_pos,
+                must_end};
+  };
+  // The placement at or after `pos` that matches the most tokens of the piece.
+  const auto longest = [&](std::size_t piece, std::size_t pos) {
+    Reach best{pos, 0};
+    for (std::size_t at = pos; at < text.size(); at += DecodeAt(text, at).size)
+      if (const Reach reached = reach(segments_[piece], at); reached.tokens > best.tokens)
+        best = reached;
+    return best;
+  };
+  const Segment& first = segments_.front();
+  std::size_t pos = MatchAt(first, text, 0);
+  if (pos == kNotFound) return stop(0, reach(first, 0), false);
+  if (!has_star_) return pos == text.size() ? Stop{true} : stop(0, {pos, first.token_count}, true);
+  const std::size_t last = segments_.size() - 1;
+  const std::size_t tail = MatchEnd(segments_.back(), text);
+  if (tail == kNotFound || tail < pos) {
+    // The end of the last whole occurrence at or after `pos`, if any.
+    std::size_t last_end = kNotFound;
+    for (std::size_t at = pos; at < text.size(); at += DecodeAt(text, at).size)
+      if (const std::size_t end = MatchAt(segments_.back(), text, at); end != kNotFound)
+        last_end = end;
+    if (last_end == kNotFound) return stop(last, longest(last, pos), false);
+    return stop(last, {last_end, segments_.back().token_count}, true);
+  }
+  const std::string_view middle = text.substr(0, tail);
+  for (std::size_t s = 1; s < last; ++s) {
+    const std::size_t end = FindFrom(segments_[s], middle, pos);
+    if (end == kNotFound) return stop(s, longest(s, pos), false);
+    pos = end;
+  }
+  return Stop{true};
 }
 
 bool GlobMatch(std::string_view text, std::string_view pattern) {

@@ -40,6 +40,29 @@ class GlobPattern {
   bool CanMatchBetween(std::string_view head, std::string_view tail,
                        std::string_view excluded = {}) const;
 
+  // Where a text fails the pattern, told by the same segment matcher.
+  // The pieces are the parts of the pattern between "*" (empty ones between
+  // "**" left out); `piece` is the one that could not be placed, `begin` and
+  // `end` its bytes in the pattern. Matching stopped at byte `text_pos` of
+  // the text and byte `pattern_pos` of the pattern (`end` when the whole
+  // piece matched). For the first piece, anchored at the start, that is the
+  // first character it does not match; for a middle piece or a last piece
+  // found nowhere, the furthest that any placement from where the search
+  // began gets. With `must_end` set the piece matched whole, ending at
+  // `text_pos`, but the text goes on although it must end there (the last
+  // piece; a pattern without "*" is one piece anchored at both ends).
+  struct Stop {
+    bool matched = false;
+    std::size_t piece = 0;
+    std::size_t pieces = 1;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t text_pos = 0;
+    std::size_t pattern_pos = 0;
+    bool must_end = false;
+  };
+  Stop WhereMatchingStops(std::string_view text) const;
+
   // One single-character matcher.
   struct Token {
     enum Kind : std::uint8_t { kLiteral, kAny, kDigit, kClass };
@@ -97,6 +120,13 @@ class GlobPattern {
   std::vector<std::uint32_t> codes_;
   std::vector<std::uint32_t> special_tokens_;
   bool has_star_ = false;
+
+  struct Span {
+    std::uint32_t begin;
+    std::uint32_t end;
+  };
+  std::vector<Span> spans_;                  // each segment's bytes in the pattern
+  std::vector<std::uint32_t> token_starts_;  // each token's first byte in the pattern
 };
 
 bool GlobMatch(std::string_view text, std::string_view pattern);

@@ -13,6 +13,7 @@ struct Case {
   std::string dir;
   bool headless;
   std::string error;
+  std::string explain{};  // kExplain: "from|account|status|notice|text"
 };
 
 void PrintTo(const Case& c, std::ostream* out) {
@@ -27,6 +28,13 @@ TEST_P(CommandLineTest, Parses) {
   EXPECT_EQ(parsed.dir, GetParam().dir);
   EXPECT_EQ(parsed.headless, GetParam().headless);
   EXPECT_EQ(parsed.error, GetParam().error);
+  const ExplainRequest& e = parsed.explain;
+  if (parsed.action == Action::kExplain) {
+    EXPECT_EQ(e.from + "|" + e.account.value_or("-") + "|" +
+                  std::to_string(static_cast<int>(e.status)) + "|" + (e.notice ? "1|" : "0|") +
+                  e.text,
+              GetParam().explain);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -48,13 +56,68 @@ INSTANTIATE_TEST_SUITE_P(
         Case{{"--dir", "a", "--dir", "b"}, Action::kError, "a", false, "--dir given twice"},
         Case{{"--verbose"}, Action::kError, "", false, "unknown argument: --verbose"},
         Case{{"config.xml"}, Action::kError, "", false, "unknown argument: config.xml"},
-        Case{{"--headless", "-x"}, Action::kError, "", true, "unknown argument: -x"}));
+        Case{{"--headless", "-x"}, Action::kError, "", true, "unknown argument: -x"},
+        Case{{"--explain", "Disco On"},
+             Action::kExplain,
+             "",
+             false,
+             "",
+             "user!~user@example.org|-|0|0|Disco On"},
+        Case{{"--explain", "--dir", "/srv", "--from", "bob!~b@h", "--account=bob", "--status", "o",
+              "--notice", "hi"},
+             Action::kExplain,
+             "/srv",
+             false,
+             "",
+             "bob!~b@h|bob|3|1|hi"},
+        Case{{"--explain", "--status=voice", "--", "-1"},
+             Action::kExplain,
+             "",
+             false,
+             "",
+             "user!~user@example.org|-|1|0|-1"},
+        Case{{"--explain"},
+             Action::kError,
+             "",
+             false,
+             "--explain needs the message text as one argument"},
+        Case{{"--explain", "a", "b"},
+             Action::kError,
+             "",
+             false,
+             "--explain needs the message text as one argument"},
+        Case{{"--explain", "a\r\nQUIT"},
+             Action::kError,
+             "",
+             false,
+             "the message text must be one line"},
+        Case{{"--notice"},
+             Action::kError,
+             "",
+             false,
+             "--from, --account, --status and --notice go with --explain"},
+        Case{{"--explain", "--from", "bob@h", "hi"},
+             Action::kError,
+             "",
+             false,
+             "--from needs NICK!USER@HOST"},
+        Case{{"--explain", "--status", "x", "hi"},
+             Action::kError,
+             "",
+             false,
+             "--status needs one of v, h, o, a, q"},
+        Case{{"--explain", "--check", "hi"},
+             Action::kError,
+             "",
+             false,
+             "--check and --explain go separately"}));
 
 TEST(CommandLineTextTest, HelpStartsWithTheUsageLineAndNamesEveryOption) {
   const std::string help = HelpText();
   EXPECT_EQ(help.rfind(UsageLine(), 0), 0u);
   for (const char* option :
-       {"--dir DIR", "--headless", "--check", "--help", "--version", "$XDG_CONFIG_HOME/zelvo"})
+       {"--dir DIR", "--headless", "--check", "--explain", "--from", "--account", "--status",
+        "--notice", "--help", "--version", "$XDG_CONFIG_HOME/zelvo"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

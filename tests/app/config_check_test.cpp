@@ -7,8 +7,10 @@
 #include <map>
 #include <optional>
 
+#include "app/rule_explain_command.h"
 #include "config/resources.h"
 #include "support/example_config.h"
+#include "support/fake_clock.h"
 #include "support/temp_dir.h"
 
 namespace zelvo {
@@ -161,6 +163,47 @@ INSTANTIATE_TEST_SUITE_P(
              "zelvo: {file} is not valid:\nThe attribute \"ExecuteLimit\" is missing in IOCommand "
              "1"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+struct ExplainCase {
+  const char* name;
+  std::optional<std::string> config;
+  std::string text;
+  int exit_code;
+  std::string shown;  // in standard output, or in standard error when it is not valid
+};
+
+void PrintTo(const ExplainCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class ExplainCommandTest : public ::testing::TestWithParam<ExplainCase> {};
+
+TEST_P(ExplainCommandTest, ExplainsAgainstTheCheckedConfigurationAndWritesNothing) {
+  TempDir dir;
+  if (GetParam().config) WriteFile(dir.File("config.xml"), *GetParam().config);
+  const auto before = Snapshot(dir);
+  ExplainRequest request;
+  request.text = GetParam().text;
+  const testing::FakeClock clock(CivilDateTime{2024, 5, 15, 12, 0, 0});
+
+  const ExplainOutcome outcome = ExplainCommand(dir.path(), request, clock);
+
+  EXPECT_EQ(outcome.exit_code, GetParam().exit_code);
+  const std::string& shown = outcome.exit_code == kExitExplainBadConfig ? outcome.err : outcome.out;
+  EXPECT_THAT(shown, HasSubstr(Expanded(GetParam().shown, dir.File("config.xml"))));
+  EXPECT_EQ(Snapshot(dir), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ExplainCommandTest,
+    ::testing::Values(
+        ExplainCase{"Fires", ExampleConfigText(), "Disco On", 0, "1 of 5 rules fires."},
+        ExplainCase{"NoneFires", ExampleConfigText(), "Disco", kExitNoRuleFires, "No rule fires."},
+        ExplainCase{"Missing", std::nullopt, "Disco On", kExitExplainBadConfig,
+                    "zelvo: there is no config.xml in "},
+        ExplainCase{"BrokenXml", EditedExample("</Settings>", "</Setings>"), "Disco On",
+                    kExitExplainBadConfig, "zelvo: {file} is not valid:\n"}),
+    [](const ::testing::TestParamInfo<ExplainCase>& info) { return std::string(info.param.name); });
 
 TEST(ConfigCheckWarningTest, AReadablePasswordIsValidWithAWarning) {
   TempDir dir;

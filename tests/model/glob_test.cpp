@@ -151,6 +151,36 @@ INSTANTIATE_TEST_SUITE_P(
         GlobCase{"*" + Repeat("[ab]", 70) + "c*", Repeat("ab", 40) + "c", true},
         GlobCase{"*" + Repeat("[ab]", 70) + "c*", Repeat("ab", 30) + "c", false}));
 
+// Where matching stops: "piece/pieces [begin,end) text T pattern P", " end"
+// when the piece must reach the text's end, or "matched".
+struct StopCase {
+  std::string pattern;
+  std::string text;
+  std::string stop;
+};
+
+class GlobStopTest : public testing::TestWithParam<StopCase> {};
+
+TEST_P(GlobStopTest, TellsThePieceAndPlaceWhereMatchingStops) {
+  const GlobPattern::Stop s = GlobPattern(GetParam().pattern).WhereMatchingStops(GetParam().text);
+  const auto n = [](std::size_t v) { return std::to_string(v); };
+  EXPECT_EQ(s.matched
+                ? "matched"
+                : n(s.piece) + "/" + n(s.pieces) + " [" + n(s.begin) + "," + n(s.end) + ") text " +
+                      n(s.text_pos) + " pattern " + n(s.pattern_pos) + (s.must_end ? " end" : ""),
+            GetParam().stop);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, GlobStopTest,
+    testing::Values(StopCase{"abc", "abc", "matched"}, StopCase{"*b#c*", "ab1cd", "matched"},
+                    StopCase{"abc", "abd", "0/1 [0,3) text 2 pattern 2"},
+                    StopCase{"abc", "abcd", "0/1 [0,3) text 3 pattern 3 end"},
+                    StopCase{"*b#c", "ab1cd", "1/2 [1,4) text 4 pattern 4 end"},
+                    StopCase{"*b#c*", "abxc", "1/3 [1,4) text 2 pattern 2"},
+                    StopCase{"a**[xy]z*", "aq", "1/3 [3,8) text 1 pattern 3"},
+                    StopCase{"ab*c", "abd", "1/2 [3,4) text 2 pattern 3"}));
+
 struct LowerCase {
   std::string text;
   std::string lowered;
