@@ -276,6 +276,63 @@ TEST_F(SessionLifecycleTest, ARefusedJoinIsLoggedAndRetriedWithAGrowingWait) {
   EXPECT_EQ(captions_.back(), "Zelvo -  (Not in #lab)");
 }
 
+// No text for "", else `text` alone.
+std::vector<std::string> NoneOr(const std::string& text) {
+  return text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text};
+}
+
+struct RefusalCase {
+  std::string channel, received;  // the configured channel; lines after 001
+  std::string logged, problem;    // the join refusal's log entry and Problem(), or ""
+  bool chantypes_logged = false;  // the channel type refused, once
+};
+
+class RefusalTest : public SessionLifecycleTest,
+                    public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusalTest, IsLoggedWithTheSettingShownAndRetried) {
+  const RefusalCase& c = GetParam();
+  settings_.gsIRCChannel = c.channel;
+  Connected();
+  Receive(":srv 001 relay :Welcome\r\n");
+  int changes = 0;
+  Session().SetStateChanged([&] { ++changes; });
+  Forget();
+  Receive(c.received);
+  EXPECT_EQ(LogTexts(log_msg::kJoinRefused.id), NoneOr(c.logged));
+  EXPECT_EQ(Session().Problem(), c.problem);
+  EXPECT_EQ(changes > 0, !c.problem.empty());
+  EXPECT_EQ(LogTexts(log_msg::kChannelTypeRefused.id).size(), c.chantypes_logged ? 1u : 0u);
+  Pass(milliseconds(5100));
+  EXPECT_EQ(socket_.sent.size(), c.problem.empty() ? 0u : 1u);
+}
+
+RefusalCase Refused(std::string numeric, std::string reason, std::string setting,
+                    bool named = true) {
+  return {"#lab", ":srv " + numeric + " relay #lab :" + reason + "\r\n",
+          named ? JoinRefusedCheckText("#lab", reason, numeric, 5, setting)
+                : JoinRefusedText("#lab", reason, numeric, 5),
+          JoinRefusedStatusText("#lab", reason, numeric, setting)};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusalTest,
+    ::testing::Values(
+        Refused("403", "No such channel", "IRCChannel"),
+        Refused("476", "Bad Channel Mask", "IRCChannel"),
+        Refused("479", "Illegal channel name", "IRCChannel"),
+        Refused("405", "You have joined too many channels", "IRCChannel"),
+        Refused("437", "Nick/channel is temporarily unavailable", "IRCChannel"),
+        Refused("489", "Cannot join channel; SSL users only (+z)", "IRCTLS"),
+        Refused("475", "Cannot join channel (+k)", "IRCChannelKey", false),
+        RefusalCase{"#lab", ":srv 403 relay #other :No such channel\r\n", "", ""},
+        RefusalCase{"#lab", ":srv 005 relay CHANTYPES=# :are supported\r\n", "", ""},
+        RefusalCase{"+lab",
+                    ":srv 005 relay CHANTYPES=# :are supported\r\n:srv 005 relay CHANTYPES=# "
+                    ":x\r\n:srv 403 relay +lab :No such channel\r\n",
+                    JoinRefusedCheckText("+lab", "No such channel", "403", 5, "IRCChannel"),
+                    JoinRefusedStatusText("+lab", "No such channel", "403", "IRCChannel"), true}));
+
 // --- dead link and reconnecting ---
 
 TEST_F(SessionLifecycleTest, PingsAfterSilenceAndDropsADeadLink) {
@@ -417,6 +474,67 @@ TEST_F(SessionLifecycleTest, ARefusedCertificateIsLoggedShownAndRetried) {
   Pass(seconds(5));
   EXPECT_EQ(socket_.connect_calls, 2);
 }
+
+enum class Failure { kSocketError, kTlsError, kReceived };
+
+struct FailureCase {
+  Failure kind;
+  bool tls;
+  std::int16_t number;  // the socket error's number
+  std::string text;     // the socket error's description, TLS reason, or received bytes
+  std::int32_t id;      // the log entry that names the cause; 0 for none
+  std::string cause;
+};
+
+class FailureTest : public SessionLifecycleTest,
+                    public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FailureTest, NamesTheServerAndTheCauseAndReconnects) {
+  const FailureCase& c = GetParam();
+  settings_.IRCTLS = c.tls;
+  Session().ConnectToServer();
+  if (c.kind == Failure::kSocketError) {
+    socket_.state = socket_state::kError;
+    Session().sckIRC_Error(SocketError{c.number, c.text, 0, "sckIRC", "", 0, false});
+  } else if (c.kind == Failure::kTlsError) {
+    socket_.state = socket_state::kError;
+    Session().sckIRC_TlsError({c.text, "", c.number != 0});
+  } else {
+    SocketConnects();
+    Receive(c.text);
+  }
+  const std::string text = ConnectFailedText("irc.example.net:6667", c.cause);
+  EXPECT_EQ(LogTexts(c.id), NoneOr(c.id == 0 ? "" : text));
+  EXPECT_EQ(Session().Problem(), c.id == 0 ? "" : text);
+  EXPECT_EQ(Session().CurrentPhase() == IrcSession::Phase::kWaiting, c.id != 0);
+  EXPECT_EQ(std::count(console_.lines.begin(), console_.lines.end(), text + "\r\n"),
+            c.id == 0 ? 0 : 1);
+}
+
+using namespace connect_cause;
+const std::int32_t kFailed = log_msg::kConnectFailed.id, kMismatch = log_msg::kTlsMismatch.id;
+INSTANTIATE_TEST_SUITE_P(
+    Table, FailureTest,
+    ::testing::Values(
+        FailureCase{Failure::kSocketError, false, 11001, "Host not found", kFailed,
+                    std::string(kHostNotFound)},
+        FailureCase{Failure::kSocketError, false, 10061, "Connection refused", kFailed,
+                    std::string(kRefused)},
+        FailureCase{Failure::kSocketError, false, 10060, "Timed out", kFailed,
+                    std::string(kTimedOut)},
+        FailureCase{Failure::kSocketError, false, 10050, "Network unreachable", kFailed,
+                    std::string(kUnreachable)},
+        FailureCase{Failure::kSocketError, false, 10049, "Invalid port 0.", kFailed,
+                    "Invalid port 0"},
+        FailureCase{Failure::kTlsError, true, 0, "The certificate is self-signed.", kFailed,
+                    TlsFailedCause("The certificate is self-signed.")},
+        FailureCase{Failure::kTlsError, true, 1, "wrong version number", kMismatch,
+                    std::string(kNotTls)},
+        FailureCase{Failure::kReceived, false, 0, std::string("\x15\x03\x01\x00\x02\x02\x46", 7),
+                    kMismatch, std::string(kTls)},
+        FailureCase{Failure::kReceived, false, 0, "\x16\x03\x03", kMismatch, std::string(kTls)},
+        FailureCase{Failure::kReceived, false, 0, ":srv NOTICE * :\x16\x03\r\n", 0, ""},
+        FailureCase{Failure::kReceived, true, 0, "\x15\x03\x03", 0, ""}));
 
 // --- what is shown ---
 
