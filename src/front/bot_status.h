@@ -25,7 +25,7 @@ struct ConnectionStatus {
   std::string caption;
   // Why the bot is not connected or not in the channel, with the setting to
   // check; "" when nothing is known to be wrong.
-  std::string problem;
+  std::string problem{};
 
   bool operator==(const ConnectionStatus&) const = default;
 };
