@@ -110,9 +110,7 @@ extern const LogMessage kProtocolLineDropped;
 extern const LogMessage kRosterFull;
 extern const LogMessage kRegistrationTimeout;
 // Why a connection attempt failed (kTlsMismatch: plain and TLS mixed up), and
-// a channel name the server does not allow.
-inline constexpr std::int32_t kConnectFailureIdFirst = 71;
-inline constexpr std::int32_t kConnectFailureIdLast = 73;
+// a channel name the server does not allow (ids 71 to 73).
 extern const LogMessage kConnectFailed;
 extern const LogMessage kTlsMismatch;
 extern const LogMessage kChannelTypeRefused;

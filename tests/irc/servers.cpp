@@ -308,8 +308,9 @@ std::vector<std::string> InspircdServer::Configure() {
   if (options_.tls) {
     conf << "<module name=\"ssl_gnutls\">\n"
          << "<sslprofile name=\"Clients\" provider=\"gnutls\" certfile=\""
-         << Certificates().cert_file << "\" keyfile=\"" << Certificates().key_file << "\" dhfile=\""
-         << Certificates().dh_file << "\" hash=\"sha256\" requestclientcert=\"yes\">\n"
+         << Certificates().cert_file << "\" keyfile=\"" << Certificates().key_file
+         << "\" dhfile=\"" << Certificates().dh_file
+         << "\" hash=\"sha256\" requestclientcert=\"yes\">\n"
          << "<bind address=\"127.0.0.1\" port=\"" << TlsPort()
          << "\" type=\"clients\" sslprofile=\"Clients\">\n";
   }
@@ -339,8 +340,7 @@ std::vector<std::string> AnopeServices::Configure() {
     return {};
   }
   const ServerDir& dir = Dir();
-  for (const char* sub : {"conf", "data", "logs"})
-    std::filesystem::create_directories(dir.File(sub));
+  for (const char* sub : {"conf", "data", "logs"}) std::filesystem::create_directories(dir.File(sub));
   for (const auto& entry : std::filesystem::directory_iterator("/etc/anope")) {
     std::filesystem::copy_file(entry.path(), dir.File("conf/" + entry.path().filename().string()),
                                std::filesystem::copy_options::overwrite_existing);
@@ -427,9 +427,8 @@ std::vector<std::string> NgircdServer::Configure() {
     conf << "PingTimeout = " << options_.ping_timeout << "\nPongTimeout = " << options_.ping_timeout
          << "\n";
   }
-  conf << "[Options]\nDNS = no\nIdent = no\nPAM = no\n";
-  if (!options_.channel_types.empty())
-    conf << "AllowedChannelTypes = " << options_.channel_types << "\n";
+  conf << "[Options]\nDNS = no\nIdent = no\nPAM = no\nAllowedChannelTypes = " << options_.channel_types
+       << "\n";
   if (options_.tls) {
     conf << "[SSL]\nCertFile = " << Certificates().cert_file
          << "\nKeyFile = " << Certificates().key_file << "\nDHFile = " << Certificates().dh_file

@@ -276,19 +276,13 @@ TEST_F(SessionLifecycleTest, ARefusedJoinIsLoggedAndRetriedWithAGrowingWait) {
   EXPECT_EQ(captions_.back(), "Zelvo -  (Not in #lab)");
 }
 
-// No text for "", else `text` alone.
-std::vector<std::string> NoneOr(const std::string& text) {
-  return text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text};
-}
-
 struct RefusalCase {
-  std::string channel, received;  // the configured channel; lines after 001
-  std::string logged, problem;    // the join refusal's log entry and Problem(), or ""
-  bool chantypes_logged = false;  // the channel type refused, once
+  std::string numeric, setting;  // the setting named; "" when the bot's join is not refused
+  bool named = true;             // in the log entry too
+  std::string channel = "#lab", before = "", refused = "";  // lines before; "" is `channel`
+  std::size_t chantypes_logged = 0;
 };
-
-class RefusalTest : public SessionLifecycleTest,
-                    public ::testing::WithParamInterface<RefusalCase> {};
+struct RefusalTest : SessionLifecycleTest, ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(RefusalTest, IsLoggedWithTheSettingShownAndRetried) {
   const RefusalCase& c = GetParam();
@@ -298,40 +292,29 @@ TEST_P(RefusalTest, IsLoggedWithTheSettingShownAndRetried) {
   int changes = 0;
   Session().SetStateChanged([&] { ++changes; });
   Forget();
-  Receive(c.received);
-  EXPECT_EQ(LogTexts(log_msg::kJoinRefused.id), NoneOr(c.logged));
-  EXPECT_EQ(Session().Problem(), c.problem);
-  EXPECT_EQ(changes > 0, !c.problem.empty());
-  EXPECT_EQ(LogTexts(log_msg::kChannelTypeRefused.id).size(), c.chantypes_logged ? 1u : 0u);
+  Receive(c.before + ":srv " + c.numeric + " relay " + (c.refused.empty() ? c.channel : c.refused) +
+          " :Go away\r\n");
+  const std::string logged =
+      c.named ? JoinRefusedCheckText(c.channel, "Go away", c.numeric, 5, c.setting)
+              : JoinRefusedText(c.channel, "Go away", c.numeric, 5);
+  const std::size_t refused = c.setting.empty() ? 0 : 1;
+  EXPECT_EQ(LogTexts(log_msg::kJoinRefused.id), std::vector<std::string>(refused, logged));
+  EXPECT_EQ(Session().Problem(),
+            refused ? JoinRefusedStatusText(c.channel, "Go away", c.numeric, c.setting) : "");
+  EXPECT_EQ(changes, refused);
+  EXPECT_EQ(LogTexts(log_msg::kChannelTypeRefused.id).size(), c.chantypes_logged);
   Pass(milliseconds(5100));
-  EXPECT_EQ(socket_.sent.size(), c.problem.empty() ? 0u : 1u);
+  EXPECT_EQ(socket_.sent.size(), refused);
 }
 
-RefusalCase Refused(std::string numeric, std::string reason, std::string setting,
-                    bool named = true) {
-  return {"#lab", ":srv " + numeric + " relay #lab :" + reason + "\r\n",
-          named ? JoinRefusedCheckText("#lab", reason, numeric, 5, setting)
-                : JoinRefusedText("#lab", reason, numeric, 5),
-          JoinRefusedStatusText("#lab", reason, numeric, setting)};
-}
-
+const std::string k005 = ":srv 005 relay CHANTYPES=# :are supported\r\n";
 INSTANTIATE_TEST_SUITE_P(
     Table, RefusalTest,
-    ::testing::Values(
-        Refused("403", "No such channel", "IRCChannel"),
-        Refused("476", "Bad Channel Mask", "IRCChannel"),
-        Refused("479", "Illegal channel name", "IRCChannel"),
-        Refused("405", "You have joined too many channels", "IRCChannel"),
-        Refused("437", "Nick/channel is temporarily unavailable", "IRCChannel"),
-        Refused("489", "Cannot join channel; SSL users only (+z)", "IRCTLS"),
-        Refused("475", "Cannot join channel (+k)", "IRCChannelKey", false),
-        RefusalCase{"#lab", ":srv 403 relay #other :No such channel\r\n", "", ""},
-        RefusalCase{"#lab", ":srv 005 relay CHANTYPES=# :are supported\r\n", "", ""},
-        RefusalCase{"+lab",
-                    ":srv 005 relay CHANTYPES=# :are supported\r\n:srv 005 relay CHANTYPES=# "
-                    ":x\r\n:srv 403 relay +lab :No such channel\r\n",
-                    JoinRefusedCheckText("+lab", "No such channel", "403", 5, "IRCChannel"),
-                    JoinRefusedStatusText("+lab", "No such channel", "403", "IRCChannel"), true}));
+    ::testing::Values(RefusalCase{"403", "IRCChannel"}, RefusalCase{"476", "IRCChannel"},
+                      RefusalCase{"479", "IRCChannel"}, RefusalCase{"489", "IRCTLS"},
+                      RefusalCase{"475", "IRCChannelKey", false},
+                      RefusalCase{"403", "IRCChannel", true, "+lab", k005 + k005, "", 1},
+                      RefusalCase{"403", "", true, "#lab", k005, "#oth"}));
 
 // --- dead link and reconnecting ---
 
@@ -475,66 +458,46 @@ TEST_F(SessionLifecycleTest, ARefusedCertificateIsLoggedShownAndRetried) {
   EXPECT_EQ(socket_.connect_calls, 2);
 }
 
-enum class Failure { kSocketError, kTlsError, kReceived };
-
+enum Failure { kError, kTlsRefused, kTlsPlain, kReceived };
 struct FailureCase {
   Failure kind;
-  bool tls;
-  std::int16_t number;  // the socket error's number
-  std::string text;     // the socket error's description, TLS reason, or received bytes
-  std::int32_t id;      // the log entry that names the cause; 0 for none
-  std::string cause;
+  std::string input;        // the socket error's description, the TLS reason, or received bytes
+  std::string_view cause;   // "" when the attempt goes on
+  std::int16_t number = 0;  // the socket error's
 };
-
-class FailureTest : public SessionLifecycleTest,
-                    public ::testing::WithParamInterface<FailureCase> {};
-
-TEST_P(FailureTest, NamesTheServerAndTheCauseAndReconnects) {
-  const FailureCase& c = GetParam();
-  settings_.IRCTLS = c.tls;
-  Session().ConnectToServer();
-  if (c.kind == Failure::kSocketError) {
-    socket_.state = socket_state::kError;
-    Session().sckIRC_Error(SocketError{c.number, c.text, 0, "sckIRC", "", 0, false});
-  } else if (c.kind == Failure::kTlsError) {
-    socket_.state = socket_state::kError;
-    Session().sckIRC_TlsError({c.text, "", c.number != 0});
-  } else {
-    SocketConnects();
-    Receive(c.text);
-  }
-  const std::string text = ConnectFailedText("irc.example.net:6667", c.cause);
-  EXPECT_EQ(LogTexts(c.id), NoneOr(c.id == 0 ? "" : text));
-  EXPECT_EQ(Session().Problem(), c.id == 0 ? "" : text);
-  EXPECT_EQ(Session().CurrentPhase() == IrcSession::Phase::kWaiting, c.id != 0);
-  EXPECT_EQ(std::count(console_.lines.begin(), console_.lines.end(), text + "\r\n"),
-            c.id == 0 ? 0 : 1);
-}
+struct FailureTest : SessionLifecycleTest, ::testing::WithParamInterface<FailureCase> {};
 
 using namespace connect_cause;
-const std::int32_t kFailed = log_msg::kConnectFailed.id, kMismatch = log_msg::kTlsMismatch.id;
+TEST_P(FailureTest, NamesTheServerAndTheCauseAndReconnects) {
+  const FailureCase& c = GetParam();
+  settings_.IRCTLS = c.kind == kTlsRefused || c.kind == kTlsPlain;
+  Session().ConnectToServer();
+  socket_.state = socket_state::kError;
+  if (c.kind == kError) Session().sckIRC_Error({c.number, c.input, 0, "sckIRC", "", 0});
+  if (settings_.IRCTLS) Session().sckIRC_TlsError({c.input, "", c.kind == kTlsPlain});
+  if (c.kind == kReceived) SocketConnects(), Receive(c.input);
+  const std::string text =
+      c.cause.empty() ? "" : ConnectFailedText("irc.example.net:6667", c.cause);
+  const bool mismatch = c.cause == kTls || c.cause == kNotTls;
+  EXPECT_EQ(LogTexts((mismatch ? log_msg::kTlsMismatch : log_msg::kConnectFailed).id),
+            std::vector<std::string>(text.empty() ? 0 : 1, text));
+  EXPECT_EQ(Session().Problem(), text);
+  EXPECT_EQ(Session().CurrentPhase() == IrcSession::Phase::kWaiting, !text.empty());
+  EXPECT_EQ(std::count(console_.lines.begin(), console_.lines.end(), text + "\r\n"), !text.empty());
+}
+
+const std::string kSelfSigned = TlsFailedCause("Self-signed.");
 INSTANTIATE_TEST_SUITE_P(
     Table, FailureTest,
-    ::testing::Values(
-        FailureCase{Failure::kSocketError, false, 11001, "Host not found", kFailed,
-                    std::string(kHostNotFound)},
-        FailureCase{Failure::kSocketError, false, 10061, "Connection refused", kFailed,
-                    std::string(kRefused)},
-        FailureCase{Failure::kSocketError, false, 10060, "Timed out", kFailed,
-                    std::string(kTimedOut)},
-        FailureCase{Failure::kSocketError, false, 10050, "Network unreachable", kFailed,
-                    std::string(kUnreachable)},
-        FailureCase{Failure::kSocketError, false, 10049, "Invalid port 0.", kFailed,
-                    "Invalid port 0"},
-        FailureCase{Failure::kTlsError, true, 0, "The certificate is self-signed.", kFailed,
-                    TlsFailedCause("The certificate is self-signed.")},
-        FailureCase{Failure::kTlsError, true, 1, "wrong version number", kMismatch,
-                    std::string(kNotTls)},
-        FailureCase{Failure::kReceived, false, 0, std::string("\x15\x03\x01\x00\x02\x02\x46", 7),
-                    kMismatch, std::string(kTls)},
-        FailureCase{Failure::kReceived, false, 0, "\x16\x03\x03", kMismatch, std::string(kTls)},
-        FailureCase{Failure::kReceived, false, 0, ":srv NOTICE * :\x16\x03\r\n", 0, ""},
-        FailureCase{Failure::kReceived, true, 0, "\x15\x03\x03", 0, ""}));
+    ::testing::Values(FailureCase{kError, "Host not found", kHostNotFound, 11001},
+                      FailureCase{kError, "Connection refused", kRefused, 10061},
+                      FailureCase{kError, "Unreachable", kUnreachable, 10050},
+                      FailureCase{kError, "Invalid port 0.", "Invalid port 0", 10049},
+                      FailureCase{kTlsRefused, "Self-signed.", kSelfSigned},
+                      FailureCase{kTlsPlain, "wrong version number", kNotTls},
+                      FailureCase{kReceived, std::string("\x15\x03\x01\0", 4), kTls},
+                      FailureCase{kReceived, "\x16\x03\x03", kTls},
+                      FailureCase{kReceived, ":srv NOTICE * :\x16\x03\r\n", ""}));
 
 // --- what is shown ---
 
