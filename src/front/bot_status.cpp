@@ -32,7 +32,8 @@ std::string ConnectionStateWords(const ConnectionStatus& status,
 std::string ConnectionStatusText(const ConnectionStatus& status,
                                  std::chrono::steady_clock::time_point now) {
   std::string text = ConnectionStateWords(status, now);
-  for (const std::string* field : {&status.server, &status.channel, &status.nick}) {
+  for (const std::string* field :
+       {&status.problem, &status.server, &status.channel, &status.nick}) {
     if (!field->empty()) text.append(kStatusSeparator).append(*field);
   }
   return text;
@@ -49,7 +50,7 @@ std::string LastRunWords(std::string_view rule, std::string_view nick, OleDate a
 
 bool StatusChanged(const ConnectionStatus& a, const ConnectionStatus& b) {
   return a.state != b.state || a.server != b.server || a.channel != b.channel || a.nick != b.nick ||
-         a.reconnect_at != b.reconnect_at;
+         a.reconnect_at != b.reconnect_at || a.problem != b.problem;
 }
 
 }  // namespace zelvo

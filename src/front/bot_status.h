@@ -23,6 +23,9 @@ struct ConnectionStatus {
   // "Zelvo - " + IRC state + " (" + connection state + ")" as the session
   // words it; "" until the session has reported one.
   std::string caption;
+  // Why the bot is not connected or not in the channel, with the setting to
+  // check; "" when nothing is known to be wrong.
+  std::string problem{};
 
   bool operator==(const ConnectionStatus&) const = default;
 };
@@ -32,8 +35,8 @@ struct ConnectionStatus {
 std::string ConnectionStateWords(const ConnectionStatus& status,
                                  std::chrono::steady_clock::time_point now);
 
-// The words, then the server, channel and nickname that are known, each after
-// kStatusSeparator.
+// The words, then the problem, server, channel and nickname that are known,
+// each after kStatusSeparator.
 std::string ConnectionStatusText(const ConnectionStatus& status,
                                  std::chrono::steady_clock::time_point now);
 inline constexpr std::string_view kStatusSeparator = "  \u00B7  ";

@@ -38,9 +38,57 @@ SaslMechanism MechanismOf(std::string_view name) {
   return SaslMechanism::kNone;
 }
 
-bool IsJoinRefusal(std::string_view command) {
-  return command == "471" || command == "473" || command == "474" || command == "475" ||
-         command == "477";
+// A numeric that refuses a JOIN: the setting to check, and whether the log
+// entry names it (the refusals logged before it was named keep their text).
+struct JoinRefusal {
+  std::string_view setting;
+  bool named_in_log;
+};
+
+std::optional<JoinRefusal> JoinRefusalOf(std::string_view command) {
+  struct Row {
+    std::string_view command;
+    JoinRefusal refusal;
+  };
+  static constexpr Row kRefusals[] = {
+      {"471", {"IRCChannel", false}},      {"473", {"IRCChannel", false}},
+      {"474", {"IRCChannel", false}},      {"475", {"IRCChannelKey", false}},
+      {"477", {"IRCSASLUsername", false}}, {"403", {"IRCChannel", true}},
+      {"405", {"IRCChannel", true}},       {"437", {"IRCChannel", true}},
+      {"476", {"IRCChannel", true}},       {"479", {"IRCChannel", true}},
+      {"480", {"IRCChannel", true}},       {"489", {"IRCTLS", true}},
+  };
+  for (const Row& row : kRefusals) {
+    if (row.command == command) return row.refusal;
+  }
+  return std::nullopt;
+}
+
+// Why the socket failed to connect, in words with the setting to check.
+std::string ConnectErrorCause(const SocketError& error) {
+  switch (error.Number) {
+    case socket_error::kHostNotFound:
+      return std::string(connect_cause::kHostNotFound);
+    case socket_error::kConnectionRefused:
+      return std::string(connect_cause::kRefused);
+    case socket_error::kTimedOut:
+      return std::string(connect_cause::kTimedOut);
+    case socket_error::kNetworkDown:
+      return std::string(connect_cause::kUnreachable);
+    default:
+      break;
+  }
+  std::string_view words = error.Description;
+  while (!words.empty() && words.back() == '.') words.remove_suffix(1);
+  return std::string(words);
+}
+
+// Whether a 005 line announces CHANTYPES.
+bool AnnouncesChantypes(const IrcMessage& message) {
+  for (const std::string& token : message.params) {
+    if (token == "CHANTYPES" || token.rfind("CHANTYPES=", 0) == 0) return true;
+  }
+  return false;
 }
 
 std::chrono::seconds PingTimeout(const Settings& settings) {
@@ -140,12 +188,14 @@ void IrcSession::ReportConnectionState() {
   }
   msLastSocketState = msSocketState;
   const std::string caption = "Zelvo - " + msIRCState + " (" + ConnectionStateText() + ")";
-  const bool changed = caption != last_caption_ || nick_.Current() != last_nick_;
+  const bool changed =
+      caption != last_caption_ || nick_.Current() != last_nick_ || problem_ != last_problem_;
   if (caption != last_caption_) {
     last_caption_ = caption;
     if (hooks_.caption) hooks_.caption(caption);
   }
   last_nick_ = nick_.Current();
+  last_problem_ = problem_;
   if (changed && state_changed_) state_changed_();
 }
 
@@ -161,10 +211,11 @@ void IrcSession::ConnectToServer() {
   tls.ca_file = settings_.IRCTLSCAFile;
   tls.fingerprint = settings_.IRCTLSFingerprint;
   tls.client_certificate = settings_.IRCClientCertificate;
-  const std::string target = settings_.gsIRCDomain + ":" + std::to_string(settings_.giIRCPort);
-  Log(log_msg::kConnectAttempt, ConnectAttemptText(target, tls.enabled));
+  target_ = settings_.gsIRCDomain + ":" + std::to_string(settings_.giIRCPort);
+  tls_ = tls.enabled;
+  Log(log_msg::kConnectAttempt, ConnectAttemptText(target_, tls.enabled));
   if (tls.enabled && !tls.verify && tls.fingerprint.empty()) {
-    Log(log_msg::kTlsUnverified, TlsUnverifiedText(target));
+    Log(log_msg::kTlsUnverified, TlsUnverifiedText(target_));
   }
   socket_.SetTls(std::move(tls));
   socket_.SetRemoteHost(settings_.gsIRCDomain);
@@ -191,6 +242,9 @@ void IrcSession::sckIRC_Connect() {
   bot_mode_sent_ = false;
   roster_full_logged_ = false;
   whox_ = false;
+  chantypes_checked_ = false;
+  received_ = false;
+  problem_.clear();
   join_backoff_ = ReconnectBackoff(random_);
   ReportConnectionState();
   CapConfig config;
@@ -240,6 +294,13 @@ void IrcSession::sckIRC_DataArrival(std::int32_t /*bytes_total*/) {
   if (pending_next_ == pending_.size()) {
     std::string data;
     socket_.GetData(data);
+    if (!received_ && !data.empty()) {
+      received_ = true;
+      if (!tls_ && StartsTlsRecord(data)) {
+        FailAttempt(log_msg::kTlsMismatch, connect_cause::kTls, "");
+        return;
+      }
+    }
     pending_ = framer_.Feed(data);
     pending_next_ = 0;
     for (std::size_t n = framer_.TakeDroppedCount(); n > 0; --n) {
@@ -315,6 +376,13 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
   if (is_005) {
     nick_.SetNickLen(server_.nicklen);
     for (const std::string& token : message.params) whox_ = whox_ || token == "WHOX";
+    if (!chantypes_checked_ && AnnouncesChantypes(message)) {
+      chantypes_checked_ = true;
+      if (!server_.IsChannel(settings_.gsIRCChannel)) {
+        Log(log_msg::kChannelTypeRefused,
+            ChannelTypeRefusedText(settings_.gsIRCChannel, server_.chantypes));
+      }
+    }
   }
 
   bool progress = false;
@@ -379,6 +447,7 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
     if (was_joined) return progress;
     rejoin_at_.reset();
     join_backoff_ = ReconnectBackoff(random_);
+    problem_.clear();
     Log(log_msg::kJoined, JoinedText(message.Param(0)));
     if (whox_) Enqueue(roster_.WhoxQuery(), SendQueue::Kind::kFirst);
   } else if (command == "KICK" && mapping.Equal(message.Param(0), channel) &&
@@ -388,11 +457,17 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
       rejoin_at_ = now + std::chrono::seconds(settings_.IRCRejoinDelay);
     Log(log_msg::kKicked,
         KickedText(message.Param(0), message.nick, reason, settings_.IRCRejoinDelay));
-  } else if (IsJoinRefusal(command) && mapping.Equal(message.Param(1), channel)) {
+  } else if (const std::optional<JoinRefusal> refusal = JoinRefusalOf(command);
+             refusal && !was_joined && mapping.Equal(message.Param(1), channel)) {
     const auto wait = join_backoff_.OnLost(now);
     rejoin_at_ = now + wait;
+    const std::string setting(refusal->setting);
+    const std::string& reason = message.params.back();
     Log(log_msg::kJoinRefused,
-        JoinRefusedText(message.Param(1), message.params.back(), command, WholeSeconds(wait)));
+        refusal->named_in_log
+            ? JoinRefusedCheckText(message.Param(1), reason, command, WholeSeconds(wait), setting)
+            : JoinRefusedText(message.Param(1), reason, command, WholeSeconds(wait)));
+    problem_ = JoinRefusedStatusText(message.Param(1), reason, command, setting);
   } else if (command == "ERROR") {
     Log(log_msg::kServerError, ServerErrorText(message.Param(0)));
     Lost("");
@@ -406,10 +481,11 @@ void IrcSession::SendJoin() {
   Enqueue(join, SendQueue::Kind::kFirst);
 }
 
-void IrcSession::Lost(const std::string& why) {
+void IrcSession::Lost(const std::string& why, std::string problem) {
   if (phase_ == Phase::kIdle || phase_ == Phase::kWaiting || phase_ == Phase::kStopped) {
     return;
   }
+  problem_ = std::move(problem);
   const TimePoint now = clock_.MonotonicNow();
   framer_.Reset();
   pending_.clear();
@@ -439,6 +515,10 @@ void IrcSession::sckIRC_Error(const SocketError& error) {
   if (closed_) return;
   Log(log_msg::kSocketError, SocketErrorText(error.Number, error.Description, error.Scode,
                                              error.Source, error.HelpFile, error.HelpContext));
+  if (phase_ == Phase::kConnecting) {
+    FailAttempt(log_msg::kConnectFailed, ConnectErrorCause(error), "");
+    return;
+  }
   if (socket_.State() != socket_state::kConnected) {
     Lost("");
     return;
@@ -448,10 +528,20 @@ void IrcSession::sckIRC_Error(const SocketError& error) {
 
 void IrcSession::sckIRC_TlsError(const TlsFailure& failure) {
   if (closed_) return;
-  Log(log_msg::kTlsError,
-      TlsErrorText(settings_.gsIRCDomain + ":" + std::to_string(settings_.giIRCPort),
-                   failure.reason, failure.fingerprint));
-  Lost("TLS error");
+  Log(log_msg::kTlsError, TlsErrorText(target_, failure.reason, failure.fingerprint));
+  if (failure.plain_server) {
+    FailAttempt(log_msg::kTlsMismatch, connect_cause::kNotTls, "TLS error");
+  } else {
+    FailAttempt(log_msg::kConnectFailed, TlsFailedCause(failure.reason), "TLS error");
+  }
+}
+
+void IrcSession::FailAttempt(const LogMessage& message, std::string_view cause,
+                             const std::string& why) {
+  std::string text = ConnectFailedText(target_, cause);
+  Log(message, text);
+  console_.Append(Shown(text) + std::string(kCrLf));
+  Lost(why, std::move(text));
 }
 
 void IrcSession::sckIRC_ConnectionRequest(std::int32_t request_id) {
@@ -477,6 +567,7 @@ void IrcSession::sckIRC_Close() {
 void IrcSession::Close() {
   closed_ = true;
   phase_ = Phase::kIdle;
+  problem_.clear();
   queue_.Reset(clock_.MonotonicNow());
   framer_.Reset();
   pending_.clear();

@@ -29,9 +29,9 @@
 #include "irc/socket.h"
 #include "log/messages.h"
 #include "model/clock.h"
+#include "model/console.h"
 #include "model/random_source.h"
 #include "model/reconnect_backoff.h"
-#include "model/console.h"
 #include "model/settings.h"
 
 namespace zelvo {
@@ -115,6 +115,10 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   // What the server told about its channel members and itself.
   const ChannelRoster& Roster() const { return roster_; }
   const ISupport& Server() const { return server_; }
+  // Why the bot is not where it should be, with the setting to check: the
+  // last attempt's failure until a connection stands, or the channel's
+  // refusal until the bot is in it; "" otherwise.
+  const std::string& Problem() const { return problem_; }
   // The wait before the next attempt while one is due; zero otherwise.
   std::chrono::steady_clock::duration ReconnectWait() const { return wait_; }
 
@@ -143,8 +147,12 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   void AnswerPing(const IrcMessage& message);
   void SendJoin();
   // The connection is gone or must go: closes it and waits for the next
-  // attempt (or stops when reconnecting is off). `why` prefixes the caption.
-  void Lost(const std::string& why);
+  // attempt (or stops when reconnecting is off). `why` prefixes the caption;
+  // `problem` becomes Problem().
+  void Lost(const std::string& why, std::string problem = "");
+  // The attempt failed for `cause`: logs it as `message`, shows it on the
+  // console and as the Problem(), and is Lost(why).
+  void FailAttempt(const LogMessage& message, std::string_view cause, const std::string& why);
   // Sends at once before registration, else through the queue.
   void SendProtocolLine(std::string_view text);
   void Enqueue(std::string_view text, SendQueue::Kind kind);
@@ -184,6 +192,12 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   bool bot_mode_sent_ = false;
   bool roster_full_logged_ = false;  // once per connection
   bool whox_ = false;
+  bool chantypes_checked_ = false;  // once per connection
+  bool received_ = false;           // anything on this connection yet
+  std::string target_;              // host:port of the attempt
+  bool tls_ = false;                // IRCTLS of the attempt
+  std::string problem_;
+  std::string last_problem_;
 
   std::string msSocketState;
   std::string msLastSocketState;

@@ -30,8 +30,7 @@ IrcHooks QtIrcClient::WithCaption(IrcHooks hooks) {
 
 void QtIrcClient::OnStatusChanged(std::function<void(const ConnectionStatus&)> show) {
   // The session reports a new caption just before the change it belongs to.
-  session_.SetStateChanged(
-      [this, show] { show(StatusOfSession(session_, settings_, caption_)); });
+  session_.SetStateChanged([this, show] { show(StatusOfSession(session_, settings_, caption_)); });
   show(StatusOfSession(session_, settings_, caption_));
 }
 
@@ -63,6 +62,7 @@ ConnectionStatus StatusOfSession(const IrcSession& session, const Settings& sett
       settings.gsIRCDomain + (settings.IRCTLS ? ":+" : ":") + std::to_string(settings.giIRCPort);
   status.channel = settings.gsIRCChannel;
   status.nick = session.Nickname().empty() ? settings.gsIRCNickname : session.Nickname();
+  status.problem = session.Problem();
   status.caption = std::move(caption);
   return status;
 }

@@ -9,49 +9,34 @@
 #include <QSslKey>
 #include <QTimer>
 
+#include "log/messages.h"
+
 namespace zelvo {
-
-namespace {
-
-// Error numbers as a Windows socket control reports them.
-constexpr std::int16_t kErrAccess = 10013;
-constexpr std::int16_t kErrAddressInUse = 10048;
-constexpr std::int16_t kErrAddressNotAvailable = 10049;
-constexpr std::int16_t kErrNetworkDown = 10050;
-constexpr std::int16_t kErrConnectionAborted = 10053;
-constexpr std::int16_t kErrConnectionReset = 10054;
-constexpr std::int16_t kErrNoBuffers = 10055;
-constexpr std::int16_t kErrTimedOut = 10060;
-constexpr std::int16_t kErrConnectionRefused = 10061;
-constexpr std::int16_t kErrOperationNotSupported = 10045;
-constexpr std::int16_t kErrHostNotFound = 11001;
-
-}  // namespace
 
 std::int16_t SocketErrorNumber(QAbstractSocket::SocketError error) {
   switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
-      return kErrConnectionRefused;
+      return socket_error::kConnectionRefused;
     case QAbstractSocket::RemoteHostClosedError:
-      return kErrConnectionReset;
+      return socket_error::kConnectionReset;
     case QAbstractSocket::HostNotFoundError:
-      return kErrHostNotFound;
+      return socket_error::kHostNotFound;
     case QAbstractSocket::SocketAccessError:
-      return kErrAccess;
+      return socket_error::kAccess;
     case QAbstractSocket::SocketResourceError:
-      return kErrNoBuffers;
+      return socket_error::kNoBuffers;
     case QAbstractSocket::SocketTimeoutError:
-      return kErrTimedOut;
+      return socket_error::kTimedOut;
     case QAbstractSocket::NetworkError:
-      return kErrNetworkDown;
+      return socket_error::kNetworkDown;
     case QAbstractSocket::AddressInUseError:
-      return kErrAddressInUse;
+      return socket_error::kAddressInUse;
     case QAbstractSocket::SocketAddressNotAvailableError:
-      return kErrAddressNotAvailable;
+      return socket_error::kAddressNotAvailable;
     case QAbstractSocket::UnsupportedSocketOperationError:
-      return kErrOperationNotSupported;
+      return socket_error::kOperationNotSupported;
     default:
-      return kErrConnectionAborted;
+      return socket_error::kConnectionAborted;
   }
 }
 
@@ -67,10 +52,23 @@ QtSocket::QtSocket() : socket_(std::make_unique<QSslSocket>()) {
     // Every write is a complete line: send it at once instead of waiting for
     // the acknowledgement of the one before.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    if (tls_.enabled) return;  // connected once the handshake is done
+    if (tls_.enabled) {
+      handshake_timer_.start();
+      return;  // connected once the handshake is done
+    }
     if (handler_) handler_->sckIRC_Connect();
   });
-  QObject::connect(s, &QSslSocket::encrypted, [this] { OnEncrypted(); });
+  QObject::connect(s, &QSslSocket::encrypted, [this] {
+    handshake_timer_.stop();
+    OnEncrypted();
+  });
+  handshake_timer_.setSingleShot(true);
+  handshake_timer_.setInterval(kHandshakeTimeout);
+  QObject::connect(&handshake_timer_, &QTimer::timeout, [this] {
+    if (Encrypting() && !tls_failed_) {
+      FailTls(TlsNoAnswerText(kHandshakeTimeout.count()), /*plain_server=*/true);
+    }
+  });
   QObject::connect(s, &QSslSocket::sslErrors, [this](const QList<QSslError>& errors) {
     if (!tls_.fingerprint.empty() || !tls_.verify) {
       // Pinned (checked once encrypted) or verification off.
@@ -101,6 +99,7 @@ QtSocket::~QtSocket() {
 }
 
 void QtSocket::OnError(QAbstractSocket::SocketError error) {
+  handshake_timer_.stop();
   if (tls_.enabled && (error == QAbstractSocket::SslHandshakeFailedError ||
                        error == QAbstractSocket::SslInternalError ||
                        error == QAbstractSocket::SslInvalidUserDataError)) {
@@ -109,7 +108,8 @@ void QtSocket::OnError(QAbstractSocket::SocketError error) {
     failed_ = true;
     tls_failed_ = true;
     if (handler_) {
-      handler_->sckIRC_TlsError({reason, CertificateFingerprint(socket_->peerCertificate())});
+      handler_->sckIRC_TlsError({reason, CertificateFingerprint(socket_->peerCertificate()),
+                                 tls_errors_.empty() && SaysPlainTextAnswer(reason)});
     }
     return;
   }
@@ -128,18 +128,19 @@ void QtSocket::OnEncrypted() {
   if (handler_) handler_->sckIRC_Connect();
 }
 
-void QtSocket::FailTls(std::string reason) {
+void QtSocket::FailTls(std::string reason, bool plain_server) {
   failed_ = true;
   tls_failed_ = true;
   const std::string fingerprint = CertificateFingerprint(socket_->peerCertificate());
   // Out of the socket's own signal handling, and without a closed event.
-  QTimer::singleShot(0, socket_.get(), [this, reason = std::move(reason), fingerprint] {
-    SocketEvents* handler = handler_;
-    handler_ = nullptr;
-    socket_->abort();
-    handler_ = handler;
-    if (handler_) handler_->sckIRC_TlsError({reason, fingerprint});
-  });
+  QTimer::singleShot(0, socket_.get(),
+                     [this, reason = std::move(reason), fingerprint, plain_server] {
+                       SocketEvents* handler = handler_;
+                       handler_ = nullptr;
+                       socket_->abort();
+                       handler_ = handler;
+                       if (handler_) handler_->sckIRC_TlsError({reason, fingerprint, plain_server});
+                     });
 }
 
 std::string QtSocket::ConfigureTls() {
@@ -195,6 +196,7 @@ void QtSocket::Connect() {
     socket_->abort();
     handler_ = handler;
   }
+  handshake_timer_.stop();
   failed_ = false;
   tls_failed_ = false;
   tls_errors_.clear();
@@ -203,7 +205,7 @@ void QtSocket::Connect() {
     failed_ = true;
     const std::string text = "Invalid port " + std::to_string(remote_port_) + ".";
     QTimer::singleShot(0, socket_.get(),
-                       [this, text] { RaiseError(kErrAddressNotAvailable, text); });
+                       [this, text] { RaiseError(socket_error::kAddressNotAvailable, text); });
     return;
   }
   if (!tls_.enabled) {
@@ -295,6 +297,7 @@ void QtSocket::DataEventLater() {
 }
 
 void QtSocket::Close() {
+  handshake_timer_.stop();
   failed_ = false;
   // Sends what is still buffered, then closes.
   socket_->disconnectFromHost();

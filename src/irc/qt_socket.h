@@ -4,10 +4,14 @@
 // handler. With TLS the connection counts as connected (state and event)
 // only once the handshake is done and the server's certificate accepted:
 // verified against the system's CAs and the CA file and matched to the host
-// name, or, with a fingerprint, matched to that alone.
+// name, or, with a fingerprint, matched to that alone. A server that
+// answers the handshake in plain text, or not within kHandshakeTimeout, fails
+// it as a plain server.
 #pragma once
 
 #include <QSslSocket>
+#include <QTimer>
+#include <chrono>
 #include <memory>
 
 #include "irc/socket.h"
@@ -19,6 +23,8 @@ class QtSocket final : public Socket {
   // The most received bytes held at once: reading from the system pauses
   // when this much waits and resumes once the data event has taken it.
   static constexpr qint64 kReadBufferBytes = 64 * 1024;
+  // The longest wait for the server's answer to the TLS handshake.
+  static constexpr std::chrono::seconds kHandshakeTimeout{10};
 
   // Needs a Qt application object on this thread.
   QtSocket();
@@ -54,12 +60,13 @@ class QtSocket final : public Socket {
   void RaiseError(std::int16_t number, const std::string& description);
   void OnEncrypted();
   // Drops the connection and reports the TLS failure from the event loop.
-  void FailTls(std::string reason);
+  void FailTls(std::string reason, bool plain_server = false);
   // Sets up the TLS configuration; "" or why it cannot be.
   std::string ConfigureTls();
   bool Encrypting() const { return tls_.enabled && !socket_->isEncrypted(); }
 
   std::unique_ptr<QSslSocket> socket_;
+  QTimer handshake_timer_;  // from the TCP connection to the end of the handshake
   TlsOptions tls_;
   std::string tls_errors_;  // the verification errors of the handshake under way
   SocketEvents* handler_ = nullptr;

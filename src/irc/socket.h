@@ -22,6 +22,21 @@ inline constexpr std::int16_t kClosing = 8;
 inline constexpr std::int16_t kError = 9;
 }  // namespace socket_state
 
+// Error numbers of the error event, as a Windows socket control reports them.
+namespace socket_error {
+inline constexpr std::int16_t kAccess = 10013;
+inline constexpr std::int16_t kOperationNotSupported = 10045;
+inline constexpr std::int16_t kAddressInUse = 10048;
+inline constexpr std::int16_t kAddressNotAvailable = 10049;
+inline constexpr std::int16_t kNetworkDown = 10050;
+inline constexpr std::int16_t kConnectionAborted = 10053;
+inline constexpr std::int16_t kConnectionReset = 10054;
+inline constexpr std::int16_t kNoBuffers = 10055;
+inline constexpr std::int16_t kTimedOut = 10060;
+inline constexpr std::int16_t kConnectionRefused = 10061;
+inline constexpr std::int16_t kHostNotFound = 11001;
+}  // namespace socket_error
+
 // How a connection is encrypted. With `enabled` false the connection is
 // plain TCP and the rest is ignored.
 struct TlsOptions {
@@ -84,7 +99,17 @@ struct SocketError {
 struct TlsFailure {
   std::string reason;
   std::string fingerprint;  // SHA-256, 64 lower-case hex digits; "" when none was shown
+  // The server answered the handshake in plain text, or not at all: the port
+  // does not speak TLS.
+  bool plain_server = false;
 };
+
+// Whether a TLS library's handshake error says that the server's answer was
+// no TLS record ("wrong version number", "packet length too long").
+bool SaysPlainTextAnswer(std::string_view tls_error);
+// Whether `received`, the first bytes of a plain connection, begin a TLS
+// record (a handshake or an alert): the server expects TLS.
+bool StartsTlsRecord(std::string_view received);
 
 // The socket's events, delivered one after the other on the event-loop thread.
 class SocketEvents {

@@ -78,6 +78,11 @@
   ROW(kProtocolLineDropped, 64, kWarning, "") /* ProtocolLineDroppedText */                  \
   ROW(kRosterFull, 65, kWarning, "")          /* RosterFullText */                           \
   ROW(kRegistrationTimeout, 66, kWarning, "") /* RegistrationTimeoutText */                  \
+  /* Why a connection attempt failed, with the setting to check, and a channel */            \
+  /* name the server's CHANTYPES does not allow. */                                          \
+  ROW(kConnectFailed, 71, kWarning, "")     /* ConnectFailedText */                          \
+  ROW(kTlsMismatch, 72, kWarning, "")       /* ConnectFailedText */                          \
+  ROW(kChannelTypeRefused, 73, kWarning, "") /* ChannelTypeRefusedText */                    \
   /* The event log itself. */                                                                \
   ROW(kLogPathRefused, 41, kWarning, "")       /* LogPathRefusedText */                      \
   ROW(kLogFileNotALog, 42, kWarning, "")       /* LogFileNotALogText */                      \
@@ -312,6 +317,37 @@ std::string RegisteredText(const std::string& server, const std::string& nick) {
 
 std::string JoinedText(const std::string& channel) {
   return "Joined " + channel + ".";
+}
+
+std::string JoinRefusedCheckText(const std::string& channel, const std::string& reason,
+                                 const std::string& command, long seconds,
+                                 const std::string& setting) {
+  return JoinRefusedText(channel, reason, command, seconds) + " Check " + setting + ".";
+}
+
+std::string JoinRefusedStatusText(const std::string& channel, const std::string& reason,
+                                  const std::string& command, const std::string& setting) {
+  return "Cannot join " + channel + ": " + reason + " (" + command + "): check " + setting;
+}
+
+std::string ConnectFailedText(const std::string& target, std::string_view cause) {
+  return "Cannot connect to " + target + ": " + std::string(cause);
+}
+
+std::string TlsFailedCause(const std::string& reason) {
+  std::string_view why = reason;
+  while (!why.empty() && why.back() == '.') why.remove_suffix(1);
+  return "TLS failed (IRCTLS, IRCTLSVerify, IRCTLSCAFile, IRCTLSFingerprint): " + std::string(why);
+}
+
+std::string TlsNoAnswerText(long long seconds) {
+  return "The server sent no answer to the TLS handshake within " + std::to_string(seconds) +
+         " s.";
+}
+
+std::string ChannelTypeRefusedText(const std::string& channel, const std::string& chantypes) {
+  return "The server's channel names begin with one of \"" + chantypes +
+         "\" (its CHANTYPES), " + channel + " does not: check IRCChannel.";
 }
 
 std::string PortFallbackText(std::string_view missing_device) {

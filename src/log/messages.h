@@ -109,6 +109,11 @@ extern const LogMessage kJoined;
 extern const LogMessage kProtocolLineDropped;
 extern const LogMessage kRosterFull;
 extern const LogMessage kRegistrationTimeout;
+// Why a connection attempt failed (kTlsMismatch: plain and TLS mixed up), and
+// a channel name the server does not allow (ids 71 to 73).
+extern const LogMessage kConnectFailed;
+extern const LogMessage kTlsMismatch;
+extern const LogMessage kChannelTypeRefused;
 
 // The event log itself.
 extern const LogMessage kLogPathRefused;
@@ -197,6 +202,22 @@ std::string ReconnectInText(long seconds);
 std::string ServerErrorText(const std::string& message);
 std::string RegisteredText(const std::string& server, const std::string& nick);
 std::string JoinedText(const std::string& channel);
+// JoinRefusedText with the setting to check after it.
+std::string JoinRefusedCheckText(const std::string& channel, const std::string& reason,
+                                 const std::string& command, long seconds,
+                                 const std::string& setting);
+// The refusal as the status line shows it while the bot is out of the channel.
+std::string JoinRefusedStatusText(const std::string& channel, const std::string& reason,
+                                  const std::string& command, const std::string& setting);
+// `target` is the server as host:port, `cause` one of connect_cause or
+// TlsFailedCause. Also what the console and the status line say.
+std::string ConnectFailedText(const std::string& target, std::string_view cause);
+// `reason` is the TLS error's.
+std::string TlsFailedCause(const std::string& reason);
+// A TLS error's reason: nothing came back to the handshake.
+std::string TlsNoAnswerText(long long seconds);
+// `chantypes` is the server's CHANTYPES, which `channel`'s first character is not in.
+std::string ChannelTypeRefusedText(const std::string& channel, const std::string& chantypes);
 std::string PortFallbackText(std::string_view missing_device);
 std::string LogPathRefusedText(const std::string& setting, const std::string& used_path);
 std::string LogFileNotALogText(const std::string& file, const std::string& used_path);
@@ -336,5 +357,18 @@ namespace console_text {
 // The operator's line or a reply could not be sent.
 inline constexpr std::string_view kNotConnected = "Not connected";
 }  // namespace console_text
+
+// Why a connection attempt failed, with the setting to check (ConnectFailedText).
+namespace connect_cause {
+inline constexpr std::string_view kHostNotFound = "host not found (IRCDomain)";
+inline constexpr std::string_view kRefused =
+    "connection refused (IRCPort, or the server is not running)";
+inline constexpr std::string_view kTimedOut = "timed out";
+inline constexpr std::string_view kUnreachable = "network unreachable";
+// IRCTLS is true, the server answered the handshake in plain text or not at all.
+inline constexpr std::string_view kNotTls = "this port does not speak TLS: set IRCTLS false";
+// IRCTLS is false, the server sent a TLS record.
+inline constexpr std::string_view kTls = "this port speaks TLS: set IRCTLS true";
+}  // namespace connect_cause
 
 }  // namespace zelvo

@@ -378,14 +378,16 @@ TEST_F(ApplicationTest, TheRealIrcClientShowsItsStateInTheCaptionAndTheHeadlessC
     // Closed before the attempt, then connecting, then the refusal; the
     // status in words once per change of it.
     const std::string place = "  \u00B7  127.0.0.1:1  \u00B7  #zelvo  \u00B7  Zelvo\n";
+    const std::string why = ConnectFailedText("127.0.0.1:1", connect_cause::kRefused);
     if (headless) {
       EXPECT_EQ(console_.str(),
                 "Status: Disconnected" + place + "Zelvo -  (Closed)\nStatus: Connecting" + place +
-                    "Zelvo -  (Connecting)\nZelvo -  (Error)\nStatus: Disconnected" + place);
+                    "Zelvo -  (Connecting)\n" + why +
+                    "\nZelvo -  (Error)\nStatus: Disconnected  \u00B7  " + why + place);
     } else {
       EXPECT_EQ(Window(*app)->windowTitle().toStdString(), "Zelvo -  (Error)");
-      EXPECT_EQ(MainWindowView(*Window(*app)).Status().Text().toStdString(),
-                "Disconnected  \u00B7  127.0.0.1:1  \u00B7  #zelvo  \u00B7  Zelvo");
+      EXPECT_EQ(MainWindowView(*Window(*app)).Status().Text().toStdString() + "\n",
+                "Disconnected  \u00B7  " + why + place);
     }
     app->Close();
     std::remove(dir_.File("Log.xml").c_str());

@@ -111,11 +111,12 @@ TEST_F(IrcSessionTest, ErrorLogsSevenLinesWithoutTrailingLineEndThenWaits) {
   socket_.state = socket_state::kError;
   Session().sckIRC_Error(
       SocketError{10061, "Connection is forcefully rejected", -2146818227, "sckIRC", "", 0});
-  ASSERT_THAT(log_, SizeIs(2));
+  ASSERT_THAT(log_, SizeIs(3));
   EXPECT_EQ(log_[0], (LogLine{35, 1,
                               SocketErrorText(10061, "Connection is forcefully rejected",
                                               -2146818227, "sckIRC", "", 0)}));
-  EXPECT_EQ(log_[1], (LogLine{32, 4, SocketStateChangedText("Error")}));
+  EXPECT_EQ(log_[1].id, log_msg::kConnectFailed.id);
+  EXPECT_EQ(log_[2], (LogLine{32, 4, SocketStateChangedText("Error")}));
   EXPECT_THAT(captions_, ElementsAre("Zelvo -  (Error)"));
 }
 

@@ -6,6 +6,7 @@
 
 #include <QTcpServer>
 
+#include "front/bot_status.h"
 #include "irc/e2e_harness.h"
 #include "irc/servers.h"
 
@@ -216,6 +217,16 @@ TEST_F(NetworkEndToEndTest, ADeadLinkIsPingedGivenUpAndConnectedAgain) {
   EXPECT_THAT(heard, HasSubstr("PING :zelvo-1\r\n"));
   EXPECT_EQ(bot.CountLog(log_msg::kDeadLink.id), 1u);
   EXPECT_EQ(bot.CountLog(log_msg::kReconnectIn.id), 1u);
+}
+
+TEST_F(NetworkEndToEndTest, AChannelTypeTheServerDoesNotAllowIsNamedShownAndRetried) {
+  servers::NgircdServer server;
+  ZELVO_START_OR_SKIP(server, {.channel_types = "#"});
+  Bot& bot = StartBot(server.Port(), [](Settings& s) { s.gsIRCChannel = "+lab"; });
+  ASSERT_TRUE(SpinUntil([&] { return bot.CountLog(log_msg::kJoinRefused.id) == 2; }, seconds(9)));
+  EXPECT_THAT(ConnectionStatusText(StatusOfSession(bot.Session(), bot.Configure()), {}),
+              ::testing::ContainsRegex("^Connected, not in the channel.*Cannot join \\+lab: "
+                                       ".* \\(403\\): check IRCChannel"));
 }
 
 }  // namespace

@@ -427,7 +427,8 @@ std::vector<std::string> NgircdServer::Configure() {
     conf << "PingTimeout = " << options_.ping_timeout << "\nPongTimeout = " << options_.ping_timeout
          << "\n";
   }
-  conf << "[Options]\nDNS = no\nIdent = no\nPAM = no\n";
+  conf << "[Options]\nDNS = no\nIdent = no\nPAM = no\nAllowedChannelTypes = " << options_.channel_types
+       << "\n";
   if (options_.tls) {
     conf << "[SSL]\nCertFile = " << Certificates().cert_file
          << "\nKeyFile = " << Certificates().key_file << "\nDHFile = " << Certificates().dh_file

@@ -194,6 +194,7 @@ class NgircdServer : public TestServer {
     bool tls = false;
     int ping_timeout = 0;   // seconds; 0 keeps ngircd's 120 (its minimum is 5)
     bool penalties = true;  // without, it reads every client's lines as fast as they come
+    std::string channel_types = "#&+";  // AllowedChannelTypes
   };
   static constexpr const char* kName = "irc.zelvo.test";
 

@@ -276,6 +276,44 @@ TEST_F(SessionLifecycleTest, ARefusedJoinIsLoggedAndRetriedWithAGrowingWait) {
   EXPECT_EQ(captions_.back(), "Zelvo -  (Not in #lab)");
 }
 
+struct RefusalCase {
+  std::string numeric, setting;  // the setting named; "" when the bot's join is not refused
+  bool named = true;             // in the log entry too
+  std::string channel = "#lab", before = "", refused = "#lab";  // before: lines first
+  std::size_t chantypes_logged = 0;
+};
+struct RefusalTest : SessionLifecycleTest, ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusalTest, IsLoggedWithTheSettingShownAndRetried) {
+  const RefusalCase& c = GetParam();
+  settings_.gsIRCChannel = c.channel;
+  Connected();
+  Receive(":srv 001 relay :Welcome\r\n");
+  int changes = 0;
+  Session().SetStateChanged([&] { ++changes; });
+  Forget();
+  Receive(c.before + ":srv " + c.numeric + " relay " + c.refused + " :Go away\r\n");
+  const std::string logged =
+      c.named ? JoinRefusedCheckText(c.channel, "Go away", c.numeric, 5, c.setting)
+              : JoinRefusedText(c.channel, "Go away", c.numeric, 5);
+  const std::size_t refused = c.setting.empty() ? 0 : 1;
+  EXPECT_EQ(LogTexts(log_msg::kJoinRefused.id), std::vector<std::string>(refused, logged));
+  EXPECT_EQ(Session().Problem(),
+            refused ? JoinRefusedStatusText(c.channel, "Go away", c.numeric, c.setting) : "");
+  EXPECT_EQ(changes, refused);
+  EXPECT_EQ(LogTexts(log_msg::kChannelTypeRefused.id).size(), c.chantypes_logged);
+  Pass(milliseconds(5100));
+  EXPECT_EQ(socket_.sent.size(), refused);
+}
+
+const std::string k005 = ":srv 005 relay CHANTYPES=# :are supported\r\n";
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusalTest,
+    ::testing::Values(RefusalCase{"403", "IRCChannel"}, RefusalCase{"476", "IRCChannel"},
+                      RefusalCase{"489", "IRCTLS"}, RefusalCase{"475", "IRCChannelKey", false},
+                      RefusalCase{"403", "IRCChannel", true, "+lab", k005 + k005, "+lab", 1},
+                      RefusalCase{"403", "", true, "#lab", k005, "#oth"}));
+
 // --- dead link and reconnecting ---
 
 TEST_F(SessionLifecycleTest, PingsAfterSilenceAndDropsADeadLink) {
@@ -417,6 +455,45 @@ TEST_F(SessionLifecycleTest, ARefusedCertificateIsLoggedShownAndRetried) {
   Pass(seconds(5));
   EXPECT_EQ(socket_.connect_calls, 2);
 }
+
+enum Failure { kError, kTlsRefused, kTlsPlain, kReceived };
+struct FailureCase {
+  Failure kind;
+  std::string input;        // the socket error's description, the TLS reason, or received bytes
+  std::string_view cause;   // "" when the attempt goes on
+  std::int16_t number = 0;  // the socket error's
+};
+struct FailureTest : SessionLifecycleTest, ::testing::WithParamInterface<FailureCase> {};
+using namespace connect_cause;
+TEST_P(FailureTest, NamesTheServerAndTheCauseAndReconnects) {
+  const FailureCase& c = GetParam();
+  settings_.IRCTLS = c.kind == kTlsRefused || c.kind == kTlsPlain;
+  Session().ConnectToServer();
+  socket_.state = socket_state::kError;
+  if (c.kind == kError) Session().sckIRC_Error({c.number, c.input, 0, "sckIRC", "", 0});
+  if (settings_.IRCTLS) Session().sckIRC_TlsError({c.input, "", c.kind == kTlsPlain});
+  if (c.kind == kReceived) SocketConnects(), Receive(c.input);
+  const std::string text =
+      c.cause.empty() ? "" : ConnectFailedText("irc.example.net:6667", c.cause);
+  const bool mismatch = c.cause == kTls || c.cause == kNotTls;
+  EXPECT_EQ(LogTexts((mismatch ? log_msg::kTlsMismatch : log_msg::kConnectFailed).id),
+            std::vector<std::string>(text.empty() ? 0 : 1, text));
+  EXPECT_EQ(Session().Problem(), text);
+  EXPECT_EQ(Session().CurrentPhase() == IrcSession::Phase::kWaiting, !text.empty());
+  EXPECT_EQ(std::count(console_.lines.begin(), console_.lines.end(), text + "\r\n"), !text.empty());
+}
+
+const std::string kSelfSigned = TlsFailedCause("Self-signed.");
+INSTANTIATE_TEST_SUITE_P(
+    Table, FailureTest,
+    ::testing::Values(FailureCase{kError, "Host not found", kHostNotFound, 11001},
+                      FailureCase{kError, "Connection refused", kRefused, 10061},
+                      FailureCase{kError, "Invalid port 0.", "Invalid port 0", 10049},
+                      FailureCase{kTlsRefused, "Self-signed.", kSelfSigned},
+                      FailureCase{kTlsPlain, "wrong version number", kNotTls},
+                      FailureCase{kReceived, std::string("\x15\x03\x01\0", 4), kTls},
+                      FailureCase{kReceived, "\x16\x03\x03", kTls},
+                      FailureCase{kReceived, ":srv NOTICE * :\x16\x03\r\n", ""}));
 
 // --- what is shown ---
 
