@@ -498,6 +498,8 @@ bool GlobPattern::CanMatchBetween(std::string_view head, std::string_view tail,
   }
   text += tail;
   return Matches(text);
+}
+
 GlobPattern::Stop GlobPattern::WhereMatchingStops(std::string_view text) const {
   struct Reach {
     std::size_t text_pos;
