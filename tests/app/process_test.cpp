@@ -333,7 +333,11 @@ TEST_F(ProcessTest, ASecondInstanceIsRefusedWhileTheFirstRunsOn) {
 
   auto second = StartHeadless();
   EXPECT_EQ(second->Wait(), kFailedStatus);
-  EXPECT_EQ(ReadFile(Err()), "An error occurd! For more info, check the Error-Log.\n");
+  // The journal of a service keeps standard error: the cause and the log stand there.
+  EXPECT_THAT(ReadFile(Err()),
+              ::testing::AllOf(
+                  ::testing::StartsWith("An error occurd! For more info, check the Error-Log.\n"),
+                  HasSubstr("another --dir"), ::testing::EndsWith("\nLog: " + Log() + "\n")));
   const std::vector<ReadEntry> all = LogEntriesOrNone(Log());
   std::vector<ReadEntry> entries;
   // The first instance's connection entries may come in between.
@@ -369,7 +373,9 @@ TEST_F(ProcessTest, ABrokenConfigurationEndsWithTheLoadReport) {
   EXPECT_THAT(FatalEntry().description,
               HasSubstr("Error-Description: Couldn't load \"config.xml\" into moXMLConfig."));
   EXPECT_EQ(LogEntriesOrNone(Log()).back().description, "Log written!");
-  EXPECT_EQ(ReadFile(Err()), "An error occurd! For more info, check the Error-Log.\n");
+  EXPECT_THAT(ReadFile(Err()),
+              ::testing::StartsWith("An error occurd! For more info, check the Error-Log.\n" +
+                                    dir_.File("config.xml") + ", line "));
 }
 
 TEST_F(ProcessTest, AnUnwritableLogSendsTheDumpToStandardErrorAndAFile) {
@@ -493,8 +499,9 @@ TEST_P(ProcessDisplayTest, IsAFatalStartErrorThatSaysWhy) {
 
   auto bot = Start({"--dir", dir_.path()}, environment);
   EXPECT_EQ(bot->Wait(), kFailedStatus);
-  EXPECT_EQ(ReadFile(Err()),
-            "zelvo: " + problem + "\nAn error occurd! For more info, check the Error-Log.\n");
+  EXPECT_EQ(ReadFile(Err()), "zelvo: " + problem +
+                                 "\nAn error occurd! For more info, check the Error-Log.\n" +
+                                 problem + "\nLog: " + Log() + "\n");
   EXPECT_EQ(FatalEntry().description, MainFunctionErrorText(-1, problem));
   EXPECT_FALSE(Contains(LoggedIds(Log()), 29));
 }
