@@ -739,21 +739,60 @@ std::string ToFingerprint(std::string_view name, const std::string& text) {
 
 // "keep" (letter case ignored; also blank) or a byte 0 to 255 in decimal.
 // Returns "keep" or the byte's decimal digits.
+// Decimal digits only, at most `limit` (larger values come back as limit + 1).
+std::optional<unsigned> DecimalUpTo(std::string_view value, unsigned limit) {
+  if (value.empty()) return std::nullopt;
+  unsigned number = 0;
+  for (const char c : value) {
+    if (c < '0' || c > '9') return std::nullopt;
+    number = std::min(limit + 1, number * 10 + static_cast<unsigned>(c - '0'));
+  }
+  return number;
+}
+
 std::string ToSafeState(std::string_view name, const std::string& text) {
   const std::string_view value = TrimBlanks(text);
   if (value.empty() || LowerAscii(value) == "keep") return "keep";
-  unsigned byte = 0;
-  bool valid = true;
-  for (const char c : value) {
-    if (c < '0' || c > '9') valid = false;
-    byte = std::min(256U, byte * 10 + static_cast<unsigned>(c - '0'));
-  }
-  if (!valid || byte > 255) {
+  const auto byte = DecimalUpTo(value, 255);
+  if (!byte || *byte > 255) {
     InvalidSetting(name, "\"" + text +
                              "\" is neither \"keep\" (leave the outputs as they are) nor a "
                              "port byte from 0 to 255.");
   }
-  return std::to_string(byte);
+  return std::to_string(*byte);
+}
+
+// "off" (also blank), "last" (letter case ignored) or a byte 0 to 255.
+// Returns "off", "last" or the byte's decimal digits.
+std::string ToStartState(std::string_view name, const std::string& text) {
+  const std::string value = LowerAscii(TrimBlanks(text));
+  if (value.empty() || value == "off") return "off";
+  if (value == "last") return value;
+  const auto byte = DecimalUpTo(value, 255);
+  if (!byte || *byte > 255) {
+    InvalidSetting(name, "\"" + text +
+                             "\" is neither \"off\", \"last\" (the outputs as they were at "
+                             "the last stop) nor a port byte from 0 to 255.");
+  }
+  return std::to_string(*byte);
+}
+
+// "0" (also blank: no limit) or "COUNT/SECONDS", both whole numbers from 1.
+Settings::RateLimit ToRateLimit(std::string_view name, const std::string& text) {
+  const std::string_view value = TrimBlanks(text);
+  if (value.empty() || value == "0") return {};
+  const std::size_t slash = value.find('/');
+  const auto count = DecimalUpTo(value.substr(0, slash), 1000000);
+  const auto seconds = slash == std::string_view::npos
+                           ? std::nullopt
+                           : DecimalUpTo(value.substr(slash + 1), kMaxDelaySeconds);
+  if (!count || !seconds || *count < 1 || *count > 1000000 || *seconds < 1 ||
+      *seconds > static_cast<unsigned>(kMaxDelaySeconds)) {
+    InvalidSetting(name, "\"" + text +
+                             "\" is not a limit: write COUNT/SECONDS, for example 10/60 (at "
+                             "most 10 rule runs per sender in 60 seconds), or 0 for none.");
+  }
+  return {static_cast<std::int32_t>(*count), static_cast<std::int32_t>(*seconds)};
 }
 
 // A blank or a control character (C0 or DEL); bytes of UTF-8 sequences are neither.
@@ -901,6 +940,18 @@ Settings ReadSettings(const ConfigDocument& document) {
   if (auto value = optional("OutputsOnDisconnect")) {
     settings.OutputsOnDisconnect = ToSafeState("OutputsOnDisconnect", *value);
   }
+  read_boolean("LogSwitches", settings.LogSwitches);
+  read_boolean("IgnoreReplayedLines", settings.IgnoreReplayedLines);
+  if (auto value = optional("SenderRateLimit")) {
+    settings.SenderRateLimit = ToRateLimit("SenderRateLimit", *value);
+  }
+  if (auto value = optional("OutputMinInterval")) {
+    settings.OutputMinInterval = ToSeconds("OutputMinInterval", *value, 0);
+  }
+  if (auto value = optional("OutputsOnStart")) {
+    settings.OutputsOnStart = ToStartState("OutputsOnStart", *value);
+  }
+  read_boolean("MQTTIgnoreRetainedCommands", settings.MQTTIgnoreRetainedCommands);
   return settings;
 }
 

@@ -63,6 +63,22 @@ struct Settings {
   // Safe states: "keep" or a port byte in decimal, 0 to 255.
   std::string OutputsOnExit = "keep";
   std::string OutputsOnDisconnect = "keep";
+
+  // Accountability and safety.
+  bool LogSwitches = true;          // one log entry per change of the outputs
+  bool IgnoreReplayedLines = true;  // lines played back from before the join fire nothing
+  // At most `count` rule runs per sender in `seconds`; count 0: no limit.
+  struct RateLimit {
+    std::int32_t count = 0;
+    std::int32_t seconds = 0;
+    bool operator==(const RateLimit&) const = default;
+  };
+  RateLimit SenderRateLimit;
+  std::int32_t OutputMinInterval = 0;  // seconds between two switches of one output
+  // The byte of the first port write: "off", "last" (kept in the state file)
+  // or a port byte in decimal, 0 to 255.
+  std::string OutputsOnStart = "off";
+  bool MQTTIgnoreRetainedCommands = true;  // retained ".../set" messages switch nothing
 };
 
 // The MQTT client id the bot connects with: MQTTClientId, or "zelvo-" and

@@ -23,7 +23,7 @@ auto DeviceSettings(S& s) {
 template <typename S>
 auto MqttSettings(S& s) {
   return std::tie(s.MQTTBroker, s.MQTTTopic, s.MQTTUsername, s.MQTTPassword, s.MQTTCAFile,
-                  s.MQTTClientId, s.MQTTDiscovery);
+                  s.MQTTClientId, s.MQTTDiscovery, s.MQTTIgnoreRetainedCommands);
 }
 
 template <typename S>

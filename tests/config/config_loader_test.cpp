@@ -288,7 +288,9 @@ auto OptionalSettings(const Settings& s) {
                   s.IRCClientCertificate, s.IRCSASLMechanism, s.IRCSASLUsername, s.IRCSASLPassword,
                   s.IRCSASLRequired, s.IRCRejoinDelay, s.IRCPingTimeout, s.IRCReconnect,
                   s.MQTTBroker, s.MQTTTopic, s.MQTTUsername, s.MQTTPassword, s.MQTTCAFile,
-                  s.MQTTClientId, s.MQTTDiscovery, s.OutputsOnExit, s.OutputsOnDisconnect);
+                  s.MQTTClientId, s.MQTTDiscovery, s.OutputsOnExit, s.OutputsOnDisconnect,
+                  s.LogSwitches, s.IgnoreReplayedLines, s.SenderRateLimit, s.OutputMinInterval,
+                  s.OutputsOnStart, s.MQTTIgnoreRetainedCommands);
 }
 
 TEST_F(ConfigLoaderTest, ExampleSettings) {
@@ -499,6 +501,9 @@ std::string Text(bool value) {
 std::string Text(std::int32_t value) {
   return std::to_string(value);
 }
+std::string Text(const Settings::RateLimit& limit) {
+  return std::to_string(limit.count) + "/" + std::to_string(limit.seconds);
+}
 std::string Text(const std::vector<std::string>& values) {
   std::string joined;
   for (const std::string& value : values) joined += "[" + value + "]";
@@ -585,7 +590,19 @@ INSTANTIATE_TEST_SUITE_P(
         SettingCase{Element("OutputsOnExit", "Keep"), ZELVO_FIELD(OutputsOnExit), "keep"},
         SettingCase{Element("OutputsOnDisconnect", "0001"), ZELVO_FIELD(OutputsOnDisconnect), "1"},
         SettingCase{Element("OutputsOnDisconnect", "255"), ZELVO_FIELD(OutputsOnDisconnect),
-                    "255"}));
+                    "255"},
+        SettingCase{"", ZELVO_FIELD(LogSwitches), "true"},
+        SettingCase{Element("LogSwitches", "false"), ZELVO_FIELD(LogSwitches), "false"},
+        SettingCase{Element("IgnoreReplayedLines", "0"), ZELVO_FIELD(IgnoreReplayedLines), "false"},
+        SettingCase{"", ZELVO_FIELD(SenderRateLimit), "0/0"},
+        SettingCase{Element("SenderRateLimit", " 10/60 "), ZELVO_FIELD(SenderRateLimit), "10/60"},
+        SettingCase{Element("SenderRateLimit", "0"), ZELVO_FIELD(SenderRateLimit), "0/0"},
+        SettingCase{Element("OutputMinInterval", "2"), ZELVO_FIELD(OutputMinInterval), "2"},
+        SettingCase{"", ZELVO_FIELD(OutputsOnStart), "off"},
+        SettingCase{Element("OutputsOnStart", "Last"), ZELVO_FIELD(OutputsOnStart), "last"},
+        SettingCase{Element("OutputsOnStart", "007"), ZELVO_FIELD(OutputsOnStart), "7"},
+        SettingCase{Element("MQTTIgnoreRetainedCommands", "false"),
+                    ZELVO_FIELD(MQTTIgnoreRetainedCommands), "false"}));
 
 #undef ZELVO_FIELD
 
@@ -609,7 +626,10 @@ TEST_F(ConfigLoaderTest, AllOptionalSettingsTogether) {
       Element("MQTTTopic", "t") + Element("MQTTUsername", "mu") + Element("MQTTPassword", "mp") +
       Element("MQTTCAFile", "mc") + Element("MQTTClientId", "id") +
       Element("MQTTDiscovery", "true") + Element("OutputsOnExit", "0") +
-      Element("OutputsOnDisconnect", "3")));
+      Element("OutputsOnDisconnect", "3") + Element("LogSwitches", "true") +
+      Element("IgnoreReplayedLines", "true") + Element("SenderRateLimit", "5/60") +
+      Element("OutputMinInterval", "1") + Element("OutputsOnStart", "last") +
+      Element("MQTTIgnoreRetainedCommands", "true")));
   Load();
   const Settings settings = ReadSettings(document_);
   EXPECT_EQ(settings.OutputDevices, (std::vector<std::string>{"file:/tmp/a", "file:/tmp/b"}));
@@ -655,6 +675,13 @@ const std::string kNotFingerprint =
 const std::string kNotSafeState =
     " is neither \"keep\" (leave the outputs as they are) nor a port byte from 0 to 255.";
 
+const std::string kNotStartState =
+    " is neither \"off\", \"last\" (the outputs as they were at the last stop) nor a port byte "
+    "from 0 to 255.";
+const std::string kNotRateLimit =
+    "\" is not a limit: write COUNT/SECONDS, for example 10/60 (at most 10 rule runs per sender "
+    "in 60 seconds), or 0 for none.";
+
 INSTANTIATE_TEST_SUITE_P(
     Values, InvalidSettingTest,
     ::testing::Values(
@@ -687,7 +714,17 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"OutputsOnExit", "-1", "\"-1\"" + kNotSafeState},
         InvalidCase{"OutputsOnExit", "0x0F", "\"0x0F\"" + kNotSafeState},
         InvalidCase{"OutputsOnDisconnect", "off", "\"off\"" + kNotSafeState},
-        InvalidCase{"OutputsOnDisconnect", "1 0", "\"1 0\"" + kNotSafeState}));
+        InvalidCase{"OutputsOnDisconnect", "1 0", "\"1 0\"" + kNotSafeState},
+        InvalidCase{"OutputsOnStart", "on", "\"on\"" + kNotStartState},
+        InvalidCase{"OutputsOnStart", "256", "\"256\"" + kNotStartState},
+        InvalidCase{"OutputsOnStart", "keep", "\"keep\"" + kNotStartState},
+        InvalidCase{"SenderRateLimit", "10", "\"10" + kNotRateLimit},
+        InvalidCase{"SenderRateLimit", "10/0", "\"10/0" + kNotRateLimit},
+        InvalidCase{"SenderRateLimit", "0/60", "\"0/60" + kNotRateLimit},
+        InvalidCase{"SenderRateLimit", "/60", "\"/60" + kNotRateLimit},
+        InvalidCase{"SenderRateLimit", "5/86401", "\"5/86401" + kNotRateLimit},
+        InvalidCase{"OutputMinInterval", "-1",
+                    "\"-1\" is not a number of seconds from 0 to 86400."}));
 
 // A change to the example ("" before: settings after Output8), and the words
 // of its refusal ("": it loads).
@@ -760,8 +797,10 @@ INSTANTIATE_TEST_SUITE_P(
                 kOrder + "IRCDomain; OutputDevice belongs after Output8 and before IRCPassword."},
         Refusal{"", "<OutputDevice>m</OutputDevice><IRCReconnect>1</IRCReconnect><IRCPassword/>",
                 kOrder + "one of MQTTBroker, MQTTTopic, MQTTUsername, MQTTPassword, MQTTCAFile, "
-                         "MQTTClientId, MQTTDiscovery, OutputsOnExit, OutputsOnDisconnect or the "
-                         "end of Settings; IRCPassword belongs after OutputDevice and before "
+                         "MQTTClientId, MQTTDiscovery, OutputsOnExit, OutputsOnDisconnect, "
+                         "LogSwitches, IgnoreReplayedLines, SenderRateLimit, OutputMinInterval, "
+                         "OutputsOnStart, MQTTIgnoreRetainedCommands or the end of Settings; "
+                         "IRCPassword belongs after OutputDevice and before "
                          "IRCChannelKey."},
         // What must still load.
         Refusal{">#zelvo<", ">#lab<", ""}, Refusal{">#zelvo<", ">&amp;lab<", ""},

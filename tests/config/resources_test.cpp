@@ -94,7 +94,10 @@ TEST(EmbeddedSchema, FormatOfTheFile) {
       {"MQTTTopic", "string"},         {"MQTTUsername", "string"},
       {"MQTTPassword", "string"},      {"MQTTCAFile", "string"},
       {"MQTTClientId", "string"},      {"MQTTDiscovery", "boolean"},
-      {"OutputsOnExit", "string"},     {"OutputsOnDisconnect", "string"}};
+      {"OutputsOnExit", "string"},     {"OutputsOnDisconnect", "string"},
+      {"LogSwitches", "boolean"},      {"IgnoreReplayedLines", "boolean"},
+      {"SenderRateLimit", "string"},   {"OutputMinInterval", "integer"},
+      {"OutputsOnStart", "string"},    {"MQTTIgnoreRetainedCommands", "boolean"}};
   for (const auto& [name, type] : optional) {
     expected +=
         "\t\t\t<xsd:element name=\"" + name + "\" type=\"xsd:" + type + "\" minOccurs=\"0\"/>\r\n";
