@@ -140,21 +140,27 @@ bool Application::Main() {
     LoadConfiguration();
     if (instance_lock_->AnotherInstanceRunning()) throw RaisedError("Zelvo is already running.");
     const std::vector<std::string> lint_warnings = ReadSettingsAndRules();
-    OpenPort();
+    const StartByte start = ReadStartByte();
+    OpenPort(start.byte);
     outputs_ = std::make_unique<Outputs>(*port_);
     ReadOutputNames(config_, *outputs_);
+    for (int n = 1; n <= kOutputCount; ++n) outputs_->SetOutput(n, (start.byte >> (n - 1)) & 1);
     outputs_->SetShownHook([this](std::uint8_t byte) { state_.outputs.Set(byte); });
     outputs_->SetPortProblemHook([this](const std::string& error) {
       const std::string text = error.empty() ? "" : PortProblemText(error);
       if (front_) SetProblem("port", text);
       state_.headline.Set(text.empty() ? ProblemSolvedText("port") : text);
     });
-    if (mqtt_) {
-      mqtt_->AttachOutputs(*outputs_);
-      outputs_->SetWrittenHook([this](std::uint8_t byte) { mqtt_->PortWritten(byte); });
-    }
+    if (mqtt_) mqtt_->AttachOutputs(*outputs_);
+    outputs_->SetWrittenHook([this](std::uint8_t byte) {
+      if (mqtt_) mqtt_->PortWritten(byte);
+      KeepState(byte);
+    });
     LoadFrontEnd();
     for (const std::string& warning : lint_warnings) front_->console().Append(warning + "\r\n");
+    if (!start.warning.empty()) front_->console().Append(start.warning + "\r\n");
+    // The start byte reaches the devices before the event loop runs, so
+    // before anything from the server can act (GPIO lines already hold it).
     const std::string written = outputs_->SetOutputs();
     if (!written.empty()) throw RaisedError(written);
 
@@ -232,7 +238,25 @@ void Application::ReadSafeStates(const Settings& settings) {
 
 // Every OutputDevice; "mqtt:" back-ends publish through the MQTTBroker
 // connection, which starts here.
-void Application::OpenPort() {
+StartByte Application::ReadStartByte() {
+  state_file_.emplace(ParentDir(LogPath()) + kStateFileName);
+  StartByte start = ResolveStartByte(settings_.OutputsOnStart, state_file_->Path());
+  if (!start.warning.empty()) WriteLog(log_msg::kStartStateUnread, start.warning);
+  return start;
+}
+
+void Application::KeepState(std::uint8_t byte) {
+  if (!state_file_ || settings_.OutputsOnStart != "last") return;
+  ReportStateSave(state_file_->Keep(byte, clock_->MonotonicNow()));
+}
+
+void Application::ReportStateSave(const std::string& error) {
+  if (error.empty()) return;
+  WriteLog(log_msg::kStateFileUnwritable, StateFileUnwritableText(error));
+  if (front_) front_->console().Append(StateFileUnwritableText(error) + "\r\n");
+}
+
+void Application::OpenPort(std::uint8_t initial_byte) {
   if (!settings_.MQTTBroker.empty()) {
     std::string error;
     mqtt_ = MqttLink::Open(MqttLinkServices{settings_, *clock_, LoggerShowingProblems(),
@@ -243,12 +267,14 @@ void Application::OpenPort() {
                            make_mqtt_, &error);
     if (!mqtt_) throw RaisedError(error);
   }
-  port_ = std::make_unique<PortSlot>(OpenDevices(settings_));
+  port_ = std::make_unique<PortSlot>(OpenDevices(settings_, initial_byte));
 }
 
-std::unique_ptr<PortWriter> Application::OpenDevices(const Settings& settings) {
+std::unique_ptr<PortWriter> Application::OpenDevices(const Settings& settings,
+                                                     std::uint8_t initial_byte) {
   PortPlatform platform = NativePortPlatform();
   platform.base_dir = program_dir_;
+  platform.initial_byte = initial_byte;
   PortWriterChoice choice =
       OpenPortWriters(settings.OutputDevices, StartPortBackends(platform, mqtt_.get()));
   if (!choice.writer) throw RaisedError(choice.error);
@@ -380,7 +406,9 @@ void Application::Reload() {
     if (!findings.errors.empty()) throw RaisedError(-1, findings.errors);
     lint_warnings = std::move(findings.warnings);
     changes = CompareSettings(settings_, fresh);
-    if (fresh.OutputDevices != settings_.OutputDevices) fresh_port = OpenDevices(fresh);
+    // Lines requested again start where the outputs are.
+    if (fresh.OutputDevices != settings_.OutputDevices)
+      fresh_port = OpenDevices(fresh, static_cast<std::uint8_t>(outputs_->DecimalOutput()));
     if (fresh.OutputsOnExit != settings_.OutputsOnExit ||
         fresh.OutputsOnDisconnect != settings_.OutputsOnDisconnect)
       ReadSafeStates(fresh);
@@ -436,6 +464,7 @@ void Application::Reload() {
 
 void Application::SecondTick() {
   log_backlog_.Tick();
+  if (state_file_) ReportStateSave(state_file_->Tick(clock_->MonotonicNow()));
   if (dispatcher_) dispatcher_->tmrAutoReturn_Timer();
   if (!disconnect_guard_ || !irc_client_ || !outputs_) return;
   disconnect_guard_->SetInChannel(irc_client_->InChannel());
@@ -464,6 +493,7 @@ void Application::Closing() {
     WriteLog(log_msg::kOutputsOnExit, OutputsOnExitText(*exit_byte_));
     WriteSafeByte(*exit_byte_);
   }
+  if (state_file_) ReportStateSave(state_file_->Flush());
   if (mqtt_) mqtt_->Close();
   if (!log_backlog_.Flush()) {
     const std::string dump = ErrorLogDumpText(log_backlog_.Unwritten());

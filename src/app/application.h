@@ -38,6 +38,7 @@
 #include "outputs/outputs.h"
 #include "outputs/port_slot.h"
 #include "outputs/port_writer.h"
+#include "outputs/start_state.h"
 #include "service/service_notifier.h"
 #include "ui/tray_icon.h"
 
@@ -134,7 +135,15 @@ class Application {
   std::string MissingLogFolderText() const;
   // Returns the rule lint's warnings, logged already, for the console.
   std::vector<std::string> ReadSettingsAndRules();
-  void OpenPort();
+  // OutputsOnStart read: the byte the outputs start at (warning 77 logged
+  // when the state file could not be used); makes the state file.
+  StartByte ReadStartByte();
+  // Keeps the byte written in the state file under OutputsOnStart "last".
+  void KeepState(std::uint8_t byte);
+  // A save of the state file that failed: warning 78, on the console too.
+  void ReportStateSave(const std::string& error);
+  // Opens MQTT and the port back-ends, those that set lines at `initial_byte`.
+  void OpenPort(std::uint8_t initial_byte);
   std::unique_ptr<FrontEnd> MakeFrontEnd();
   // Makes the front end and wires the bot; then entry 29, the front end's
   // load, entry 31, the connection started, entry 28, the timers started.
@@ -154,7 +163,8 @@ class Application {
   // failure of these is reported), Closing, kExitClosed. Once.
   void CloseBot();
   // The OutputDevice list opened as one back-end; throws RaisedError.
-  std::unique_ptr<PortWriter> OpenDevices(const Settings& settings);
+  // The GPIO lines are requested at `initial_byte`.
+  std::unique_ptr<PortWriter> OpenDevices(const Settings& settings, std::uint8_t initial_byte);
   // Reads the safe-state settings; throws RaisedError.
   void ReadSafeStates(const Settings& settings);
   // Every second: a retry of the log when it fails, auto-returns, then the
@@ -199,6 +209,7 @@ class Application {
   std::unique_ptr<MqttLink> mqtt_;
   std::unique_ptr<PortSlot> port_;
   std::unique_ptr<Outputs> outputs_;
+  std::optional<StateFile> state_file_;  // made at start, beside the log
   BotState state_;
   Subscription headline_to_service_;
   std::unique_ptr<FrontEnd> front_;

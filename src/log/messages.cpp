@@ -105,6 +105,8 @@
   /* The safe states and the configuration file's permissions. */                            \
   ROW(kOutputsOnDisconnect, 84, kWarning, "") /* OutputsOnDisconnectText */                  \
   ROW(kOutputsOnExit, 85, kInformation, "")   /* OutputsOnExitText */                        \
+  ROW(kStartStateUnread, 77, kWarning, "")    /* StartStateMissingText, ...UnreadableText */ \
+  ROW(kStateFileUnwritable, 78, kWarning, "") /* StateFileUnwritableText */                  \
   ROW(kPasswordReadable, 86, kWarning, "")    /* PasswordFileWarning (config_loader.h) */    \
   /* Reading config.xml again while the bot runs (SIGHUP). */                                \
   ROW(kReloading, 90, kInformation, "Reading \"config.xml\" again.")                         \
@@ -432,6 +434,20 @@ std::string MqttCommandsDroppedText(int output, long long dropped, long long sec
 std::string OutputsOnDisconnectText(const std::string& channel, long long seconds, int byte) {
   return "Out of " + channel + " for " + std::to_string(seconds) + " s: the outputs are set to " +
          std::to_string(byte) + " (OutputsOnDisconnect).";
+}
+
+std::string StartStateMissingText(const std::string& path) {
+  return "OutputsOnStart is \"last\", but " + path +
+         " does not exist (the first start, or the file was removed): the outputs start off.";
+}
+
+std::string StartStateUnreadableText(const std::string& path, const std::string& why) {
+  return "OutputsOnStart is \"last\", but " + path + " is damaged (" + why +
+         "): the outputs start off. The file is written anew at the next change.";
+}
+
+std::string StateFileUnwritableText(const std::string& error) {
+  return "The outputs' state for OutputsOnStart \"last\" could not be kept: " + error;
 }
 
 std::string OutputsOnExitText(int byte) {

@@ -137,6 +137,8 @@ extern const LogMessage kMqttCommandsDropped;
 // The safe states and the configuration file's permissions.
 extern const LogMessage kOutputsOnDisconnect;
 extern const LogMessage kOutputsOnExit;
+extern const LogMessage kStartStateUnread;
+extern const LogMessage kStateFileUnwritable;
 extern const LogMessage kPasswordReadable;
 
 // Reading config.xml again while the bot runs (SIGHUP).
@@ -243,6 +245,11 @@ std::string MqttCommandsDroppedText(int output, long long dropped, long long sec
                                     int per_second, const std::string& topic);
 std::string OutputsOnDisconnectText(const std::string& channel, long long seconds, int byte);
 std::string OutputsOnExitText(int byte);
+// OutputsOnStart "last" without a usable state file at `path`.
+std::string StartStateMissingText(const std::string& path);
+std::string StartStateUnreadableText(const std::string& path, const std::string& why);
+// The state file could not be saved; `error` is the save's text.
+std::string StateFileUnwritableText(const std::string& error);
 std::string ReloadFailedText(const std::string& report);
 std::string ReloadedText(long long rules, long long kept, bool reconnected, bool devices_reopened);
 std::string ReloadNeedsRestartText(const std::string& settings);

@@ -111,10 +111,11 @@ PortBackend GpioBackend(const PortPlatform& platform) {
           .argument = Argument::kRequired,
           .form = "gpio:CHIP:L1,L2,L3,L4,L5,L6,L7,L8",
           .check = CheckGpioDevice,
-          .open = [gpio = platform.gpio](std::string_view device, std::string_view argument) {
+          .open = [gpio = platform.gpio, initial = platform.initial_byte](
+                      std::string_view device, std::string_view argument) {
             if (!gpio)
               return Failed("GPIO lines (" + std::string(device) + ") are not available here.");
-            return GpioPort::Open(argument, *gpio);
+            return GpioPort::Open(argument, *gpio, initial);
           }};
 }
 

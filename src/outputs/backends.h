@@ -3,6 +3,7 @@
 // their place.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -25,6 +26,9 @@ struct PortPlatform {
   // The directory a relative "file:" path is taken in (the program
   // directory); empty: the working directory.
   std::string base_dir;
+  // The byte the outputs start at: back-ends that set their lines when they
+  // open (GPIO) set them to it.
+  std::uint8_t initial_byte = 0;
 };
 
 // The machine's ppdev interface, port instructions (none but on x86 Linux),

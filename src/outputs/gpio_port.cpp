@@ -193,14 +193,16 @@ std::vector<int> GpioPort::Levels(const GpioMapping& mapping, std::uint8_t byte)
   return levels;
 }
 
-PortWriterChoice GpioPort::Open(std::string_view argument, GpioSystem& system) {
+PortWriterChoice GpioPort::Open(std::string_view argument, GpioSystem& system,
+                                std::uint8_t initial) {
   PortWriterChoice choice;
   const std::optional<GpioMapping> mapping = ParseGpioDevice(argument, &choice.error);
   if (!mapping) return choice;
-  return Open(*mapping, system);
+  return Open(*mapping, system, initial);
 }
 
-PortWriterChoice GpioPort::Open(const GpioMapping& mapping, GpioSystem& system) {
+PortWriterChoice GpioPort::Open(const GpioMapping& mapping, GpioSystem& system,
+                                std::uint8_t initial) {
   PortWriterChoice choice;
   const int chip = system.OpenChip(mapping.chip);
   if (chip < 0) {
@@ -220,8 +222,9 @@ PortWriterChoice GpioPort::Open(const GpioMapping& mapping, GpioSystem& system) 
   }
   std::vector<unsigned> offsets;
   for (const GpioLine& line : mapping.lines) offsets.push_back(line.offset);
-  // Every output starts off, so an active-low relay does not click on.
-  if (const int rc = system.RequestOutputs(chip, offsets, Levels(mapping, 0), kGpioConsumer);
+  // The lines start where the outputs start, so an active-low relay does not
+  // click on and an output kept on does not drop out.
+  if (const int rc = system.RequestOutputs(chip, offsets, Levels(mapping, initial), kGpioConsumer);
       rc < 0) {
     choice.error = RequestError(mapping, chip, -rc, system);
     system.Close(chip);

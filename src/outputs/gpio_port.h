@@ -58,12 +58,15 @@ GpioSystem& LibgpiodSystem();
 
 class GpioPort final : public PortWriter {
  public:
-  // Opens the chip and requests the mapped lines, all off. On failure the
+  // Opens the chip and requests the mapped lines at the levels of `initial`
+  // (the outputs' start byte), so that no line changes twice. On failure the
   // choice holds no writer and an error text naming the chip, the line and
   // the fix.
-  static PortWriterChoice Open(const GpioMapping& mapping, GpioSystem& system = LibgpiodSystem());
+  static PortWriterChoice Open(const GpioMapping& mapping, GpioSystem& system = LibgpiodSystem(),
+                               std::uint8_t initial = 0);
   // Parses the argument of "gpio:" and opens it.
-  static PortWriterChoice Open(std::string_view argument, GpioSystem& system = LibgpiodSystem());
+  static PortWriterChoice Open(std::string_view argument, GpioSystem& system = LibgpiodSystem(),
+                               std::uint8_t initial = 0);
 
   ~GpioPort() override;
   GpioPort(const GpioPort&) = delete;

@@ -806,6 +806,36 @@ TEST_F(ApplicationTest, SafeStatesAfterThirtySecondsOutOfTheChannelAndAtTheClose
   EXPECT_THAT(exit_codes_, ElementsAre(kExitClosed));
 }
 
+// OutputsOnStart: the first port write; "last" keeps every change in the
+// state file beside the log and starts from it (off, with a warning, without it).
+TEST_F(ApplicationTest, OutputsStartOffAtAByteOrAsTheyWereLast) {
+  ConfigOptions options = FileDevice();
+  options.extra_settings = "<OutputsOnStart>last</OutputsOnStart>";
+  WriteConfig(options);
+  {
+    auto app = Make(/*headless=*/true);
+    ASSERT_TRUE(app->Main());
+    EXPECT_THAT(Descriptions(Entries(), "77"),
+                ElementsAre(StartStateMissingText(dir_.File("state"))));
+    irc_->Receive(":op!~op@h PRIVMSG #zelvo :Disco On\r\n");
+    app->Close();
+    EXPECT_EQ(ReadFile(dir_.File("state")), "3\n");
+  }
+  {
+    auto app = Make(/*headless=*/true);
+    ASSERT_TRUE(app->Main());
+    EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 3));
+    app->Close();
+  }
+  options.extra_settings = "<OutputsOnStart>160</OutputsOnStart>";
+  WriteConfig(options);
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 3, 160));
+  EXPECT_TRUE(app->outputs()->Output(8));
+  EXPECT_THAT(Descriptions(Entries(), "77"), ::testing::SizeIs(1));
+}
+
 // The service manager hears of readiness once the port is open, of each
 // connection state and of the close; its watchdog is fed at half its interval.
 // A start that fails never says it is ready.

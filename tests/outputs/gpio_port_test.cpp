@@ -1,5 +1,6 @@
 #include "outputs/gpio_port.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "fake_gpio.h"
+#include "outputs/backends.h"
 
 namespace zelvo {
 namespace {
@@ -78,6 +80,18 @@ TEST(GpioPort, RequestsAllLinesOffOnceWritesLevelsAndReleasesOnDestruction) {
   EXPECT_EQ(gpio.calls, (std::vector<std::string>{"open gpiochip0", "count 3",
                                                   "request 3 17,27,6 = 0,1,0 zelvo", "set 3 1,0,0",
                                                   "set 3 0,1,1", "set 3 0,1,0", "close 3"}));
+}
+
+// A start byte other than 0 is the request's level, through the back-end.
+TEST(GpioPort, LinesAreRequestedAtTheStartByte) {
+  FakeGpio gpio;
+  PortPlatform platform;
+  platform.gpio = &gpio;
+  platform.initial_byte = 0b1000'0010;
+  const PortWriterChoice choice =
+      BuiltinPortBackends(platform).Open("gpio:gpiochip0:17,!27,-,-,-,-,-,6");
+  ASSERT_NE(choice.writer, nullptr) << choice.error;
+  EXPECT_THAT(gpio.calls, ::testing::Contains("request 3 17,27,6 = 0,0,1 zelvo"));
 }
 
 struct OpenFailure {
