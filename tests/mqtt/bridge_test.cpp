@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fake_transport.h"
@@ -68,26 +69,23 @@ TEST_F(BridgeTest, PublishesEverythingRetainedOnEachConnectionAndChangesAfterWri
   EXPECT_EQ(broker_.Take().size(), 10u);
 }
 
-// Outputs named "N/C" get an empty configuration, which removes a stale
-// entity; Home Assistant's "online" has all of the connection's published again.
-struct HomeAssistant {
-  bool discovery;
-  std::string payload;
-  bool retained, again;
-};
+// Outputs named "N/C" get an empty configuration, which removes a stale entity;
+// Home Assistant's "online" has all of the connection's published again.
+// MQTTDiscovery, the payload on homeassistant/status, retained, published again.
+using HomeAssistant = std::tuple<bool, std::string, bool, bool>;
 class BridgeDiscovery : public BridgeTest, public ::testing::WithParamInterface<HomeAssistant> {};
 
 TEST_P(BridgeDiscovery, AnnouncedOnConnectAndAgainWhenHomeAssistantIsOnline) {
-  const HomeAssistant& c = GetParam();
-  Bridge bridge = MakeBridge(c.discovery);
+  const auto& [discovery, payload, retained, again] = GetParam();
+  Bridge bridge = MakeBridge(discovery);
   bridge.Connected(5);
   const std::vector<std::string> first = broker_.Take();
-  ASSERT_EQ(first.size(), c.discovery ? 18u : 10u);
+  ASSERT_EQ(first.size(), discovery ? 18u : 10u);
   for (std::size_t i = 10; i < first.size(); ++i)  // outputs 4 and 5
     EXPECT_EQ(first[i].back() == ' ', i == 13 || i == 14) << first[i];
-  EXPECT_EQ(broker_.subscribed.size(), c.discovery ? 2u : 1u);
-  bridge.Message(kHomeAssistantStatus, c.payload, c.retained);
-  EXPECT_EQ(broker_.Take(), c.again ? first : std::vector<std::string>{});
+  EXPECT_EQ(broker_.subscribed.size(), discovery ? 2u : 1u);
+  bridge.Message(kHomeAssistantStatus, payload, retained);
+  EXPECT_EQ(broker_.Take(), again ? first : std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BridgeDiscovery,
@@ -96,41 +94,34 @@ INSTANTIATE_TEST_SUITE_P(Table, BridgeDiscovery,
                                            HomeAssistant{true, "online", true, false},
                                            HomeAssistant{false, "online", false, false}));
 
-// Each message twice on a connection and once on the next.
-struct Incoming {
-  std::string topic, payload;
-  bool retained, ignore_retained;
-  std::vector<std::string> commands;
-  int report;  // the reports' log id (83 or 88), 0 for none
-  std::size_t reports;
-};
+// Each message twice on a connection and once on the next. Topic, payload,
+// retained, MQTTIgnoreRetainedCommands, commands taken, reports' log id, reports.
+using Incoming = std::tuple<std::string, std::string, bool, bool, std::size_t, int, std::size_t>;
 class BridgeMessages : public BridgeTest, public ::testing::WithParamInterface<Incoming> {};
 
 TEST_P(BridgeMessages, SwitchOrAreReported) {
-  const Incoming& c = GetParam();
-  Bridge bridge = MakeBridge(false, c.ignore_retained);
+  const auto& [topic, payload, retained, ignore, commands, report, reports] = GetParam();
+  Bridge bridge = MakeBridge(false, ignore);
   for (bool connect : {true, false, true}) {
     if (connect) bridge.Connected(0);
-    bridge.Message(c.topic, c.payload, c.retained);
+    bridge.Message(topic, payload, retained);
   }
-  EXPECT_EQ(commands_, c.commands);
-  EXPECT_EQ(reports_.size(), c.reports);
-  const std::string clear = c.report == 88 ? ".*mosquitto_pub -r -n -t " + c.topic + " \\(.*" : "";
-  for (const std::string& report : reports_)
-    EXPECT_THAT(report, ::testing::MatchesRegex(std::to_string(c.report) + " .* on " + c.topic +
-                                                ": .*" + clear));
+  EXPECT_EQ(commands_, std::vector<std::string>(commands, "4=0"));
+  EXPECT_EQ(reports_.size(), reports);
+  const std::string clear = report == 88 ? ".*mosquitto_pub -r -n -t " + topic + " \\(.*" : "";
+  for (const std::string& text : reports_)
+    EXPECT_THAT(
+        text, ::testing::MatchesRegex(std::to_string(report) + " .* on " + topic + ": .*" + clear));
 }
 
-const std::vector<std::string> kOn4(3, "4=0");
-INSTANTIATE_TEST_SUITE_P(
-    Table, BridgeMessages,
-    ::testing::Values(Incoming{"z/output/4/set", "on", false, true, kOn4, 0, 0},
-                      Incoming{"z/output/4/set", "on", true, true, {}, 88, 2},
-                      Incoming{"z/output/4/set", "on", true, false, kOn4, 0, 0},
-                      Incoming{"z/output/9/set", "ON", true, true, {}, 88, 2},
-                      Incoming{"z/output/9/set", "ON", false, true, {}, 83, 1},
-                      Incoming{"z/output/4/set", "", false, true, {}, 0, 0},
-                      Incoming{"z/output/4", "ON", true, true, {}, 0, 0}));
+INSTANTIATE_TEST_SUITE_P(Table, BridgeMessages,
+                         ::testing::Values(Incoming{"z/output/4/set", "on", false, true, 3, 0, 0},
+                                           Incoming{"z/output/4/set", "on", true, true, 0, 88, 2},
+                                           Incoming{"z/output/4/set", "on", true, false, 3, 0, 0},
+                                           Incoming{"z/output/9/set", "ON", true, true, 0, 88, 2},
+                                           Incoming{"z/output/9/set", "ON", false, true, 0, 83, 1},
+                                           Incoming{"z/output/4/set", "", false, true, 0, 0, 0},
+                                           Incoming{"z/output/4", "ON", true, true, 0, 0, 0}));
 
 // A failed publish is reported, and the state it carried is sent again at
 // the next write.
