@@ -103,8 +103,8 @@ std::unique_ptr<MqttLink> MqttLink::Open(MqttLinkServices services,
       [self, inside](const std::string& why) {
         inside([self, &why] { self->OnDisconnected(why); });
       },
-      [self, inside](const std::string& topic, const std::string& payload) {
-        inside([self, &topic, &payload] { self->OnMessage(topic, payload); });
+      [self, inside](const std::string& topic, const std::string& payload, bool retained) {
+        inside([self, &topic, &payload, retained] { self->OnMessage(topic, payload, retained); });
       }};
   link->connection_ = factory(options, link->services_.clock, std::move(events), error);
   if (!link->connection_) return nullptr;
@@ -145,12 +145,13 @@ void MqttLink::AttachOutputs(Outputs& outputs) {
   options.client_id = MqttClientId(services_.settings);
   options.discovery = services_.settings.MQTTDiscovery;
   options.version = services_.version;
+  options.ignore_retained_commands = services_.settings.MQTTIgnoreRetainedCommands;
   for (int n = 1; n <= kOutputCount; ++n) options.output_names[n - 1] = outputs.OutputName(n);
   bridge_ = std::make_unique<mqtt::Bridge>(
       std::move(options), connection_->transport(), services_.clock,
       [this](int output, mqtt::SwitchCommand command) { Switch(output, command); },
-      [this](const std::string& text) {
-        WriteMessage(services_.log, log_msg::kMqttWarning, text);
+      [this](const LogMessage& message, const std::string& text) {
+        WriteMessage(services_.log, message, text);
       });
   if (Connected()) OnConnected();
 }
@@ -174,8 +175,8 @@ void MqttLink::OnDisconnected(const std::string& why) {
   WriteMessage(services_.log, log_msg::kMqttDisconnected, why);
 }
 
-void MqttLink::OnMessage(const std::string& topic, const std::string& payload) {
-  if (bridge_) bridge_->Message(topic, payload);
+void MqttLink::OnMessage(const std::string& topic, const std::string& payload, bool retained) {
+  if (bridge_) bridge_->Message(topic, payload, retained);
 }
 
 void MqttLink::Switch(int output, mqtt::SwitchCommand command) {

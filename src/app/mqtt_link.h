@@ -99,7 +99,7 @@ class MqttLink {
   explicit MqttLink(MqttLinkServices services);
   void OnConnected();
   void OnDisconnected(const std::string& why);
-  void OnMessage(const std::string& topic, const std::string& payload);
+  void OnMessage(const std::string& topic, const std::string& payload, bool retained);
   void Switch(int output, mqtt::SwitchCommand command);
   // Logs the bursts of dropped commands that have ended (`all`: every one).
   void ReportDrops(bool all = false);

@@ -102,6 +102,8 @@
   /* Switch commands from the broker beyond the limit per output, one entry */               \
   /* per burst. */                                                                           \
   ROW(kMqttCommandsDropped, 87, kWarning, "") /* MqttCommandsDroppedText */                  \
+  /* A retained command on a command topic, ignored (MQTTIgnoreRetainedCommands). */         \
+  ROW(kMqttRetainedCommand, 88, kWarning, "") /* MqttRetainedCommandText */                  \
   /* The safe states and the configuration file's permissions. */                            \
   ROW(kOutputsOnDisconnect, 84, kWarning, "") /* OutputsOnDisconnectText */                  \
   ROW(kOutputsOnExit, 85, kInformation, "")   /* OutputsOnExitText */                        \
@@ -429,6 +431,24 @@ std::string MqttCommandsDroppedText(int output, long long dropped, long long sec
          " for output " + std::to_string(output) + " on " + topic + " within " +
          std::to_string(seconds) + " s: at most " + std::to_string(per_second) +
          " a second are taken for each output.";
+}
+
+std::string MqttRetainedCommandText(const std::string& topic) {
+  // The topic as one shell word: quoted unless it is made of safe characters.
+  std::string word = topic;
+  if (topic.find_first_not_of(
+          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_/.-") !=
+      std::string::npos) {
+    word = "'";
+    for (char c : topic) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    word += "'";
+  }
+  return "Ignored a retained MQTT command on " + topic +
+         ": the broker hands it over again at every connection (MQTTIgnoreRetainedCommands). "
+         "Clear it with: mosquitto_pub -r -n -t " +
+         word +
+         " (with the broker's -h, -p and login). Further retained commands on this topic are "
+         "ignored without a warning until the next connection.";
 }
 
 std::string OutputsOnDisconnectText(const std::string& channel, long long seconds, int byte) {

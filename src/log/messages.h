@@ -133,6 +133,7 @@ extern const LogMessage kMqttDisconnected;
 extern const LogMessage kMqttSwitched;
 extern const LogMessage kMqttWarning;
 extern const LogMessage kMqttCommandsDropped;
+extern const LogMessage kMqttRetainedCommand;
 
 // The safe states and the configuration file's permissions.
 extern const LogMessage kOutputsOnDisconnect;
@@ -243,6 +244,8 @@ std::string MqttSwitchedText(int output, bool on, std::string_view command,
                              const std::string& topic);
 std::string MqttCommandsDroppedText(int output, long long dropped, long long seconds,
                                     int per_second, const std::string& topic);
+// The retained command on `topic` was ignored; names the command that clears it.
+std::string MqttRetainedCommandText(const std::string& topic);
 std::string OutputsOnDisconnectText(const std::string& channel, long long seconds, int byte);
 std::string OutputsOnExitText(int byte);
 // OutputsOnStart "last" without a usable state file at `path`.

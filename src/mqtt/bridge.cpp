@@ -15,44 +15,59 @@ Bridge::Bridge(BridgeOptions options, Transport& transport, const Clock& clock,
 bool Bridge::Publish(const std::string& topic, const std::string& payload, bool retain) {
   const std::string error = transport_.Publish(topic, payload, retain);
   if (error.empty()) return true;
-  if (on_report_) on_report_("Cannot publish to " + topic + ": " + error);
+  if (on_report_) on_report_(log_msg::kMqttWarning, "Cannot publish to " + topic + ": " + error);
   return false;
 }
 
 void Bridge::Connected(std::uint8_t byte) {
   connected_ = true;
-  published_states_.fill(std::nullopt);
-  published_byte_.reset();
-  Publish(topics_.Status(), kOnline, true);
-  PortWritten(byte);
-  if (options_.discovery) PublishDiscovery();
+  byte_ = byte;
+  retained_reported_.clear();
+  Announce();
   for (const std::string& filter :
        {topics_.OutputSetFilter(), std::string(options_.discovery ? kHomeAssistantStatus : "")}) {
     if (filter.empty()) continue;
     if (const std::string error = transport_.Subscribe(filter); !error.empty() && on_report_)
-      on_report_("Cannot subscribe to " + filter + ": " + error);
+      on_report_(log_msg::kMqttWarning, "Cannot subscribe to " + filter + ": " + error);
   }
+}
+
+void Bridge::Announce() {
+  published_states_.fill(std::nullopt);
+  published_byte_.reset();
+  Publish(topics_.Status(), kOnline, true);
+  PortWritten(byte_);
+  if (options_.discovery) PublishDiscovery();
 }
 
 void Bridge::PublishDiscovery() {
-  for (int n = 1; n <= 8; ++n)
+  for (int n = 1; n <= 8; ++n) {
+    const std::string& name = options_.output_names[n - 1];
     Publish(DiscoveryTopic(node_, n),
-            DiscoveryPayload(topics_, node_, n, options_.output_names[n - 1], options_.device_name,
-                             options_.version),
+            IsUnusedOutputName(name)
+                ? std::string()
+                : DiscoveryPayload(topics_, node_, n, name, options_.device_name, options_.version),
             true);
+  }
 }
 
-void Bridge::Message(const std::string& topic, const std::string& payload) {
+void Bridge::Message(const std::string& topic, const std::string& payload, bool retained) {
   if (topic == kHomeAssistantStatus) {
-    if (options_.discovery && payload == kOnline) PublishDiscovery();
+    if (options_.discovery && payload == kOnline && !retained && connected_) Announce();
+    return;
+  }
+  if (retained && options_.ignore_retained_commands && topics_.SetTopicOutput(topic)) {
+    if (retained_reported_.insert(topic).second && on_report_)
+      on_report_(log_msg::kMqttRetainedCommand, MqttRetainedCommandText(topic));
     return;
   }
   const CommandMessage message = filter_.Take(topic, payload);
-  if (!message.warning.empty() && on_report_) on_report_(message.warning);
+  if (!message.warning.empty() && on_report_) on_report_(log_msg::kMqttWarning, message.warning);
   if (message.accepted() && on_command_) on_command_(message.output, message.command);
 }
 
 void Bridge::PortWritten(std::uint8_t byte) {
+  byte_ = byte;
   if (!connected_) return;
   for (int n = 1; n <= 8; ++n) {
     const bool on = (byte >> (n - 1)) & 1;

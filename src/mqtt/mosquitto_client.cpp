@@ -134,22 +134,22 @@ std::string MosquittoClient::Explain(int rc) const {
 void MosquittoClient::LoopRead() {
   handed_ = 0;
   while (!backlog_.empty() && handed_ < kMessagesPerPass) {
-    auto [topic, payload] = std::move(backlog_.front());
+    Received message = std::move(backlog_.front());
     backlog_.pop_front();
-    Receive(std::move(topic), std::move(payload));
+    Receive(std::move(message));
   }
   // libmosquitto reads as many packets in one call as it has messages of its
   // own awaiting an answer: the ones beyond this pass's share wait.
   if (backlog_.empty() && Socket() >= 0) Check(mosquitto_loop_read(mosq_, 1), "connection lost");
 }
 
-void MosquittoClient::Receive(std::string topic, std::string payload) {
+void MosquittoClient::Receive(Received message) {
   if (handed_ >= kMessagesPerPass) {
-    backlog_.emplace_back(std::move(topic), std::move(payload));
+    backlog_.push_back(std::move(message));
     return;
   }
   ++handed_;
-  if (events_.message) events_.message(topic, payload);
+  if (events_.message) events_.message(message.topic, message.payload, message.retained);
 }
 
 void MosquittoClient::LoopWrite() {
@@ -265,7 +265,7 @@ void MosquittoClient::OnMessage(mosquitto*, void* self, const mosquitto_message*
   if (client->closing_ || !message->topic) return;
   std::string payload(static_cast<const char*>(message->payload),
                       message->payload ? static_cast<std::size_t>(message->payloadlen) : 0);
-  client->Receive(message->topic, std::move(payload));
+  client->Receive({message->topic, std::move(payload), message->retain});
 }
 
 }  // namespace zelvo::mqtt

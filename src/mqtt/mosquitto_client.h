@@ -50,7 +50,10 @@ class MosquittoClient final : public Transport {
     std::function<void()> connected;  // the broker accepted the connection
     // The connection was refused or lost; `why` never holds the password.
     std::function<void(const std::string& why)> disconnected;
-    std::function<void(const std::string& topic, const std::string& payload)> message;
+    // `retained`: the message carries the retain flag, i.e. the broker kept
+    // it and hands it over because of a new subscription.
+    std::function<void(const std::string& topic, const std::string& payload, bool retained)>
+        message;
   };
 
   // Sets the client up without connecting. On failure returns null and
@@ -99,12 +102,18 @@ class MosquittoClient final : public Transport {
   std::string Describe() const;
 
  private:
+  struct Received {
+    std::string topic;
+    std::string payload;
+    bool retained = false;
+  };
+
   MosquittoClient(const ClientOptions& options, const Clock& clock, Events events);
   // Makes and sets up the libmosquitto handle; "" or why not.
   std::string NewHandle();
   void Lost(std::string why);
   // Hands a message on, or keeps it back once this pass has had its share.
-  void Receive(std::string topic, std::string payload);
+  void Receive(Received message);
   void Check(int rc, const char* what);
   // The library's error text; for TLS errors OpenSSL's reason and the fix.
   std::string Explain(int rc) const;
@@ -128,7 +137,7 @@ class MosquittoClient final : public Transport {
   std::optional<std::chrono::steady_clock::time_point> next_attempt_;
   std::string tls_error_;  // OpenSSL's reasons during the current attempt
   int handed_ = 0;         // messages handed on in the current LoopRead
-  std::deque<std::pair<std::string, std::string>> backlog_;  // topic and payload
+  std::deque<Received> backlog_;
 };
 
 }  // namespace zelvo::mqtt

@@ -127,6 +127,14 @@ std::string DiscoveryTopic(std::string_view node, int n) {
   return "homeassistant/switch/" + std::string(node) + "/output" + std::to_string(n) + "/config";
 }
 
+bool IsUnusedOutputName(std::string_view name) {
+  const std::size_t first = name.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return false;
+  name = name.substr(first, name.find_last_not_of(" \t\r\n") + 1 - first);
+  return name.size() == 3 && (name[0] == 'N' || name[0] == 'n') && name[1] == '/' &&
+         (name[2] == 'C' || name[2] == 'c');
+}
+
 std::string DiscoveryPayload(const Topics& topics, std::string_view node, int n,
                              std::string_view name, std::string_view device_name,
                              std::string_view version) {

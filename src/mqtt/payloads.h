@@ -45,6 +45,10 @@ inline constexpr char kHomeAssistantStatus[] = "homeassistant/status";
 // homeassistant/switch/<node>/output<n>/config
 std::string DiscoveryTopic(std::string_view node, int n);
 
+// Whether an output's name marks it unused: "N/C", blanks around it and
+// letter case ignored. Such an output is not announced to Home Assistant.
+bool IsUnusedOutputName(std::string_view name);
+
 // The retained configuration of output n as a Home Assistant switch.
 // `name` is the output's name (Output<n>; "Output <n>" when empty),
 // `device_name` names the bot in Home Assistant's device list.

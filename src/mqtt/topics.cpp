@@ -72,7 +72,8 @@ std::optional<SwitchCommand> ParseSwitchPayload(std::string_view payload) {
 CommandMessage CommandFilter::Take(std::string_view topic, std::string_view payload) {
   CommandMessage message;
   const std::optional<int> output = topics_.SetTopicOutput(topic);
-  if (!output) return message;  // not a command topic: another subscriber's business
+  if (!output) return message;          // not a command topic: another subscriber's business
+  if (payload.empty()) return message;  // what clears a retained command: nothing to do
   if (*output < 1 || *output > 8) {
     message.warning = Warn(topic, "there is no such output (outputs are 1 to 8)");
     return message;

@@ -55,7 +55,8 @@ enum class SwitchCommand { kOn, kOff, kToggle };
 std::optional<SwitchCommand> ParseSwitchPayload(std::string_view payload);
 
 // A switch command for one output, or a warning about a message that is
-// ignored. At most one warning a minute is given for each topic.
+// ignored. At most one warning a minute is given for each topic; an empty
+// payload (what clears a retained message) is ignored without one.
 struct CommandMessage {
   int output = 0;  // 1..8; 0 when ignored
   SwitchCommand command = SwitchCommand::kOff;

@@ -693,14 +693,14 @@ TEST_F(ApplicationTest, MqttBridgeAndRelaysFollowTheOutputs) {
                   R"("time":"2024-05-01T14:03:09[+-][0-9][0-9]:[0-9][0-9]","outputs":3\})"));
   EXPECT_GT(mqtt_->syncs, syncs);  // handed to the socket at once
 
-  mqtt_->events.message("zelvo/output/4/set", "on");
+  mqtt_->events.message("zelvo/output/4/set", "on", false);
   EXPECT_TRUE(app->outputs()->Output(4));
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11));
   EXPECT_THAT(mqtt_->broker.Take(),
               ElementsAre("cmnd/relay4/POWER ON", "zelvo/output/4 [r] ON", "zelvo/byte [r] 11"));
   EXPECT_THAT(Descriptions(Entries(), "82"),
               ElementsAre(MqttSwitchedText(4, true, "ON", "zelvo/output/4/set")));
-  mqtt_->events.message("zelvo/output/9/set", "ON");
+  mqtt_->events.message("zelvo/output/9/set", "ON", false);
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11));
   EXPECT_EQ(Descriptions(Entries(), "83").size(), 1u);
 
@@ -766,7 +766,7 @@ TEST_F(ApplicationTest, EveryBackEndIsWrittenAndAFailingOneIsNamed) {
               HasSubstr(failed + "\n"));
   mqtt_->broker.failure.clear();
   mqtt_->broker.Take();
-  mqtt_->events.message("zelvo/output/8/set", "ON");
+  mqtt_->events.message("zelvo/output/8/set", "ON", false);
   EXPECT_THAT(PortBytes(), ElementsAre(0, 3, 11, 3, 131));
   EXPECT_THAT(mqtt_->broker.Take(),
               ElementsAre("cmnd/relay1/POWER ON", "cmnd/relay2/POWER ON", "cmnd/relay4/POWER OFF",

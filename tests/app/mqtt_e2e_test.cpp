@@ -103,14 +103,18 @@ class Observer {
 };
 
 // ngircd, mosquitto with an observer, and the bot started with `settings`
-// (after its OutputDevice entries) and in its channel beside the user "op".
+// (after its OutputDevice entries) and in its channel beside the user "op";
+// `retained_on` is published retained with ON before the bot starts.
 class MqttEndToEnd : public ::testing::Test {
  protected:
-  void StartBot(const std::string& settings) {
+  void StartBot(const std::string& settings, const std::string& retained_on = "") {
     ASSERT_TRUE(ircd.Start()) << ircd.Error();
     ASSERT_TRUE(broker.Start()) << broker.Error();
     observer = std::make_unique<Observer>(broker.Port());
     ASSERT_TRUE(observer->WaitSubscribed());
+    if (!retained_on.empty()) {
+      ASSERT_EQ(Publish("-r -t " + retained_on + " -m ON"), 0);
+    }
     testing::ConfigOptions options;
     options.output_device = "file:" + port_file;
     options.extra_settings =
@@ -140,6 +144,10 @@ class MqttEndToEnd : public ::testing::Test {
                   milliseconds(20000)),
               0)
         << op.Transcript();
+  }
+  int Publish(const std::string& arguments) {
+    const std::string port = std::to_string(broker.Port());
+    return std::system(("mosquitto_pub -h 127.0.0.1 -p " + port + " -q 1 " + arguments).c_str());
   }
   void TearDown() override {
     if (bot <= 0) return;
@@ -209,6 +217,7 @@ TEST_F(MqttEndToEnd, TheBotBetweenNgircdAndMosquitto) {
 // state reach the broker before "offline" and stay retained.
 TEST_F(MqttEndToEnd, TheSafeStateAtTheCloseIsWhatStaysRetained) {
   StartBot("<OutputsOnExit>0</OutputsOnExit>");
+  EXPECT_GE(Observer(broker.Port()).WaitFor("zelvo/status online"), 0);  // retained
   op.Send("PRIVMSG #zelvo :Disco On");
   ASSERT_GE(observer->WaitFor("zelvo/byte 3"), 0);
   ::kill(bot, SIGTERM);
@@ -216,9 +225,22 @@ TEST_F(MqttEndToEnd, TheSafeStateAtTheCloseIsWhatStaysRetained) {
   bot = -1;
   EXPECT_THAT(PortBytes(port_file), ElementsAre(0, 3, 0));
   Observer retained(broker.Port());
-  for (const char* message :
-       {"zelvo/byte 0", "zelvo/output/1 OFF", "zelvo/output/2 OFF", "zelvo/status offline"})
-    EXPECT_GE(retained.WaitFor(message), 0) << message;
+  std::vector<std::string> expected = {"zelvo/byte 0", "zelvo/status offline"};
+  for (int n = 1; n <= 8; ++n) expected.push_back("zelvo/output/" + std::to_string(n) + " OFF");
+  for (const std::string& message : expected) EXPECT_GE(retained.WaitFor(message), 0) << message;
+}
+
+// A command the broker kept from before the start switches nothing and is
+// logged (before the fresh one, on the same connection) with the command that
+// clears it; a fresh one switches.
+TEST_F(MqttEndToEnd, ARetainedCommandIsIgnoredAndAFreshOneSwitches) {
+  StartBot("", "zelvo/output/3/set");
+  const std::size_t before_set = observer->Messages().size();
+  ASSERT_EQ(Publish("-t zelvo/output/3/set -m ON"), 0);
+  EXPECT_GE(observer->WaitFor("zelvo/output/3 ON", before_set), 0);
+  EXPECT_THAT(PortBytes(port_file), ElementsAre(0, 4));  // the fresh one alone
+  EXPECT_THAT(ReadFile(dir.File("Log.xml")),
+              HasSubstr("mosquitto_pub -r -n -t zelvo/output/3/set"));
 }
 
 // A flood of TOGGLE commands at QoS 0: output 1 switches at most ten times a

@@ -181,7 +181,7 @@ struct Bot {
            bridge->Disconnected();
            lost.push_back(why);
          },
-         [this](const std::string& t, const std::string& p) { bridge->Message(t, p); }},
+         [this](const std::string& t, const std::string& p, bool r) { bridge->Message(t, p, r); }},
         &error);
     EXPECT_NE(client, nullptr) << error;
     bridge = std::make_unique<Bridge>(
@@ -189,7 +189,7 @@ struct Bot {
         [this](int output, SwitchCommand command) {
           commands.push_back(std::to_string(output) + "=" + std::to_string(int(command)));
         },
-        [this](const std::string& text) { reports.push_back(text); });
+        [this](const LogMessage&, const std::string& text) { reports.push_back(text); });
     driver = std::make_unique<QtDriver>(*client);
   }
   // Lets the reconnect wait pass at once instead of on the one-second timer.

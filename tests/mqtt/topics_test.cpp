@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         Arrival{"zelvo/output/4/set", "ToGgLe", 4, SwitchCommand::kToggle, false},
         Arrival{"zelvo/output/4/set", "ON ", 0, SwitchCommand::kOn, true},
         Arrival{"zelvo/output/4/set", "1", 0, SwitchCommand::kOn, true},
-        Arrival{"zelvo/output/4/set", "", 0, SwitchCommand::kOn, true},
+        Arrival{"zelvo/output/4/set", "", 0, SwitchCommand::kOn, false},  // clears a retained one
         Arrival{"zelvo/output/4/set", std::string("O\0N", 3), 0, SwitchCommand::kOn, true},
         Arrival{"zelvo/output/4/set", std::string(10240, 'x'), 0, SwitchCommand::kOn, true},
         Arrival{"zelvo/output/4/set", std::string(65, ' ') + "ON", 0, SwitchCommand::kOn, true},
