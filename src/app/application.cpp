@@ -149,10 +149,11 @@ bool Application::Main() {
       if (front_) SetProblem("port", text);
       state_.headline.Set(text.empty() ? ProblemSolvedText("port") : text);
     });
-    if (mqtt_) {
-      mqtt_->AttachOutputs(*outputs_);
-      outputs_->SetWrittenHook([this](std::uint8_t byte) { mqtt_->PortWritten(byte); });
-    }
+    if (mqtt_) mqtt_->AttachOutputs(*outputs_);
+    outputs_->SetWrittenHook([this](std::uint8_t byte) {
+      output_changes_.Written(byte);
+      if (mqtt_) mqtt_->PortWritten(byte);
+    });
     LoadFrontEnd();
     for (const std::string& warning : lint_warnings) front_->console().Append(warning + "\r\n");
     const std::string written = outputs_->SetOutputs();
@@ -333,6 +334,7 @@ void Application::WireBot() {
       *chat_client_, [this](const std::string& error) { ReportHandlerError(error); });
   dispatcher_->SetSenderDirectory(irc_client_->Senders());
   dispatcher_->SetLogWriter(Logger());
+  dispatcher_->SetOutputChanges(&output_changes_);
   if (mqtt_) {
     dispatcher_->AddRuleRunHook([this](const IOCommand& rule, const IrcMessage& message,
                                        const std::optional<std::string>& account) {
