@@ -139,7 +139,7 @@ class Dispatcher {
   // When the outputs last changed, for OutputMinInterval; without it (or
   // after nullptr) that gate passes. `changes` must outlive its use.
   void SetOutputChanges(const OutputChanges* changes) { output_changes_ = changes; }
-  // Where the entries on rules not run for a condition go; none by default.
+  // Where the entries on rules not run for a condition or a limit go; none by default.
   void SetLogWriter(LogWriter log) { log_ = std::move(log); }
   // Told of each rule that ran for a received line or the operator's line:
   // the rule (its LastUsed is the time it ran) and the sender's nickname.
