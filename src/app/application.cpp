@@ -153,6 +153,7 @@ bool Application::Main() {
     });
     if (mqtt_) mqtt_->AttachOutputs(*outputs_);
     outputs_->SetWrittenHook([this](std::uint8_t byte) {
+      output_changes_.Written(byte);
       if (mqtt_) mqtt_->PortWritten(byte);
       KeepState(byte);
     });
@@ -359,6 +360,7 @@ void Application::WireBot() {
       *chat_client_, [this](const std::string& error) { ReportHandlerError(error); });
   dispatcher_->SetSenderDirectory(irc_client_->Senders());
   dispatcher_->SetLogWriter(Logger());
+  dispatcher_->SetOutputChanges(&output_changes_);
   if (mqtt_) {
     dispatcher_->AddRuleRunHook([this](const IOCommand& rule, const IrcMessage& message,
                                        const std::optional<std::string>& account) {

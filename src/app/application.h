@@ -210,6 +210,8 @@ class Application {
   std::unique_ptr<PortSlot> port_;
   std::unique_ptr<Outputs> outputs_;
   std::optional<StateFile> state_file_;  // made at start, beside the log
+  // When each output last changed, by any path (OutputMinInterval).
+  OutputChanges output_changes_{*clock_};
   BotState state_;
   Subscription headline_to_service_;
   std::unique_ptr<FrontEnd> front_;

@@ -88,6 +88,31 @@ std::string MissingConditions(const User& user, const IrcMessage& message,
   return missing;
 }
 
+// The limit gates of a rule that passed all others.
+RuleVerdict JudgeLimits(const IOCommand& rule, const RuleLine& line, const RuleContext& context) {
+  RuleVerdict verdict;
+  const auto now = context.clock.MonotonicNow();
+  if (context.sender_limits && !line.sender.empty())
+    verdict.wait =
+        context.sender_limits->SecondsLimited(line.sender, context.settings.SenderRateLimit, now);
+  if (verdict.wait > 0) {
+    verdict.gate = RuleGate::kSenderLimited;
+    return verdict;
+  }
+  if (!context.output_changes) return verdict;
+  for (int n = 1; n <= kOutputCount; ++n) {
+    if (!rule.HasFlag(OffBit(n) | OnBit(n) | ToggleBit(n))) continue;
+    const std::int64_t left =
+        context.output_changes->SecondsLeft(n, context.settings.OutputMinInterval);
+    if (left > verdict.wait) {
+      verdict.wait = left;
+      verdict.output = n;
+      verdict.gate = RuleGate::kOutputTooSoon;
+    }
+  }
+  return verdict;
+}
+
 }  // namespace
 
 Dispatcher::Dispatcher(const Settings& settings, IOCommands& commands, Outputs& outputs,
@@ -136,21 +161,47 @@ void Dispatcher::MatchMessage(const IrcMessage& message, bool received) {
   const RuleContext context = Context();
   const RuleLine line = JudgeLine(message, received, context);
   if (line.gate != RuleGate::kRuns) return;
+  const Settings::RateLimit& limit = settings_.SenderRateLimit;
   for (const IOCommands::Pointer& command : commands_) {
     const RuleVerdict verdict = JudgeRule(*command, line, context);
     if (verdict.gate == RuleGate::kConditions) {
       const std::string text = RuleNotRunText(command->IOName(), message.prefix, verdict.missing);
       WriteMessage(log_, log_msg::kRuleNotRun, text);
       console_.Append(text + "\r\n");
-    } else if (Run(*command, verdict) && !rule_run_hooks_.empty()) {
+    } else if (verdict.gate == RuleGate::kSenderLimited) {
+      TellSenderLimited(message, line.sender, verdict.wait);
+    } else if (verdict.gate == RuleGate::kTooSoon && !line.sender.empty() &&
+               sender_limits_.SecondsLimited(line.sender, limit, clock_.MonotonicNow()) > 0) {
+      continue;  // a limited sender does not even get the refusal reply
+    } else if (verdict.gate == RuleGate::kOutputTooSoon) {
+      const std::string text =
+          OutputTooSoonText(command->IOName(), verdict.output, outputs_.OutputName(verdict.output),
+                            settings_.OutputMinInterval, verdict.wait);
+      WriteMessage(log_, log_msg::kOutputTooSoon, text);
+      console_.Append(text + "\r\n");
+    } else if (Run(*command, verdict)) {
+      if (!line.sender.empty()) sender_limits_.Count(line.sender, limit, clock_.MonotonicNow());
+      if (rule_run_hooks_.empty()) continue;
       const std::optional<std::string> account = Senders().Account(message.nick, message);
       for (const RuleRunSenderHook& hook : rule_run_hooks_) hook(*command, message, account);
     }
   }
 }
 
+void Dispatcher::TellSenderLimited(const IrcMessage& message, const std::string& sender,
+                                   std::int64_t wait) {
+  if (!sender_limits_.FirstRefusal(sender)) return;
+  const Settings::RateLimit& limit = settings_.SenderRateLimit;
+  const std::string text =
+      SenderLimitedText(sender, message.prefix, limit.count, limit.seconds, wait);
+  WriteMessage(log_, log_msg::kSenderLimited, text);
+  console_.Append(text + "\r\n");
+  Report(sender_.SendLine("NOTICE " + message.nick + " :" +
+                          SenderLimitedNoticeText(limit.count, limit.seconds, wait)));
+}
+
 RuleLine JudgeLine(const IrcMessage& message, bool received, const RuleContext& context) {
-  RuleLine line{message, RuleGate::kRuns, {}};
+  RuleLine line{message, RuleGate::kRuns, {}, {}};
   const SenderDirectory& senders = context.senders;
   if (received && !message.nick.empty() && senders.Mapping().Equal(message.nick, senders.OwnNick()))
     line.gate = RuleGate::kOwnLine;
@@ -160,7 +211,14 @@ RuleLine JudgeLine(const IrcMessage& message, bool received, const RuleContext& 
     line.gate = RuleGate::kNoUserPrefix;
   else
     line.lowered = LowerLatin1(message.classic);
+  if (received && line.gate == RuleGate::kRuns) line.sender = SenderKey(message, senders);
   return line;
+}
+
+std::string SenderKey(const IrcMessage& message, const SenderDirectory& senders) {
+  const std::optional<std::string> account = senders.Account(message.nick, message);
+  if (account && !account->empty()) return "account " + Quoted(LowerLatin1(*account));
+  return "host " + Quoted(LowerLatin1(message.host));
 }
 
 UserVerdict JudgeUser(const User& user, const IrcMessage& message, const RuleContext& context) {
@@ -181,7 +239,10 @@ RuleVerdict JudgeRule(const IOCommand& rule, const RuleLine& line, const RuleCon
   }
   for (const auto& user : rule) {
     const UserVerdict judged = JudgeUser(*user, line.message, context);
-    if (judged.gate == UserVerdict::kMatches) return JudgeRun(rule, context);
+    if (judged.gate == UserVerdict::kMatches) {
+      RuleVerdict run = JudgeRun(rule, context);
+      return run.Runs() ? JudgeLimits(rule, line, context) : run;
+    }
     if (judged.gate == UserVerdict::kConditions &&
         verdict.missing.find(judged.missing) == std::string::npos)
       verdict.missing += (verdict.missing.empty() ? "" : "; ") + judged.missing;

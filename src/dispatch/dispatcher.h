@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dispatch/chat_client.h"
+#include "dispatch/rate_limits.h"
 #include "dispatch/sender_directory.h"
 #include "irc/irc_message.h"
 #include "irc/irc_sender.h"
@@ -43,6 +44,8 @@ enum class RuleGate : std::uint8_t {
   kWeekendsOnly,       // ExecuteOnWeekendsOnly on a Monday to Friday
   kFocus,              // ExecuteOnlyWhenVeskoHasFocus, the chat client is not active
   kNonFocus,           // ExecuteOnlyWhenVeskoHasNonFocus, the chat client is active
+  kSenderLimited,      // the sender has run as many rules as SenderRateLimit allows
+  kOutputTooSoon,      // an output of the rule changed less than OutputMinInterval ago
 };
 
 // What rules are judged against besides the line.
@@ -52,6 +55,9 @@ struct RuleContext {
   const Clock& clock;  // the weekday and the time since a rule last ran
   // Asked for the focus gates; nullptr when the window is not looked at.
   ChatClientWindow* chat_client;
+  // The limit gates' records; nullptr passes the gate.
+  const SenderRateLimiter* sender_limits = nullptr;
+  const OutputChanges* output_changes = nullptr;
 };
 
 // One line judged once for all rules: `gate` is kRuns, kOwnLine,
@@ -62,7 +68,14 @@ struct RuleLine {
   const IrcMessage& message;
   RuleGate gate = RuleGate::kRuns;
   std::string lowered;
+  // A received line's sender as SenderRateLimit counts it (SenderKey); ""
+  // for the operator's lines, which are never limited.
+  std::string sender;
 };
+
+// Who sent `message` for SenderRateLimit: `account "NAME"` when the sender
+// is known to be logged in, else `host "HOST"`, both lower-cased.
+std::string SenderKey(const IrcMessage& message, const SenderDirectory& senders);
 
 // `received`: a line from the server, which never counts from the bot's own
 // nickname; otherwise the operator's relayed line.
@@ -74,7 +87,9 @@ struct RuleVerdict {
   // kConditions: what the users whose Nickname and Username matched lack,
   // as the log entry log_msg::kRuleNotRun names it.
   std::string missing;
-  std::int64_t wait = 0;        // kTooSoon: whole seconds until it may run again
+  // kTooSoon, kSenderLimited, kOutputTooSoon: whole seconds until it may run again.
+  std::int64_t wait = 0;
+  int output = 0;  // kOutputTooSoon: the output that changed too recently
   bool window_unknown = false;  // kFocus, kNonFocus: the window was not looked at
   bool Runs() const { return gate == RuleGate::kRuns; }
 };
@@ -89,8 +104,10 @@ struct UserVerdict {
 UserVerdict JudgeUser(const User& user, const IrcMessage& message, const RuleContext& context);
 
 // Every gate of `rule` for `line`, in order: the line's, the trigger, the
-// allowed users and their conditions, then JudgeRun's. Asks the chat client
-// only when the rule has a focus gate and passed all earlier ones.
+// allowed users and their conditions, JudgeRun's, then the limits: the
+// line's sender against SenderRateLimit and the rule's outputs against
+// OutputMinInterval (the one that may switch last is named). Asks the chat
+// client only when the rule has a focus gate and passed all earlier ones.
 RuleVerdict JudgeRule(const IOCommand& rule, const RuleLine& line, const RuleContext& context);
 // The gates of a run alone: the time gate, the day gates (today's local
 // date) and the focus gates. Without a chat client, a rule held only by a
@@ -119,7 +136,10 @@ class Dispatcher {
   // What the connection knows of the senders; until one is set (or after
   // nullptr), ConfiguredSenders. `directory` must outlive its use.
   void SetSenderDirectory(const SenderDirectory* directory);
-  // Where the entries on rules not run for a condition go; none by default.
+  // When the outputs last changed, for OutputMinInterval; without it (or
+  // after nullptr) that gate passes. `changes` must outlive its use.
+  void SetOutputChanges(const OutputChanges* changes) { output_changes_ = changes; }
+  // Where the entries on rules not run for a condition or a limit go; none by default.
   void SetLogWriter(LogWriter log) { log_ = std::move(log); }
   // Told of each rule that ran for a received line or the operator's line:
   // the rule (its LastUsed is the time it ran) and the sender's nickname.
@@ -150,6 +170,12 @@ class Dispatcher {
   // conditions (of users whose Nickname and Username matched) gets one
   // information entry log_msg::kRuleNotRun and a console line naming the sender
   // and what is missing.
+  // Each rule run counts against the sender's SenderRateLimit. A rule
+  // refused for that limit fires nothing (not even the refusal reply of
+  // kTooSoon): the first refusal in a window gets the warning
+  // log_msg::kSenderLimited with a console line and a NOTICE to the
+  // sender's nickname. A rule refused for OutputMinInterval gets the
+  // information entry log_msg::kOutputTooSoon and a console line.
   void MatchReceived(const IrcMessage& message);
 
   // A line the operator typed, sent to the channel from `nick` (the nickname
@@ -181,7 +207,12 @@ class Dispatcher {
   // nothing for any other failed gate.
   bool Run(IOCommand& command, const RuleVerdict& verdict);
   const SenderDirectory& Senders() const { return directory_ ? *directory_ : configured_; }
-  RuleContext Context() { return {settings_, Senders(), clock_, &chat_client_}; }
+  RuleContext Context() {
+    return {settings_, Senders(), clock_, &chat_client_, &sender_limits_, output_changes_};
+  }
+  // The log entry, console line and NOTICE of a sender refused for
+  // SenderRateLimit, once per window.
+  void TellSenderLimited(const IrcMessage& message, const std::string& sender, std::int64_t wait);
   // Sends `text` (which begins with a blank) to the channel and echoes it on
   // the console from the nickname in use (the sender directory's OwnNick).
   void Reply(std::string_view text);
@@ -198,6 +229,8 @@ class Dispatcher {
   LogWriter log_;
   ConfiguredSenders configured_;
   const SenderDirectory* directory_ = nullptr;
+  SenderRateLimiter sender_limits_;
+  const OutputChanges* output_changes_ = nullptr;
   std::vector<RuleRunSenderHook> rule_run_hooks_;
   bool mbPulsePhase = false;
 };

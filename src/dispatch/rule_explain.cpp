@@ -147,6 +147,13 @@ std::string Detail(const IOCommand& rule, const RuleLine& line, const RuleVerdic
     case RuleGate::kNonFocus:
       return explain_text::FocusText("ExecuteOnlyWhenVeskoHasNonFocus", false,
                                      !verdict.window_unknown);
+    case RuleGate::kSenderLimited:
+      return explain_text::SenderLimitedText(context.settings.SenderRateLimit.count,
+                                             context.settings.SenderRateLimit.seconds,
+                                             verdict.wait);
+    case RuleGate::kOutputTooSoon:
+      return explain_text::OutputTooSoonText(verdict.output, outputs.OutputName(verdict.output),
+                                             context.settings.OutputMinInterval, verdict.wait);
   }
   return "";
 }

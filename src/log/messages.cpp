@@ -94,6 +94,10 @@
   /* The rules: a line matched a rule's trigger and an allowed user's names, */              \
   /* but not the user's Host, Account or Status condition. */                                \
   ROW(kRuleNotRun, 70, kInformation, "") /* RuleNotRunText */                                \
+  /* The limits: a sender beyond SenderRateLimit (once per window), a rule */                \
+  /* refused because an output changed less than OutputMinInterval ago. */                   \
+  ROW(kSenderLimited, 74, kWarning, "")     /* SenderLimitedText */                          \
+  ROW(kOutputTooSoon, 75, kInformation, "") /* OutputTooSoonText */                          \
   /* The MQTT broker connection and its commands. */                                         \
   ROW(kMqttConnected, 80, kInformation, "") /* MqttConnectedText */                          \
   ROW(kMqttDisconnected, 81, kWarning, "")  /* MqttDisconnectedText */                       \
@@ -407,6 +411,32 @@ std::string LogFolderMissingText(const std::string& folder, const std::string& s
 std::string RuleNotRunText(std::string_view rule, const std::string& sender,
                            const std::string& missing) {
   return "Rule \"" + std::string(rule) + "\" not run for " + sender + ": " + missing;
+}
+
+std::string SenderLimitedText(const std::string& sender, const std::string& prefix, long long count,
+                              long long seconds, long long wait) {
+  return "Sender " + sender + " (" + prefix + ") ran " + std::to_string(count) + " rules in " +
+         std::to_string(seconds) + " s, the most SenderRateLimit allows: their lines fire no " +
+         "rule until the limit ends in " + std::to_string(wait) + " s.";
+}
+
+std::string SenderLimitedNoticeText(long long count, long long seconds, long long wait) {
+  return "You ran " + std::to_string(count) + " commands in " + std::to_string(seconds) +
+         " s, the most allowed; your lines switch nothing for the next " + std::to_string(wait) +
+         " s.";
+}
+
+std::string OutputTooSoonPart(int output, const std::string& name, long long interval,
+                              long long wait) {
+  return "output " + std::to_string(output) + " \"" + name + "\" changed less than " +
+         std::to_string(interval) + " s ago (OutputMinInterval); it may switch again in " +
+         std::to_string(wait) + " s";
+}
+
+std::string OutputTooSoonText(std::string_view rule, int output, const std::string& name,
+                              long long interval, long long wait) {
+  return "Rule \"" + std::string(rule) +
+         "\" not run: " + OutputTooSoonPart(output, name, interval, wait) + ".";
 }
 
 std::string MqttConnectedText(const std::string& broker) {
@@ -801,6 +831,17 @@ std::string FocusText(std::string_view gate, bool active, bool known) {
                  " (", gate,
                  "); --explain does not look at the window, so the rule is not counted as "
                  "firing"});
+}
+
+std::string SenderLimitedText(long long count, long long seconds, long long wait) {
+  return Joined({"does not fire: the sender ran ", std::to_string(count), " rules in ",
+                 std::to_string(seconds), " s (SenderRateLimit); its lines fire nothing for ",
+                 std::to_string(wait), " s"});
+}
+
+std::string OutputTooSoonText(int output, const std::string& name, long long interval,
+                              long long wait) {
+  return "does not fire: " + OutputTooSoonPart(output, name, interval, wait);
 }
 
 std::string SummaryText(int firing, int rules) {

@@ -126,6 +126,8 @@ extern const LogMessage kLogFolderMissing;
 
 // The rules.
 extern const LogMessage kRuleNotRun;
+extern const LogMessage kSenderLimited;
+extern const LogMessage kOutputTooSoon;
 
 // The MQTT broker connection and its commands.
 extern const LogMessage kMqttConnected;
@@ -235,6 +237,18 @@ std::string LogFolderMissingText(const std::string& folder, const std::string& s
 // `sender` is the line's prefix, `missing` the conditions it did not meet.
 std::string RuleNotRunText(std::string_view rule, const std::string& sender,
                            const std::string& missing);
+// `sender` as SenderKey names it, `prefix` the line's; `count` runs in
+// `seconds` (SenderRateLimit), `wait` seconds until the window ends.
+std::string SenderLimitedText(const std::string& sender, const std::string& prefix, long long count,
+                              long long seconds, long long wait);
+// The NOTICE to that sender.
+std::string SenderLimitedNoticeText(long long count, long long seconds, long long wait);
+// `output` (1..8) named `name` changed less than `interval` seconds ago;
+// `wait` seconds until it may switch. The part both texts below share.
+std::string OutputTooSoonPart(int output, const std::string& name, long long interval,
+                              long long wait);
+std::string OutputTooSoonText(std::string_view rule, int output, const std::string& name,
+                              long long interval, long long wait);
 std::string MqttConnectedText(const std::string& broker);
 // `why` without a closing full stop; the next attempt in `seconds`.
 std::string MqttDisconnectedText(const std::string& broker, const std::string& why,
@@ -359,6 +373,10 @@ std::string DayText(std::string_view gate, std::string_view today);
 // `gate` the flag's name; `active` the window state the rule needs; `known`
 // whether the window was looked at.
 std::string FocusText(std::string_view gate, bool active, bool known);
+// The limit gates, with the values as OutputTooSoonPart and SenderLimitedText take them.
+std::string SenderLimitedText(long long count, long long seconds, long long wait);
+std::string OutputTooSoonText(int output, const std::string& name, long long interval,
+                              long long wait);
 std::string SummaryText(int firing, int rules);
 }  // namespace explain_text
 

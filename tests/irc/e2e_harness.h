@@ -60,13 +60,14 @@ class RawIrcClient {
     QObject::connect(&socket_, &QTcpSocket::readyRead, [this] { OnData(); });
   }
 
-  // Starts connecting and registering; WaitRegistered waits for the welcome.
-  void Start(int port, const std::string& nick) {
+  // Starts connecting from `source` and registering; WaitRegistered waits for the welcome.
+  void Start(int port, const std::string& nick, const char* source = "127.0.0.1") {
     nick_ = nick;
     QObject::connect(&socket_, &QTcpSocket::connected, [this] {
       socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
       Send("NICK " + nick_ + "\r\nUSER " + nick_ + " 0 * :Zelvo test user\r\n");
     });
+    socket_.bind(QHostAddress(source));
     socket_.connectToHost("127.0.0.1", static_cast<quint16>(port));
   }
 

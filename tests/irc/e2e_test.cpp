@@ -186,6 +186,24 @@ TEST_P(IrcEndToEndTest, ABurstOfFiftyTriggersDoesNotGetTheBotDisconnected) {
   EXPECT_EQ(alice_.CountContaining("ERROR :", from), 0u);
 }
 
+TEST_P(IrcEndToEndTest, ASenderBeyondSenderRateLimitIsToldOnceAnotherStillRuns) {
+  ASSERT_NO_FATAL_FAILURE(StartAll());
+  bot_->Configure().SenderRateLimit = {2, 60};
+  RawIrcClient bob;  // from another host
+  bob.Start(server_->Port(), "bob", "127.0.0.2");
+  ASSERT_TRUE(bob.WaitRegistered() && bob.Join("#lab"));
+  for (const char* text : {"Disco On", "Disco Off", "Disco On", "Disco On"})
+    alice_.Say("#lab", text);
+  ASSERT_TRUE(alice_.WaitForLineContaining(" NOTICE alice :You ran 2 commands", seconds(10)));
+  const std::size_t told = alice_.Lines().size();
+  bob.Say("#lab", "Disco On");
+  // The reply to bob comes after anything the bot sent alice before.
+  ASSERT_TRUE(WaitForReply("I toggled Disco-Kula On.\r\n", told));
+  EXPECT_EQ(alice_.CountContaining(" NOTICE alice :"), 1u);
+  EXPECT_THAT(bot_->PortWrites(), ::testing::ElementsAre(kOutputs1And2, 0, kOutputs1And2));
+  EXPECT_EQ(bot_->CountLog(log_msg::kSenderLimited.id), 1u);
+}
+
 TEST_P(IrcEndToEndTest, OperatorLineReachesTheChannelAndFiresRules) {
   ASSERT_NO_FATAL_FAILURE(StartAll());
   ASSERT_TRUE(bot_->Client().Connection().SendOperatorLine("Disco On, says the operator"));
