@@ -67,14 +67,6 @@ std::string TimeStamp(OleDate now) {
   return text;
 }
 
-// A new log file holding the `entries` (LogEntryXml texts).
-std::string NewFile(const std::string& entries) {
-  std::string out(kLogHeader);
-  out += entries;
-  out += kLogTail;
-  return out;
-}
-
 }  // namespace
 
 std::optional<LogFailure> LogFile::Append(const std::string& path,
@@ -100,7 +92,7 @@ LogFile::Result LogFile::TryAppend(const std::string& path, std::span<const LogR
   const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
-    if (error == ENOENT) return ReplaceWhole(path, NewFile(entry), false, true);
+    if (error == ENOENT) return ReplaceWhole(path, NewLogFileXml(entry), false, true);
     return {Step::kDone, Failure(error, "Couldn't open the log file", path)};
   }
   UniqueFd closer(fd);
@@ -112,7 +104,7 @@ LogFile::Result LogFile::TryAppend(const std::string& path, std::span<const LogR
   }
   // Unknown to this writer (another program, a hand edit, an earlier run):
   // only a file that begins as a log is taken, then read whole once.
-  if (info.st_size == 0) return ReplaceWhole(path, NewFile(entry), true, true);
+  if (info.st_size == 0) return ReplaceWhole(path, NewLogFileXml(entry), true, true);
   std::string start;
   if (!ReadAt(fd, 0, static_cast<std::size_t>(std::min<off_t>(info.st_size, kLogStartBytes)),
               start)) {
@@ -178,7 +170,7 @@ LogFile::Result LogFile::AppendToContent(int fd, const std::string& path, const 
   if (const std::optional<LogRepair> repair = PlanRepair(content)) {
     return Repair(path, *repair, entry);
   }
-  return RenameAside(path, NewFile(entry));
+  return RenameAside(path, NewLogFileXml(entry));
 }
 
 LogFile::Result LogFile::AppendInPlace(int fd, const std::string& path, off_t size,
