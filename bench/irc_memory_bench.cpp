@@ -40,7 +40,8 @@ constexpr const char* kEndToken = ":bench-end";
 // What the server sends: every line a channel line, or a mix.
 enum Mix : std::int64_t {
   kChatter = 0,   // channel lines that fire nothing
-  kTriggers = 1,  // every tenth line "Disco On", a rule that answers in the channel
+  kTriggers = 1,  // every tenth line "Disco On" or "Disco Off" in turn: rules that switch two
+                  // outputs and answer in the channel
   kPings = 2,     // nothing but PINGs, each with its own token
   kMixed = 3,     // chatter, triggers, PINGs (some with over-long tokens), long lines
   // Before 001, for a time instead of a number of lines:
@@ -72,7 +73,9 @@ void AppendLine(std::string& out, std::int64_t mix, std::int64_t n) {
     out += sender + kChannel + " :just some chatter about nothing in particular " +
            std::to_string(n) + "\r\n";
   };
-  const auto trigger = [&] { out += sender + kChannel + " :Disco On\r\n"; };
+  const auto trigger = [&] {
+    out += sender + kChannel + (n % 20 == 0 ? " :Disco On\r\n" : " :Disco Off\r\n");
+  };
   const auto ping = [&] { out += "PING :" + std::to_string(n) + "\r\n"; };
   switch (mix) {
     case kChatter:
@@ -218,6 +221,9 @@ class Run {
     config = testing::ReplacedOnce(config, "<IRCPort>6667</IRCPort>",
                                    "<IRCPort>" + std::to_string(port) + "</IRCPort>");
     config = testing::ReplacedOnce(config, "<LogToFileWarnings>false", "<LogToFileWarnings>true");
+    // Information too: the audit trail's entries (94) are information.
+    config = testing::ReplacedOnce(config, "<LogToFileInformation>false",
+                                   "<LogToFileInformation>true");
     config = testing::ReplacedOnce(config, "<Output8>N/C</Output8>",
                                    "<Output8>N/C</Output8>\r\n\t\t<OutputDevice>file:" +
                                        dir_.File("port.log") + "</OutputDevice>");
@@ -306,6 +312,15 @@ class Run {
     return "";
   }
 
+  // Entries 94 (a change of the outputs) in the bot's log so far.
+  long SwitchEntries() const {
+    std::ifstream log(dir_.File("Log.xml"));
+    long count = 0;
+    for (std::string line; std::getline(log, line);)
+      if (line.find("<ID>94</ID>") != std::string::npos) ++count;
+    return count;
+  }
+
   long start_rss_kb = -1;
   long end_rss_kb = -1;
   long peak_rss_kb = -1;
@@ -351,6 +366,7 @@ void BM_ZelvoMemoryUnderFlood(benchmark::State& state) {
     }
     Report(state, run);
     state.counters["lines_per_s"] = static_cast<double>(state.range(1)) / run.seconds_taken;
+    state.counters["switch_entries"] = static_cast<double>(run.SwitchEntries());
   }
   state.SetLabel(MixName(state.range(0)));
 }

@@ -139,7 +139,7 @@ void BM_ChannelMessageToStateAndPort(benchmark::State& state) {
   if (mqtt)
     options.extra_settings = "<MQTTBroker>mqtt://127.0.0.1:" + std::to_string(broker_port) +
                              "</MQTTBroker><MQTTDiscovery>false</MQTTDiscovery>";
-  options.log_everything = false;
+  options.log_everything = true;  // the audit trail's entries (information) reach the log
   std::string config = testing::TestConfig(options);
   config = testing::ReplacedOnce(config, "<IRCPort>1</IRCPort>",
                                  "<IRCPort>" + std::to_string(server.Port()) + "</IRCPort>");

@@ -45,6 +45,33 @@ std::string EventTime(OleDate local) {
   return mqtt::IsoTime(FromOleDate(local), static_cast<int>(tm.tm_gmtoff / 60));
 }
 
+std::string_view CauseWords(SwitchCause::Kind kind) {
+  using Kind = SwitchCause::Kind;
+  switch (kind) {
+    case Kind::kStart:
+      return switch_cause::kStart;
+    case Kind::kRule:
+      return switch_cause::kChannelLine;
+    case Kind::kOperatorLine:
+      return switch_cause::kOperatorLine;
+    case Kind::kLamp:
+      return switch_cause::kLamp;
+    case Kind::kMqtt:
+      return switch_cause::kMqtt;
+    case Kind::kAutoReturn:
+      return switch_cause::kAutoReturn;
+    case Kind::kPulseEnd:
+      return switch_cause::kPulseEnd;
+    case Kind::kSafeStateExit:
+      return switch_cause::kSafeStateExit;
+    case Kind::kSafeStateDisconnect:
+      return switch_cause::kSafeStateDisconnect;
+    case Kind::kReload:
+      return switch_cause::kReload;
+  }
+  return {};
+}
+
 }  // namespace
 
 Application::Application(ApplicationEnvironment environment)
@@ -64,13 +91,13 @@ Application::Application(ApplicationEnvironment environment)
       make_irc_(std::move(environment.make_irc)),
       make_mqtt_(std::move(environment.make_mqtt)),
       notifier_(std::move(environment.service_notifier)),
+      journal_(environment.journal ? std::move(environment.journal) : ServiceJournal()),
       prelog_(*clock_),
       event_log_(program_dir_, *clock_),
       log_backlog_(
           *clock_,
-          [this](const LogEntry& entry) {
-            return event_log_.WriteLog(&config_, entry.LogID, entry.LogType, entry.LogDescription,
-                                       entry.LogDateTime);
+          [this](std::span<const LogEntry> entries) {
+            return event_log_.WriteLog(&config_, entries);
           },
           [this](const std::string& notice) {
             if (front_) {
@@ -105,6 +132,12 @@ Application::Application(ApplicationEnvironment environment)
   headline_to_service_ =
       state_.headline.Subscribe([this](const std::string& text) { notifier_->Status(text); });
   QObject::connect(&watchdog_timer_, &QTimer::timeout, [this] { notifier_->FeedWatchdog(); });
+  switch_log_timer_.setSingleShot(true);
+  switch_log_timer_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&switch_log_timer_, &QTimer::timeout, [this] {
+    if (const auto left = log_backlog_.WriteHeldWhenDue(); left.count() > 0)
+      switch_log_timer_.start(left);
+  });
 }
 
 Application::~Application() {
@@ -146,6 +179,10 @@ bool Application::Main() {
     ReadOutputNames(config_, *outputs_);
     for (int n = 1; n <= kOutputCount; ++n) outputs_->SetOutput(n, (start.byte >> (n - 1)) & 1);
     outputs_->SetShownHook([this](std::uint8_t byte) { state_.outputs.Set(byte); });
+    outputs_->SetChangedHook(
+        [this](std::uint8_t before, std::uint8_t after, const SwitchCause& cause) {
+          LogSwitch(before, after, cause);
+        });
     outputs_->SetPortProblemHook([this](const std::string& error) {
       const std::string text = error.empty() ? "" : PortProblemText(error);
       if (front_) SetProblem("port", text);
@@ -159,10 +196,11 @@ bool Application::Main() {
     });
     LoadFrontEnd();
     for (const std::string& warning : lint_warnings) front_->console().Append(warning + "\r\n");
-    if (!start.warning.empty()) front_->console().Append(start.warning + "\r\n");
+    if (!start.warning.empty()) front_->console().Append(start.warning + "
+");
     // The start byte reaches the devices before the event loop runs, so
     // before anything from the server can act (GPIO lines already hold it).
-    const std::string written = outputs_->SetOutputs();
+    const std::string written = outputs_->SetOutputs({SwitchCause::Kind::kStart});
     if (!written.empty()) throw RaisedError(written);
 
     WriteLog(log_msg::kShowingMainform);
@@ -295,7 +333,8 @@ OperatorActions Application::Actions() {
   actions.toggle_output = [this](int output) {
     try {
       outputs_->Output_Toggle(output);
-      const std::string error = outputs_->SetOutputs();
+      const std::string error =
+          outputs_->SetOutputs({SwitchCause::Kind::kLamp, {}, switch_cause::kOperator});
       if (!error.empty()) ReportHandlerError(error);
     } catch (const std::exception& e) {
       ReportHandlerError(e.what());
@@ -439,7 +478,7 @@ void Application::Reload() {
   config_ = std::move(fresh_document);
   if (fresh_port) {
     port_->Replace(std::move(fresh_port));
-    const std::string written = outputs_->SetOutputs();
+    const std::string written = outputs_->SetOutputs({SwitchCause::Kind::kReload});
     if (!written.empty()) ReportHandlerError(written);
   }
   if (changes.connection) {
@@ -479,13 +518,36 @@ void Application::SecondTick() {
   }
   WriteLog(log_msg::kOutputsOnDisconnect,
            OutputsOnDisconnectText(settings_.gsIRCChannel, DisconnectGuard::kGrace.count(), *byte));
-  WriteSafeByte(*byte);
+  WriteSafeByte(*byte, SwitchCause::Kind::kSafeStateDisconnect);
 }
 
-void Application::WriteSafeByte(std::uint8_t byte) {
+void Application::WriteSafeByte(std::uint8_t byte, SwitchCause::Kind cause) {
   for (int n = 1; n <= kOutputCount; ++n) outputs_->SetOutput(n, (byte >> (n - 1)) & 1);
-  const std::string error = outputs_->SetOutputs();
+  const std::string error = outputs_->SetOutputs({cause});
   if (!error.empty() && front_) ReportHandlerError(error);
+}
+
+// Made after the port write; the log's write waits for the group.
+void Application::LogSwitch(std::uint8_t before, std::uint8_t after, const SwitchCause& cause) {
+  if (!settings_.LogSwitches) return;
+  const std::string text =
+      SwitchedText(CauseWords(cause.kind), cause.rule, cause.sender, cause.account, before, after);
+  log_backlog_.Hold(log_msg::kSwitched.id, log_msg::kSwitched.type, text, clock_->LocalNow());
+  if (!switch_log_timer_.isActive()) switch_log_timer_.start(LogBacklog::kGroupInterval);
+  if (front_) front_->console().Append(text + "\r\n");
+  if (!journal_) return;
+  std::vector<std::string> fields = {"MESSAGE=" + text, "PRIORITY=6",
+                                     "ZELVO_OUTPUTS=" + OutputBitsText(before) + " -> " +
+                                         OutputBitsText(after)};
+  const auto add = [&fields](const char* name, std::string_view value) {
+    if (!value.empty()) fields.push_back(std::string(name).append(value));
+  };
+  add("ZELVO_RULE=", cause.rule);
+  add("ZELVO_SENDER=", cause.sender);
+  add("ZELVO_ACCOUNT=", cause.account);
+  const std::string error = journal_->Send(fields);
+  if (!error.empty() && !journal_failing_) WriteLog(log_msg::kJournalFailed, JournalFailedText(error));
+  journal_failing_ = !error.empty();
 }
 
 void Application::Closing() {
@@ -493,7 +555,7 @@ void Application::Closing() {
   watchdog_timer_.stop();
   if (exit_byte_ && outputs_) {
     WriteLog(log_msg::kOutputsOnExit, OutputsOnExitText(*exit_byte_));
-    WriteSafeByte(*exit_byte_);
+    WriteSafeByte(*exit_byte_, SwitchCause::Kind::kSafeStateExit);
   }
   if (state_file_) ReportStateSave(state_file_->Flush());
   if (mqtt_) mqtt_->Close();

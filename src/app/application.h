@@ -39,6 +39,7 @@
 #include "outputs/port_slot.h"
 #include "outputs/port_writer.h"
 #include "outputs/start_state.h"
+#include "service/journal.h"
 #include "service/service_notifier.h"
 #include "ui/tray_icon.h"
 
@@ -65,6 +66,8 @@ struct ApplicationEnvironment {
       make_irc;                                       // default: MakeIrcClient
   MqttConnectionFactory make_mqtt;                    // default: MakeMosquittoConnection
   std::unique_ptr<ServiceNotifier> service_notifier;  // default: SystemdServiceNotifier
+  // Takes each change of the outputs as well; default: ServiceJournal().
+  std::unique_ptr<Journal> journal;
 };
 
 class Application {
@@ -175,7 +178,10 @@ class Application {
   // that could never be written dumped to standard error and a file.
   void Closing();
   // Sets the register to `byte` and writes it through every back-end.
-  void WriteSafeByte(std::uint8_t byte);
+  void WriteSafeByte(std::uint8_t byte, SwitchCause::Kind cause);
+  // A change of the outputs (LogSwitches): entry 94 held for the next group
+  // of the log, the console, the journal.
+  void LogSwitch(std::uint8_t before, std::uint8_t after, const SwitchCause& cause);
   void StartWatchdog();
   void DumpUnwrittenLog();
   void ShowFatalNotice(const std::string& text, const std::string& details = "");
@@ -197,6 +203,8 @@ class Application {
   std::function<std::unique_ptr<IrcClient>(const IrcEnvironment&)> make_irc_;
   MqttConnectionFactory make_mqtt_;
   std::unique_ptr<ServiceNotifier> notifier_;
+  std::unique_ptr<Journal> journal_;
+  bool journal_failing_ = false;  // told in the log until a send works again
 
   PreLog prelog_;
   EventLog event_log_;
@@ -221,6 +229,8 @@ class Application {
   SafeByte exit_byte_;
   std::optional<DisconnectGuard> disconnect_guard_;
   QTimer watchdog_timer_;
+  // Writes the held group of entry 94 about LogBacklog::kGroupInterval after its first.
+  QTimer switch_log_timer_;
   bool running_ = false;
   bool showing_fatal_notice_ = false;
   bool closed_ = false;

@@ -197,12 +197,12 @@ void MqttLink::Switch(int output, mqtt::SwitchCommand command) {
       break;
   }
   const bool on = outputs_->Output(output);
-  const std::string error = outputs_->SetOutputs();
+  const std::string topic = bridge_->topics().OutputSet(output);
+  const std::string error = outputs_->SetOutputs({SwitchCause::Kind::kMqtt, {}, topic});
   if (!error.empty() && services_.report_error) services_.report_error(error);
   if (!outputs_->LastWriteTaken()) return;
   WriteMessage(services_.log, log_msg::kMqttSwitched,
-               MqttSwitchedText(output, on, CommandWord(command),
-                                bridge_->topics().OutputSet(output)));
+               MqttSwitchedText(output, on, CommandWord(command), topic));
 }
 
 void MqttLink::ReportDrops(bool all) {

@@ -168,21 +168,32 @@ void Dispatcher::MatchMessage(const IrcMessage& message, bool received) {
       const std::string text = RuleNotRunText(command->IOName(), message.prefix, verdict.missing);
       WriteMessage(log_, log_msg::kRuleNotRun, text);
       console_.Append(text + "\r\n");
-    } else if (verdict.gate == RuleGate::kSenderLimited) {
+      continue;
+    }
+    if (verdict.gate == RuleGate::kSenderLimited) {
       TellSenderLimited(message, line.sender, verdict.wait);
-    } else if (verdict.gate == RuleGate::kTooSoon && !line.sender.empty() &&
-               sender_limits_.SecondsLimited(line.sender, limit, clock_.MonotonicNow()) > 0) {
+      continue;
+    }
+    if (verdict.gate == RuleGate::kTooSoon && !line.sender.empty() &&
+        sender_limits_.SecondsLimited(line.sender, limit, clock_.MonotonicNow()) > 0) {
       continue;  // a limited sender does not even get the refusal reply
-    } else if (verdict.gate == RuleGate::kOutputTooSoon) {
+    }
+    if (verdict.gate == RuleGate::kOutputTooSoon) {
       const std::string text =
           OutputTooSoonText(command->IOName(), verdict.output, outputs_.OutputName(verdict.output),
                             settings_.OutputMinInterval, verdict.wait);
       WriteMessage(log_, log_msg::kOutputTooSoon, text);
       console_.Append(text + "\r\n");
-    } else if (Run(*command, verdict)) {
+      continue;
+    }
+    std::optional<std::string> account;
+    if (verdict.Runs()) account = Senders().Account(message.nick, message);
+    const SwitchCause cause{
+        received ? SwitchCause::Kind::kRule : SwitchCause::Kind::kOperatorLine, {},
+        received ? std::string_view(message.prefix) : std::string_view("operator"),
+        received && account ? std::string_view(*account) : std::string_view()};
+    if (Run(*command, verdict, cause)) {
       if (!line.sender.empty()) sender_limits_.Count(line.sender, limit, clock_.MonotonicNow());
-      if (rule_run_hooks_.empty()) continue;
-      const std::optional<std::string> account = Senders().Account(message.nick, message);
       for (const RuleRunSenderHook& hook : rule_run_hooks_) hook(*command, message, account);
     }
   }
@@ -297,10 +308,10 @@ std::string RuleReplyText(const IOCommand& rule) {
 }
 
 bool Dispatcher::ExecuteIOCommand(IOCommand& command) {
-  return Run(command, JudgeRun(command, Context()));
+  return Run(command, JudgeRun(command, Context()), {SwitchCause::Kind::kRule});
 }
 
-bool Dispatcher::Run(IOCommand& command, const RuleVerdict& verdict) {
+bool Dispatcher::Run(IOCommand& command, const RuleVerdict& verdict, SwitchCause cause) {
   if (verdict.gate == RuleGate::kTooSoon) {
     Reply(kRefusalText);
     return false;
@@ -328,7 +339,8 @@ bool Dispatcher::Run(IOCommand& command, const RuleVerdict& verdict) {
 
   // Nothing is announced for a byte the port refused: the register is back
   // at what the devices show, and the rule did not run.
-  const std::string error = outputs_.SetOutputs();
+  cause.rule = command.IOName();
+  const std::string error = outputs_.SetOutputs(cause);
   if (!outputs_.LastWriteTaken()) {
     command.SetAutoReturnOutputs(pending_return);
     Report(RuleNotSwitchedText(command.IOName(), error));
@@ -353,7 +365,9 @@ void Dispatcher::tmrAutoReturn_Timer() {
       if (undo & OnBit(n)) outputs_.SetOutput(n, true);
       if (undo & ToggleBit(n)) outputs_.Output_Toggle(n);
     }
-    Report(outputs_.SetOutputs());
+    Report(outputs_.SetOutputs({(undo & flag::kPulseQuickly) != 0 ? SwitchCause::Kind::kPulseEnd
+                                                                 : SwitchCause::Kind::kAutoReturn,
+                                command->IOName()}));
     command->SetAutoReturnOutputs(0);
     command->SetAutoReturnComplete(true);
   }

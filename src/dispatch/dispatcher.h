@@ -169,7 +169,9 @@ class Dispatcher {
   // status. Each matching rule runs once. A rule held back only by such
   // conditions (of users whose Nickname and Username matched) gets one
   // information entry log_msg::kRuleNotRun and a console line naming the sender
-  // and what is missing.
+  // and what is missing. A rule's port write carries its cause: kRule with
+  // the prefix and the account when known (kOperatorLine and "operator" for
+  // the operator's line).
   // Each rule run counts against the sender's SenderRateLimit. A rule
   // refused for that limit fires nothing (not even the refusal reply of
   // kTooSoon): the first refusal in a window gets the warning
@@ -194,7 +196,8 @@ class Dispatcher {
   // outputs were written.
   bool ExecuteIOCommand(IOCommand& command);
 
-  // Every 1000 ms: puts back the outputs of each rule whose AutoReturn has passed.
+  // Every 1000 ms: puts back the outputs of each rule whose AutoReturn has
+  // passed (cause kAutoReturn, or kPulseEnd for a rule that pulsed).
   void tmrAutoReturn_Timer();
   // Every 100 ms: blinks output 3 while a rule holding the pulse bit keeps it on.
   void tmrPulseQuickly_Timer();
@@ -204,8 +207,8 @@ class Dispatcher {
  private:
   void MatchMessage(const IrcMessage& message, bool received);
   // Runs `command` as `verdict` allows: the refusal reply for kTooSoon,
-  // nothing for any other failed gate.
-  bool Run(IOCommand& command, const RuleVerdict& verdict);
+  // nothing for any other failed gate. `cause` goes with the port write.
+  bool Run(IOCommand& command, const RuleVerdict& verdict, SwitchCause cause);
   const SenderDirectory& Senders() const { return directory_ ? *directory_ : configured_; }
   RuleContext Context() {
     return {settings_, Senders(), clock_, &chat_client_, &sender_limits_, output_changes_};

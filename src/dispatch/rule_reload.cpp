@@ -59,7 +59,7 @@ RuleReloadResult ReplaceRules(IOCommands& current, IOCommands fresh, Outputs& ou
     gone->SetAutoReturnComplete(true);
     ++result.returned;
   }
-  if (result.returned > 0) result.port_error = outputs.SetOutputs();
+  if (result.returned > 0) result.port_error = outputs.SetOutputs({SwitchCause::Kind::kReload});
 
   current = std::move(fresh);
   return result;

@@ -22,7 +22,7 @@ struct RuleReloadResult {
 // takes over its LastUsed, its monotonic stamp and its pending auto-return, so
 // a reload neither lets a rule run early nor loses an output to put back.
 // Every current rule without such a successor whose auto-return is pending
-// has it carried out on `outputs`, written to the port once.
+// has it carried out on `outputs`, written to the port once (cause kReload).
 RuleReloadResult ReplaceRules(IOCommands& current, IOCommands fresh, Outputs& outputs);
 
 }  // namespace zelvo

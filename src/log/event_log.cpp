@@ -90,6 +90,18 @@ bool EventLog::IsProgramFile(const std::string& path) const {
 
 std::string EventLog::WriteLog(const LogSettingsSource* config, std::int32_t id, std::int32_t type,
                                const std::string& description, OleDate time) {
+  const LogEntry entry{id, type, description, time};
+  return WriteLog(config, std::span<const LogEntry>(&entry, 1));
+}
+
+std::string EventLog::WriteLog(const LogSettingsSource* config, std::span<const LogEntry> entries) {
+  std::vector<LogRecord> records;
+  const auto keep = [&records](const LogEntry& entry) {
+    records.push_back(LogRecord{entry.LogID, entry.LogType, entry.LogDescription,
+                                FormatGeneralDateTime(entry.LogDateTime)});
+  };
+  if (entries.empty()) return {};
+  const OleDate time = entries.front().LogDateTime;
   std::string file_setting;
   bool warnings_on = true;
   if (config != nullptr && config->IsLoaded()) {
@@ -98,9 +110,13 @@ std::string EventLog::WriteLog(const LogSettingsSource* config, std::int32_t id,
     if (!settings) {
       return WriteLogError(-1, error.empty() ? "The Log settings couldn't be read." : error);
     }
-    if (!TypeEnabled(*settings, type)) return {};
+    for (const LogEntry& entry : entries)
+      if (TypeEnabled(*settings, entry.LogType)) keep(entry);
+    if (records.empty()) return {};
     file_setting = settings->LogFile;
     warnings_on = TypeEnabled(*settings, log_type::kWarning);
+  } else {
+    for (const LogEntry& entry : entries) keep(entry);
   }
   // Nothing loaded yet: every entry goes to the default file.
   std::string path = ResolveLogPath(file_setting);
@@ -121,8 +137,7 @@ std::string EventLog::WriteLog(const LogSettingsSource* config, std::int32_t id,
     // A warning that the last entry could not write goes before this one.
     if (std::string error = WriteInPlaceWarnings(path, time); !error.empty()) return error;
   }
-  const LogRecord record{id, type, description, FormatGeneralDateTime(time)};
-  std::optional<LogFailure> failure = file_.Append(path, record);
+  std::optional<LogFailure> failure = file_.Append(path, records);
   // Someone else's file is left alone: the next file in line takes the log.
   for (std::string next; failure && failure->not_a_log && !(next = FallbackFor(path)).empty();) {
     if (warnings_on && !warned_foreign_.contains(path)) {
@@ -134,7 +149,7 @@ std::string EventLog::WriteLog(const LogSettingsSource* config, std::int32_t id,
       }
     }
     path = next;
-    failure = file_.Append(path, record);
+    failure = file_.Append(path, records);
   }
   if (failure) return WriteLogError(failure->number, failure->description);
   if (warnings_on) WriteInPlaceWarnings(path, time);  // kept for the next entry when it fails

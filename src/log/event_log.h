@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ class EventLog {
   // "" when written or skipped, else "Couldn't write PreLog. Error-number: ..."
   std::string WriteLog(const LogSettingsSource* config, std::int32_t id, std::int32_t type,
                        const std::string& description, OleDate time);
+  // Writes `entries` (their types switched off skipped) as one append with
+  // one fsync; the same result.
+  std::string WriteLog(const LogSettingsSource* config, std::span<const LogEntry> entries);
 
   // Writes the pre-log's entries in order with their own times; stops at the
   // first failure. Returns "" or the flush's error text.

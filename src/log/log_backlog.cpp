@@ -17,21 +17,47 @@ OleDate LogBacklog::Now() const {
 }
 
 void LogBacklog::Write(std::int32_t id, std::int32_t type, std::string text, OleDate time) {
-  LogEntry entry{id, type, std::move(text), time};
+  WriteHeld();
+  const LogEntry entry{id, type, std::move(text), time};
+  WriteNow(std::span<const LogEntry>(&entry, 1));
+}
+
+void LogBacklog::Hold(std::int32_t id, std::int32_t type, std::string text, OleDate time) {
+  if (held_.empty()) held_since_ = clock_.MonotonicNow();
+  held_.push_back(LogEntry{id, type, std::move(text), time});
+}
+
+std::chrono::milliseconds LogBacklog::WriteHeldWhenDue() {
+  if (held_.empty()) return {};
+  const auto held_for = std::chrono::duration_cast<std::chrono::milliseconds>(
+      clock_.MonotonicNow() - held_since_);
+  if (held_for < kGroupInterval) return kGroupInterval - held_for;
+  WriteHeld();
+  return {};
+}
+
+void LogBacklog::WriteHeld() {
+  if (held_.empty()) return;
+  const std::vector<LogEntry> group = std::exchange(held_, {});
+  WriteNow(group);
+}
+
+void LogBacklog::WriteNow(std::span<const LogEntry> entries) {
   if (Failing()) {
-    Keep(std::move(entry));
+    for (const LogEntry& entry : entries) Keep(entry);
     WriteKept();
     return;
   }
-  const std::string error = writer_(entry);
+  const std::string error = writer_(entries);
   if (error.empty()) return;
   last_try_ = clock_.MonotonicNow();
   written_ = 0;
   dropped_ = 0;
   closing_note_kept_ = false;
   const std::string why = LogUnwritableText(error, capacity_);
-  Keep(std::move(entry));
-  Keep(LogEntry{log_msg::kLogUnwritable.id, log_msg::kLogUnwritable.type, why, time});
+  for (const LogEntry& entry : entries) Keep(entry);
+  Keep(LogEntry{log_msg::kLogUnwritable.id, log_msg::kLogUnwritable.type, why,
+                entries.back().LogDateTime});
   if (notice_) notice_(why);
 }
 
@@ -40,13 +66,14 @@ void LogBacklog::Tick() {
 }
 
 bool LogBacklog::Flush() {
+  WriteHeld();
   return !Failing() || WriteKept();
 }
 
 bool LogBacklog::WriteKept() {
   last_try_ = clock_.MonotonicNow();
   while (!kept_.empty()) {
-    if (!writer_(kept_.front()).empty()) return false;
+    if (!writer_(std::span<const LogEntry>(&kept_.front(), 1)).empty()) return false;
     kept_.pop_front();
     if (!closing_note_kept_) ++written_;
     if (!kept_.empty()) continue;

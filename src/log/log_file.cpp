@@ -69,8 +69,10 @@ std::string TimeStamp(OleDate now) {
 
 }  // namespace
 
-std::optional<LogFailure> LogFile::Append(const std::string& path, const LogRecord& record) {
-  const std::string entry = LogEntryXml(record);
+std::optional<LogFailure> LogFile::Append(const std::string& path,
+                                          std::span<const LogRecord> records) {
+  std::string entry;
+  for (const LogRecord& record : records) entry += LogEntryXml(record);
   lock_tries_left_ = kLockTries;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     // A log reached through a symbolic link is changed where it really is,
@@ -79,18 +81,18 @@ std::optional<LogFailure> LogFile::Append(const std::string& path, const LogReco
     if (const std::optional<FileFailure> failure = ResolveWriteTarget(path, target)) {
       return Failure(*failure);
     }
-    Result result = TryAppend(target, record, entry);
+    Result result = TryAppend(target, records, entry);
     if (result.step == Step::kDone) return result.failure;
   }
   return Failure(EAGAIN, "The log file kept being replaced while it was written", path);
 }
 
-LogFile::Result LogFile::TryAppend(const std::string& path, const LogRecord& record,
+LogFile::Result LogFile::TryAppend(const std::string& path, std::span<const LogRecord> records,
                                    const std::string& entry) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
-    if (error == ENOENT) return ReplaceWhole(path, NewLogFileXml(record), false, true);
+    if (error == ENOENT) return ReplaceWhole(path, NewLogFileXml(entry), false, true);
     return {Step::kDone, Failure(error, "Couldn't open the log file", path)};
   }
   UniqueFd closer(fd);
@@ -102,7 +104,7 @@ LogFile::Result LogFile::TryAppend(const std::string& path, const LogRecord& rec
   }
   // Unknown to this writer (another program, a hand edit, an earlier run):
   // only a file that begins as a log is taken, then read whole once.
-  if (info.st_size == 0) return ReplaceWhole(path, NewLogFileXml(record), true, true);
+  if (info.st_size == 0) return ReplaceWhole(path, NewLogFileXml(entry), true, true);
   std::string start;
   if (!ReadAt(fd, 0, static_cast<std::size_t>(std::min<off_t>(info.st_size, kLogStartBytes)),
               start)) {
@@ -117,7 +119,7 @@ LogFile::Result LogFile::TryAppend(const std::string& path, const LogRecord& rec
   if (!ReadAt(fd, 0, static_cast<std::size_t>(info.st_size), content)) {
     return {Step::kDone, Failure(errno, "Couldn't read the log file", path)};
   }
-  return AppendToContent(fd, path, info, content, record, entry);
+  return AppendToContent(fd, path, info, content, records, entry);
 }
 
 std::optional<LogFile::Result> LogFile::LockCurrent(int fd, const std::string& path,
@@ -149,14 +151,16 @@ std::optional<LogFile::Result> LogFile::LockCurrent(int fd, const std::string& p
 }
 
 LogFile::Result LogFile::AppendToContent(int fd, const std::string& path, const struct stat& info,
-                                         const std::string& content, const LogRecord& record,
+                                         const std::string& content,
+                                         std::span<const LogRecord> records,
                                          const std::string& entry) {
   const LogShape shape = ScanLog(content);
   if (shape.appendable_in_place) return AppendInPlace(fd, path, info.st_size, entry);
   if (shape.usable) {
     LogDocument doc(content);
     if (doc.Usable()) {
-      const std::string rewritten = doc.AppendAndSerialise(record);
+      std::string rewritten;
+      for (const LogRecord& record : records) rewritten = doc.AppendAndSerialise(record);
       const LogShape check = ScanLog(rewritten);
       if (check.usable) return ReplaceWhole(path, rewritten, true, check.appendable_in_place);
     }
@@ -166,7 +170,7 @@ LogFile::Result LogFile::AppendToContent(int fd, const std::string& path, const 
   if (const std::optional<LogRepair> repair = PlanRepair(content)) {
     return Repair(path, *repair, entry);
   }
-  return RenameAside(path, NewLogFileXml(record));
+  return RenameAside(path, NewLogFileXml(entry));
 }
 
 LogFile::Result LogFile::AppendInPlace(int fd, const std::string& path, off_t size,

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -52,7 +53,12 @@ class LogFile {
 
   // Appends `record` as the last entry of the log at `path`, creating the
   // file when it is missing. std::nullopt when written.
-  std::optional<LogFailure> Append(const std::string& path, const LogRecord& record);
+  std::optional<LogFailure> Append(const std::string& path, const LogRecord& record) {
+    return Append(path, std::span<const LogRecord>(&record, 1));
+  }
+  // The same for `records` (at least one), in order, in one write and one
+  // fsync: all of them are written or none.
+  std::optional<LogFailure> Append(const std::string& path, std::span<const LogRecord> records);
 
   // The path of a file that an earlier Append had to rewrite in place (not
   // atomically), once per path for the life of this object; else empty.
@@ -75,13 +81,14 @@ class LogFile {
   };
 
   // One attempt: open, lock, then append in place or take the slow road.
-  Result TryAppend(const std::string& path, const LogRecord& record, const std::string& entry);
+  Result TryAppend(const std::string& path, std::span<const LogRecord> records,
+                   const std::string& entry);
   // Locks the open file, waiting a bounded time, and checks that it is still
   // the one at `path`; fills `info`. Empty when locked and current.
   std::optional<Result> LockCurrent(int fd, const std::string& path, struct stat& info);
   // For a file read whole: appends in place, rewrites, repairs or renames it aside.
   Result AppendToContent(int fd, const std::string& path, const struct stat& info,
-                         const std::string& content, const LogRecord& record,
+                         const std::string& content, std::span<const LogRecord> records,
                          const std::string& entry);
   Result AppendInPlace(int fd, const std::string& path, off_t size, const std::string& entry);
   Result Repair(const std::string& path, const LogRepair& repair, const std::string& entry);

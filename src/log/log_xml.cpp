@@ -158,9 +158,9 @@ std::string LogEntryXml(const LogRecord& record) {
   return out;
 }
 
-std::string NewLogFileXml(const LogRecord& record) {
+std::string NewLogFileXml(std::string_view entries) {
   std::string out(kLogHeader);
-  out += LogEntryXml(record);
+  out += entries;
   out += kLogTail;
   return out;
 }

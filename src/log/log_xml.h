@@ -34,8 +34,8 @@ std::string EscapeXmlText(std::string_view utf8);
 // One "Log" element at the depth of the file's entries, ending with LF.
 std::string LogEntryXml(const LogRecord& record);
 
-// A complete new log file holding just `record`.
-std::string NewLogFileXml(const LogRecord& record);
+// A complete new log file holding just `entries` (LogEntryXml texts).
+std::string NewLogFileXml(std::string_view entries);
 
 // How many bytes of a file BeginsAsLog needs at most.
 inline constexpr std::size_t kLogStartBytes = 4096;

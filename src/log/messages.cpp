@@ -119,6 +119,9 @@
   ROW(kReloaded, 91, kInformation, "")       /* ReloadedText */                              \
   ROW(kReloadFailed, 92, kError, "")         /* ReloadFailedText */                          \
   ROW(kReloadNeedsRestart, 93, kWarning, "") /* ReloadNeedsRestartText */                    \
+  /* The audit trail: one entry per change of the outputs. */                                \
+  ROW(kSwitched, 94, kInformation, "")    /* SwitchedText */                                 \
+  ROW(kJournalFailed, 95, kWarning, "")   /* JournalFailedText */                            \
   /* The rule lint's warnings (rule_lint.h). */                                              \
   ROW(kRuleLintWarning, 47, kWarning, "") /* the finding's text */
 
@@ -517,6 +520,28 @@ std::string ReloadedText(long long rules, long long kept, bool reconnected, bool
 
 std::string ReloadNeedsRestartText(const std::string& settings) {
   return "Changed settings that take effect at the next start: " + settings + ".";
+}
+
+std::string OutputBitsText(int byte) {
+  std::string bits(8, '0');
+  for (std::size_t n = 1; n <= bits.size(); ++n)
+    if ((byte >> (n - 1)) & 1) bits[bits.size() - n] = '1';
+  return bits;
+}
+
+std::string SwitchedText(std::string_view cause, std::string_view rule, std::string_view sender,
+                         std::string_view account, int before, int after) {
+  std::string text = "Switched by ";
+  text.append(cause);
+  if (!rule.empty()) text.append(" (rule \"").append(rule).append("\")");
+  if (!sender.empty()) text.append(" from ").append(sender);
+  if (!account.empty()) text.append(" (account ").append(account).append(")");
+  return text + ": " + OutputBitsText(before) + " -> " + OutputBitsText(after) + ".";
+}
+
+std::string JournalFailedText(const std::string& error) {
+  return "The changes of the outputs cannot be sent to the journal (" + error +
+         "); they are still logged here. Said again only after a send has worked.";
 }
 
 // The rule lint.

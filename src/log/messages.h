@@ -150,6 +150,10 @@ extern const LogMessage kReloaded;
 extern const LogMessage kReloadFailed;
 extern const LogMessage kReloadNeedsRestart;
 
+// The audit trail: one entry per change of the outputs, and the journal.
+extern const LogMessage kSwitched;
+extern const LogMessage kJournalFailed;
+
 // What the rule lint finds in config.xml (start, reload, --check).
 extern const LogMessage kRuleLintWarning;
 
@@ -270,6 +274,14 @@ std::string StateFileUnwritableText(const std::string& error);
 std::string ReloadFailedText(const std::string& report);
 std::string ReloadedText(long long rules, long long kept, bool reconnected, bool devices_reopened);
 std::string ReloadNeedsRestartText(const std::string& settings);
+// Eight digits, output 8 first: "10000011" has outputs 8, 2 and 1 on.
+std::string OutputBitsText(int byte);
+// "Switched by CAUSE (rule "R") from SENDER (account A): BEFORE -> AFTER.",
+// each part in brackets or after "from" left out when empty; `cause` is one
+// of switch_cause.
+std::string SwitchedText(std::string_view cause, std::string_view rule, std::string_view sender,
+                         std::string_view account, int before, int after);
+std::string JournalFailedText(const std::string& error);
 
 // The rule lint's findings, each naming its rule with RuleLabelText
 // (position from 1, IOName), what is wrong and the fix.
@@ -398,5 +410,21 @@ inline constexpr std::string_view kNotTls = "this port does not speak TLS: set I
 // IRCTLS is false, the server sent a TLS record.
 inline constexpr std::string_view kTls = "this port speaks TLS: set IRCTLS true";
 }  // namespace connect_cause
+
+// What changed the outputs, as SwitchedText names it.
+namespace switch_cause {
+inline constexpr std::string_view kStart = "start";
+inline constexpr std::string_view kChannelLine = "channel line";
+inline constexpr std::string_view kOperatorLine = "operator line";
+inline constexpr std::string_view kLamp = "lamp click";
+inline constexpr std::string_view kMqtt = "MQTT /set";
+inline constexpr std::string_view kAutoReturn = "auto-return";
+inline constexpr std::string_view kPulseEnd = "pulse end";
+inline constexpr std::string_view kSafeStateExit = "safe state at exit";
+inline constexpr std::string_view kSafeStateDisconnect = "safe state after disconnect";
+inline constexpr std::string_view kReload = "reload";
+// Who, where the operator did it.
+inline constexpr std::string_view kOperator = "operator";
+}  // namespace switch_cause
 
 }  // namespace zelvo

@@ -38,14 +38,15 @@ void Outputs::TellShown() {
   if (shown_) shown_(static_cast<std::uint8_t>(DecimalOutput()));
 }
 
-std::string Outputs::SetOutputs() {
+std::string Outputs::SetOutputs(const SwitchCause& cause) {
   TellShown();
   const auto byte = static_cast<std::uint8_t>(DecimalOutput());
   std::string error = PortOut(byte);
   last_taken_ = error.empty() || port_.PartlyWritten();
   if (last_taken_) {
-    written_byte_ = byte;
+    const std::uint8_t before = std::exchange(written_byte_, byte);
     if (written_) written_(byte);
+    if (changed_ && before != byte) changed_(before, byte, cause);
   } else if (byte != written_byte_) {
     for (int n = 1; n <= kOutputCount; ++n) state_[OutputIndex(n)] = (written_byte_ >> (n - 1)) & 1;
     TellShown();

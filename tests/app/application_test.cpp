@@ -159,6 +159,15 @@ class FakeNotifier final : public ServiceNotifier {
   std::chrono::microseconds interval{0};
 };
 
+// Records the journal's entries; `failure` refuses them.
+struct FakeJournal final : Journal {
+  std::string Send(const std::vector<std::string>& fields) override {
+    return sent.push_back(fields), failure;
+  }
+  std::vector<std::vector<std::string>> sent;
+  std::string failure;
+};
+
 // The first entry of the start-up that comes from outside this folder's code
 // depends on the files found; a start with config.xml present and config.xsd
 // missing logs these.
@@ -207,6 +216,9 @@ class ApplicationTest : public ::testing::Test {
     notifier->interval = watchdog_interval_;
     notifier_ = notifier.get();
     environment.service_notifier = std::move(notifier);
+    auto journal = std::make_unique<FakeJournal>();
+    journal_ = journal.get();
+    environment.journal = std::move(journal);
     environment.make_mqtt = [this](const mqtt::ClientOptions& options, const Clock&,
                                    mqtt::MosquittoClient::Events events, std::string*) {
       auto connection = std::make_unique<FakeMqttConnection>(options, std::move(events));
@@ -256,6 +268,7 @@ class ApplicationTest : public ::testing::Test {
   std::shared_ptr<testing::FakeClock> clock_;
   std::chrono::microseconds watchdog_interval_{0};
   FakeNotifier* notifier_ = nullptr;
+  FakeJournal* journal_ = nullptr;
   FakeMqttConnection* mqtt_ = nullptr;
   std::ostringstream console_;
   std::ostringstream errors_;
@@ -988,6 +1001,85 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"port.txt</OutputDevice>", "port2.txt</OutputDevice>"}},
                    true, false, "Saftblandare", "Disco Off", true}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// --- The audit trail ------------------------------------------------------------
+
+struct Bot {
+  Application& app;
+  FakeIrcClient& irc;
+  testing::FakeClock& clock;
+  FakeMqttConnection* mqtt;
+  std::string config;
+  void Seconds(int n) { clock.Advance(std::chrono::seconds(n)), app.timers().tmrAutoReturn_Timer(); }
+};
+struct SwitchCase {
+  std::string name, settings;
+  std::function<void(Bot&)> act;
+  std::vector<std::string> entries;  // of id 94, in order
+};
+class SwitchLogTest : public ApplicationTest, public ::testing::WithParamInterface<SwitchCase> {};
+
+TEST_P(SwitchLogTest, OneEntryPerChangeWithCauseWhoBeforeAndAfter) {
+  clock_ = std::make_shared<testing::FakeClock>(CivilDateTime{2024, 5, 1, 14, 0, 0});
+  ConfigOptions options = FileDevice();
+  options.extra_settings = GetParam().settings;
+  WriteConfig(options);
+  auto app = Make();
+  ASSERT_TRUE(app->Main());
+  Bot bot{*app, *irc_, *clock_, mqtt_, dir_.File("config.xml")};
+  GetParam().act(bot);
+  app->Close();
+  EXPECT_THAT(Descriptions(Entries(), "94"), ElementsAreArray(GetParam().entries));
+}
+
+const char kDisco[] = ":op!~op@host PRIVMSG #zelvo :Disco On\r\n";
+const char kSaft[] = ":op!~op@host PRIVMSG #zelvo :!Saft\r\n";
+const char kSaftOn[] = "Switched by channel line (rule \"Saftblandare\") from op!~op@host: 00000000 -> 00000001.";
+const char kBuzzerOn[] = "Switched by channel line (rule \"Buzzer\") from op!~op@host: 00000001 -> 00000101.";
+INSTANTIATE_TEST_SUITE_P(Causes, SwitchLogTest, ::testing::Values(
+    SwitchCase{"RuleWithAccount", "", [](Bot& b) { b.irc.Receive("@account=dj :dj!~dj@host PRIVMSG #zelvo :Disco On\r\n"); },
+               {"Switched by channel line (rule \"Disco-Kula On\") from dj!~dj@host (account dj): 00000000 -> 00000011."}},
+    SwitchCase{"RuleWithoutAccountTwiceChangesOnce", "", [](Bot& b) { b.irc.Receive(kDisco); b.irc.Receive(kDisco); },
+               {"Switched by channel line (rule \"Disco-Kula On\") from op!~op@host: 00000000 -> 00000011."}},
+    SwitchCase{"OperatorLine", "", [](Bot& b) { b.irc.environment.match(OperatorLine{"Zelvo", "Disco On"}); },
+               {"Switched by operator line (rule \"Disco-Kula On\") from operator: 00000000 -> 00000011."}},
+    SwitchCase{"LampThenSafeStateAtExit", "<OutputsOnExit>0</OutputsOnExit>", [](Bot& b) { Window(b.app)->Picture3_Click(); },
+               {"Switched by lamp click from operator: 00000000 -> 00000100.", "Switched by safe state at exit: 00000100 -> 00000000."}},
+    SwitchCase{"MqttSet", "<MQTTBroker>mqtt://127.0.0.1:1883</MQTTBroker>", [](Bot& b) { b.mqtt->Connect(); b.mqtt->events.message("zelvo/output/8/set", "ON"); },
+               {"Switched by MQTT /set from zelvo/output/8/set: 00000000 -> 10000000."}},
+    SwitchCase{"BlinksThenPulseEndAndAutoReturn", "", [](Bot& b) {
+                 b.irc.Receive(kSaft);
+                 for (int i = 0; i < 3; ++i) b.app.timers().tmrPulseQuickly_Timer();
+                 b.Seconds(2), b.Seconds(13);
+               }, {kSaftOn, kBuzzerOn, "Switched by pulse end (rule \"Buzzer\"): 00000101 -> 00000001.",
+                   "Switched by auto-return (rule \"Saftblandare\"): 00000001 -> 00000000."}},
+    SwitchCase{"ReloadWithoutARule", "", [](Bot& b) {
+                 b.irc.Receive(kSaft);
+                 WriteFile(b.config, testing::ReplacedOnce(ReadFile(b.config), "\"Saftblandare\"", "\"Saft\""));
+                 b.app.Reload();
+               }, {kSaftOn, kBuzzerOn, "Switched by reload: 00000101 -> 00000100."}},
+    SwitchCase{"LogSwitchesOff", "<LogSwitches>false</LogSwitches>", [](Bot& b) { b.irc.Receive(kDisco); }, {}}),
+    [](const auto& info) { return info.param.name; });
+
+// Running as a service: the same text and its fields to the journal, and on
+// the console; a refused send is logged once until one works again.
+TEST_F(ApplicationTest, EachChangeGoesToTheJournalWithItsFields) {
+  WriteConfig(FileDevice());
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  journal_->failure = "Connection refused";
+  irc_->Receive(kDisco);
+  irc_->Receive(":op!~op@host PRIVMSG #zelvo :Disco Off\r\n");
+  journal_->failure.clear();
+  irc_->Receive("@account=dj :dj!~dj@host PRIVMSG #zelvo :Disco On\r\n");
+  const std::string text = "Switched by channel line (rule \"Disco-Kula On\") from dj!~dj@host (account dj): 00000000 -> 00000011.";
+  ASSERT_EQ(journal_->sent.size(), 3u);
+  EXPECT_THAT(journal_->sent.back(), ElementsAre("MESSAGE=" + text, "PRIORITY=6", "ZELVO_OUTPUTS=00000000 -> 00000011",
+                                                 "ZELVO_RULE=Disco-Kula On", "ZELVO_SENDER=dj!~dj@host", "ZELVO_ACCOUNT=dj"));
+  EXPECT_THAT(console_.str(), HasSubstr(text + "\n"));
+  app->Close();
+  EXPECT_THAT(Descriptions(Entries(), "95"), ElementsAre(JournalFailedText("Connection refused")));
+}
 
 }  // namespace
 }  // namespace zelvo

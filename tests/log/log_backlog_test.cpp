@@ -36,7 +36,7 @@ class LogBacklogTest : public ::testing::Test {
   std::vector<std::string> written;
   std::vector<std::string> notices;
   FakeClock clock_{CivilDateTime{2026, 12, 7, 20, 4, 0}};
-  LogBacklog backlog_{clock_, [this](const LogEntry& e) { return Written(e); },
+  LogBacklog backlog_{clock_, [this](std::span<const LogEntry> e) { return Written(e[0]); },
                       [this](const std::string& text) { notices.push_back(text); }, 3};
 };
 

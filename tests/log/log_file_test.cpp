@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "log/event_log.h"
+#include "log/log_backlog.h"
 #include "log/log_xml.h"
 #include "support/fake_clock.h"
 #include "support/log_reader.h"
@@ -438,6 +439,34 @@ TEST_F(LogFileTest, NoticesAFileReplacedOrShortenedByAnotherProgram) {
   WriteFile(LogPath(), "<Zelvo><Logs/></Zelvo>");
   ASSERT_EQ(Write(log_, 3), "");
   EXPECT_THAT(LoggedIds(), ElementsAre("3"));
+}
+
+// Held entries reach the file as one group, one write and one fsync: 100 ms
+// after the first of them, before any other entry, at Flush.
+TEST_F(LogFileTest, HeldEntriesAreWrittenAsOneGroup) {
+  LogBacklog backlog(
+      clock_, [this](std::span<const LogEntry> group) { return log_.WriteLog(nullptr, group); },
+      nullptr);
+  const auto hold = [&](int times) {
+    for (int i = 0; i < times; ++i) backlog.Hold(94, 4, "switched", kTime);
+  };
+  const std::vector<std::string> one_group = {"pwrite Log.xml", "fsync Log.xml"};
+  backlog.Write(1, 4, "first", kTime);
+  ops_.calls.clear();
+  hold(3);
+  clock_.Advance(std::chrono::milliseconds(99));
+  EXPECT_EQ(backlog.WriteHeldWhenDue(), std::chrono::milliseconds(1));
+  EXPECT_THAT(ops_.calls, IsEmpty());
+  clock_.Advance(std::chrono::milliseconds(1));
+  EXPECT_EQ(backlog.WriteHeldWhenDue(), std::chrono::milliseconds(0));
+  EXPECT_EQ(ops_.calls, one_group);
+  hold(2);
+  backlog.Write(34, 4, "closing", kTime);
+  hold(1);
+  ops_.calls.clear();
+  EXPECT_TRUE(backlog.Flush());
+  EXPECT_EQ(ops_.calls, one_group);
+  EXPECT_THAT(LoggedIds(), ElementsAre("1", "94", "94", "94", "94", "94", "34", "94"));
 }
 
 TEST_F(LogFileTest, ALogBehindASymbolicLinkStaysBehindIt) {

@@ -62,7 +62,7 @@ TEST_P(DecimalOutputCases, FoldsOutputNIntoBitNMinus1) {
   Outputs outputs(port);
   for (int n : GetParam().on) outputs.SetOutput(n, true);
   EXPECT_EQ(outputs.DecimalOutput(), GetParam().expected);
-  EXPECT_EQ(outputs.SetOutputs(), "");
+  EXPECT_EQ(outputs.SetOutputs({}), "");
   EXPECT_EQ(port.Written(),
             std::vector<std::uint8_t>{static_cast<std::uint8_t>(GetParam().expected)});
 }
@@ -78,7 +78,7 @@ TEST_F(Register, StartsAllOffWithEmptyNames) {
     EXPECT_FALSE(outputs_.Output(n));
     EXPECT_EQ(outputs_.OutputName(n), "");
   }
-  EXPECT_EQ(outputs_.SetOutputs(), "");
+  EXPECT_EQ(outputs_.SetOutputs({}), "");
   EXPECT_EQ(recorder_.events,
             ShowAndWrite({false, false, false, false, false, false, false, false}, 0));
 }
@@ -87,7 +87,7 @@ TEST_F(Register, SettingAnOutputWritesNothingUntilSetOutputs) {
   outputs_.SetOutput(3, true);
   EXPECT_TRUE(outputs_.Output(3));
   EXPECT_TRUE(recorder_.events.empty());
-  EXPECT_EQ(outputs_.SetOutputs(), "");
+  EXPECT_EQ(outputs_.SetOutputs({}), "");
   EXPECT_EQ(recorder_.events,
             ShowAndWrite({false, false, true, false, false, false, false, false}, 4));
 }
@@ -107,15 +107,15 @@ TEST_F(Register, SetOutputsTellsTheShownByteThenWritesIt) {
   outputs_.SetOutput(8, true);
   outputs_.SetOutput(4, true);
   outputs_.SetOutput(4, false);
-  EXPECT_EQ(outputs_.SetOutputs(), "");
+  EXPECT_EQ(outputs_.SetOutputs({}), "");
   EXPECT_EQ(recorder_.events,
             ShowAndWrite({true, false, false, false, false, false, false, true}, 129));
 }
 
 TEST_F(Register, SetOutputsTwiceWritesTwice) {
   outputs_.SetOutput(2, true);
-  outputs_.SetOutputs();
-  outputs_.SetOutputs();
+  outputs_.SetOutputs({});
+  outputs_.SetOutputs({});
   std::vector<std::string> expected =
       ShowAndWrite({false, true, false, false, false, false, false, false}, 2);
   const std::vector<std::string> once = expected;
@@ -129,13 +129,13 @@ TEST_F(Register, AFailingPortReturnsItsErrorAndTheStateGoesBackToTheWrittenByte)
   std::vector<std::string> problems;
   outputs_.SetPortProblemHook([&](const std::string& error) { problems.push_back(error); });
   outputs_.SetOutput(2, true);
-  ASSERT_EQ(outputs_.SetOutputs(), "");
+  ASSERT_EQ(outputs_.SetOutputs({}), "");
   recorder_.events.clear();
   port_.FailWith("Cannot write to the parallel port /dev/parport0: Input/output error.");
   outputs_.SetOutput(6, true);
-  EXPECT_EQ(outputs_.SetOutputs(),
+  EXPECT_EQ(outputs_.SetOutputs({}),
             "Cannot write to the parallel port /dev/parport0: Input/output error.");
-  outputs_.SetOutputs();
+  outputs_.SetOutputs({});
   EXPECT_FALSE(outputs_.Output(6));
   EXPECT_EQ(outputs_.DecimalOutput(), 2);
   std::vector<std::string> expected =
@@ -146,7 +146,7 @@ TEST_F(Register, AFailingPortReturnsItsErrorAndTheStateGoesBackToTheWrittenByte)
   expected.insert(expected.end(), back.begin(), back.end());      // the second try
   EXPECT_EQ(recorder_.events, expected);
   port_.FailWith("");
-  outputs_.SetOutputs();
+  outputs_.SetOutputs({});
   EXPECT_EQ(problems, (std::vector<std::string>{
                           "Cannot write to the parallel port /dev/parport0: Input/output error.",
                           ""}));
@@ -156,7 +156,7 @@ TEST(Outputs, WithoutAShownHookSetOutputsStillWrites) {
   MemoryPort port;
   Outputs outputs(port);
   outputs.SetOutput(7, true);
-  EXPECT_EQ(outputs.SetOutputs(), "");
+  EXPECT_EQ(outputs.SetOutputs({}), "");
   EXPECT_EQ(port.Written(), std::vector<std::uint8_t>{64});
 }
 
@@ -164,7 +164,7 @@ TEST(Outputs, MemoryPortFailureIsPassedOn) {
   MemoryPort port;
   Outputs outputs(port);
   port.FailWith("no port");
-  EXPECT_EQ(outputs.SetOutputs(), "no port");
+  EXPECT_EQ(outputs.SetOutputs({}), "no port");
   EXPECT_TRUE(port.Written().empty());
 }
 
@@ -182,10 +182,10 @@ TEST_F(Register, TheWrittenHookHearsOfEachSetOutputsAfterThePort) {
   outputs_.SetWrittenHook(
       [this](std::uint8_t byte) { recorder_.events.push_back("hook " + std::to_string(byte)); });
   outputs_.SetOutput(2, true);
-  outputs_.SetOutputs();
+  outputs_.SetOutputs({});
   port_.FailWith("gone");
   outputs_.SetOutput(8, true);
-  outputs_.SetOutputs();
+  outputs_.SetOutputs({});
   outputs_.PortOut(0);
   std::vector<std::string> expected =
       ShowAndWrite({false, true, false, false, false, false, false, false}, 2);
