@@ -1,6 +1,7 @@
 #include "log/event_log.h"
 
 #include "files/file_helpers.h"
+#include "log/messages.h"
 
 namespace zelvo {
 namespace {
@@ -110,8 +111,11 @@ std::string EventLog::WriteLog(const LogSettingsSource* config, std::span<const 
     if (!settings) {
       return WriteLogError(-1, error.empty() ? "The Log settings couldn't be read." : error);
     }
+    // The audit entries have a switch of their own (LogSwitches), under
+    // which alone they are made: they are kept whatever the type's switch.
     for (const LogEntry& entry : entries)
-      if (TypeEnabled(*settings, entry.LogType)) keep(entry);
+      if (entry.LogID == log_msg::kSwitched.id || TypeEnabled(*settings, entry.LogType))
+        keep(entry);
     if (records.empty()) return {};
     file_setting = settings->LogFile;
     warnings_on = TypeEnabled(*settings, log_type::kWarning);

@@ -50,6 +50,7 @@ struct SwitchCase {
   std::string errors, warnings, information;
   std::int32_t type;
   bool written;
+  std::int32_t id = 7;  // 94: the audit entries, which have a switch of their own
 };
 
 class LogSwitchTest : public EventLogTest, public ::testing::WithParamInterface<SwitchCase> {};
@@ -57,14 +58,14 @@ class LogSwitchTest : public EventLogTest, public ::testing::WithParamInterface<
 TEST_P(LogSwitchTest, WritesATypeOnlyWhenItsSwitchIsExactlyTrue) {
   const SwitchCase& c = GetParam();
   settings_.settings = LogSettings{c.errors, c.information, c.warnings, "Log.xml"};
-  EXPECT_EQ(log_.WriteLog(&settings_, 7, c.type, "text", kTime), "");
+  EXPECT_EQ(log_.WriteLog(&settings_, c.id, c.type, "text", kTime), "");
   if (!c.written) {
     EXPECT_THAT(dir_.Names(), IsEmpty()) << "a skipped entry must not even create the file";
     return;
   }
   const std::vector<ReadEntry> entries = Entries(LogPath());
   ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].id, "7");
+  EXPECT_EQ(entries[0].id, std::to_string(c.id));
 }
 
 INSTANTIATE_TEST_SUITE_P(Switches, LogSwitchTest,
@@ -81,7 +82,9 @@ INSTANTIATE_TEST_SUITE_P(Switches, LogSwitchTest,
                                            SwitchCase{"true", "true", "True", 4, false},
                                            SwitchCase{"true", "true", "true", 3, false},
                                            SwitchCase{"true", "true", "true", 0, false},
-                                           SwitchCase{"true", "true", "true", 8, false}));
+                                           SwitchCase{"true", "true", "true", 8, false},
+                                           SwitchCase{"false", "false", "false", 4, true, 94},
+                                           SwitchCase{"true", "true", "false", 4, false, 93}));
 
 TEST_F(EventLogTest, WithNothingLoadedEveryTypeGoesToTheDefaultFile) {
   settings_.loaded = false;
