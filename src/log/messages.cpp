@@ -94,6 +94,9 @@
   /* The rules: a line matched a rule's trigger and an allowed user's names, */              \
   /* but not the user's Host, Account or Status condition. */                                \
   ROW(kRuleNotRun, 70, kInformation, "") /* RuleNotRunText */                                \
+  /* Channel lines played back from before the bot joined, one entry per */                  \
+  /* batch or burst (IgnoreReplayedLines). */                                                \
+  ROW(kReplayedLinesIgnored, 96, kInformation, "") /* ReplayedLinesIgnoredText */            \
   /* The MQTT broker connection and its commands. */                                         \
   ROW(kMqttConnected, 80, kInformation, "") /* MqttConnectedText */                          \
   ROW(kMqttDisconnected, 81, kWarning, "")  /* MqttDisconnectedText */                       \
@@ -403,6 +406,12 @@ std::string LogFolderMissingText(const std::string& folder, const std::string& s
 std::string RuleNotRunText(std::string_view rule, const std::string& sender,
                            const std::string& missing) {
   return "Rule \"" + std::string(rule) + "\" not run for " + sender + ": " + missing;
+}
+
+std::string ReplayedLinesIgnoredText(std::size_t lines, const std::string& channel) {
+  return "Ignored " + std::to_string(lines) + (lines == 1 ? " replayed line" : " replayed lines") +
+         " from before the bot joined " + channel +
+         " (played back by the server or bouncer; IgnoreReplayedLines is true).";
 }
 
 std::string MqttConnectedText(const std::string& broker) {

@@ -126,6 +126,7 @@ extern const LogMessage kLogFolderMissing;
 
 // The rules.
 extern const LogMessage kRuleNotRun;
+extern const LogMessage kReplayedLinesIgnored;
 
 // The MQTT broker connection and its commands.
 extern const LogMessage kMqttConnected;
@@ -232,6 +233,8 @@ std::string LogFolderMissingText(const std::string& folder, const std::string& s
 // `sender` is the line's prefix, `missing` the conditions it did not meet.
 std::string RuleNotRunText(std::string_view rule, const std::string& sender,
                            const std::string& missing);
+// `lines` channel lines of one batch or burst fired no rule.
+std::string ReplayedLinesIgnoredText(std::size_t lines, const std::string& channel);
 std::string MqttConnectedText(const std::string& broker);
 // `why` without a closing full stop; the next attempt in `seconds`.
 std::string MqttDisconnectedText(const std::string& broker, const std::string& why,
@@ -356,6 +359,8 @@ std::string SummaryText(int firing, int rules);
 namespace console_text {
 // The operator's line or a reply could not be sent.
 inline constexpr std::string_view kNotConnected = "Not connected";
+// Before a received line that was played back from before the join and fired nothing.
+inline constexpr std::string_view kReplayedMark = "[replayed, ignored] ";
 }  // namespace console_text
 
 // Why a connection attempt failed, with the setting to check (ConnectFailedText).

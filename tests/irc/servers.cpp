@@ -314,8 +314,9 @@ std::vector<std::string> InspircdServer::Configure() {
          << "<bind address=\"127.0.0.1\" port=\"" << TlsPort()
          << "\" type=\"clients\" sslprofile=\"Clients\">\n";
   }
-  for (const char* module : {"spanningtree", "services_account", "sasl", "cap", "ircv3",
-                             "ircv3_accounttag", "hidechans", "namesx", "botmode"}) {
+  for (const char* module :
+       {"spanningtree", "services_account", "sasl", "cap", "ircv3", "ircv3_accounttag",
+        "ircv3_servertime", "ircv3_batch", "hidechans", "namesx", "botmode"}) {
     conf << "<module name=\"" << module << "\">\n";
   }
   conf << "<link name=\"" << kServicesName << "\" ipaddr=\"127.0.0.1\" port=\"" << LinkPort()
