@@ -24,6 +24,7 @@ class FixedClock final : public Clock {
  public:
   OleDate LocalNow() const override { return ToOleDate({2026, 12, 7, 20, 4, 55}); }
   std::chrono::steady_clock::time_point MonotonicNow() const override { return {}; }
+  std::chrono::system_clock::time_point UtcNow() const override { return {}; }
 };
 
 // Skips the flush to the disk: shows the cost of the file work alone.

@@ -23,6 +23,7 @@ class FixedClock final : public zelvo::Clock {
  public:
   zelvo::OleDate LocalNow() const override { return 46082.75; }
   std::chrono::steady_clock::time_point MonotonicNow() const override { return {}; }
+  std::chrono::system_clock::time_point UtcNow() const override { return {}; }
 };
 
 // A program directory holding config.xsd, made once per process (in memory

@@ -64,6 +64,7 @@ struct CapConfig {
   std::string sasl_username;
   std::string sasl_password;
   bool sasl_required = true;
+  bool ignore_replayed = true;  // IgnoreReplayedLines: ask for what marks replayed lines
 };
 
 class CapNegotiation {

@@ -11,6 +11,10 @@ bool Always(const CapConfig&) {
   return true;
 }
 
+bool IgnoringReplayed(const CapConfig& config) {
+  return config.ignore_replayed;
+}
+
 // The channel roster reads NAMES with every status symbol (multi-prefix),
 // the account in JOIN (extended-join) and ACCOUNT lines (account-notify)
 // whenever they come; only the meaning of a missing account tag depends on
@@ -22,6 +26,13 @@ constexpr Capability kCapabilities[] = {
     {"account-tag", Always, [](CapConsumers& c, bool on) { c.roster.SetAccountTag(on); }},
     {"extended-join", Always, nullptr},
     {"account-notify", Always, nullptr},
+    // What tells lines played back from before the join (the time a line was
+    // first sent, the batches of history and of a bouncer's buffer), asked
+    // for only while such lines are to be ignored.
+    {"server-time", IgnoringReplayed, nullptr},
+    {"znc.in/server-time-iso", IgnoringReplayed, nullptr},
+    {"batch", IgnoringReplayed, nullptr},
+    {"znc.in/playback", IgnoringReplayed, nullptr},
 };
 
 }  // namespace

@@ -239,6 +239,7 @@ void IrcSession::sckIRC_Connect() {
   nick_ = NickFallback(settings_.gsIRCNickname, settings_.IRCAltNickname, random_);
   watchdog_ = LinkWatchdog(PingTimeout(settings_));
   rejoin_at_.reset();
+  replay_.Reset();
   bot_mode_sent_ = false;
   roster_full_logged_ = false;
   whox_ = false;
@@ -256,6 +257,7 @@ void IrcSession::sckIRC_Connect() {
   config.sasl_username = settings_.IRCSASLUsername;
   config.sasl_password = settings_.IRCSASLPassword;
   config.sasl_required = settings_.IRCSASLRequired;
+  config.ignore_replayed = settings_.IgnoreReplayedLines;
   watchdog_.Start(now);
   registration_deadline_ = now + kRegistrationTimeout;
   FollowCap(cap_.Start(std::move(config), now));
@@ -337,9 +339,11 @@ void IrcSession::HandleLine(const std::string& raw) {
   AnswerPing(message);
   // Before 001 only a line that moves registration on shows a live link.
   if (Follow(message, now) || !registering) watchdog_.OnReceived(now);
-  console_.Append(ReceivedLineToUtf8(Shown(message.classic)));
+  const bool replayed = replay_.Judge(message);
+  console_.Append((replayed ? std::string(console_text::kReplayedMark) : std::string()) +
+                  ReceivedLineToUtf8(Shown(message.classic)));
   ReportConnectionState();
-  if (!hooks_.match) return;
+  if (!hooks_.match || replayed) return;
   if (IsValidUtf8(raw)) {
     hooks_.match(ServerLine{message});
   } else {
@@ -449,6 +453,7 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
     join_backoff_ = ReconnectBackoff(random_);
     problem_.clear();
     Log(log_msg::kJoined, JoinedText(message.Param(0)));
+    replay_.OnJoined(message);
     if (whox_) Enqueue(roster_.WhoxQuery(), SendQueue::Kind::kFirst);
   } else if (command == "KICK" && mapping.Equal(message.Param(0), channel) &&
              mapping.Equal(message.Param(1), nick_.Current())) {
@@ -493,6 +498,7 @@ void IrcSession::Lost(const std::string& why, std::string problem) {
   queue_.Reset(now);
   roster_.Clear();
   rejoin_at_.reset();
+  replay_.Reset();
   if (settings_.IRCReconnect) {
     phase_ = Phase::kWaiting;
     wait_ = backoff_.OnLost(now);
@@ -568,6 +574,7 @@ void IrcSession::Close() {
   closed_ = true;
   phase_ = Phase::kIdle;
   problem_.clear();
+  replay_.Reset();
   queue_.Reset(clock_.MonotonicNow());
   framer_.Reset();
   pending_.clear();
@@ -653,6 +660,7 @@ void IrcSession::tmrSendQueue_Timer() {
     }
   }
   if (phase_ == Phase::kRegistered) {
+    replay_.Tick();
     if (const std::optional<std::string> nick_line = nick_.Tick(now)) {
       Enqueue(*nick_line, SendQueue::Kind::kFirst);
     }

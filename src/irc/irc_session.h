@@ -4,9 +4,11 @@
 // a kick, watches the link, reconnects with a growing wait after any loss,
 // reports the connection state in the caption and the log, frames received
 // data into lines (parsing each once, answering PINGs, showing it and handing
-// it to the rules; at most kLinesPerPass lines per data event, the rest in
-// later ones, so that signals and timers are handled in between), and sends
-// every outgoing line after registration through a flood-protected queue.
+// it to the rules, but for a channel line played back from before the join,
+// which is shown marked and fires nothing (ReplayFilter); at most
+// kLinesPerPass lines per data event, the rest in later ones, so that signals
+// and timers are handled in between), and sends every outgoing line after
+// registration through a flood-protected queue.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +27,7 @@
 #include "irc/line_framer.h"
 #include "irc/link_watchdog.h"
 #include "irc/nick_fallback.h"
+#include "irc/replay_filter.h"
 #include "irc/send_queue.h"
 #include "irc/socket.h"
 #include "log/messages.h"
@@ -138,7 +141,7 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   using TimePoint = std::chrono::steady_clock::time_point;
 
   // Parses one received line (with its line end), follows and answers it,
-  // shows it and hands it to the rules.
+  // shows it and hands it to the rules unless it is replayed.
   void HandleLine(const std::string& raw);
   // Follows one message: registration, nickname, channel, 005, ERROR. True
   // when it moved registration on (an answer to negotiation, a NICK, 001).
@@ -177,6 +180,8 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   Phase phase_ = Phase::kIdle;
   ISupport server_;
   ChannelRoster roster_;
+  // Lines played back from before the join are shown marked and fire nothing.
+  ReplayFilter replay_{settings_, server_, clock_, hooks_.log};
   CapConsumers cap_consumers_{roster_};
   CapNegotiation cap_{TellConsumers(cap_consumers_)};
   NickFallback nick_;

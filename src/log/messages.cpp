@@ -98,6 +98,9 @@
   /* refused because an output changed less than OutputMinInterval ago. */                   \
   ROW(kSenderLimited, 74, kWarning, "")     /* SenderLimitedText */                          \
   ROW(kOutputTooSoon, 75, kInformation, "") /* OutputTooSoonText */                          \
+  /* Channel lines played back from before the bot joined, one entry per */                  \
+  /* batch or burst (IgnoreReplayedLines). */                                                \
+  ROW(kReplayedLinesIgnored, 96, kInformation, "") /* ReplayedLinesIgnoredText */            \
   /* The MQTT broker connection and its commands. */                                         \
   ROW(kMqttConnected, 80, kInformation, "") /* MqttConnectedText */                          \
   ROW(kMqttDisconnected, 81, kWarning, "")  /* MqttDisconnectedText */                       \
@@ -440,6 +443,12 @@ std::string OutputTooSoonText(std::string_view rule, int output, const std::stri
                               long long interval, long long wait) {
   return "Rule \"" + std::string(rule) +
          "\" not run: " + OutputTooSoonPart(output, name, interval, wait) + ".";
+}
+
+std::string ReplayedLinesIgnoredText(std::size_t lines, const std::string& channel) {
+  return "Ignored " + std::to_string(lines) + (lines == 1 ? " replayed line" : " replayed lines") +
+         " from before the bot joined " + channel +
+         " (played back by the server or bouncer; IgnoreReplayedLines is true).";
 }
 
 std::string MqttConnectedText(const std::string& broker) {

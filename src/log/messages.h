@@ -128,6 +128,7 @@ extern const LogMessage kLogFolderMissing;
 extern const LogMessage kRuleNotRun;
 extern const LogMessage kSenderLimited;
 extern const LogMessage kOutputTooSoon;
+extern const LogMessage kReplayedLinesIgnored;
 
 // The MQTT broker connection and its commands.
 extern const LogMessage kMqttConnected;
@@ -253,6 +254,8 @@ std::string OutputTooSoonPart(int output, const std::string& name, long long int
                               long long wait);
 std::string OutputTooSoonText(std::string_view rule, int output, const std::string& name,
                               long long interval, long long wait);
+// `lines` channel lines of one batch or burst fired no rule.
+std::string ReplayedLinesIgnoredText(std::size_t lines, const std::string& channel);
 std::string MqttConnectedText(const std::string& broker);
 // `why` without a closing full stop; the next attempt in `seconds`.
 std::string MqttDisconnectedText(const std::string& broker, const std::string& why,
@@ -396,6 +399,8 @@ std::string SummaryText(int firing, int rules);
 namespace console_text {
 // The operator's line or a reply could not be sent.
 inline constexpr std::string_view kNotConnected = "Not connected";
+// Before a received line that was played back from before the join and fired nothing.
+inline constexpr std::string_view kReplayedMark = "[replayed, ignored] ";
 }  // namespace console_text
 
 // Why a connection attempt failed, with the setting to check (ConnectFailedText).

@@ -16,4 +16,8 @@ std::chrono::steady_clock::time_point SystemClock::MonotonicNow() const {
   return std::chrono::steady_clock::now();
 }
 
+std::chrono::system_clock::time_point SystemClock::UtcNow() const {
+  return std::chrono::system_clock::now();
+}
+
 }  // namespace zelvo

@@ -16,6 +16,8 @@ class Clock {
   // A clock that only moves forward; unaffected by setting the wall clock
   // or by daylight-saving changes. Used for every elapsed-time test.
   virtual std::chrono::steady_clock::time_point MonotonicNow() const = 0;
+  // The current time in UTC, to compare with times the server stamps on lines.
+  virtual std::chrono::system_clock::time_point UtcNow() const = 0;
 };
 
 // Whole seconds from `now` until `deadline`, rounded up; 0 once it is due.
@@ -31,6 +33,7 @@ class SystemClock final : public Clock {
  public:
   OleDate LocalNow() const override;
   std::chrono::steady_clock::time_point MonotonicNow() const override;
+  std::chrono::system_clock::time_point UtcNow() const override;
 };
 
 }  // namespace zelvo

@@ -56,7 +56,7 @@ TEST_P(LimitsTest, HoldsBackRulesBeyondTheLimits) {
   outputs.SetWrittenHook([&](std::uint8_t byte) { changes.Written(byte); });
   dispatcher.SetOutputChanges(&changes);
   outputs.SetOutputName(1, "Lamp");
-  outputs.SetOutputs();
+  outputs.SetOutputs({SwitchCause::Kind::kLamp});
   settings.SenderRateLimit = GetParam().limit;
   settings.OutputMinInterval = GetParam().interval;
   AddRule("R", "*:go*", GetParam().auto_return, 0, ToggleBit(1));
@@ -69,7 +69,7 @@ TEST_P(LimitsTest, HoldsBackRulesBeyondTheLimits) {
     for (std::size_t i = 0; c == 'f' && i < SenderRateLimiter::kMaxSenders; ++i)
       Feed(Said("go", "x!~x@f" + std::to_string(i)));
     if (c == 'o' || c == 'z') Feed(c == 'o' ? "go" : Said("buzz"));
-    if (c == 'l' || c == 'L') outputs.Output_Toggle(c == 'l' ? 1 : 2), outputs.SetOutputs();
+    if (c == 'l' || c == 'L') outputs.Output_Toggle(c == 'l' ? 1 : 2), outputs.SetOutputs({SwitchCause::Kind::kLamp});
     if (c == 't' || c == 'p')
       c == 't' ? dispatcher.tmrAutoReturn_Timer() : dispatcher.tmrPulseQuickly_Timer();
     bytes += static_cast<char>('0' + outputs.DecimalOutput());

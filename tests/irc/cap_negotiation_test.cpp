@@ -84,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
         Conversation{"PasswordBetweenCapAndNick",
                      Config(SaslMechanism::kNone, true, "hunter2"),
                      {"CAP LS 302", "PASS hunter2", "NICK relay", kUser},
-                     {{":irc CAP * LS :server-time\r\n", {}, {"CAP END"}, {kDone}}}},
+                     {{":irc CAP * LS :server-time\r\n", {}, {"CAP REQ :server-time"}, {}},
+                      {":irc CAP * ACK :server-time\r\n", {}, {"CAP END"}, {kDone}}}},
         Conversation{
             "ListOverSeveralLinesThenSaslPlain",
             Config(SaslMechanism::kPlain),

@@ -144,6 +144,28 @@ TEST_F(NetworkEndToEndTest, AServerPasswordTakesTheBotThroughABouncer) {
   }
 }
 
+TEST_F(NetworkEndToEndTest, ALineTheBouncerPlaysBackFromBeforeTheJoinFiresNothing) {
+  servers::NgircdServer upstream;
+  ASSERT_TRUE(upstream.Start()) << upstream.Error();
+  servers::ZncBouncer znc;
+  ZELVO_START_OR_SKIP(znc, upstream.Port(), "relay", "zncpass1");
+  ASSERT_NO_FATAL_FAILURE(StartAlice(upstream.Port()));
+  const auto through_znc = [](Settings& s) { s.IRCPassword = "relay:zncpass1"; };
+  StartBot(znc.Port(), through_znc);
+  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(20))) << bot_->LogText() << znc.Log();
+  bot_.reset();  // ZNC stays in #lab and keeps what is said there
+  alice_.Say("#lab", "Disco On");
+  alice_.Say("relay", "\x01VERSION\x01");  // answered by ZNC once it has the line before
+  ASSERT_TRUE(alice_.WaitForLineContaining("NOTICE alice :\x01VERSION", seconds(10)));
+  Bot& bot = StartBot(znc.Port(), through_znc);
+  const auto& id = log_msg::kReplayedLinesIgnored.id;
+  ASSERT_TRUE(SpinUntil([&] { return bot.CountLog(id) > 0; }, seconds(20))) << znc.Log();
+  EXPECT_EQ(bot.CountLog(id, ReplayedLinesIgnoredText(1, "#lab")), 1u) << bot.LogText();
+  EXPECT_EQ(bot.console.CountContaining(" BATCH +"), 1u);  // of type znc.in/playback
+  EXPECT_NE(bot.PortByte(), kOutputs1And2);
+  ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(alice_.Lines().size()));  // said again, live
+}
+
 TEST_F(NetworkEndToEndTest, ATakenNickFallsBackAndIsRegainedWhenItsHolderQuits) {
   servers::NgircdServer server;
   ASSERT_TRUE(server.Start()) << server.Error();

@@ -314,8 +314,9 @@ std::vector<std::string> InspircdServer::Configure() {
          << "<bind address=\"127.0.0.1\" port=\"" << TlsPort()
          << "\" type=\"clients\" sslprofile=\"Clients\">\n";
   }
-  for (const char* module : {"spanningtree", "services_account", "sasl", "cap", "ircv3",
-                             "ircv3_accounttag", "hidechans", "namesx", "botmode"}) {
+  for (const char* module :
+       {"spanningtree", "services_account", "sasl", "cap", "ircv3", "ircv3_accounttag",
+        "ircv3_servertime", "ircv3_batch", "hidechans", "namesx", "botmode"}) {
     conf << "<module name=\"" << module << "\">\n";
   }
   conf << "<link name=\"" << kServicesName << "\" ipaddr=\"127.0.0.1\" port=\"" << LinkPort()
@@ -459,6 +460,7 @@ std::vector<std::string> ZncBouncer::Configure() {
        << "<User " << user_ << ">\n\t<Pass password>\n\t\tMethod = plain\n\t\tHash = " << password_
        << "\n\t</Pass>\n\tAdmin = true\n\tNick = " << user_ << "\n\tAltNick = " << user_
        << "_\n\tIdent = " << user_ << "\n\tRealName = Zelvo test bouncer user\n"
+       << "\tAutoClearChanBuffer = false\n"
        << "\t<Network local>\n\t\tServer = 127.0.0.1 " << upstream_port_
        << "\n\t</Network>\n</User>\n";
   Dir().Write("configs/znc.conf", conf.str());

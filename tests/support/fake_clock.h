@@ -16,6 +16,10 @@ class FakeClock final : public Clock {
 
   OleDate LocalNow() const override { return local_; }
   std::chrono::steady_clock::time_point MonotonicNow() const override { return monotonic_; }
+  std::chrono::system_clock::time_point UtcNow() const override {  // local time taken as UTC
+    using namespace std::chrono;
+    return sys_days(1899y / 12 / 30) + round<milliseconds>(duration<double, days::period>(local_));
+  }
 
   // Time passes: both clocks move forward.
   void Advance(std::chrono::steady_clock::duration elapsed) {
