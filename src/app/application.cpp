@@ -196,8 +196,7 @@ bool Application::Main() {
     });
     LoadFrontEnd();
     for (const std::string& warning : lint_warnings) front_->console().Append(warning + "\r\n");
-    if (!start.warning.empty()) front_->console().Append(start.warning + "
-");
+    if (!start.warning.empty()) front_->console().Append(start.warning + "\r\n");
     // The start byte reaches the devices before the event loop runs, so
     // before anything from the server can act (GPIO lines already hold it).
     const std::string written = outputs_->SetOutputs({SwitchCause::Kind::kStart});
