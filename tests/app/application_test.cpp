@@ -1045,7 +1045,7 @@ INSTANTIATE_TEST_SUITE_P(Causes, SwitchLogTest, ::testing::Values(
                {"Switched by operator line (rule \"Disco-Kula On\") from operator: 00000000 -> 00000011."}},
     SwitchCase{"LampThenSafeStateAtExit", "<OutputsOnExit>0</OutputsOnExit>", [](Bot& b) { Window(b.app)->Picture3_Click(); },
                {"Switched by lamp click from operator: 00000000 -> 00000100.", "Switched by safe state at exit: 00000100 -> 00000000."}},
-    SwitchCase{"MqttSet", "<MQTTBroker>mqtt://127.0.0.1:1883</MQTTBroker>", [](Bot& b) { b.mqtt->Connect(); b.mqtt->events.message("zelvo/output/8/set", "ON"); },
+    SwitchCase{"MqttSet", "<MQTTBroker>mqtt://127.0.0.1:1883</MQTTBroker>", [](Bot& b) { b.mqtt->Connect(); b.mqtt->events.message("zelvo/output/8/set", "ON", false); },
                {"Switched by MQTT /set from zelvo/output/8/set: 00000000 -> 10000000."}},
     SwitchCase{"BlinksThenPulseEndAndAutoReturn", "", [](Bot& b) {
                  b.irc.Receive(kSaft);
