@@ -896,18 +896,21 @@ Settings ReadSettings(const ConfigDocument& document) {
   read_text("IRCClientCertificate", settings.IRCClientCertificate);
   if (auto value = optional("IRCSASLMechanism")) {
     const std::string mechanism = UpperAscii(TrimBlanks(*value));
-    if (!mechanism.empty() && mechanism != "PLAIN" && mechanism != "EXTERNAL") {
-      InvalidSetting("IRCSASLMechanism",
-                     "\"" + *value + "\" is not a SASL mechanism: write PLAIN or EXTERNAL.");
+    if (!mechanism.empty() && mechanism != "PLAIN" && mechanism != "EXTERNAL" &&
+        mechanism != "SCRAM-SHA-256") {
+      InvalidSetting("IRCSASLMechanism", "\"" + *value +
+                                             "\" is not a SASL mechanism: write PLAIN, EXTERNAL "
+                                             "or SCRAM-SHA-256.");
     }
     settings.IRCSASLMechanism = mechanism;
   }
   read_text("IRCSASLUsername", settings.IRCSASLUsername);
   read_text("IRCSASLPassword", settings.IRCSASLPassword);
-  if (settings.IRCSASLMechanism == "PLAIN" &&
+  if ((settings.IRCSASLMechanism == "PLAIN" || settings.IRCSASLMechanism == "SCRAM-SHA-256") &&
       (TrimBlanks(settings.IRCSASLUsername).empty() || settings.IRCSASLPassword.empty())) {
     throw RaisedError(-1, SaslPlainIncompleteText(TrimBlanks(settings.IRCSASLUsername).empty(),
-                                                  settings.IRCSASLPassword.empty()));
+                                                  settings.IRCSASLPassword.empty(),
+                                                  settings.IRCSASLMechanism));
   }
   settings.IRCSASLRequired = !settings.IRCSASLMechanism.empty();
   read_boolean("IRCSASLRequired", settings.IRCSASLRequired);

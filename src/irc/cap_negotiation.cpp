@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "log/messages.h"
+
 namespace zelvo {
 
 namespace {
@@ -25,8 +27,21 @@ std::vector<std::string_view> Words(std::string_view text) {
   return words;
 }
 
-std::string_view MechanismName(SaslMechanism mechanism) {
+std::string_view MechanismName(SaslMechanism mechanism, ScramHash hash = ScramHash::kSha256) {
+  if (mechanism == SaslMechanism::kScramSha256) {
+    return hash == ScramHash::kSha512 ? "SCRAM-SHA-512" : "SCRAM-SHA-256";
+  }
   return mechanism == SaslMechanism::kExternal ? "EXTERNAL" : "PLAIN";
+}
+
+// Whether the comma-separated `list` names `name` (in any case).
+bool Lists(std::string_view list, std::string_view name) {
+  while (!list.empty()) {
+    const std::size_t comma = list.find(',');
+    if (Upper(list.substr(0, comma)) == name) return true;
+    list.remove_prefix(comma == std::string_view::npos ? list.size() : comma + 1);
+  }
+  return false;
 }
 
 }  // namespace
@@ -72,6 +87,10 @@ CapOutput CapNegotiation::Start(CapConfig config, TimePoint now) {
   requested_.clear();
   account_.clear();
   sasl_requested_ = false;
+  scram_hash_ = ScramHash::kSha256;
+  scram_.reset();
+  scram_in_.clear();
+  scram_final_ = false;
   CapOutput out;
   out.lines.push_back("CAP LS 302");
   if (!config_.password.empty()) out.lines.push_back("PASS " + config_.password);
@@ -107,6 +126,9 @@ CapOutput CapNegotiation::OnMessage(const IrcMessage& message, TimePoint now) {
     OnAuthenticate(message, out);
   } else if (command == "900") {
     account_ = message.Param(2);
+  } else if ((command == "903" || command == "907") &&
+             config_.mechanism == SaslMechanism::kScramSha256 && !(scram_ && scram_->Verified())) {
+    SaslFailed(ScramEarlySuccessText(), out, CapEvent::Kind::kSaslIntercepted);
   } else if (command == "903" || command == "907") {
     out.events.push_back({CapEvent::Kind::kSaslSucceeded, account_});
     End(out);
@@ -168,17 +190,12 @@ void CapNegotiation::Turn(const std::string& name, bool on) {
 bool CapNegotiation::SaslOffered(CapOutput& out) {
   const auto it = offered_.find(std::string(kSasl));
   const std::string* sasl = it == offered_.end() ? nullptr : &it->second;
-  const std::string name(MechanismName(config_.mechanism));
-  bool usable = sasl != nullptr;
-  if (usable && !sasl->empty()) {
-    usable = false;
-    std::string_view list = *sasl;
-    while (!list.empty() && !usable) {
-      const std::size_t comma = list.find(',');
-      usable = Upper(list.substr(0, comma)) == name;
-      list.remove_prefix(comma == std::string_view::npos ? list.size() : comma + 1);
-    }
+  if (config_.mechanism == SaslMechanism::kScramSha256 && sasl != nullptr &&
+      !Lists(*sasl, "SCRAM-SHA-256") && Lists(*sasl, "SCRAM-SHA-512")) {
+    scram_hash_ = ScramHash::kSha512;
   }
+  const std::string name(MechanismName(config_.mechanism, scram_hash_));
+  const bool usable = sasl != nullptr && (sasl->empty() || Lists(*sasl, name));
   if (!usable) {
     const std::string reason =
         sasl == nullptr ? "The server does not offer SASL."
@@ -215,12 +232,16 @@ void CapNegotiation::RequestOrEnd(TimePoint now, CapOutput& out) {
 }
 
 void CapNegotiation::StartSasl(TimePoint now, CapOutput& out) {
-  out.lines.push_back("AUTHENTICATE " + std::string(MechanismName(config_.mechanism)));
+  out.lines.push_back("AUTHENTICATE " + std::string(MechanismName(config_.mechanism, scram_hash_)));
   state_ = State::kAuthenticating;
   deadline_ = now + kSaslTimeout;
 }
 
 void CapNegotiation::OnAuthenticate(const IrcMessage& message, CapOutput& out) {
+  if (config_.mechanism == SaslMechanism::kScramSha256) {
+    OnScram(message.Param(0), out);
+    return;
+  }
   if (message.Param(0) != "+") return;
   std::string payload;
   if (config_.mechanism == SaslMechanism::kPlain) {
@@ -230,14 +251,49 @@ void CapNegotiation::OnAuthenticate(const IrcMessage& message, CapOutput& out) {
   for (std::string& line : AuthenticateLines(payload)) out.lines.push_back(std::move(line));
 }
 
-bool CapNegotiation::FailSasl(std::string reason, CapOutput& out) {
-  out.events.push_back({CapEvent::Kind::kSaslFailed, std::move(reason)});
+void CapNegotiation::OnScram(std::string_view argument, CapOutput& out) {
+  const auto send = [&out](std::string_view message) {
+    for (std::string& line : AuthenticateLines(Base64Encode(message))) {
+      out.lines.push_back(std::move(line));
+    }
+  };
+  if (!scram_) {
+    if (argument != "+") return;
+    scram_.emplace(scram_hash_, config_.sasl_username, config_.sasl_password,
+                   config_.scram_nonce ? config_.scram_nonce() : std::string());
+    send(scram_->ClientFirst());
+    return;
+  }
+  // The server's message may come in 400-byte pieces, the last one shorter or "+".
+  if (argument != "+") scram_in_ += argument;
+  if (argument.size() == kChunkBytes) return;
+  const std::optional<std::string> message = Base64Decode(scram_in_);
+  scram_in_.clear();
+  ScramStep step;
+  if (!message) {
+    step = {"", ScramMalformedText("base64"), false};
+  } else if (!scram_final_) {
+    step = scram_->OnServerFirst(*message);
+    scram_final_ = step.ok();
+    if (step.ok()) send(step.message);
+  } else {
+    step = scram_->OnServerFinal(*message);
+    if (step.ok()) out.lines.push_back("AUTHENTICATE +");
+  }
+  if (step.ok()) return;
+  out.lines.push_back("AUTHENTICATE *");
+  SaslFailed(step.error, out,
+             step.interception ? CapEvent::Kind::kSaslIntercepted : CapEvent::Kind::kSaslFailed);
+}
+
+bool CapNegotiation::FailSasl(std::string reason, CapOutput& out, CapEvent::Kind kind) {
+  out.events.push_back({kind, std::move(reason)});
   if (config_.sasl_required) state_ = State::kFailed;
   return config_.sasl_required;
 }
 
-void CapNegotiation::SaslFailed(std::string reason, CapOutput& out) {
-  if (!FailSasl(std::move(reason), out)) End(out);
+void CapNegotiation::SaslFailed(std::string reason, CapOutput& out, CapEvent::Kind kind) {
+  if (!FailSasl(std::move(reason), out, kind)) End(out);
 }
 
 void CapNegotiation::End(CapOutput& out) {

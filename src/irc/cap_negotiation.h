@@ -14,13 +14,18 @@
 // and leaving it (DEL, "-name" in an ACK, or the next Start). After the ACK it
 // authenticates with SASL when "sasl" was acknowledged (PLAIN: base64 of
 // "authzid\0authcid\0password", EXTERNAL: "+"; payloads in 400-byte chunks,
-// "+" after a last chunk of exactly 400 bytes), then sends "CAP END".
+// "+" after a last chunk of exactly 400 bytes; SCRAM-SHA-256, or SCRAM-SHA-512
+// when the server lists only that: the three SCRAM messages in base64, then
+// "+" once the server's signature is verified), then sends "CAP END".
 //
 // Without an answer to CAP LS within 5 s, on 421 for CAP, or on 001 the
 // server is taken as one without CAP and registration goes on as before.
 // SASL fails on 902, 904, 905, 906, 908, on a NAK of the request, when the
 // server does not offer the mechanism, or when 903 has not arrived 15 s after
-// the first AUTHENTICATE. When SASL is required, a failure ends the
+// the first AUTHENTICATE. A SCRAM login also fails on any fault the ScramClient
+// finds (answered with "AUTHENTICATE *") and on 903 before the server proved
+// that it knows the password; these report kSaslIntercepted where the server
+// could be an impostor. When SASL is required, a failure ends the
 // negotiation without "CAP END" (the caller drops the connection);
 // otherwise registration goes on unauthenticated.
 #pragma once
@@ -28,6 +33,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -35,16 +41,18 @@
 
 #include "irc/capabilities.h"
 #include "irc/irc_message.h"
+#include "irc/scram.h"
 
 namespace zelvo {
 
-enum class SaslMechanism { kNone, kPlain, kExternal };
+enum class SaslMechanism { kNone, kPlain, kExternal, kScramSha256 };
 
 struct CapEvent {
   enum class Kind {
     kNegotiationDone,  // CAP END sent or no CAP at all: the server may now send 001
     kSaslSucceeded,    // text: the account, when the server said it (900)
     kSaslFailed,       // text: the reason
+    kSaslIntercepted,  // failed as kSaslFailed, and the server may be an impostor
   };
   Kind kind;
   std::string text;
@@ -65,6 +73,7 @@ struct CapConfig {
   std::string sasl_password;
   bool sasl_required = true;
   bool ignore_replayed = true;  // IgnoreReplayedLines: ask for what marks replayed lines
+  ScramNonceSource scram_nonce = ScramRandomNonce;  // asked once per SCRAM login
 };
 
 class CapNegotiation {
@@ -103,9 +112,13 @@ class CapNegotiation {
   bool SaslOffered(CapOutput& out);
   void StartSasl(TimePoint now, CapOutput& out);
   // Reports the failure; true (and negotiation over) when SASL is required.
-  bool FailSasl(std::string reason, CapOutput& out);
+  bool FailSasl(std::string reason, CapOutput& out,
+                CapEvent::Kind kind = CapEvent::Kind::kSaslFailed);
   // Reports the failure and, unless SASL is required, ends the negotiation.
-  void SaslFailed(std::string reason, CapOutput& out);
+  void SaslFailed(std::string reason, CapOutput& out,
+                  CapEvent::Kind kind = CapEvent::Kind::kSaslFailed);
+  // One AUTHENTICATE argument of a SCRAM login.
+  void OnScram(std::string_view argument, CapOutput& out);
   void End(CapOutput& out);
   // Puts `name` in or out of effect and tells the listener of a change.
   void Turn(const std::string& name, bool on);
@@ -119,6 +132,10 @@ class CapNegotiation {
   std::set<std::string> enabled_;
   std::string account_;
   bool sasl_requested_ = false;
+  ScramHash scram_hash_ = ScramHash::kSha256;
+  std::optional<ScramClient> scram_;  // from the first "AUTHENTICATE +" on
+  std::string scram_in_;              // the server's base64 message so far
+  bool scram_final_ = false;          // the server-first message was answered
 };
 
 // RFC 4648 base64 with padding.

@@ -35,6 +35,7 @@ IrcMessage Latin1MessageToUtf8(IrcMessage message) {
 SaslMechanism MechanismOf(std::string_view name) {
   if (name == "PLAIN") return SaslMechanism::kPlain;
   if (name == "EXTERNAL") return SaslMechanism::kExternal;
+  if (name == "SCRAM-SHA-256") return SaslMechanism::kScramSha256;
   return SaslMechanism::kNone;
 }
 
@@ -273,7 +274,13 @@ void IrcSession::FollowCap(const CapOutput& output) {
         Log(log_msg::kSaslSucceeded, SaslSucceededText(event.text));
         break;
       case CapEvent::Kind::kSaslFailed:
-        Log(log_msg::kSaslFailed, SaslFailedText(event.text, settings_.IRCSASLRequired));
+      case CapEvent::Kind::kSaslIntercepted:
+        if (event.kind == CapEvent::Kind::kSaslIntercepted) {
+          Log(log_msg::kSaslInterception,
+              SaslInterceptionText(event.text, settings_.IRCSASLRequired));
+        } else {
+          Log(log_msg::kSaslFailed, SaslFailedText(event.text, settings_.IRCSASLRequired));
+        }
         if (settings_.IRCSASLRequired) {
           Lost("SASL login failed");
           return;

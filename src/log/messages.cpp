@@ -126,7 +126,9 @@
   ROW(kSwitched, 94, kInformation, "")    /* SwitchedText */                                 \
   ROW(kJournalFailed, 95, kWarning, "")   /* JournalFailedText */                            \
   /* The rule lint's warnings (rule_lint.h). */                                              \
-  ROW(kRuleLintWarning, 47, kWarning, "") /* the finding's text */
+  ROW(kRuleLintWarning, 47, kWarning, "") /* the finding's text */                          \
+  /* A SCRAM login where the server did not prove that it knows the password. */            \
+  ROW(kSaslInterception, 48, kError, "") /* SaslInterceptionText */
 
 namespace zelvo {
 
@@ -726,11 +728,12 @@ std::string NegativeSizeText(long long size, std::string_view what) {
          " in pixels, 0 or more.";
 }
 
-std::string SaslPlainIncompleteText(bool no_username, bool no_password) {
+std::string SaslPlainIncompleteText(bool no_username, bool no_password,
+                                    const std::string& mechanism) {
   const std::string missing = no_username && no_password ? "IRCSASLUsername and IRCSASLPassword are"
                               : no_username              ? "IRCSASLUsername is"
                                                          : "IRCSASLPassword is";
-  return "\"Zelvo/Settings/IRCSASLMechanism\" is PLAIN, which logs in with IRCSASLUsername and "
+  return "\"Zelvo/Settings/IRCSASLMechanism\" is " + mechanism + ", which logs in with IRCSASLUsername and "
          "IRCSASLPassword, but " +
          missing + " missing or empty: set " + (no_username && no_password ? "them" : "it") +
          ", or remove IRCSASLMechanism.";
@@ -885,5 +888,34 @@ std::string SummaryText(int firing, int rules) {
 }
 
 }  // namespace explain_text
+
+// SCRAM logins.
+std::string ScramMalformedText(const std::string& what) {
+  return "The server's SCRAM message has no valid " + what + ".";
+}
+
+std::string ScramNonceText() { return "The server's SCRAM nonce does not extend the bot's."; }
+
+std::string ScramIterationsText(long iterations, long min, long max) {
+  return "The server asks for " + std::to_string(iterations) + " SCRAM iterations; " +
+         std::to_string(min) + " to " + std::to_string(max) + " are accepted.";
+}
+
+std::string ScramNoRandomText() { return "No random bytes for the SCRAM nonce."; }
+
+std::string ScramServerErrorText(const std::string& error) {
+  return "The server refused the SCRAM login: " + error + ".";
+}
+
+std::string ScramSignatureText() { return "The server's SCRAM signature is wrong."; }
+
+std::string ScramEarlySuccessText() {
+  return "The server reported success before it proved that it knows the password.";
+}
+
+std::string SaslInterceptionText(const std::string& reason, bool required) {
+  return "SASL login failed, possible interception: " + reason +
+         (required ? " Disconnecting (IRCSASLRequired)." : " Going on without login.");
+}
 
 }  // namespace zelvo

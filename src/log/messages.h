@@ -157,6 +157,7 @@ extern const LogMessage kJournalFailed;
 
 // What the rule lint finds in config.xml (start, reload, --check).
 extern const LogMessage kRuleLintWarning;
+extern const LogMessage kSaslInterception;
 
 }  // namespace log_msg
 
@@ -337,8 +338,10 @@ std::string NicknameCharactersText(const std::string& nickname);
 std::string NicknameStartText(const std::string& nickname);
 // `size` is the value read, `what` "width" or "height".
 std::string NegativeSizeText(long long size, std::string_view what);
-// The whole text: IRCSASLMechanism PLAIN without a user name, a password or both.
-std::string SaslPlainIncompleteText(bool no_username, bool no_password);
+// The whole text: IRCSASLMechanism PLAIN (or `mechanism`, which also logs in with
+// both) without a user name, a password or both.
+std::string SaslPlainIncompleteText(bool no_username, bool no_password,
+                                    const std::string& mechanism = "PLAIN");
 std::string TopicWildcardText(const std::string& topic);
 // The line added to a validation report when an element stands out of its
 // parent's order: `expected` is what the schema takes at that place (already
@@ -431,5 +434,17 @@ inline constexpr std::string_view kReload = "reload";
 // Who, where the operator did it.
 inline constexpr std::string_view kOperator = "operator";
 }  // namespace switch_cause
+
+// SCRAM logins: why one failed (the reason in SaslFailedText and
+// SaslInterceptionText), and the failure where the server did not prove that
+// it knows the password.
+std::string ScramMalformedText(const std::string& what);
+std::string ScramNonceText();
+std::string ScramIterationsText(long iterations, long min, long max);
+std::string ScramNoRandomText();
+std::string ScramServerErrorText(const std::string& error);
+std::string ScramSignatureText();
+std::string ScramEarlySuccessText();
+std::string SaslInterceptionText(const std::string& reason, bool required);
 
 }  // namespace zelvo

@@ -43,7 +43,7 @@ struct Settings {
   // SHA-256 of the server's certificate: 64 lower-case hex digits, no colons.
   std::string IRCTLSFingerprint;
   std::string IRCClientCertificate;  // PEM with certificate and key
-  std::string IRCSASLMechanism;      // "", "PLAIN" or "EXTERNAL"
+  std::string IRCSASLMechanism;      // "", "PLAIN", "EXTERNAL" or "SCRAM-SHA-256"
   std::string IRCSASLUsername;
   std::string IRCSASLPassword;
   bool IRCSASLRequired = false;      // as read: true by default when a mechanism is set

@@ -567,6 +567,9 @@ INSTANTIATE_TEST_SUITE_P(
         SettingCase{kPlainLogin, ZELVO_FIELD(IRCSASLMechanism), "PLAIN"},
         SettingCase{Element("IRCSASLMechanism", " external "), ZELVO_FIELD(IRCSASLMechanism),
                     "EXTERNAL"},
+        SettingCase{Element("IRCSASLMechanism", "scram-sha-256") +
+                        kPlainLogin.substr(kPlainLogin.find("</IRCSASLMechanism>") + 19),
+                    ZELVO_FIELD(IRCSASLMechanism), "SCRAM-SHA-256"},
         SettingCase{Element("IRCSASLUsername", "zelvo"), ZELVO_FIELD(IRCSASLUsername), "zelvo"},
         SettingCase{Element("IRCSASLPassword", "s3cret"), ZELVO_FIELD(IRCSASLPassword), "s3cret"},
         // Required by default only when a mechanism is set.
@@ -693,8 +696,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "Couldn't convert \"0\" to a port number (1 to 65535): out of range."},
         InvalidCase{"IRCPort", "65535.5",
                     "Couldn't convert \"65535.5\" to a port number (1 to 65535): out of range."},
-        InvalidCase{"IRCSASLMechanism", "SCRAM-SHA-256",
-                    "\"SCRAM-SHA-256\" is not a SASL mechanism: write PLAIN or EXTERNAL."},
+        InvalidCase{"IRCSASLMechanism", "SCRAM-SHA-1",
+                    "\"SCRAM-SHA-1\" is not a SASL mechanism: write PLAIN, EXTERNAL or "
+                    "SCRAM-SHA-256."},
         InvalidCase{"IRCTLSFingerprint", kFingerprint.substr(1),
                     "\"" + kFingerprint.substr(1) + kNotFingerprint},
         InvalidCase{"IRCTLSFingerprint", kFingerprint.substr(2) + "xy",
@@ -790,6 +794,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Element("IRCSASLPassword", "p"),
                 kSasl + "Username is missing or empty: set it, or remove IRCSASLMechanism."},
         Refusal{"", kPlainLogin.substr(0, kPlainLogin.rfind("\t\t<")), kSasl + "Password is"},
+        Refusal{"", "<IRCSASLMechanism>SCRAM-SHA-256</IRCSASLMechanism>",
+                "IRCSASLMechanism\" is SCRAM-SHA-256, which logs in with IRCSASLUsername and"},
         Refusal{"", "<MQTTTopic>home/#</MQTTTopic>",
                 "MQTTTopic\": \"home/#\": the MQTT wildcards # and + cannot stand in the topics"},
         Refusal{"", "<MQTTTopic>home/+/lab</MQTTTopic>", "the MQTT wildcards # and + cannot"},

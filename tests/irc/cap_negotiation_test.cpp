@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "log/messages.h"
+
 namespace zelvo {
 namespace {
 
@@ -46,6 +48,30 @@ CapConfig Config(SaslMechanism mechanism = SaslMechanism::kNone, bool required =
 }
 
 const CapEvent kDone{Kind::kNegotiationDone, ""};
+
+// RFC 7677's SCRAM-SHA-256 exchange, base64 as on the wire.
+CapConfig ScramConfig(bool required = true) {
+  CapConfig c = Config(SaslMechanism::kScramSha256, required);
+  c.sasl_username = "user";
+  c.sasl_password = "pencil";
+  c.scram_nonce = [] { return std::string("rOprNGfwEbeRWgbNEkqO"); };
+  return c;
+}
+const std::string kClientFirst = "AUTHENTICATE biwsbj11c2VyLHI9ck9wck5HZndFYmVSV2diTkVrcU8=";
+const std::string kServerFirst = "AUTHENTICATE cj1yT3ByTkdmd0ViZVJXZ2JORWtxTyVodllEcFdVYTJSYVRDQWZ1eEZJbGopaE5sRiRrMCxzPVcyMlphSjBTTlk3c29Fc1VFamI2Z1E9PSxpPTQwOTY=\r\n";
+const std::string kClientFinal =
+    "AUTHENTICATE Yz1iaXdzLHI9ck9wck5HZndFYmVSV2diTkVrcU8laHZZRHBXVWEyUmFUQ0FmdXhGSWxqKWhObEYkazAscD1kSHpiWmFwV0lrNGpVaE4rVXRlOXl0YWc5empmTUhnc3FtbWl6N0FuZFZRPQ==";
+const std::string kServerFinal = "AUTHENTICATE dj02cnJpVFJCaTIzV3BSUi93dHVwK21NaFVaVW4vZEI1bkxUSlJzamw5NUc0PQ==\r\n";
+// Until the client-final message: the steps every SCRAM row shares.
+const std::vector<Step> kScramSteps = {
+    {":irc CAP * LS :sasl=PLAIN,SCRAM-SHA-256\r\n", {}, {"CAP REQ :sasl"}, {}},
+    {":irc CAP * ACK :sasl\r\n", {}, {"AUTHENTICATE SCRAM-SHA-256"}, {}},
+    {"AUTHENTICATE +\r\n", {}, {kClientFirst}, {}},
+    {kServerFirst, {}, {kClientFinal}, {}}};
+std::vector<Step> ScramSteps(std::vector<Step> more) {
+  more.insert(more.begin(), kScramSteps.begin(), kScramSteps.end());
+  return more;
+}
 const std::vector<std::string> kPlainStart = {"CAP LS 302", "NICK relay", kUser};
 
 class CapNegotiationTest : public ::testing::TestWithParam<Conversation> {};
@@ -188,6 +214,26 @@ INSTANTIATE_TEST_SUITE_P(
               {},
               {},
               {{Kind::kSaslFailed, "The server does not support capability negotiation."}}}}},
+        Conversation{"ScramLoginVerifiesTheServer", ScramConfig(), kPlainStart,
+                     ScramSteps({{kServerFinal, {}, {"AUTHENTICATE +"}, {}},
+                                 {":irc 903 relay :ok\r\n",
+                                  {},
+                                  {"CAP END"},
+                                  {{Kind::kSaslSucceeded, ""}, kDone}}})},
+        Conversation{"ScramSuccessBeforeTheServerProofIsInterception", ScramConfig(), kPlainStart,
+                     ScramSteps({{":irc 903 relay :ok\r\n",
+                                  {},
+                                  {},
+                                  {{Kind::kSaslIntercepted, ScramEarlySuccessText()}}}})},
+        Conversation{"ScramWrongServerSignatureAborts", ScramConfig(false), kPlainStart,
+                     ScramSteps({{"AUTHENTICATE dj03cnJpVFJCaTIzV3BSUi93dHVwK21NaFVaVW4vZEI1bkxUSlJzamw5NUc0PQ==\r\n",
+                                  {},
+                                  {"AUTHENTICATE *", "CAP END"},
+                                  {{Kind::kSaslIntercepted, ScramSignatureText()}, kDone}}})},
+        Conversation{"ScramSha512WhenTheOnlyScramOffered", ScramConfig(), kPlainStart,
+                     {{":irc CAP * LS :sasl=SCRAM-SHA-512\r\n", {}, {"CAP REQ :sasl"}, {}},
+                      {":irc CAP * ACK :sasl\r\n", {}, {"AUTHENTICATE SCRAM-SHA-512"}, {}}},
+                     false},
         Conversation{"StillWaitingForTheList",
                      Config(),
                      kPlainStart,
