@@ -908,9 +908,9 @@ Settings ReadSettings(const ConfigDocument& document) {
   read_text("IRCSASLPassword", settings.IRCSASLPassword);
   if ((settings.IRCSASLMechanism == "PLAIN" || settings.IRCSASLMechanism == "SCRAM-SHA-256") &&
       (TrimBlanks(settings.IRCSASLUsername).empty() || settings.IRCSASLPassword.empty())) {
-    throw RaisedError(-1, SaslPlainIncompleteText(TrimBlanks(settings.IRCSASLUsername).empty(),
-                                                  settings.IRCSASLPassword.empty(),
-                                                  settings.IRCSASLMechanism));
+    throw RaisedError(
+        -1, SaslPlainIncompleteText(TrimBlanks(settings.IRCSASLUsername).empty(),
+                                    settings.IRCSASLPassword.empty(), settings.IRCSASLMechanism));
   }
   settings.IRCSASLRequired = !settings.IRCSASLMechanism.empty();
   read_boolean("IRCSASLRequired", settings.IRCSASLRequired);

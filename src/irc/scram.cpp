@@ -15,7 +15,9 @@ namespace zelvo {
 
 namespace {
 
-const EVP_MD* Digest(ScramHash hash) { return hash == ScramHash::kSha512 ? EVP_sha512() : EVP_sha256(); }
+const EVP_MD* Digest(ScramHash hash) {
+  return hash == ScramHash::kSha512 ? EVP_sha512() : EVP_sha256();
+}
 
 std::string Hmac(ScramHash hash, std::string_view key, std::string_view data) {
   std::array<unsigned char, EVP_MAX_MD_SIZE> out{};
@@ -67,12 +69,18 @@ std::optional<std::string> Base64Decode(std::string_view text) {
   std::size_t padding = 0;
   for (const char c : text) {
     int value = -1;
-    if (c >= 'A' && c <= 'Z') value = c - 'A';
-    else if (c >= 'a' && c <= 'z') value = c - 'a' + 26;
-    else if (c >= '0' && c <= '9') value = c - '0' + 52;
-    else if (c == '+') value = 62;
-    else if (c == '/') value = 63;
-    else if (c == '=' && padding < 2) ++padding;
+    if (c >= 'A' && c <= 'Z')
+      value = c - 'A';
+    else if (c >= 'a' && c <= 'z')
+      value = c - 'a' + 26;
+    else if (c >= '0' && c <= '9')
+      value = c - '0' + 52;
+    else if (c == '+')
+      value = 62;
+    else if (c == '/')
+      value = 63;
+    else if (c == '=' && padding < 2)
+      ++padding;
     if (value < 0 && c != '=') return std::nullopt;
     if (padding > 0 && c != '=') return std::nullopt;  // data after padding
     group = (group << 6) | static_cast<std::uint32_t>(value < 0 ? 0 : value);
@@ -131,8 +139,7 @@ ScramStep ScramClient::OnServerFirst(std::string_view server_first) {
   const std::string without_proof = "c=biws,r=" + std::string(*nonce);
   const std::string auth_message =
       client_first_bare_ + "," + std::string(server_first) + "," + without_proof;
-  const std::string salted =
-      SaltedPassword(hash_, password_, *salt, static_cast<int>(iterations));
+  const std::string salted = SaltedPassword(hash_, password_, *salt, static_cast<int>(iterations));
   const std::string client_key = Hmac(hash_, salted, "Client Key");
   std::string proof = Hmac(hash_, Hash(hash_, client_key), auth_message);
   for (std::size_t k = 0; k < proof.size(); ++k) proof[k] ^= client_key[k];

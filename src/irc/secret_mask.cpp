@@ -25,9 +25,9 @@ std::string MaskSecrets(std::string_view line, const std::vector<std::string>& s
   for (std::string_view command : {std::string_view("PASS"), std::string_view("AUTHENTICATE")}) {
     if (!StartsWithCommand(body, command)) continue;
     const std::string argument = body.substr(command.size() + 1);
-    const bool plain = command == "AUTHENTICATE" && (argument == "+" || argument == "*" ||
-                                                     argument == "PLAIN" || argument == "EXTERNAL" ||
-                                                     argument.starts_with("SCRAM-SHA-"));
+    const bool plain =
+        command == "AUTHENTICATE" && (argument == "+" || argument == "*" || argument == "PLAIN" ||
+                                      argument == "EXTERNAL" || argument.starts_with("SCRAM-SHA-"));
     if (!plain) body = body.substr(0, command.size() + 1) + std::string(kSecretMask);
   }
   for (const std::string& secret : secrets) {

@@ -126,8 +126,8 @@
   ROW(kSwitched, 94, kInformation, "")    /* SwitchedText */                                 \
   ROW(kJournalFailed, 95, kWarning, "")   /* JournalFailedText */                            \
   /* The rule lint's warnings (rule_lint.h). */                                              \
-  ROW(kRuleLintWarning, 47, kWarning, "") /* the finding's text */                          \
-  /* A SCRAM login where the server did not prove that it knows the password. */            \
+  ROW(kRuleLintWarning, 47, kWarning, "") /* the finding's text */                           \
+  /* A SCRAM login where the server did not prove that it knows the password. */             \
   ROW(kSaslInterception, 48, kError, "") /* SaslInterceptionText */
 
 namespace zelvo {

@@ -58,10 +58,16 @@ CapConfig ScramConfig(bool required = true) {
   return c;
 }
 const std::string kClientFirst = "AUTHENTICATE biwsbj11c2VyLHI9ck9wck5HZndFYmVSV2diTkVrcU8=";
-const std::string kServerFirst = "AUTHENTICATE cj1yT3ByTkdmd0ViZVJXZ2JORWtxTyVodllEcFdVYTJSYVRDQWZ1eEZJbGopaE5sRiRrMCxzPVcyMlphSjBTTlk3c29Fc1VFamI2Z1E9PSxpPTQwOTY=\r\n";
+const std::string kServerFirst =
+    "AUTHENTICATE "
+    "cj1yT3ByTkdmd0ViZVJXZ2JORWtxTyVodllEcFdVYTJSYVRDQWZ1eEZJbGopaE5sRiRrMCxzPVcyMlphSjBTTlk3c29Fc1"
+    "VFamI2Z1E9PSxpPTQwOTY=\r\n";
 const std::string kClientFinal =
-    "AUTHENTICATE Yz1iaXdzLHI9ck9wck5HZndFYmVSV2diTkVrcU8laHZZRHBXVWEyUmFUQ0FmdXhGSWxqKWhObEYkazAscD1kSHpiWmFwV0lrNGpVaE4rVXRlOXl0YWc5empmTUhnc3FtbWl6N0FuZFZRPQ==";
-const std::string kServerFinal = "AUTHENTICATE dj02cnJpVFJCaTIzV3BSUi93dHVwK21NaFVaVW4vZEI1bkxUSlJzamw5NUc0PQ==\r\n";
+    "AUTHENTICATE "
+    "Yz1iaXdzLHI9ck9wck5HZndFYmVSV2diTkVrcU8laHZZRHBXVWEyUmFUQ0FmdXhGSWxqKWhObEYkazAscD1kSHpiWmFwV0"
+    "lrNGpVaE4rVXRlOXl0YWc5empmTUhnc3FtbWl6N0FuZFZRPQ==";
+const std::string kServerFinal =
+    "AUTHENTICATE dj02cnJpVFJCaTIzV3BSUi93dHVwK21NaFVaVW4vZEI1bkxUSlJzamw5NUc0PQ==\r\n";
 // Until the client-final message: the steps every SCRAM row shares.
 const std::vector<Step> kScramSteps = {
     {":irc CAP * LS :sasl=PLAIN,SCRAM-SHA-256\r\n", {}, {"CAP REQ :sasl"}, {}},
@@ -225,12 +231,16 @@ INSTANTIATE_TEST_SUITE_P(
                                   {},
                                   {},
                                   {{Kind::kSaslIntercepted, ScramEarlySuccessText()}}}})},
-        Conversation{"ScramWrongServerSignatureAborts", ScramConfig(false), kPlainStart,
-                     ScramSteps({{"AUTHENTICATE dj03cnJpVFJCaTIzV3BSUi93dHVwK21NaFVaVW4vZEI1bkxUSlJzamw5NUc0PQ==\r\n",
-                                  {},
-                                  {"AUTHENTICATE *", "CAP END"},
-                                  {{Kind::kSaslIntercepted, ScramSignatureText()}, kDone}}})},
-        Conversation{"ScramSha512WhenTheOnlyScramOffered", ScramConfig(), kPlainStart,
+        Conversation{
+            "ScramWrongServerSignatureAborts", ScramConfig(false), kPlainStart,
+            ScramSteps({{"AUTHENTICATE "
+                         "dj03cnJpVFJCaTIzV3BSUi93dHVwK21NaFVaVW4vZEI1bkxUSlJzamw5NUc0PQ==\r\n",
+                         {},
+                         {"AUTHENTICATE *", "CAP END"},
+                         {{Kind::kSaslIntercepted, ScramSignatureText()}, kDone}}})},
+        Conversation{"ScramSha512WhenTheOnlyScramOffered",
+                     ScramConfig(),
+                     kPlainStart,
                      {{":irc CAP * LS :sasl=SCRAM-SHA-512\r\n", {}, {"CAP REQ :sasl"}, {}},
                       {":irc CAP * ACK :sasl\r\n", {}, {"AUTHENTICATE SCRAM-SHA-512"}, {}}},
                      false},

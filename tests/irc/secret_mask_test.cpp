@@ -16,6 +16,7 @@ TEST(SecretMaskTest, HidesPasswordsAndSaslPayloads) {
            {"AUTHENTICATE YWxpY2UAYWxpY2UAczNjcmV0\r\n", "AUTHENTICATE ********\r\n", {}},
            {"AUTHENTICATE PLAIN\r\n", "AUTHENTICATE PLAIN\r\n", {}},
            {"AUTHENTICATE EXTERNAL", "AUTHENTICATE EXTERNAL", {}},
+           {"AUTHENTICATE SCRAM-SHA-256", "AUTHENTICATE SCRAM-SHA-256", {}},
            {"AUTHENTICATE +\r\n", "AUTHENTICATE +\r\n", {}},
            {"AUTHENTICATE *\r\n", "AUTHENTICATE *\r\n", {}},
            {"PASSWORD x\r\n", "PASSWORD x\r\n", {}},

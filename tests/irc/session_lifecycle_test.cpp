@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "irc/irc_session.h"
+#include "irc/scram.h"
 #include "irc/session_fixture.h"
 
 namespace zelvo {
@@ -134,6 +135,34 @@ TEST_F(SessionLifecycleTest, RequiredSaslThatFailsDropsTheConnectionAndWaits) {
   for (const auto& entry : log_) EXPECT_THAT(entry.text, Not(HasSubstr(kPlainPayload)));
   Pass(seconds(5));
   EXPECT_EQ(socket_.connect_calls, 2);
+}
+
+// A server that claims success without proving that it knows the password,
+// twice: each login brings a fresh nonce, and neither shows the password.
+TEST_F(SessionLifecycleTest, ScramSuccessWithoutServerProofIsInterception) {
+  RequireSaslPlain(settings_);
+  settings_.IRCSASLMechanism = "SCRAM-SHA-256";
+  std::vector<std::string> client_first;
+  for (int login = 0; login < 2; ++login) {
+    if (login == 0)
+      Connected();
+    else
+      SocketConnects();
+    socket_.sent.clear();
+    Receive(":srv CAP * LS :sasl=SCRAM-SHA-256\r\n:srv CAP relay ACK :sasl\r\nAUTHENTICATE +\r\n");
+    Receive(":srv 903 relay :SASL authentication successful\r\n");
+    ASSERT_THAT(socket_.sent, ElementsAre("CAP REQ :sasl\r\n", "AUTHENTICATE SCRAM-SHA-256\r\n",
+                                          ::testing::StartsWith("AUTHENTICATE ")));
+    client_first.push_back(*Base64Decode(socket_.sent[2].substr(13, socket_.sent[2].size() - 15)));
+    EXPECT_THAT(client_first.back(), ::testing::MatchesRegex("n,,n=relay,r=[A-Za-z0-9+/]{24}"));
+    EXPECT_EQ(socket_.close_calls, login + 1);
+    Pass(seconds(5));
+  }
+  EXPECT_NE(client_first[0], client_first[1]);
+  EXPECT_THAT(LogTexts(log_msg::kSaslInterception.id),
+              ElementsAre(SaslInterceptionText(ScramEarlySuccessText(), true),
+                          SaslInterceptionText(ScramEarlySuccessText(), true)));
+  for (const auto& entry : log_) EXPECT_THAT(entry.text, Not(HasSubstr("hunter2")));
 }
 
 TEST_F(SessionLifecycleTest, OptionalSaslThatFailsRegistersWithoutLogin) {
