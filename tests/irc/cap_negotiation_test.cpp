@@ -49,7 +49,7 @@ CapConfig Config(SaslMechanism mechanism = SaslMechanism::kNone, bool required =
 
 const CapEvent kDone{Kind::kNegotiationDone, ""};
 
-// RFC 7677's SCRAM-SHA-256 exchange, base64 as on the wire.
+// RFC 7677's SCRAM-SHA-256 exchange up to the client-final message, then `more`.
 CapConfig ScramConfig(bool required = true) {
   CapConfig c = Config(SaslMechanism::kScramSha256, required);
   c.sasl_username = "user";
@@ -57,26 +57,21 @@ CapConfig ScramConfig(bool required = true) {
   c.scram_nonce = [] { return std::string("rOprNGfwEbeRWgbNEkqO"); };
   return c;
 }
-const std::string kClientFirst = "AUTHENTICATE biwsbj11c2VyLHI9ck9wck5HZndFYmVSV2diTkVrcU8=";
-const std::string kServerFirst =
-    "AUTHENTICATE "
-    "cj1yT3ByTkdmd0ViZVJXZ2JORWtxTyVodllEcFdVYTJSYVRDQWZ1eEZJbGopaE5sRiRrMCxzPVcyMlphSjBTTlk3c29Fc1"
-    "VFamI2Z1E9PSxpPTQwOTY=\r\n";
-const std::string kClientFinal =
-    "AUTHENTICATE "
-    "Yz1iaXdzLHI9ck9wck5HZndFYmVSV2diTkVrcU8laHZZRHBXVWEyUmFUQ0FmdXhGSWxqKWhObEYkazAscD1kSHpiWmFwV0"
-    "lrNGpVaE4rVXRlOXl0YWc5empmTUhnc3FtbWl6N0FuZFZRPQ==";
-const std::string kServerFinal =
-    "AUTHENTICATE dj02cnJpVFJCaTIzV3BSUi93dHVwK21NaFVaVW4vZEI1bkxUSlJzamw5NUc0PQ==\r\n";
-// Until the client-final message: the steps every SCRAM row shares.
-const std::vector<Step> kScramSteps = {
-    {":irc CAP * LS :sasl=PLAIN,SCRAM-SHA-256\r\n", {}, {"CAP REQ :sasl"}, {}},
-    {":irc CAP * ACK :sasl\r\n", {}, {"AUTHENTICATE SCRAM-SHA-256"}, {}},
-    {"AUTHENTICATE +\r\n", {}, {kClientFirst}, {}},
-    {kServerFirst, {}, {kClientFinal}, {}}};
+std::string Auth(std::string_view message) {
+  return "AUTHENTICATE " + Base64Encode(message);
+}
+const std::string kNonces = "r=rOprNGfwEbeRWgbNEkqO%hvYDpWUa2RaTCAfuxFIlj)hNlF$k0";
 std::vector<Step> ScramSteps(std::vector<Step> more) {
-  more.insert(more.begin(), kScramSteps.begin(), kScramSteps.end());
-  return more;
+  std::vector<Step> steps = {
+      {":irc CAP * LS :sasl=PLAIN,SCRAM-SHA-256\r\n", {}, {"CAP REQ :sasl"}, {}},
+      {":irc CAP * ACK :sasl\r\n", {}, {"AUTHENTICATE SCRAM-SHA-256"}, {}},
+      {"AUTHENTICATE +\r\n", {}, {Auth("n,,n=user,r=rOprNGfwEbeRWgbNEkqO")}, {}},
+      {Auth(kNonces + ",s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096"),
+       {},
+       {Auth("c=biws," + kNonces + ",p=dHzbZapWIk4jUhN+Ute9ytag9zjfMHgsqmmiz7AndVQ=")},
+       {}}};
+  steps.insert(steps.end(), more.begin(), more.end());
+  return steps;
 }
 const std::vector<std::string> kPlainStart = {"CAP LS 302", "NICK relay", kUser};
 
@@ -220,29 +215,24 @@ INSTANTIATE_TEST_SUITE_P(
               {},
               {},
               {{Kind::kSaslFailed, "The server does not support capability negotiation."}}}}},
-        Conversation{"ScramLoginVerifiesTheServer", ScramConfig(), kPlainStart,
-                     ScramSteps({{kServerFinal, {}, {"AUTHENTICATE +"}, {}},
-                                 {":irc 903 relay :ok\r\n",
-                                  {},
-                                  {"CAP END"},
-                                  {{Kind::kSaslSucceeded, ""}, kDone}}})},
-        Conversation{"ScramSuccessBeforeTheServerProofIsInterception", ScramConfig(), kPlainStart,
-                     ScramSteps({{":irc 903 relay :ok\r\n",
-                                  {},
-                                  {},
-                                  {{Kind::kSaslIntercepted, ScramEarlySuccessText()}}}})},
         Conversation{
-            "ScramWrongServerSignatureAborts", ScramConfig(false), kPlainStart,
-            ScramSteps({{"AUTHENTICATE "
-                         "dj03cnJpVFJCaTIzV3BSUi93dHVwK21NaFVaVW4vZEI1bkxUSlJzamw5NUc0PQ==\r\n",
-                         {},
-                         {"AUTHENTICATE *", "CAP END"},
-                         {{Kind::kSaslIntercepted, ScramSignatureText()}, kDone}}})},
+            "ScramLoginVerifiesTheServer", ScramConfig(), kPlainStart,
+            ScramSteps(
+                {{Auth("v=6rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95G4="),
+                  {},
+                  {"AUTHENTICATE +"},
+                  {}},
+                 {":irc 903 relay :ok", {}, {"CAP END"}, {{Kind::kSaslSucceeded, ""}, kDone}}})},
+        Conversation{"ScramWrongServerSignatureAborts", ScramConfig(false), kPlainStart,
+                     ScramSteps({{Auth("v=7rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95G4="),
+                                  {},
+                                  {"AUTHENTICATE *", "CAP END"},
+                                  {{Kind::kSaslIntercepted, ScramSignatureText()}, kDone}}})},
         Conversation{"ScramSha512WhenTheOnlyScramOffered",
                      ScramConfig(),
                      kPlainStart,
-                     {{":irc CAP * LS :sasl=SCRAM-SHA-512\r\n", {}, {"CAP REQ :sasl"}, {}},
-                      {":irc CAP * ACK :sasl\r\n", {}, {"AUTHENTICATE SCRAM-SHA-512"}, {}}},
+                     {{":irc CAP * LS :sasl=SCRAM-SHA-512", {}, {"CAP REQ :sasl"}, {}},
+                      {":irc CAP * ACK :sasl", {}, {"AUTHENTICATE SCRAM-SHA-512"}, {}}},
                      false},
         Conversation{"StillWaitingForTheList",
                      Config(),
