@@ -264,10 +264,12 @@ void CapNegotiation::OnScram(std::string_view argument, CapOutput& out) {
     send(scram_->ClientFirst());
     return;
   }
-  // The server's message may come in 400-byte pieces, the last one shorter or "+".
+  // The server's message may come in 400-byte pieces, the last one shorter or
+  // "+"; SCRAM messages are short, so ten pieces are plenty.
   if (argument != "+") scram_in_ += argument;
-  if (argument.size() == kChunkBytes) return;
-  const std::optional<std::string> message = Base64Decode(scram_in_);
+  const bool too_long = scram_in_.size() > 10 * kChunkBytes;
+  if (argument.size() == kChunkBytes && !too_long) return;
+  const std::optional<std::string> message = too_long ? std::nullopt : Base64Decode(scram_in_);
   scram_in_.clear();
   ScramStep step;
   if (!message) {

@@ -137,8 +137,7 @@ TEST_F(SessionLifecycleTest, RequiredSaslThatFailsDropsTheConnectionAndWaits) {
   EXPECT_EQ(socket_.connect_calls, 2);
 }
 
-// A server that claims success without proving that it knows the password,
-// twice: each login brings a fresh nonce, and neither shows the password.
+// Success claimed without the server's proof, twice: a fresh nonce each time.
 TEST_F(SessionLifecycleTest, ScramSuccessWithoutServerProofIsInterception) {
   RequireSaslPlain(settings_);
   settings_.IRCSASLMechanism = "SCRAM-SHA-256";
