@@ -132,9 +132,11 @@ CapOutput CapNegotiation::OnMessage(const IrcMessage& message, TimePoint now) {
   } else if (command == "903" || command == "907") {
     out.events.push_back({CapEvent::Kind::kSaslSucceeded, account_});
     End(out);
-  } else if (command == "902" || command == "904" || command == "905" || command == "906" ||
-             command == "908") {
+  } else if (command == "902" || command == "904" || command == "905" || command == "906") {
     SaslFailed(command + " " + (message.params.empty() ? "" : message.params.back()), out);
+  } else if (command == "908") {
+    // The server's mechanisms beside the configured one; the 904 after it is not counted again.
+    SaslFailed(SaslMechanismsText(message.Param(1), MechanismName(config_.mechanism)), out);
   }
   return out;
 }

@@ -20,14 +20,16 @@
 //
 // Without an answer to CAP LS within 5 s, on 421 for CAP, or on 001 the
 // server is taken as one without CAP and registration goes on as before.
-// SASL fails on 902, 904, 905, 906, 908, on a NAK of the request, when the
-// server does not offer the mechanism, or when 903 has not arrived 15 s after
-// the first AUTHENTICATE. A SCRAM login also fails on any fault the ScramClient
-// finds (answered with "AUTHENTICATE *") and on 903 before the server proved
-// that it knows the password; these report kSaslIntercepted where the server
-// could be an impostor. When SASL is required, a failure ends the
-// negotiation without "CAP END" (the caller drops the connection);
-// otherwise registration goes on unauthenticated.
+// SASL is requested whenever "sasl" is offered without values; SASL fails on
+// 902, 904, 905, 906, 908 (its reason names the mechanisms the server has), on
+// a NAK of the request, when the server lists mechanisms without the one
+// configured, or when 903 has not arrived 15 s after the first AUTHENTICATE.
+// A SCRAM login also fails on any fault the ScramClient finds (answered with
+// "AUTHENTICATE *") and on 903 before the server proved that it knows the
+// password; these report kSaslIntercepted where the server could be an
+// impostor. When SASL is required, a failure ends the negotiation without
+// "CAP END" (the caller quits and drops the connection); otherwise
+// registration goes on unauthenticated.
 #pragma once
 
 #include <chrono>

@@ -282,6 +282,7 @@ void IrcSession::FollowCap(const CapOutput& output) {
           Log(log_msg::kSaslFailed, SaslFailedText(event.text, settings_.IRCSASLRequired));
         }
         if (settings_.IRCSASLRequired) {
+          SendProtocolLine("QUIT :" + SaslQuitReason(event.text));
           Lost("SASL login failed");
           return;
         }
@@ -652,7 +653,8 @@ void IrcSession::tmrSendQueue_Timer() {
   }
   if (phase_ == Phase::kRegistering && now >= registration_deadline_) {
     Log(log_msg::kRegistrationTimeout, RegistrationTimeoutText(kRegistrationTimeout.count()));
-    Lost("No welcome from the server");
+    SendProtocolLine("QUIT :" + std::string(quit_reason::kNoWelcome));
+    Lost(std::string(quit_reason::kNoWelcome));
     return;
   }
   if (phase_ == Phase::kRegistering || phase_ == Phase::kRegistered) {

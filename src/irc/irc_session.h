@@ -1,6 +1,7 @@
 // The IRC client's session: connects (plain or TLS), registers (CAP, SASL,
-// PASS, NICK with fallback, USER; without 001 within kRegistrationTimeout the
-// attempt counts as lost), joins after the welcome and rejoins after
+// PASS, NICK with fallback, USER; without 001 within kRegistrationTimeout, or
+// when a required SASL login fails, it sends "QUIT :<reason>" and the attempt
+// counts as lost), joins after the welcome and rejoins after
 // a kick, watches the link, reconnects with a growing wait after any loss,
 // reports the connection state in the caption and the log, frames received
 // data into lines (parsing each once, answering PINGs, showing it and handing

@@ -1,5 +1,6 @@
 #include "log/messages.h"
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <span>
@@ -753,6 +754,23 @@ std::string ElementOrderText(const std::string& parent, const std::string& eleme
   return text + element +
          (placement.empty() ? " is not an element of " + parent + "."
                             : " belongs " + placement + ".");
+}
+
+std::string SaslQuitReason(std::string_view reason) {
+  std::size_t length = std::min(reason.size(), quit_reason::kMaxSaslReasonBytes);
+  // Back off UTF-8 continuation bytes so the cut falls between characters.
+  while (length < reason.size() && length > 0 &&
+         (static_cast<unsigned char>(reason[length]) & 0xC0) == 0x80) {
+    --length;
+  }
+  return "SASL login failed: " + std::string(reason.substr(0, length));
+}
+
+std::string SaslMechanismsText(std::string_view offered, std::string_view configured) {
+  std::string list;
+  for (char c : offered) list += c == ',' ? std::string(", ") : std::string(1, c);
+  return "908: the server offers " + list + "; IRCSASLMechanism is " + std::string(configured) +
+         ".";
 }
 
 // The report of zelvo --explain.

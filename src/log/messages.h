@@ -446,5 +446,19 @@ std::string ScramServerErrorText(const std::string& error);
 std::string ScramSignatureText();
 std::string ScramEarlySuccessText();
 std::string SaslInterceptionText(const std::string& reason, bool required);
+// Registration given up on the bot's side: the reason of the QUIT it sends
+// before closing (short, and without secrets), and the SASL failure that
+// names the server's mechanisms.
+namespace quit_reason {
+// No 001 within the registration time.
+inline constexpr std::string_view kNoWelcome = "No welcome from the server";
+// The longest SASL failure reason a QUIT carries (cut at a character boundary).
+inline constexpr std::size_t kMaxSaslReasonBytes = 200;
+}  // namespace quit_reason
+// "SASL login failed: <reason>", the reason cut to quit_reason::kMaxSaslReasonBytes.
+std::string SaslQuitReason(std::string_view reason);
+// The reason of a 908 answer: "908: the server offers EXTERNAL, SCRAM-SHA-256;
+// IRCSASLMechanism is PLAIN." from the 908's comma-separated `offered`.
+std::string SaslMechanismsText(std::string_view offered, std::string_view configured);
 
 }  // namespace zelvo
