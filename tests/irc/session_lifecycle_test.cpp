@@ -157,7 +157,8 @@ TEST_F(SessionLifecycleTest, ScramSuccessWithoutServerProofIsInterception) {
     socket_.sent.clear();
     Receive(
         ":srv CAP * LS :sasl\r\n:srv CAP relay ACK :sasl\r\nAUTHENTICATE +\r\n:srv 903 r :\r\n");
-    ASSERT_EQ(socket_.sent.size(), 3u);
+    ASSERT_EQ(socket_.sent.size(), 4u);  // CAP REQ, AUTHENTICATE twice, QUIT
+    EXPECT_THAT(socket_.sent[3], ::testing::StartsWith("QUIT :SASL login failed"));
     nonces.push_back(*Base64Decode(socket_.sent[2].substr(13, socket_.sent[2].size() - 15)));
     EXPECT_THAT(nonces.back(), ::testing::MatchesRegex("n,,n=relay,r=[A-Za-z0-9+/]{24}"));
     EXPECT_EQ(socket_.close_calls, login);
