@@ -750,16 +750,22 @@ std::optional<unsigned> DecimalUpTo(std::string_view value, unsigned limit) {
   return number;
 }
 
+// `value` as a port byte 0 to 255 in decimal digits; else refused as
+// "TEXT" is neither WORDS nor a port byte from 0 to 255.
+std::string ToPortByte(std::string_view name, const std::string& text, std::string_view value,
+                       std::string_view words) {
+  const auto byte = DecimalUpTo(value, 255);
+  if (!byte || *byte > 255) {
+    InvalidSetting(name, "\"" + text + "\" is neither " + std::string(words) +
+                             " nor a port byte from 0 to 255.");
+  }
+  return std::to_string(*byte);
+}
+
 std::string ToSafeState(std::string_view name, const std::string& text) {
   const std::string_view value = TrimBlanks(text);
   if (value.empty() || LowerAscii(value) == "keep") return "keep";
-  const auto byte = DecimalUpTo(value, 255);
-  if (!byte || *byte > 255) {
-    InvalidSetting(name, "\"" + text +
-                             "\" is neither \"keep\" (leave the outputs as they are) nor a "
-                             "port byte from 0 to 255.");
-  }
-  return std::to_string(*byte);
+  return ToPortByte(name, text, value, "\"keep\" (leave the outputs as they are)");
 }
 
 // "off" (also blank), "last" (letter case ignored) or a byte 0 to 255.
@@ -768,13 +774,8 @@ std::string ToStartState(std::string_view name, const std::string& text) {
   const std::string value = LowerAscii(TrimBlanks(text));
   if (value.empty() || value == "off") return "off";
   if (value == "last") return value;
-  const auto byte = DecimalUpTo(value, 255);
-  if (!byte || *byte > 255) {
-    InvalidSetting(name, "\"" + text +
-                             "\" is neither \"off\", \"last\" (the outputs as they were at "
-                             "the last stop) nor a port byte from 0 to 255.");
-  }
-  return std::to_string(*byte);
+  return ToPortByte(name, text, value,
+                    "\"off\", \"last\" (the outputs as they were at the last stop)");
 }
 
 // "0" (also blank: no limit) or "COUNT/SECONDS", both whole numbers from 1.
