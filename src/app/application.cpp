@@ -258,6 +258,8 @@ std::vector<std::string> Application::ReadSettingsAndRules() {
   WriteLog(log_msg::kSettingsLoaded);
   const std::string readable = PasswordFileWarning(JoinPath(program_dir_, "config.xml"), settings_);
   if (!readable.empty()) WriteLog(log_msg::kPasswordReadable, readable);
+  const std::string key_readable = SaslKeyFileWarning(settings_);
+  if (!key_readable.empty()) WriteLog(log_msg::kSaslKeyReadable, key_readable);
   ReadSafeStates(settings_);
   return std::move(findings.warnings);
 }
@@ -475,6 +477,9 @@ void Application::Reload() {
   ReadOutputNames(fresh_document, *outputs_);
   settings_ = std::move(fresh);
   config_ = std::move(fresh_document);
+  if (const std::string text = SaslKeyFileWarning(settings_); !text.empty()) {
+    WriteLog(log_msg::kSaslKeyReadable, text);
+  }
   if (fresh_port) {
     port_->Replace(std::move(fresh_port));
     const std::string written = outputs_->SetOutputs({SwitchCause::Kind::kReload});

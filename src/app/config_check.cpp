@@ -105,6 +105,8 @@ ConfigCheck CheckConfiguration(const std::string& program_dir, const CheckedConf
     check.text = Summary(config_path, settings, commands, outputs);
     const std::string readable = PasswordFileWarning(config_path, settings);
     if (!readable.empty()) check.warning = readable + "\n" + check.warning;
+    const std::string key_readable = SaslKeyFileWarning(settings);
+    if (!key_readable.empty()) check.warning = key_readable + "\n" + check.warning;
     if (use) use(settings, commands, outputs);
   } catch (const RaisedError& error) {
     check.text = "zelvo: " + config_path + " is not valid:\n" + TerminalLines(error.Description());

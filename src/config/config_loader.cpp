@@ -18,6 +18,7 @@
 #include "config/resources.h"
 #include "files/file_helpers.h"
 #include "files/xml_node.h"
+#include "irc/ecdsa_challenge.h"
 #include "log/messages.h"
 #include "model/flags.h"
 #include "model/raised_error.h"
@@ -830,6 +831,41 @@ void CheckRequiredSettings(const Settings& settings) {
   }
 }
 
+constexpr std::string_view kEcdsaMechanism = "ECDSA-NIST256P-CHALLENGE";
+
+// The ECDSA-NIST256P-CHALLENGE key of IRCSASLKeyFile; throws naming what is missing or wrong.
+std::shared_ptr<const EcdsaKey> ReadSaslKey(const Settings& settings) {
+  const std::string& path = settings.IRCSASLKeyFile;
+  if (path.empty() || TrimBlanks(settings.IRCSASLUsername).empty()) {
+    throw RaisedError(-1, SaslKeyFileText(SaslKeyProblem::kMissing, path));
+  }
+  EcdsaKey::Loaded loaded = EcdsaKey::FromPemFile(path);
+  switch (loaded.fault) {
+    case EcdsaKey::Fault::kNone:
+      return std::move(loaded.key);
+    case EcdsaKey::Fault::kUnreadable:
+      throw RaisedError(-1, SaslKeyFileText(SaslKeyProblem::kUnreadable, path));
+    case EcdsaKey::Fault::kNotPemKey:
+      throw RaisedError(-1, SaslKeyFileText(SaslKeyProblem::kNotPemKey, path));
+    case EcdsaKey::Fault::kNotEc:
+      throw RaisedError(-1, SaslKeyFileText(SaslKeyProblem::kNotEc, path));
+    case EcdsaKey::Fault::kNotP256:
+      throw RaisedError(-1, SaslKeyFileText(SaslKeyProblem::kNotP256, path));
+  }
+  throw RaisedError(-1, SaslKeyFileText(SaslKeyProblem::kNotPemKey, path));
+}
+
+// `path` quoted for a POSIX shell when it holds anything but plain characters.
+std::string ShellQuoted(const std::string& path) {
+  const bool plain = std::all_of(path.begin(), path.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("/._-+,@%=", c);
+  });
+  if (plain && !path.empty()) return path;
+  std::string quoted = "'";
+  for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 }  // namespace
 
 Settings ReadSettings(const ConfigDocument& document) {
@@ -898,10 +934,10 @@ Settings ReadSettings(const ConfigDocument& document) {
   if (auto value = optional("IRCSASLMechanism")) {
     const std::string mechanism = UpperAscii(TrimBlanks(*value));
     if (!mechanism.empty() && mechanism != "PLAIN" && mechanism != "EXTERNAL" &&
-        mechanism != "SCRAM-SHA-256") {
+        mechanism != "SCRAM-SHA-256" && mechanism != kEcdsaMechanism) {
       InvalidSetting("IRCSASLMechanism", "\"" + *value +
-                                             "\" is not a SASL mechanism: write PLAIN, EXTERNAL "
-                                             "or SCRAM-SHA-256.");
+                                             "\" is not a SASL mechanism: write PLAIN, EXTERNAL, "
+                                             "SCRAM-SHA-256 or ECDSA-NIST256P-CHALLENGE.");
     }
     settings.IRCSASLMechanism = mechanism;
   }
@@ -912,6 +948,10 @@ Settings ReadSettings(const ConfigDocument& document) {
     throw RaisedError(
         -1, SaslPlainIncompleteText(TrimBlanks(settings.IRCSASLUsername).empty(),
                                     settings.IRCSASLPassword.empty(), settings.IRCSASLMechanism));
+  }
+  if (auto value = optional("IRCSASLKeyFile")) settings.IRCSASLKeyFile = TrimBlanks(*value);
+  if (settings.IRCSASLMechanism == kEcdsaMechanism) {
+    settings.IRCSASLKey = ReadSaslKey(settings);
   }
   settings.IRCSASLRequired = !settings.IRCSASLMechanism.empty();
   read_boolean("IRCSASLRequired", settings.IRCSASLRequired);
@@ -966,17 +1006,16 @@ std::string PasswordFileWarning(const std::string& config_path, const Settings& 
   }
   struct stat status {};
   if (::stat(config_path.c_str(), &status) != 0 || (status.st_mode & S_IROTH) == 0) return {};
-  // Quoted for a POSIX shell when the path holds anything but plain characters.
-  std::string path = config_path;
-  const bool plain = std::all_of(path.begin(), path.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("/._-+,@%=", c);
-  });
-  if (!plain || path.empty()) {
-    std::string quoted = "'";
-    for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    path = quoted + "'";
-  }
-  return "config.xml holds a password and can be read by other users; run: chmod o-r " + path;
+  return "config.xml holds a password and can be read by other users; run: chmod o-r " +
+         ShellQuoted(config_path);
+}
+
+std::string SaslKeyFileWarning(const Settings& settings) {
+  if (!settings.IRCSASLKey) return {};
+  const std::string& path = settings.IRCSASLKeyFile;
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0 || (status.st_mode & (S_IRGRP | S_IROTH)) == 0) return {};
+  return SaslKeyReadableText(ShellQuoted(path));
 }
 
 void ReadIOCommands(const ConfigDocument& document, const Clock& clock, IOCommands& commands) {

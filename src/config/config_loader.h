@@ -73,13 +73,20 @@ void WriteExampleConfig(const std::string& program_dir, PreLog& prelog);
 // a blank, a comma or a control character; an IRCNickname with a blank or a
 // control character or beginning with a digit or "-"; a negative WindowWidth
 // or WindowHeight; an MQTTTopic holding "#" or "+"; and SASL PLAIN without
-// IRCSASLUsername or IRCSASLPassword.
+// IRCSASLUsername or IRCSASLPassword; and ECDSA-NIST256P-CHALLENGE without
+// IRCSASLUsername, without IRCSASLKeyFile or with a key file that cannot be
+// read or holds no PEM private key on P-256 (the key is read here, into
+// Settings::IRCSASLKey; its bytes appear in no text).
 Settings ReadSettings(const ConfigDocument& document);
 // The warning to log when `config_path` holds a password (IRCPassword,
 // IRCSASLPassword or MQTTPassword is set) and other users may read the file,
 // with the chmod that fixes it; "" otherwise (also when the file can't be
 // examined).
 std::string PasswordFileWarning(const std::string& config_path, const Settings& settings);
+// The warning to log when the ECDSA key of IRCSASLKeyFile is in use and its
+// file may be read by its group or by others, with the chmod that fixes it;
+// "" otherwise (also when the file can't be examined).
+std::string SaslKeyFileWarning(const Settings& settings);
 // Replaces `commands` with the rules in document order (unchanged on error).
 void ReadIOCommands(const ConfigDocument& document, const Clock& clock, IOCommands& commands);
 // Sets the eight output names only; the caller calls SetOutputs.

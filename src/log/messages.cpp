@@ -118,6 +118,7 @@
   ROW(kStartStateUnread, 77, kWarning, "")    /* StartStateMissingText, ...UnreadableText */ \
   ROW(kStateFileUnwritable, 78, kWarning, "") /* StateFileUnwritableText */                  \
   ROW(kPasswordReadable, 86, kWarning, "")    /* PasswordFileWarning (config_loader.h) */    \
+  ROW(kSaslKeyReadable, 49, kWarning, "")     /* SaslKeyFileWarning (config_loader.h) */     \
   /* Reading config.xml again while the bot runs (SIGHUP). */                                \
   ROW(kReloading, 90, kInformation, "Reading \"config.xml\" again.")                         \
   ROW(kReloaded, 91, kInformation, "")       /* ReloadedText */                              \
@@ -740,6 +741,34 @@ std::string SaslPlainIncompleteText(bool no_username, bool no_password,
          ", or remove IRCSASLMechanism.";
 }
 
+std::string SaslKeyFileText(SaslKeyProblem problem, const std::string& path) {
+  const std::string make =
+      " Make one with: openssl ecparam -name prime256v1 -genkey -noout -out zelvo.key";
+  const std::string file = "\"Zelvo/Settings/IRCSASLKeyFile\" " + path;
+  switch (problem) {
+    case SaslKeyProblem::kMissing:
+      return "\"Zelvo/Settings/IRCSASLMechanism\" is ECDSA-NIST256P-CHALLENGE, which logs in with "
+             "IRCSASLUsername and the private key in IRCSASLKeyFile, but " +
+             std::string(path.empty() ? "IRCSASLKeyFile" : "IRCSASLUsername") +
+             " is missing or empty: set it, or remove IRCSASLMechanism." +
+             (path.empty() ? make : "");
+    case SaslKeyProblem::kUnreadable:
+      return file + " cannot be read: check the path and that the bot's user may read it.";
+    case SaslKeyProblem::kNotPemKey:
+      return file + " holds no PEM private key (an encrypted key cannot be used)." + make;
+    case SaslKeyProblem::kNotEc:
+      return file + " holds a private key that is not an elliptic-curve (EC) key." + make;
+    case SaslKeyProblem::kNotP256:
+      return file + " holds an EC key on another curve than P-256 (prime256v1)." + make;
+  }
+  return file;
+}
+
+std::string SaslKeyReadableText(const std::string& quoted_path) {
+  return "IRCSASLKeyFile holds a private key and can be read by other users; run: chmod go-r " +
+         quoted_path;
+}
+
 std::string TopicWildcardText(const std::string& topic) {
   return "\"" + topic +
          "\": the MQTT wildcards # and + cannot stand in the topics the bot publishes to; write "
@@ -929,6 +958,14 @@ std::string ScramSignatureText() { return "The server's SCRAM signature is wrong
 
 std::string ScramEarlySuccessText() {
   return "The server reported success before it proved that it knows the password.";
+}
+
+std::string EcdsaChallengeText(std::string_view what) {
+  return "The server's ECDSA challenge is " + std::string(what) + ".";
+}
+
+std::string EcdsaSignFailedText() {
+  return "The ECDSA challenge could not be signed.";
 }
 
 std::string SaslInterceptionText(const std::string& reason, bool required) {

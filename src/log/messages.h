@@ -158,6 +158,8 @@ extern const LogMessage kJournalFailed;
 // What the rule lint finds in config.xml (start, reload, --check).
 extern const LogMessage kRuleLintWarning;
 extern const LogMessage kSaslInterception;
+// IRCSASLKeyFile readable by group or others.
+extern const LogMessage kSaslKeyReadable;
 
 }  // namespace log_msg
 
@@ -342,6 +344,13 @@ std::string NegativeSizeText(long long size, std::string_view what);
 // both) without a user name, a password or both.
 std::string SaslPlainIncompleteText(bool no_username, bool no_password,
                                     const std::string& mechanism = "PLAIN");
+// The whole text: IRCSASLMechanism ECDSA-NIST256P-CHALLENGE without a key
+// file or user name (kMissing, `path` empty when the key file is the one
+// missing), or the key file at `path` not usable, with how to make one.
+enum class SaslKeyProblem { kMissing, kUnreadable, kNotPemKey, kNotEc, kNotP256 };
+std::string SaslKeyFileText(SaslKeyProblem problem, const std::string& path);
+// The warning for a key file others may read, with the chmod that fixes it.
+std::string SaslKeyReadableText(const std::string& quoted_path);
 std::string TopicWildcardText(const std::string& topic);
 // The line added to a validation report when an element stands out of its
 // parent's order: `expected` is what the schema takes at that place (already
@@ -446,6 +455,10 @@ std::string ScramServerErrorText(const std::string& error);
 std::string ScramSignatureText();
 std::string ScramEarlySuccessText();
 std::string SaslInterceptionText(const std::string& reason, bool required);
+// ECDSA-NIST256P-CHALLENGE logins: a challenge that is `what` ("empty", "not
+// base64", "longer than 256 bytes"), and a signature libcrypto refused to make.
+std::string EcdsaChallengeText(std::string_view what);
+std::string EcdsaSignFailedText();
 // Registration given up on the bot's side: the reason of the QUIT it sends
 // before closing (short, and without secrets), and the SASL failure that
 // names the server's mechanisms.

@@ -6,10 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace zelvo {
+
+class EcdsaKey;  // irc/ecdsa_challenge.h
 
 // Seconds of silence before the bot sends a PING, and as many again without
 // an answer before the link counts as dead, unless IRCPingTimeout says otherwise.
@@ -43,9 +46,14 @@ struct Settings {
   // SHA-256 of the server's certificate: 64 lower-case hex digits, no colons.
   std::string IRCTLSFingerprint;
   std::string IRCClientCertificate;  // PEM with certificate and key
-  std::string IRCSASLMechanism;      // "", "PLAIN", "EXTERNAL" or "SCRAM-SHA-256"
+  // "", "PLAIN", "EXTERNAL", "SCRAM-SHA-256" or "ECDSA-NIST256P-CHALLENGE"
+  std::string IRCSASLMechanism;
   std::string IRCSASLUsername;
   std::string IRCSASLPassword;
+  std::string IRCSASLKeyFile;  // PEM private key on P-256, for ECDSA-NIST256P-CHALLENGE
+  // The key read from IRCSASLKeyFile when that mechanism is set (else null);
+  // read at each load of config.xml, shared by copies of the settings.
+  std::shared_ptr<const EcdsaKey> IRCSASLKey;
   bool IRCSASLRequired = false;      // as read: true by default when a mechanism is set
   std::int32_t IRCRejoinDelay = 10;  // seconds; 0 never rejoins
   std::int32_t IRCPingTimeout = kDefaultPingTimeout;  // seconds

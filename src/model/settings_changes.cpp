@@ -11,8 +11,8 @@ auto ConnectionSettings(S& s) {
   return std::tie(s.gsIRCDomain, s.giIRCPort, s.gsIRCChannel, s.gsIRCUser, s.gsIRCNickname,
                   s.IRCPassword, s.IRCChannelKey, s.IRCAltNickname, s.IRCTLS, s.IRCTLSVerify,
                   s.IRCTLSCAFile, s.IRCTLSFingerprint, s.IRCClientCertificate, s.IRCSASLMechanism,
-                  s.IRCSASLUsername, s.IRCSASLPassword, s.IRCSASLRequired, s.IRCRejoinDelay,
-                  s.IRCPingTimeout, s.IRCReconnect);
+                  s.IRCSASLUsername, s.IRCSASLPassword, s.IRCSASLKeyFile, s.IRCSASLRequired,
+                  s.IRCRejoinDelay, s.IRCPingTimeout, s.IRCReconnect);
 }
 
 template <typename S>

@@ -17,6 +17,7 @@
 #include "outputs/memory_port.h"
 #include "support/example_config.h"
 #include "support/fake_clock.h"
+#include "support/sasl_server.h"
 #include "support/temp_dir.h"
 
 namespace zelvo {
@@ -290,7 +291,7 @@ auto OptionalSettings(const Settings& s) {
                   s.MQTTBroker, s.MQTTTopic, s.MQTTUsername, s.MQTTPassword, s.MQTTCAFile,
                   s.MQTTClientId, s.MQTTDiscovery, s.OutputsOnExit, s.OutputsOnDisconnect,
                   s.LogSwitches, s.IgnoreReplayedLines, s.SenderRateLimit, s.OutputMinInterval,
-                  s.OutputsOnStart, s.MQTTIgnoreRetainedCommands);
+                  s.OutputsOnStart, s.MQTTIgnoreRetainedCommands, s.IRCSASLKeyFile, s.IRCSASLKey);
 }
 
 TEST_F(ConfigLoaderTest, ExampleSettings) {
@@ -602,7 +603,9 @@ INSTANTIATE_TEST_SUITE_P(
         SettingCase{Element("OutputsOnStart", "Last"), ZELVO_FIELD(OutputsOnStart), "last"},
         SettingCase{Element("OutputsOnStart", "007"), ZELVO_FIELD(OutputsOnStart), "7"},
         SettingCase{Element("MQTTIgnoreRetainedCommands", "false"),
-                    ZELVO_FIELD(MQTTIgnoreRetainedCommands), "false"}));
+                    ZELVO_FIELD(MQTTIgnoreRetainedCommands), "false"},
+        SettingCase{Element("IRCSASLKeyFile", " /etc/zelvo/zelvo.key "),
+                    ZELVO_FIELD(IRCSASLKeyFile), "/etc/zelvo/zelvo.key"}));
 
 #undef ZELVO_FIELD
 
@@ -629,7 +632,7 @@ TEST_F(ConfigLoaderTest, AllOptionalSettingsTogether) {
       Element("OutputsOnDisconnect", "3") + Element("LogSwitches", "true") +
       Element("IgnoreReplayedLines", "true") + Element("SenderRateLimit", "5/60") +
       Element("OutputMinInterval", "1") + Element("OutputsOnStart", "last") +
-      Element("MQTTIgnoreRetainedCommands", "true")));
+      Element("MQTTIgnoreRetainedCommands", "true") + Element("IRCSASLKeyFile", "k")));
   Load();
   const Settings settings = ReadSettings(document_);
   EXPECT_EQ(settings.OutputDevices, (std::vector<std::string>{"file:/tmp/a", "file:/tmp/b"}));
@@ -694,8 +697,8 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"IRCPort", "65535.5",
                     "Couldn't convert \"65535.5\" to a port number (1 to 65535): out of range."},
         InvalidCase{"IRCSASLMechanism", "SCRAM-SHA-1",
-                    "\"SCRAM-SHA-1\" is not a SASL mechanism: write PLAIN, EXTERNAL or "
-                    "SCRAM-SHA-256."},
+                    "\"SCRAM-SHA-1\" is not a SASL mechanism: write PLAIN, EXTERNAL, "
+                    "SCRAM-SHA-256 or ECDSA-NIST256P-CHALLENGE."},
         InvalidCase{"IRCTLSFingerprint", kFingerprint.substr(1),
                     "\"" + kFingerprint.substr(1) + kNotFingerprint},
         InvalidCase{"IRCTLSFingerprint", kFingerprint.substr(2) + "xy",
@@ -802,7 +805,8 @@ INSTANTIATE_TEST_SUITE_P(
                 kOrder + "one of MQTTBroker, MQTTTopic, MQTTUsername, MQTTPassword, MQTTCAFile, "
                          "MQTTClientId, MQTTDiscovery, OutputsOnExit, OutputsOnDisconnect, "
                          "LogSwitches, IgnoreReplayedLines, SenderRateLimit, OutputMinInterval, "
-                         "OutputsOnStart, MQTTIgnoreRetainedCommands or the end of Settings; "
+                         "OutputsOnStart, MQTTIgnoreRetainedCommands, IRCSASLKeyFile or the end "
+                         "of Settings; "
                          "IRCPassword belongs after OutputDevice and before "
                          "IRCChannelKey."},
         // What must still load.
@@ -906,6 +910,67 @@ INSTANTIATE_TEST_SUITE_P(
                       PermissionCase{"config.xml", 0600, &Settings::MQTTPassword, false},
                       PermissionCase{"config.xml", 0644, &Settings::IRCSASLUsername, false},
                       PermissionCase{"", 0644, &Settings::IRCPassword, false}));
+
+// --- The ECDSA key file ---------------------------------------------------------
+
+// A key file ("" for none set, "missing" for one that is not there) with its
+// mode, and the refusal's words ("": the key is taken) or the warning.
+struct KeyFileCase {
+  std::string name, pem;
+  mode_t mode;
+  std::string refusal;
+  bool warned = false;
+};
+
+class SaslKeyFileTest : public ConfigLoaderTest,
+                        public ::testing::WithParamInterface<KeyFileCase> {};
+
+TEST_P(SaslKeyFileTest, IsReadOrRefusedWithTheFix) {
+  const KeyFileCase& c = GetParam();
+  const std::string path = dir_.File("zelvo.key");
+  if (c.name != "missing" && !c.name.empty()) {
+    WriteFile(path, c.pem);
+    ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+  }
+  Prepare(WithSettings(Element("IRCSASLMechanism", "ECDSA-NIST256P-CHALLENGE") +
+                       Element("IRCSASLUsername", c.name == "NoAccount" ? "" : "alice") +
+                       Element("IRCSASLKeyFile", c.name.empty() ? "" : path)));
+  Load();
+  std::string refusal;
+  Settings settings;
+  try {
+    settings = ReadSettings(document_);
+  } catch (const RaisedError& error) {
+    refusal = error.Description();
+  }
+  EXPECT_EQ(settings.IRCSASLKey != nullptr, c.refusal.empty()) << refusal;
+  EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+  EXPECT_EQ(refusal.find("PRIVATE"), std::string::npos) << refusal;
+  EXPECT_EQ(SaslKeyFileWarning(settings), c.warned ? SaslKeyReadableText(path) : std::string())
+      << c.name;
+}
+
+const std::string kMakeKey =
+    " Make one with: openssl ecparam -name prime256v1 -genkey -noout -out zelvo.key";
+const std::string kP256 = testing::NewPrivateKeyPem("EC", "P-256");
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SaslKeyFileTest,
+    ::testing::Values(
+        KeyFileCase{"P256", kP256, 0600, ""}, KeyFileCase{"GroupReadable", kP256, 0640, "", true},
+        KeyFileCase{
+            "", "", 0600,
+            "IRCSASLKeyFile is missing or empty: set it, or remove IRCSASLMechanism." + kMakeKey},
+        KeyFileCase{"NoAccount", kP256, 0600, "but IRCSASLUsername is missing or empty"},
+        KeyFileCase{"missing", "", 0600, "zelvo.key cannot be read: check the path"},
+        KeyFileCase{"NoKey", "not a key\n", 0600, "zelvo.key holds no PEM private key"},
+        KeyFileCase{"NotEc", testing::NewPrivateKeyPem("ED25519"), 0600,
+                    "is not an elliptic-curve (EC) key." + kMakeKey},
+        KeyFileCase{"P384", testing::NewPrivateKeyPem("EC", "P-384"), 0600,
+                    "holds an EC key on another curve than P-256 (prime256v1)." + kMakeKey}),
+    [](const auto& info) {
+      return info.param.name.empty() ? std::string("NoFile") : info.param.name;
+    });
 
 // --- Conversions -------------------------------------------------------------------
 
