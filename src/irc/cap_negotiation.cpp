@@ -31,6 +31,7 @@ std::string_view MechanismName(SaslMechanism mechanism, ScramHash hash = ScramHa
   if (mechanism == SaslMechanism::kScramSha256) {
     return hash == ScramHash::kSha512 ? "SCRAM-SHA-512" : "SCRAM-SHA-256";
   }
+  if (mechanism == SaslMechanism::kEcdsaNist256pChallenge) return "ECDSA-NIST256P-CHALLENGE";
   return mechanism == SaslMechanism::kExternal ? "EXTERNAL" : "PLAIN";
 }
 
@@ -89,8 +90,9 @@ CapOutput CapNegotiation::Start(CapConfig config, TimePoint now) {
   sasl_requested_ = false;
   scram_hash_ = ScramHash::kSha256;
   scram_.reset();
-  scram_in_.clear();
+  sasl_in_.clear();
   scram_final_ = false;
+  ecdsa_account_sent_ = false;
   CapOutput out;
   out.lines.push_back("CAP LS 302");
   if (!config_.password.empty()) out.lines.push_back("PASS " + config_.password);
@@ -244,6 +246,10 @@ void CapNegotiation::OnAuthenticate(const IrcMessage& message, CapOutput& out) {
     OnScram(message.Param(0), out);
     return;
   }
+  if (config_.mechanism == SaslMechanism::kEcdsaNist256pChallenge) {
+    OnEcdsa(message.Param(0), out);
+    return;
+  }
   if (message.Param(0) != "+") return;
   std::string payload;
   if (config_.mechanism == SaslMechanism::kPlain) {
@@ -266,13 +272,9 @@ void CapNegotiation::OnScram(std::string_view argument, CapOutput& out) {
     send(scram_->ClientFirst());
     return;
   }
-  // The server's message may come in 400-byte pieces, the last one shorter or
-  // "+"; SCRAM messages are short, so ten pieces are plenty.
-  if (argument != "+") scram_in_ += argument;
-  const bool too_long = scram_in_.size() > 10 * kChunkBytes;
-  if (argument.size() == kChunkBytes && !too_long) return;
-  const std::optional<std::string> message = too_long ? std::nullopt : Base64Decode(scram_in_);
-  scram_in_.clear();
+  // SCRAM messages are short, so ten pieces are plenty.
+  std::optional<std::string> message;
+  if (!Gather(argument, 10, message)) return;
   ScramStep step;
   if (!message) {
     step = {"", ScramMalformedText("base64"), false};
@@ -288,6 +290,51 @@ void CapNegotiation::OnScram(std::string_view argument, CapOutput& out) {
   out.lines.push_back("AUTHENTICATE *");
   SaslFailed(step.error, out,
              step.interception ? CapEvent::Kind::kSaslIntercepted : CapEvent::Kind::kSaslFailed);
+}
+
+bool CapNegotiation::Gather(std::string_view argument, std::size_t max_pieces,
+                            std::optional<std::string>& message) {
+  // The last piece is shorter than 400 bytes, or "+" after a full one.
+  if (argument != "+") sasl_in_ += argument;
+  const bool too_long = sasl_in_.size() > max_pieces * kChunkBytes;
+  if (argument.size() == kChunkBytes && !too_long) return false;
+  message = too_long ? std::nullopt : Base64Decode(sasl_in_);
+  sasl_in_.clear();
+  return true;
+}
+
+void CapNegotiation::OnEcdsa(std::string_view argument, CapOutput& out) {
+  const auto send = [&out](std::string_view bytes) {
+    for (std::string& line : AuthenticateLines(Base64Encode(bytes))) {
+      out.lines.push_back(std::move(line));
+    }
+  };
+  if (!ecdsa_account_sent_) {
+    if (argument != "+") return;
+    ecdsa_account_sent_ = true;
+    send(config_.sasl_username);
+    return;
+  }
+  std::optional<std::string> challenge;
+  if (!Gather(argument, 1, challenge)) return;
+  std::optional<std::string> signature;
+  std::string error;
+  if (!challenge) {
+    error = EcdsaChallengeText("not base64");
+  } else if (challenge->empty()) {
+    error = EcdsaChallengeText("empty");
+  } else if (challenge->size() > EcdsaKey::kMaxChallengeBytes) {
+    error = EcdsaChallengeText("longer than " + std::to_string(EcdsaKey::kMaxChallengeBytes) +
+                               " bytes");
+  } else if (config_.sasl_key) {
+    signature = config_.sasl_key->Sign(*challenge);
+  }
+  if (signature) {
+    send(*signature);
+    return;
+  }
+  out.lines.push_back("AUTHENTICATE *");
+  SaslFailed(error.empty() ? EcdsaSignFailedText() : error, out);
 }
 
 bool CapNegotiation::FailSasl(std::string reason, CapOutput& out, CapEvent::Kind kind) {

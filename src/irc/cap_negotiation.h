@@ -16,7 +16,11 @@
 // "authzid\0authcid\0password", EXTERNAL: "+"; payloads in 400-byte chunks,
 // "+" after a last chunk of exactly 400 bytes; SCRAM-SHA-256, or SCRAM-SHA-512
 // when the server lists only that: the three SCRAM messages in base64, then
-// "+" once the server's signature is verified), then sends "CAP END".
+// "+" once the server's signature is verified; ECDSA-NIST256P-CHALLENGE: the
+// account name, then the DER signature of the server's challenge, both in
+// base64; a challenge that is empty, not base64 or longer than
+// EcdsaKey::kMaxChallengeBytes is answered with "AUTHENTICATE *" and fails
+// the login), then sends "CAP END".
 //
 // Without an answer to CAP LS within 5 s, on 421 for CAP, or on 001 the
 // server is taken as one without CAP and registration goes on as before.
@@ -42,12 +46,13 @@
 #include <vector>
 
 #include "irc/capabilities.h"
+#include "irc/ecdsa_challenge.h"
 #include "irc/irc_message.h"
 #include "irc/scram.h"
 
 namespace zelvo {
 
-enum class SaslMechanism { kNone, kPlain, kExternal, kScramSha256 };
+enum class SaslMechanism { kNone, kPlain, kExternal, kScramSha256, kEcdsaNist256pChallenge };
 
 struct CapEvent {
   enum class Kind {
@@ -73,6 +78,7 @@ struct CapConfig {
   SaslMechanism mechanism = SaslMechanism::kNone;
   std::string sasl_username;
   std::string sasl_password;
+  std::shared_ptr<const EcdsaKey> sasl_key;  // ECDSA-NIST256P-CHALLENGE
   bool sasl_required = true;
   bool ignore_replayed = true;  // IgnoreReplayedLines: ask for what marks replayed lines
   ScramNonceSource scram_nonce = ScramRandomNonce;  // asked once per SCRAM login
@@ -119,8 +125,15 @@ class CapNegotiation {
   // Reports the failure and, unless SASL is required, ends the negotiation.
   void SaslFailed(std::string reason, CapOutput& out,
                   CapEvent::Kind kind = CapEvent::Kind::kSaslFailed);
+  // Gathers the server's base64 message from its 400-byte pieces: true once
+  // it is whole, with `message` the decoded bytes (nullopt: not base64 or
+  // longer than `max_pieces` pieces).
+  bool Gather(std::string_view argument, std::size_t max_pieces,
+              std::optional<std::string>& message);
   // One AUTHENTICATE argument of a SCRAM login.
   void OnScram(std::string_view argument, CapOutput& out);
+  // One AUTHENTICATE argument of an ECDSA-NIST256P-CHALLENGE login.
+  void OnEcdsa(std::string_view argument, CapOutput& out);
   void End(CapOutput& out);
   // Puts `name` in or out of effect and tells the listener of a change.
   void Turn(const std::string& name, bool on);
@@ -136,8 +149,9 @@ class CapNegotiation {
   bool sasl_requested_ = false;
   ScramHash scram_hash_ = ScramHash::kSha256;
   std::optional<ScramClient> scram_;  // from the first "AUTHENTICATE +" on
-  std::string scram_in_;              // the server's base64 message so far
+  std::string sasl_in_;               // the server's base64 message so far
   bool scram_final_ = false;          // the server-first message was answered
+  bool ecdsa_account_sent_ = false;
 };
 
 // RFC 4648 base64 with padding.

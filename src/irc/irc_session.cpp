@@ -36,6 +36,7 @@ SaslMechanism MechanismOf(std::string_view name) {
   if (name == "PLAIN") return SaslMechanism::kPlain;
   if (name == "EXTERNAL") return SaslMechanism::kExternal;
   if (name == "SCRAM-SHA-256") return SaslMechanism::kScramSha256;
+  if (name == "ECDSA-NIST256P-CHALLENGE") return SaslMechanism::kEcdsaNist256pChallenge;
   return SaslMechanism::kNone;
 }
 
@@ -157,7 +158,7 @@ void IrcSession::Log(const LogMessage& message, const std::string& text) {
 }
 
 std::string IrcSession::Shown(std::string_view text) const {
-  if (secrets_.empty()) return std::string(text);
+  // Also without passwords: a key login's AUTHENTICATE payloads stay hidden.
   return MaskSecrets(text, secrets_);
 }
 
@@ -257,6 +258,7 @@ void IrcSession::sckIRC_Connect() {
   config.mechanism = MechanismOf(settings_.IRCSASLMechanism);
   config.sasl_username = settings_.IRCSASLUsername;
   config.sasl_password = settings_.IRCSASLPassword;
+  config.sasl_key = settings_.IRCSASLKey;
   config.sasl_required = settings_.IRCSASLRequired;
   config.ignore_replayed = settings_.IgnoreReplayedLines;
   watchdog_.Start(now);

@@ -26,8 +26,9 @@ std::string MaskSecrets(std::string_view line, const std::vector<std::string>& s
     if (!StartsWithCommand(body, command)) continue;
     const std::string argument = body.substr(command.size() + 1);
     const bool plain =
-        command == "AUTHENTICATE" && (argument == "+" || argument == "*" || argument == "PLAIN" ||
-                                      argument == "EXTERNAL" || argument.starts_with("SCRAM-SHA-"));
+        command == "AUTHENTICATE" &&
+        (argument == "+" || argument == "*" || argument == "PLAIN" || argument == "EXTERNAL" ||
+         argument.starts_with("SCRAM-SHA-") || argument == "ECDSA-NIST256P-CHALLENGE");
     if (!plain) body = body.substr(0, command.size() + 1) + std::string(kSecretMask);
   }
   for (const std::string& secret : secrets) {

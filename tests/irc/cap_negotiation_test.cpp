@@ -73,6 +73,15 @@ std::vector<Step> ScramSteps(std::vector<Step> more) {
   steps.insert(steps.end(), more.begin(), more.end());
   return steps;
 }
+// An ECDSA-NIST256P-CHALLENGE login up to the account name, then `more`.
+std::vector<Step> EcdsaSteps(std::vector<Step> more) {
+  std::vector<Step> steps = {
+      {":irc CAP * LS :sasl=ECDSA-NIST256P-CHALLENGE", {}, {"CAP REQ :sasl"}, {}},
+      {":irc CAP * ACK :sasl", {}, {"AUTHENTICATE ECDSA-NIST256P-CHALLENGE"}, {}},
+      {"AUTHENTICATE +", {}, {Auth("alice")}, {}}};
+  steps.insert(steps.end(), more.begin(), more.end());
+  return steps;
+}
 const std::vector<std::string> kPlainStart = {"CAP LS 302", "NICK relay", kUser};
 
 class CapNegotiationTest : public ::testing::TestWithParam<Conversation> {};
@@ -236,6 +245,18 @@ INSTANTIATE_TEST_SUITE_P(
                      {{":irc CAP * LS :sasl=SCRAM-SHA-512", {}, {"CAP REQ :sasl"}, {}},
                       {":irc CAP * ACK :sasl", {}, {"AUTHENTICATE SCRAM-SHA-512"}, {}}},
                      false},
+        Conversation{"EcdsaSendsTheAccountAndRefusesAnEmptyChallenge",
+                     Config(SaslMechanism::kEcdsaNist256pChallenge, false), kPlainStart,
+                     EcdsaSteps({{"AUTHENTICATE +",
+                                  {},
+                                  {"AUTHENTICATE *", "CAP END"},
+                                  {{Kind::kSaslFailed, EcdsaChallengeText("empty")}, kDone}}})},
+        Conversation{"EcdsaRefusesAChallengeThatIsNotBase64",
+                     Config(SaslMechanism::kEcdsaNist256pChallenge), kPlainStart,
+                     EcdsaSteps({{"AUTHENTICATE c2lnbg=x",
+                                  {},
+                                  {"AUTHENTICATE *"},
+                                  {{Kind::kSaslFailed, EcdsaChallengeText("not base64")}}}})},
         Conversation{"StillWaitingForTheList",
                      Config(),
                      kPlainStart,

@@ -17,6 +17,7 @@ TEST(SecretMaskTest, HidesPasswordsAndSaslPayloads) {
            {"AUTHENTICATE PLAIN\r\n", "AUTHENTICATE PLAIN\r\n", {}},
            {"AUTHENTICATE EXTERNAL", "AUTHENTICATE EXTERNAL", {}},
            {"AUTHENTICATE SCRAM-SHA-256", "AUTHENTICATE SCRAM-SHA-256", {}},
+           {"AUTHENTICATE ECDSA-NIST256P-CHALLENGE", "AUTHENTICATE ECDSA-NIST256P-CHALLENGE", {}},
            {"AUTHENTICATE +\r\n", "AUTHENTICATE +\r\n", {}},
            {"AUTHENTICATE *\r\n", "AUTHENTICATE *\r\n", {}},
            {"PASSWORD x\r\n", "PASSWORD x\r\n", {}},
