@@ -1,6 +1,6 @@
-// The bot stays online on real servers on loopback: TLS, SASL with services,
-// a bouncer's password, a taken nickname, a kick, a server restart and a
-// dead link.
+// The bot stays online on real servers on loopback: TLS, SASL with services
+// (and quits saying why on a mechanism they lack), a bouncer's password, a
+// taken nickname, a kick, a server restart and a dead link.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,7 +8,9 @@
 
 #include "front/bot_status.h"
 #include "irc/e2e_harness.h"
+#include "irc/ecdsa_challenge.h"
 #include "irc/servers.h"
+#include "support/sasl_server.h"
 
 namespace zelvo::e2e {
 namespace {
@@ -129,6 +131,33 @@ TEST_F(NetworkEndToEndTest, SaslPlainLogsInAndARequiredLoginWithAWrongPasswordIs
   EXPECT_EQ(alice_.FindJoin(":relay!", "#lab", from), -1);
   for (const auto& e : refused.log)
     EXPECT_THAT(e.text, ::testing::Not(HasSubstr("wrong-password")));
+}
+
+// InspIRCd with Anope lists its mechanisms to a client of CAP 302 ("sasl="
+// EXTERNAL,PLAIN; a bare "sasl" goes only to CAP 3.1 clients). A bot set for
+// a mechanism not listed gives up and says why in a QUIT that the server
+// takes: its ERROR repeats the reason.
+TEST_F(NetworkEndToEndTest, AMechanismTheServerLacksEndsInAQuitTheServerReads) {
+  servers::ServicesNetwork network;
+  ZELVO_START_OR_SKIP(network);
+  WireRelay relay(network.Port());
+  const std::string pem = testing::NewPrivateKeyPem("EC", "P-256");
+  Bot& bot = StartBot(relay.Port(), [&pem](Settings& s) {
+    s.IRCSASLMechanism = "ECDSA-NIST256P-CHALLENGE";
+    s.IRCSASLUsername = "relay";
+    s.IRCSASLKey = EcdsaKey::FromPem(pem).key;
+    s.IRCSASLRequired = true;
+  });
+  ASSERT_TRUE(SpinUntil([&] { return relay.from_server.find("\nERROR :") != std::string::npos; },
+                        seconds(15)))
+      << relay.from_bot << relay.from_server << bot.LogText();
+  const std::string reason =
+      "SASL login failed: The server does not offer SASL ECDSA-NIST256P-CHALLENGE (only "
+      "EXTERNAL,PLAIN).";
+  EXPECT_THAT(relay.from_server, HasSubstr(" sasl=EXTERNAL,PLAIN "));
+  EXPECT_THAT(relay.from_bot, HasSubstr("\r\nQUIT :" + reason + "\r\n"));
+  EXPECT_THAT(relay.from_server, HasSubstr(" [" + reason + "]\r\n"));
+  EXPECT_EQ(bot.CountLog(log_msg::kSaslFailed.id), 1u) << bot.LogText();
 }
 
 TEST_F(NetworkEndToEndTest, AServerPasswordTakesTheBotThroughABouncer) {
