@@ -1,11 +1,11 @@
 // SCRAM-SHA-256 and ECDSA-NIST256P-CHALLENGE logins of the real client (Qt
-// socket, session) against a scripted server on loopback that does the
-// server's side with libcrypto: it checks the SCRAM proof and signs back, or
-// checks the ECDSA signature with the account's public key.
+// socket, session) against a scripted loopback server that does the server's
+// side with libcrypto: RFC 5802's proof check and signature, or the check of
+// the ECDSA signature with the account's public key.
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
 
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <iostream>
 
 #include "irc/e2e_harness.h"
@@ -17,109 +17,109 @@
 namespace zelvo {
 namespace {
 
-using std::chrono::seconds;
+std::string Hmac(const std::string& key, const std::string& data) {
+  unsigned char out[32];
+  unsigned int size = 0;
+  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
+       reinterpret_cast<const unsigned char*>(data.data()), data.size(), out, &size);
+  return std::string(reinterpret_cast<char*>(out), size);
+}
+std::string Sha256(const std::string& data) {
+  unsigned char out[32];
+  EVP_Digest(data.data(), data.size(), out, nullptr, EVP_sha256(), nullptr);
+  return std::string(reinterpret_cast<char*>(out), 32);
+}
+std::string ToBase64(const std::string& bytes) {
+  return QByteArray::fromStdString(bytes).toBase64().toStdString();
+}
+std::string FromBase64(const std::string& text) {
+  return QByteArray::fromBase64(QByteArray::fromStdString(text)).toStdString();
+}
 
-// What the server's side does wrong, if anything.
 enum class Fault { kNone, kWrongServerSignature, kOtherKeyRegistered };
 
-// A server that speaks just enough IRC for a SASL login and keeps the
-// conversation, "C: " for the client's lines and "S: " for its own.
+// Just enough IRC for a SASL login as "alice" (password "pencil", or the key
+// in `account_pem`); keeps the conversation, "C: " the client's, "S: " its own.
 class SaslServer {
  public:
   SaslServer(std::string mechanism, Fault fault, std::string account_pem)
-      : mechanism_(std::move(mechanism)), fault_(fault), account_pem_(std::move(account_pem)) {
+      : mechanism_(std::move(mechanism)), fault_(fault), pem_(std::move(account_pem)) {
+    if (fault_ == Fault::kOtherKeyRegistered) pem_ = testing::NewPrivateKeyPem("EC", "P-256");
     server_.listen(QHostAddress::LocalHost);
     QObject::connect(&server_, &QTcpServer::newConnection, [this] {
       client_ = server_.nextPendingConnection();
-      QObject::connect(client_, &QTcpSocket::readyRead, [this] { OnData(); });
+      QObject::connect(client_, &QTcpSocket::readyRead, [this] {
+        while (client_->canReadLine()) {
+          const std::string line = client_->readLine().trimmed().toStdString();
+          wire.push_back("C: " + line);
+          OnLine(line, line.substr(line.find(' ') + 1));
+        }
+      });
     });
   }
 
   int Port() const { return server_.serverPort(); }
-  std::vector<std::string> wire;
   bool Saw(const std::string& prefix) const {
-    for (const std::string& line : wire) {
-      if (line.starts_with(prefix)) return true;
-    }
-    return false;
+    return std::any_of(wire.begin(), wire.end(), [&](auto& l) { return l.starts_with(prefix); });
   }
+  std::vector<std::string> wire;
 
  private:
-  void OnData() {
-    buffer_ += client_->readAll().toStdString();
-    for (std::size_t end; (end = buffer_.find("\r\n")) != std::string::npos;) {
-      const std::string line = buffer_.substr(0, end);
-      buffer_.erase(0, end + 2);
-      wire.push_back("C: " + line);
-      OnLine(line);
-    }
-  }
-
   void Send(const std::string& line) {
     wire.push_back("S: " + line);
     client_->write((line + "\r\n").c_str());
   }
-
-  void Fail() { Send(":fake 904 relay :SASL authentication failed"); }
-
-  void Succeed() {
-    Send(":fake 900 relay relay!relay@127.0.0.1 alice :You are now logged in as alice");
-    Send(":fake 903 relay :SASL authentication successful");
+  void Answer(bool ok) {
+    Send(ok ? ":fake 900 relay relay!relay@127.0.0.1 alice :You are now logged in as alice"
+            : ":fake 904 relay :SASL authentication failed");
+    if (ok) Send(":fake 903 relay :SASL authentication successful");
   }
 
-  void OnLine(const std::string& line) {
-    const std::string payload = line.substr(line.find(' ') + 1);
-    if (line == "CAP LS 302") {
-      Send(":fake CAP * LS :sasl=PLAIN," + mechanism_);
-    } else if (line == "CAP REQ :sasl") {
-      Send(":fake CAP relay ACK :sasl");
-    } else if (line == "AUTHENTICATE " + mechanism_) {
-      Send("AUTHENTICATE +");
-    } else if (line.starts_with("AUTHENTICATE ") && payload != "*") {
-      const std::optional<std::string> message =
-          payload == "+" ? std::string() : testing::FromBase64(payload);
-      if (!message) return Fail();
-      mechanism_ == "SCRAM-SHA-256" ? OnScram(*message) : OnEcdsa(*message);
-    } else if (line == "CAP END") {
-      Send(":fake 001 relay :Welcome to the fake network relay");
-    }
-  }
-
-  void OnScram(const std::string& message) {
+  void OnLine(const std::string& line, const std::string& payload) {
+    if (line == "CAP LS 302") Send(":fake CAP * LS :sasl=PLAIN," + mechanism_);
+    if (line == "CAP REQ :sasl") Send(":fake CAP relay ACK :sasl");
+    if (line == "CAP END") Send(":fake 001 relay :Welcome to the fake network relay");
+    if (line == "AUTHENTICATE " + mechanism_) return Send("AUTHENTICATE +");
+    if (!line.starts_with("AUTHENTICATE ") || payload == "*") return;
+    const std::string message = payload == "+" ? "" : FromBase64(payload);
     ++step_;
-    std::optional<std::string> answer;
-    if (step_ == 1) answer = scram_.First(message);
-    if (step_ == 2) answer = scram_.Final(message);
-    if (step_ == 3) return Succeed();  // the client's "+" after the server's proof
-    if (!answer) return Fail();
-    if (step_ == 2 && fault_ == Fault::kWrongServerSignature) {
-      std::string signature = testing::FromBase64(answer->substr(2)).value_or("");
-      signature.back() ^= 1;
-      answer = "v=" + testing::ToBase64(signature);
-    }
-    Send("AUTHENTICATE " + testing::ToBase64(*answer));
+    if (mechanism_ == "SCRAM-SHA-256") return OnScram(message);
+    if (step_ == 1 && message != "alice") return Answer(false);
+    if (step_ == 1) return Send("AUTHENTICATE " + ToBase64(challenge_));
+    Answer(testing::VerifiesChallenge(pem_, challenge_, message));
   }
 
-  void OnEcdsa(const std::string& message) {
-    if (++step_ == 1) {
-      if (message != "alice") return Fail();
-      Send("AUTHENTICATE " + testing::ToBase64(challenge_));
-      return;
+  // RFC 5802, section 3, as the server computes it.
+  void OnScram(const std::string& message) {
+    if (step_ == 1) {
+      first_bare_ = message.substr(3);
+      server_first_ =
+          "r=" + message.substr(message.find(",r=") + 3) + "%srv,s=" + ToBase64("salt") + ",i=4096";
+      return Send("AUTHENTICATE " + ToBase64(server_first_));
     }
-    const std::string& registered =
-        fault_ == Fault::kOtherKeyRegistered ? other_pem_ : account_pem_;
-    testing::VerifiesChallenge(registered, challenge_, message) ? Succeed() : Fail();
+    if (step_ == 3) return Answer(true);  // "+" after the server's proof
+    std::string salted(32, '\0');
+    PKCS5_PBKDF2_HMAC("pencil", 6, reinterpret_cast<const unsigned char*>("salt"), 4, 4096,
+                      EVP_sha256(), 32, reinterpret_cast<unsigned char*>(salted.data()));
+    const std::size_t proof_at = message.rfind(",p=");
+    const std::string auth = first_bare_ + "," + server_first_ + "," + message.substr(0, proof_at);
+    const std::string client_key = Hmac(salted, "Client Key");
+    std::string key = FromBase64(message.substr(proof_at + 3));
+    const std::string client_signature = Hmac(Sha256(client_key), auth);
+    for (std::size_t i = 0; i < key.size() && i < 32; ++i) key[i] ^= client_signature[i];
+    if (Sha256(key) != Sha256(client_key)) return Answer(false);
+    std::string signature = Hmac(Hmac(salted, "Server Key"), auth);
+    if (fault_ == Fault::kWrongServerSignature) signature.back() ^= 1;
+    Send("AUTHENTICATE " + ToBase64("v=" + ToBase64(signature)));
   }
 
   std::string mechanism_;
   Fault fault_;
-  std::string account_pem_;
-  std::string other_pem_ = testing::NewPrivateKeyPem("EC", "P-256");
-  std::string challenge_ = std::string("fake network challenge, 32 bytes", 32);
-  testing::ScramSha256Server scram_{"pencil", "salt of the fake", 4096, "%server-nonce"};
+  std::string pem_;  // the key registered for the account
+  const std::string challenge_ = "thirty-two bytes of a challenge.";
+  std::string first_bare_, server_first_;
   QTcpServer server_;
   QTcpSocket* client_ = nullptr;
-  std::string buffer_;
   int step_ = 0;
 };
 
@@ -149,7 +149,8 @@ TEST_P(SaslE2eTest, LogsInOrQuitsWithTheReason) {
 
   const bool succeeds = login.fault == Fault::kNone;
   const std::string end = succeeds ? "C: JOIN #lab" : "C: QUIT :SASL login failed: ";
-  ASSERT_TRUE(e2e::SpinUntil([&] { return server.Saw(end); }, seconds(10))) << bot.LogText();
+  ASSERT_TRUE(e2e::SpinUntil([&] { return server.Saw(end); }, std::chrono::seconds(10)))
+      << bot.LogText();
   EXPECT_EQ(bot.CountLog(login.log_id), 1u) << bot.LogText();
   EXPECT_EQ(server.Saw("C: AUTHENTICATE *"), login.fault == Fault::kWrongServerSignature);
   // The server's SASL messages reach the console masked.
@@ -160,9 +161,8 @@ TEST_P(SaslE2eTest, LogsInOrQuitsWithTheReason) {
         << line;
   }
   if (succeeds && login.mechanism == "SCRAM-SHA-256") {
-    std::string text;
-    for (const std::string& line : server.wire) text += line + "\n";
-    std::cout << "SCRAM login on the wire:\n" << text;
+    std::cout << "SCRAM login on the wire:\n";
+    for (const std::string& line : server.wire) std::cout << line << "\n";
   }
 }
 
