@@ -48,6 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"Tls", [](Settings& s) { s.IRCTLS = true; }, kConnection},
         ChangeCase{"Fingerprint", [](Settings& s) { s.IRCTLSFingerprint = "ab"; }, kConnection},
         ChangeCase{"SaslPassword", [](Settings& s) { s.IRCSASLPassword = "x"; }, kConnection},
+        ChangeCase{"SaslKeyFile", [](Settings& s) { s.IRCSASLKeyFile = "k"; }, kConnection},
         ChangeCase{"PingTimeout", [](Settings& s) { s.IRCPingTimeout = 30; }, kConnection},
         ChangeCase{"Reconnect", [](Settings& s) { s.IRCReconnect = false; }, kConnection},
         ChangeCase{"Devices",
