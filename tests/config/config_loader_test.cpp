@@ -290,7 +290,7 @@ auto OptionalSettings(const Settings& s) {
                   s.MQTTBroker, s.MQTTTopic, s.MQTTUsername, s.MQTTPassword, s.MQTTCAFile,
                   s.MQTTClientId, s.MQTTDiscovery, s.OutputsOnExit, s.OutputsOnDisconnect,
                   s.LogSwitches, s.IgnoreReplayedLines, s.SenderRateLimit, s.OutputMinInterval,
-                  s.OutputsOnStart, s.MQTTIgnoreRetainedCommands);
+                  s.OutputsOnStart, s.MQTTIgnoreRetainedCommands, s.IRCSTS);
 }
 
 TEST_F(ConfigLoaderTest, ExampleSettings) {
@@ -602,7 +602,9 @@ INSTANTIATE_TEST_SUITE_P(
         SettingCase{Element("OutputsOnStart", "Last"), ZELVO_FIELD(OutputsOnStart), "last"},
         SettingCase{Element("OutputsOnStart", "007"), ZELVO_FIELD(OutputsOnStart), "7"},
         SettingCase{Element("MQTTIgnoreRetainedCommands", "false"),
-                    ZELVO_FIELD(MQTTIgnoreRetainedCommands), "false"}));
+                    ZELVO_FIELD(MQTTIgnoreRetainedCommands), "false"},
+        SettingCase{"", ZELVO_FIELD(IRCSTS), "true"},
+        SettingCase{Element("IRCSTS", "0"), ZELVO_FIELD(IRCSTS), "false"}));
 
 #undef ZELVO_FIELD
 
@@ -629,7 +631,7 @@ TEST_F(ConfigLoaderTest, AllOptionalSettingsTogether) {
       Element("OutputsOnDisconnect", "3") + Element("LogSwitches", "true") +
       Element("IgnoreReplayedLines", "true") + Element("SenderRateLimit", "5/60") +
       Element("OutputMinInterval", "1") + Element("OutputsOnStart", "last") +
-      Element("MQTTIgnoreRetainedCommands", "true")));
+      Element("MQTTIgnoreRetainedCommands", "true") + Element("IRCSTS", "false")));
   Load();
   const Settings settings = ReadSettings(document_);
   EXPECT_EQ(settings.OutputDevices, (std::vector<std::string>{"file:/tmp/a", "file:/tmp/b"}));
@@ -802,9 +804,11 @@ INSTANTIATE_TEST_SUITE_P(
                 kOrder + "one of MQTTBroker, MQTTTopic, MQTTUsername, MQTTPassword, MQTTCAFile, "
                          "MQTTClientId, MQTTDiscovery, OutputsOnExit, OutputsOnDisconnect, "
                          "LogSwitches, IgnoreReplayedLines, SenderRateLimit, OutputMinInterval, "
-                         "OutputsOnStart, MQTTIgnoreRetainedCommands or the end of Settings; "
+                         "OutputsOnStart, MQTTIgnoreRetainedCommands, IRCSTS or the end of "
+                         "Settings; "
                          "IRCPassword belongs after OutputDevice and before "
                          "IRCChannelKey."},
+        Refusal{"", "<IRCSTS>maybe</IRCSTS>", "IRCSTS"},
         // What must still load.
         Refusal{">#zelvo<", ">#lab<", ""}, Refusal{">#zelvo<", ">&amp;lab<", ""},
         Refusal{">#zelvo<", ">+lab<", ""}, Refusal{">#zelvo<", ">!lab<", ""},

@@ -50,6 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"SaslPassword", [](Settings& s) { s.IRCSASLPassword = "x"; }, kConnection},
         ChangeCase{"PingTimeout", [](Settings& s) { s.IRCPingTimeout = 30; }, kConnection},
         ChangeCase{"Reconnect", [](Settings& s) { s.IRCReconnect = false; }, kConnection},
+        ChangeCase{"STS", [](Settings& s) { s.IRCSTS = false; }, kConnection},
         ChangeCase{"Devices",
                    [](Settings& s) {
                      s.OutputDevices = {"memory", "file:/x"};
