@@ -207,8 +207,11 @@ void IrcSession::ConnectToServer() {
   wait_ = {};
   wait_text_.clear();
   ReportConnectionState();
-  ConnectTarget target{settings_.gsIRCDomain, static_cast<std::int32_t>(settings_.giIRCPort),
-                       settings_.IRCTLS, settings_.IRCTLSVerify, {}};
+  ConnectTarget target{settings_.gsIRCDomain,
+                       static_cast<std::int32_t>(settings_.giIRCPort),
+                       settings_.IRCTLS,
+                       settings_.IRCTLSVerify,
+                       {}};
   target = WithSts(std::move(target));
   TlsOptions tls;
   tls.enabled = target.tls;
@@ -243,8 +246,8 @@ ConnectTarget IrcSession::WithSts(ConnectTarget target) {
   target = ApplySts(std::move(target), sts_, clock_.UtcNow());
   // An upgrade asked for over plain text was logged as it came.
   if (plain && target.sts && target.sts->until) {
-    const std::string until = target.sts->until ? UtcText(*target.sts->until) : "";
-    StsNote(log_msg::kStsUpgrade, StsPolicyAppliedText(target.host, target.port, until));
+    StsNote(log_msg::kStsUpgrade,
+            StsPolicyAppliedText(target.host, target.port, UtcText(*target.sts->until)));
   }
   return target;
 }
@@ -282,8 +285,8 @@ bool IrcSession::FollowSts() {
     StsNote(log_msg::kStsPolicy, StsPolicyRemovedText(host_));
   } else {
     const std::string until = UtcText(sts_.Find(host_, now)->until.value_or(now));
-    StsNote(log_msg::kStsPolicy, StsPolicyKeptText(host_, port_, until,
-                                                   change == StsPolicyStore::Change::kRefreshed));
+    StsNote(log_msg::kStsPolicy,
+            StsPolicyKeptText(host_, port_, until, change == StsPolicyStore::Change::kRefreshed));
   }
   if (hooks_.sts_file.empty()) return false;
   if (const std::string error = WriteStsFile(hooks_.sts_file, sts_); !error.empty()) {

@@ -73,11 +73,20 @@ std::string Escaped(std::string_view text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -139,8 +148,8 @@ void StsPolicyStore::Upgrade(std::string_view host, std::int32_t port) {
 std::string StsPolicyStore::ToXml() const {
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<StsPolicies>\n";
   for (const auto& [host, rule] : policies_) {
-    const auto until = std::chrono::duration_cast<std::chrono::seconds>(
-        rule.until->time_since_epoch());
+    const auto until =
+        std::chrono::duration_cast<std::chrono::seconds>(rule.until->time_since_epoch());
     xml += "  <Policy host=\"" + Escaped(host) + "\" port=\"" + std::to_string(rule.port) +
            "\" until=\"" + std::to_string(until.count()) + "\"/>\n";
   }

@@ -132,11 +132,11 @@
   ROW(kSaslInterception, 48, kError, "") /* SaslInterceptionText */                          \
   /* Strict transport security: a move to TLS, a policy kept or ended, policies */           \
   /* ignored (IRCSTS), TLS failing where a policy requires it, the policy file. */           \
-  ROW(kStsUpgrade, 69, kInformation, "")   /* StsUpgradeText, StsPolicyAppliedText */        \
-  ROW(kStsPolicy, 76, kInformation, "")    /* StsPolicyKeptText, StsPolicyRemovedText */     \
-  ROW(kStsIgnored, 79, kWarning, "")       /* StsIgnoredText */                              \
-  ROW(kStsTlsRequired, 104, kWarning, "")  /* StsTlsRequiredText */                          \
-  ROW(kStsFileProblem, 105, kWarning, "")  /* StsFileDamagedText, StsFileUnwritableText */
+  ROW(kStsUpgrade, 69, kInformation, "")  /* StsUpgradeText, StsPolicyAppliedText */         \
+  ROW(kStsPolicy, 76, kInformation, "")   /* StsPolicyKeptText, StsPolicyRemovedText */      \
+  ROW(kStsIgnored, 79, kWarning, "")      /* StsIgnoredText */                               \
+  ROW(kStsTlsRequired, 104, kWarning, "") /* StsTlsRequiredText */                           \
+  ROW(kStsFileProblem, 105, kWarning, "") /* StsFileDamagedText, StsFileUnwritableText */
 
 namespace zelvo {
 
@@ -955,8 +955,8 @@ std::string StsPolicyAppliedText(const std::string& host, std::int32_t port,
          std::to_string(port) + ".";
 }
 
-std::string StsPolicyKeptText(const std::string& host, std::int32_t port,
-                              const std::string& until, bool refreshed) {
+std::string StsPolicyKeptText(const std::string& host, std::int32_t port, const std::string& until,
+                              bool refreshed) {
   return std::string(refreshed ? "Renewed" : "Stored") +
          " the strict transport security policy of " + host + ": TLS on port " +
          std::to_string(port) + " until " + until + ".";

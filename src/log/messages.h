@@ -473,8 +473,8 @@ std::string SaslMechanismsText(std::string_view offered, std::string_view config
 std::string StsUpgradeText(const std::string& host, std::int32_t port);
 std::string StsPolicyAppliedText(const std::string& host, std::int32_t port,
                                  const std::string& until);
-std::string StsPolicyKeptText(const std::string& host, std::int32_t port,
-                              const std::string& until, bool refreshed);
+std::string StsPolicyKeptText(const std::string& host, std::int32_t port, const std::string& until,
+                              bool refreshed);
 std::string StsPolicyRemovedText(const std::string& host);
 std::string StsIgnoredText(const std::string& host);
 // `target` is the server as host:port.

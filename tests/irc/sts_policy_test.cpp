@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/example_config.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
 
@@ -9,6 +10,7 @@ namespace zelvo {
 namespace {
 
 using std::chrono::seconds;
+using testing::ReplacedOnce;
 
 TEST(ParseStsValue, ReadsPortDurationAndPreloadAndIgnoresTheRest) {
   struct Row {
@@ -43,10 +45,10 @@ TEST(StsPolicyStore, KeepsRefreshesExpiresRemovesAndSurvivesTheFile) {
     std::optional<long> left;
   };
   const Step steps[] = {
-      {0, 300, Change::kStored, 300},   {100, 300, Change::kRefreshed, 300},
-      {0, {}, Change::kNone, 300},      {299, {}, Change::kNone, 1},
-      {1, {}, Change::kNone, {}},       {0, 0, Change::kNone, {}},
-      {0, 60, Change::kStored, 60},     {0, 0, Change::kRemoved, {}},
+      {0, 300, Change::kStored, 300}, {100, 300, Change::kRefreshed, 300},
+      {0, {}, Change::kNone, 300},    {299, {}, Change::kNone, 1},
+      {1, {}, Change::kNone, {}},     {0, 0, Change::kNone, {}},
+      {0, 60, Change::kStored, 60},   {0, 0, Change::kRemoved, {}},
       {0, {}, Change::kNone, {}},
   };
   testing::FakeClock clock;
@@ -73,26 +75,25 @@ TEST(StsPolicyStore, KeepsRefreshesExpiresRemovesAndSurvivesTheFile) {
   }
 }
 
+// A damaged file is reported, naming it, and read as empty; the last text is whole.
 TEST(StsPolicyStore, ADamagedFileIsReportedAndReadAsEmpty) {
   testing::TempDir dir;
   const std::string file = dir.File(kStsFileName);
-  const WallTime now{seconds(1000)};
-  for (const std::string text :
-       {"<StsPolicies>", "<Other/>", "<StsPolicies><Policy host=\"a\" port=\"0\" until=\"5000\"/>",
-        "<StsPolicies><Policy port=\"1\" until=\"5000\"/></StsPolicies>",
-        "<StsPolicies><Policy host=\"a\" port=\"1\" until=\"x\"/></StsPolicies>",
-        "<StsPolicies><Rule host=\"a\" port=\"1\" until=\"5000\"/></StsPolicies>"}) {
+  const std::string whole =
+      "<StsPolicies><Policy host=\"A\" port=\"1\" until=\"5000\"/></StsPolicies>";
+  for (const std::string& text :
+       {std::string("<StsPolicies>"), std::string("<Other/>"),
+        ReplacedOnce(whole, "\"1\"", "\"0\""), ReplacedOnce(whole, "5000", "x"),
+        ReplacedOnce(whole, "host", "hostname"), ReplacedOnce(whole, "<Policy", "<Rule"), whole}) {
     SCOPED_TRACE(text);
     testing::WriteFile(file, text);
     StsPolicyStore store;
-    store.Keep("a", 7, 60, now);
-    EXPECT_NE(ReadStsFile(file, store).find(file), std::string::npos);
-    EXPECT_FALSE(store.Find("a", now));
+    store.Upgrade("b", 7);
+    const std::string warning = ReadStsFile(file, store);
+    EXPECT_EQ(warning.find(file) != std::string::npos, text != whole) << warning;
+    EXPECT_EQ(store.Find("a", WallTime(seconds(4999))).has_value(), text == whole);
+    EXPECT_FALSE(store.Find("b", WallTime()));
   }
-  testing::WriteFile(file, "<StsPolicies><Policy host=\"a\" port=\"1\" until=\"5000\"/></StsPolicies>");
-  StsPolicyStore store;
-  EXPECT_EQ(ReadStsFile(file, store), "");
-  EXPECT_EQ(store.Find("A", now), (StsRule{1, WallTime(seconds(5000))}));
 }
 
 }  // namespace
