@@ -808,7 +808,8 @@ INSTANTIATE_TEST_SUITE_P(
                          "Settings; "
                          "IRCPassword belongs after OutputDevice and before "
                          "IRCChannelKey."},
-        Refusal{"", "<IRCSTS>maybe</IRCSTS>", "IRCSTS"},
+        Refusal{"", "<IRCSTS>maybe</IRCSTS>",
+                "Element 'IRCSTS': 'maybe' is not a valid value of the atomic type 'xs:boolean'."},
         // What must still load.
         Refusal{">#zelvo<", ">#lab<", ""}, Refusal{">#zelvo<", ">&amp;lab<", ""},
         Refusal{">#zelvo<", ">+lab<", ""}, Refusal{">#zelvo<", ">!lab<", ""},
