@@ -442,10 +442,9 @@ TEST_F(IrcSessionTest, WorksWithoutHooks) {
 
 // --- strict transport security ---
 
-// Over the first connection (TLS to 6697, else plain to 6667) the server
-// lists `listed`: the bot quits at once for TLS, or registers on. Then plain
-// 6667 unverified is configured: the next attempts go where the policies send
-// them (the server listing the same again), after a TLS failure too.
+// The server lists `listed` on a first connection (TLS to 6697, else plain
+// to 6667); then, configured plain and unverified, the bot goes where the
+// policies send it, after a TLS failure too.
 TEST_F(IrcSessionTest, StsPoliciesMoveAttemptsOntoVerifiedTls) {
   struct Row {
     bool tls, verify, sts;
