@@ -16,6 +16,7 @@
 #include "config/resources.h"
 #include "dispatch/rule_reload.h"
 #include "files/file_helpers.h"
+#include "irc/sts_policy.h"
 #include "model/raised_error.h"
 #include "model/settings_changes.h"
 #include "mqtt/payloads.h"
@@ -394,7 +395,7 @@ void Application::WireBot() {
                                          [this](const LineEvent& line) {
                                            if (dispatcher_) dispatcher_->Match(line);
                                          },
-                                         Logger()});
+                                         Logger(), ParentDir(LogPath()) + kStsFileName});
   dispatcher_ = std::make_unique<Dispatcher>(
       settings_, commands_, *outputs_, *clock_, irc_client_->Sender(), front_->console(),
       *chat_client_, [this](const std::string& error) { ReportHandlerError(error); });

@@ -28,6 +28,8 @@ struct IrcEnvironment {
   // Holds one received or operator's line against the rules (Dispatcher::Match).
   std::function<void(const LineEvent&)> match;
   LogWriter log;
+  // Where the strict transport security policies are kept (beside the log).
+  std::string sts_file;
 };
 
 // The Qt IRC client on the event loop of the calling thread.

@@ -996,6 +996,7 @@ Settings ReadSettings(const ConfigDocument& document) {
     settings.OutputsOnStart = ToStartState("OutputsOnStart", *value);
   }
   read_boolean("MQTTIgnoreRetainedCommands", settings.MQTTIgnoreRetainedCommands);
+  read_boolean("IRCSTS", settings.IRCSTS);
   return settings;
 }
 

@@ -108,6 +108,12 @@ class CapNegotiation {
   // Capabilities in effect (acknowledged and not deleted since).
   const std::set<std::string>& Enabled() const { return enabled_; }
   bool Has(std::string_view cap) const { return enabled_.count(std::string(cap)) > 0; }
+  // The value the server listed for `cap` (a name of the table) since the
+  // last Start; null when it was not listed.
+  const std::string* Listed(std::string_view cap) const {
+    const auto it = offered_.find(std::string(cap));
+    return it == offered_.end() ? nullptr : &it->second;
+  }
 
  private:
   enum class State { kIdle, kListing, kRequesting, kAuthenticating, kDone, kFailed };

@@ -11,6 +11,10 @@ bool Always(const CapConfig&) {
   return true;
 }
 
+bool Never(const CapConfig&) {
+  return false;
+}
+
 bool IgnoringReplayed(const CapConfig& config) {
   return config.ignore_replayed;
 }
@@ -33,6 +37,9 @@ constexpr Capability kCapabilities[] = {
     {"znc.in/server-time-iso", IgnoringReplayed, nullptr},
     {"batch", IgnoringReplayed, nullptr},
     {"znc.in/playback", IgnoringReplayed, nullptr},
+    // Listed, never requested: the strict transport security policy, which
+    // the session reads from the list (IrcSession, sts_policy.h).
+    {"sts", Never, nullptr},
 };
 
 }  // namespace

@@ -1,9 +1,9 @@
 // The IRC capabilities the bot asks for, one row each (kCapabilities in
 // capabilities.cpp): the name, whether it is requested on a connection (some
-// only with certain settings), and who is told when the server acknowledges
-// it and when it is gone again (CAP DEL, or the next connection). The bot
-// requests them in the order of the rows; it never asks for a capability
-// without a row.
+// only with certain settings; some never, only their listed value counts),
+// and who is told when the server acknowledges it and when it is gone again
+// (CAP DEL, or the next connection). The bot requests them in the order of
+// the rows; it never asks for a capability without a row.
 #pragma once
 
 #include <functional>

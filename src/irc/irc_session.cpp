@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <utility>
 
 #include "irc/secret_mask.h"
 #include "irc/text_encoding.h"
@@ -207,23 +208,92 @@ void IrcSession::ConnectToServer() {
   wait_ = {};
   wait_text_.clear();
   ReportConnectionState();
+  ConnectTarget target{settings_.gsIRCDomain,
+                       static_cast<std::int32_t>(settings_.giIRCPort),
+                       settings_.IRCTLS,
+                       settings_.IRCTLSVerify,
+                       {}};
+  target = WithSts(std::move(target));
   TlsOptions tls;
-  tls.enabled = settings_.IRCTLS;
-  tls.verify = settings_.IRCTLSVerify;
+  tls.enabled = target.tls;
+  tls.verify = target.verify;
   tls.ca_file = settings_.IRCTLSCAFile;
   tls.fingerprint = settings_.IRCTLSFingerprint;
   tls.client_certificate = settings_.IRCClientCertificate;
-  target_ = settings_.gsIRCDomain + ":" + std::to_string(settings_.giIRCPort);
+  target_ = target.host + ":" + std::to_string(target.port);
   tls_ = tls.enabled;
+  host_ = target.host;
+  port_ = target.port;
+  verified_ = tls.enabled && (tls.verify || !tls.fingerprint.empty());
+  sts_rule_ = target.sts;
   Log(log_msg::kConnectAttempt, ConnectAttemptText(target_, tls.enabled));
   if (tls.enabled && !tls.verify && tls.fingerprint.empty()) {
     Log(log_msg::kTlsUnverified, TlsUnverifiedText(target_));
   }
   socket_.SetTls(std::move(tls));
-  socket_.SetRemoteHost(settings_.gsIRCDomain);
-  socket_.SetRemotePort(static_cast<std::int32_t>(settings_.giIRCPort));
+  socket_.SetRemoteHost(target.host);
+  socket_.SetRemotePort(target.port);
   socket_.Connect();
   ReportConnectionState();
+}
+
+ConnectTarget IrcSession::WithSts(ConnectTarget target) {
+  if (!settings_.IRCSTS) return target;
+  if (!std::exchange(sts_read_, true) && !hooks_.sts_file.empty()) {
+    const std::string warning = ReadStsFile(hooks_.sts_file, sts_);
+    if (!warning.empty()) StsNote(log_msg::kStsFileProblem, warning);
+  }
+  const bool plain = !target.tls;
+  target = ApplySts(std::move(target), sts_, clock_.UtcNow());
+  // An upgrade asked for over plain text was logged as it came.
+  if (plain && target.sts && target.sts->until) {
+    StsNote(log_msg::kStsUpgrade,
+            StsPolicyAppliedText(target.host, target.port, UtcText(*target.sts->until)));
+  }
+  return target;
+}
+
+void IrcSession::StsNote(const LogMessage& message, const std::string& text) {
+  Log(message, text);
+  console_.Append(Shown(text) + std::string(kCrLf));
+}
+
+bool IrcSession::FollowSts() {
+  const std::string* value = cap_.Listed("sts");
+  if (value == nullptr || std::exchange(sts_seen_, true)) return false;
+  if (!settings_.IRCSTS) {
+    if (!std::exchange(sts_ignored_logged_, true)) {
+      StsNote(log_msg::kStsIgnored, StsIgnoredText(host_));
+    }
+    return false;
+  }
+  const StsOffer offer = ParseStsValue(*value);
+  if (!tls_) {
+    // Over plain text only the port counts, and nothing of it is kept.
+    if (!offer.port) return false;
+    StsNote(log_msg::kStsUpgrade, StsUpgradeText(host_, *offer.port));
+    sts_.Upgrade(host_, *offer.port);
+    SendProtocolLine("QUIT :" + std::string(quit_reason::kStsUpgrade));
+    Lost("Moving to TLS", "", true);
+    return true;
+  }
+  // Only a verified connection shows that the policy comes from the server.
+  if (!offer.duration || !verified_) return false;
+  const WallTime now = clock_.UtcNow();
+  const StsPolicyStore::Change change = sts_.Keep(host_, port_, *offer.duration, now);
+  if (change == StsPolicyStore::Change::kNone) return false;
+  if (change == StsPolicyStore::Change::kRemoved) {
+    StsNote(log_msg::kStsPolicy, StsPolicyRemovedText(host_));
+  } else {
+    const std::string until = UtcText(sts_.Find(host_, now)->until.value_or(now));
+    StsNote(log_msg::kStsPolicy,
+            StsPolicyKeptText(host_, port_, until, change == StsPolicyStore::Change::kRefreshed));
+  }
+  if (hooks_.sts_file.empty()) return false;
+  if (const std::string error = WriteStsFile(hooks_.sts_file, sts_); !error.empty()) {
+    StsNote(log_msg::kStsFileProblem, StsFileUnwritableText(hooks_.sts_file, error));
+  }
+  return false;
 }
 
 void IrcSession::sckIRC_Connect() {
@@ -247,6 +317,7 @@ void IrcSession::sckIRC_Connect() {
   whox_ = false;
   chantypes_checked_ = false;
   received_ = false;
+  sts_seen_ = false;
   problem_.clear();
   join_backoff_ = ReconnectBackoff(random_);
   ReportConnectionState();
@@ -403,6 +474,7 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
   if (phase_ == Phase::kRegistering) {
     const CapOutput output = cap_.OnMessage(message, now);
     progress = !output.lines.empty() || !output.events.empty();
+    if (command == "CAP" && FollowSts()) return true;
     FollowCap(output);
     if (phase_ != Phase::kRegistering) return progress;
   }
@@ -496,7 +568,7 @@ void IrcSession::SendJoin() {
   Enqueue(join, SendQueue::Kind::kFirst);
 }
 
-void IrcSession::Lost(const std::string& why, std::string problem) {
+void IrcSession::Lost(const std::string& why, std::string problem, bool at_once) {
   if (phase_ == Phase::kIdle || phase_ == Phase::kWaiting || phase_ == Phase::kStopped) {
     return;
   }
@@ -509,9 +581,9 @@ void IrcSession::Lost(const std::string& why, std::string problem) {
   roster_.Clear();
   rejoin_at_.reset();
   replay_.Reset();
-  if (settings_.IRCReconnect) {
+  if (settings_.IRCReconnect || at_once) {
     phase_ = Phase::kWaiting;
-    wait_ = backoff_.OnLost(now);
+    wait_ = at_once ? std::chrono::steady_clock::duration{} : backoff_.OnLost(now);
     reconnect_at_ = now + wait_;
     wait_text_ = why;
     Log(log_msg::kReconnectIn, ReconnectInText(SecondsUntil(reconnect_at_, now)));
@@ -545,7 +617,12 @@ void IrcSession::sckIRC_Error(const SocketError& error) {
 void IrcSession::sckIRC_TlsError(const TlsFailure& failure) {
   if (closed_) return;
   Log(log_msg::kTlsError, TlsErrorText(target_, failure.reason, failure.fingerprint));
-  if (failure.plain_server) {
+  if (sts_rule_) {
+    // Never plain text instead: the attempt fails, and so do the next ones.
+    const std::string until = sts_rule_->until ? UtcText(*sts_rule_->until) : "";
+    StsNote(log_msg::kStsTlsRequired, StsTlsRequiredText(target_, until));
+    FailAttempt(log_msg::kConnectFailed, TlsFailedCause(failure.reason), "TLS error");
+  } else if (failure.plain_server) {
     FailAttempt(log_msg::kTlsMismatch, connect_cause::kNotTls, "TLS error");
   } else {
     FailAttempt(log_msg::kConnectFailed, TlsFailedCause(failure.reason), "TLS error");

@@ -10,6 +10,15 @@
 // kLinesPerPass lines per data event, the rest in later ones, so that signals
 // and timers are handled in between), and sends every outgoing line after
 // registration through a flood-protected queue.
+//
+// With IRCSTS it follows the servers' strict transport security policies
+// (sts_policy.h): a plain connection whose server lists a policy port is
+// given up at once ("QUIT :<reason>", nothing else sent) for a verified TLS
+// one to that port; a policy listed over a verified TLS connection is kept,
+// until it expires, in the policy file (read once, at the first attempt), and
+// every attempt to that host goes over verified TLS while a policy or such an
+// upgrade holds, never falling back to plain text. Without IRCSTS policies
+// are ignored, logged once per run.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +40,7 @@
 #include "irc/replay_filter.h"
 #include "irc/send_queue.h"
 #include "irc/socket.h"
+#include "irc/sts_policy.h"
 #include "log/messages.h"
 #include "model/clock.h"
 #include "model/console.h"
@@ -48,6 +58,9 @@ struct IrcHooks {
   LogWriter log;
   // Sets the main window's caption.
   std::function<void(const std::string&)> caption;
+  // The file that keeps the strict transport security policies; "" keeps
+  // them in memory only.
+  std::string sts_file;
 };
 
 class IrcSession final : public IrcConnection, public IrcSender, public SocketEvents {
@@ -148,12 +161,21 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   // when it moved registration on (an answer to negotiation, a NICK, 001).
   bool Follow(const IrcMessage& message, TimePoint now);
   void FollowCap(const CapOutput& output);
+  // The "sts" value the server listed, once per connection; true when the
+  // connection is given up for a TLS one.
+  bool FollowSts();
+  // `target` as the strict transport security policies have it (reading the
+  // policy file at the first call), logging a move onto TLS.
+  ConnectTarget WithSts(ConnectTarget target);
+  // Shows and logs a strict transport security entry.
+  void StsNote(const LogMessage& message, const std::string& text);
   void AnswerPing(const IrcMessage& message);
   void SendJoin();
   // The connection is gone or must go: closes it and waits for the next
   // attempt (or stops when reconnecting is off). `why` prefixes the caption;
-  // `problem` becomes Problem().
-  void Lost(const std::string& why, std::string problem = "");
+  // `problem` becomes Problem(). `at_once`: the next attempt starts at the
+  // next tick, without a wait and even when reconnecting is off.
+  void Lost(const std::string& why, std::string problem = "", bool at_once = false);
   // The attempt failed for `cause`: logs it as `message`, shows it on the
   // console and as the Problem(), and is Lost(why).
   void FailAttempt(const LogMessage& message, std::string_view cause, const std::string& why);
@@ -201,7 +223,15 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   bool chantypes_checked_ = false;  // once per connection
   bool received_ = false;           // anything on this connection yet
   std::string target_;              // host:port of the attempt
-  bool tls_ = false;                // IRCTLS of the attempt
+  bool tls_ = false;                // TLS on the attempt
+  std::string host_;                // the host of the attempt, as configured
+  std::int32_t port_ = 0;           // the port of the attempt
+  bool verified_ = false;           // the attempt verifies the server's certificate
+  std::optional<StsRule> sts_rule_;  // the policy the attempt is under
+  StsPolicyStore sts_;
+  bool sts_read_ = false;            // the policy file was read
+  bool sts_seen_ = false;            // the "sts" value was followed on this connection
+  bool sts_ignored_logged_ = false;  // once per run
   std::string problem_;
   std::string last_problem_;
 

@@ -130,7 +130,14 @@
   /* The rule lint's warnings (rule_lint.h). */                                              \
   ROW(kRuleLintWarning, 47, kWarning, "") /* the finding's text */                           \
   /* A SCRAM login where the server did not prove that it knows the password. */             \
-  ROW(kSaslInterception, 48, kError, "") /* SaslInterceptionText */
+  ROW(kSaslInterception, 48, kError, "") /* SaslInterceptionText */                          \
+  /* Strict transport security: a move to TLS, a policy kept or ended, policies */           \
+  /* ignored (IRCSTS), TLS failing where a policy requires it, the policy file. */           \
+  ROW(kStsUpgrade, 69, kInformation, "")  /* StsUpgradeText, StsPolicyAppliedText */         \
+  ROW(kStsPolicy, 76, kInformation, "")   /* StsPolicyKeptText, StsPolicyRemovedText */      \
+  ROW(kStsIgnored, 79, kWarning, "")      /* StsIgnoredText */                               \
+  ROW(kStsTlsRequired, 104, kWarning, "") /* StsTlsRequiredText */                           \
+  ROW(kStsFileProblem, 105, kWarning, "") /* StsFileDamagedText, StsFileUnwritableText */
 
 namespace zelvo {
 
@@ -971,6 +978,50 @@ std::string EcdsaSignFailedText() {
 std::string SaslInterceptionText(const std::string& reason, bool required) {
   return "SASL login failed, possible interception: " + reason +
          (required ? " Disconnecting (IRCSASLRequired)." : " Going on without login.");
+}
+
+std::string StsUpgradeText(const std::string& host, std::int32_t port) {
+  return host + " asks for TLS (strict transport security): reconnecting at once with TLS to " +
+         host + ":" + std::to_string(port) + ".";
+}
+
+std::string StsPolicyAppliedText(const std::string& host, std::int32_t port,
+                                 const std::string& until) {
+  return "A strict transport security policy for " + host + " requires TLS" +
+         (until.empty() ? "" : " until " + until) + ": connecting with TLS to " + host + ":" +
+         std::to_string(port) + ".";
+}
+
+std::string StsPolicyKeptText(const std::string& host, std::int32_t port, const std::string& until,
+                              bool refreshed) {
+  return std::string(refreshed ? "Renewed" : "Stored") +
+         " the strict transport security policy of " + host + ": TLS on port " +
+         std::to_string(port) + " until " + until + ".";
+}
+
+std::string StsPolicyRemovedText(const std::string& host) {
+  return host + " ended its strict transport security policy (duration 0): removed.";
+}
+
+std::string StsIgnoredText(const std::string& host) {
+  return host +
+         " offers strict transport security (TLS only); ignored, as IRCSTS is false: set IRCSTS "
+         "true to follow it.";
+}
+
+std::string StsTlsRequiredText(const std::string& target, const std::string& until) {
+  return "TLS to " + target + " failed, and a strict transport security policy requires TLS" +
+         (until.empty() ? " from this server" : " until " + until) +
+         ": not connecting without it; trying again later.";
+}
+
+std::string StsFileDamagedText(const std::string& path, const std::string& why) {
+  return "The strict transport security policies in " + path + " are ignored: " + why +
+         ". The file is written again at the next policy.";
+}
+
+std::string StsFileUnwritableText(const std::string& path, const std::string& error) {
+  return "The strict transport security policies cannot be kept in " + path + ": " + error;
 }
 
 }  // namespace zelvo

@@ -161,6 +161,13 @@ extern const LogMessage kSaslInterception;
 // IRCSASLKeyFile readable by group or others.
 extern const LogMessage kSaslKeyReadable;
 
+// Strict transport security (sts_policy.h).
+extern const LogMessage kStsUpgrade;
+extern const LogMessage kStsPolicy;
+extern const LogMessage kStsIgnored;
+extern const LogMessage kStsTlsRequired;
+extern const LogMessage kStsFileProblem;
+
 }  // namespace log_msg
 
 // Every message above, in the order of the table.
@@ -473,5 +480,23 @@ std::string SaslQuitReason(std::string_view reason);
 // The reason of a 908 answer: "908: the server offers EXTERNAL, SCRAM-SHA-256;
 // IRCSASLMechanism is PLAIN." from the 908's comma-separated `offered`.
 std::string SaslMechanismsText(std::string_view offered, std::string_view configured);
+
+// Strict transport security. `until` is a time as UtcText (sts_policy.h)
+// gives it; "" where the rule lasts only while the program runs.
+std::string StsUpgradeText(const std::string& host, std::int32_t port);
+std::string StsPolicyAppliedText(const std::string& host, std::int32_t port,
+                                 const std::string& until);
+std::string StsPolicyKeptText(const std::string& host, std::int32_t port, const std::string& until,
+                              bool refreshed);
+std::string StsPolicyRemovedText(const std::string& host);
+std::string StsIgnoredText(const std::string& host);
+// `target` is the server as host:port.
+std::string StsTlsRequiredText(const std::string& target, const std::string& until);
+std::string StsFileDamagedText(const std::string& path, const std::string& why);
+std::string StsFileUnwritableText(const std::string& path, const std::string& error);
+// The QUIT reason of a plain connection given up for TLS.
+namespace quit_reason {
+inline constexpr std::string_view kStsUpgrade = "Reconnecting with TLS (strict transport security)";
+}  // namespace quit_reason
 
 }  // namespace zelvo

@@ -87,6 +87,7 @@ struct Settings {
   // or a port byte in decimal, 0 to 255.
   std::string OutputsOnStart = "off";
   bool MQTTIgnoreRetainedCommands = true;  // retained ".../set" messages switch nothing
+  bool IRCSTS = true;                      // follow the servers' strict transport security policies
 };
 
 // The MQTT client id the bot connects with: MQTTClientId, or "zelvo-" and

@@ -291,7 +291,8 @@ auto OptionalSettings(const Settings& s) {
                   s.MQTTBroker, s.MQTTTopic, s.MQTTUsername, s.MQTTPassword, s.MQTTCAFile,
                   s.MQTTClientId, s.MQTTDiscovery, s.OutputsOnExit, s.OutputsOnDisconnect,
                   s.LogSwitches, s.IgnoreReplayedLines, s.SenderRateLimit, s.OutputMinInterval,
-                  s.OutputsOnStart, s.MQTTIgnoreRetainedCommands, s.IRCSASLKeyFile, s.IRCSASLKey);
+                  s.OutputsOnStart, s.MQTTIgnoreRetainedCommands, s.IRCSASLKeyFile, s.IRCSASLKey,
+                  s.IRCSTS);
 }
 
 TEST_F(ConfigLoaderTest, ExampleSettings) {
@@ -605,7 +606,9 @@ INSTANTIATE_TEST_SUITE_P(
         SettingCase{Element("MQTTIgnoreRetainedCommands", "false"),
                     ZELVO_FIELD(MQTTIgnoreRetainedCommands), "false"},
         SettingCase{Element("IRCSASLKeyFile", " /etc/zelvo/zelvo.key "),
-                    ZELVO_FIELD(IRCSASLKeyFile), "/etc/zelvo/zelvo.key"}));
+                    ZELVO_FIELD(IRCSASLKeyFile), "/etc/zelvo/zelvo.key"},
+        SettingCase{"", ZELVO_FIELD(IRCSTS), "true"},
+        SettingCase{Element("IRCSTS", "0"), ZELVO_FIELD(IRCSTS), "false"}));
 
 #undef ZELVO_FIELD
 
@@ -632,7 +635,8 @@ TEST_F(ConfigLoaderTest, AllOptionalSettingsTogether) {
       Element("OutputsOnDisconnect", "3") + Element("LogSwitches", "true") +
       Element("IgnoreReplayedLines", "true") + Element("SenderRateLimit", "5/60") +
       Element("OutputMinInterval", "1") + Element("OutputsOnStart", "last") +
-      Element("MQTTIgnoreRetainedCommands", "true") + Element("IRCSASLKeyFile", "k")));
+      Element("MQTTIgnoreRetainedCommands", "true") + Element("IRCSASLKeyFile", "k") +
+      Element("IRCSTS", "false")));
   Load();
   const Settings settings = ReadSettings(document_);
   EXPECT_EQ(settings.OutputDevices, (std::vector<std::string>{"file:/tmp/a", "file:/tmp/b"}));
@@ -805,10 +809,12 @@ INSTANTIATE_TEST_SUITE_P(
                 kOrder + "one of MQTTBroker, MQTTTopic, MQTTUsername, MQTTPassword, MQTTCAFile, "
                          "MQTTClientId, MQTTDiscovery, OutputsOnExit, OutputsOnDisconnect, "
                          "LogSwitches, IgnoreReplayedLines, SenderRateLimit, OutputMinInterval, "
-                         "OutputsOnStart, MQTTIgnoreRetainedCommands, IRCSASLKeyFile or the end "
-                         "of Settings; "
+                         "OutputsOnStart, MQTTIgnoreRetainedCommands, IRCSASLKeyFile, IRCSTS or "
+                         "the end of Settings; "
                          "IRCPassword belongs after OutputDevice and before "
                          "IRCChannelKey."},
+        Refusal{"", "<IRCSTS>maybe</IRCSTS>",
+                "Element 'IRCSTS': 'maybe' is not a valid value of the atomic type 'xs:boolean'."},
         // What must still load.
         Refusal{">#zelvo<", ">#lab<", ""}, Refusal{">#zelvo<", ">&amp;lab<", ""},
         Refusal{">#zelvo<", ">+lab<", ""}, Refusal{">#zelvo<", ">!lab<", ""},

@@ -98,7 +98,7 @@ TEST(EmbeddedSchema, FormatOfTheFile) {
       {"LogSwitches", "boolean"},      {"IgnoreReplayedLines", "boolean"},
       {"SenderRateLimit", "string"},   {"OutputMinInterval", "integer"},
       {"OutputsOnStart", "string"},    {"MQTTIgnoreRetainedCommands", "boolean"},
-      {"IRCSASLKeyFile", "token"}};
+      {"IRCSASLKeyFile", "token"},     {"IRCSTS", "boolean"}};
   for (const auto& [name, type] : optional) {
     expected +=
         "\t\t\t<xsd:element name=\"" + name + "\" type=\"xsd:" + type + "\" minOccurs=\"0\"/>\r\n";

@@ -22,6 +22,7 @@
 #include "outputs/outputs.h"
 #include "support/log_line.h"
 #include "support/recording_console.h"
+#include "support/temp_dir.h"
 
 namespace zelvo::e2e {
 
@@ -186,8 +187,8 @@ class WireRelay {
 };
 
 // The bot: the Qt IRC client, a real dispatcher with the example's two disco
-// rules and two of its own, a port in memory (or the one given), and the
-// auto-return handler on a 1 s timer.
+// rules and two of its own, a port in memory (or the one given), the
+// auto-return handler on a 1 s timer, and a directory for its policy file.
 class Bot {
  public:
   explicit Bot(int port, SendQueue::Limits limits = {}, PortWriter* port_writer = nullptr)
@@ -209,6 +210,7 @@ class Bot {
       log.push_back({id, type, text});
     };
     hooks.caption = [this](const std::string& caption) { captions.push_back(caption); };
+    hooks.sts_file = StsFile();
     client_ = std::make_unique<QtIrcClient>(settings_, clock_, console, std::move(hooks),
                                             std::chrono::milliseconds(100), limits);
     dispatcher_ = std::make_unique<Dispatcher>(
@@ -234,6 +236,8 @@ class Bot {
   Settings& Configure() { return settings_; }
   QtIrcClient& Client() { return *client_; }
   IrcSession& Session() { return client_->Session(); }
+  // Where the bot keeps the strict transport security policies.
+  std::string StsFile() const { return files_.File(kStsFileName); }
   const std::vector<std::uint8_t>& PortWrites() const { return port_.Written(); }
   std::uint8_t PortByte() const { return port_.Written().empty() ? 0 : port_.Written().back(); }
 
@@ -282,6 +286,7 @@ class Bot {
   }
 
   Settings settings_;
+  testing::TempDir files_;
   SystemClock clock_;
   IOCommands commands_;
   MemoryPort port_;

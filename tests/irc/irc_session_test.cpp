@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "irc/session_fixture.h"
 
 namespace zelvo {
@@ -436,6 +438,71 @@ TEST_F(IrcSessionTest, WorksWithoutHooks) {
   bare.tmrSendQueue_Timer();
   // CAP LS, NICK, USER, PONG, JOIN, the operator's line.
   EXPECT_THAT(socket_.sent, SizeIs(6));
+}
+
+// --- strict transport security ---
+
+// The server lists `listed` on a first connection (TLS to 6697, else plain
+// to 6667); then, configured plain and unverified, the bot goes where the
+// policies send it, after a TLS failure too.
+TEST_F(IrcSessionTest, StsPoliciesMoveAttemptsOntoVerifiedTls) {
+  struct Row {
+    bool tls, verify, sts;
+    std::string listed;
+    std::int32_t next_port;  // 6697: TLS and verified
+    std::vector<std::int32_t> logged;
+  };
+  const Row rows[] = {
+      {false, false, true, "sts=port=6697,duration=300", 6697, {69, 76, 69, 104, 69}},
+      {false, true, true, "sts=duration=300", 6667, {}},
+      {false, true, false, "sts=port=6697,duration=300", 6667, {79}},
+      {true, false, true, "sts=duration=300", 6667, {}},  // unverified: not kept
+      {true, true, true, "sts=port=1,duration=300", 6697, {76, 69, 76, 69, 104, 69}},
+  };
+  const std::set<std::int32_t> sts_ids = {69, 76, 79, 104, 105};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.listed + (row.tls ? " over TLS" : " plain"));
+    session_.reset();
+    socket_ = testing::FakeSocket();
+    log_.clear();
+    settings_.IRCTLS = row.tls;
+    settings_.giIRCPort = row.tls ? 6697 : 6667;
+    settings_.IRCTLSVerify = row.verify;
+    settings_.IRCSTS = row.sts;
+    const std::string listed = ":srv CAP * LS :multi-prefix " + row.listed + "\r\n";
+    Connected();
+    socket_.sent.clear();
+    Receive(listed);
+    const bool quits = !row.tls && row.next_port == 6697;
+    EXPECT_THAT(socket_.sent,
+                ElementsAre(quits ? "QUIT :Reconnecting with TLS (strict transport security)\r\n"
+                                  : "CAP REQ :multi-prefix\r\n"));
+    if (!quits) ServerCloses();
+    settings_.gsIRCDomain = "IRC.example.NET";
+    settings_.IRCTLS = settings_.IRCTLSVerify = false;
+    settings_.giIRCPort = 6667;
+    const auto expect_attempt = [&](int calls) {
+      EXPECT_EQ(socket_.connect_calls, calls);
+      EXPECT_EQ(socket_.remote_port, row.next_port);
+      EXPECT_EQ(socket_.tls.enabled && socket_.tls.verify, row.next_port == 6697);
+    };
+    Tick(seconds(0));  // an upgrade at once, else after the backoff's 5 s
+    EXPECT_EQ(socket_.connect_calls, quits ? 2 : 1);
+    Tick(seconds(10));
+    expect_attempt(2);
+    SocketConnects();
+    Receive(listed);
+    ServerCloses();
+    Tick(seconds(10));
+    Session().sckIRC_TlsError({"handshake failed", "", false});
+    Tick(seconds(20));
+    expect_attempt(4);
+    std::vector<std::int32_t> logged;
+    for (const LogLine& line : log_) {
+      if (sts_ids.contains(line.id)) logged.push_back(line.id);
+    }
+    EXPECT_EQ(logged, row.logged);
+  }
 }
 
 }  // namespace

@@ -100,6 +100,23 @@ TEST_F(NetworkEndToEndTest, TlsTrustsTheCaFileRefusesAWrongCaAndTakesAPinnedFing
   }
 }
 
+TEST_F(NetworkEndToEndTest, StsMovesAPlainBotOntoVerifiedTlsAndKeepsThePolicy) {
+  servers::InspircdServer server;
+  ZELVO_START_OR_SKIP(server, {.sts = true});
+  ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
+  Bot& bot = StartBot(server.Port(), [&](Settings& s) {
+    s.gsIRCDomain = "localhost";
+    s.IRCTLSVerify = false;  // verified all the same under a policy
+    s.IRCTLSCAFile = server.Certificates().ca_file;
+  });
+  ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(15))) << bot.LogText() << server.Log();
+  ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(0));
+  EXPECT_EQ(bot.CountLog(log_msg::kStsUpgrade.id), 1u) << bot.LogText();
+  EXPECT_EQ(bot.CountLog(log_msg::kStsPolicy.id), 1u) << bot.LogText();
+  EXPECT_THAT(testing::ReadFile(bot.StsFile()),
+              HasSubstr("<Policy host=\"localhost\" port=\"" + std::to_string(server.TlsPort())));
+}
+
 TEST_F(NetworkEndToEndTest, SaslPlainLogsInAndARequiredLoginWithAWrongPasswordIsRefused) {
   servers::ServicesNetwork network;
   ZELVO_START_OR_SKIP(network);

@@ -314,6 +314,10 @@ std::vector<std::string> InspircdServer::Configure() {
          << "<bind address=\"127.0.0.1\" port=\"" << TlsPort()
          << "\" type=\"clients\" sslprofile=\"Clients\">\n";
   }
+  if (options_.sts) {
+    conf << "<module name=\"ircv3_sts\">\n"
+         << "<sts host=\"localhost\" port=\"" << TlsPort() << "\" duration=\"5m\">\n";
+  }
   for (const char* module :
        {"spanningtree", "services_account", "sasl", "cap", "ircv3", "ircv3_accounttag",
         "ircv3_servertime", "ircv3_batch", "hidechans", "namesx", "botmode"}) {

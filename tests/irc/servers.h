@@ -139,13 +139,17 @@ class TestServer {
   bool ended_ = false;  // the last launch ended before it was ready
 };
 
-// InspIRCd with a plain and a TLS client port and a server port.
+// InspIRCd with a plain and a TLS client port and a server port, and a
+// strict transport security policy when asked.
 class InspircdServer : public TestServer {
  public:
   struct Options {
     bool tls = true;
     std::string link_password = "linkpass";  // the services' link
     int ping_frequency = 120;                // seconds between the server's PINGs
+    // ircv3_sts: a policy for "localhost" (the TLS certificate's name, which
+    // a TLS client must send) on the TLS port, for 5 minutes.
+    bool sts = false;
   };
   static constexpr const char* kName = "irc.zelvo.test";
   static constexpr const char* kServicesName = "services.zelvo.test";

@@ -50,7 +50,8 @@ class SessionTest : public ::testing::Test {
                      [this](std::int32_t id, std::int32_t type, const std::string& text) {
                        log_.push_back({id, type, text});
                      },
-                     [this](const std::string& c) { captions_.push_back(c); }};
+                     [this](const std::string& c) { captions_.push_back(c); },
+                     ""};  // policies in memory only
       session_ =
           std::make_unique<IrcSession>(settings_, socket_, clock_, console_, std::move(hooks),
                                        SendQueue::Limits{}, [this] { return random_value_; });

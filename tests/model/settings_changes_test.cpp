@@ -51,6 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"SaslKeyFile", [](Settings& s) { s.IRCSASLKeyFile = "k"; }, kConnection},
         ChangeCase{"PingTimeout", [](Settings& s) { s.IRCPingTimeout = 30; }, kConnection},
         ChangeCase{"Reconnect", [](Settings& s) { s.IRCReconnect = false; }, kConnection},
+        ChangeCase{"STS", [](Settings& s) { s.IRCSTS = false; }, kConnection},
         ChangeCase{"Devices",
                    [](Settings& s) {
                      s.OutputDevices = {"memory", "file:/x"};
