@@ -93,6 +93,7 @@ CapOutput CapNegotiation::Start(CapConfig config, TimePoint now) {
   sasl_in_.clear();
   scram_final_ = false;
   ecdsa_account_sent_ = false;
+  ecdsa_signed_ = false;
   CapOutput out;
   out.lines.push_back("CAP LS 302");
   if (!config_.password.empty()) out.lines.push_back("PASS " + config_.password);
@@ -319,7 +320,10 @@ void CapNegotiation::OnEcdsa(std::string_view argument, CapOutput& out) {
   if (!Gather(argument, 1, challenge)) return;
   std::optional<std::string> signature;
   std::string error;
-  if (!challenge) {
+  if (ecdsa_signed_) {
+    // One challenge per login: a server asking again gets no second signature.
+    error = EcdsaChallengeText("sent a second time");
+  } else if (!challenge) {
     error = EcdsaChallengeText("not base64");
   } else if (challenge->empty()) {
     error = EcdsaChallengeText("empty");
@@ -330,6 +334,7 @@ void CapNegotiation::OnEcdsa(std::string_view argument, CapOutput& out) {
     signature = config_.sasl_key->Sign(*challenge);
   }
   if (signature) {
+    ecdsa_signed_ = true;
     send(*signature);
     return;
   }

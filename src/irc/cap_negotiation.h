@@ -158,6 +158,7 @@ class CapNegotiation {
   std::string sasl_in_;               // the server's base64 message so far
   bool scram_final_ = false;          // the server-first message was answered
   bool ecdsa_account_sent_ = false;
+  bool ecdsa_signed_ = false;  // the one signature of this login has gone
 };
 
 // RFC 4648 base64 with padding.
