@@ -79,6 +79,9 @@ struct Settings {
   // or a port byte in decimal, 0 to 255.
   std::string OutputsOnStart = "off";
   bool MQTTIgnoreRetainedCommands = true;  // retained ".../set" messages switch nothing
+  // Services accounts whose private messages are owner commands; none: no
+  // owner commands.
+  std::vector<std::string> IRCOwners;
 };
 
 // The MQTT client id the bot connects with: MQTTClientId, or "zelvo-" and

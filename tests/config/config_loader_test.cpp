@@ -290,7 +290,7 @@ auto OptionalSettings(const Settings& s) {
                   s.MQTTBroker, s.MQTTTopic, s.MQTTUsername, s.MQTTPassword, s.MQTTCAFile,
                   s.MQTTClientId, s.MQTTDiscovery, s.OutputsOnExit, s.OutputsOnDisconnect,
                   s.LogSwitches, s.IgnoreReplayedLines, s.SenderRateLimit, s.OutputMinInterval,
-                  s.OutputsOnStart, s.MQTTIgnoreRetainedCommands);
+                  s.OutputsOnStart, s.MQTTIgnoreRetainedCommands, s.IRCOwners);
 }
 
 TEST_F(ConfigLoaderTest, ExampleSettings) {
@@ -602,7 +602,10 @@ INSTANTIATE_TEST_SUITE_P(
         SettingCase{Element("OutputsOnStart", "Last"), ZELVO_FIELD(OutputsOnStart), "last"},
         SettingCase{Element("OutputsOnStart", "007"), ZELVO_FIELD(OutputsOnStart), "7"},
         SettingCase{Element("MQTTIgnoreRetainedCommands", "false"),
-                    ZELVO_FIELD(MQTTIgnoreRetainedCommands), "false"}));
+                    ZELVO_FIELD(MQTTIgnoreRetainedCommands), "false"},
+        SettingCase{"", ZELVO_FIELD(IRCOwners), ""},
+        SettingCase{Element("IRCOwners", "alice\tBob_[2]  \r\n d0ra-x "), ZELVO_FIELD(IRCOwners),
+                    "[alice][Bob_[2]][d0ra-x]"}));
 
 #undef ZELVO_FIELD
 
@@ -629,7 +632,7 @@ TEST_F(ConfigLoaderTest, AllOptionalSettingsTogether) {
       Element("OutputsOnDisconnect", "3") + Element("LogSwitches", "true") +
       Element("IgnoreReplayedLines", "true") + Element("SenderRateLimit", "5/60") +
       Element("OutputMinInterval", "1") + Element("OutputsOnStart", "last") +
-      Element("MQTTIgnoreRetainedCommands", "true")));
+      Element("MQTTIgnoreRetainedCommands", "true") + Element("IRCOwners", "alice")));
   Load();
   const Settings settings = ReadSettings(document_);
   EXPECT_EQ(settings.OutputDevices, (std::vector<std::string>{"file:/tmp/a", "file:/tmp/b"}));
@@ -725,7 +728,13 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"SenderRateLimit", "/60", "\"/60" + kNotRateLimit},
         InvalidCase{"SenderRateLimit", "5/86401", "\"5/86401" + kNotRateLimit},
         InvalidCase{"OutputMinInterval", "-1",
-                    "\"-1\" is not a number of seconds from 0 to 86400."}));
+                    "\"-1\" is not a number of seconds from 0 to 86400."},
+        InvalidCase{"IRCOwners", "alice bob!b@host",
+                    "\"bob!b@host\" is not a services account name: write the owners' account "
+                    "names separated by blanks, without control characters, \"!\", \"@\", \",\", "
+                    "\"*\" or \"?\"."},
+        InvalidCase{"IRCOwners", "alice,bob", "\"alice,bob\" is not a services account name"},
+        InvalidCase{"IRCOwners", "ali*", "\"ali*\" is not a services account name"}));
 
 // A change to the example ("" before: settings after Output8), and the words
 // of its refusal ("": it loads).
@@ -802,7 +811,8 @@ INSTANTIATE_TEST_SUITE_P(
                 kOrder + "one of MQTTBroker, MQTTTopic, MQTTUsername, MQTTPassword, MQTTCAFile, "
                          "MQTTClientId, MQTTDiscovery, OutputsOnExit, OutputsOnDisconnect, "
                          "LogSwitches, IgnoreReplayedLines, SenderRateLimit, OutputMinInterval, "
-                         "OutputsOnStart, MQTTIgnoreRetainedCommands or the end of Settings; "
+                         "OutputsOnStart, MQTTIgnoreRetainedCommands, IRCOwners or the end of "
+                         "Settings; "
                          "IRCPassword belongs after OutputDevice and before "
                          "IRCChannelKey."},
         // What must still load.
