@@ -681,6 +681,9 @@ const std::string kNotSafeState =
 const std::string kNotStartState =
     " is neither \"off\", \"last\" (the outputs as they were at the last stop) nor a port byte "
     "from 0 to 255.";
+const std::string kNotAccount =
+    "\" is not a services account name: write the owners' account names separated by blanks, "
+    "without control characters, \"!\", \"@\", \",\", \"*\" or \"?\".";
 const std::string kNotRateLimit =
     "\" is not a limit: write COUNT/SECONDS, for example 10/60 (at most 10 rule runs per sender "
     "in 60 seconds), or 0 for none.";
@@ -729,12 +732,9 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"SenderRateLimit", "5/86401", "\"5/86401" + kNotRateLimit},
         InvalidCase{"OutputMinInterval", "-1",
                     "\"-1\" is not a number of seconds from 0 to 86400."},
-        InvalidCase{"IRCOwners", "alice bob!b@host",
-                    "\"bob!b@host\" is not a services account name: write the owners' account "
-                    "names separated by blanks, without control characters, \"!\", \"@\", \",\", "
-                    "\"*\" or \"?\"."},
-        InvalidCase{"IRCOwners", "alice,bob", "\"alice,bob\" is not a services account name"},
-        InvalidCase{"IRCOwners", "ali*", "\"ali*\" is not a services account name"}));
+        InvalidCase{"IRCOwners", "alice bob!b@host", "\"bob!b@host" + kNotAccount},
+        InvalidCase{"IRCOwners", "alice,bob", "\"alice,bob" + kNotAccount},
+        InvalidCase{"IRCOwners", "ali*", "\"ali*" + kNotAccount}));
 
 // A change to the example ("" before: settings after Output8), and the words
 // of its refusal ("": it loads).
