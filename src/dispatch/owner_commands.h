@@ -23,7 +23,8 @@ struct OwnerIdentity {
 struct OwnerTools {
   // Lines on the connection, the channel and the last rule run (status).
   std::function<std::vector<std::string>()> status;
-  // Starts reading config.xml again, after the reply is sent (reload).
+  // Reads config.xml again once the reply is sent, so that it may replace
+  // the connection the command came on (reload).
   std::function<void()> reload;
   // The rules' answer to `text` said by the sender in the channel (why).
   std::function<Explanation(const OwnerIdentity& sender, std::string_view text)> explain;
@@ -38,7 +39,7 @@ class OwnerCommands {
   static constexpr std::size_t kMaxLines = 5;
   static constexpr std::size_t kMaxLineBytes = 400;  // a NOTICE's text, well within 512
 
-  // Both must outlive this.
+  // `outputs` must outlive this.
   OwnerCommands(Outputs& outputs, OwnerTools tools) : outputs_(outputs), tools_(std::move(tools)) {}
 
   // The reply lines for `text` from `sender`: 1 to kMaxLines, each at most
