@@ -14,6 +14,7 @@
 #include "app/terminal_front_end.h"
 #include "config/config_files.h"
 #include "config/resources.h"
+#include "dispatch/owner_commands.h"
 #include "dispatch/rule_reload.h"
 #include "files/file_helpers.h"
 #include "irc/sts_policy.h"
@@ -69,6 +70,8 @@ std::string_view CauseWords(SwitchCause::Kind kind) {
       return switch_cause::kSafeStateDisconnect;
     case Kind::kReload:
       return switch_cause::kReload;
+    case Kind::kOwnerCommand:
+      return switch_cause::kOwnerCommand;
   }
   return {};
 }
@@ -358,6 +361,7 @@ OperatorActions Application::Actions() {
 
 void Application::LoadFrontEnd() {
   front_ = MakeFrontEnd();
+  MakeOwnerCommands();
   WireBot();
   WriteLog(log_msg::kMainwindowSetup);
   front_->Load();
@@ -402,6 +406,7 @@ void Application::WireBot() {
   dispatcher_->SetSenderDirectory(irc_client_->Senders());
   dispatcher_->SetLogWriter(Logger());
   dispatcher_->SetOutputChanges(&output_changes_);
+  dispatcher_->SetOwnerCommands(owner_commands_.get());
   if (mqtt_) {
     dispatcher_->AddRuleRunHook([this](const IOCommand& rule, const IrcMessage& message,
                                        const std::optional<std::string>& account) {
@@ -429,6 +434,23 @@ void Application::WireBot() {
     if (new_caption) state_.headline.Set(status.caption);
   });
   PublishRules();
+}
+
+void Application::MakeOwnerCommands() {
+  OwnerTools tools;
+  tools.status = [this] {
+    std::vector<std::string> lines = {
+        ConnectionStatusText(state_.connection.Get(), clock_->MonotonicNow())};
+    const std::optional<RuleRun>& run = state_.last_run.Get();
+    lines.push_back(run ? LastRunWords(run->rule, run->nick, run->at) : "No rule has run yet.");
+    return lines;
+  };
+  // After the reply: a reload may replace the connection the command came on.
+  tools.reload = [this] { QTimer::singleShot(0, &watchdog_timer_, [this] { Reload(); }); };
+  tools.explain = [this](const OwnerIdentity& sender, std::string_view text) {
+    return dispatcher_->Explain(sender, text);
+  };
+  owner_commands_ = std::make_unique<OwnerCommands>(*outputs_, std::move(tools));
 }
 
 void Application::Reload() {
@@ -535,8 +557,12 @@ void Application::WriteSafeByte(std::uint8_t byte, SwitchCause::Kind cause) {
 // Made after the port write; the log's write waits for the group.
 void Application::LogSwitch(std::uint8_t before, std::uint8_t after, const SwitchCause& cause) {
   if (!settings_.LogSwitches) return;
-  const std::string text =
-      SwitchedText(CauseWords(cause.kind), cause.rule, cause.sender, cause.account, before, after);
+  // An owner command is named in the cause, as the owner wrote it.
+  const bool command = cause.kind == SwitchCause::Kind::kOwnerCommand;
+  std::string words(CauseWords(cause.kind));
+  if (command) words.append(" \"").append(cause.rule).append("\"");
+  const std::string text = SwitchedText(words, command ? std::string_view() : cause.rule,
+                                        cause.sender, cause.account, before, after);
   log_backlog_.Hold(log_msg::kSwitched.id, log_msg::kSwitched.type, text, clock_->LocalNow());
   if (!switch_log_timer_.isActive()) switch_log_timer_.start(LogBacklog::kGroupInterval);
   if (front_) front_->console().Append(text + "\r\n");
@@ -547,7 +573,7 @@ void Application::LogSwitch(std::uint8_t before, std::uint8_t after, const Switc
   const auto add = [&fields](const char* name, std::string_view value) {
     if (!value.empty()) fields.push_back(std::string(name).append(value));
   };
-  add("ZELVO_RULE=", cause.rule);
+  add(command ? "ZELVO_COMMAND=" : "ZELVO_RULE=", cause.rule);
   add("ZELVO_SENDER=", cause.sender);
   add("ZELVO_ACCOUNT=", cause.account);
   const std::string error = journal_->Send(fields);

@@ -23,6 +23,7 @@
 #include "config/config_loader.h"
 #include "dispatch/chat_client.h"
 #include "dispatch/dispatcher.h"
+#include "dispatch/owner_commands.h"
 #include "front/bot_state.h"
 #include "front/bot_timers.h"
 #include "front/exit_codes.h"
@@ -153,6 +154,8 @@ class Application {
   void LoadFrontEnd();
   // Makes the IRC client and the dispatcher and wires them to the state.
   void WireBot();
+  // The owner commands, acting on the outputs, the state and the dispatcher.
+  void MakeOwnerCommands();
   // The output names and rules published.
   void PublishRules();
   // A lasting problem under a short name, or its end (an empty text).
@@ -224,6 +227,7 @@ class Application {
   Subscription headline_to_service_;
   std::unique_ptr<FrontEnd> front_;
   std::unique_ptr<IrcClient> irc_client_;
+  std::unique_ptr<OwnerCommands> owner_commands_;
   std::unique_ptr<Dispatcher> dispatcher_;
   BotTimers timers_;
   SafeByte exit_byte_;

@@ -22,6 +22,7 @@
 #include "log/messages.h"
 #include "model/flags.h"
 #include "model/raised_error.h"
+#include "model/visible_text.h"
 
 namespace zelvo {
 
@@ -803,6 +804,29 @@ bool IsBlankOrControl(char c) {
   return byte <= 0x20 || byte == 0x7F;
 }
 
+// Account names separated by blanks (spaces, tabs, line ends); an entry
+// holding a character no services account name can hold is refused.
+std::vector<std::string> ToAccountNames(std::string_view name, const std::string& text) {
+  constexpr std::string_view kBlanks = " \t\r\n";
+  std::vector<std::string> names;
+  for (std::size_t start = text.find_first_not_of(kBlanks); start != std::string::npos;) {
+    const std::size_t end = text.find_first_of(kBlanks, start);
+    const std::string entry = text.substr(start, end - start);
+    start = text.find_first_not_of(kBlanks, end);
+    const bool bad = std::any_of(entry.begin(), entry.end(), [](char c) {
+      return IsBlankOrControl(c) || std::strchr("!@,*?", c) != nullptr;
+    });
+    if (bad) {
+      InvalidSetting(name, "\"" + VisibleControlText(entry) +
+                               "\" is not a services account name: write the owners' account "
+                               "names separated by blanks, without control characters, \"!\", "
+                               "\"@\", \",\", \"*\" or \"?\".");
+    }
+    names.push_back(entry);
+  }
+  return names;
+}
+
 // The required IRC texts and the window's size, refused when a server could
 // not take them or a window could not have them.
 void CheckRequiredSettings(const Settings& settings) {
@@ -997,6 +1021,7 @@ Settings ReadSettings(const ConfigDocument& document) {
   }
   read_boolean("MQTTIgnoreRetainedCommands", settings.MQTTIgnoreRetainedCommands);
   read_boolean("IRCSTS", settings.IRCSTS);
+  if (auto value = optional("IRCOwners")) settings.IRCOwners = ToAccountNames("IRCOwners", *value);
   return settings;
 }
 

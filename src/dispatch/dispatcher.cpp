@@ -6,9 +6,12 @@
 #include <utility>
 #include <variant>
 
+#include "dispatch/owner_commands.h"
+#include "dispatch/rule_explain.h"
 #include "model/date_time.h"
 #include "model/flags.h"
 #include "model/glob.h"
+#include "model/visible_text.h"
 
 namespace zelvo {
 namespace {
@@ -148,7 +151,46 @@ void Dispatcher::Match(const LineEvent& event) {
 }
 
 void Dispatcher::MatchReceived(const IrcMessage& message) {
+  if (owner_commands_ && IsPrivateMessage(message, Senders())) return AnswerOwner(message);
   MatchMessage(message, true);
+}
+
+void Dispatcher::AnswerOwner(const IrcMessage& message) {
+  const OwnerGate::Verdict verdict =
+      owner_gate_.Judge(message, Senders(), settings_.IRCOwners, clock_.MonotonicNow());
+  if (!verdict.refusal.empty()) {
+    WriteMessage(log_, log_msg::kOwnerRefused, verdict.refusal);
+    console_.Append(verdict.refusal + "\r\n");
+  }
+  if (!verdict.owner) return;
+  const std::string& text = message.params[1];
+  WriteMessage(log_, log_msg::kOwnerCommand,
+               OwnerCommandText(VisibleControlText(text), message.prefix, verdict.account));
+  const std::string echo =
+      ":" + std::string(Senders().OwnNick()) + "!~" + settings_.gsIRCUser + "@" + sender_.LocalIP();
+  for (const std::string& line : owner_commands_->Answer(text, {message.prefix, verdict.account})) {
+    const std::string notice = "NOTICE " + message.nick + " :" + line;
+    const std::string error = sender_.SendLine(notice);
+    if (!error.empty()) return Report(error);
+    console_.Append(echo + " " + notice + "\r\n");
+  }
+}
+
+Explanation Dispatcher::Explain(const OwnerIdentity& sender, std::string_view text) {
+  // The account as a tag of the line itself, so that it counts first.
+  std::string line = "@account=";
+  for (const char c : sender.account) {
+    if (c == ';')
+      line += "\\:";
+    else if (c == ' ')
+      line += "\\s";
+    else if (c == '\\')
+      line += "\\\\";
+    else
+      line += c;
+  }
+  line += " " + ChannelLine(sender.prefix, settings_.gsIRCChannel, text, false);
+  return ExplainLine(line, commands_, outputs_, Context());
 }
 
 void Dispatcher::MatchOperatorEcho(std::string_view nick, std::string_view text) {

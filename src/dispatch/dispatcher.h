@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dispatch/chat_client.h"
+#include "dispatch/owner_gate.h"
 #include "dispatch/rate_limits.h"
 #include "dispatch/sender_directory.h"
 #include "irc/irc_message.h"
@@ -124,6 +125,10 @@ std::int64_t RestSeconds(const IOCommand& rule);
 // ResponseWithIOCommandName, otherwise nothing.
 std::string RuleReplyText(const IOCommand& rule);
 
+struct Explanation;
+struct OwnerIdentity;
+class OwnerCommands;
+
 class Dispatcher {
  public:
   // Reports a failure (a port write, a send) that must not stop the program.
@@ -150,6 +155,13 @@ class Dispatcher {
   using RuleRunSenderHook = std::function<void(const IOCommand& rule, const IrcMessage& message,
                                                const std::optional<std::string>& account)>;
   void AddRuleRunHook(RuleRunSenderHook hook) { rule_run_hooks_.push_back(std::move(hook)); }
+
+  // Answers private messages from an IRCOwners account (see MatchReceived);
+  // none by default. `commands` must outlive its use.
+  void SetOwnerCommands(OwnerCommands* commands) { owner_commands_ = commands; }
+  // The rules' answer, as ExplainLine gives it, to `text` said now in the
+  // channel by `sender` logged in to its account; nothing runs.
+  Explanation Explain(const OwnerIdentity& sender, std::string_view text);
 
   // Holds one line against the rules: a received line (MatchReceived) or
   // the operator's (MatchOperatorEcho).
@@ -178,6 +190,11 @@ class Dispatcher {
   // log_msg::kSenderLimited with a console line and a NOTICE to the
   // sender's nickname. A rule refused for OutputMinInterval gets the
   // information entry log_msg::kOutputTooSoon and a console line.
+  // With owner commands set, a private message to the bot (IsPrivateMessage)
+  // is not held against the rules: from an IRCOwners account (OwnerGate) it
+  // gets the entry log_msg::kOwnerCommand and its answer as NOTICEs to the
+  // sender, each echoed on the console; from anyone else no answer, and
+  // the gate's refusal as log_msg::kOwnerRefused and a console line.
   void MatchReceived(const IrcMessage& message);
 
   // A line the operator typed, sent to the channel from `nick` (the nickname
@@ -206,6 +223,7 @@ class Dispatcher {
 
  private:
   void MatchMessage(const IrcMessage& message, bool received);
+  void AnswerOwner(const IrcMessage& message);
   // Runs `command` as `verdict` allows: the refusal reply for kTooSoon,
   // nothing for any other failed gate. `cause` goes with the port write.
   bool Run(IOCommand& command, const RuleVerdict& verdict, SwitchCause cause);
@@ -235,6 +253,8 @@ class Dispatcher {
   SenderRateLimiter sender_limits_;
   const OutputChanges* output_changes_ = nullptr;
   std::vector<RuleRunSenderHook> rule_run_hooks_;
+  OwnerCommands* owner_commands_ = nullptr;
+  OwnerGate owner_gate_;
   bool mbPulsePhase = false;
 };
 

@@ -192,9 +192,12 @@ Explanation ExplainLine(std::string_view text, const IOCommands& commands, const
   for (const IOCommands::Pointer& rule : commands) {
     const RuleVerdict verdict = JudgeRule(*rule, line, context);
     if (verdict.Runs()) ++explanation.firing;
-    explanation.text += explain_text::RuleText(++number, rule->IOName(),
-                                               Detail(*rule, line, verdict, outputs, context)) +
-                        ".\n";
+    explanation.rules.push_back(
+        {explain_text::RuleText(++number, rule->IOName(),
+                                Detail(*rule, line, verdict, outputs, context)) +
+             ".",
+         verdict.Runs()});
+    explanation.text += explanation.rules.back().text + "\n";
   }
   explanation.text += explain_text::SummaryText(explanation.firing, number) + "\n";
   return explanation;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dispatch/dispatcher.h"
 #include "dispatch/sender_directory.h"
@@ -49,6 +50,12 @@ struct Explanation {
   // "Rule N ..." line per rule and a summary; each line ends with "\n".
   std::string text;
   int firing = 0;  // rules that fire for certain
+  // Each rule's "Rule N ..." line of `text` without its line end, in order.
+  struct Rule {
+    std::string text;
+    bool fires = false;
+  };
+  std::vector<Rule> rules;
 };
 
 // Explains the received `line` (line end included) against `commands`, with

@@ -137,7 +137,11 @@
   ROW(kStsPolicy, 76, kInformation, "")   /* StsPolicyKeptText, StsPolicyRemovedText */      \
   ROW(kStsIgnored, 79, kWarning, "")      /* StsIgnoredText */                               \
   ROW(kStsTlsRequired, 104, kWarning, "") /* StsTlsRequiredText */                           \
-  ROW(kStsFileProblem, 105, kWarning, "") /* StsFileDamagedText, StsFileUnwritableText */
+  ROW(kStsFileProblem, 105, kWarning, "") /* StsFileDamagedText, StsFileUnwritableText */    \
+  /* Owner commands: one received, a private message from anyone else */                     \
+  /* (once per sender and hour). */                                                          \
+  ROW(kOwnerCommand, 110, kInformation, "") /* OwnerCommandText */                           \
+  ROW(kOwnerRefused, 111, kWarning, "")     /* OwnerRefusedText */
 
 namespace zelvo {
 
@@ -557,6 +561,26 @@ std::string SwitchedText(std::string_view cause, std::string_view rule, std::str
   if (!sender.empty()) text.append(" from ").append(sender);
   if (!account.empty()) text.append(" (account ").append(account).append(")");
   return text + ": " + OutputBitsText(before) + " -> " + OutputBitsText(after) + ".";
+}
+
+std::string OwnerCommandText(std::string_view command, std::string_view prefix,
+                             std::string_view account) {
+  std::string text = "Owner command \"";
+  text.append(command).append("\" from ").append(prefix);
+  return text.append(" (account ").append(account).append(").");
+}
+
+std::string OwnerRefusedText(std::string_view prefix, std::string_view sender,
+                             std::string_view account, std::string_view owners) {
+  std::string text = "Private message from ";
+  text.append(prefix).append(" not taken as an owner command: ");
+  if (account.empty())
+    text.append("not logged in to a services account");
+  else
+    text.append("logged in as \"").append(account).append("\"");
+  text.append(", and IRCOwners lists only ").append(owners);
+  text.append(". Not answered; said again for ").append(sender).append(" after an hour.");
+  return text;
 }
 
 std::string JournalFailedText(const std::string& error) {

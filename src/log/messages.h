@@ -168,6 +168,10 @@ extern const LogMessage kStsIgnored;
 extern const LogMessage kStsTlsRequired;
 extern const LogMessage kStsFileProblem;
 
+// Owner commands: one received, a private message refused.
+extern const LogMessage kOwnerCommand;
+extern const LogMessage kOwnerRefused;
+
 }  // namespace log_msg
 
 // Every message above, in the order of the table.
@@ -295,6 +299,13 @@ std::string OutputBitsText(int byte);
 std::string SwitchedText(std::string_view cause, std::string_view rule, std::string_view sender,
                          std::string_view account, int before, int after);
 std::string JournalFailedText(const std::string& error);
+// `command` as received from `prefix`, logged in to `account`.
+std::string OwnerCommandText(std::string_view command, std::string_view prefix,
+                             std::string_view account);
+// A private message from `prefix` refused; `sender` as SenderKey names it,
+// `account` the one it is logged in to ("" for none), `owners` IRCOwners.
+std::string OwnerRefusedText(std::string_view prefix, std::string_view sender,
+                             std::string_view account, std::string_view owners);
 
 // The rule lint's findings, each naming its rule with RuleLabelText
 // (position from 1, IOName), what is wrong and the fix.
@@ -447,6 +458,7 @@ inline constexpr std::string_view kPulseEnd = "pulse end";
 inline constexpr std::string_view kSafeStateExit = "safe state at exit";
 inline constexpr std::string_view kSafeStateDisconnect = "safe state after disconnect";
 inline constexpr std::string_view kReload = "reload";
+inline constexpr std::string_view kOwnerCommand = "owner command";
 // Who, where the operator did it.
 inline constexpr std::string_view kOperator = "operator";
 }  // namespace switch_cause

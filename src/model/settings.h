@@ -88,6 +88,9 @@ struct Settings {
   std::string OutputsOnStart = "off";
   bool MQTTIgnoreRetainedCommands = true;  // retained ".../set" messages switch nothing
   bool IRCSTS = true;                      // follow the servers' strict transport security policies
+  // Services accounts whose private messages are owner commands; none: no
+  // owner commands.
+  std::vector<std::string> IRCOwners;
 };
 
 // The MQTT client id the bot connects with: MQTTClientId, or "zelvo-" and

@@ -28,7 +28,8 @@ struct SwitchCause {
     kPulseEnd,      // the same for a rule whose outputs were pulsing
     kSafeStateExit,
     kSafeStateDisconnect,
-    kReload,  // rules gone at a reload put their outputs back
+    kReload,        // rules gone at a reload put their outputs back
+    kOwnerCommand,  // an owner's private message; `rule` holds the command
   };
   SwitchCause(Kind kind = Kind::kStart, std::string_view rule = {}, std::string_view sender = {},
               std::string_view account = {})

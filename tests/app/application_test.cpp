@@ -1058,6 +1058,8 @@ INSTANTIATE_TEST_SUITE_P(Causes, SwitchLogTest, ::testing::Values(
                  WriteFile(b.config, testing::ReplacedOnce(ReadFile(b.config), "\"Saftblandare\"", "\"Saft\""));
                  b.app.Reload();
                }, {kSaftOn, kBuzzerOn, "Switched by reload: 00000101 -> 00000100."}},
+    SwitchCase{"OwnerCommand", "<IRCOwners>dj</IRCOwners>", [](Bot& b) { b.irc.Receive("@account=dj :dj!~dj@host PRIVMSG zelvo :on 2\r\n"); },
+               {"Switched by owner command \"on 2\" from dj!~dj@host (account dj): 00000000 -> 00000010."}},
     SwitchCase{"LogSwitchesOff", "<LogSwitches>false</LogSwitches>", [](Bot& b) { b.irc.Receive(kDisco); }, {}}),
     [](const auto& info) { return info.param.name; });
 

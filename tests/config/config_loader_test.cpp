@@ -292,7 +292,7 @@ auto OptionalSettings(const Settings& s) {
                   s.MQTTClientId, s.MQTTDiscovery, s.OutputsOnExit, s.OutputsOnDisconnect,
                   s.LogSwitches, s.IgnoreReplayedLines, s.SenderRateLimit, s.OutputMinInterval,
                   s.OutputsOnStart, s.MQTTIgnoreRetainedCommands, s.IRCSASLKeyFile, s.IRCSASLKey,
-                  s.IRCSTS);
+                  s.IRCSTS, s.IRCOwners);
 }
 
 TEST_F(ConfigLoaderTest, ExampleSettings) {
@@ -608,7 +608,10 @@ INSTANTIATE_TEST_SUITE_P(
         SettingCase{Element("IRCSASLKeyFile", " /etc/zelvo/zelvo.key "),
                     ZELVO_FIELD(IRCSASLKeyFile), "/etc/zelvo/zelvo.key"},
         SettingCase{"", ZELVO_FIELD(IRCSTS), "true"},
-        SettingCase{Element("IRCSTS", "0"), ZELVO_FIELD(IRCSTS), "false"}));
+        SettingCase{Element("IRCSTS", "0"), ZELVO_FIELD(IRCSTS), "false"},
+        SettingCase{"", ZELVO_FIELD(IRCOwners), ""},
+        SettingCase{Element("IRCOwners", "alice\tBob_[2]  \r\n d0ra-x "), ZELVO_FIELD(IRCOwners),
+                    "[alice][Bob_[2]][d0ra-x]"}));
 
 #undef ZELVO_FIELD
 
@@ -636,7 +639,7 @@ TEST_F(ConfigLoaderTest, AllOptionalSettingsTogether) {
       Element("IgnoreReplayedLines", "true") + Element("SenderRateLimit", "5/60") +
       Element("OutputMinInterval", "1") + Element("OutputsOnStart", "last") +
       Element("MQTTIgnoreRetainedCommands", "true") + Element("IRCSASLKeyFile", "k") +
-      Element("IRCSTS", "false")));
+      Element("IRCSTS", "false") + Element("IRCOwners", "alice")));
   Load();
   const Settings settings = ReadSettings(document_);
   EXPECT_EQ(settings.OutputDevices, (std::vector<std::string>{"file:/tmp/a", "file:/tmp/b"}));
@@ -685,6 +688,9 @@ const std::string kNotSafeState =
 const std::string kNotStartState =
     " is neither \"off\", \"last\" (the outputs as they were at the last stop) nor a port byte "
     "from 0 to 255.";
+const std::string kNotAccount =
+    "\" is not a services account name: write the owners' account names separated by blanks, "
+    "without control characters, \"!\", \"@\", \",\", \"*\" or \"?\".";
 const std::string kNotRateLimit =
     "\" is not a limit: write COUNT/SECONDS, for example 10/60 (at most 10 rule runs per sender "
     "in 60 seconds), or 0 for none.";
@@ -732,7 +738,10 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"SenderRateLimit", "/60", "\"/60" + kNotRateLimit},
         InvalidCase{"SenderRateLimit", "5/86401", "\"5/86401" + kNotRateLimit},
         InvalidCase{"OutputMinInterval", "-1",
-                    "\"-1\" is not a number of seconds from 0 to 86400."}));
+                    "\"-1\" is not a number of seconds from 0 to 86400."},
+        InvalidCase{"IRCOwners", "alice bob!b@host", "\"bob!b@host" + kNotAccount},
+        InvalidCase{"IRCOwners", "alice,bob", "\"alice,bob" + kNotAccount},
+        InvalidCase{"IRCOwners", "ali*", "\"ali*" + kNotAccount}));
 
 // A change to the example ("" before: settings after Output8), and the words
 // of its refusal ("": it loads).
@@ -809,8 +818,8 @@ INSTANTIATE_TEST_SUITE_P(
                 kOrder + "one of MQTTBroker, MQTTTopic, MQTTUsername, MQTTPassword, MQTTCAFile, "
                          "MQTTClientId, MQTTDiscovery, OutputsOnExit, OutputsOnDisconnect, "
                          "LogSwitches, IgnoreReplayedLines, SenderRateLimit, OutputMinInterval, "
-                         "OutputsOnStart, MQTTIgnoreRetainedCommands, IRCSASLKeyFile, IRCSTS or "
-                         "the end of Settings; "
+                         "OutputsOnStart, MQTTIgnoreRetainedCommands, IRCSASLKeyFile, IRCSTS, "
+                         "IRCOwners or the end of Settings; "
                          "IRCPassword belongs after OutputDevice and before "
                          "IRCChannelKey."},
         Refusal{"", "<IRCSTS>maybe</IRCSTS>",

@@ -98,7 +98,8 @@ TEST(EmbeddedSchema, FormatOfTheFile) {
       {"LogSwitches", "boolean"},      {"IgnoreReplayedLines", "boolean"},
       {"SenderRateLimit", "string"},   {"OutputMinInterval", "integer"},
       {"OutputsOnStart", "string"},    {"MQTTIgnoreRetainedCommands", "boolean"},
-      {"IRCSASLKeyFile", "token"},     {"IRCSTS", "boolean"}};
+      {"IRCSASLKeyFile", "token"},     {"IRCSTS", "boolean"},
+      {"IRCOwners", "string"}};
   for (const auto& [name, type] : optional) {
     expected +=
         "\t\t\t<xsd:element name=\"" + name + "\" type=\"xsd:" + type + "\" minOccurs=\"0\"/>\r\n";

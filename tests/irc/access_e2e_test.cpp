@@ -1,7 +1,7 @@
 // Who may switch the devices, against InspIRCd with Anope on loopback: rules
 // for a services account and for a channel status, lines that are not
-// channel messages, and a channel whose name the server spells with other
-// capitals than the configuration.
+// channel messages, a channel whose name the server spells with other
+// capitals than the configuration, and owner commands in private messages.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -241,6 +241,31 @@ TEST_F(AccessEndToEndTest, RulesFireInAChannelCreatedWithOtherCapitals) {
   ASSERT_TRUE(erin.WaitForLineContaining("I toggled Op Blink.", seconds(10))) << bot.LogText();
   EXPECT_EQ(bot.PortByte(), kOutputs1And2And4);
   EXPECT_THAT(RefusalsOf(bot), ::testing::IsEmpty());
+}
+
+TEST_F(AccessEndToEndTest, AnOwnerCommandSwitchesOnlyForTheLoggedInOwner) {
+  Bot& bot = StartBot("#owners", [](Bot& b) { b.EnableOwnerCommands({"alice"}); });
+  ASSERT_FALSE(HasFailure());
+  RawIrcClient owner;
+  ASSERT_TRUE(owner.Connect(Port(), "alice"));
+  owner.Say("NickServ", "IDENTIFY alice " + std::string(kPassword));
+  ASSERT_TRUE(SpinUntil([&] { return owner.CountContaining(" 900 ") > 0; }, seconds(10)));
+  owner.Say("relay", "on 1");
+  ASSERT_TRUE(owner.WaitForLineContaining("NOTICE alice :Output 1 ", seconds(10))) << bot.LogText();
+  EXPECT_EQ(bot.PortByte(), 0x01);
+  EXPECT_THAT(bot.LogText(), HasSubstr("110 Owner command \"on 1\" from alice!"));
+  EXPECT_THAT(bot.LogText(), HasSubstr(" (account alice)."));
+  owner.Send("QUIT :next\r\n");
+  ASSERT_TRUE(owner.WaitForLineContaining("ERROR", seconds(10)));
+
+  // The same nickname, not logged in.
+  RawIrcClient impostor;
+  ASSERT_TRUE(impostor.Connect(Port(), "alice"));
+  impostor.Say("relay", "on 2");
+  ASSERT_TRUE(SpinUntil([&] { return bot.CountLog(log_msg::kOwnerRefused.id) > 0; }, seconds(10)))
+      << bot.LogText();
+  EXPECT_EQ(bot.PortWrites().size(), 1u);
+  EXPECT_EQ(impostor.CountContaining(":relay!"), 0u);
 }
 
 }  // namespace

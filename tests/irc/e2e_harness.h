@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "dispatch/dispatcher.h"
+#include "dispatch/owner_commands.h"
 #include "irc/qt_irc_client.h"
 #include "model/flags.h"
 #include "outputs/memory_port.h"
@@ -231,6 +232,18 @@ class Bot {
     client_->Connection().Close();
   }
 
+  // Owner commands for the accounts `owners`, before Connect; status and
+  // reload do nothing.
+  void EnableOwnerCommands(std::vector<std::string> owners) {
+    settings_.IRCOwners = std::move(owners);
+    owner_commands_ = std::make_unique<OwnerCommands>(
+        outputs_, OwnerTools{[] { return std::vector<std::string>{}; }, [] {},
+                             [this](const OwnerIdentity& sender, std::string_view text) {
+                               return dispatcher_->Explain(sender, text);
+                             }});
+    dispatcher_->SetOwnerCommands(owner_commands_.get());
+  }
+
   void Connect() { client_->Connection().ConnectToServer(); }
   // The settings, to change before Connect.
   Settings& Configure() { return settings_; }
@@ -293,6 +306,7 @@ class Bot {
   Outputs outputs_;
   NoChatClientWindow chat_client_;
   QTimer auto_return_;
+  std::unique_ptr<OwnerCommands> owner_commands_;
   std::unique_ptr<QtIrcClient> client_;
   std::unique_ptr<Dispatcher> dispatcher_;
 };
