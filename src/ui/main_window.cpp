@@ -57,6 +57,7 @@ frmMain::frmMain(MainWindowServices services)
   setWindowTitle(QString::fromLatin1(kCaption));
   setWindowIcon(ZelvoWindowIcon());
   resize(layout::kWindowArea);
+  setMinimumSize(layout::kMinimumArea);
   setFont(QFont(QStringLiteral("Arial"), 8));
 
   QPalette palette = this->palette();
@@ -320,10 +321,18 @@ void frmMain::ShowConnection(const ConnectionStatus& status) {
   status_line_->SetStatus(status);
 }
 
+// A name wider than its label is cut at the end with an ellipsis and shown
+// whole in the label's tooltip (the lamp's tooltip names it too).
+void ShowOutputName(QLabel& label, const QString& name) {
+  const QString shown = label.fontMetrics().elidedText(name, Qt::ElideRight, label.width());
+  label.setText(shown);
+  label.setToolTip(shown == name ? QString() : name);
+}
+
 void frmMain::ShowRules(const OutputRules& rules) {
   for (int n = 1; n <= kOutputCount; ++n) {
     const auto i = static_cast<std::size_t>(n - 1);
-    name_labels_[i]->setText(TextToQString(rules.names[i]));
+    ShowOutputName(*name_labels_[i], TextToQString(rules.names[i]));
     pictures_[i]->setToolTip(AsToolTip(LampTooltip(rules.rules, n, rules.names[i])));
   }
 }

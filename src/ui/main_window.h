@@ -5,6 +5,8 @@
 // tooltip on each lamp naming the rules that switch its output, and under
 // the input line the connection's status with the problems and the last rule
 // run. Clicks, typed lines and the close box go to the operator's actions.
+// The window is never smaller than layout::kMinimumArea, so that every lamp
+// stays in reach.
 #pragma once
 
 #include <QLabel>
@@ -196,6 +198,10 @@ class MainWindowView {
  private:
   frmMain& window_;
 };
+
+// Shows an output's name in its label: cut at the end with "…" when it does
+// not fit, the whole name then in the label's tooltip.
+void ShowOutputName(QLabel& label, const QString& name);
 
 // The window state for a normal or maximised state code; a minimised code
 // gives the normal state.

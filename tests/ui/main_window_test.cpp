@@ -262,12 +262,27 @@ TEST_P(ResizeTest, ConsoleAndInputLineFillTheInnerArea) {
 INSTANTIATE_TEST_SUITE_P(
     Sizes, ResizeTest,
     ::testing::Values(
-        ResizeCase{{600, 400}, {8, 72, 581, 251}, {8, 331, 581, 21}, {8, 356, 581, 20}},
         ResizeCase{{724, 637}, {8, 72, 705, 488}, {8, 568, 705, 21}, {8, 593, 705, 20}},
         ResizeCase{{1200, 900}, {8, 72, 1181, 751}, {8, 831, 1181, 21}, {8, 856, 1181, 20}},
-        // Too small: the steps that would give a negative size are skipped.
-        ResizeCase{{18, 148}, {8, 72, 705, 488}, {8, 568, 705, 21}, {8, 593, 705, 20}},
-        ResizeCase{{19, 149}, {8, 72, 0, 0}, {8, 80, 0, 21}, {8, 105, 0, 20}}));
+        // Narrower or lower than the minimum: the last lamp keeps its margin
+        // and the console a few lines.
+        ResizeCase{{520, 400}, {8, 72, 705, 251}, {8, 331, 705, 21}, {8, 356, 705, 20}},
+        ResizeCase{{18, 148}, {8, 72, 705, 60}, {8, 140, 705, 21}, {8, 165, 705, 20}}));
+
+TEST_F(MainWindowTest, ANameTooLongForItsLabelEndsInAnEllipsisAndShowsWholeInItsTooltip) {
+  const QString long_name = QStringLiteral("Garden irrigation pump");
+  state_.rules.Set({{"Pump", long_name.toStdString()}, {}});
+  frmMain& window = Load();
+  QLabel& short_label = MainWindowView(window).OutputNameLabel(1);
+  QLabel& long_label = MainWindowView(window).OutputNameLabel(2);
+  EXPECT_EQ(short_label.text(), "Pump");
+  EXPECT_EQ(short_label.toolTip(), "");
+  EXPECT_TRUE(long_label.text().startsWith("Ga")) << long_label.text().toStdString();
+  EXPECT_TRUE(long_label.text().endsWith(QChar(0x2026))) << long_label.text().toStdString();
+  EXPECT_LE(long_label.fontMetrics().horizontalAdvance(long_label.text()), long_label.width());
+  EXPECT_EQ(long_label.toolTip(), long_name);
+  EXPECT_TRUE(MainWindowView(window).Picture(2).toolTip().contains(long_name));
+}
 
 // --- Status, last rule run, tooltips, activity ------------------------------
 
