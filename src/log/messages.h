@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelvo {
 
@@ -460,5 +461,17 @@ std::string SaslQuitReason(std::string_view reason);
 // The reason of a 908 answer: "908: the server offers EXTERNAL, SCRAM-SHA-256;
 // IRCSASLMechanism is PLAIN." from the 908's comma-separated `offered`.
 std::string SaslMechanismsText(std::string_view offered, std::string_view configured);
+
+// The first start, once the example configuration was written: where the bot
+// runs and where its configuration is.
+namespace first_start {
+inline constexpr std::string_view kInTheTray = "in the notification area";
+inline constexpr std::string_view kWithoutWindow = "without a window";
+}  // namespace first_start
+// "Zelvo runs <where>. Its configuration was written to <path>; edit it and
+// reload (or restart) to connect to your own server."
+std::string FirstStartText(std::string_view where, std::string_view config_path);
+// The question before Quit while outputs are on, naming them.
+std::string QuitWithOutputsOnText(const std::vector<std::string>& outputs_on);
 
 }  // namespace zelvo
