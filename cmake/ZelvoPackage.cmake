@@ -20,13 +20,18 @@ if(NOT zelvo_changelog_head MATCHES "^zelvo \\(${PROJECT_VERSION}\\) ")
   message(WARNING "packaging/changelog does not start with version ${PROJECT_VERSION}")
 endif()
 
-# The manual page and the changelog, compressed the way Debian wants them.
+# The manual page, the changelog and the README, compressed the way Debian
+# wants them.
 set(zelvo_pkg_dir ${PROJECT_BINARY_DIR}/packaging)
 set(ZELVO_VERSION ${PROJECT_VERSION})
+include(ZelvoSettingsReference)
+zelvo_settings_reference(${PROJECT_SOURCE_DIR}/README.md ZELVO_SETTINGS_REFERENCE)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
 configure_file(${ZELVO_PACKAGING_DIR}/zelvo.1 ${zelvo_pkg_dir}/zelvo.1 @ONLY)
 configure_file(${ZELVO_PACKAGING_DIR}/changelog ${zelvo_pkg_dir}/changelog COPYONLY)
+configure_file(${PROJECT_SOURCE_DIR}/README.md ${zelvo_pkg_dir}/README.md COPYONLY)
 set(zelvo_compressed)
-foreach(file zelvo.1 changelog)
+foreach(file zelvo.1 changelog README.md)
   add_custom_command(
     OUTPUT ${zelvo_pkg_dir}/${file}.gz
     COMMAND gzip -9nkf ${file}
@@ -51,7 +56,11 @@ foreach(unit zelvo.service zelvo@.service)
   install(FILES ${zelvo_pkg_dir}/${unit} DESTINATION ${ZELVO_SYSTEMD_UNIT_DIR})
 endforeach()
 install(FILES ${ZELVO_PACKAGING_DIR}/copyright ${zelvo_pkg_dir}/changelog.gz
+              ${zelvo_pkg_dir}/README.md.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zelvo)
+# The example configuration, as the program writes it on a first start.
+install(FILES ${PROJECT_SOURCE_DIR}/src/config/resources/config.example.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zelvo/examples RENAME config.xml)
 
 # The Debian package. Dependencies on shared libraries come from dpkg-shlibdeps.
 set(CPACK_GENERATOR DEB)

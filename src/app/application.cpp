@@ -89,6 +89,7 @@ Application::Application(ApplicationEnvironment environment)
       tray_(std::move(environment.tray)),
       chat_client_(std::move(environment.chat_client)),
       console_out_(environment.console_out ? environment.console_out : &std::cout),
+      operator_input_(environment.operator_input),
       error_out_(environment.error_out ? environment.error_out : &std::cerr),
       temp_dir_(environment.temp_dir.empty() ? SystemTempDir() : environment.temp_dir),
       exit_application_(std::move(environment.exit_application)),
@@ -208,6 +209,7 @@ bool Application::Main() {
 
     WriteLog(log_msg::kShowingMainform);
     front_->Show();
+    if (config_created_) front_->FirstStart(JoinPath(program_dir_, "config.xml"));
     running_ = true;
     // Ready once the configuration is loaded and the port open; the IRC
     // connection comes when it comes.
@@ -226,7 +228,7 @@ bool Application::Main() {
 // written.
 void Application::LoadConfiguration() {
   prelog_.WritePreLog(log_msg::kStarted);
-  EnsureConfigFiles(program_dir_, prelog_);
+  config_created_ = EnsureConfigFiles(program_dir_, prelog_);
   LoadConfigDocument(program_dir_, prelog_, config_);
   NoteMissingLogFolder();
   prelog_.WritePreLog(log_msg::kTryingToWriteLog);
@@ -327,7 +329,10 @@ std::unique_ptr<PortWriter> Application::OpenDevices(const Settings& settings,
 }
 
 std::unique_ptr<FrontEnd> Application::MakeFrontEnd() {
-  if (headless_) return std::make_unique<TerminalFrontEnd>(state_, *clock_, *console_out_);
+  if (headless_) {
+    return std::make_unique<TerminalFrontEnd>(state_, *clock_, *console_out_, Actions(),
+                                              operator_input_);
+  }
   if (!display_error_.empty()) throw RaisedError(display_error_);
   return std::make_unique<frmMain>(
       MainWindowServices{settings_, state_, Actions(), Logger(), *tray_, clock_.get()});
@@ -356,6 +361,7 @@ OperatorActions Application::Actions() {
     }
   };
   actions.close = [this] { CloseBot(); };
+  actions.reload = [this] { Reload(); };
   return actions;
 }
 

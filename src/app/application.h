@@ -60,6 +60,8 @@ struct ApplicationEnvironment {
   std::unique_ptr<TrayIcon> tray;                 // default: QSystemTrayIcon (window only)
   std::unique_ptr<ChatClientWindow> chat_client;  // default: none
   std::ostream* console_out = nullptr;            // default: standard output (headless)
+  // Headless: the operator's lines come from this descriptor; -1: none.
+  int operator_input = -1;
   std::ostream* error_out = nullptr;              // default: standard error (the error-log dump)
   std::string temp_dir;                           // default: the system's temporary directory
   std::function<void(int)> exit_application;      // default: QCoreApplication::exit
@@ -191,6 +193,7 @@ class Application {
   std::string LogPath() const;
 
   std::string program_dir_;
+  bool config_created_ = false;  // the example configuration was written at this start
   bool headless_;
   std::string display_error_;
   std::shared_ptr<const Clock> clock_;
@@ -200,6 +203,7 @@ class Application {
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<ChatClientWindow> chat_client_;
   std::ostream* console_out_;
+  int operator_input_;
   std::ostream* error_out_;
   std::string temp_dir_;
   std::function<void(int)> exit_application_;

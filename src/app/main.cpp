@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <unistd.h>
+
 #include <clocale>
 #include <csignal>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include "app/command_line.h"
 #include "app/config_check.h"
 #include "app/display_probe.h"
+#include "app/operator_input.h"
 #include "app/program_dir.h"
 #include "app/rule_explain_command.h"
 #include "app/shutdown_signals.h"
@@ -111,6 +114,8 @@ int main(int argc, char** argv) {
   zelvo::ApplicationEnvironment environment;
   environment.program_dir = program_dir;
   environment.headless = command_line.headless;
+  // Lines typed at a terminal or written into a pipe are the operator's.
+  if (command_line.headless && zelvo::IsOperatorInput(STDIN_FILENO)) environment.operator_input = STDIN_FILENO;
   environment.display_error = display_error;
   const bool on_x11 = command_line.headless ||
                       (!windowless && QGuiApplication::platformName() == QLatin1String("xcb"));

@@ -1,5 +1,7 @@
 #include "app/terminal_front_end.h"
 
+#include "log/messages.h"
+
 namespace zelvo {
 namespace {
 
@@ -20,8 +22,27 @@ bool OnlyCountsDown(std::string_view shown, std::string_view next) {
 
 }  // namespace
 
-TerminalFrontEnd::TerminalFrontEnd(BotState& state, const Clock& clock, std::ostream& out)
-    : console_(out), clock_(clock) {
+void TerminalFrontEnd::Load() {
+  if (input_ < 0) return;
+  reader_ = std::make_unique<OperatorInputReader>(
+      input_, [this](const std::string& line) { OperatorLine(line); });
+}
+
+void TerminalFrontEnd::OperatorLine(const std::string& line) {
+  const LineOutcome outcome =
+      actions_.send_line ? actions_.send_line(line) : LineOutcome::kNotConnected;
+  if (outcome == LineOutcome::kNotConnected) {
+    console_.Append(std::string(console_text::kNotConnected) + "\r\n");
+  }
+}
+
+void TerminalFrontEnd::FirstStart(const std::string& config_path) {
+  console_.Append(FirstStartText(first_start::kWithoutWindow, config_path) + "\r\n");
+}
+
+TerminalFrontEnd::TerminalFrontEnd(BotState& state, const Clock& clock, std::ostream& out,
+                                   OperatorActions actions, int input)
+    : console_(out), actions_(std::move(actions)), input_(input), clock_(clock) {
   subscriptions_.push_back(state.connection.Subscribe(
       [this](const ConnectionStatus& status) { ShowConnection(status); }));
   subscriptions_.push_back(state.last_run.Subscribe([this](const std::optional<RuleRun>& run) {

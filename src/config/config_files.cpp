@@ -14,13 +14,14 @@ void RaiseIfFailed(const std::string& error_text) {
 
 }  // namespace
 
-void EnsureConfigFiles(const std::string& program_dir, PreLog& prelog) {
+bool EnsureConfigFiles(const std::string& program_dir, PreLog& prelog) {
   const std::string config_path = JoinPath(program_dir, "config.xml");
   const std::string schema_path = JoinPath(program_dir, "config.xsd");
 
   prelog.WritePreLog(log_msg::kCheckingConfigFiles);
 
-  if (FileExists(config_path)) {
+  const bool config_created = !FileExists(config_path);
+  if (!config_created) {
     prelog.WritePreLog(log_msg::kConfigFound);
   } else {
     prelog.WritePreLog(log_msg::kConfigMissing);
@@ -46,6 +47,7 @@ void EnsureConfigFiles(const std::string& program_dir, PreLog& prelog) {
     RaiseIfFailed(SaveFileText(schema_path, schema));
     prelog.WritePreLog(log_msg::kSchemaCreated);
   }
+  return config_created;
 }
 
 }  // namespace zelvo

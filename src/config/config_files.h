@@ -9,7 +9,8 @@
 
 namespace zelvo {
 
-// Throws RaisedError(-1, file error text) when a file cannot be written or read.
-void EnsureConfigFiles(const std::string& program_dir, PreLog& prelog);
+// True when config.xml was missing and the example was written now. Throws
+// RaisedError(-1, file error text) when a file cannot be written or read.
+bool EnsureConfigFiles(const std::string& program_dir, PreLog& prelog);
 
 }  // namespace zelvo

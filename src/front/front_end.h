@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "model/console.h"
@@ -24,8 +25,10 @@ struct OperatorActions {
   std::function<void(int output)> toggle_output;
   // A line typed into the input line, for the channel.
   std::function<LineOutcome(std::string_view line)> send_line;
-  // The window was closed: end the bot.
+  // The window was closed, or Quit chosen: end the bot.
   std::function<void()> close;
+  // Read config.xml again, as SIGHUP does.
+  std::function<void()> reload;
 };
 
 class FrontEnd {
@@ -42,6 +45,10 @@ class FrontEnd {
   virtual void Show() = 0;
   // Undoes Load (the tray icon) as the bot closes; later calls do nothing.
   virtual void Unload() = 0;
+  // After Show, on the first start, when the example configuration was just
+  // written to `config_path`: tells the user where the bot runs and where its
+  // configuration is (the window only while it is hidden in the tray).
+  virtual void FirstStart(const std::string& config_path) = 0;
 };
 
 }  // namespace zelvo

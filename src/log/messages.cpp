@@ -1048,4 +1048,19 @@ std::string StsFileUnwritableText(const std::string& path, const std::string& er
   return "The strict transport security policies cannot be kept in " + path + ": " + error;
 }
 
+std::string FirstStartText(std::string_view where, std::string_view config_path) {
+  return "Zelvo runs " + std::string(where) + ". Its configuration was written to " +
+         std::string(config_path) + "; edit it and reload (or restart) to use your own server.";
+}
+
+std::string QuitWithOutputsOnText(const std::vector<std::string>& outputs_on) {
+  std::string names;
+  for (std::size_t i = 0; i < outputs_on.size(); ++i) {
+    if (i > 0) names += i + 1 == outputs_on.size() ? " and " : ", ";
+    names += outputs_on[i];
+  }
+  return (outputs_on.size() == 1 ? "Output " + names + " is on." : "Outputs " + names + " are on.") +
+         " Quit Zelvo anyway?";
+}
+
 }  // namespace zelvo

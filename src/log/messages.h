@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelvo {
 
@@ -510,5 +511,16 @@ std::string StsFileUnwritableText(const std::string& path, const std::string& er
 namespace quit_reason {
 inline constexpr std::string_view kStsUpgrade = "Reconnecting with TLS (strict transport security)";
 }  // namespace quit_reason
+// The first start, once the example configuration was written: where the bot
+// runs and where its configuration is.
+namespace first_start {
+inline constexpr std::string_view kInTheTray = "in the notification area";
+inline constexpr std::string_view kWithoutWindow = "without a window";
+}  // namespace first_start
+// "Zelvo runs <where>. Its configuration was written to <path>; edit it and
+// reload (or restart) to connect to your own server."
+std::string FirstStartText(std::string_view where, std::string_view config_path);
+// The question before Quit while outputs are on, naming them.
+std::string QuitWithOutputsOnText(const std::vector<std::string>& outputs_on);
 
 }  // namespace zelvo

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPalette>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -57,6 +58,7 @@ frmMain::frmMain(MainWindowServices services)
   setWindowTitle(QString::fromLatin1(kCaption));
   setWindowIcon(ZelvoWindowIcon());
   resize(layout::kWindowArea);
+  setMinimumSize(layout::kMinimumArea);
   setFont(QFont(QStringLiteral("Arial"), 8));
 
   QPalette palette = this->palette();
@@ -131,6 +133,16 @@ frmMain::frmMain(MainWindowServices services)
   QObject::connect(&status_timer_, &QTimer::timeout, this, [this] { StatusTick(); });
   FitPanes();
 
+  tray_menu_ = std::make_unique<TrayMenu>(TrayMenuActions{
+      [this] { ToggleShown(); },
+      [this](int n) { Picture_Click(n); },
+      [this] {
+        if (services_.actions.reload) services_.actions.reload();
+      },
+      [this] { QuitFromTray(); }});
+  QObject::connect(tray_menu_.get(), &QMenu::aboutToShow, this,
+                   [this] { tray_menu_->SetWindowShown(isVisible()); });
+
   BotState& state = services_.state;
   subscriptions_.push_back(state.connection.Subscribe(
       [this](const ConnectionStatus& status) { ShowConnection(status); }));
@@ -141,8 +153,10 @@ frmMain::frmMain(MainWindowServices services)
   subscriptions_.push_back(state.last_run.Subscribe([this](const std::optional<RuleRun>& run) {
     if (run) last_run_->SetLastRun(run->rule, run->nick, run->at);
   }));
-  subscriptions_.push_back(state.problems.Subscribe(
-      [this](const Problems& problems) { status_line_->SetProblems(problems); }));
+  subscriptions_.push_back(state.problems.Subscribe([this](const Problems& problems) {
+    status_line_->SetProblems(problems);
+    UpdateTray();
+  }));
 }
 
 frmMain::~frmMain() {
@@ -290,9 +304,44 @@ void frmMain::AddTrayIcon() {
     Log(log_msg::kNoSystemTray);
     return;
   }
+  services_.tray.SetMenu(tray_menu_.get());
   services_.tray.Add(windowIcon(), QString::fromLatin1(kTrayTip),
                      [this](TrayIcon::Activation activation) { TrayIcon_Activated(activation); });
   tray_added_ = true;
+  UpdateTray();
+}
+
+void frmMain::UpdateTray() {
+  if (!tray_added_ || !status_line_) return;
+  const std::uint32_t colour = status_line_->Mark();
+  const QString tip = QString::fromLatin1(kTrayTip) + QStringLiteral(": ") + status_line_->Text();
+  if (colour == tray_colour_ && tip == tray_tip_) return;
+  tray_colour_ = colour;
+  tray_tip_ = tip;
+  services_.tray.Update(ZelvoWindowIcon(ColorFromNumber(colour)), tip);
+}
+
+void frmMain::FirstStart(const std::string& config_path) {
+  if (isVisible() || !IconShown()) return;
+  services_.tray.Notify(QString::fromLatin1(kTrayTip),
+                        QString::fromUtf8(FirstStartText(first_start::kInTheTray, config_path)));
+}
+
+void frmMain::QuitFromTray() {
+  if (outputs_byte_ != 0) {
+    std::vector<std::string> on;
+    for (int n = 1; n <= kOutputCount; ++n) {
+      const auto i = static_cast<std::size_t>(n - 1);
+      if ((outputs_byte_ >> i) & 1) on.push_back(names_[i].empty() ? "O" + std::to_string(n) : names_[i]);
+    }
+    const QString question = QString::fromUtf8(QuitWithOutputsOnText(on));
+    const bool yes = services_.confirm
+                         ? services_.confirm(question)
+                         : QMessageBox::question(this, QString::fromLatin1(kCaption), question) ==
+                               QMessageBox::Yes;
+    if (!yes) return;
+  }
+  if (services_.actions.close) services_.actions.close();
 }
 
 void frmMain::RemoveTrayIcon() {
@@ -302,7 +351,10 @@ void frmMain::RemoveTrayIcon() {
 }
 
 void frmMain::TrayIcon_Activated(TrayIcon::Activation activation) {
-  if (activation != TrayIcon::Activation::kPrimaryPress) return;
+  if (activation == TrayIcon::Activation::kPrimaryPress) ToggleShown();
+}
+
+void frmMain::ToggleShown() {
   Settings& settings = services_.settings;
   settings.gbWindowShow = !settings.gbWindowShow;
   if (!settings.gbWindowShow) {
@@ -318,22 +370,36 @@ void frmMain::ShowConnection(const ConnectionStatus& status) {
   // The caption stays until the connection has worded one.
   if (!status.caption.empty()) setWindowTitle(QString::fromUtf8(status.caption));
   status_line_->SetStatus(status);
+  UpdateTray();
+}
+
+// A name wider than its label is cut at the end with an ellipsis and shown
+// whole in the label's tooltip (the lamp's tooltip names it too).
+void ShowOutputName(QLabel& label, const QString& name) {
+  const QString shown = label.fontMetrics().elidedText(name, Qt::ElideRight, label.width());
+  label.setText(shown);
+  label.setToolTip(shown == name ? QString() : name);
 }
 
 void frmMain::ShowRules(const OutputRules& rules) {
+  tray_menu_->SetNames(rules.names);
   for (int n = 1; n <= kOutputCount; ++n) {
     const auto i = static_cast<std::size_t>(n - 1);
-    name_labels_[i]->setText(TextToQString(rules.names[i]));
+    ShowOutputName(*name_labels_[i], TextToQString(rules.names[i]));
+    names_[i] = rules.names[i];
     pictures_[i]->setToolTip(AsToolTip(LampTooltip(rules.rules, n, rules.names[i])));
   }
 }
 
 void frmMain::StatusTick() {
   status_line_->Tick();
+  UpdateTray();
   for (ActivityStrip* strip : strips_) strip->update();
 }
 
 void frmMain::ShowOutputs(std::uint8_t byte) {
+  outputs_byte_ = byte;
+  tray_menu_->SetOutputs(byte);
   for (int n = 1; n <= kOutputCount; ++n) {
     const auto i = static_cast<std::size_t>(n - 1);
     const bool on = (byte >> i) & 1;

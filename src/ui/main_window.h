@@ -5,6 +5,8 @@
 // tooltip on each lamp naming the rules that switch its output, and under
 // the input line the connection's status with the problems and the last rule
 // run. Clicks, typed lines and the close box go to the operator's actions.
+// The window is never smaller than layout::kMinimumArea, so that every lamp
+// stays in reach.
 #pragma once
 
 #include <QLabel>
@@ -15,6 +17,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,6 +36,7 @@
 #include "ui/last_run_label.h"
 #include "ui/status_line.h"
 #include "ui/tray_icon.h"
+#include "ui/tray_menu.h"
 
 namespace zelvo {
 
@@ -46,6 +50,8 @@ struct MainWindowServices {
   // Counts down the reconnect and dates the lamps' activity; null: the
   // system clock.
   const Clock* clock = nullptr;
+  // Asks the user a yes-or-no question; null: a message box.
+  std::function<bool(const QString& question)> confirm;
 };
 
 // Window states as the settings hold them.
@@ -69,6 +75,7 @@ class frmMain final : public QWidget, public Console, public FrontEnd {
   void Load() override { Form_Load(); }
   void Show() override { show(); }
   void Unload() override { Form_Unload(); }
+  void FirstStart(const std::string& config_path) override;
 
   // The window's set-up: window settings, caption, output names, log 30 +
   // tray icon; then the status tick starts.
@@ -104,6 +111,10 @@ class frmMain final : public QWidget, public Console, public FrontEnd {
   // An activation of the notification-area icon: a primary press toggles
   // whether the window is shown.
   void TrayIcon_Activated(TrayIcon::Activation activation);
+  // Shows the window when hidden, hides it to the tray when shown.
+  void ToggleShown();
+  // The tray menu's Quit: asks first while any output is on, then ends the bot.
+  void QuitFromTray();
 
   // Console: appends the text (CR LF line ends) and shows its end.
   void Append(std::string_view text) override;
@@ -130,6 +141,8 @@ class frmMain final : public QWidget, public Console, public FrontEnd {
   void ShowConnection(const ConnectionStatus& status);
   void ShowOutputs(std::uint8_t byte);
   void ShowRules(const OutputRules& rules);
+  // The tray icon lit in the connection's colour, its tooltip the status line.
+  void UpdateTray();
   // The window's own load step: settings, caption, names, tray icon.
   void ApplyWindowSettings();
   // True while the window's icon is in a notification area, so that a
@@ -157,6 +170,12 @@ class frmMain final : public QWidget, public Console, public FrontEnd {
   std::array<ActivityStrip*, kOutputCount> strips_{};
   StatusLine* status_line_ = nullptr;
   LastRunLabel* last_run_ = nullptr;
+  std::unique_ptr<TrayMenu> tray_menu_;
+  std::uint8_t outputs_byte_ = 0;
+  std::array<std::string, kOutputCount> names_{};
+  // What the tray icon shows now.
+  std::uint32_t tray_colour_ = 0;
+  QString tray_tip_;
 
   QString ms_last_input_;
   std::size_t console_limit_ = kConsoleLimit;
@@ -192,10 +211,15 @@ class MainWindowView {
     return *window_.strips_.at(static_cast<std::size_t>(output - 1));
   }
   const QString& msLastInput() const { return window_.ms_last_input_; }
+  TrayMenu& Menu() { return *window_.tray_menu_; }
 
  private:
   frmMain& window_;
 };
+
+// Shows an output's name in its label: cut at the end with "…" when it does
+// not fit, the whole name then in the label's tooltip.
+void ShowOutputName(QLabel& label, const QString& name);
 
 // The window state for a normal or maximised state code; a minimised code
 // gives the normal state.

@@ -31,12 +31,28 @@ void QtTrayIcon::Add(const QIcon& icon, const QString& tip,
   Remove();
   icon_ = std::make_unique<QSystemTrayIcon>(icon);
   icon_->setToolTip(tip);
+  icon_->setContextMenu(menu_);
   QObject::connect(
       icon_.get(), &QSystemTrayIcon::activated,
       [on_activate = std::move(on_activate)](QSystemTrayIcon::ActivationReason reason) {
         if (on_activate) on_activate(FromReason(reason));
       });
   icon_->show();
+}
+
+void QtTrayIcon::Update(const QIcon& icon, const QString& tip) {
+  if (!icon_) return;
+  icon_->setIcon(icon);
+  icon_->setToolTip(tip);
+}
+
+void QtTrayIcon::SetMenu(QMenu* menu) {
+  menu_ = menu;
+  if (icon_) icon_->setContextMenu(menu);
+}
+
+void QtTrayIcon::Notify(const QString& title, const QString& text) {
+  if (icon_) icon_->showMessage(title, text, QSystemTrayIcon::Information);
 }
 
 void QtTrayIcon::Remove() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QMenu>
 #include <QString>
 #include <functional>
 
@@ -22,6 +23,12 @@ class TrayIcon {
                    std::function<void(Activation)> on_activate) = 0;
   // Takes the icon away; nothing is reported after this.
   virtual void Remove() = 0;
+  // While shown: a new picture and tooltip.
+  virtual void Update(const QIcon& icon, const QString& tip) = 0;
+  // The menu a context click opens; it must outlive the icon (null: none).
+  virtual void SetMenu(QMenu* menu) = 0;
+  // A passing message from the icon, where the desktop shows such messages.
+  virtual void Notify(const QString& title, const QString& text) = 0;
 };
 
 }  // namespace zelvo

@@ -1,6 +1,7 @@
 // The window's icon (32 x 32 and 16 x 16), also shown in the notification area.
 #pragma once
 
+#include <QColor>
 #include <QIcon>
 #include <QPixmap>
 

@@ -47,5 +47,11 @@ inline constexpr int kBelowInput = kWindowArea.height() - (kInput.y() + kInput.h
 
 // The top of the outputs' activity strips, between the names and the console.
 inline constexpr int kStripTop = 66;
+// The smallest window: every lamp with the right margin beside the last, and
+// a console of a few lines above the input line, status and last run.
+inline constexpr int kMinimumConsoleHeight = 60;
+inline constexpr QSize kMinimumArea{
+    kPictureLeft.back() + kPictureSize.width() + kMargin,
+    kConsole.y() + kMinimumConsoleHeight + kMargin + kInput.height() + kBelowInput};
 
 }  // namespace zelvo::layout

@@ -209,6 +209,7 @@ class ApplicationTest : public ::testing::Test {
     else
       kept_tray_ = std::move(tray);
     environment.console_out = &console_;
+    environment.operator_input = operator_input_;
     environment.error_out = &errors_;
     environment.exit_application = [this](int code) { exit_codes_.push_back(code); };
     if (clock_) environment.clock = clock_;
@@ -271,6 +272,7 @@ class ApplicationTest : public ::testing::Test {
   FakeJournal* journal_ = nullptr;
   FakeMqttConnection* mqtt_ = nullptr;
   std::ostringstream console_;
+  int operator_input_ = -1;  // headless: the descriptor of the operator's lines
   std::ostringstream errors_;
   std::vector<int> exit_codes_;
 };
@@ -366,6 +368,35 @@ TEST_F(ApplicationTest, ARelativeFilePortIsInTheProgramDirectory) {
   ASSERT_TRUE(app->Main());
   EXPECT_THAT(PortBytes(), ElementsAre(0));
   EXPECT_FALSE(std::filesystem::exists("port.txt"));
+}
+
+// Headless, lines from the operator's input (a pipe here) are said in the
+// channel as typed lines are; one that cannot be sent says so; the end of
+// input leaves the bot running. A first start says where the example went.
+TEST_F(ApplicationTest, HeadlessTheOperatorsInputIsSaidInTheChannelAndAFirstStartSaysWhere) {
+  int pipe_fds[2];
+  ASSERT_EQ(::pipe(pipe_fds), 0);
+  operator_input_ = pipe_fds[0];
+  auto app = Make(/*headless=*/true);
+  ASSERT_TRUE(app->Main());
+  EXPECT_THAT(console_.str(),
+              HasSubstr("Zelvo runs without a window. Its configuration was written to " +
+                        dir_.File("config.xml") + ";"));
+  const auto pump = [] {
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  };
+  ASSERT_EQ(::write(pipe_fds[1], "Disco On\r\n", 10), 10);
+  pump();
+  EXPECT_THAT(irc_->connection.sent, ElementsAre("Disco On"));
+  irc_->connection.connected = false;
+  ASSERT_EQ(::write(pipe_fds[1], "Disco Off", 9), 9);
+  ::close(pipe_fds[1]);  // the last line without its line end, then the end
+  pump();
+  EXPECT_THAT(irc_->connection.sent, ElementsAre("Disco On", "Disco Off"));
+  EXPECT_THAT(console_.str(), HasSubstr("Not connected\r\n"));
+  EXPECT_TRUE(exit_codes_.empty());
+  app.reset();
+  ::close(pipe_fds[0]);
 }
 
 // The real IRC client against a port where nothing listens (127.0.0.1:1):

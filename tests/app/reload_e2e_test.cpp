@@ -1,6 +1,7 @@
 // The real zelvo program on a real ngircd: SIGHUP reads config.xml again, a
 // valid file changes the rules without a reconnect, a broken one changes
-// nothing; SIGTERM still closes the bot.
+// nothing; SIGTERM still closes the bot. Headless, lines written into its
+// standard input are said in the channel.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -101,6 +102,47 @@ TEST(ReloadEndToEnd, HangUpReloadsTheRulesWithoutReconnecting) {
   }
   EXPECT_EQ(attempts, 1u);
   EXPECT_EQ(joins, 1u);
+}
+
+TEST(HeadlessInputEndToEnd, LinesPipedToTheBotAreSaidInTheChannelAndTheEndOfInputKeepsItRunning) {
+  servers::NgircdServer ircd;
+  ASSERT_TRUE(ircd.Start()) << ircd.Error();
+  testing::TempDir dir;
+  const std::string port = dir.File("port.txt");
+  const std::string log = dir.File("Log.xml");
+  testing::ConfigOptions options;
+  options.output_device = "file:" + port;
+  options.irc_port = ircd.Port();
+  testing::WriteFile(dir.File("config.xml"), testing::TestConfig(options));
+  int input[2];
+  ASSERT_EQ(::pipe(input), 0);
+  const pid_t bot = testing::Spawn({ZELVO_BINARY, "--headless", "--dir", dir.path()},
+                                   dir.File("out.txt"), input[0]);
+  ::close(input[0]);
+  ASSERT_GT(bot, 0);
+  servers::LineClient op;
+  ASSERT_TRUE(op.Connect(ircd.Port()));
+  ASSERT_TRUE(op.Register("op"));
+  op.Send("JOIN #zelvo");
+  ASSERT_GE(op.WaitForContaining(" 366 ", milliseconds(10000)), 0) << op.Transcript();
+  ASSERT_TRUE(WaitForEntries(log, "63", 1)) << ReadFile(dir.File("out.txt"));  // joined
+
+  const std::string typed = "Hello from the terminal\nDisco On\n";
+  ASSERT_EQ(::write(input[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  ::close(input[1]);
+  EXPECT_GE(op.WaitForContaining("PRIVMSG #zelvo :Hello from the terminal", milliseconds(10000)), 0)
+      << op.Transcript();
+  // The operator's line fires the rules as a typed one does.
+  ASSERT_TRUE(WaitForBytes(port, 2)) << ReadFile(dir.File("out.txt"));
+  // After the end of input the bot still follows the channel.
+  op.Send("PRIVMSG #zelvo :Disco Off");
+  ASSERT_TRUE(WaitForBytes(port, 3)) << ReadFile(dir.File("out.txt"));
+  ::kill(bot, SIGTERM);
+  int status = -1;
+  ASSERT_EQ(::waitpid(bot, &status, 0), bot);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_THAT(PortBytes(port), ElementsAre(0, 3, 0));
+  EXPECT_THAT(ReadFile(dir.File("out.txt")), ::testing::HasSubstr("Hello from the terminal"));
 }
 
 }  // namespace

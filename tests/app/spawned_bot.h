@@ -16,15 +16,19 @@ extern char** environ;
 
 namespace zelvo::testing {
 
-// Starts `argv` with standard input from /dev/null and standard output and
-// error into `output`; the process id, or -1.
-inline pid_t Spawn(std::vector<std::string> argv, const std::string& output) {
+// Starts `argv` with standard input from `input` (/dev/null when -1) and
+// standard output and error into `output`; the process id, or -1.
+inline pid_t Spawn(std::vector<std::string> argv, const std::string& output, int input = -1) {
   std::vector<char*> args;
   for (std::string& a : argv) args.push_back(a.data());
   args.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (input >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);

@@ -47,7 +47,7 @@ class EnsureConfigFilesTest : public ::testing::Test {
 };
 
 TEST_F(EnsureConfigFilesTest, FirstStartWritesBothFiles) {
-  EnsureConfigFiles(dir_.path(), prelog_);
+  EXPECT_TRUE(EnsureConfigFiles(dir_.path(), prelog_));
   EXPECT_EQ(Entries(prelog_),
             (std::vector<Entry>{kChecking, kXmlMissing, kXmlCreated, kXsdMissing, kXsdCreated}));
   EXPECT_EQ(ReadFile(dir_.File("config.xml")), ExampleConfigText());
@@ -103,7 +103,7 @@ TEST_F(EnsureConfigFilesTest, SchemaOfFortyKilobytesIsCheckedAndRepaired) {
 TEST_F(EnsureConfigFilesTest, ExistingConfigIsNeverLookedAtOrChanged) {
   const std::string broken = "<Zelvo><Settings>\r\n not xml at all &&";
   WriteFile(dir_.File("config.xml"), broken);
-  EnsureConfigFiles(dir_.path(), prelog_);
+  EXPECT_FALSE(EnsureConfigFiles(dir_.path(), prelog_));
   EXPECT_EQ(Ids(prelog_), (std::vector<std::int32_t>{3, 6, 7, 8}));
   EXPECT_EQ(ReadFile(dir_.File("config.xml")), broken);
 }

@@ -43,14 +43,16 @@ for script in prerm postrm md5sums; do
 done
 
 # Every file with its mode, owned by root.
-dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' | sort -k3 >"$tmp/files"
+dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' | LC_ALL=C sort -k3 >"$tmp/files"
 cat >"$tmp/expected" <<'LIST'
 -rw-r--r-- root/root ./lib/systemd/system/zelvo.service
 -rw-r--r-- root/root ./lib/systemd/system/zelvo@.service
 -rwxr-xr-x root/root ./usr/bin/zelvo
 -rw-r--r-- root/root ./usr/share/applications/zelvo.desktop
+-rw-r--r-- root/root ./usr/share/doc/zelvo/README.md.gz
 -rw-r--r-- root/root ./usr/share/doc/zelvo/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/zelvo/copyright
+-rw-r--r-- root/root ./usr/share/doc/zelvo/examples/config.xml
 -rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/zelvo.svg
 -rw-r--r-- root/root ./usr/share/man/man1/zelvo.1.gz
 LIST
@@ -62,6 +64,9 @@ for unit in zelvo.service zelvo@.service; do
   cmp -s "$source_dir/packaging/$unit" "$tmp/root/lib/systemd/system/$unit" || fail "$unit differs"
 done
 cmp -s "$source_dir/packaging/copyright" "$tmp/root/usr/share/doc/zelvo/copyright" || fail "copyright differs"
+cmp -s "$source_dir/src/config/resources/config.example.xml" \
+  "$tmp/root/usr/share/doc/zelvo/examples/config.xml" || fail "the example configuration differs"
+gzip -dc "$tmp/root/usr/share/doc/zelvo/README.md.gz" | cmp -s "$source_dir/README.md" - || fail "README differs"
 gzip -dc "$tmp/root/usr/share/man/man1/zelvo.1.gz" >"$tmp/zelvo.1"
 grep -q "^\.TH ZELVO 1 .*Zelvo $version" "$tmp/zelvo.1" ||
   fail "manual page without its version"

@@ -262,12 +262,27 @@ TEST_P(ResizeTest, ConsoleAndInputLineFillTheInnerArea) {
 INSTANTIATE_TEST_SUITE_P(
     Sizes, ResizeTest,
     ::testing::Values(
-        ResizeCase{{600, 400}, {8, 72, 581, 251}, {8, 331, 581, 21}, {8, 356, 581, 20}},
         ResizeCase{{724, 637}, {8, 72, 705, 488}, {8, 568, 705, 21}, {8, 593, 705, 20}},
         ResizeCase{{1200, 900}, {8, 72, 1181, 751}, {8, 831, 1181, 21}, {8, 856, 1181, 20}},
-        // Too small: the steps that would give a negative size are skipped.
-        ResizeCase{{18, 148}, {8, 72, 705, 488}, {8, 568, 705, 21}, {8, 593, 705, 20}},
-        ResizeCase{{19, 149}, {8, 72, 0, 0}, {8, 80, 0, 21}, {8, 105, 0, 20}}));
+        // Narrower or lower than the minimum: the last lamp keeps its margin
+        // and the console a few lines.
+        ResizeCase{{520, 400}, {8, 72, 705, 251}, {8, 331, 705, 21}, {8, 356, 705, 20}},
+        ResizeCase{{18, 148}, {8, 72, 705, 60}, {8, 140, 705, 21}, {8, 165, 705, 20}}));
+
+TEST_F(MainWindowTest, ANameTooLongForItsLabelEndsInAnEllipsisAndShowsWholeInItsTooltip) {
+  const QString long_name = QStringLiteral("Garden irrigation pump");
+  state_.rules.Set({{"Pump", long_name.toStdString()}, {}});
+  frmMain& window = Load();
+  QLabel& short_label = MainWindowView(window).OutputNameLabel(1);
+  QLabel& long_label = MainWindowView(window).OutputNameLabel(2);
+  EXPECT_EQ(short_label.text(), "Pump");
+  EXPECT_EQ(short_label.toolTip(), "");
+  EXPECT_TRUE(long_label.text().startsWith("Ga")) << long_label.text().toStdString();
+  EXPECT_TRUE(long_label.text().endsWith(QChar(0x2026))) << long_label.text().toStdString();
+  EXPECT_LE(long_label.fontMetrics().horizontalAdvance(long_label.text()), long_label.width());
+  EXPECT_EQ(long_label.toolTip(), long_name);
+  EXPECT_TRUE(MainWindowView(window).Picture(2).toolTip().contains(long_name));
+}
 
 // --- Status, last rule run, tooltips, activity ------------------------------
 
@@ -483,6 +498,107 @@ INSTANTIATE_TEST_SUITE_P(Activations, TrayActivationTest,
                                            TrayCase{TrayIcon::Activation::kContextMenu, false},
                                            TrayCase{TrayIcon::Activation::kMiddleClick, false},
                                            TrayCase{TrayIcon::Activation::kOther, false}));
+
+// --- The tray icon's menu, colour, tooltip and first-start message ----------
+
+TEST_F(MainWindowTest, TheTrayMenuShowsHidesTogglesReloadsAndQuits) {
+  state_.rules.Set({{"Saftblandare", "A&B"}, {}});
+  std::vector<std::string> questions;
+  bool answer = false;
+  frmMain& window = Load();
+  window.show();
+  TrayMenu& menu = MainWindowView(window).Menu();
+  ASSERT_EQ(tray_->menu_, &menu);
+  EXPECT_EQ(menu.Output(1).text(), "O1  Saftblandare");
+  EXPECT_EQ(menu.Output(2).text(), "O2  A&&B");
+  EXPECT_EQ(menu.Output(3).text(), "O3");
+  emit menu.aboutToShow();
+  EXPECT_EQ(menu.ShowHide().text(), "Hide");
+  menu.ShowHide().trigger();
+  EXPECT_FALSE(window.isVisible());
+  emit menu.aboutToShow();
+  EXPECT_EQ(menu.ShowHide().text(), "Show");
+  menu.ShowHide().trigger();
+  EXPECT_TRUE(window.isVisible());
+
+  // An output's entry toggles as a lamp click does; its check follows what
+  // is published, not the click.
+  menu.Output(3).trigger();
+  EXPECT_EQ(events_.back(), "toggle 3");
+  EXPECT_FALSE(menu.Output(3).isChecked());
+  state_.outputs.Set(0b101);
+  EXPECT_TRUE(menu.Output(1).isChecked());
+  EXPECT_FALSE(menu.Output(2).isChecked());
+  EXPECT_TRUE(menu.Output(3).isChecked());
+
+  int reloads = 0;
+  window_.reset();
+  OperatorActions actions;
+  actions.close = [this] { events_.push_back("close"); };
+  actions.reload = [&reloads] { ++reloads; };
+  window_ = std::make_unique<frmMain>(MainWindowServices{
+      settings_, state_, std::move(actions), [](std::int32_t, std::int32_t, const std::string&) {},
+      *tray_, &clock_, [&](const QString& question) {
+        questions.push_back(question.toStdString());
+        return answer;
+      }});
+  window_->Form_Load();
+  TrayMenu& menu2 = MainWindowView(*window_).Menu();
+  menu2.Reload().trigger();
+  EXPECT_EQ(reloads, 1);
+  // With outputs on, Quit asks first and a "no" keeps the bot running.
+  menu2.Quit().trigger();
+  EXPECT_THAT(questions,
+              ElementsAre("Outputs Saftblandare and O3 are on. Quit Zelvo anyway?"));
+  EXPECT_NE(events_.back(), "close");
+  answer = true;
+  menu2.Quit().trigger();
+  EXPECT_EQ(events_.back(), "close");
+  state_.outputs.Set(0);
+  events_.clear();
+  menu2.Quit().trigger();
+  EXPECT_THAT(events_, ElementsAre("close"));
+  EXPECT_EQ(questions.size(), 2u);
+}
+
+struct TrayStateCase {
+  ConnectionStatus::State state;
+  int lamp_hue;  // of the icon's lamp: 120 green, 45 amber, 0 red
+  const char* tip_start;
+};
+
+class TrayStateTest : public MainWindowTest, public ::testing::WithParamInterface<TrayStateCase> {};
+
+TEST_P(TrayStateTest, TheIconTakesTheConnectionsColourAndTheStatusLineAsTooltip) {
+  frmMain& window = Load();
+  state_.connection.Set({GetParam().state, "irc.example.net:6667", "#lab", "Zelvo",
+                         clock_.MonotonicNow(), ""});
+  ASSERT_FALSE(tray_->lamp_hues.empty());
+  EXPECT_NEAR(tray_->lamp_hues.back(), GetParam().lamp_hue, 3);
+  EXPECT_EQ(tray_->tips.back(),
+            "Zelvo: " + MainWindowView(window).Status().Text().toStdString());
+  EXPECT_THAT(tray_->tips.back(), ::testing::StartsWith(GetParam().tip_start));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, TrayStateTest,
+    ::testing::Values(
+        TrayStateCase{ConnectionStatus::State::kJoined, 120, "Zelvo: In the channel"},
+        TrayStateCase{ConnectionStatus::State::kConnecting, 45, "Zelvo: Connecting"},
+        TrayStateCase{ConnectionStatus::State::kReconnecting, 45, "Zelvo: Reconnecting"},
+        TrayStateCase{ConnectionStatus::State::kDown, 0, "Zelvo: Disconnected"}));
+
+TEST_F(MainWindowTest, AFirstStartHiddenInTheTrayTellsWhereTheConfigurationIs) {
+  frmMain& window = Load();
+  window.FirstStart("/home/ann/.config/zelvo/config.xml");
+  EXPECT_THAT(tray_->notes,
+              ElementsAre("Zelvo: Zelvo runs in the notification area. Its configuration was "
+                          "written to /home/ann/.config/zelvo/config.xml; edit it and reload (or "
+                          "restart) to use your own server."));
+  window.show();
+  window.FirstStart("/x/config.xml");
+  EXPECT_EQ(tray_->notes.size(), 1u);
+}
 
 TEST_F(MainWindowTest, EnterSendsTheLineAndUpRecallsIt) {
   frmMain& window = Load();

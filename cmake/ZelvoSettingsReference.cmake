@@ -1,0 +1,56 @@
+# The manual page's configuration reference, made from the README's settings
+# tables (those headed "| Setting | Default | Meaning |") so that the two say
+# the same. Sets ZELVO_SETTINGS_REFERENCE to roff: one tagged paragraph per row.
+
+# Markdown of one table cell as roff: code in bold, links as their text,
+# escaped pipes as pipes, backslashes escaped.
+function(zelvo_markdown_to_roff text out_var)
+  string(REPLACE "\\|" "|" text "${text}")
+  string(REPLACE "\\" "\\e" text "${text}")
+  string(REGEX REPLACE "\\[([^]]*)\\]\\([^)]*\\)" "\\1" text "${text}")
+  string(REGEX REPLACE "`([^`]*)`" "\\\\fB\\1\\\\fR" text "${text}")
+  # A line beginning with a dot or quote would be read as a request.
+  string(REGEX REPLACE "^([.'])" "\\\\&\\1" text "${text}")
+  set(${out_var} "${text}" PARENT_SCOPE)
+endfunction()
+
+function(zelvo_settings_reference readme out_var)
+  file(STRINGS ${readme} lines ENCODING UTF-8)
+  set(roff "")
+  set(in_table FALSE)
+  foreach(line IN LISTS lines)
+    if(line STREQUAL "| Setting | Default | Meaning |")
+      set(in_table TRUE)
+    elseif(in_table AND line MATCHES "^\\|---")
+      # the header's rule
+    elseif(in_table AND line MATCHES "^\\| (.*) \\| (.*) \\| (.*) \\|$")
+      # A cell holds no unescaped pipe; split on " | " outside code.
+      string(REGEX MATCH "^\\| ((`[^`]*`|[^|`])*) \\| ((`[^`]*`|[^|`]|\\\\\\|)*) \\| (.*) \\|$" row "${line}")
+      set(name "${CMAKE_MATCH_1}")
+      set(default "${CMAKE_MATCH_3}")
+      set(meaning "${CMAKE_MATCH_5}")
+      zelvo_markdown_to_roff("${name}" name)
+      zelvo_markdown_to_roff("${default}" default)
+      zelvo_markdown_to_roff("${meaning}" meaning)
+      if(default STREQUAL "required")
+        set(default "Required.")
+      else()
+        set(default "Default: ${default}.")
+      endif()
+      string(REGEX REPLACE "[.]$" "" meaning "${meaning}")
+      if(meaning MATCHES "^[a-z]")
+        string(SUBSTRING "${meaning}" 0 1 first)
+        string(SUBSTRING "${meaning}" 1 -1 rest)
+        string(TOUPPER "${first}" first)
+        set(meaning "${first}${rest}")
+      endif()
+      string(APPEND roff ".TP\n${name}\n${default}\n${meaning}.\n")
+    else()
+      set(in_table FALSE)
+    endif()
+  endforeach()
+  if(roff STREQUAL "")
+    message(FATAL_ERROR "${readme} holds no settings table")
+  endif()
+  set(${out_var} "${roff}" PARENT_SCOPE)
+endfunction()
