@@ -208,18 +208,44 @@ void QtSocket::Connect() {
                        [this, text] { RaiseError(socket_error::kAddressNotAvailable, text); });
     return;
   }
+  QAbstractSocket::NetworkLayerProtocol protocol = QAbstractSocket::AnyIPProtocol;
+  if (std::string error = Bind(protocol); !error.empty()) {
+    failed_ = true;
+    QTimer::singleShot(0, socket_.get(), [this, error] {
+      RaiseError(socket_error::kAddressNotAvailable, error);
+    });
+    return;
+  }
+  const QString host = QString::fromStdString(remote_host_);
+  const auto port = static_cast<quint16>(remote_port_);
   if (!tls_.enabled) {
     socket_->setSslConfiguration(QSslConfiguration::defaultConfiguration());
-    socket_->connectToHost(QString::fromStdString(remote_host_),
-                           static_cast<quint16>(remote_port_));
+    socket_->connectToHost(host, port, QIODevice::ReadWrite, protocol);
     return;
   }
   if (std::string error = ConfigureTls(); !error.empty()) {
     FailTls(std::move(error));
     return;
   }
-  socket_->connectToHostEncrypted(QString::fromStdString(remote_host_),
-                                  static_cast<quint16>(remote_port_));
+  socket_->connectToHostEncrypted(host, port, QIODevice::ReadWrite, protocol);
+}
+
+std::string QtSocket::Bind(QAbstractSocket::NetworkLayerProtocol& protocol) {
+  if (bind_address_.empty()) return "";
+  const QHostAddress address(QString::fromStdString(bind_address_));
+  if (address.isNull()) return BindFailedCause(bind_address_, "not an IP address");
+  // Its failure is reported once, from the event loop, as the attempt's.
+  SocketEvents* handler = handler_;
+  handler_ = nullptr;
+  const bool bound = socket_->bind(address);
+  handler_ = handler;
+  if (!bound) {
+    const std::string reason = socket_->errorString().toStdString();
+    socket_->abort();
+    return BindFailedCause(bind_address_, reason);
+  }
+  protocol = address.protocol();
+  return "";
 }
 
 std::int16_t QtSocket::State() const {

@@ -38,6 +38,10 @@ class QtSocket final : public Socket {
   void SetRemotePort(std::int32_t vData) override { remote_port_ = vData; }
   std::int32_t RemotePort() const override { return remote_port_; }
   void SetTls(TlsOptions vData) override { tls_ = std::move(vData); }
+  // Bound with QAbstractSocket::bind; the connect then asks for the bound
+  // address's protocol, so Qt tries only the host's addresses of that family
+  // (none: "host not found").
+  void SetBindAddress(std::string address) override { bind_address_ = std::move(address); }
 
   void Connect() override;
   std::int16_t State() const override;
@@ -63,11 +67,14 @@ class QtSocket final : public Socket {
   void FailTls(std::string reason, bool plain_server = false);
   // Sets up the TLS configuration; "" or why it cannot be.
   std::string ConfigureTls();
+  // Binds the local end to bind_address_; "" or why it cannot be.
+  std::string Bind(QAbstractSocket::NetworkLayerProtocol& protocol);
   bool Encrypting() const { return tls_.enabled && !socket_->isEncrypted(); }
 
   std::unique_ptr<QSslSocket> socket_;
   QTimer handshake_timer_;  // from the TCP connection to the end of the handshake
   TlsOptions tls_;
+  std::string bind_address_;
   std::string tls_errors_;  // the verification errors of the handshake under way
   SocketEvents* handler_ = nullptr;
   std::string remote_host_;

@@ -12,7 +12,7 @@ auto ConnectionSettings(S& s) {
                   s.IRCPassword, s.IRCChannelKey, s.IRCAltNickname, s.IRCTLS, s.IRCTLSVerify,
                   s.IRCTLSCAFile, s.IRCTLSFingerprint, s.IRCClientCertificate, s.IRCSASLMechanism,
                   s.IRCSASLUsername, s.IRCSASLPassword, s.IRCSASLRequired, s.IRCRejoinDelay,
-                  s.IRCPingTimeout, s.IRCReconnect);
+                  s.IRCPingTimeout, s.IRCReconnect, s.IRCServers, s.IRCBindAddress);
 }
 
 template <typename S>
