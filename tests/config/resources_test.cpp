@@ -97,7 +97,8 @@ TEST(EmbeddedSchema, FormatOfTheFile) {
       {"OutputsOnExit", "string"},     {"OutputsOnDisconnect", "string"},
       {"LogSwitches", "boolean"},      {"IgnoreReplayedLines", "boolean"},
       {"SenderRateLimit", "string"},   {"OutputMinInterval", "integer"},
-      {"OutputsOnStart", "string"},    {"MQTTIgnoreRetainedCommands", "boolean"}};
+      {"OutputsOnStart", "string"},    {"MQTTIgnoreRetainedCommands", "boolean"},
+      {"IRCServers", "token"},         {"IRCBindAddress", "token"}};
   for (const auto& [name, type] : optional) {
     expected +=
         "\t\t\t<xsd:element name=\"" + name + "\" type=\"xsd:" + type + "\" minOccurs=\"0\"/>\r\n";

@@ -405,6 +405,57 @@ TEST_F(SessionLifecycleTest, WaitDoublesToFiveMinutesAndStartsAgainOnlyAfterASta
   EXPECT_THAT(waits, ElementsAre(ReconnectInText(300), ReconnectInText(5)));
 }
 
+TEST_F(SessionLifecycleTest, AFailedServerMovesToTheNextAtOnceAndARoundToTheBackoff) {
+  settings_.IRCServers = {{"b.example.net", 7000}, {"2001:db8::1", 6697}};
+  settings_.IRCBindAddress = "2001:db8::10";
+  struct Try {
+    std::string server;       // where the attempt goes, as the status shows it
+    std::int16_t error;       // how it fails
+    std::string problem;      // what the status says then
+    long long wait_s;         // before the next attempt
+  };
+  const Try tries[] = {
+      {"irc.example.net:6667", socket_error::kConnectionRefused,
+       "Cannot connect to irc.example.net:6667: connection refused (IRCPort, or the server is "
+       "not running)",
+       0},
+      {"b.example.net:7000", socket_error::kConnectionRefused,
+       "Cannot connect to b.example.net:7000: connection refused (the port in IRCServers, or the "
+       "server is not running)",
+       0},
+      {"[2001:db8::1]:6697", socket_error::kHostNotFound,
+       "Cannot connect to [2001:db8::1]:6697: host not found, or it has no IPv6 address to reach "
+       "from IRCBindAddress 2001:db8::10 (IRCDomain, IRCServers)",
+       5},
+      {"irc.example.net:6667", socket_error::kConnectionRefused, "", 0},
+  };
+  Session().ConnectToServer();
+  for (const Try& t : tries) {
+    SCOPED_TRACE(t.server);
+    EXPECT_EQ(Session().ServerInUse(), t.server);
+    EXPECT_EQ(HostPortText({socket_.remote_host, socket_.remote_port}), t.server);
+    EXPECT_EQ(socket_.bind_address, "2001:db8::10");
+    EXPECT_EQ(LogTexts(log_msg::kConnectAttempt.id).back(),
+              ConnectAttemptText(t.server, false));
+    const int calls = socket_.connect_calls;
+    socket_.state = socket_state::kError;
+    Session().sckIRC_Error(SocketError{t.error, "", 0, "sckIRC", "", 0, false});
+    if (!t.problem.empty()) {
+      EXPECT_EQ(Session().Problem(), t.problem);
+    }
+    const auto wait = std::chrono::duration_cast<milliseconds>(Session().ReconnectWait());
+    EXPECT_EQ(std::chrono::round<seconds>(wait).count(), t.wait_s);
+    if (wait > milliseconds(0)) Pass(wait - milliseconds(100));
+    EXPECT_EQ(socket_.connect_calls, calls);
+    Tick(milliseconds(100));
+    EXPECT_EQ(socket_.connect_calls, calls + 1);
+  }
+  EXPECT_THAT(LogTexts(log_msg::kNextServer.id),
+              ElementsAre(NextServerText("b.example.net:7000"),
+                          NextServerText("[2001:db8::1]:6697"),
+                          NextServerText("b.example.net:7000")));
+}
+
 struct JitterCase {
   std::uint32_t random;
   long first_ms;
