@@ -100,6 +100,10 @@ QtSocket::~QtSocket() {
 
 void QtSocket::OnError(QAbstractSocket::SocketError error) {
   handshake_timer_.stop();
+  if (in_connect_) {
+    RaiseErrorLater(SocketErrorNumber(error), socket_->errorString().toStdString());
+    return;
+  }
   if (tls_.enabled && (error == QAbstractSocket::SslHandshakeFailedError ||
                        error == QAbstractSocket::SslInternalError ||
                        error == QAbstractSocket::SslInvalidUserDataError)) {
@@ -177,6 +181,13 @@ std::string QtSocket::ConfigureTls() {
   return "";
 }
 
+void QtSocket::RaiseErrorLater(std::int16_t number, std::string description) {
+  failed_ = true;
+  QTimer::singleShot(0, socket_.get(), [this, number, description = std::move(description)] {
+    RaiseError(number, description);
+  });
+}
+
 void QtSocket::RaiseError(std::int16_t number, const std::string& description) {
   failed_ = true;
   if (!handler_) return;
@@ -201,33 +212,29 @@ void QtSocket::Connect() {
   tls_failed_ = false;
   tls_errors_.clear();
   if (remote_port_ < 1 || remote_port_ > 65535) {
-    // Reported like any other failed attempt, from the event loop.
-    failed_ = true;
-    const std::string text = "Invalid port " + std::to_string(remote_port_) + ".";
-    QTimer::singleShot(0, socket_.get(),
-                       [this, text] { RaiseError(socket_error::kAddressNotAvailable, text); });
+    RaiseErrorLater(socket_error::kAddressNotAvailable,
+                    "Invalid port " + std::to_string(remote_port_) + ".");
     return;
   }
   QAbstractSocket::NetworkLayerProtocol protocol = QAbstractSocket::AnyIPProtocol;
   if (std::string error = Bind(protocol); !error.empty()) {
-    failed_ = true;
-    QTimer::singleShot(0, socket_.get(), [this, error] {
-      RaiseError(socket_error::kAddressNotAvailable, error);
-    });
+    RaiseErrorLater(socket_error::kAddressNotAvailable, error);
     return;
   }
   const QString host = QString::fromStdString(remote_host_);
   const auto port = static_cast<quint16>(remote_port_);
+  // Qt reports a host without an address of the protocol at once when the
+  // host is an address or its lookup is cached: OnError defers that.
+  in_connect_ = true;
   if (!tls_.enabled) {
     socket_->setSslConfiguration(QSslConfiguration::defaultConfiguration());
     socket_->connectToHost(host, port, QIODevice::ReadWrite, protocol);
-    return;
-  }
-  if (std::string error = ConfigureTls(); !error.empty()) {
+  } else if (std::string error = ConfigureTls(); !error.empty()) {
     FailTls(std::move(error));
-    return;
+  } else {
+    socket_->connectToHostEncrypted(host, port, QIODevice::ReadWrite, protocol);
   }
-  socket_->connectToHostEncrypted(host, port, QIODevice::ReadWrite, protocol);
+  in_connect_ = false;
 }
 
 std::string QtSocket::Bind(QAbstractSocket::NetworkLayerProtocol& protocol) {

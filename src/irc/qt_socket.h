@@ -62,6 +62,9 @@ class QtSocket final : public Socket {
   void RaiseDataArrival();
   void OnError(QAbstractSocket::SocketError error);
   void RaiseError(std::int16_t number, const std::string& description);
+  // The same from the event loop: a connection attempt that fails before it
+  // starts is reported like any other, never from inside Connect.
+  void RaiseErrorLater(std::int16_t number, std::string description);
   void OnEncrypted();
   // Drops the connection and reports the TLS failure from the event loop.
   void FailTls(std::string reason, bool plain_server = false);
@@ -82,6 +85,7 @@ class QtSocket final : public Socket {
   bool failed_ = false;      // an error ended the last connection attempt
   bool tls_failed_ = false;  // the last attempt's TLS handshake was refused
   bool data_event_due_ = false;
+  bool in_connect_ = false;  // inside Qt's connectToHost
 };
 
 // The SHA-256 fingerprint of a certificate, 64 lower-case hex digits.
