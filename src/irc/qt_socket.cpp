@@ -45,7 +45,20 @@ std::string CertificateFingerprint(const QSslCertificate& certificate) {
   return certificate.digest(QCryptographicHash::Sha256).toHex().toStdString();
 }
 
-QtSocket::QtSocket() : socket_(std::make_unique<QSslSocket>()) {
+QtSocket::QtSocket() {
+  handshake_timer_.setSingleShot(true);
+  handshake_timer_.setInterval(kHandshakeTimeout);
+  QObject::connect(&handshake_timer_, &QTimer::timeout, [this] {
+    if (Encrypting() && !tls_failed_) {
+      FailTls(TlsNoAnswerText(kHandshakeTimeout.count()), /*plain_server=*/true);
+    }
+  });
+  Renew();
+}
+
+void QtSocket::Renew() {
+  socket_ = std::make_unique<QSslSocket>();
+  data_event_due_ = false;  // a posted data event went with the old one
   QSslSocket* s = socket_.get();
   s->setReadBufferSize(kReadBufferBytes);
   QObject::connect(s, &QSslSocket::connected, [this] {
@@ -61,13 +74,6 @@ QtSocket::QtSocket() : socket_(std::make_unique<QSslSocket>()) {
   QObject::connect(s, &QSslSocket::encrypted, [this] {
     handshake_timer_.stop();
     OnEncrypted();
-  });
-  handshake_timer_.setSingleShot(true);
-  handshake_timer_.setInterval(kHandshakeTimeout);
-  QObject::connect(&handshake_timer_, &QTimer::timeout, [this] {
-    if (Encrypting() && !tls_failed_) {
-      FailTls(TlsNoAnswerText(kHandshakeTimeout.count()), /*plain_server=*/true);
-    }
   });
   QObject::connect(s, &QSslSocket::sslErrors, [this](const QList<QSslError>& errors) {
     if (!tls_.fingerprint.empty() || !tls_.verify) {
@@ -241,16 +247,15 @@ std::string QtSocket::Bind(QAbstractSocket::NetworkLayerProtocol& protocol) {
   if (bind_address_.empty()) return "";
   const QHostAddress address(QString::fromStdString(bind_address_));
   if (address.isNull()) return BindFailedCause(bind_address_, "not an IP address");
+  // Qt keeps the system socket of a failed bind or connect, bound or of the
+  // other family: each bound attempt starts with a new one.
+  Renew();
   // Its failure is reported once, from the event loop, as the attempt's.
   SocketEvents* handler = handler_;
   handler_ = nullptr;
   const bool bound = socket_->bind(address);
   handler_ = handler;
-  if (!bound) {
-    const std::string reason = socket_->errorString().toStdString();
-    socket_->abort();
-    return BindFailedCause(bind_address_, reason);
-  }
+  if (!bound) return BindFailedCause(bind_address_, socket_->errorString().toStdString());
   protocol = address.protocol();
   return "";
 }

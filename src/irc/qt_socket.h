@@ -58,6 +58,8 @@ class QtSocket final : public Socket {
   void Accept(std::int32_t request_id) override;
 
  private:
+  // A new QSslSocket with its signals connected.
+  void Renew();
   // The data event to the handler, or the data dropped when nobody takes it.
   void RaiseDataArrival();
   void OnError(QAbstractSocket::SocketError error);

@@ -408,43 +408,26 @@ TEST_F(SessionLifecycleTest, WaitDoublesToFiveMinutesAndStartsAgainOnlyAfterASta
 TEST_F(SessionLifecycleTest, AFailedServerMovesToTheNextAtOnceAndARoundToTheBackoff) {
   settings_.IRCServers = {{"b.example.net", 7000}, {"2001:db8::1", 6697}};
   settings_.IRCBindAddress = "2001:db8::10";
-  struct Try {
-    std::string server;       // where the attempt goes, as the status shows it
-    std::int16_t error;       // how it fails
-    std::string problem;      // what the status says then
-    long long wait_s;         // before the next attempt
-  };
-  const Try tries[] = {
-      {"irc.example.net:6667", socket_error::kConnectionRefused,
-       "Cannot connect to irc.example.net:6667: connection refused (IRCPort, or the server is "
-       "not running)",
-       0},
-      {"b.example.net:7000", socket_error::kConnectionRefused,
-       "Cannot connect to b.example.net:7000: connection refused (the port in IRCServers, or the "
-       "server is not running)",
-       0},
+  // Each attempt: the server (as the status shows it), how it fails, the
+  // cause shown, the wait in s before the next attempt.
+  const std::tuple<std::string, std::int16_t, std::string, long> tries[] = {
+      {"irc.example.net:6667", socket_error::kConnectionRefused, "refused (IRCPort, or", 0},
+      {"b.example.net:7000", socket_error::kConnectionRefused, "refused (the port in IRCServers", 0},
       {"[2001:db8::1]:6697", socket_error::kHostNotFound,
-       "Cannot connect to [2001:db8::1]:6697: host not found, or it has no IPv6 address to reach "
-       "from IRCBindAddress 2001:db8::10 (IRCDomain, IRCServers)",
-       5},
-      {"irc.example.net:6667", socket_error::kConnectionRefused, "", 0},
-  };
+       "no IPv6 address to reach from IRCBindAddress 2001:db8::10", 5},
+      {"irc.example.net:6667", socket_error::kConnectionRefused, "refused (IRCPort, or", 0}};
   Session().ConnectToServer();
-  for (const Try& t : tries) {
-    SCOPED_TRACE(t.server);
-    EXPECT_EQ(Session().ServerInUse(), t.server);
-    EXPECT_EQ(HostPortText({socket_.remote_host, socket_.remote_port}), t.server);
+  for (const auto& [server, error, cause, wait_s] : tries) {
+    EXPECT_EQ(Session().ServerInUse(), server);
+    EXPECT_EQ(HostPortText({socket_.remote_host, socket_.remote_port}), server);
+    EXPECT_EQ(LogTexts(log_msg::kConnectAttempt.id).back(), ConnectAttemptText(server, false));
     EXPECT_EQ(socket_.bind_address, "2001:db8::10");
-    EXPECT_EQ(LogTexts(log_msg::kConnectAttempt.id).back(),
-              ConnectAttemptText(t.server, false));
     const int calls = socket_.connect_calls;
     socket_.state = socket_state::kError;
-    Session().sckIRC_Error(SocketError{t.error, "", 0, "sckIRC", "", 0, false});
-    if (!t.problem.empty()) {
-      EXPECT_EQ(Session().Problem(), t.problem);
-    }
+    Session().sckIRC_Error(SocketError{error, "", 0, "sckIRC", "", 0, false});
+    EXPECT_THAT(Session().Problem(), HasSubstr(cause));
     const auto wait = std::chrono::duration_cast<milliseconds>(Session().ReconnectWait());
-    EXPECT_EQ(std::chrono::round<seconds>(wait).count(), t.wait_s);
+    EXPECT_EQ(std::chrono::round<seconds>(wait).count(), wait_s) << server;
     if (wait > milliseconds(0)) Pass(wait - milliseconds(100));
     EXPECT_EQ(socket_.connect_calls, calls);
     Tick(milliseconds(100));
