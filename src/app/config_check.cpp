@@ -54,11 +54,9 @@ std::string Summary(const std::string& config_path, const Settings& settings,
   line += settings.OutputDevices.size() == 1 ? "; output device " : "; output devices ";
   for (std::size_t i = 0; i < settings.OutputDevices.size(); ++i)
     line += (i == 0 ? "" : " + ") + settings.OutputDevices[i];
-  line += "; server " + HostPortText({settings.gsIRCDomain, settings.giIRCPort});
-  for (std::size_t i = 0; i < settings.IRCServers.size(); ++i)
-    line += (i == 0 ? " (then " : ", ") + HostPortText(settings.IRCServers[i]);
-  line += std::string(settings.IRCServers.empty() ? "" : ")") + ", TLS " +
-          (settings.IRCTLS ? "yes" : "no") + "\n";
+  const bool ipv6 = settings.gsIRCDomain.find(':') != std::string::npos;
+  line += "; server " + (ipv6 ? "[" + settings.gsIRCDomain + "]" : settings.gsIRCDomain) + ":" +
+          std::to_string(settings.giIRCPort) + ", TLS " + (settings.IRCTLS ? "yes" : "no") + "\n";
   return line;
 }
 

@@ -99,11 +99,6 @@ INSTANTIATE_TEST_SUITE_P(
              std::nullopt, true,
              "{file} is valid: 5 rules; " + kExampleOutputs +
                  "; output device auto; server [::1]:6667, TLS no\n"},
-        Case{"ServerList", WithSettings("<IRCServers>b:7000 [::1]</IRCServers>"), std::nullopt,
-             true,
-             "{file} is valid: 5 rules; " + kExampleOutputs +
-                 "; output device auto; server irc.libera.chat:6667 (then b:7000, [::1]:6667), "
-                 "TLS no\n"},
         Case{"DevicesAndTls",
              WithSettings("<OutputDevice>memory</OutputDevice><OutputDevice>ioport:0x378"
                           "</OutputDevice><OutputDevice>gpio:gpiochip0:17,27,22,!23,-,-,-,-"
