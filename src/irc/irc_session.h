@@ -74,7 +74,8 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   void SetStateChanged(std::function<void()> changed) { state_changed_ = std::move(changed); }
 
   // IrcConnection
-  // Starts a connection attempt (at start, and again after each loss).
+  // Starts a connection attempt (at start, and again after each loss) to the
+  // server the rotation names, from IRCBindAddress when one is set.
   void ConnectToServer() override;
   // Sends "PRIVMSG <channel> :<typed>" (line breaks removed), echoes it on
   // the console as the server would relay it from the nickname in use, and
