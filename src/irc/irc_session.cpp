@@ -71,7 +71,8 @@ std::string ConnectErrorCause(const SocketError& error, bool listed, const std::
   switch (error.Number) {
     case socket_error::kHostNotFound:
       if (!bind.empty()) return NoAddressForBindCause(bind);
-      return std::string(listed ? connect_cause::kHostNotFoundInList : connect_cause::kHostNotFound);
+      return std::string(listed ? connect_cause::kHostNotFoundInList
+                                : connect_cause::kHostNotFound);
     case socket_error::kConnectionRefused:
       return std::string(listed ? connect_cause::kRefusedInList : connect_cause::kRefused);
     case socket_error::kTimedOut:

@@ -84,7 +84,7 @@
   ROW(kConnectFailed, 71, kWarning, "")     /* ConnectFailedText */                          \
   ROW(kTlsMismatch, 72, kWarning, "")       /* ConnectFailedText */                          \
   ROW(kChannelTypeRefused, 73, kWarning, "") /* ChannelTypeRefusedText */                    \
-  /* A failed attempt moves on to the next server of IRCServers at once. */                   \
+  /* A failed attempt moves on to the next server of IRCServers at once. */                  \
   ROW(kNextServer, 89, kInformation, "") /* NextServerText */                                \
   /* The event log itself. */                                                                \
   ROW(kLogPathRefused, 41, kWarning, "")       /* LogPathRefusedText */                      \

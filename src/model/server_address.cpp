@@ -43,8 +43,9 @@ std::string ReadEntry(std::string_view entry, std::int32_t default_port, ServerA
     }
     host = entry.substr(1, close - 1);
     if (!IsIpv6Address(host)) {
-      return quoted + " holds no IPv6 address in its brackets: brackets are only for IPv6 "
-                      "addresses, as in [2001:db8::1]:6667.";
+      return quoted +
+             " holds no IPv6 address in its brackets: brackets are only for IPv6 "
+             "addresses, as in [2001:db8::1]:6667.";
     }
     const std::string_view rest = entry.substr(close + 1);
     if (!rest.empty()) {
@@ -56,8 +57,9 @@ std::string ReadEntry(std::string_view entry, std::int32_t default_port, ServerA
     return quoted + " has unbalanced brackets: write [IPv6-ADDRESS]:PORT.";
   } else if (std::count(entry.begin(), entry.end(), ':') > 1) {
     if (!IsIpv6Address(entry)) {
-      return quoted + " is no host: an IPv6 address with a port needs brackets, as in "
-                      "[2001:db8::1]:6667.";
+      return quoted +
+             " is no host: an IPv6 address with a port needs brackets, as in "
+             "[2001:db8::1]:6667.";
     }
   } else if (const std::size_t colon = entry.find(':'); colon != std::string_view::npos) {
     host = entry.substr(0, colon);
@@ -68,8 +70,9 @@ std::string ReadEntry(std::string_view entry, std::int32_t default_port, ServerA
   server.host = std::string(host);
   server.port = has_port ? PortOf(port) : default_port;
   if (server.port == 0) {
-    return quoted + " has no valid port: write a port from 1 to 65535 after the colon, or "
-                    "leave the colon out for IRCPort.";
+    return quoted +
+           " has no valid port: write a port from 1 to 65535 after the colon, or "
+           "leave the colon out for IRCPort.";
   }
   return "";
 }
@@ -98,9 +101,8 @@ ServerListResult ParseServerList(std::string_view text, std::int32_t default_por
     std::size_t end = at;
     while (end < text.size() && !IsBlank(text[end])) ++end;
     if (result.servers.size() == kMaxExtraServers) {
-      result.error = "more than " + std::to_string(kMaxExtraServers) +
-                     " servers: keep the " + std::to_string(kMaxExtraServers) +
-                     " you want tried.";
+      result.error = "more than " + std::to_string(kMaxExtraServers) + " servers: keep the " +
+                     std::to_string(kMaxExtraServers) + " you want tried.";
       break;
     }
     ServerAddress server;

@@ -412,7 +412,8 @@ TEST_F(SessionLifecycleTest, AFailedServerMovesToTheNextAtOnceAndARoundToTheBack
   // cause shown, the wait in s before the next attempt.
   const std::tuple<std::string, std::int16_t, std::string, long> tries[] = {
       {"irc.example.net:6667", socket_error::kConnectionRefused, "refused (IRCPort, or", 0},
-      {"b.example.net:7000", socket_error::kConnectionRefused, "refused (the port in IRCServers", 0},
+      {"b.example.net:7000", socket_error::kConnectionRefused, "refused (the port in IRCServers",
+       0},
       {"[2001:db8::1]:6697", socket_error::kHostNotFound,
        "no IPv6 address to reach from IRCBindAddress 2001:db8::10", 5},
       {"irc.example.net:6667", socket_error::kConnectionRefused, "refused (IRCPort, or", 0}};
@@ -433,10 +434,9 @@ TEST_F(SessionLifecycleTest, AFailedServerMovesToTheNextAtOnceAndARoundToTheBack
     Tick(milliseconds(100));
     EXPECT_EQ(socket_.connect_calls, calls + 1);
   }
-  EXPECT_THAT(LogTexts(log_msg::kNextServer.id),
-              ElementsAre(NextServerText("b.example.net:7000"),
-                          NextServerText("[2001:db8::1]:6697"),
-                          NextServerText("b.example.net:7000")));
+  EXPECT_THAT(LogTexts(log_msg::kNextServer.id), ElementsAre(NextServerText("b.example.net:7000"),
+                                                             NextServerText("[2001:db8::1]:6697"),
+                                                             NextServerText("b.example.net:7000")));
 }
 
 struct JitterCase {
