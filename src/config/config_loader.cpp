@@ -23,6 +23,7 @@
 #include "model/flags.h"
 #include "model/raised_error.h"
 #include "model/visible_text.h"
+#include "model/server_address.h"
 
 namespace zelvo {
 
@@ -1020,6 +1021,22 @@ Settings ReadSettings(const ConfigDocument& document) {
     settings.OutputsOnStart = ToStartState("OutputsOnStart", *value);
   }
   read_boolean("MQTTIgnoreRetainedCommands", settings.MQTTIgnoreRetainedCommands);
+  if (auto value = optional("IRCServers")) {
+    ServerListResult list = ParseServerList(*value, settings.giIRCPort);
+    if (!list.error.empty()) InvalidSetting("IRCServers", list.error);
+    settings.IRCServers = std::move(list.servers);
+  }
+  if (auto value = optional("IRCBindAddress")) {
+    const std::string address(TrimBlanks(*value));
+    if (!address.empty() && !IsIpAddress(address)) {
+      InvalidSetting("IRCBindAddress",
+                     "\"" + *value +
+                         "\" is not an IP address: write one of this machine's IPv4 or IPv6 "
+                         "addresses (for example 192.0.2.10 or 2001:db8::10), or leave it "
+                         "empty for any.");
+    }
+    settings.IRCBindAddress = address;
+  }
   read_boolean("IRCSTS", settings.IRCSTS);
   if (auto value = optional("IRCOwners")) settings.IRCOwners = ToAccountNames("IRCOwners", *value);
   return settings;

@@ -67,13 +67,16 @@ std::optional<JoinRefusal> JoinRefusalOf(std::string_view command) {
   return std::nullopt;
 }
 
-// Why the socket failed to connect, in words with the setting to check.
-std::string ConnectErrorCause(const SocketError& error) {
+// Why the socket failed to connect, in words with the setting to check:
+// `listed` for a server of IRCServers, `bind` the IRCBindAddress.
+std::string ConnectErrorCause(const SocketError& error, bool listed, const std::string& bind) {
   switch (error.Number) {
     case socket_error::kHostNotFound:
-      return std::string(connect_cause::kHostNotFound);
+      if (!bind.empty()) return NoAddressForBindCause(bind);
+      return std::string(listed ? connect_cause::kHostNotFoundInList
+                                : connect_cause::kHostNotFound);
     case socket_error::kConnectionRefused:
-      return std::string(connect_cause::kRefused);
+      return std::string(listed ? connect_cause::kRefusedInList : connect_cause::kRefused);
     case socket_error::kTimedOut:
       return std::string(connect_cause::kTimedOut);
     case socket_error::kNetworkDown:
@@ -146,7 +149,8 @@ IrcSession::IrcSession(const Settings& settings, Socket& socket, const Clock& cl
       nick_(settings.gsIRCNickname, settings.IRCAltNickname, random_),
       watchdog_(PingTimeout(settings)),
       backoff_(random_, kStableConnection),
-      join_backoff_(random_) {
+      join_backoff_(random_),
+      rotation_(kStableConnection) {
   queue_.Reset(clock_.MonotonicNow());
   for (const std::string* secret :
        {&settings.IRCPassword, &settings.IRCSASLPassword, &settings.MQTTPassword}) {
@@ -208,19 +212,19 @@ void IrcSession::ConnectToServer() {
   wait_ = {};
   wait_text_.clear();
   ReportConnectionState();
-  ConnectTarget target{settings_.gsIRCDomain,
-                       static_cast<std::int32_t>(settings_.giIRCPort),
-                       settings_.IRCTLS,
-                       settings_.IRCTLSVerify,
-                       {}};
+  // The next server of the list, moved onto TLS where a policy says so.
+  rotation_.Use(ServersToTry(settings_));
+  attempt_ = rotation_.Current();
+  ConnectTarget target{attempt_.host, attempt_.port, settings_.IRCTLS, settings_.IRCTLSVerify, {}};
   target = WithSts(std::move(target));
+  attempt_.port = target.port;
   TlsOptions tls;
   tls.enabled = target.tls;
   tls.verify = target.verify;
   tls.ca_file = settings_.IRCTLSCAFile;
   tls.fingerprint = settings_.IRCTLSFingerprint;
   tls.client_certificate = settings_.IRCClientCertificate;
-  target_ = target.host + ":" + std::to_string(target.port);
+  target_ = HostPortText(attempt_);
   tls_ = tls.enabled;
   host_ = target.host;
   port_ = target.port;
@@ -231,8 +235,9 @@ void IrcSession::ConnectToServer() {
     Log(log_msg::kTlsUnverified, TlsUnverifiedText(target_));
   }
   socket_.SetTls(std::move(tls));
-  socket_.SetRemoteHost(target.host);
-  socket_.SetRemotePort(target.port);
+  socket_.SetRemoteHost(attempt_.host);
+  socket_.SetRemotePort(attempt_.port);
+  socket_.SetBindAddress(settings_.IRCBindAddress);
   socket_.Connect();
   ReportConnectionState();
 }
@@ -506,8 +511,9 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
     phase_ = Phase::kRegistered;
     roster_.SetOwnNick(nick_.Current());
     backoff_.OnUp(now);
+    rotation_.OnRegistered(now);
     queue_.Reset(now);
-    Log(log_msg::kRegistered, RegisteredText(settings_.gsIRCDomain, nick_.Current()));
+    Log(log_msg::kRegistered, RegisteredText(attempt_.host, nick_.Current()));
     SendJoin();
   }
   // The rules ignore lines from the nickname the bot has now, whatever set it
@@ -583,10 +589,17 @@ void IrcSession::Lost(const std::string& why, std::string problem, bool at_once)
   replay_.Reset();
   if (settings_.IRCReconnect || at_once) {
     phase_ = Phase::kWaiting;
-    wait_ = at_once ? std::chrono::steady_clock::duration{} : backoff_.OnLost(now);
+    // A move to TLS retries the same server at once; otherwise the next
+    // server of the round is tried at once and a new round waits.
+    const bool new_round = !at_once && rotation_.OnLost(now);
+    wait_ = new_round ? backoff_.OnLost(now) : std::chrono::steady_clock::duration::zero();
     reconnect_at_ = now + wait_;
     wait_text_ = why;
-    Log(log_msg::kReconnectIn, ReconnectInText(SecondsUntil(reconnect_at_, now)));
+    if (new_round || at_once) {
+      Log(log_msg::kReconnectIn, ReconnectInText(SecondsUntil(reconnect_at_, now)));
+    } else {
+      Log(log_msg::kNextServer, NextServerText(HostPortText(rotation_.Current())));
+    }
   } else {
     phase_ = Phase::kStopped;
     wait_ = {};
@@ -604,7 +617,8 @@ void IrcSession::sckIRC_Error(const SocketError& error) {
   Log(log_msg::kSocketError, SocketErrorText(error.Number, error.Description, error.Scode,
                                              error.Source, error.HelpFile, error.HelpContext));
   if (phase_ == Phase::kConnecting) {
-    FailAttempt(log_msg::kConnectFailed, ConnectErrorCause(error), "");
+    FailAttempt(log_msg::kConnectFailed,
+                ConnectErrorCause(error, rotation_.Index() > 0, settings_.IRCBindAddress), "");
     return;
   }
   if (socket_.State() != socket_state::kConnected) {
@@ -675,6 +689,13 @@ std::string IrcSession::SendLine(std::string_view line) {
   }
   Enqueue(line, SendQueue::Kind::kReply);
   return "";
+}
+
+std::string IrcSession::ServerInUse() const {
+  if (target_.empty()) {
+    return HostPortText({settings_.gsIRCDomain, settings_.giIRCPort}, settings_.IRCTLS);
+  }
+  return HostPortText(attempt_, tls_);
 }
 
 std::string IrcSession::LocalIP() const {

@@ -2,7 +2,8 @@
 // PASS, NICK with fallback, USER; without 001 within kRegistrationTimeout, or
 // when a required SASL login fails, it sends "QUIT :<reason>" and the attempt
 // counts as lost), joins after the welcome and rejoins after
-// a kick, watches the link, reconnects with a growing wait after any loss,
+// a kick, watches the link, reconnects after any loss (the next server of
+// IRCServers at once, a new round of them after a growing wait: ServerRotation),
 // reports the connection state in the caption and the log, frames received
 // data into lines (parsing each once, answering PINGs, showing it and handing
 // it to the rules, but for a channel line played back from before the join,
@@ -39,6 +40,7 @@
 #include "irc/nick_fallback.h"
 #include "irc/replay_filter.h"
 #include "irc/send_queue.h"
+#include "irc/server_rotation.h"
 #include "irc/socket.h"
 #include "irc/sts_policy.h"
 #include "log/messages.h"
@@ -85,7 +87,8 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   void SetStateChanged(std::function<void()> changed) { state_changed_ = std::move(changed); }
 
   // IrcConnection
-  // Starts a connection attempt (at start, and again after each loss).
+  // Starts a connection attempt (at start, and again after each loss) to the
+  // server the rotation names, from IRCBindAddress when one is set.
   void ConnectToServer() override;
   // Sends "PRIVMSG <channel> :<typed>" (line breaks removed), echoes it on
   // the console as the server would relay it from the nickname in use, and
@@ -136,6 +139,9 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   // last attempt's failure until a connection stands, or the channel's
   // refusal until the bot is in it; "" otherwise.
   const std::string& Problem() const { return problem_; }
+  // The server of the attempt under way or the last one ("host:port", or
+  // "host:+port" with TLS); IRCDomain and IRCPort before the first.
+  std::string ServerInUse() const;
   // The wait before the next attempt while one is due; zero otherwise.
   std::chrono::steady_clock::duration ReconnectWait() const { return wait_; }
 
@@ -211,6 +217,7 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   LinkWatchdog watchdog_;
   ReconnectBackoff backoff_;       // before the next connection attempt
   ReconnectBackoff join_backoff_;  // before joining again after a refusal
+  ServerRotation rotation_;        // which server the next attempt tries
   std::vector<std::string> secrets_;
   TimePoint reconnect_at_{};
   std::chrono::steady_clock::duration wait_{};
@@ -222,6 +229,7 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   bool whox_ = false;
   bool chantypes_checked_ = false;  // once per connection
   bool received_ = false;           // anything on this connection yet
+  ServerAddress attempt_;           // the server of the attempt
   std::string target_;              // host:port of the attempt
   bool tls_ = false;                // TLS on the attempt
   std::string host_;                // the host of the attempt, as configured

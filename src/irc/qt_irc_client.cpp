@@ -58,8 +58,7 @@ ConnectionStatus StatusOfSession(const IrcSession& session, const Settings& sett
       status.reconnect_at = session.ReconnectAt();
       break;
   }
-  status.server =
-      settings.gsIRCDomain + (settings.IRCTLS ? ":+" : ":") + std::to_string(settings.giIRCPort);
+  status.server = session.ServerInUse();
   status.channel = settings.gsIRCChannel;
   status.nick = session.Nickname().empty() ? settings.gsIRCNickname : session.Nickname();
   status.problem = session.Problem();

@@ -52,7 +52,7 @@ class QtIrcClient final : public IrcClient {
 };
 
 // Where `session` stands now, with `caption` (the last one it reported). The
-// server is "host:port" ("host:+port" over TLS); the nickname is the one the
+// server is the one in use, "host:port" ("host:+port" over TLS); the nickname is the one the
 // session has or tries, else the configured one.
 ConnectionStatus StatusOfSession(const IrcSession& session, const Settings& settings,
                                  std::string caption = "");

@@ -45,7 +45,20 @@ std::string CertificateFingerprint(const QSslCertificate& certificate) {
   return certificate.digest(QCryptographicHash::Sha256).toHex().toStdString();
 }
 
-QtSocket::QtSocket() : socket_(std::make_unique<QSslSocket>()) {
+QtSocket::QtSocket() {
+  handshake_timer_.setSingleShot(true);
+  handshake_timer_.setInterval(kHandshakeTimeout);
+  QObject::connect(&handshake_timer_, &QTimer::timeout, [this] {
+    if (Encrypting() && !tls_failed_) {
+      FailTls(TlsNoAnswerText(kHandshakeTimeout.count()), /*plain_server=*/true);
+    }
+  });
+  Renew();
+}
+
+void QtSocket::Renew() {
+  socket_ = std::make_unique<QSslSocket>();
+  data_event_due_ = false;  // a posted data event went with the old one
   QSslSocket* s = socket_.get();
   s->setReadBufferSize(kReadBufferBytes);
   QObject::connect(s, &QSslSocket::connected, [this] {
@@ -61,13 +74,6 @@ QtSocket::QtSocket() : socket_(std::make_unique<QSslSocket>()) {
   QObject::connect(s, &QSslSocket::encrypted, [this] {
     handshake_timer_.stop();
     OnEncrypted();
-  });
-  handshake_timer_.setSingleShot(true);
-  handshake_timer_.setInterval(kHandshakeTimeout);
-  QObject::connect(&handshake_timer_, &QTimer::timeout, [this] {
-    if (Encrypting() && !tls_failed_) {
-      FailTls(TlsNoAnswerText(kHandshakeTimeout.count()), /*plain_server=*/true);
-    }
   });
   QObject::connect(s, &QSslSocket::sslErrors, [this](const QList<QSslError>& errors) {
     if (!tls_.fingerprint.empty() || !tls_.verify) {
@@ -100,6 +106,10 @@ QtSocket::~QtSocket() {
 
 void QtSocket::OnError(QAbstractSocket::SocketError error) {
   handshake_timer_.stop();
+  if (in_connect_) {
+    RaiseErrorLater(SocketErrorNumber(error), socket_->errorString().toStdString());
+    return;
+  }
   if (tls_.enabled && (error == QAbstractSocket::SslHandshakeFailedError ||
                        error == QAbstractSocket::SslInternalError ||
                        error == QAbstractSocket::SslInvalidUserDataError)) {
@@ -177,6 +187,13 @@ std::string QtSocket::ConfigureTls() {
   return "";
 }
 
+void QtSocket::RaiseErrorLater(std::int16_t number, std::string description) {
+  failed_ = true;
+  QTimer::singleShot(0, socket_.get(), [this, number, description = std::move(description)] {
+    RaiseError(number, description);
+  });
+}
+
 void QtSocket::RaiseError(std::int16_t number, const std::string& description) {
   failed_ = true;
   if (!handler_) return;
@@ -201,25 +218,46 @@ void QtSocket::Connect() {
   tls_failed_ = false;
   tls_errors_.clear();
   if (remote_port_ < 1 || remote_port_ > 65535) {
-    // Reported like any other failed attempt, from the event loop.
-    failed_ = true;
-    const std::string text = "Invalid port " + std::to_string(remote_port_) + ".";
-    QTimer::singleShot(0, socket_.get(),
-                       [this, text] { RaiseError(socket_error::kAddressNotAvailable, text); });
+    RaiseErrorLater(socket_error::kAddressNotAvailable,
+                    "Invalid port " + std::to_string(remote_port_) + ".");
     return;
   }
+  QAbstractSocket::NetworkLayerProtocol protocol = QAbstractSocket::AnyIPProtocol;
+  if (std::string error = Bind(protocol); !error.empty()) {
+    RaiseErrorLater(socket_error::kAddressNotAvailable, error);
+    return;
+  }
+  const QString host = QString::fromStdString(remote_host_);
+  const auto port = static_cast<quint16>(remote_port_);
+  // Qt reports a host without an address of the protocol at once when the
+  // host is an address or its lookup is cached: OnError defers that.
+  in_connect_ = true;
   if (!tls_.enabled) {
     socket_->setSslConfiguration(QSslConfiguration::defaultConfiguration());
-    socket_->connectToHost(QString::fromStdString(remote_host_),
-                           static_cast<quint16>(remote_port_));
-    return;
-  }
-  if (std::string error = ConfigureTls(); !error.empty()) {
+    socket_->connectToHost(host, port, QIODevice::ReadWrite, protocol);
+  } else if (std::string error = ConfigureTls(); !error.empty()) {
     FailTls(std::move(error));
-    return;
+  } else {
+    socket_->connectToHostEncrypted(host, port, QIODevice::ReadWrite, protocol);
   }
-  socket_->connectToHostEncrypted(QString::fromStdString(remote_host_),
-                                  static_cast<quint16>(remote_port_));
+  in_connect_ = false;
+}
+
+std::string QtSocket::Bind(QAbstractSocket::NetworkLayerProtocol& protocol) {
+  if (bind_address_.empty()) return "";
+  const QHostAddress address(QString::fromStdString(bind_address_));
+  if (address.isNull()) return BindFailedCause(bind_address_, "not an IP address");
+  // Qt keeps the system socket of a failed bind or connect, bound or of the
+  // other family: each bound attempt starts with a new one.
+  Renew();
+  // Its failure is reported once, from the event loop, as the attempt's.
+  SocketEvents* handler = handler_;
+  handler_ = nullptr;
+  const bool bound = socket_->bind(address);
+  handler_ = handler;
+  if (!bound) return BindFailedCause(bind_address_, socket_->errorString().toStdString());
+  protocol = address.protocol();
+  return "";
 }
 
 std::int16_t QtSocket::State() const {

@@ -38,6 +38,10 @@ class QtSocket final : public Socket {
   void SetRemotePort(std::int32_t vData) override { remote_port_ = vData; }
   std::int32_t RemotePort() const override { return remote_port_; }
   void SetTls(TlsOptions vData) override { tls_ = std::move(vData); }
+  // Bound with QAbstractSocket::bind; the connect then asks for the bound
+  // address's protocol, so Qt tries only the host's addresses of that family
+  // (none: "host not found").
+  void SetBindAddress(std::string address) override { bind_address_ = std::move(address); }
 
   void Connect() override;
   std::int16_t State() const override;
@@ -54,20 +58,28 @@ class QtSocket final : public Socket {
   void Accept(std::int32_t request_id) override;
 
  private:
+  // A new QSslSocket with its signals connected.
+  void Renew();
   // The data event to the handler, or the data dropped when nobody takes it.
   void RaiseDataArrival();
   void OnError(QAbstractSocket::SocketError error);
   void RaiseError(std::int16_t number, const std::string& description);
+  // The same from the event loop: a connection attempt that fails before it
+  // starts is reported like any other, never from inside Connect.
+  void RaiseErrorLater(std::int16_t number, std::string description);
   void OnEncrypted();
   // Drops the connection and reports the TLS failure from the event loop.
   void FailTls(std::string reason, bool plain_server = false);
   // Sets up the TLS configuration; "" or why it cannot be.
   std::string ConfigureTls();
+  // Binds the local end to bind_address_; "" or why it cannot be.
+  std::string Bind(QAbstractSocket::NetworkLayerProtocol& protocol);
   bool Encrypting() const { return tls_.enabled && !socket_->isEncrypted(); }
 
   std::unique_ptr<QSslSocket> socket_;
   QTimer handshake_timer_;  // from the TCP connection to the end of the handshake
   TlsOptions tls_;
+  std::string bind_address_;
   std::string tls_errors_;  // the verification errors of the handshake under way
   SocketEvents* handler_ = nullptr;
   std::string remote_host_;
@@ -75,6 +87,7 @@ class QtSocket final : public Socket {
   bool failed_ = false;      // an error ended the last connection attempt
   bool tls_failed_ = false;  // the last attempt's TLS handshake was refused
   bool data_event_due_ = false;
+  bool in_connect_ = false;  // inside Qt's connectToHost
 };
 
 // The SHA-256 fingerprint of a certificate, 64 lower-case hex digits.

@@ -59,6 +59,10 @@ class Socket {
   virtual std::int32_t RemotePort() const = 0;
   // Applies from the next Connect on.
   virtual void SetTls(TlsOptions vData) = 0;
+  // The local IPv4 or IPv6 address to bind before connecting, from the next
+  // Connect on; "" binds none. With one, only the remote host's addresses of
+  // its family are tried. A failed bind is a failed attempt (error event).
+  virtual void SetBindAddress(std::string address) = 0;
 
   // Starts connecting to RemoteHost:RemotePort (dropping a connection that
   // still stands, without events); the outcome arrives as the connected

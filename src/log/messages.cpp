@@ -84,6 +84,8 @@
   ROW(kConnectFailed, 71, kWarning, "")     /* ConnectFailedText */                          \
   ROW(kTlsMismatch, 72, kWarning, "")       /* ConnectFailedText */                          \
   ROW(kChannelTypeRefused, 73, kWarning, "") /* ChannelTypeRefusedText */                    \
+  /* A failed attempt moves on to the next server of IRCServers at once. */                  \
+  ROW(kNextServer, 89, kInformation, "") /* NextServerText */                                \
   /* The event log itself. */                                                                \
   ROW(kLogPathRefused, 41, kWarning, "")       /* LogPathRefusedText */                      \
   ROW(kLogFileNotALog, 42, kWarning, "")       /* LogFileNotALogText */                      \
@@ -361,6 +363,21 @@ std::string JoinRefusedStatusText(const std::string& channel, const std::string&
 
 std::string ConnectFailedText(const std::string& target, std::string_view cause) {
   return "Cannot connect to " + target + ": " + std::string(cause);
+}
+
+std::string NextServerText(const std::string& target) {
+  return "Trying the next server at once: " + target + " (IRCServers).";
+}
+
+std::string BindFailedCause(const std::string& address, std::string_view reason) {
+  while (!reason.empty() && reason.back() == '.') reason.remove_suffix(1);
+  return "cannot bind the local end to " + address + " (IRCBindAddress): " + std::string(reason);
+}
+
+std::string NoAddressForBindCause(const std::string& address) {
+  const bool v6 = address.find(':') != std::string::npos;
+  return std::string("host not found, or it has no ") + (v6 ? "IPv6" : "IPv4") +
+         " address to reach from IRCBindAddress " + address + " (IRCDomain, IRCServers)";
 }
 
 std::string TlsFailedCause(const std::string& reason) {

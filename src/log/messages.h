@@ -115,6 +115,7 @@ extern const LogMessage kRegistrationTimeout;
 extern const LogMessage kConnectFailed;
 extern const LogMessage kTlsMismatch;
 extern const LogMessage kChannelTypeRefused;
+extern const LogMessage kNextServer;
 
 // The event log itself.
 extern const LogMessage kLogPathRefused;
@@ -237,6 +238,12 @@ std::string JoinRefusedStatusText(const std::string& channel, const std::string&
 // `target` is the server as host:port, `cause` one of connect_cause or
 // TlsFailedCause. Also what the console and the status line say.
 std::string ConnectFailedText(const std::string& target, std::string_view cause);
+// `target` is the server as host:port.
+std::string NextServerText(const std::string& target);
+// Causes for ConnectFailedText: binding the local end to `address` failed
+// for `reason`; the host has no address of the bound address's family.
+std::string BindFailedCause(const std::string& address, std::string_view reason);
+std::string NoAddressForBindCause(const std::string& address);
 // `reason` is the TLS error's.
 std::string TlsFailedCause(const std::string& reason);
 // A TLS error's reason: nothing came back to the handshake.
@@ -439,6 +446,10 @@ namespace connect_cause {
 inline constexpr std::string_view kHostNotFound = "host not found (IRCDomain)";
 inline constexpr std::string_view kRefused =
     "connection refused (IRCPort, or the server is not running)";
+// The same for a server of IRCServers.
+inline constexpr std::string_view kHostNotFoundInList = "host not found (IRCServers)";
+inline constexpr std::string_view kRefusedInList =
+    "connection refused (the port in IRCServers, or the server is not running)";
 inline constexpr std::string_view kTimedOut = "timed out";
 inline constexpr std::string_view kUnreachable = "network unreachable";
 // IRCTLS is true, the server answered the handshake in plain text or not at all.

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "model/server_address.h"
+
 namespace zelvo {
 
 class EcdsaKey;  // irc/ecdsa_challenge.h
@@ -58,6 +60,9 @@ struct Settings {
   std::int32_t IRCRejoinDelay = 10;  // seconds; 0 never rejoins
   std::int32_t IRCPingTimeout = kDefaultPingTimeout;  // seconds
   bool IRCReconnect = true;
+  // Tried after IRCDomain:IRCPort in order, with IRCTLS (ports filled in).
+  std::vector<ServerAddress> IRCServers;
+  std::string IRCBindAddress;  // the local IPv4 or IPv6 address; "" for any
 
   // MQTT. No broker: no MQTT.
   std::string MQTTBroker;  // mqtt://host[:port] or mqtts://host[:port]

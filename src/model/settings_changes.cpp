@@ -12,7 +12,8 @@ auto ConnectionSettings(S& s) {
                   s.IRCPassword, s.IRCChannelKey, s.IRCAltNickname, s.IRCTLS, s.IRCTLSVerify,
                   s.IRCTLSCAFile, s.IRCTLSFingerprint, s.IRCClientCertificate, s.IRCSASLMechanism,
                   s.IRCSASLUsername, s.IRCSASLPassword, s.IRCSASLKeyFile, s.IRCSASLRequired,
-                  s.IRCRejoinDelay, s.IRCPingTimeout, s.IRCReconnect, s.IRCSTS);
+                  s.IRCRejoinDelay, s.IRCPingTimeout, s.IRCReconnect, s.IRCServers, s.IRCBindAddress,
+                  s.IRCSTS);
 }
 
 template <typename S>

@@ -291,8 +291,8 @@ auto OptionalSettings(const Settings& s) {
                   s.MQTTBroker, s.MQTTTopic, s.MQTTUsername, s.MQTTPassword, s.MQTTCAFile,
                   s.MQTTClientId, s.MQTTDiscovery, s.OutputsOnExit, s.OutputsOnDisconnect,
                   s.LogSwitches, s.IgnoreReplayedLines, s.SenderRateLimit, s.OutputMinInterval,
-                  s.OutputsOnStart, s.MQTTIgnoreRetainedCommands, s.IRCSASLKeyFile, s.IRCSASLKey,
-                  s.IRCSTS, s.IRCOwners);
+                  s.OutputsOnStart, s.MQTTIgnoreRetainedCommands, s.IRCServers, s.IRCBindAddress,
+                  s.IRCSASLKeyFile, s.IRCSASLKey, s.IRCSTS, s.IRCOwners);
 }
 
 TEST_F(ConfigLoaderTest, ExampleSettings) {
@@ -506,6 +506,11 @@ std::string Text(std::int32_t value) {
 std::string Text(const Settings::RateLimit& limit) {
   return std::to_string(limit.count) + "/" + std::to_string(limit.seconds);
 }
+std::string Text(const std::vector<ServerAddress>& servers) {
+  std::string joined;
+  for (const ServerAddress& server : servers) joined += "[" + HostPortText(server) + "]";
+  return joined;
+}
 std::string Text(const std::vector<std::string>& values) {
   std::string joined;
   for (const std::string& value : values) joined += "[" + value + "]";
@@ -605,6 +610,12 @@ INSTANTIATE_TEST_SUITE_P(
         SettingCase{Element("OutputsOnStart", "007"), ZELVO_FIELD(OutputsOnStart), "7"},
         SettingCase{Element("MQTTIgnoreRetainedCommands", "false"),
                     ZELVO_FIELD(MQTTIgnoreRetainedCommands), "false"},
+        SettingCase{"", ZELVO_FIELD(IRCServers), ""},
+        SettingCase{Element("IRCServers", " b.example.net:7000 [::1] "), ZELVO_FIELD(IRCServers),
+                    "[b.example.net:7000][[::1]:6667]"},
+        SettingCase{"", ZELVO_FIELD(IRCBindAddress), ""},
+        SettingCase{Element("IRCBindAddress", " 2001:db8::10 "), ZELVO_FIELD(IRCBindAddress),
+                    "2001:db8::10"},
         SettingCase{Element("IRCSASLKeyFile", " /etc/zelvo/zelvo.key "),
                     ZELVO_FIELD(IRCSASLKeyFile), "/etc/zelvo/zelvo.key"},
         SettingCase{"", ZELVO_FIELD(IRCSTS), "true"},
@@ -638,7 +649,8 @@ TEST_F(ConfigLoaderTest, AllOptionalSettingsTogether) {
       Element("OutputsOnDisconnect", "3") + Element("LogSwitches", "true") +
       Element("IgnoreReplayedLines", "true") + Element("SenderRateLimit", "5/60") +
       Element("OutputMinInterval", "1") + Element("OutputsOnStart", "last") +
-      Element("MQTTIgnoreRetainedCommands", "true") + Element("IRCSASLKeyFile", "k") +
+      Element("MQTTIgnoreRetainedCommands", "true") + Element("IRCServers", "b:1") +
+      Element("IRCBindAddress", "127.0.0.1") + Element("IRCSASLKeyFile", "k") +
       Element("IRCSTS", "false") + Element("IRCOwners", "alice")));
   Load();
   const Settings settings = ReadSettings(document_);
@@ -739,6 +751,13 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"SenderRateLimit", "5/86401", "\"5/86401" + kNotRateLimit},
         InvalidCase{"OutputMinInterval", "-1",
                     "\"-1\" is not a number of seconds from 0 to 86400."},
+        InvalidCase{"IRCServers", "b:70000",
+                    "\"b:70000\" has no valid port: write a port from 1 to 65535 after the "
+                    "colon, or leave the colon out for IRCPort."},
+        InvalidCase{"IRCBindAddress", "lo",
+                    "\"lo\" is not an IP address: write one of this machine's IPv4 or IPv6 "
+                    "addresses (for example 192.0.2.10 or 2001:db8::10), or leave it empty for "
+                    "any."},
         InvalidCase{"IRCOwners", "alice bob!b@host", "\"bob!b@host" + kNotAccount},
         InvalidCase{"IRCOwners", "alice,bob", "\"alice,bob" + kNotAccount},
         InvalidCase{"IRCOwners", "ali*", "\"ali*" + kNotAccount}));
@@ -818,8 +837,9 @@ INSTANTIATE_TEST_SUITE_P(
                 kOrder + "one of MQTTBroker, MQTTTopic, MQTTUsername, MQTTPassword, MQTTCAFile, "
                          "MQTTClientId, MQTTDiscovery, OutputsOnExit, OutputsOnDisconnect, "
                          "LogSwitches, IgnoreReplayedLines, SenderRateLimit, OutputMinInterval, "
-                         "OutputsOnStart, MQTTIgnoreRetainedCommands, IRCSASLKeyFile, IRCSTS, "
-                         "IRCOwners or the end of Settings; "
+                         "OutputsOnStart, MQTTIgnoreRetainedCommands, IRCServers, "
+                         "IRCBindAddress, IRCSASLKeyFile, IRCSTS, IRCOwners or the end of "
+                         "Settings; "
                          "IRCPassword belongs after OutputDevice and before "
                          "IRCChannelKey."},
         Refusal{"", "<IRCSTS>maybe</IRCSTS>",

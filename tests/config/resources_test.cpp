@@ -98,6 +98,7 @@ TEST(EmbeddedSchema, FormatOfTheFile) {
       {"LogSwitches", "boolean"},      {"IgnoreReplayedLines", "boolean"},
       {"SenderRateLimit", "string"},   {"OutputMinInterval", "integer"},
       {"OutputsOnStart", "string"},    {"MQTTIgnoreRetainedCommands", "boolean"},
+      {"IRCServers", "token"},         {"IRCBindAddress", "token"},
       {"IRCSASLKeyFile", "token"},     {"IRCSTS", "boolean"},
       {"IRCOwners", "string"}};
   for (const auto& [name, type] : optional) {

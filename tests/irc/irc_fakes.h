@@ -21,6 +21,7 @@ class FakeSocket final : public Socket {
   void SetRemotePort(std::int32_t vData) override { remote_port = vData; }
   std::int32_t RemotePort() const override { return remote_port; }
   void SetTls(TlsOptions vData) override { tls = std::move(vData); }
+  void SetBindAddress(std::string address) override { bind_address = std::move(address); }
   void Connect() override {
     ++connect_calls;
     state = state_after_connect;
@@ -57,6 +58,7 @@ class FakeSocket final : public Socket {
   std::string remote_host;
   std::int32_t remote_port = 0;
   TlsOptions tls;
+  std::string bind_address;
   std::int16_t state = socket_state::kClosed;
   std::int16_t state_after_connect = socket_state::kConnecting;
   std::string local_host_name = "pc7";

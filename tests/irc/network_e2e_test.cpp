@@ -117,6 +117,44 @@ TEST_F(NetworkEndToEndTest, StsMovesAPlainBotOntoVerifiedTlsAndKeepsThePolicy) {
               HasSubstr("<Policy host=\"localhost\" port=\"" + std::to_string(server.TlsPort())));
 }
 
+TEST_F(NetworkEndToEndTest, ReachesTheServerOverIpv6ThroughTheListAndFromTheBoundAddress) {
+  if (QTcpServer probe; !probe.listen(QHostAddress::LocalHostIPv6)) {
+    GTEST_SKIP() << "no IPv6 loopback address (::1) on this machine";
+  }
+  servers::NgircdServer server;
+  ZELVO_START_OR_SKIP(server, {.ipv6 = true});
+  ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
+  const int port = server.Port();
+  const std::string v6 = "[::1]:" + std::to_string(port);
+  struct Case {
+    std::function<void(Settings&)> configure;
+    std::string server;  // as the status line shows it
+    std::string seen;    // the bot's host as ngircd shows it (IPv6 as "[0::1]")
+  };
+  const Case cases[] = {
+      {[](Settings& s) { s.gsIRCDomain = "::1"; }, v6, "@[0::1]"},
+      // The first server does not answer: the list's entry takes over.
+      {[&](Settings& s) {
+         s.giIRCPort = servers::PickFreePort();
+         s.IRCServers = {{"::1", port}};
+       },
+       v6, "@[0::1]"},
+      {[](Settings& s) { s.IRCBindAddress = "127.0.0.2"; }, "127.0.0.1:" + std::to_string(port),
+       "@127.0.0.2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.server + " " + c.seen);
+    const std::size_t from = alice_.Lines().size();
+    Bot& bot = StartBot(port, c.configure);
+    ASSERT_TRUE(alice_.WaitForJoin(":relay!", "#lab", seconds(10), from)) << bot.LogText();
+    EXPECT_EQ(alice_.CountContaining(c.seen + " JOIN", from), 1u);
+    EXPECT_EQ(StatusOfSession(bot.Session(), bot.Configure()).server, c.server);
+    ASSERT_NO_FATAL_FAILURE(ExpectRulesFire(from));
+    bot_.reset();
+    ASSERT_TRUE(alice_.WaitForLineContaining(" QUIT ", seconds(10), from));
+  }
+}
+
 TEST_F(NetworkEndToEndTest, SaslPlainLogsInAndARequiredLoginWithAWrongPasswordIsRefused) {
   servers::ServicesNetwork network;
   ZELVO_START_OR_SKIP(network);

@@ -422,7 +422,8 @@ std::vector<std::string> NgircdServer::Configure() {
   std::ostringstream conf;
   conf << "[Global]\nName = " << kName << "\nInfo = Zelvo test server\n"
        << "AdminInfo1 = Zelvo tests\nAdminInfo2 = loopback\nAdminEMail = root@localhost\n"
-       << "Listen = 127.0.0.1\nPorts = " << Port() << "\nMotdPhrase = Zelvo test server\n";
+       << "Listen = 127.0.0.1" << (options_.ipv6 ? ",::1" : "") << "\nPorts = " << Port()
+       << "\nMotdPhrase = Zelvo test server\n";
   if (const passwd* user = ServerUser()) {
     conf << "ServerUID = " << user->pw_uid << "\nServerGID = " << user->pw_gid << "\n";
   }

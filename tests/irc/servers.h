@@ -199,6 +199,7 @@ class NgircdServer : public TestServer {
     int ping_timeout = 0;   // seconds; 0 keeps ngircd's 120 (its minimum is 5)
     bool penalties = true;  // without, it reads every client's lines as fast as they come
     std::string channel_types = "#&+";  // AllowedChannelTypes
+    bool ipv6 = false;                  // listens on ::1 too
   };
   static constexpr const char* kName = "irc.zelvo.test";
 

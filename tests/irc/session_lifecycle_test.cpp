@@ -405,6 +405,40 @@ TEST_F(SessionLifecycleTest, WaitDoublesToFiveMinutesAndStartsAgainOnlyAfterASta
   EXPECT_THAT(waits, ElementsAre(ReconnectInText(300), ReconnectInText(5)));
 }
 
+TEST_F(SessionLifecycleTest, AFailedServerMovesToTheNextAtOnceAndARoundToTheBackoff) {
+  settings_.IRCServers = {{"b.example.net", 7000}, {"2001:db8::1", 6697}};
+  settings_.IRCBindAddress = "2001:db8::10";
+  // Each attempt: the server (as the status shows it), how it fails, the
+  // cause shown, the wait in s before the next attempt.
+  const std::tuple<std::string, std::int16_t, std::string, long> tries[] = {
+      {"irc.example.net:6667", socket_error::kConnectionRefused, "refused (IRCPort, or", 0},
+      {"b.example.net:7000", socket_error::kConnectionRefused, "refused (the port in IRCServers",
+       0},
+      {"[2001:db8::1]:6697", socket_error::kHostNotFound,
+       "no IPv6 address to reach from IRCBindAddress 2001:db8::10", 5},
+      {"irc.example.net:6667", socket_error::kConnectionRefused, "refused (IRCPort, or", 0}};
+  Session().ConnectToServer();
+  for (const auto& [server, error, cause, wait_s] : tries) {
+    EXPECT_EQ(Session().ServerInUse(), server);
+    EXPECT_EQ(HostPortText({socket_.remote_host, socket_.remote_port}), server);
+    EXPECT_EQ(LogTexts(log_msg::kConnectAttempt.id).back(), ConnectAttemptText(server, false));
+    EXPECT_EQ(socket_.bind_address, "2001:db8::10");
+    const int calls = socket_.connect_calls;
+    socket_.state = socket_state::kError;
+    Session().sckIRC_Error(SocketError{error, "", 0, "sckIRC", "", 0, false});
+    EXPECT_THAT(Session().Problem(), HasSubstr(cause));
+    const auto wait = std::chrono::duration_cast<milliseconds>(Session().ReconnectWait());
+    EXPECT_EQ(std::chrono::round<seconds>(wait).count(), wait_s) << server;
+    if (wait > milliseconds(0)) Pass(wait - milliseconds(100));
+    EXPECT_EQ(socket_.connect_calls, calls);
+    Tick(milliseconds(100));
+    EXPECT_EQ(socket_.connect_calls, calls + 1);
+  }
+  EXPECT_THAT(LogTexts(log_msg::kNextServer.id), ElementsAre(NextServerText("b.example.net:7000"),
+                                                             NextServerText("[2001:db8::1]:6697"),
+                                                             NextServerText("b.example.net:7000")));
+}
+
 struct JitterCase {
   std::uint32_t random;
   long first_ms;
