@@ -183,7 +183,10 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   ChannelRoster roster_;
   // Lines played back from before the join are shown marked and fire nothing.
   ReplayFilter replay_{settings_, server_, clock_, hooks_.log};
-  CapConsumers cap_consumers_{roster_};
+  // A capability that kept the accounts current went away: WHOX once the
+  // message at hand is followed.
+  CapConsumers cap_consumers_{roster_, [this] { refresh_accounts_ = true; }};
+  bool refresh_accounts_ = false;
   CapNegotiation cap_{TellConsumers(cap_consumers_)};
   NickFallback nick_;
   LinkWatchdog watchdog_;

@@ -257,9 +257,9 @@ TEST(CapNegotiationTest, RequestsTheTableAndTellsWhatComesIntoAndOutOfEffect) {
   }
   // An ACK counts only as the answer to the request, and only for its names.
   cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :" + all), now);
-  EXPECT_THAT(cap.OnMessage(ParseIrcMessage(":irc CAP * LS :cap-notify " + all), now).lines,
+  EXPECT_THAT(cap.OnMessage(ParseIrcMessage(":irc CAP * LS :away-notify " + all), now).lines,
               ElementsAre("CAP REQ :" + all));
-  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :cap-notify " + all + " x"), now);
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :away-notify " + all + " x"), now);
   // DEL takes one out of effect; an ACK outside the request does not bring it back.
   cap.OnMessage(ParseIrcMessage(":irc CAP relay DEL :" + last), now);
   cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :" + last), now);
