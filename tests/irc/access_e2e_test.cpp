@@ -1,5 +1,5 @@
 // Who may switch the devices, against InspIRCd with Anope on loopback: rules
-// for a services account and for a channel status, lines that are not
+// for a services account, a channel status and a host an operator changes, lines that are not
 // channel messages, and a channel whose name the server spells with other
 // capitals than the configuration.
 #include <gmock/gmock.h>
@@ -45,7 +45,7 @@ class AccessEndToEndTest : public ::testing::Test {
   static void SetUpTestSuite() {
     EnsureQtApplication();
     network_ = new servers::ServicesNetwork;
-    if (!network_->Start()) {
+    if (!network_->Start({.identity = true})) {
       error_ = network_->Error();
       return;
     }
@@ -153,6 +153,60 @@ TEST_F(AccessEndToEndTest, AnAccountRuleFiresOnlyForASenderLoggedInToThatAccount
     bot.console.lines.clear();
     sender.Send("QUIT :next\r\n");
     ASSERT_TRUE(WaitForQuit("alice"));
+  }
+}
+
+TEST_F(AccessEndToEndTest, AHostRuleFollowsTheHostAnOperatorGivesTheSender) {
+  Bot& bot = StartBot("#host", [](Bot& b) {
+    auto trusted = AllowedUser();
+    trusted->SetHost("trusted.zelvo.test");
+    b.AddRule("Host Disco", "*Disco On*", kDiscoOn, trusted);
+  });
+  ASSERT_FALSE(HasFailure());
+  RawIrcClient oper, frank;
+  ASSERT_TRUE(oper.Connect(Port(), "oscar"));
+  oper.Send("OPER op oppass\r\n");
+  ASSERT_TRUE(oper.WaitForLineContaining(" 381 ", seconds(5)));
+  ASSERT_TRUE(frank.Connect(Port(), "frank"));
+  ASSERT_TRUE(frank.Join("#host"));
+  struct Case {
+    std::string host;     // given by the operator; "" keeps the connection's own
+    std::string refused;  // the host the refusal names; "" when the rule fires
+  };
+  const Case cases[] = {{"", "127.0.0.1"},
+                        {"trusted.zelvo.test", ""},
+                        {"elsewhere.zelvo.test", "elsewhere.zelvo.test"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("host " + c.host);
+    if (!c.host.empty()) {
+      oper.Send("CHGHOST frank " + c.host + "\r\n");
+      // The bot hears of it (chghost) before the next line.
+      ASSERT_TRUE(SpinUntil(
+          [&] {
+            const ChannelRoster::Member* member = bot.Session().Roster().Find("frank");
+            return member != nullptr && member->host == c.host;
+          },
+          seconds(5)))
+          << ::testing::PrintToString(bot.console.lines) << oper.Lines().back();
+      EXPECT_GT(bot.console.CountContaining(" CHGHOST frank "), 0u);  // not a QUIT and JOIN
+    }
+    const std::size_t writes = bot.PortWrites().size();
+    const std::size_t entries = bot.log.size();
+    const std::size_t replies = frank.CountContaining("I toggled Host Disco.");
+    frank.Say("#host", "Disco On");
+    if (c.refused.empty()) {
+      ASSERT_TRUE(SpinUntil([&] { return frank.CountContaining("I toggled Host Disco.") > replies; },
+                            seconds(10)))
+          << bot.LogText();
+      EXPECT_EQ(bot.PortWrites().size(), writes + 1);
+      EXPECT_THAT(RefusalsOf(bot, entries), ::testing::IsEmpty());
+    } else {
+      ASSERT_TRUE(SpinUntil([&] { return !RefusalsOf(bot, entries).empty(); }, seconds(10)))
+          << bot.LogText();
+      EXPECT_THAT(RefusalsOf(bot, entries),
+                  ::testing::ElementsAre(HasSubstr("host \"" + c.refused + "\" does not match")));
+      EXPECT_EQ(bot.PortWrites().size(), writes);
+    }
   }
 }
 

@@ -146,6 +146,9 @@ class InspircdServer : public TestServer {
     bool tls = true;
     std::string link_password = "linkpass";  // the services' link
     int ping_frequency = 120;                // seconds between the server's PINGs
+    // chghost (the CHGHOST command and capability), userhost-in-names,
+    // MONITOR and cap-notify.
+    bool identity = false;
   };
   static constexpr const char* kName = "irc.zelvo.test";
   static constexpr const char* kServicesName = "services.zelvo.test";
@@ -176,7 +179,7 @@ class AnopeServices : public TestServer {
 // InspIRCd with Anope: the whole network for the SASL and account tests.
 class ServicesNetwork {
  public:
-  bool Start();
+  bool Start(InspircdServer::Options options = {});
   int Port() const { return ircd.Port(); }
   std::string Error() const { return ircd.Error() + services.Error(); }
   std::string Logs() const { return ircd.Log() + "\n---- services ----\n" + services.Log(); }
