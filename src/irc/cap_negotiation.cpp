@@ -197,8 +197,8 @@ void CapNegotiation::OnCapLate(std::string_view sub, std::string_view caps, CapO
     for (std::string_view cap : Words(caps)) {
       const std::string name(cap.substr(0, cap.find('=')));
       const Capability* capability = FindCapability(name);
-      if (capability == nullptr || name == kSasl || !capability->requested(config_) ||
-          Has(name) || !requested_late_.insert(name).second) {
+      if (capability == nullptr || name == kSasl || !capability->requested(config_) || Has(name) ||
+          !requested_late_.insert(name).second) {
         continue;
       }
       request += (request.empty() ? "" : " ") + name;

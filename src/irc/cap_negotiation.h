@@ -56,10 +56,10 @@ enum class SaslMechanism { kNone, kPlain, kExternal, kScramSha256 };
 
 struct CapEvent {
   enum class Kind {
-    kNegotiationDone,  // CAP END sent or no CAP at all: the server may now send 001
-    kSaslSucceeded,    // text: the account, when the server said it (900)
-    kSaslFailed,       // text: the reason
-    kSaslIntercepted,  // failed as kSaslFailed, and the server may be an impostor
+    kNegotiationDone,    // CAP END sent or no CAP at all: the server may now send 001
+    kSaslSucceeded,      // text: the account, when the server said it (900)
+    kSaslFailed,         // text: the reason
+    kSaslIntercepted,    // failed as kSaslFailed, and the server may be an impostor
     kCapabilityAdded,    // text: the name; in effect after the negotiation (CAP NEW)
     kCapabilityRemoved,  // text: the name; taken out of effect by CAP DEL
   };

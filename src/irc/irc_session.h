@@ -1,15 +1,17 @@
 // The IRC client's session: connects (plain or TLS), registers (CAP, SASL,
 // PASS, NICK with fallback, USER; without 001 within kRegistrationTimeout, or
 // when a required SASL login fails, it sends "QUIT :<reason>" and the attempt
-// counts as lost), joins after the welcome and rejoins after
-// a kick, watches the link, reconnects with a growing wait after any loss,
-// reports the connection state in the caption and the log, frames received
-// data into lines (parsing each once, answering PINGs, showing it and handing
-// it to the rules, but for a channel line played back from before the join,
-// which is shown marked and fires nothing (ReplayFilter); at most
-// kLinesPerPass lines per data event, the rest in later ones, so that signals
-// and timers are handled in between), and sends every outgoing line after
-// registration through a flood-protected queue.
+// counts as lost), follows the capabilities the server adds or withdraws
+// later (cap-notify: a log entry, and WHOX when account tracking is lost),
+// joins after the welcome and rejoins after a kick, watches the link,
+// reconnects with a growing wait after any loss, reports the connection
+// state in the caption and the log, frames received data into lines
+// (parsing each once, answering PINGs, showing it and handing it to the
+// rules, but for a channel line played back from before the join, which is
+// shown marked and fires nothing (ReplayFilter); at most kLinesPerPass lines
+// per data event, the rest in later ones, so that signals and timers are
+// handled in between), and sends every outgoing line after registration
+// through a flood-protected queue.
 #pragma once
 
 #include <cstdint>

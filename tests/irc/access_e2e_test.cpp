@@ -195,8 +195,8 @@ TEST_F(AccessEndToEndTest, AHostRuleFollowsTheHostAnOperatorGivesTheSender) {
     const std::size_t replies = frank.CountContaining("I toggled Host Disco.");
     frank.Say("#host", "Disco On");
     if (c.refused.empty()) {
-      ASSERT_TRUE(SpinUntil([&] { return frank.CountContaining("I toggled Host Disco.") > replies; },
-                            seconds(10)))
+      ASSERT_TRUE(SpinUntil(
+          [&] { return frank.CountContaining("I toggled Host Disco.") > replies; }, seconds(10)))
           << bot.LogText();
       EXPECT_EQ(bot.PortWrites().size(), writes + 1);
       EXPECT_THAT(RefusalsOf(bot, entries), ::testing::IsEmpty());

@@ -201,7 +201,8 @@ TEST_F(NetworkEndToEndTest, AWatchedNickIsTakenTheMomentItsHolderQuits) {
   Bot& bot = StartBot(server.Port());
   ASSERT_TRUE(alice_.WaitForJoin(":relay_!", "#lab", seconds(10))) << bot.LogText();
   // The server's answer to MONITOR +: the holder is online.
-  ASSERT_TRUE(SpinUntil([&] { return bot.console.CountContaining(" 730 relay_ ") > 0; }, seconds(5)));
+  ASSERT_TRUE(
+      SpinUntil([&] { return bot.console.CountContaining(" 730 relay_ ") > 0; }, seconds(5)));
   holder.Send("QUIT :bye\r\n");
   ASSERT_TRUE(
       SpinUntil([&] { return alice_.CountContaining(" NICK :relay\r\n") > 0; }, seconds(10)))

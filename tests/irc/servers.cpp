@@ -320,7 +320,8 @@ std::vector<std::string> InspircdServer::Configure() {
     conf << "<module name=\"" << module << "\">\n";
   }
   if (options_.identity) {
-    for (const char* module : {"chghost", "ircv3_chghost", "uhnames", "monitor", "ircv3_capnotify"}) {
+    for (const char* module :
+         {"chghost", "ircv3_chghost", "uhnames", "monitor", "ircv3_capnotify"}) {
       conf << "<module name=\"" << module << "\">\n";
     }
   }
