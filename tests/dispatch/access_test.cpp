@@ -241,15 +241,6 @@ INSTANTIATE_TEST_SUITE_P(
                       0,
                       {"Rule \"Disco-Kula On\" not run for alice!~al@evil.example.net: host "
                        "\"evil.example.net\" does not match \"*.example.org\""}},
-        // The host the line comes from counts, and after CHGHOST that is the new one.
-        ConditionCase{"HostChanged",
-                      {Host("*.example.org")},
-                      {":alice!~al@gw.example.org CHGHOST ~al cloak/alice\r\n",
-                       ":alice!~al@cloak/alice PRIVMSG #lab :Disco On\r\n"},
-                      false,
-                      0,
-                      {"Rule \"Disco-Kula On\" not run for alice!~al@cloak/alice: host "
-                       "\"cloak/alice\" does not match \"*.example.org\""}},
         // Account from the line's tag.
         ConditionCase{"AccountTag", {Account("ALICE")}, {"@account=alice " + kErinSays}, false, 1},
         ConditionCase{"AccountTagOther",

@@ -200,7 +200,7 @@ TEST_F(NetworkEndToEndTest, AWatchedNickIsTakenTheMomentItsHolderQuits) {
   ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
   Bot& bot = StartBot(server.Port());
   ASSERT_TRUE(alice_.WaitForJoin(":relay_!", "#lab", seconds(10))) << bot.LogText();
-  // The server's answer to MONITOR +: the holder is online.
+  // The answer to MONITOR +: the holder is online.
   ASSERT_TRUE(
       SpinUntil([&] { return bot.console.CountContaining(" 730 relay_ ") > 0; }, seconds(5)));
   holder.Send("QUIT :bye\r\n");
@@ -208,7 +208,6 @@ TEST_F(NetworkEndToEndTest, AWatchedNickIsTakenTheMomentItsHolderQuits) {
       SpinUntil([&] { return alice_.CountContaining(" NICK :relay\r\n") > 0; }, seconds(10)))
       << bot.LogText();
   EXPECT_EQ(bot.console.CountContaining(" 731 relay_ "), 1u);
-  EXPECT_EQ(bot.Session().Nickname(), "relay");
   EXPECT_EQ(bot.CountLog(log_msg::kNickRegained.id), 1u);
 }
 
