@@ -9,9 +9,9 @@
 // every line a member sends and from CHGHOST (chghost). Accounts come from
 // the `account` tag (when account-tag is on, a member's line without it
 // means logged out), extended-join, account-notify (ACCOUNT) and WHOX
-// replies (354) to the query WhoxQuery(). Nicknames and the channel name are compared by the
-// server's case mapping (members are kept by their folded nickname, so each
-// line costs the same however many there are). The bot's own JOIN of the
+// replies (354) to the query WhoxQuery(). Nicknames and the channel name are
+// compared by the server's case mapping (members are kept by their folded
+// nickname, so each line costs the same however many there are). The bot's own JOIN of the
 // channel starts a fresh list; its PART or KICK empties it. At most
 // kMaxMembers are kept: further nicknames are not followed until some leave.
 #pragma once

@@ -39,7 +39,8 @@ class NickFallback {
   // itself) starts watching when due.
   void SetMonitor(bool available) { monitor_ = available && !monitor_full_; }
 
-  // Follows one server message; returns a NICK line to send, if one is due.
+  // Follows one server message; returns a NICK or MONITOR line to send, if
+  // one is due.
   std::optional<std::string> OnMessage(const IrcMessage& message, const CaseMapping& mapping,
                                        TimePoint now);
   // Returns "NICK <configured>" when the regain interval has passed.
@@ -50,15 +51,14 @@ class NickFallback {
   bool Registered() const { return registered_; }
   // Registered under another nickname than the configured one.
   bool Regaining() const { return registered_ && !has_configured_; }
-  // The configured nickname is on the server's watch list.
-  bool Monitoring() const { return monitoring_; }
 
  private:
   std::string Cut(std::string nick, std::size_t keep_suffix) const;
   std::string NextCandidate();
   // "MONITOR +" or "-" when watching should start or stop.
   std::optional<std::string> MonitorChange();
-  // Whether `targets` (731's comma-separated nick[!user@host] list) names the configured nickname.
+  // Whether `targets` (731's comma-separated nick[!user@host] list) names
+  // the configured nickname.
   bool NamesConfigured(std::string_view targets, const CaseMapping& mapping) const;
 
   std::string configured_;
