@@ -1,6 +1,9 @@
 // What the connection knows about the people who write in the channel, as the
 // rule engine asks for it: how the server compares names, the bot's own
-// nickname, a sender's services account and channel status.
+// nickname, a sender's services account and channel status. The host is not
+// asked for here: every line that can fire a rule carries it in its prefix,
+// written by the server as it relays the line (after a CHGHOST, the new one),
+// which no roster can know better.
 #pragma once
 
 #include <optional>

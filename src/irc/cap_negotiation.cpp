@@ -86,6 +86,7 @@ CapOutput CapNegotiation::Start(CapConfig config, TimePoint now) {
   config_ = std::move(config);
   offered_.clear();
   requested_.clear();
+  requested_late_.clear();
   account_.clear();
   sasl_requested_ = false;
   scram_hash_ = ScramHash::kSha256;
@@ -161,9 +162,8 @@ void CapNegotiation::OnCap(const IrcMessage& message, TimePoint now, CapOutput& 
       offered_.insert_or_assign(std::string(name), std::string(value));
     }
     if (!more) RequestOrEnd(now, out);
-  } else if (sub == "ACK") {
+  } else if (sub == "ACK" && state_ == State::kRequesting) {
     // Taken only as the answer to the request, for the names requested.
-    if (state_ != State::kRequesting) return;
     for (std::string_view cap : Words(caps)) {
       const bool off = cap.front() == '-';
       const std::string name(off ? cap.substr(1) : cap);
@@ -182,7 +182,39 @@ void CapNegotiation::OnCap(const IrcMessage& message, TimePoint now, CapOutput& 
       End(out);
     }
   } else if (sub == "DEL") {
-    for (std::string_view cap : Words(caps)) Turn(std::string(cap), false);
+    for (std::string_view cap : Words(caps)) {
+      const std::string name(cap);
+      if (Has(name) && state_ == State::kDone) {
+        out.events.push_back({CapEvent::Kind::kCapabilityRemoved, name});
+      }
+      Turn(name, false);
+    }
+  } else if (state_ == State::kDone) {
+    OnCapLate(sub, caps, out);
+  }
+}
+
+void CapNegotiation::OnCapLate(std::string_view sub, std::string_view caps, CapOutput& out) {
+  if (sub == "NEW") {
+    std::string request;
+    for (std::string_view cap : Words(caps)) {
+      const std::string name(cap.substr(0, cap.find('=')));
+      const Capability* capability = FindCapability(name);
+      if (capability == nullptr || name == kSasl || !capability->requested(config_) || Has(name) ||
+          !requested_late_.insert(name).second) {
+        continue;
+      }
+      request += (request.empty() ? "" : " ") + name;
+    }
+    if (!request.empty()) out.lines.push_back("CAP REQ :" + request);
+  } else if (sub == "ACK" || sub == "NAK") {
+    for (std::string_view cap : Words(caps)) {
+      const bool off = cap.front() == '-';
+      const std::string name(off ? cap.substr(1) : cap);
+      if (requested_late_.erase(name) == 0 || sub == "NAK" || off || Has(name)) continue;
+      Turn(name, true);
+      out.events.push_back({CapEvent::Kind::kCapabilityAdded, name});
+    }
   }
 }
 

@@ -9,9 +9,14 @@
 // asks for; only these names are kept of the list (a value up to
 // kMaxValueBytes), so a list of any length costs no memory. An ACK counts
 // only while the request is outstanding and only for the names requested; a
-// NAK ends the negotiation; "CAP DEL" takes a capability out of effect; "CAP
-// NEW" is ignored. The listener hears of each capability coming into effect
-// and leaving it (DEL, "-name" in an ACK, or the next Start). After the ACK it
+// NAK ends the negotiation; "CAP DEL" takes a capability out of effect. After
+// the negotiation (cap-notify), "CAP NEW" gets a "CAP REQ" for the newly
+// offered names of the table that the configuration asks for, but "sasl"
+// (the bot logs in only while registering), and their ACK puts them into
+// effect; such a change, and a DEL of one in effect, is reported as
+// kCapabilityAdded or kCapabilityRemoved. The listener hears of each
+// capability coming into effect and leaving it (DEL, "-name" in an ACK, or
+// the next Start). After the ACK it
 // authenticates with SASL when "sasl" was acknowledged (PLAIN: base64 of
 // "authzid\0authcid\0password", EXTERNAL: "+"; payloads in 400-byte chunks,
 // "+" after a last chunk of exactly 400 bytes; SCRAM-SHA-256, or SCRAM-SHA-512
@@ -56,10 +61,12 @@ enum class SaslMechanism { kNone, kPlain, kExternal, kScramSha256, kEcdsaNist256
 
 struct CapEvent {
   enum class Kind {
-    kNegotiationDone,  // CAP END sent or no CAP at all: the server may now send 001
-    kSaslSucceeded,    // text: the account, when the server said it (900)
-    kSaslFailed,       // text: the reason
-    kSaslIntercepted,  // failed as kSaslFailed, and the server may be an impostor
+    kNegotiationDone,    // CAP END sent or no CAP at all: the server may now send 001
+    kSaslSucceeded,      // text: the account, when the server said it (900)
+    kSaslFailed,         // text: the reason
+    kSaslIntercepted,    // failed as kSaslFailed, and the server may be an impostor
+    kCapabilityAdded,    // text: the name; in effect after the negotiation (CAP NEW)
+    kCapabilityRemoved,  // text: the name; taken out of effect by CAP DEL
   };
   Kind kind;
   std::string text;
@@ -119,6 +126,8 @@ class CapNegotiation {
   enum class State { kIdle, kListing, kRequesting, kAuthenticating, kDone, kFailed };
 
   void OnCap(const IrcMessage& message, TimePoint now, CapOutput& out);
+  // CAP NEW, ACK and NAK after the negotiation.
+  void OnCapLate(std::string_view sub, std::string_view caps, CapOutput& out);
   void OnAuthenticate(const IrcMessage& message, CapOutput& out);
   void RequestOrEnd(TimePoint now, CapOutput& out);
   // Whether the server offers SASL with the configured mechanism; reports the
@@ -150,6 +159,7 @@ class CapNegotiation {
   TimePoint deadline_{};
   std::map<std::string, std::string> offered_;  // of the names in the table: value
   std::set<std::string> requested_;
+  std::set<std::string> requested_late_;  // asked for after a CAP NEW, not answered yet
   std::set<std::string> enabled_;
   std::string account_;
   bool sasl_requested_ = false;

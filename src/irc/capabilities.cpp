@@ -19,17 +19,37 @@ bool IgnoringReplayed(const CapConfig& config) {
   return config.ignore_replayed;
 }
 
-// The channel roster reads NAMES with every status symbol (multi-prefix),
-// the account in JOIN (extended-join) and ACCOUNT lines (account-notify)
-// whenever they come; only the meaning of a missing account tag depends on
-// the capability.
+// Once a capability that kept the accounts current is gone, they are asked
+// for again; without account-notify the ones known may go stale, so they are
+// forgotten first (unknown until the answer).
+void AccountsLost(CapConsumers& consumers, bool on) {
+  if (!on && consumers.refresh_accounts) consumers.refresh_accounts();
+}
+
+// The channel roster reads NAMES with every status symbol (multi-prefix) and
+// with full masks (userhost-in-names), the account in JOIN (extended-join)
+// and ACCOUNT lines (account-notify), and CHGHOST whenever they come; only
+// the meaning of a missing account tag depends on the capability. Without
+// chghost the server shows a changed host as a QUIT and a JOIN.
 constexpr Capability kCapabilities[] = {
-    // SASL login, run by the negotiation itself.
+    // SASL login, run by the negotiation itself (at registration only).
     {"sasl", [](const CapConfig& c) { return c.mechanism != SaslMechanism::kNone; }, nullptr},
     {"multi-prefix", Always, nullptr},
-    {"account-tag", Always, [](CapConsumers& c, bool on) { c.roster.SetAccountTag(on); }},
-    {"extended-join", Always, nullptr},
-    {"account-notify", Always, nullptr},
+    {"account-tag", Always,
+     [](CapConsumers& c, bool on) {
+       c.roster.SetAccountTag(on);
+       AccountsLost(c, on);
+     }},
+    {"extended-join", Always, AccountsLost},
+    {"account-notify", Always,
+     [](CapConsumers& c, bool on) {
+       if (!on) c.roster.ForgetAccounts();
+       AccountsLost(c, on);
+     }},
+    {"chghost", Always, nullptr},
+    {"userhost-in-names", Always, nullptr},
+    // CAP NEW and CAP DEL (implied by CAP LS 302, asked for all the same).
+    {"cap-notify", Always, nullptr},
     // What tells lines played back from before the join (the time a line was
     // first sent, the batches of history and of a bouncer's buffer), asked
     // for only while such lines are to be ignored.

@@ -18,6 +18,9 @@ struct CapConfig;
 // The parts of the client that change what they do by a capability.
 struct CapConsumers {
   ChannelRoster& roster;
+  // Asks the server for every member's account again (WHOX), where it can:
+  // called when a capability that kept the accounts current goes away.
+  std::function<void()> refresh_accounts;
 };
 
 struct Capability {

@@ -53,7 +53,7 @@ ChannelRoster::Member* ChannelRoster::Add(std::string_view nick) {
     return nullptr;
   }
   const auto [it, added] =
-      members_.emplace(keyed_by_.Fold(nick), Member{std::string(nick), "", std::nullopt});
+      members_.emplace(keyed_by_.Fold(nick), Member{std::string(nick), "", "", "", std::nullopt});
   return &it->second;
 }
 
@@ -76,6 +76,10 @@ void ChannelRoster::Clear() {
   joined_ = false;
   full_ = false;
   members_.clear();
+}
+
+void ChannelRoster::ForgetAccounts() {
+  for (auto& [key, member] : members_) member.account.reset();
 }
 
 void ChannelRoster::SetModes(Member& member, std::string_view symbols) {
@@ -136,15 +140,44 @@ void ChannelRoster::OnMode(const IrcMessage& message) {
   }
 }
 
+void ChannelRoster::OnNames(std::string_view names) {
+  while (!names.empty()) {
+    const std::size_t end = names.find(' ');
+    std::string_view entry = names.substr(0, end);
+    names.remove_prefix(end == std::string_view::npos ? names.size() : end + 1);
+    std::size_t symbols = 0;
+    while (symbols < entry.size() && server_.ModeForSymbol(entry[symbols]) != 0) ++symbols;
+    const std::size_t bang = entry.find('!');
+    const std::string_view nick = entry.substr(symbols, bang - symbols);
+    if (nick.empty()) continue;
+    Member* m = Add(nick);
+    if (m == nullptr) continue;
+    SetModes(*m, entry.substr(0, symbols));
+    // userhost-in-names: nick!user@host
+    const std::size_t at = entry.find('@', bang);
+    if (bang != std::string_view::npos && at != std::string_view::npos) {
+      m->user = std::string(entry.substr(bang + 1, at - bang - 1));
+      m->host = std::string(entry.substr(at + 1));
+    }
+  }
+}
+
 void ChannelRoster::OnMessage(const IrcMessage& message) {
   const CaseMapping& mapping = server_.casemapping;
   const std::string& command = message.command;
   const bool from_self = !own_nick_.empty() && mapping.Equal(message.nick, own_nick_);
 
-  if (account_tag_ && !message.nick.empty() && !message.user.empty()) {
-    if (Member* m = FindMutable(message.nick)) m->account = message.Tag("account").value_or("");
-  } else if (const auto tag = message.Tag("account"); tag && !message.nick.empty()) {
-    if (Member* m = FindMutable(message.nick)) m->account = *tag;
+  // A member's own line: its prefix and tags are the freshest word on it.
+  if (Member* m = message.nick.empty() ? nullptr : FindMutable(message.nick)) {
+    if (!message.host.empty()) {
+      m->user = message.user;
+      m->host = message.host;
+    }
+    if (account_tag_ && !message.user.empty()) {
+      m->account = message.Tag("account").value_or("");
+    } else if (const auto tag = message.Tag("account")) {
+      m->account = *tag;
+    }
   }
 
   if (command == "JOIN" && IsChannel(message.Param(0))) {
@@ -153,6 +186,10 @@ void ChannelRoster::OnMessage(const IrcMessage& message) {
       joined_ = true;
     }
     Member* m = Add(message.nick);
+    if (m != nullptr) {
+      m->user = message.user;
+      m->host = message.host;
+    }
     if (m != nullptr && message.params.size() >= 3) {  // extended-join: account, real name
       m->account = message.Param(1) == "*" ? "" : message.Param(1);
     }
@@ -177,20 +214,15 @@ void ChannelRoster::OnMessage(const IrcMessage& message) {
     if (Member* m = FindMutable(message.nick)) {
       m->account = message.Param(0) == "*" ? "" : message.Param(0);
     }
+  } else if (command == "CHGHOST" && message.params.size() >= 2) {
+    if (Member* m = FindMutable(message.nick)) {
+      m->user = message.Param(0);
+      m->host = message.Param(1);
+    }
   } else if (command == "MODE" && IsChannel(message.Param(0))) {
     OnMode(message);
   } else if (command == "353" && IsChannel(message.Param(2))) {
-    std::string_view names = message.Param(3);
-    while (!names.empty()) {
-      const std::size_t end = names.find(' ');
-      std::string_view entry = names.substr(0, end);
-      names.remove_prefix(end == std::string_view::npos ? names.size() : end + 1);
-      std::size_t symbols = 0;
-      while (symbols < entry.size() && server_.ModeForSymbol(entry[symbols]) != 0) ++symbols;
-      const std::string_view nick = entry.substr(symbols, entry.find('!') - symbols);
-      if (nick.empty()) continue;
-      if (Member* m = Add(nick)) SetModes(*m, entry.substr(0, symbols));
-    }
+    OnNames(message.Param(3));
   } else if (command == "354" && message.Param(1) == kWhoxToken) {
     if (Member* m = FindMutable(message.Param(2))) {
       m->account = message.Param(3) == "0" ? "" : message.Param(3);

@@ -1,14 +1,17 @@
 // The members of the bot's one channel with their channel status and, where
-// known, their services account, kept up to date from the server's lines.
+// known, their user name, host and services account, kept up to date from
+// the server's lines.
 //
-// Members come from NAMES (353, every status symbol with multi-prefix), JOIN,
-// PART, QUIT, KICK and NICK; status from the names' symbols and MODE changes
-// of the statuses in PREFIX. Accounts come from the `account` tag (when
-// account-tag is on, a member's line without it means logged out),
-// extended-join, account-notify (ACCOUNT) and WHOX replies (354) to the
-// query WhoxQuery(). Nicknames and the channel name are compared by the
-// server's case mapping (members are kept by their folded nickname, so each
-// line costs the same however many there are). The bot's own JOIN of the
+// Members come from NAMES (353, every status symbol with multi-prefix, full
+// nick!user@host masks with userhost-in-names), JOIN, PART, QUIT, KICK and
+// NICK; status from the names' symbols and MODE changes of the statuses in
+// PREFIX. User name and host come from the masks in NAMES, from the prefix of
+// every line a member sends and from CHGHOST (chghost). Accounts come from
+// the `account` tag (when account-tag is on, a member's line without it
+// means logged out), extended-join, account-notify (ACCOUNT) and WHOX
+// replies (354) to the query WhoxQuery(). Nicknames and the channel name are
+// compared by the server's case mapping (members are kept by their folded
+// nickname, so each line costs the same however many there are). The bot's own JOIN of the
 // channel starts a fresh list; its PART or KICK empties it. At most
 // kMaxMembers are kept: further nicknames are not followed until some leave.
 #pragma once
@@ -34,6 +37,8 @@ class ChannelRoster {
   struct Member {
     std::string nick;
     std::string modes;  // status modes held, highest first (as in PREFIX)
+    std::string user;   // "" while not known
+    std::string host;   // "" while not known
     // nullopt: not known; "": not logged in; otherwise the account.
     std::optional<std::string> account;
   };
@@ -52,6 +57,9 @@ class ChannelRoster {
   // Whether a member's line without an account tag means "not logged in";
   // told by the account-tag row of the capability table.
   void SetAccountTag(bool on) { account_tag_ = on; }
+  // Every member's account becomes unknown (account-notify went away: the
+  // ones known may go stale).
+  void ForgetAccounts();
 
   // Follows one received message.
   void OnMessage(const IrcMessage& message);
@@ -83,6 +91,7 @@ class ChannelRoster {
   void SetModes(Member& member, std::string_view symbols);
   void ChangeMode(std::string_view nick, char mode, bool set);
   void OnMode(const IrcMessage& message);
+  void OnNames(std::string_view names);
 
   std::string channel_;
   const ISupport& server_;

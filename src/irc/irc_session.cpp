@@ -340,6 +340,7 @@ void IrcSession::sckIRC_Connect() {
   watchdog_.Start(now);
   registration_deadline_ = now + kRegistrationTimeout;
   FollowCap(cap_.Start(std::move(config), now));
+  refresh_accounts_ = false;  // the last connection's capabilities, told gone
 }
 
 void IrcSession::FollowCap(const CapOutput& output) {
@@ -347,6 +348,11 @@ void IrcSession::FollowCap(const CapOutput& output) {
   for (const CapEvent& event : output.events) {
     switch (event.kind) {
       case CapEvent::Kind::kNegotiationDone:
+        break;
+      case CapEvent::Kind::kCapabilityAdded:
+      case CapEvent::Kind::kCapabilityRemoved:
+        Log(log_msg::kCapabilityChanged,
+            CapabilityChangedText(event.text, event.kind == CapEvent::Kind::kCapabilityAdded));
         break;
       case CapEvent::Kind::kSaslSucceeded:
         Log(log_msg::kSaslSucceeded, SaslSucceededText(event.text));
@@ -465,6 +471,7 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
   const bool is_005 = server_.Apply(message);
   if (is_005) {
     nick_.SetNickLen(server_.nicklen);
+    nick_.SetMonitor(server_.monitor);
     for (const std::string& token : message.params) whox_ = whox_ || token == "WHOX";
     if (!chantypes_checked_ && AnnouncesChantypes(message)) {
       chantypes_checked_ = true;
@@ -476,12 +483,16 @@ bool IrcSession::Follow(const IrcMessage& message, TimePoint now) {
   }
 
   bool progress = false;
-  if (phase_ == Phase::kRegistering) {
+  const Phase phase = phase_;
+  if (phase == Phase::kRegistering || (phase == Phase::kRegistered && command == "CAP")) {
     const CapOutput output = cap_.OnMessage(message, now);
     progress = !output.lines.empty() || !output.events.empty();
     if (command == "CAP" && FollowSts()) return true;
     FollowCap(output);
-    if (phase_ != Phase::kRegistering) return progress;
+    if (phase_ != phase) return progress;
+    if (std::exchange(refresh_accounts_, false) && whox_ && roster_.Joined()) {
+      Enqueue(roster_.WhoxQuery(), SendQueue::Kind::kFirst);
+    }
   }
 
   const std::string before = nick_.Current();

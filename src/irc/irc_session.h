@@ -1,16 +1,18 @@
 // The IRC client's session: connects (plain or TLS), registers (CAP, SASL,
 // PASS, NICK with fallback, USER; without 001 within kRegistrationTimeout, or
 // when a required SASL login fails, it sends "QUIT :<reason>" and the attempt
-// counts as lost), joins after the welcome and rejoins after
-// a kick, watches the link, reconnects after any loss (the next server of
-// IRCServers at once, a new round of them after a growing wait: ServerRotation),
-// reports the connection state in the caption and the log, frames received
-// data into lines (parsing each once, answering PINGs, showing it and handing
-// it to the rules, but for a channel line played back from before the join,
-// which is shown marked and fires nothing (ReplayFilter); at most
-// kLinesPerPass lines per data event, the rest in later ones, so that signals
-// and timers are handled in between), and sends every outgoing line after
-// registration through a flood-protected queue.
+// counts as lost), follows the capabilities the server adds or withdraws
+// later (cap-notify: a log entry, and WHOX when account tracking is lost),
+// joins after the welcome and rejoins after a kick, watches the link,
+// reconnects after any loss (the next server of IRCServers at once, a new
+// round of them after a growing wait: ServerRotation), reports the
+// connection state in the caption and the log, frames received data into
+// lines (parsing each once, answering PINGs, showing it and handing it to
+// the rules, but for a channel line played back from before the join, which
+// is shown marked and fires nothing (ReplayFilter); at most kLinesPerPass
+// lines per data event, the rest in later ones, so that signals and timers
+// are handled in between), and sends every outgoing line after registration
+// through a flood-protected queue.
 //
 // With IRCSTS it follows the servers' strict transport security policies
 // (sts_policy.h): a plain connection whose server lists a policy port is
@@ -211,7 +213,10 @@ class IrcSession final : public IrcConnection, public IrcSender, public SocketEv
   ChannelRoster roster_;
   // Lines played back from before the join are shown marked and fire nothing.
   ReplayFilter replay_{settings_, server_, clock_, hooks_.log};
-  CapConsumers cap_consumers_{roster_};
+  // A capability that kept the accounts current went away: WHOX once the
+  // message at hand is followed.
+  CapConsumers cap_consumers_{roster_, [this] { refresh_accounts_ = true; }};
+  bool refresh_accounts_ = false;
   CapNegotiation cap_{TellConsumers(cap_consumers_)};
   NickFallback nick_;
   LinkWatchdog watchdog_;

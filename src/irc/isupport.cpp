@@ -29,6 +29,8 @@ void ApplyToken(ISupport& s, std::string_view key, std::string_view value, bool 
     }
   } else if (key == "BOT") {
     s.bot_mode = withdrawn || value.empty() ? 0 : value.front();
+  } else if (key == "MONITOR") {
+    s.monitor = !withdrawn;
   } else if (key == "CHANTYPES") {
     s.chantypes = withdrawn ? defaults.chantypes : std::string(value);
   } else if (key == "CHANMODES") {

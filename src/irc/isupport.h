@@ -17,6 +17,7 @@ struct ISupport {
   std::string prefix_modes = "ov";    // PREFIX=(ov)@+, highest status first
   std::string prefix_symbols = "@+";  // the same statuses' name prefixes
   char bot_mode = 0;                  // BOT=B; 0 when the server has none
+  bool monitor = false;               // MONITOR: it tells when a nickname comes and goes
   std::string chantypes = "#&";       // CHANTYPES
   // CHANMODES=A,B,C,D: list modes, modes with a parameter always, with a
   // parameter only when set, without one.

@@ -18,6 +18,9 @@ std::string NickFallback::Cut(std::string nick, std::size_t keep_suffix) const {
 std::string NickFallback::Start() {
   registered_ = false;
   has_configured_ = false;
+  monitor_ = false;
+  monitor_full_ = false;
+  monitoring_ = false;
   step_ = 0;
   current_ = Cut(configured_, 0);
   return current_;
@@ -59,19 +62,45 @@ std::optional<std::string> NickFallback::OnMessage(const IrcMessage& message,
   if (command == "NICK" && mapping.Equal(message.nick, current_)) {
     current_ = message.Param(0);
     has_configured_ = mapping.Equal(current_, Cut(configured_, 0));
+    return MonitorChange();
+  }
+  if (command == "734" && monitoring_) {
+    monitor_full_ = true;
+    monitor_ = false;
+    monitoring_ = false;
+    next_regain_ = now;
     return std::nullopt;
   }
   if (has_configured_) return std::nullopt;
-  if ((command == "QUIT" || command == "NICK") &&
-      mapping.Equal(message.nick, Cut(configured_, 0))) {
+  if (((command == "QUIT" || command == "NICK") &&
+       mapping.Equal(message.nick, Cut(configured_, 0))) ||
+      (command == "731" && monitoring_ && NamesConfigured(message.Param(1), mapping))) {
     next_regain_ = now + kRegainInterval;
     return "NICK " + Cut(configured_, 0);
   }
-  return std::nullopt;
+  return MonitorChange();
+}
+
+std::optional<std::string> NickFallback::MonitorChange() {
+  const bool watch = monitor_ && registered_ && !has_configured_;
+  if (watch == monitoring_) return std::nullopt;
+  monitoring_ = watch;
+  return (watch ? "MONITOR + " : "MONITOR - ") + Cut(configured_, 0);
+}
+
+bool NickFallback::NamesConfigured(std::string_view targets, const CaseMapping& mapping) const {
+  const std::string wanted = Cut(configured_, 0);
+  while (!targets.empty()) {
+    const std::size_t comma = targets.find(',');
+    const std::string_view target = targets.substr(0, comma);
+    if (mapping.Equal(target.substr(0, target.find('!')), wanted)) return true;
+    targets.remove_prefix(comma == std::string_view::npos ? targets.size() : comma + 1);
+  }
+  return false;
 }
 
 std::optional<std::string> NickFallback::Tick(TimePoint now) {
-  if (!registered_ || has_configured_ || now < next_regain_) return std::nullopt;
+  if (!registered_ || has_configured_ || monitoring_ || now < next_regain_) return std::nullopt;
   next_regain_ = now + kRegainInterval;
   return "NICK " + Cut(configured_, 0);
 }

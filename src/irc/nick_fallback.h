@@ -6,6 +6,12 @@
 // refusal). Each is cut to the server's NICKLEN. Once registered (001) under
 // another nickname, "NICK <configured>" is due every 60 s, and at once when
 // the holder of the configured nickname is seen to quit or change nickname.
+//
+// On a server with MONITOR (SetMonitor) the bot watches the configured
+// nickname instead of asking every 60 s: "MONITOR + <configured>" while it
+// is registered under another one, "NICK <configured>" at once on 731
+// (RPL_MONOFFLINE) for it, and "MONITOR - <configured>" once it has it. A
+// full watch list (734) brings the 60 s attempts back.
 #pragma once
 
 #include <chrono>
@@ -29,8 +35,12 @@ class NickFallback {
   std::string Start();
   // The server's NICKLEN (0: unknown, nothing is cut).
   void SetNickLen(std::size_t nicklen) { nicklen_ = nicklen; }
+  // Whether the server's 005 names MONITOR; the next OnMessage (the 005
+  // itself) starts watching when due.
+  void SetMonitor(bool available) { monitor_ = available && !monitor_full_; }
 
-  // Follows one server message; returns a NICK line to send, if one is due.
+  // Follows one server message; returns a NICK or MONITOR line to send, if
+  // one is due.
   std::optional<std::string> OnMessage(const IrcMessage& message, const CaseMapping& mapping,
                                        TimePoint now);
   // Returns "NICK <configured>" when the regain interval has passed.
@@ -45,6 +55,11 @@ class NickFallback {
  private:
   std::string Cut(std::string nick, std::size_t keep_suffix) const;
   std::string NextCandidate();
+  // "MONITOR +" or "-" when watching should start or stop.
+  std::optional<std::string> MonitorChange();
+  // Whether `targets` (731's comma-separated nick[!user@host] list) names
+  // the configured nickname.
+  bool NamesConfigured(std::string_view targets, const CaseMapping& mapping) const;
 
   std::string configured_;
   std::string alternative_;
@@ -54,6 +69,9 @@ class NickFallback {
   int step_ = 0;  // 0 configured, 1 alternative, 2 underscore, 3 digits
   bool registered_ = false;
   bool has_configured_ = false;
+  bool monitor_ = false;       // the server has MONITOR
+  bool monitor_full_ = false;  // it refused the watch (734)
+  bool monitoring_ = false;    // "MONITOR +" sent and not taken back
   TimePoint next_regain_{};
 };
 

@@ -86,6 +86,8 @@
   ROW(kChannelTypeRefused, 73, kWarning, "") /* ChannelTypeRefusedText */                    \
   /* A failed attempt moves on to the next server of IRCServers at once. */                  \
   ROW(kNextServer, 89, kInformation, "") /* NextServerText */                                \
+  /* A capability added or withdrawn while connected (CAP NEW, CAP DEL). */                  \
+  ROW(kCapabilityChanged, 98, kInformation, "") /* CapabilityChangedText */                  \
   /* The event log itself. */                                                                \
   ROW(kLogPathRefused, 41, kWarning, "")       /* LogPathRefusedText */                      \
   ROW(kLogFileNotALog, 42, kWarning, "")       /* LogFileNotALogText */                      \
@@ -263,6 +265,12 @@ std::string LineTooLongText(std::size_t max_bytes) {
 std::string ProtocolLineDroppedText(const std::string& line, std::size_t waiting) {
   return "Dropped the line \"" + line + "\": " + std::to_string(waiting) +
          " protocol lines are waiting to be sent already.";
+}
+
+std::string CapabilityChangedText(const std::string& name, bool added) {
+  return added ? "The server added the capability \"" + name + "\"; the bot uses it now."
+               : "The server withdrew the capability \"" + name +
+                     "\"; the bot no longer relies on it.";
 }
 
 std::string RosterFullText(const std::string& channel, std::size_t kept) {

@@ -116,6 +116,9 @@ extern const LogMessage kConnectFailed;
 extern const LogMessage kTlsMismatch;
 extern const LogMessage kChannelTypeRefused;
 extern const LogMessage kNextServer;
+// A capability the server added (CAP NEW, then acknowledged) or withdrew
+// (CAP DEL) while the bot was connected (id 98).
+extern const LogMessage kCapabilityChanged;
 
 // The event log itself.
 extern const LogMessage kLogPathRefused;
@@ -250,6 +253,8 @@ std::string TlsFailedCause(const std::string& reason);
 std::string TlsNoAnswerText(long long seconds);
 // `chantypes` is the server's CHANTYPES, which `channel`'s first character is not in.
 std::string ChannelTypeRefusedText(const std::string& channel, const std::string& chantypes);
+// `added`: the capability came into use; else the server withdrew it.
+std::string CapabilityChangedText(const std::string& name, bool added);
 std::string PortFallbackText(std::string_view missing_device);
 std::string LogPathRefusedText(const std::string& setting, const std::string& used_path);
 std::string LogFileNotALogText(const std::string& file, const std::string& used_path);

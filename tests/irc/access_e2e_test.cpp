@@ -1,7 +1,8 @@
 // Who may switch the devices, against InspIRCd with Anope on loopback: rules
-// for a services account and for a channel status, lines that are not
-// channel messages, a channel whose name the server spells with other
-// capitals than the configuration, and owner commands in private messages.
+// for a services account, a channel status and a host an operator changes,
+// lines that are not channel messages, a channel whose name the server
+// spells with other capitals than the configuration, and owner commands in
+// private messages.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ class AccessEndToEndTest : public ::testing::Test {
   static void SetUpTestSuite() {
     EnsureQtApplication();
     network_ = new servers::ServicesNetwork;
-    if (!network_->Start()) {
+    if (!network_->Start({.identity = true})) {
       error_ = network_->Error();
       return;
     }
@@ -153,6 +154,40 @@ TEST_F(AccessEndToEndTest, AnAccountRuleFiresOnlyForASenderLoggedInToThatAccount
     bot.console.lines.clear();
     sender.Send("QUIT :next\r\n");
     ASSERT_TRUE(WaitForQuit("alice"));
+  }
+}
+
+TEST_F(AccessEndToEndTest, AHostRuleFollowsTheHostAnOperatorGivesTheSender) {
+  auto trusted = AllowedUser();
+  trusted->SetHost("trusted.zelvo.test");
+  Bot& bot =
+      StartBot("#host", [&](Bot& b) { b.AddRule("Host Disco", "*Disco On*", kDiscoOn, trusted); });
+  ASSERT_FALSE(HasFailure());
+  RawIrcClient oper, frank;
+  ASSERT_TRUE(oper.Connect(Port(), "oscar"));
+  oper.Send("OPER op oppass\r\n");
+  ASSERT_TRUE(oper.WaitForLineContaining(" 381 ", seconds(5)));
+  ASSERT_TRUE(frank.Connect(Port(), "frank"));
+  ASSERT_TRUE(frank.Join("#host"));
+  for (const std::string host : {"trusted.zelvo.test", "elsewhere.zelvo.test"}) {
+    SCOPED_TRACE(host);
+    const std::size_t chghosts = bot.console.CountContaining(" CHGHOST frank ");
+    oper.Send("CHGHOST frank " + host + "\r\n");
+    // The bot hears of it (chghost, not as a QUIT and a JOIN) before the next line.
+    ASSERT_TRUE(SpinUntil([&] { return bot.console.CountContaining(" CHGHOST frank ") > chghosts; },
+                          seconds(5)));
+    EXPECT_EQ(bot.Session().Roster().Find("frank")->host, host);
+    const std::size_t entries = bot.log.size();
+    const std::size_t replies = frank.CountContaining("I toggled Host Disco.");
+    frank.Say("#host", "Disco On");
+    ASSERT_TRUE(SpinUntil(
+        [&] {
+          return frank.CountContaining("I toggled Host Disco.") > replies ||
+                 !RefusalsOf(bot, entries).empty();
+        },
+        seconds(10)));
+    EXPECT_EQ(RefusalsOf(bot, entries).size(), host == "trusted.zelvo.test" ? 0u : 1u);
+    EXPECT_EQ(bot.PortWrites().size(), 1u);  // from the trusted host only
   }
 }
 

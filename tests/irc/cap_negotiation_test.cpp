@@ -257,6 +257,28 @@ INSTANTIATE_TEST_SUITE_P(
                                   {},
                                   {"AUTHENTICATE *"},
                                   {{Kind::kSaslFailed, EcdsaChallengeText("not base64")}}}})},
+        Conversation{"CapNotifyAfterRegistration",
+                     Config(SaslMechanism::kPlain, false),
+                     kPlainStart,
+                     {{":irc CAP * LS :multi-prefix\r\n",
+                       {},
+                       {"CAP REQ :multi-prefix"},
+                       {{Kind::kSaslFailed, "The server does not offer SASL."}}},
+                      {":irc CAP * ACK :multi-prefix\r\n", {}, {"CAP END"}, {kDone}},
+                      // What the table asks for, but no login after registration.
+                      {":irc CAP relay NEW :away-notify sasl=PLAIN chghost account-tag\r\n",
+                       {},
+                       {"CAP REQ :chghost account-tag"},
+                       {}},
+                      {":irc CAP relay ACK :chghost sasl\r\n",
+                       {},
+                       {},
+                       {{Kind::kCapabilityAdded, "chghost"}}},
+                      {":irc CAP relay NAK :account-tag\r\n", {}, {}, {}},
+                      {":irc CAP relay DEL :account-tag chghost\r\n",
+                       {},
+                       {},
+                       {{Kind::kCapabilityRemoved, "chghost"}}}}},
         Conversation{"StillWaitingForTheList",
                      Config(),
                      kPlainStart,
@@ -283,9 +305,9 @@ TEST(CapNegotiationTest, RequestsTheTableAndTellsWhatComesIntoAndOutOfEffect) {
   }
   // An ACK counts only as the answer to the request, and only for its names.
   cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :" + all), now);
-  EXPECT_THAT(cap.OnMessage(ParseIrcMessage(":irc CAP * LS :cap-notify " + all), now).lines,
+  EXPECT_THAT(cap.OnMessage(ParseIrcMessage(":irc CAP * LS :away-notify " + all), now).lines,
               ElementsAre("CAP REQ :" + all));
-  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :cap-notify " + all + " x"), now);
+  cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :away-notify " + all + " x"), now);
   // DEL takes one out of effect; an ACK outside the request does not bring it back.
   cap.OnMessage(ParseIrcMessage(":irc CAP relay DEL :" + last), now);
   cap.OnMessage(ParseIrcMessage(":irc CAP * ACK :" + last), now);

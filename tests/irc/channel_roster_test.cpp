@@ -14,6 +14,7 @@ struct Expect {
   bool present;
   std::string modes;
   std::optional<std::string> account;
+  std::string mask = "";  // "user@host" when checked
 };
 
 struct Case {
@@ -42,6 +43,9 @@ TEST_P(ChannelRosterTest, FollowsTheChannel) {
     if (m == nullptr) continue;
     EXPECT_EQ(m->modes, e.modes) << e.nick;
     EXPECT_EQ(m->account, e.account) << e.nick;
+    if (!e.mask.empty()) {
+      EXPECT_EQ(m->user + "@" + m->host, e.mask) << e.nick;
+    }
   }
 }
 
@@ -58,8 +62,16 @@ INSTANTIATE_TEST_SUITE_P(
               {"eve", true, "", std::nullopt},
               {"mallory", false, "", std::nullopt}}},
         Case{"UserhostInNames",
-             {":irc 353 relay @ #lab :@alice!a@host +bob!b@h2\r\n"},
-             {{"alice", true, "o", std::nullopt}, {"bob", true, "v", std::nullopt}}},
+             {":irc 353 relay @ #lab :@+alice!a@host +bob!b@h2 carol\r\n"},
+             {{"alice", true, "ov", std::nullopt, "a@host"},
+              {"bob", true, "v", std::nullopt, "b@h2"},
+              {"carol", true, "", std::nullopt, "@"}}},
+        Case{"HostsFollowChghostJoinAndEveryLine",
+             {":irc 353 relay = #lab :alice\r\n", ":alice!a@old.example PRIVMSG #lab :hi\r\n",
+              ":alice!a@old.example CHGHOST al cloak/alice\r\n", ":carol!c@h3 JOIN #lab\r\n",
+              ":carol!c@h3 CHGHOST cc new.example\r\n"},
+             {{"alice", true, "", std::nullopt, "al@cloak/alice"},
+              {"carol", true, "", std::nullopt, "cc@new.example"}}},
         Case{"ModeChangesWithParameterModesBetween",
              {":irc 353 relay = #lab :alice bob carol\r\n",
               ":op!o@h MODE #LAB +obv+lk alice *!*@x bob 10 key\r\n",

@@ -274,6 +274,27 @@ TEST_F(NetworkEndToEndTest, ATakenNickFallsBackAndIsRegainedWhenItsHolderQuits) 
   EXPECT_THAT(bot.console.lines.back(), HasSubstr(" PRIVMSG #lab :hello"));
 }
 
+// The holder shares no channel with the bot: only MONITOR tells it that the
+// nickname is free, long before the next 60 s attempt.
+TEST_F(NetworkEndToEndTest, AWatchedNickIsTakenTheMomentItsHolderQuits) {
+  servers::InspircdServer server;
+  ZELVO_START_OR_SKIP(server, {.tls = false, .identity = true});
+  RawIrcClient holder;
+  ASSERT_TRUE(holder.Connect(server.Port(), "relay"));
+  ASSERT_NO_FATAL_FAILURE(StartAlice(server.Port()));
+  Bot& bot = StartBot(server.Port());
+  ASSERT_TRUE(alice_.WaitForJoin(":relay_!", "#lab", seconds(10))) << bot.LogText();
+  // The answer to MONITOR +: the holder is online.
+  ASSERT_TRUE(
+      SpinUntil([&] { return bot.console.CountContaining(" 730 relay_ ") > 0; }, seconds(5)));
+  holder.Send("QUIT :bye\r\n");
+  ASSERT_TRUE(
+      SpinUntil([&] { return alice_.CountContaining(" NICK :relay\r\n") > 0; }, seconds(10)))
+      << bot.LogText();
+  EXPECT_EQ(bot.console.CountContaining(" 731 relay_ "), 1u);
+  EXPECT_EQ(bot.CountLog(log_msg::kNickRegained.id), 1u);
+}
+
 TEST_F(NetworkEndToEndTest, AKickedBotRejoinsAfterTheDelayAndRulesFire) {
   servers::NgircdServer server;
   ASSERT_TRUE(server.Start()) << server.Error();

@@ -5,6 +5,8 @@
 
 #include <deque>
 
+#include "irc/isupport.h"
+
 namespace zelvo {
 namespace {
 
@@ -44,11 +46,13 @@ TEST_P(NickFallbackTest, PicksAndRegainsTheNickname) {
                               ? c.configured.substr(0, c.nicklen)
                               : c.configured);
   const CaseMapping mapping;
+  ISupport server;
   for (std::size_t i = 0; i < c.steps.size(); ++i) {
     const Step& step = c.steps[i];
     now += step.wait;
-    const auto sent = step.line.empty() ? nick.Tick(now)
-                                        : nick.OnMessage(ParseIrcMessage(step.line), mapping, now);
+    const IrcMessage message = ParseIrcMessage(step.line);
+    if (server.Apply(message)) nick.SetMonitor(server.monitor);  // as the session does
+    const auto sent = step.line.empty() ? nick.Tick(now) : nick.OnMessage(message, mapping, now);
     EXPECT_EQ(sent, step.sent) << "step " << i << ": " << step.line;
   }
   EXPECT_EQ(nick.Current(), c.current_at_end);
@@ -109,6 +113,22 @@ INSTANTIATE_TEST_SUITE_P(
               {":relay_!r@h NICK relay\r\n", {}, std::nullopt},
               {":relay!r@h QUIT :bye\r\n", {}, std::nullopt}},
              "relay"},
+        Case{"MonitorRegainsOnOfflineInsteadOfPolling",
+             "relay",
+             "",
+             0,
+             {{":irc 433 * relay :in use\r\n", {}, "NICK relay_"},
+              {":irc 001 relay_ :Welcome\r\n", {}, std::nullopt},
+              {":irc 005 relay_ MONITOR=100 :are supported\r\n", {}, "MONITOR + relay"},
+              {"", seconds(600), std::nullopt},
+              {":irc 731 relay_ :other\r\n", {}, std::nullopt},
+              {":irc 731 relay_ :other,RELAY!r@h\r\n", {}, "NICK relay"},
+              {":relay_!r@h NICK :relay\r\n", {}, "MONITOR - relay"},
+              {":relay!r@h NICK :renamed\r\n", {}, "MONITOR + relay"},
+              // A full watch list: the 60 s attempts again.
+              {":irc 734 renamed 1 relay :Monitor list is full\r\n", {}, std::nullopt},
+              {"", seconds(1), "NICK relay"}},
+             "renamed"},
         Case{"RegisteredUnderItsOwnNameNeedsNoRegain",
              "relay",
              "",

@@ -323,6 +323,12 @@ std::vector<std::string> InspircdServer::Configure() {
         "ircv3_servertime", "ircv3_batch", "hidechans", "namesx", "botmode"}) {
     conf << "<module name=\"" << module << "\">\n";
   }
+  if (options_.identity) {
+    for (const char* module :
+         {"chghost", "ircv3_chghost", "uhnames", "monitor", "ircv3_capnotify"}) {
+      conf << "<module name=\"" << module << "\">\n";
+    }
+  }
   conf << "<link name=\"" << kServicesName << "\" ipaddr=\"127.0.0.1\" port=\"" << LinkPort()
        << "\" allowmask=\"127.0.0.0/8\" sendpass=\"" << options_.link_password << "\" recvpass=\""
        << options_.link_password << "\">\n"
@@ -389,8 +395,8 @@ bool AnopeServices::Ready() {
 
 // ---- ServicesNetwork ----
 
-bool ServicesNetwork::Start() {
-  return ircd.Start() && services.Start(ircd);
+bool ServicesNetwork::Start(InspircdServer::Options options) {
+  return ircd.Start(std::move(options)) && services.Start(ircd);
 }
 
 std::string ServicesNetwork::RegisterAccount(const std::string& account,

@@ -150,6 +150,9 @@ class InspircdServer : public TestServer {
     // ircv3_sts: a policy for "localhost" (the TLS certificate's name, which
     // a TLS client must send) on the TLS port, for 5 minutes.
     bool sts = false;
+    // chghost (the CHGHOST command and capability), userhost-in-names,
+    // MONITOR and cap-notify.
+    bool identity = false;
   };
   static constexpr const char* kName = "irc.zelvo.test";
   static constexpr const char* kServicesName = "services.zelvo.test";
@@ -180,7 +183,7 @@ class AnopeServices : public TestServer {
 // InspIRCd with Anope: the whole network for the SASL and account tests.
 class ServicesNetwork {
  public:
-  bool Start();
+  bool Start(InspircdServer::Options options = {});
   int Port() const { return ircd.Port(); }
   std::string Error() const { return ircd.Error() + services.Error(); }
   std::string Logs() const { return ircd.Log() + "\n---- services ----\n" + services.Log(); }

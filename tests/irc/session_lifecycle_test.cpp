@@ -260,6 +260,27 @@ TEST_F(SessionLifecycleTest, FallsBackOnATakenNickAndRegainsIt) {
   EXPECT_THAT(socket_.sent, IsEmpty());
 }
 
+// --- capabilities and the nickname watched while connected ---
+
+TEST_F(SessionLifecycleTest, FollowsCapabilityChangesAndTheWatchedNicknameThroughTheQueue) {
+  Connected();
+  Receive(
+      ":srv CAP * LS :account-notify chghost\r\n:srv CAP relay ACK :account-notify chghost\r\n"
+      ":srv 001 relay :Welcome\r\n:srv 005 relay WHOX MONITOR=10 :are supported\r\n"
+      ":relay!~relay@h JOIN :#lab\r\n:srv 353 relay = #lab :relay alice\r\n"
+      ":srv 354 relay 152 alice alice\r\n");
+  Tick(seconds(10));
+  Forget();
+  // Account data no longer kept current: forgotten, and asked for again.
+  Receive(":srv CAP relay DEL :account-notify\r\n");
+  EXPECT_EQ(Session().Roster().Find("alice")->account, std::nullopt);
+  Receive(":relay!~relay@h NICK :relay_\r\n:srv 731 relay_ :relay\r\n");
+  EXPECT_THAT(socket_.sent,
+              ElementsAre("WHO #lab %tna,152\r\n", "MONITOR + relay\r\n", "NICK relay\r\n"));
+  EXPECT_THAT(LogTexts(log_msg::kCapabilityChanged.id),
+              ElementsAre(CapabilityChangedText("account-notify", false)));
+}
+
 // --- the channel ---
 
 struct RejoinCase {
