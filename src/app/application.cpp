@@ -335,7 +335,7 @@ std::unique_ptr<FrontEnd> Application::MakeFrontEnd() {
   }
   if (!display_error_.empty()) throw RaisedError(display_error_);
   return std::make_unique<frmMain>(
-      MainWindowServices{settings_, state_, Actions(), Logger(), *tray_, clock_.get()});
+      MainWindowServices{settings_, state_, Actions(), Logger(), *tray_, clock_.get(), nullptr});
 }
 
 OperatorActions Application::Actions() {

@@ -209,10 +209,9 @@ void frmMain::ApplyWindowSettings() {
   FitOuterSize();
   setWindowState(WindowStatesFromCode(settings.giWindowState));
   setWindowTitle(QString::fromLatin1(kCaption));
-  for (int n = 1; n <= kOutputCount; ++n)
-    name_labels_.at(static_cast<std::size_t>(n - 1))
-        ->setText(
-            TextToQString(services_.state.rules.Get().names[static_cast<std::size_t>(n - 1)]));
+  ShowRules(services_.state.rules.Get());
+  outputs_byte_ = services_.state.outputs.Get();
+  tray_menu_->SetOutputs(outputs_byte_);
   Log(log_msg::kAddingTrayIcon);
   AddTrayIcon();
 }

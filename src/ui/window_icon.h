@@ -7,9 +7,13 @@
 
 namespace zelvo {
 
-// Draws the icon at `size` pixels: a lit green lamp on a black tile.
-QPixmap DrawZelvoIcon(int size);
+// The lamp's colour in the window's icon.
+inline const QColor kIconLampGreen{0, 255, 0};
 
-QIcon ZelvoWindowIcon();
+// Draws the icon at `size` pixels: a lit lamp on a black tile. The tray icon
+// lights it in the colour of the connection's state.
+QPixmap DrawZelvoIcon(int size, QColor lamp_colour = kIconLampGreen);
+
+QIcon ZelvoWindowIcon(QColor lamp_colour = kIconLampGreen);
 
 }  // namespace zelvo

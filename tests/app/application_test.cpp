@@ -393,7 +393,7 @@ TEST_F(ApplicationTest, HeadlessTheOperatorsInputIsSaidInTheChannelAndAFirstStar
   ::close(pipe_fds[1]);  // the last line without its line end, then the end
   pump();
   EXPECT_THAT(irc_->connection.sent, ElementsAre("Disco On", "Disco Off"));
-  EXPECT_THAT(console_.str(), HasSubstr("Not connected\r\n"));
+  EXPECT_THAT(console_.str(), HasSubstr("Not connected\n"));
   EXPECT_TRUE(exit_codes_.empty());
   app.reset();
   ::close(pipe_fds[0]);

@@ -256,7 +256,7 @@ class MainWindowX11Test : public ::testing::Test {
   frmMain& Start(bool tray_available) {
     tray_ = std::make_unique<FakeTray>(events_, tray_available);
     window_ = std::make_unique<frmMain>(
-        MainWindowServices{settings_, state_, {}, nullptr, *tray_, nullptr});
+        MainWindowServices{settings_, state_, {}, nullptr, *tray_, nullptr, nullptr});
     window_->Form_Load();
     window_->show();
     return *window_;
