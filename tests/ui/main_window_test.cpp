@@ -46,7 +46,10 @@ class MainWindowTest : public ::testing::Test {
                              log_.push_back({id, type, text});
                              events_.push_back("log " + std::to_string(id));
                            },
-                           *tray_, &clock_, nullptr});
+                           *tray_, &clock_, [this](const QString& question) {
+                             events_.push_back("ask " + question.toStdString());
+                             return answer_;
+                           }});
     window_->Form_Load();
     return *window_;
   }
@@ -67,6 +70,7 @@ class MainWindowTest : public ::testing::Test {
   Events events_;
   std::vector<std::string> sent_;
   LineOutcome outcome_ = LineOutcome::kSent;
+  bool answer_ = false;  // to the window's questions
   std::unique_ptr<FakeTray> tray_;
   std::vector<LogLine> log_;
   std::unique_ptr<frmMain> window_;
@@ -504,8 +508,6 @@ INSTANTIATE_TEST_SUITE_P(Activations, TrayActivationTest,
 
 TEST_F(MainWindowTest, TheTrayMenuShowsHidesTogglesReloadsAndQuits) {
   state_.rules.Set({{"Saftblandare", "A&B"}, {}});
-  std::vector<std::string> questions;
-  bool answer = false;
   frmMain& window = Load();
   window.show();
   TrayMenu& menu = MainWindowView(window).Menu();
@@ -532,34 +534,18 @@ TEST_F(MainWindowTest, TheTrayMenuShowsHidesTogglesReloadsAndQuits) {
   EXPECT_FALSE(menu.Output(2).isChecked());
   EXPECT_TRUE(menu.Output(3).isChecked());
 
-  int reloads = 0;
-  window_.reset();
-  OperatorActions actions;
-  actions.close = [this] { events_.push_back("close"); };
-  actions.reload = [&reloads] { ++reloads; };
-  window_ = std::make_unique<frmMain>(MainWindowServices{
-      settings_, state_, std::move(actions), [](std::int32_t, std::int32_t, const std::string&) {},
-      *tray_, &clock_, [&](const QString& question) {
-        questions.push_back(question.toStdString());
-        return answer;
-      }});
-  window_->Form_Load();
-  TrayMenu& menu2 = MainWindowView(*window_).Menu();
-  menu2.Reload().trigger();
-  EXPECT_EQ(reloads, 1);
-  // With outputs on, Quit asks first and a "no" keeps the bot running.
-  menu2.Quit().trigger();
-  EXPECT_THAT(questions,
-              ElementsAre("Outputs Saftblandare and O3 are on. Quit Zelvo anyway?"));
-  EXPECT_NE(events_.back(), "close");
-  answer = true;
-  menu2.Quit().trigger();
-  EXPECT_EQ(events_.back(), "close");
-  state_.outputs.Set(0);
   events_.clear();
-  menu2.Quit().trigger();
-  EXPECT_THAT(events_, ElementsAre("close"));
-  EXPECT_EQ(questions.size(), 2u);
+  menu.Reload().trigger();
+  // With outputs on, Quit asks first and a "no" keeps the bot running.
+  menu.Quit().trigger();
+  answer_ = true;
+  menu.Quit().trigger();
+  state_.outputs.Set(0);
+  menu.Quit().trigger();
+  EXPECT_THAT(events_, ElementsAre("reload",
+                                   "ask Outputs Saftblandare and O3 are on. Quit Zelvo anyway?",
+                                   "ask Outputs Saftblandare and O3 are on. Quit Zelvo anyway?",
+                                   "close", "close"));
 }
 
 struct TrayStateCase {
