@@ -69,29 +69,6 @@ std::string Attribute(xmlNode* node, const char* name) {
   return out;
 }
 
-std::string Escaped(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 StsOffer ParseStsValue(std::string_view value) {
@@ -146,14 +123,24 @@ void StsPolicyStore::Upgrade(std::string_view host, std::int32_t port) {
 }
 
 std::string StsPolicyStore::ToXml() const {
-  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<StsPolicies>\n";
+  // Built through libxml2, which escapes the host names.
+  const std::unique_ptr<xmlDoc, DocDeleter> doc(xmlNewDoc(BAD_CAST "1.0"));
+  xmlNode* root = xmlNewNode(nullptr, BAD_CAST "StsPolicies");
+  xmlDocSetRootElement(doc.get(), root);
   for (const auto& [host, rule] : policies_) {
     const auto until =
         std::chrono::duration_cast<std::chrono::seconds>(rule.until->time_since_epoch());
-    xml += "  <Policy host=\"" + Escaped(host) + "\" port=\"" + std::to_string(rule.port) +
-           "\" until=\"" + std::to_string(until.count()) + "\"/>\n";
+    xmlNode* policy = xmlNewChild(root, nullptr, BAD_CAST "Policy", nullptr);
+    xmlNewProp(policy, BAD_CAST "host", BAD_CAST host.c_str());
+    xmlNewProp(policy, BAD_CAST "port", BAD_CAST std::to_string(rule.port).c_str());
+    xmlNewProp(policy, BAD_CAST "until", BAD_CAST std::to_string(until.count()).c_str());
   }
-  return xml + "</StsPolicies>\n";
+  xmlChar* text = nullptr;
+  int size = 0;
+  xmlDocDumpFormatMemoryEnc(doc.get(), &text, &size, "UTF-8", 1);
+  std::string xml(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size));
+  xmlFree(text);
+  return xml;
 }
 
 std::string StsPolicyStore::FromXml(std::string_view xml) {
