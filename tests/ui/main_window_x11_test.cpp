@@ -1,6 +1,7 @@
 // The main window on a private X server with a real window manager (openbox):
-// what the user sees of a hidden start, of the configured frame and of a
-// window that comes back from the notification area.
+// what the user sees of a hidden start, of the configured frame, of a window
+// that comes back from the notification area, and of the real tray icon and
+// its menu in a notification area (trayer).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,6 +11,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QScreen>
+#include <QSystemTrayIcon>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +21,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <vector>
 
 #ifdef ZELVO_HAVE_XCB
 #include <xcb/xcb.h>
@@ -24,6 +29,8 @@
 
 #include "ui/fakes.h"
 #include "ui/main_window.h"
+#include "ui/qt_tray_icon.h"
+#include "ui/status_line.h"
 
 // The D-Bus library keeps one buffer for the life of the process once Qt's
 // desktop integration has used it.
@@ -252,11 +259,20 @@ class MainWindowX11Test : public ::testing::Test {
     settings_.giWindowHeight = 700;
   }
 
+  void TearDown() override {
+    window_.reset();
+    qt_tray_.reset();
+    Stop(tray_host_);
+  }
+
   // Loads the window and shows it, as the start-up does.
   frmMain& Start(bool tray_available) {
     tray_ = std::make_unique<FakeTray>(events_, tray_available);
+    return Start(*tray_);
+  }
+  frmMain& Start(TrayIcon& tray) {
     window_ = std::make_unique<frmMain>(
-        MainWindowServices{settings_, state_, {}, nullptr, *tray_, nullptr, nullptr});
+        MainWindowServices{settings_, state_, actions_, nullptr, tray, nullptr, nullptr});
     window_->Form_Load();
     window_->show();
     return *window_;
@@ -264,10 +280,82 @@ class MainWindowX11Test : public ::testing::Test {
 
   Settings settings_;
   BotState state_;
+  OperatorActions actions_;
   Events events_;
+  pid_t tray_host_ = -1;
   std::unique_ptr<FakeTray> tray_;
+  std::unique_ptr<QtTrayIcon> qt_tray_;
   std::unique_ptr<frmMain> window_;
 };
+
+QImage Screenshot() {
+  return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+}
+
+// Keeps a screenshot in the test's temporary folder, for a failure message.
+std::string Kept(const QImage& shot, const std::string& name) {
+  const std::string path = ::testing::TempDir() + "main_window_x11_" + name + ".png";
+  shot.save(QString::fromStdString(path));
+  return "screenshot: " + path;
+}
+
+// trayer's panel; empty while it is not shown.
+QRect TrayArea() {
+  const std::string shell = Shell(
+      "xdotool search --onlyvisible --class '^trayer$' getwindowgeometry --shell 2>/dev/null");
+  const auto field = [&](const char* name) {
+    std::smatch value;
+    const std::regex pattern(std::string("\\b") + name + R"(=(\d+))");
+    return std::regex_search(shell, value, pattern) ? std::stoi(value[1]) : 0;
+  };
+  return QRect(field("X"), field("Y"), field("WIDTH"), field("HEIGHT"));
+}
+
+// Hues in twelve sectors of 30 degrees, red at 0.
+int HueSector(const QColor& colour) {
+  return (colour.hsvHue() + 15) / 30 % 12;
+}
+
+// The strong colours in `area` (saturated and bright, as a lit lamp): the
+// sector most of them share (-1: none) and where those pixels are.
+struct Lamp {
+  int sector = -1;
+  QRect where;
+};
+Lamp DominantColour(const QImage& shot, const QRect& area) {
+  std::vector<int> counts(12);
+  std::vector<QRect> places(12);
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor colour = shot.pixelColor(x, y);
+      if (colour.hsvSaturation() < 128 || colour.value() < 128) continue;
+      const int sector = HueSector(colour);
+      ++counts[sector];
+      places[sector] |= QRect(x, y, 1, 1);
+    }
+  }
+  Lamp lamp;
+  for (int sector = 0; sector < 12; ++sector) {
+    if (counts[sector] > 0 && (lamp.sector < 0 || counts[sector] > counts[lamp.sector]))
+      lamp = {sector, places[sector]};
+  }
+  return lamp;
+}
+
+// The share of pixels that `part` has in common with the screenshot at `where`.
+double Overlap(const QImage& shot, const QImage& part, const QRect& where) {
+  int same = 0;
+  for (int y = 0; y < where.height(); ++y) {
+    for (int x = 0; x < where.width(); ++x)
+      same += shot.pixel(where.x() + x, where.y() + y) == part.pixel(x, y);
+  }
+  return where.isEmpty() ? 0.0 : double(same) / (where.width() * where.height());
+}
+
+void Click(const QPoint& at, int button) {
+  Shell("xdotool mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) + " click " +
+        std::to_string(button));
+}
 
 TEST_F(MainWindowX11Test, HiddenStartWithoutTrayIsMinimisedOnTheTaskBar) {
   settings_.gbWindowShow = false;
@@ -329,6 +417,64 @@ TEST_F(MainWindowX11Test, AMaximisedWindowComesBackFromTheTrayMaximised) {
   EXPECT_TRUE(SpinUntil([&] { return x.HasState("_NET_WM_STATE_MAXIMIZED_VERT"); }))
       << x.Properties();
   EXPECT_TRUE(window.isMaximized());
+}
+
+TEST_F(MainWindowX11Test, TheTrayIconShowsTheConnectionAndItsMenuTogglesAnOutput) {
+  if (!OnPath("trayer") || !OnPath("xdotool"))
+    GTEST_SKIP() << "trayer and xdotool are not installed: the notification-area test needs them";
+  tray_host_ = Spawn([] {
+    execlp("trayer", "trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel",
+           "--width", "120", "--height", "24", static_cast<char*>(nullptr));
+  });
+  QRect area;
+  ASSERT_TRUE(SpinUntil([&] {
+    area = TrayArea();
+    return !area.isEmpty() && QSystemTrayIcon::isSystemTrayAvailable();
+  })) << "trayer did not start";
+  std::vector<int> toggled;
+  actions_.toggle_output = [&](int output) { toggled.push_back(output); };
+  qt_tray_ = std::make_unique<QtTrayIcon>();
+  frmMain& window = Start(*qt_tray_);
+
+  // The lamp in the notification area takes the connection's colour.
+  using State = ConnectionStatus::State;
+  Lamp lamp;
+  QImage shot;
+  for (const State state : {State::kDown, State::kJoined}) {
+    ConnectionStatus status;
+    status.state = state;
+    status.problem = state == State::kDown ? "Connection refused" : "";
+    state_.connection.Set(status);
+    const int sector = HueSector(ColorFromNumber(MarkColour(state)));
+    ASSERT_TRUE(SpinUntil([&] {
+      shot = Screenshot();
+      lamp = DominantColour(shot, area);
+      return lamp.sector == sector && lamp.where.width() >= 4 && lamp.where.height() >= 4;
+    })) << "state " << static_cast<int>(state) << ", colour sector " << lamp.sector << " in "
+        << Kept(shot, "tray_icon");
+  }
+
+  // A right click on it opens the menu at the icon, hanging below the
+  // notification area, on the screen as the menu draws itself.
+  TrayMenu& menu = MainWindowView(window).Menu();
+  const QImage before = Screenshot();
+  Click(lamp.where.center(), 3);
+  ASSERT_TRUE(SpinUntil([&] {
+    shot = Screenshot();
+    return menu.isVisible() && XWindow(menu.winId()).Mapped() &&
+           Overlap(shot, menu.grab().toImage(), menu.geometry()) > 0.9;
+  })) << Kept(shot, "tray_menu");
+  const QRect placed = menu.geometry();
+  EXPECT_TRUE(placed.top() >= area.top() && placed.top() <= area.bottom() &&
+              placed.bottom() > area.bottom())
+      << "menu at " << placed.x() << "," << placed.y() << "; " << Kept(shot, "tray_menu");
+  EXPECT_LT(Overlap(before, menu.grab().toImage(), menu.geometry()), 0.5);
+
+  // Choosing an output toggles it, as a click on its lamp does.
+  Click(menu.mapToGlobal(menu.actionGeometry(&menu.Output(3)).center()), 1);
+  EXPECT_TRUE(SpinUntil([&] { return !toggled.empty() && !menu.isVisible(); }))
+      << Kept(Screenshot(), "tray_menu_click");
+  EXPECT_EQ(toggled, std::vector<int>{3});
 }
 
 }  // namespace
