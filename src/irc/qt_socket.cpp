@@ -57,46 +57,62 @@ QtSocket::QtSocket() {
 }
 
 void QtSocket::Renew() {
-  socket_ = std::make_unique<QSslSocket>();
+  // Without TLS a plain QTcpSocket: the TLS library is loaded only for a
+  // connection that uses it.
+  if (tls_.enabled)
+    socket_ = std::make_unique<QSslSocket>();
+  else
+    socket_ = std::make_unique<QTcpSocket>();
   data_event_due_ = false;  // a posted data event went with the old one
-  QSslSocket* s = socket_.get();
+  QTcpSocket* s = socket_.get();
   s->setReadBufferSize(kReadBufferBytes);
-  QObject::connect(s, &QSslSocket::connected, [this] {
+  QObject::connect(s, &QTcpSocket::connected, [this] {
     // Every write is a complete line: send it at once instead of waiting for
     // the acknowledgement of the one before.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    if (tls_.enabled) {
+    if (TlsSocket()) {
       handshake_timer_.start();
       return;  // connected once the handshake is done
     }
     if (handler_) handler_->sckIRC_Connect();
   });
-  QObject::connect(s, &QSslSocket::encrypted, [this] {
-    handshake_timer_.stop();
-    OnEncrypted();
-  });
-  QObject::connect(s, &QSslSocket::sslErrors, [this](const QList<QSslError>& errors) {
-    if (!tls_.fingerprint.empty() || !tls_.verify) {
-      // Pinned (checked once encrypted) or verification off.
-      socket_->ignoreSslErrors();
-      return;
-    }
-    tls_errors_.clear();
-    for (const QSslError& error : errors) {
-      tls_errors_ += (tls_errors_.empty() ? "" : "; ") + error.errorString().toStdString();
-    }
-    tls_errors_ += ".";
-  });
-  QObject::connect(s, &QSslSocket::readyRead, [this] { RaiseDataArrival(); });
-  QObject::connect(s, &QSslSocket::errorOccurred,
+  if (QSslSocket* tls = TlsSocket()) {
+    QObject::connect(tls, &QSslSocket::encrypted, [this] {
+      handshake_timer_.stop();
+      OnEncrypted();
+    });
+    QObject::connect(tls, &QSslSocket::sslErrors, [this](const QList<QSslError>& errors) {
+      if (!tls_.fingerprint.empty() || !tls_.verify) {
+        // Pinned (checked once encrypted) or verification off.
+        TlsSocket()->ignoreSslErrors();
+        return;
+      }
+      tls_errors_.clear();
+      for (const QSslError& error : errors) {
+        tls_errors_ += (tls_errors_.empty() ? "" : "; ") + error.errorString().toStdString();
+      }
+      tls_errors_ += ".";
+    });
+  }
+  QObject::connect(s, &QTcpSocket::readyRead, [this] { RaiseDataArrival(); });
+  QObject::connect(s, &QTcpSocket::errorOccurred,
                    [this](QAbstractSocket::SocketError error) { OnError(error); });
-  QObject::connect(s, &QSslSocket::disconnected, [this] {
+  QObject::connect(s, &QTcpSocket::disconnected, [this] {
     // A refused handshake was reported as such already.
     if (handler_ && !tls_failed_) handler_->sckIRC_Close();
   });
-  QObject::connect(s, &QSslSocket::bytesWritten, [this](qint64) {
+  QObject::connect(s, &QTcpSocket::bytesWritten, [this](qint64) {
     if (handler_) handler_->sckIRC_SendComplete();
   });
+}
+
+QSslSocket* QtSocket::TlsSocket() const {
+  return qobject_cast<QSslSocket*>(socket_.get());
+}
+
+std::string QtSocket::PeerFingerprint() const {
+  const QSslSocket* tls = TlsSocket();
+  return tls ? CertificateFingerprint(tls->peerCertificate()) : std::string();
 }
 
 QtSocket::~QtSocket() {
@@ -110,16 +126,16 @@ void QtSocket::OnError(QAbstractSocket::SocketError error) {
     RaiseErrorLater(SocketErrorNumber(error), socket_->errorString().toStdString());
     return;
   }
-  if (tls_.enabled && (error == QAbstractSocket::SslHandshakeFailedError ||
-                       error == QAbstractSocket::SslInternalError ||
-                       error == QAbstractSocket::SslInvalidUserDataError)) {
+  if (TlsSocket() && (error == QAbstractSocket::SslHandshakeFailedError ||
+                      error == QAbstractSocket::SslInternalError ||
+                      error == QAbstractSocket::SslInvalidUserDataError)) {
     const std::string reason =
         !tls_errors_.empty() ? tls_errors_ : socket_->errorString().toStdString() + ".";
     failed_ = true;
     tls_failed_ = true;
     if (handler_) {
-      handler_->sckIRC_TlsError({reason, CertificateFingerprint(socket_->peerCertificate()),
-                                 tls_errors_.empty() && SaysPlainTextAnswer(reason)});
+      handler_->sckIRC_TlsError(
+          {reason, PeerFingerprint(), tls_errors_.empty() && SaysPlainTextAnswer(reason)});
     }
     return;
   }
@@ -130,7 +146,7 @@ void QtSocket::OnError(QAbstractSocket::SocketError error) {
 }
 
 void QtSocket::OnEncrypted() {
-  const std::string fingerprint = CertificateFingerprint(socket_->peerCertificate());
+  const std::string fingerprint = PeerFingerprint();
   if (!tls_.fingerprint.empty() && fingerprint != tls_.fingerprint) {
     FailTls("The certificate does not have the pinned fingerprint " + tls_.fingerprint + ".");
     return;
@@ -141,7 +157,7 @@ void QtSocket::OnEncrypted() {
 void QtSocket::FailTls(std::string reason, bool plain_server) {
   failed_ = true;
   tls_failed_ = true;
-  const std::string fingerprint = CertificateFingerprint(socket_->peerCertificate());
+  const std::string fingerprint = PeerFingerprint();
   // Out of the socket's own signal handling, and without a closed event.
   QTimer::singleShot(0, socket_.get(),
                      [this, reason = std::move(reason), fingerprint, plain_server] {
@@ -183,7 +199,7 @@ std::string QtSocket::ConfigureTls() {
   }
   config.setPeerVerifyMode(tls_.fingerprint.empty() && tls_.verify ? QSslSocket::VerifyPeer
                                                                    : QSslSocket::QueryPeer);
-  socket_->setSslConfiguration(config);
+  TlsSocket()->setSslConfiguration(config);
   return "";
 }
 
@@ -214,6 +230,8 @@ void QtSocket::Connect() {
     handler_ = handler;
   }
   handshake_timer_.stop();
+  // A socket of the kind this attempt needs, plain or TLS.
+  if (tls_.enabled != (TlsSocket() != nullptr)) Renew();
   failed_ = false;
   tls_failed_ = false;
   tls_errors_.clear();
@@ -233,12 +251,11 @@ void QtSocket::Connect() {
   // host is an address or its lookup is cached: OnError defers that.
   in_connect_ = true;
   if (!tls_.enabled) {
-    socket_->setSslConfiguration(QSslConfiguration::defaultConfiguration());
     socket_->connectToHost(host, port, QIODevice::ReadWrite, protocol);
   } else if (std::string error = ConfigureTls(); !error.empty()) {
     FailTls(std::move(error));
   } else {
-    socket_->connectToHostEncrypted(host, port, QIODevice::ReadWrite, protocol);
+    TlsSocket()->connectToHostEncrypted(host, port, QIODevice::ReadWrite, protocol);
   }
   in_connect_ = false;
 }

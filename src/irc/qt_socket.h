@@ -1,4 +1,5 @@
-// The socket over QSslSocket, on the thread's event loop, plain or with TLS.
+// The socket over QTcpSocket, or QSslSocket with TLS, on the thread's event
+// loop.
 // Maps the Qt socket states to the state numbers and delivers the connected,
 // data, error, closed, send-complete and TLS error events to one SocketEvents
 // handler. With TLS the connection counts as connected (state and event)
@@ -58,8 +59,12 @@ class QtSocket final : public Socket {
   void Accept(std::int32_t request_id) override;
 
  private:
-  // A new QSslSocket with its signals connected.
+  // A new socket of the kind tls_ asks for, with its signals connected.
   void Renew();
+  // The socket when it is a TLS one; null for a plain connection.
+  QSslSocket* TlsSocket() const;
+  // The server certificate's fingerprint; "" without one.
+  std::string PeerFingerprint() const;
   // The data event to the handler, or the data dropped when nobody takes it.
   void RaiseDataArrival();
   void OnError(QAbstractSocket::SocketError error);
@@ -74,9 +79,9 @@ class QtSocket final : public Socket {
   std::string ConfigureTls();
   // Binds the local end to bind_address_; "" or why it cannot be.
   std::string Bind(QAbstractSocket::NetworkLayerProtocol& protocol);
-  bool Encrypting() const { return tls_.enabled && !socket_->isEncrypted(); }
+  bool Encrypting() const { return TlsSocket() && !TlsSocket()->isEncrypted(); }
 
-  std::unique_ptr<QSslSocket> socket_;
+  std::unique_ptr<QTcpSocket> socket_;
   QTimer handshake_timer_;  // from the TCP connection to the end of the handshake
   TlsOptions tls_;
   std::string bind_address_;
