@@ -22,8 +22,6 @@
 #include "model/settings_changes.h"
 #include "mqtt/payloads.h"
 #include "outputs/port_fanout.h"
-#include "ui/main_window.h"
-#include "ui/qt_tray_icon.h"
 
 namespace zelvo {
 
@@ -83,10 +81,10 @@ Application::Application(ApplicationEnvironment environment)
       headless_(environment.headless),
       display_error_(std::move(environment.display_error)),
       clock_(OrSystemClock(std::move(environment.clock))),
+      desktop_(std::move(environment.desktop)),
       clipboard_(std::move(environment.clipboard)),
       message_box_(std::move(environment.message_box)),
       instance_lock_(std::move(environment.instance_lock)),
-      tray_(std::move(environment.tray)),
       chat_client_(std::move(environment.chat_client)),
       console_out_(environment.console_out ? environment.console_out : &std::cout),
       operator_input_(environment.operator_input),
@@ -118,17 +116,16 @@ Application::Application(ApplicationEnvironment environment)
                 if (dispatcher_) dispatcher_->tmrPulseQuickly_Timer();
               },
               [this](const std::string& error) { ReportHandlerError(error); }) {
-  const bool windowless = headless_ || !display_error_.empty();
-  if (!clipboard_ && !windowless) clipboard_ = std::make_unique<QtClipboard>();
+  const bool windowless = headless_ || !display_error_.empty() || !desktop_;
+  if (!clipboard_ && !windowless) clipboard_ = desktop_->MakeClipboard();
   if (!message_box_) {
     if (windowless)
       message_box_ = std::make_unique<StreamMessageBox>(*error_out_);
     else
-      message_box_ = std::make_unique<QtMessageBox>();
+      message_box_ = desktop_->MakeMessageBox();
   }
   if (!instance_lock_)
     instance_lock_ = std::make_unique<FileInstanceLock>(JoinPath(program_dir_, kLockFileName));
-  if (!tray_ && !windowless) tray_ = std::make_unique<QtTrayIcon>();
   if (!chat_client_) chat_client_ = std::make_unique<NoChatClientWindow>();
   if (!exit_application_) exit_application_ = [](int code) { QCoreApplication::exit(code); };
   if (!make_irc_) make_irc_ = MakeIrcClient;
@@ -334,8 +331,8 @@ std::unique_ptr<FrontEnd> Application::MakeFrontEnd() {
                                               operator_input_);
   }
   if (!display_error_.empty()) throw RaisedError(display_error_);
-  return std::make_unique<frmMain>(
-      MainWindowServices{settings_, state_, Actions(), Logger(), *tray_, clock_.get(), nullptr});
+  if (!desktop_) throw RaisedError(std::string(kNoWindowText));
+  return desktop_->MakeWindow(WindowServices{settings_, state_, Actions(), Logger(), clock_.get()});
 }
 
 OperatorActions Application::Actions() {

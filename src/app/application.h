@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop.h"
 #include "app/instance_lock.h"
 #include "app/irc_factory.h"
 #include "app/mqtt_link.h"
@@ -42,7 +43,6 @@
 #include "outputs/start_state.h"
 #include "service/journal.h"
 #include "service/service_notifier.h"
-#include "ui/tray_icon.h"
 
 namespace zelvo {
 
@@ -54,10 +54,12 @@ struct ApplicationEnvironment {
   // would load. Notices then go to standard error as without a window.
   std::string display_error;
   std::shared_ptr<const Clock> clock;             // default: SystemClock
-  std::unique_ptr<Clipboard> clipboard;           // default: QClipboard; none without a window
-  std::unique_ptr<MessageBox> message_box;        // default: QMessageBox, or stderr when headless
+  // The window, tray icon, clipboard and message box; none: the program has
+  // no window and runs headless only.
+  std::unique_ptr<Desktop> desktop;
+  std::unique_ptr<Clipboard> clipboard;           // default: the desktop's; none without a window
+  std::unique_ptr<MessageBox> message_box;        // default: the desktop's, or stderr when headless
   std::unique_ptr<InstanceLock> instance_lock;    // default: <program_dir>/zelvo.lock
-  std::unique_ptr<TrayIcon> tray;                 // default: QSystemTrayIcon (window only)
   std::unique_ptr<ChatClientWindow> chat_client;  // default: none
   std::ostream* console_out = nullptr;            // default: standard output (headless)
   // Headless: the operator's lines come from this descriptor; -1: none.
@@ -197,10 +199,10 @@ class Application {
   bool headless_;
   std::string display_error_;
   std::shared_ptr<const Clock> clock_;
+  std::unique_ptr<Desktop> desktop_;  // before the window it makes
   std::unique_ptr<Clipboard> clipboard_;
   std::unique_ptr<MessageBox> message_box_;
   std::unique_ptr<InstanceLock> instance_lock_;
-  std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<ChatClientWindow> chat_client_;
   std::ostream* console_out_;
   int operator_input_;

@@ -3,44 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMessageBox>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
-#include "front/qt_text.h"
 #include "log/event_log.h"
 #include "model/visible_text.h"
-#include "ui/window_icon.h"
 
 namespace zelvo {
-
-std::optional<ClipboardFailure> QtClipboard::SetText(const std::string& text) {
-  auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-  QClipboard* clipboard = application ? QGuiApplication::clipboard() : nullptr;
-  if (!clipboard) return ClipboardFailure{-1, "No clipboard is available."};
-  const QString value = TextToQString(text);
-  clipboard->clear(QClipboard::Clipboard);
-  clipboard->setText(value, QClipboard::Clipboard);
-  if (clipboard->text(QClipboard::Clipboard) != value)
-    return ClipboardFailure{-1, "The clipboard did not take the text."};
-  return std::nullopt;
-}
-
-bool QtClipboard::KeepsTextAfterExit() const {
-  const QString platform = QGuiApplication::platformName();
-  return platform == QLatin1String("windows") || platform == QLatin1String("cocoa");
-}
-
-void QtMessageBox::ShowCritical(const std::string& text, const std::string& details) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Zelvo"), TextToQString(text),
-                  QMessageBox::Ok);
-  if (!details.empty()) box.setInformativeText(TextToQString(details));
-  box.setWindowIcon(ZelvoWindowIcon());
-  box.exec();
-}
 
 void StreamMessageBox::ShowCritical(const std::string& text, const std::string& details) {
   out_ << text << '\n';

@@ -1,6 +1,6 @@
 // Where the fatal-error path reports: the clipboard and a file (for the
-// error-log dump) and a message box, with a Qt form and a form for standard
-// error when the bot runs without a window. Also the console on standard
+// error-log dump) and a message box (the desktop's, or standard error when
+// the bot runs without a window). Also the console on standard
 // output.
 #pragma once
 
@@ -30,13 +30,6 @@ class Clipboard {
   virtual bool KeepsTextAfterExit() const { return false; }
 };
 
-// The system clipboard through QClipboard (needs a QGuiApplication).
-class QtClipboard final : public Clipboard {
- public:
-  std::optional<ClipboardFailure> SetText(const std::string& text) override;
-  bool KeepsTextAfterExit() const override;
-};
-
 class MessageBox {
  public:
   virtual ~MessageBox() = default;
@@ -44,11 +37,6 @@ class MessageBox {
   // and `details` ("" for none; lines joined by "\n") below it; returns when
   // the user has closed it.
   virtual void ShowCritical(const std::string& text, const std::string& details) = 0;
-};
-
-class QtMessageBox final : public MessageBox {
- public:
-  void ShowCritical(const std::string& text, const std::string& details) override;
 };
 
 // Writes the text, then the details, each with a line end, to a stream

@@ -1089,3 +1089,12 @@ std::string QuitWithOutputsOnText(const std::vector<std::string>& outputs_on) {
 }
 
 }  // namespace zelvo
+
+namespace zelvo {
+
+std::string HeadlessProgramUnusedText(const std::string& why) {
+  return "The program without a window could not be started (" + why +
+         "); running headless with the window's libraries loaded.";
+}
+
+}  // namespace zelvo

@@ -536,6 +536,12 @@ inline constexpr std::string_view kWithoutWindow = "without a window";
 // "Zelvo runs <where>. Its configuration was written to <path>; edit it and
 // reload (or restart) to connect to your own server."
 std::string FirstStartText(std::string_view where, std::string_view config_path);
+// A start with a window by a program built without one (the service's).
+inline constexpr std::string_view kNoWindowText =
+    "This program has no window: start zelvo, or run this one with --headless.";
+// The window's program could not hand a headless start to the program
+// without a window; it runs on with the window's libraries loaded.
+std::string HeadlessProgramUnusedText(const std::string& why);
 // The question before Quit while outputs are on, naming them.
 std::string QuitWithOutputsOnText(const std::vector<std::string>& outputs_on);
 

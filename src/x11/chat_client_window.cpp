@@ -1,7 +1,7 @@
-#include "ui/chat_client_window.h"
+#include "x11/chat_client_window.h"
 
 #ifdef ZELVO_HAVE_XCB
-#include "ui/xcb_chat_client.h"
+#include "x11/xcb_chat_client.h"
 #endif
 
 namespace zelvo {

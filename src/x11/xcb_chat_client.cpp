@@ -1,11 +1,11 @@
-#include "ui/xcb_chat_client.h"
+#include "x11/xcb_chat_client.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
 #include <cstdlib>
 
-#include "ui/chat_client_window.h"
+#include "x11/chat_client_window.h"
 
 namespace zelvo {
 

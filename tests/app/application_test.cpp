@@ -53,6 +53,23 @@ using testing::TempDir;
 using testing::TestConfig;
 using testing::WriteFile;
 
+// The window with a fake tray icon; the clipboard and message box are the
+// test's own.
+class FakeDesktop final : public Desktop {
+ public:
+  explicit FakeDesktop(Events& events) : tray_(events) {}
+  std::unique_ptr<Clipboard> MakeClipboard() override { return nullptr; }
+  std::unique_ptr<MessageBox> MakeMessageBox() override { return nullptr; }
+  std::unique_ptr<FrontEnd> MakeWindow(const WindowServices& services) override {
+    return std::make_unique<frmMain>(MainWindowServices{services.settings, services.state,
+                                                        services.actions, services.log, tray_,
+                                                        services.clock, nullptr});
+  }
+
+ private:
+  FakeTray tray_;
+};
+
 class FakeClipboard final : public Clipboard {
  public:
   std::optional<ClipboardFailure> SetText(const std::string& text) override {
@@ -202,12 +219,7 @@ class ApplicationTest : public ::testing::Test {
     auto lock = std::make_unique<FakeLock>();
     lock_ = lock.get();
     environment.instance_lock = std::move(lock);
-    auto tray = std::make_unique<FakeTray>(events_);
-    tray_ = tray.get();
-    if (!headless)
-      environment.tray = std::move(tray);
-    else
-      kept_tray_ = std::move(tray);
+    if (!headless) environment.desktop = std::make_unique<FakeDesktop>(events_);
     environment.console_out = &console_;
     environment.operator_input = operator_input_;
     environment.error_out = &errors_;
@@ -263,8 +275,6 @@ class ApplicationTest : public ::testing::Test {
   FakeClipboard* clipboard_ = nullptr;
   FakeMessageBox* message_box_ = nullptr;
   FakeLock* lock_ = nullptr;
-  FakeTray* tray_ = nullptr;
-  std::unique_ptr<FakeTray> kept_tray_;
   FakeIrcClient* irc_ = nullptr;
   std::shared_ptr<testing::FakeClock> clock_;
   std::chrono::microseconds watchdog_interval_{0};

@@ -1,10 +1,12 @@
 #include "app/program_dir.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <map>
 
+#include "app/headless_program.h"
 #include "support/temp_dir.h"
 
 namespace zelvo {
@@ -123,6 +125,22 @@ TEST(MakeProgramDirTest, MakesMissingParentsPrivateAndAcceptsAnExistingDir) {
   testing::WriteFile(temp.File("file"), "x");
   EXPECT_NE(MakeProgramDir(temp.File("file")), "");
   EXPECT_NE(MakeProgramDir(temp.File("file/zelvo")), "");
+}
+
+// A headless run of the window's program goes to the program without a
+// window, in the directory chosen here; a missing one is named.
+TEST(HeadlessProgramTest, HandsTheRunOnWithItsDirectoryAndNamesAMissingProgram) {
+  using ::testing::ElementsAre;
+  EXPECT_THAT(HeadlessProgramPaths("/usr/bin", "../libexec/zelvo"),
+              ElementsAre("/usr/bin/zelvo-headless", "/usr/bin/../libexec/zelvo/zelvo-headless"));
+  EXPECT_THAT(HeadlessProgramPaths("", "../libexec/zelvo"), ElementsAre());
+  EXPECT_THAT(HeadlessArguments({"zelvo", "--headless"}, "/home/u/.config/zelvo", false),
+              ElementsAre("zelvo", "--headless", "--dir", "/home/u/.config/zelvo"));
+  EXPECT_THAT(HeadlessArguments({"zelvo", "--dir", "d", "--headless"}, "/abs/d", true),
+              ElementsAre("zelvo", "--dir", "d", "--headless"));
+  TempDir temp;
+  EXPECT_EQ(ExecHeadlessProgram({temp.File("a"), temp.File("b")}, {"zelvo"}),
+            "zelvo-headless not found at " + temp.File("a") + " or " + temp.File("b"));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The real zelvo program on a real ngircd: SIGHUP reads config.xml again, a
 // valid file changes the rules without a reconnect, a broken one changes
-// nothing; SIGTERM still closes the bot. Headless, lines written into its
-// standard input are said in the channel.
+// nothing; SIGTERM still closes the bot. Headless, it is the program without
+// a window, and lines written into its standard input are said in the channel.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -125,6 +125,12 @@ TEST_F(BotEndToEndTest, LinesPipedToTheBotAreSaidInTheChannelAndTheEndOfInputKee
   ASSERT_EQ(::pipe(input), 0);
   ASSERT_NO_FATAL_FAILURE(StartBot(input[0]));
   ::close(input[0]);
+  // Headless, the bot runs as the program without a window: no GUI library,
+  // and with TLS off no TLS back-end either.
+  const std::string maps = ReadFile("/proc/" + std::to_string(bot_) + "/maps");
+  EXPECT_NE(maps.find("/zelvo-headless"), std::string::npos);
+  for (const char* library : {"libQt6Gui", "libQt6Widgets", "qopensslbackend"})
+    EXPECT_EQ(maps.find(library), std::string::npos) << library;
   const std::string typed = "Hello from the terminal\nDisco On\n";
   ASSERT_EQ(::write(input[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
   ::close(input[1]);

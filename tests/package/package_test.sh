@@ -54,6 +54,7 @@ cat >"$tmp/expected" <<'LIST'
 -rw-r--r-- root/root ./usr/share/doc/zelvo/copyright
 -rw-r--r-- root/root ./usr/share/doc/zelvo/examples/config.xml
 -rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/zelvo.svg
+-rwxr-xr-x root/root ./usr/libexec/zelvo/zelvo-headless
 -rw-r--r-- root/root ./usr/share/man/man1/zelvo.1.gz
 LIST
 diff -u "$tmp/expected" "$tmp/files" || fail "the package's files differ from the list above"
@@ -70,7 +71,12 @@ gzip -dc "$tmp/root/usr/share/doc/zelvo/README.md.gz" | cmp -s "$source_dir/READ
 gzip -dc "$tmp/root/usr/share/man/man1/zelvo.1.gz" >"$tmp/zelvo.1"
 grep -q "^\.TH ZELVO 1 .*Zelvo $version" "$tmp/zelvo.1" ||
   fail "manual page without its version"
-[[ "$(file "$tmp/root/usr/bin/zelvo")" == *", stripped"* ]] || fail "/usr/bin/zelvo is not stripped"
+for program in usr/bin/zelvo usr/libexec/zelvo/zelvo-headless; do
+  [[ "$(file "$tmp/root/$program")" == *", stripped"* ]] || fail "/$program is not stripped"
+done
+# The service's program links no GUI library.
+objdump -p "$tmp/root/usr/libexec/zelvo/zelvo-headless" | grep -E 'NEEDED.*(Gui|Widgets|libGL|libX11)' &&
+  fail "zelvo-headless links a GUI library"
 
 lintian --tag-display-limit 0 --display-info "$deb" >"$tmp/lintian" 2>&1 || true
 cat "$tmp/lintian"

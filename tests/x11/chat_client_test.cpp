@@ -9,13 +9,13 @@
 #include <optional>
 #include <string>
 
-#include "ui/chat_client_window.h"
+#include "x11/chat_client_window.h"
 
 #ifdef ZELVO_HAVE_XCB
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
-#include "ui/xcb_chat_client.h"
+#include "x11/xcb_chat_client.h"
 #endif
 
 namespace zelvo {
