@@ -48,13 +48,13 @@ cat >"$tmp/expected" <<'LIST'
 -rw-r--r-- root/root ./lib/systemd/system/zelvo.service
 -rw-r--r-- root/root ./lib/systemd/system/zelvo@.service
 -rwxr-xr-x root/root ./usr/bin/zelvo
+-rwxr-xr-x root/root ./usr/libexec/zelvo/zelvo-headless
 -rw-r--r-- root/root ./usr/share/applications/zelvo.desktop
 -rw-r--r-- root/root ./usr/share/doc/zelvo/README.md.gz
 -rw-r--r-- root/root ./usr/share/doc/zelvo/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/zelvo/copyright
 -rw-r--r-- root/root ./usr/share/doc/zelvo/examples/config.xml
 -rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/zelvo.svg
--rwxr-xr-x root/root ./usr/libexec/zelvo/zelvo-headless
 -rw-r--r-- root/root ./usr/share/man/man1/zelvo.1.gz
 LIST
 diff -u "$tmp/expected" "$tmp/files" || fail "the package's files differ from the list above"
