@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -414,8 +415,16 @@ TEST_F(ProcessTest, EntriesOfAReadOnlyLogFolderAreWrittenInOrderOnceItIsWritable
       if (id == 44 || id == 45 || id == 90 || id == 91) ids.push_back(id);
     return ids;
   };
+  // A log write in progress (a file open for writing) makes the remount
+  // busy: it is tried again until the write is done.
   const auto remount = [&](unsigned long read_only) {
-    return ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | read_only, "size=64k") == 0;
+    for (int attempt = 0; attempt < 200; ++attempt) {
+      if (::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | read_only, "size=64k") == 0)
+        return true;
+      if (errno != EBUSY) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
   };
   ASSERT_TRUE(remount(MS_RDONLY)) << std::strerror(errno);
   bot->Signal(SIGHUP);  // a reload writes two entries, which cannot be written
