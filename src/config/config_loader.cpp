@@ -18,6 +18,7 @@
 #include "config/resources.h"
 #include "files/file_helpers.h"
 #include "files/xml_node.h"
+#include "irc/crypto_library.h"
 #include "irc/ecdsa_challenge.h"
 #include "log/messages.h"
 #include "model/flags.h"
@@ -876,6 +877,8 @@ std::shared_ptr<const EcdsaKey> ReadSaslKey(const Settings& settings) {
       throw RaisedError(-1, SaslKeyFileText(SaslKeyProblem::kNotEc, path));
     case EcdsaKey::Fault::kNotP256:
       throw RaisedError(-1, SaslKeyFileText(SaslKeyProblem::kNotP256, path));
+    case EcdsaKey::Fault::kNoLibrary:
+      throw RaisedError(-1, LibraryMissingText(loaded.library_error, kCryptoPackage));
   }
   throw RaisedError(-1, SaslKeyFileText(SaslKeyProblem::kNotPemKey, path));
 }

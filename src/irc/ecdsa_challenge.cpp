@@ -11,6 +11,8 @@
 #include <iterator>
 #include <vector>
 
+#include "irc/crypto_library.h"
+
 namespace zelvo {
 
 namespace {
@@ -23,57 +25,62 @@ int NoPassphrase(char*, int, int, void*) {
 }  // namespace
 
 EcdsaKey::Loaded EcdsaKey::FromPem(std::string_view pem) {
-  BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
-  if (bio == nullptr) return {nullptr, Fault::kNotPemKey};
-  EVP_PKEY* key = PEM_read_bio_PrivateKey(bio, nullptr, &NoPassphrase, nullptr);
-  BIO_free(bio);
-  if (key == nullptr) return {nullptr, Fault::kNotPemKey};
+  std::string why;
+  const CryptoApi* crypto = LoadCrypto(&why);
+  if (!crypto) return {nullptr, Fault::kNoLibrary, why};
+  BIO* bio = crypto->BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+  if (bio == nullptr) return {nullptr, Fault::kNotPemKey, {}};
+  EVP_PKEY* key = crypto->PEM_read_bio_PrivateKey(bio, nullptr, &NoPassphrase, nullptr);
+  crypto->BIO_free(bio);
+  if (key == nullptr) return {nullptr, Fault::kNotPemKey, {}};
   std::shared_ptr<const EcdsaKey> owned(new EcdsaKey(key));
-  if (EVP_PKEY_get_base_id(key) != EVP_PKEY_EC) return {nullptr, Fault::kNotEc};
+  if (crypto->EVP_PKEY_get_base_id(key) != EVP_PKEY_EC) return {nullptr, Fault::kNotEc, {}};
   char group[64] = {};
-  if (EVP_PKEY_get_utf8_string_param(key, OSSL_PKEY_PARAM_GROUP_NAME, group, sizeof group,
+  if (crypto->EVP_PKEY_get_utf8_string_param(key, OSSL_PKEY_PARAM_GROUP_NAME, group, sizeof group,
                                      nullptr) != 1 ||
       std::strcmp(group, SN_X9_62_prime256v1) != 0) {
-    return {nullptr, Fault::kNotP256};
+    return {nullptr, Fault::kNotP256, {}};
   }
-  return {std::move(owned), Fault::kNone};
+  return {std::move(owned), Fault::kNone, {}};
 }
 
 EcdsaKey::Loaded EcdsaKey::FromPemFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return {nullptr, Fault::kUnreadable};
+  if (!file) return {nullptr, Fault::kUnreadable, {}};
   // A PEM key is a few hundred bytes; a larger file is no key.
   std::vector<char> text(64 * 1024);
   file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (file.bad()) return {nullptr, Fault::kUnreadable};
+  if (file.bad()) return {nullptr, Fault::kUnreadable, {}};
   const auto size = static_cast<std::size_t>(file.gcount());
   Loaded loaded = FromPem(std::string_view(text.data(), size));
-  OPENSSL_cleanse(text.data(), text.size());
+  if (const CryptoApi* crypto = LoadCrypto()) crypto->OPENSSL_cleanse(text.data(), text.size());
   return loaded;
 }
 
+// A key exists only once libcrypto is loaded.
 EcdsaKey::~EcdsaKey() {
-  EVP_PKEY_free(key_);
+  LoadCrypto()->EVP_PKEY_free(key_);
 }
 
 std::optional<std::string> EcdsaKey::Sign(std::string_view challenge) const {
   if (challenge.empty() || challenge.size() > kMaxChallengeBytes) return std::nullopt;
-  EVP_PKEY_CTX* context = EVP_PKEY_CTX_new(key_, nullptr);
+  const CryptoApi* crypto = LoadCrypto();
+  EVP_PKEY_CTX* context = crypto->EVP_PKEY_CTX_new(key_, nullptr);
   if (context == nullptr) return std::nullopt;
   std::optional<std::string> signature;
   const auto* tbs = reinterpret_cast<const unsigned char*>(challenge.data());
   std::size_t size = 0;
   // No digest is set: the challenge is signed as the digest.
-  if (EVP_PKEY_sign_init(context) == 1 &&
-      EVP_PKEY_sign(context, nullptr, &size, tbs, challenge.size()) == 1) {
+  if (crypto->EVP_PKEY_sign_init(context) == 1 &&
+      crypto->EVP_PKEY_sign(context, nullptr, &size, tbs, challenge.size()) == 1) {
     std::string der(size, '\0');
-    if (EVP_PKEY_sign(context, reinterpret_cast<unsigned char*>(der.data()), &size, tbs,
+    if (crypto->EVP_PKEY_sign(context, reinterpret_cast<unsigned char*>(der.data()), &size, tbs,
                       challenge.size()) == 1) {
       der.resize(size);
       signature = std::move(der);
     }
   }
-  EVP_PKEY_CTX_free(context);
+  crypto->EVP_PKEY_CTX_free(context);
   return signature;
 }
 

@@ -27,10 +27,12 @@ class EcdsaKey {
     kNotPemKey,   // no PEM private key in it (or an encrypted one)
     kNotEc,       // a private key, but not an elliptic-curve one
     kNotP256,     // an elliptic-curve key on another curve
+    kNoLibrary,   // libcrypto could not be loaded
   };
   struct Loaded {
     std::shared_ptr<const EcdsaKey> key;  // null unless fault is kNone
     Fault fault = Fault::kNone;
+    std::string library_error;  // kNoLibrary: why
   };
 
   // The longest challenge signed; servers send 32 bytes.

@@ -1,28 +1,30 @@
 #include "irc/scram.h"
 
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
-#include <openssl/rand.h>
-
 #include <array>
 #include <charconv>
 #include <utility>
 
 #include "irc/cap_negotiation.h"
+#include "irc/crypto_library.h"
 #include "log/messages.h"
 
 namespace zelvo {
 
 namespace {
 
+// libcrypto, once OnServerFirst has found it loaded.
+const CryptoApi& Crypto() {
+  return *LoadCrypto();
+}
+
 const EVP_MD* Digest(ScramHash hash) {
-  return hash == ScramHash::kSha512 ? EVP_sha512() : EVP_sha256();
+  return hash == ScramHash::kSha512 ? Crypto().EVP_sha512() : Crypto().EVP_sha256();
 }
 
 std::string Hmac(ScramHash hash, std::string_view key, std::string_view data) {
   std::array<unsigned char, EVP_MAX_MD_SIZE> out{};
   unsigned int size = 0;
-  HMAC(Digest(hash), key.data(), static_cast<int>(key.size()),
+  Crypto().HMAC(Digest(hash), key.data(), static_cast<int>(key.size()),
        reinterpret_cast<const unsigned char*>(data.data()), data.size(), out.data(), &size);
   return std::string(reinterpret_cast<const char*>(out.data()), size);
 }
@@ -30,14 +32,14 @@ std::string Hmac(ScramHash hash, std::string_view key, std::string_view data) {
 std::string Hash(ScramHash hash, std::string_view data) {
   std::array<unsigned char, EVP_MAX_MD_SIZE> out{};
   unsigned int size = 0;
-  EVP_Digest(data.data(), data.size(), out.data(), &size, Digest(hash), nullptr);
+  Crypto().EVP_Digest(data.data(), data.size(), out.data(), &size, Digest(hash), nullptr);
   return std::string(reinterpret_cast<const char*>(out.data()), size);
 }
 
 std::string SaltedPassword(ScramHash hash, std::string_view password, std::string_view salt,
                            int iterations) {
-  std::string out(static_cast<std::size_t>(EVP_MD_get_size(Digest(hash))), '\0');
-  PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()),
+  std::string out(static_cast<std::size_t>(Crypto().EVP_MD_get_size(Digest(hash))), '\0');
+  Crypto().PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()),
                     reinterpret_cast<const unsigned char*>(salt.data()),
                     static_cast<int>(salt.size()), iterations, Digest(hash),
                     static_cast<int>(out.size()), reinterpret_cast<unsigned char*>(out.data()));
@@ -98,7 +100,8 @@ std::optional<std::string> Base64Decode(std::string_view text) {
 
 std::string ScramRandomNonce() {
   std::array<unsigned char, 18> bytes{};
-  if (RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1) return "";
+  const CryptoApi* crypto = LoadCrypto();
+  if (!crypto || crypto->RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1) return "";
   return Base64Encode(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
@@ -113,6 +116,7 @@ ScramClient::ScramClient(ScramHash hash, std::string_view user, std::string pass
 }
 
 ScramStep ScramClient::OnServerFirst(std::string_view server_first) {
+  if (std::string why; !LoadCrypto(&why)) return Failure(LibraryMissingText(why, kCryptoPackage));
   if (nonce_.empty()) return Failure(ScramNoRandomText());
   if (const auto error = Attribute(server_first, 'e')) {
     return Failure(ScramServerErrorText(std::string(*error)), true);

@@ -1092,6 +1092,10 @@ std::string QuitWithOutputsOnText(const std::vector<std::string>& outputs_on) {
 
 namespace zelvo {
 
+std::string LibraryMissingText(const std::string& why, std::string_view package) {
+  return why + ". Install the package " + std::string(package) + ".";
+}
+
 std::string HeadlessProgramUnusedText(const std::string& why) {
   return "The program without a window could not be started (" + why +
          "); running headless with the window's libraries loaded.";

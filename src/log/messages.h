@@ -542,6 +542,9 @@ inline constexpr std::string_view kNoWindowText =
 // The window's program could not hand a headless start to the program
 // without a window; it runs on with the window's libraries loaded.
 std::string HeadlessProgramUnusedText(const std::string& why);
+// A shared library that a setting needs could not be loaded (`why` names it),
+// with the Debian package that brings it.
+std::string LibraryMissingText(const std::string& why, std::string_view package);
 // The question before Quit while outputs are on, naming them.
 std::string QuitWithOutputsOnText(const std::vector<std::string>& outputs_on);
 

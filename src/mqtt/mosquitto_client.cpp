@@ -7,19 +7,48 @@
 #include <string_view>
 #include <system_error>
 
+#include "files/shared_library.h"
 #include "log/messages.h"
 
 namespace zelvo::mqtt {
 namespace {
 
+// libmosquitto (with the libssl and libcrypto it brings), loaded when the
+// first client is made: a bot without MQTTBroker does not map it.
+#define ZELVO_MOSQUITTO_FUNCTIONS(X)                                                      \
+  X(mosquitto_lib_init) X(mosquitto_strerror) X(mosquitto_new) X(mosquitto_destroy)       \
+  X(mosquitto_int_option) X(mosquitto_connect_callback_set)                               \
+  X(mosquitto_disconnect_callback_set) X(mosquitto_message_callback_set)                  \
+  X(mosquitto_log_callback_set) X(mosquitto_publish_callback_set) X(mosquitto_will_set)   \
+  X(mosquitto_username_pw_set) X(mosquitto_tls_set) X(mosquitto_connect_async)            \
+  X(mosquitto_socket) X(mosquitto_want_write) X(mosquitto_loop_read)                      \
+  X(mosquitto_loop_write) X(mosquitto_loop_misc) X(mosquitto_publish)                     \
+  X(mosquitto_subscribe) X(mosquitto_loop) X(mosquitto_disconnect) X(mosquitto_connack_string)
+
+struct MosquittoApi {
+  ZELVO_MOSQUITTO_FUNCTIONS(ZELVO_LIBRARY_MEMBER)
+};
+
+const MosquittoApi* LoadMosquitto(std::string* error) {
+  return LoadLibraryApi<MosquittoApi>("libmosquitto.so.1", error,
+                                      [](MosquittoApi& api, SharedLibrary& library) {
+                                        ZELVO_MOSQUITTO_FUNCTIONS(ZELVO_LIBRARY_RESOLVE)
+                                      });
+}
+
+// The table, once Create has loaded it (no client exists before).
+const MosquittoApi& Mosq() {
+  return *LoadMosquitto(nullptr);
+}
+
 std::string ErrorText(int rc) {
   if (rc == MOSQ_ERR_ERRNO) return std::error_code(errno, std::generic_category()).message();
-  return mosquitto_strerror(rc);
+  return Mosq().mosquitto_strerror(rc);
 }
 
 void InitLibrary() {
   static std::once_flag once;
-  std::call_once(once, [] { mosquitto_lib_init(); });
+  std::call_once(once, [] { Mosq().mosquitto_lib_init(); });
 }
 
 }  // namespace
@@ -27,6 +56,10 @@ void InitLibrary() {
 std::unique_ptr<MosquittoClient> MosquittoClient::Create(const ClientOptions& options,
                                                          const Clock& clock, Events events,
                                                          std::string* error) {
+  if (std::string why; !LoadMosquitto(&why)) {
+    if (error) *error = LibraryMissingText(why, "libmosquitto1");
+    return nullptr;
+  }
   InitLibrary();
   std::unique_ptr<MosquittoClient> client(new MosquittoClient(options, clock, std::move(events)));
   const auto fail = [&](const std::string& why) -> std::unique_ptr<MosquittoClient> {
@@ -41,37 +74,37 @@ std::unique_ptr<MosquittoClient> MosquittoClient::Create(const ClientOptions& op
 // messages still unacknowledged on the old connection again after those of
 // the new one, and outdated retained states would overwrite the current ones.
 std::string MosquittoClient::NewHandle() {
-  if (mosq_) mosquitto_destroy(mosq_);
+  if (mosq_) Mosq().mosquitto_destroy(mosq_);
   const ClientOptions& options = options_;
-  mosq_ = mosquitto_new(options.client_id.c_str(), true, this);
+  mosq_ = Mosq().mosquitto_new(options.client_id.c_str(), true, this);
   if (!mosq_) return ErrorText(MOSQ_ERR_ERRNO) + ".";
   mosquitto* m = mosq_;
-  mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+  Mosq().mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
   // Each message leaves at once instead of waiting for the previous one's ACK.
-  mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
-  mosquitto_connect_callback_set(m, &MosquittoClient::OnConnect);
-  mosquitto_disconnect_callback_set(m, &MosquittoClient::OnDisconnect);
-  mosquitto_message_callback_set(m, &MosquittoClient::OnMessage);
-  mosquitto_log_callback_set(m, &MosquittoClient::OnLog);
-  mosquitto_publish_callback_set(m, &MosquittoClient::OnPublished);
+  Mosq().mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
+  Mosq().mosquitto_connect_callback_set(m, &MosquittoClient::OnConnect);
+  Mosq().mosquitto_disconnect_callback_set(m, &MosquittoClient::OnDisconnect);
+  Mosq().mosquitto_message_callback_set(m, &MosquittoClient::OnMessage);
+  Mosq().mosquitto_log_callback_set(m, &MosquittoClient::OnLog);
+  Mosq().mosquitto_publish_callback_set(m, &MosquittoClient::OnPublished);
   unacknowledged_ = 0;
   if (!options.will_topic.empty()) {
-    const int rc = mosquitto_will_set(m, options.will_topic.c_str(),
+    const int rc = Mosq().mosquitto_will_set(m, options.will_topic.c_str(),
                                       static_cast<int>(options.will_payload.size()),
                                       options.will_payload.data(), 1, true);
     if (rc != MOSQ_ERR_SUCCESS) return "the Last Will: " + ErrorText(rc) + ".";
   }
   if (!options.username.empty()) {
-    const int rc = mosquitto_username_pw_set(
+    const int rc = Mosq().mosquitto_username_pw_set(
         m, options.username.c_str(), options.password.empty() ? nullptr : options.password.c_str());
     if (rc != MOSQ_ERR_SUCCESS) return "the user name: " + ErrorText(rc) + ".";
   }
   if (options.broker.tls) {
     int rc = MOSQ_ERR_SUCCESS;
     if (options.ca_file.empty())
-      rc = mosquitto_int_option(m, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+      rc = Mosq().mosquitto_int_option(m, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
     else
-      rc = mosquitto_tls_set(m, options.ca_file.c_str(), nullptr, nullptr, nullptr, nullptr);
+      rc = Mosq().mosquitto_tls_set(m, options.ca_file.c_str(), nullptr, nullptr, nullptr, nullptr);
     if (rc != MOSQ_ERR_SUCCESS)
       return "TLS with the CA file \"" + options.ca_file + "\": " + ErrorText(rc) +
              ". Check MQTTCAFile.";
@@ -83,7 +116,7 @@ MosquittoClient::MosquittoClient(const ClientOptions& options, const Clock& cloc
     : options_(options), clock_(clock), events_(std::move(events)) {}
 
 MosquittoClient::~MosquittoClient() {
-  if (mosq_) mosquitto_destroy(mosq_);
+  if (mosq_) Mosq().mosquitto_destroy(mosq_);
 }
 
 std::string MosquittoClient::Describe() const {
@@ -101,17 +134,17 @@ void MosquittoClient::Start() {
   ++attempt_;
   next_attempt_.reset();
   tls_error_.clear();
-  const int rc = mosquitto_connect_async(mosq_, options_.broker.host.c_str(), options_.broker.port,
+  const int rc = Mosq().mosquitto_connect_async(mosq_, options_.broker.host.c_str(), options_.broker.port,
                                          options_.keepalive_seconds);
   if (rc != MOSQ_ERR_SUCCESS) Lost("cannot connect: " + Explain(rc));
 }
 
 int MosquittoClient::Socket() const {
-  return next_attempt_ ? -1 : mosquitto_socket(mosq_);
+  return next_attempt_ ? -1 : Mosq().mosquitto_socket(mosq_);
 }
 
 bool MosquittoClient::WantWrite() const {
-  return Socket() >= 0 && mosquitto_want_write(mosq_);
+  return Socket() >= 0 && Mosq().mosquitto_want_write(mosq_);
 }
 
 void MosquittoClient::Check(int rc, const char* what) {
@@ -140,7 +173,7 @@ void MosquittoClient::LoopRead() {
   }
   // libmosquitto reads as many packets in one call as it has messages of its
   // own awaiting an answer: the ones beyond this pass's share wait.
-  if (backlog_.empty() && Socket() >= 0) Check(mosquitto_loop_read(mosq_, 1), "connection lost");
+  if (backlog_.empty() && Socket() >= 0) Check(Mosq().mosquitto_loop_read(mosq_, 1), "connection lost");
 }
 
 void MosquittoClient::Receive(Received message) {
@@ -158,8 +191,8 @@ void MosquittoClient::LoopWrite() {
   // turn too, else a handshake that had to wait for the TCP connection would
   // never go on.
   if (options_.broker.tls && !connected_ && Socket() >= 0)
-    Check(mosquitto_loop_read(mosq_, 1), "connection lost");
-  if (Socket() >= 0) Check(mosquitto_loop_write(mosq_, 1), "connection lost");
+    Check(Mosq().mosquitto_loop_read(mosq_, 1), "connection lost");
+  if (Socket() >= 0) Check(Mosq().mosquitto_loop_write(mosq_, 1), "connection lost");
 }
 
 void MosquittoClient::LoopMisc() {
@@ -169,7 +202,7 @@ void MosquittoClient::LoopMisc() {
     Start();
     return;
   }
-  if (started_ && !closing_) Check(mosquitto_loop_misc(mosq_), "connection lost");
+  if (started_ && !closing_) Check(Mosq().mosquitto_loop_misc(mosq_), "connection lost");
 }
 
 void MosquittoClient::Lost(std::string why) {
@@ -185,7 +218,7 @@ void MosquittoClient::Lost(std::string why) {
 std::string MosquittoClient::Publish(const std::string& topic, const std::string& payload,
                                      bool retain) {
   if (!connected_) return "not connected to the MQTT broker " + Describe();
-  const int rc = mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+  const int rc = Mosq().mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
                                    payload.data(), 1, retain);
   if (rc != MOSQ_ERR_SUCCESS) return ErrorText(rc);
   ++unacknowledged_;
@@ -194,7 +227,7 @@ std::string MosquittoClient::Publish(const std::string& topic, const std::string
 
 std::string MosquittoClient::Subscribe(const std::string& filter) {
   if (!connected_) return "not connected to the MQTT broker " + Describe();
-  const int rc = mosquitto_subscribe(mosq_, nullptr, filter.c_str(), 1);
+  const int rc = Mosq().mosquitto_subscribe(mosq_, nullptr, filter.c_str(), 1);
   return rc == MOSQ_ERR_SUCCESS ? std::string() : ErrorText(rc);
 }
 
@@ -204,14 +237,14 @@ void MosquittoClient::Close(const std::string& final_payload, std::chrono::milli
   closing_ = true;
   const auto deadline = std::chrono::steady_clock::now() + wait;
   const auto run_until = [&](const auto& done) {
-    while (!done() && mosquitto_socket(mosq_) >= 0 && std::chrono::steady_clock::now() < deadline)
-      if (mosquitto_loop(mosq_, 50, 1) != MOSQ_ERR_SUCCESS) break;
+    while (!done() && Mosq().mosquitto_socket(mosq_) >= 0 && std::chrono::steady_clock::now() < deadline)
+      if (Mosq().mosquitto_loop(mosq_, 50, 1) != MOSQ_ERR_SUCCESS) break;
   };
   // Every message acknowledged before DISCONNECT: closing the socket with
   // acknowledgements still unread resets the connection, and the broker then
   // drops whatever it had not read yet (the last states, the final payload).
   run_until([this] { return unacknowledged_ == 0; });
-  mosquitto_disconnect(mosq_);
+  Mosq().mosquitto_disconnect(mosq_);
   // The library closes the socket once DISCONNECT is written.
   run_until([] { return false; });
   connected_ = false;
@@ -220,7 +253,7 @@ void MosquittoClient::Close(const std::string& final_payload, std::chrono::milli
 void MosquittoClient::OnConnect(mosquitto*, void* self, int rc) {
   auto* client = static_cast<MosquittoClient*>(self);
   if (rc != 0) {
-    client->Lost(std::string("refused the connection: ") + mosquitto_connack_string(rc) +
+    client->Lost(std::string("refused the connection: ") + Mosq().mosquitto_connack_string(rc) +
                  (rc == 4 || rc == 5 ? " (check MQTTUsername and MQTTPassword)" : ""));
     return;
   }

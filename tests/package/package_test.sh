@@ -28,10 +28,11 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture: $(field Architecture)"
 [[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer: $(field Maintainer)"
-# The libraries the program links, as dpkg-shlibdeps found them, and adduser
-# for the maintainer scripts.
+# The libraries the program links, as dpkg-shlibdeps found them, adduser for
+# the maintainer scripts, and the libraries opened at first use.
 depends=$(field Depends)
-for package in libc6 'libstdc++6' libxml2 libqt6core6 libqt6network6 libqt6widgets6 adduser; do
+for package in libc6 'libstdc++6' libxml2 libqt6core6 libqt6network6 libqt6widgets6 adduser \
+  libmosquitto1 libssl3; do
   [[ ", $depends," == *", $package "[\(,]* || ", $depends," == *", $package,"* ]] ||
     fail "Depends lacks $package: $depends"
 done
