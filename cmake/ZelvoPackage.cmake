@@ -80,9 +80,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# libmosquitto and libcrypto are opened when MQTT or a SASL mechanism needs
-# them, so dpkg-shlibdeps does not see them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libmosquitto1, libssl3")
+# libmosquitto, libcrypto and libxcb are opened when MQTT, a SASL mechanism or
+# a display needs them, so dpkg-shlibdeps does not see them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libmosquitto1, libssl3, libxcb1, libxcb-ewmh2")
 # The window needs a Qt platform plugin; the service runs without one.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-qpa-plugins)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

@@ -9,7 +9,7 @@
 #include <vector>
 
 #ifdef ZELVO_HAVE_XCB
-#include <xcb/xcb.h>
+#include "x11/xcb_library.h"
 #endif
 
 namespace zelvo {
@@ -18,9 +18,11 @@ namespace {
 
 bool XServerAnswers(const std::string& display) {
 #ifdef ZELVO_HAVE_XCB
-  xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
-  const bool ok = xcb_connection_has_error(connection) == 0;
-  xcb_disconnect(connection);
+  const XcbApi* xcb = LoadXcb();
+  if (!xcb) return true;  // without libxcb, Qt's own attempt decides
+  xcb_connection_t* connection = xcb->xcb_connect(display.c_str(), nullptr);
+  const bool ok = xcb->xcb_connection_has_error(connection) == 0;
+  xcb->xcb_disconnect(connection);
   return ok;
 #else
   (void)display;

@@ -189,7 +189,8 @@ Explanation Dispatcher::Explain(const OwnerIdentity& sender, std::string_view te
     else
       line += c;
   }
-  line += " " + ChannelLine(sender.prefix, settings_.gsIRCChannel, text, false);
+  line += ' ';
+  line += ChannelLine(sender.prefix, settings_.gsIRCChannel, text, false);
   return ExplainLine(line, commands_, outputs_, Context());
 }
 

@@ -32,7 +32,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 # the maintainer scripts, and the libraries opened at first use.
 depends=$(field Depends)
 for package in libc6 'libstdc++6' libxml2 libqt6core6 libqt6network6 libqt6widgets6 adduser \
-  libmosquitto1 libssl3; do
+  libmosquitto1 libssl3 libxcb1 libxcb-ewmh2; do
   [[ ", $depends," == *", $package "[\(,]* || ", $depends," == *", $package,"* ]] ||
     fail "Depends lacks $package: $depends"
 done
@@ -76,7 +76,7 @@ for program in usr/bin/zelvo usr/libexec/zelvo/zelvo-headless; do
   [[ "$(file "$tmp/root/$program")" == *", stripped"* ]] || fail "/$program is not stripped"
 done
 # The service's program links no GUI library.
-objdump -p "$tmp/root/usr/libexec/zelvo/zelvo-headless" | grep -E 'NEEDED.*(Gui|Widgets|libGL|libX11)' &&
+objdump -p "$tmp/root/usr/libexec/zelvo/zelvo-headless" | grep -E 'NEEDED.*(Gui|Widgets|libGL|libX11|libxcb)' &&
   fail "zelvo-headless links a GUI library"
 
 lintian --tag-display-limit 0 --display-info "$deb" >"$tmp/lintian" 2>&1 || true
