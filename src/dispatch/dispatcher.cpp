@@ -166,8 +166,9 @@ void Dispatcher::AnswerOwner(const IrcMessage& message) {
   const std::string& text = message.params[1];
   WriteMessage(log_, log_msg::kOwnerCommand,
                OwnerCommandText(VisibleControlText(text), message.prefix, verdict.account));
-  const std::string echo =
-      ":" + std::string(Senders().OwnNick()) + "!~" + settings_.gsIRCUser + "@" + sender_.LocalIP();
+  std::string echo = ":";
+  echo.append(Senders().OwnNick()).append("!~").append(settings_.gsIRCUser);
+  echo.append("@").append(sender_.LocalIP());
   for (const std::string& line : owner_commands_->Answer(text, {message.prefix, verdict.account})) {
     const std::string notice = "NOTICE " + message.nick + " :" + line;
     const std::string error = sender_.SendLine(notice);
