@@ -5,7 +5,6 @@
 // mapped and whether Qt's TLS back-end is loaded. With TLS off and on (to the
 // server's TLS port).
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/spawned_bot.h"
 #include "app/test_support.h"
 #include "irc/e2e_harness.h"
 #include "irc/servers.h"
@@ -30,21 +30,6 @@ namespace {
 std::string ZelvoBinary() {
   const char* chosen = std::getenv("ZELVO_BENCH_BINARY");
   return chosen && *chosen ? chosen : ZELVO_BINARY;
-}
-
-pid_t Launch(const std::vector<std::string>& argv, const std::string& output) {
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  const int null = open("/dev/null", O_RDONLY);
-  const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  dup2(null, 0);  // as under the service manager: no operator input
-  dup2(fd, 1);
-  dup2(fd, 2);
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  execv(args[0], args.data());
-  _exit(127);
 }
 
 // A "Name: value kB" field of a /proc file, in MiB; -1 when missing.
@@ -97,7 +82,9 @@ void BM_HeadlessIdleInChannel(benchmark::State& state) {
   e2e::RawIrcClient alice;
   if (!alice.Connect(server.Port(), "alice") || !alice.Join("#zelvo"))
     return state.SkipWithError("second client could not join");
-  const pid_t bot = Launch({ZelvoBinary(), "--headless", "--dir", dir.path()}, dir.File("out.txt"));
+  // Standard input on /dev/null, as under the service manager.
+  const pid_t bot =
+      testing::Spawn({ZelvoBinary(), "--headless", "--dir", dir.path()}, dir.File("out.txt"));
   const bool joined = alice.WaitForJoin(":Zelvo!", "#zelvo", std::chrono::seconds(15));
   // Idle in the channel for a while, as a service spends most of its life.
   std::this_thread::sleep_for(std::chrono::seconds(3));

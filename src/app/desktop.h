@@ -6,22 +6,10 @@
 #include <memory>
 
 #include "app/user_notice.h"
-#include "front/bot_state.h"
 #include "front/front_end.h"
-#include "log/messages.h"
-#include "model/clock.h"
-#include "model/settings.h"
+#include "front/window_services.h"
 
 namespace zelvo {
-
-// What the window is given by the application.
-struct WindowServices {
-  Settings& settings;  // gbWindowShow and giWindowState are updated here
-  BotState& state;     // what the window shows
-  OperatorActions actions;
-  LogWriter log;                 // the window's own entries (the tray icon)
-  const Clock* clock = nullptr;  // null: the system clock
-};
 
 class Desktop {
  public:

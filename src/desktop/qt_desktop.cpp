@@ -45,9 +45,7 @@ std::unique_ptr<MessageBox> QtDesktop::MakeMessageBox() {
 }
 
 std::unique_ptr<FrontEnd> QtDesktop::MakeWindow(const WindowServices& services) {
-  return std::make_unique<frmMain>(MainWindowServices{services.settings, services.state,
-                                                      services.actions, services.log, tray_,
-                                                      services.clock, nullptr});
+  return std::make_unique<frmMain>(MainWindowServices{services, tray_, nullptr});
 }
 
 WindowSupport QtWindowSupport(std::string headless_program_dir) {

@@ -25,6 +25,7 @@
 
 #include "front/bot_state.h"
 #include "front/front_end.h"
+#include "front/window_services.h"
 #include "log/messages.h"
 #include "model/clock.h"
 #include "model/console.h"
@@ -40,16 +41,10 @@
 
 namespace zelvo {
 
-// Everything referenced outlives the window.
-struct MainWindowServices {
-  Settings& settings;  // gbWindowShow and giWindowState are updated here
-  BotState& state;     // what the window shows
-  OperatorActions actions;
-  LogWriter log;  // the window's own entries (the tray icon)
+// The application's services and the window's own: its tray icon and how it
+// asks a question. Everything referenced outlives the window.
+struct MainWindowServices : WindowServices {
   TrayIcon& tray;
-  // Counts down the reconnect and dates the lamps' activity; null: the
-  // system clock.
-  const Clock* clock = nullptr;
   // Asks the user a yes-or-no question; null: a message box.
   std::function<bool(const QString& question)> confirm;
 };

@@ -61,9 +61,7 @@ class FakeDesktop final : public Desktop {
   std::unique_ptr<Clipboard> MakeClipboard() override { return nullptr; }
   std::unique_ptr<MessageBox> MakeMessageBox() override { return nullptr; }
   std::unique_ptr<FrontEnd> MakeWindow(const WindowServices& services) override {
-    return std::make_unique<frmMain>(MainWindowServices{services.settings, services.state,
-                                                        services.actions, services.log, tray_,
-                                                        services.clock, nullptr});
+    return std::make_unique<frmMain>(MainWindowServices{services, tray_, nullptr});
   }
 
  private:

@@ -41,12 +41,13 @@ class MainWindowTest : public ::testing::Test {
                             [this] { events_.push_back("close"); },
                             [this] { events_.push_back("reload"); }};
     window_ = std::make_unique<frmMain>(
-        MainWindowServices{settings_, state_, std::move(actions),
-                           [this](std::int32_t id, std::int32_t type, const std::string& text) {
-                             log_.push_back({id, type, text});
-                             events_.push_back("log " + std::to_string(id));
-                           },
-                           *tray_, &clock_, [this](const QString& question) {
+        MainWindowServices{{settings_, state_, std::move(actions),
+                            [this](std::int32_t id, std::int32_t type, const std::string& text) {
+                              log_.push_back({id, type, text});
+                              events_.push_back("log " + std::to_string(id));
+                            },
+                            &clock_},
+                           *tray_, [this](const QString& question) {
                              events_.push_back("ask " + question.toStdString());
                              return answer_;
                            }});

@@ -272,7 +272,7 @@ class MainWindowX11Test : public ::testing::Test {
   }
   frmMain& Start(TrayIcon& tray) {
     window_ = std::make_unique<frmMain>(
-        MainWindowServices{settings_, state_, actions_, nullptr, tray, nullptr, nullptr});
+        MainWindowServices{{settings_, state_, actions_, nullptr, nullptr}, tray, nullptr});
     window_->Form_Load();
     window_->show();
     return *window_;
