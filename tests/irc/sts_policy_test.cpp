@@ -21,8 +21,7 @@ TEST(ParseStsValue, ReadsPortDurationAndPreloadAndIgnoresTheRest) {
       {"port=65536,duration=12a", {}},
       {"port=+7,duration= 5,preload=yes", {}},
       {"duration=99999999999999999999", {}},
-      {"port=6697,port=7000,duration=5,duration=9", {6697, 5, false}},
-  };
+      {"port=6697,port=7000,duration=5,duration=9", {6697, 5, false}}};
   for (const auto& [value, offer] : rows) EXPECT_EQ(ParseStsValue(value), offer) << value;
 }
 
@@ -38,13 +37,11 @@ TEST(StsPolicyStore, KeepsRefreshesExpiresRemovesAndSurvivesTheFile) {
     Change change;
     std::optional<long> left;
   };
-  const Step steps[] = {
-      {0, 300, Change::kStored, 300}, {100, 300, Change::kRefreshed, 300},
-      {0, {}, Change::kNone, 300},    {299, {}, Change::kNone, 1},
-      {1, {}, Change::kNone, {}},     {0, 0, Change::kNone, {}},
-      {0, 60, Change::kStored, 60},   {0, 0, Change::kRemoved, {}},
-      {0, {}, Change::kNone, {}},
-  };
+  const Step steps[] = {{0, 300, Change::kStored, 300}, {100, 300, Change::kRefreshed, 300},
+                        {0, {}, Change::kNone, 300},    {299, {}, Change::kNone, 1},
+                        {1, {}, Change::kNone, {}},     {0, 0, Change::kNone, {}},
+                        {0, 60, Change::kStored, 60},   {0, 0, Change::kRemoved, {}},
+                        {0, {}, Change::kNone, {}}};
   testing::FakeClock clock;
   testing::TempDir dir;
   const std::string file = dir.File(kStsFileName);
