@@ -35,21 +35,18 @@ class FakeTray final : public TrayIcon {
     on_activate_ = nullptr;
   }
   void Update(const QIcon& icon, const QString& tip) override {
-    // The hue of the lamp at the middle of the icon.
     lamp_hues.push_back(icon.pixmap(32).toImage().pixelColor(16, 16).hsvHue());
     tips.push_back(tip.toStdString());
   }
   void SetMenu(QMenu* menu) override { menu_ = menu; }
-  void Notify(const QString& title, const QString& text) override {
-    notes.push_back(title.toStdString() + ": " + text.toStdString());
-  }
+  void Notify(const QString&, const QString& text) override { notes.push_back(text.toStdString()); }
   void Activate(Activation activation) {
     if (on_activate_) on_activate_(activation);
   }
   bool Shown() const { return static_cast<bool>(on_activate_); }
 
   std::vector<std::string> tips;
-  std::vector<int> lamp_hues;  // 0 to 359, one per Update
+  std::vector<int> lamp_hues;  // of the lamp in the icon's middle, one per Update
   std::vector<std::string> notes;
   QMenu* menu_ = nullptr;
   bool icon_null = true;

@@ -1,7 +1,6 @@
 // The main window on a private X server with a real window manager (openbox):
 // what the user sees of a hidden start, of the configured frame, of a window
-// that comes back from the notification area, and of the real tray icon and
-// its menu in a notification area (trayer).
+// back from the notification area, and of the tray icon and its menu (trayer).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -292,63 +291,37 @@ QImage Screenshot() {
   return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
 }
 
-// Keeps a screenshot in the test's temporary folder, for a failure message.
-std::string Kept(const QImage& shot, const std::string& name) {
+// A screenshot kept in the test's temporary folder, for a failure message.
+std::string Kept(const std::string& name) {
   const std::string path = ::testing::TempDir() + "main_window_x11_" + name + ".png";
-  shot.save(QString::fromStdString(path));
-  return "screenshot: " + path;
+  Screenshot().save(QString::fromStdString(path));
+  return " (screenshot: " + path + ")";
 }
 
-// trayer's panel; empty while it is not shown.
-QRect TrayArea() {
-  const std::string shell = Shell(
-      "xdotool search --onlyvisible --class '^trayer$' getwindowgeometry --shell 2>/dev/null");
-  const auto field = [&](const char* name) {
-    std::smatch value;
-    const std::regex pattern(std::string("\\b") + name + R"(=(\d+))");
-    return std::regex_search(shell, value, pattern) ? std::stoi(value[1]) : 0;
-  };
-  return QRect(field("X"), field("Y"), field("WIDTH"), field("HEIGHT"));
-}
-
-// Hues in twelve sectors of 30 degrees, red at 0.
-int HueSector(const QColor& colour) {
-  return (colour.hsvHue() + 15) / 30 % 12;
-}
-
-// The strong colours in `area` (saturated and bright, as a lit lamp): the
-// sector most of them share (-1: none) and where those pixels are.
-struct Lamp {
-  int sector = -1;
-  QRect where;
-};
-Lamp DominantColour(const QImage& shot, const QRect& area) {
-  std::vector<int> counts(12);
-  std::vector<QRect> places(12);
+// The bounding box of the strong (saturated, bright) pixels in `area` within 15
+// degrees of the hue of `colour`, if they are most of its strong pixels.
+QRect Lit(const QImage& shot, const QRect& area, const QColor& colour) {
+  const auto sector = [](const QColor& c) { return (c.hsvHue() + 15) / 30 % 12; };
+  QRect lit;
+  int balance = 0;  // matching minus other strong pixels
   for (int y = area.top(); y <= area.bottom(); ++y) {
     for (int x = area.left(); x <= area.right(); ++x) {
-      const QColor colour = shot.pixelColor(x, y);
-      if (colour.hsvSaturation() < 128 || colour.value() < 128) continue;
-      const int sector = HueSector(colour);
-      ++counts[sector];
-      places[sector] |= QRect(x, y, 1, 1);
+      const QColor pixel = shot.pixelColor(x, y);
+      if (pixel.hsvSaturation() < 128 || pixel.value() < 128) continue;
+      const bool matching = sector(pixel) == sector(colour);
+      balance += matching ? 1 : -1;
+      if (matching) lit |= QRect(x, y, 1, 1);
     }
   }
-  Lamp lamp;
-  for (int sector = 0; sector < 12; ++sector) {
-    if (counts[sector] > 0 && (lamp.sector < 0 || counts[sector] > counts[lamp.sector]))
-      lamp = {sector, places[sector]};
-  }
-  return lamp;
+  return balance > 0 ? lit : QRect();
 }
 
 // The share of pixels that `part` has in common with the screenshot at `where`.
 double Overlap(const QImage& shot, const QImage& part, const QRect& where) {
   int same = 0;
-  for (int y = 0; y < where.height(); ++y) {
+  for (int y = 0; y < where.height(); ++y)
     for (int x = 0; x < where.width(); ++x)
-      same += shot.pixel(where.x() + x, where.y() + y) == part.pixel(x, y);
-  }
+      same += shot.pixel(where.topLeft() + QPoint(x, y)) == part.pixel(x, y);
   return where.isEmpty() ? 0.0 : double(same) / (where.width() * where.height());
 }
 
@@ -426,9 +399,13 @@ TEST_F(MainWindowX11Test, TheTrayIconShowsTheConnectionAndItsMenuTogglesAnOutput
     execlp("trayer", "trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel",
            "--width", "120", "--height", "24", static_cast<char*>(nullptr));
   });
-  QRect area;
+  QRect area;  // trayer's panel
   ASSERT_TRUE(SpinUntil([&] {
-    area = TrayArea();
+    const std::string shell = Shell(
+        "xdotool search --onlyvisible --class '^trayer$' getwindowgeometry --shell 2>/dev/null");
+    int x = 0, y = 0, width = 0, height = 0;
+    std::sscanf(shell.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &x, &y, &width, &height);
+    area = QRect(x, y, width, height);
     return !area.isEmpty() && QSystemTrayIcon::isSystemTrayAvailable();
   })) << "trayer did not start";
   std::vector<int> toggled;
@@ -437,43 +414,35 @@ TEST_F(MainWindowX11Test, TheTrayIconShowsTheConnectionAndItsMenuTogglesAnOutput
   frmMain& window = Start(*qt_tray_);
 
   // The lamp in the notification area takes the connection's colour.
-  using State = ConnectionStatus::State;
-  Lamp lamp;
-  QImage shot;
-  for (const State state : {State::kDown, State::kJoined}) {
-    ConnectionStatus status;
-    status.state = state;
-    status.problem = state == State::kDown ? "Connection refused" : "";
-    state_.connection.Set(status);
-    const int sector = HueSector(ColorFromNumber(MarkColour(state)));
+  QRect lamp;
+  for (const auto state : {ConnectionStatus::State::kDown, ConnectionStatus::State::kJoined}) {
+    const bool failed = state == ConnectionStatus::State::kDown;
+    state_.connection.Set({state, "", "", "", {}, "", failed ? "Connection refused" : ""});
     ASSERT_TRUE(SpinUntil([&] {
-      shot = Screenshot();
-      lamp = DominantColour(shot, area);
-      return lamp.sector == sector && lamp.where.width() >= 4 && lamp.where.height() >= 4;
-    })) << "state " << static_cast<int>(state) << ", colour sector " << lamp.sector << " in "
-        << Kept(shot, "tray_icon");
+      lamp = Lit(Screenshot(), area, ColorFromNumber(MarkColour(state)));
+      return lamp.width() >= 4 && lamp.height() >= 4;
+    })) << "state " + std::to_string(static_cast<int>(state)) + Kept("tray_icon");
   }
 
-  // A right click on it opens the menu at the icon, hanging below the
-  // notification area, on the screen as the menu draws itself.
+  // A right click on it opens the menu on the screen (not there before),
+  // hanging from the notification area.
   TrayMenu& menu = MainWindowView(window).Menu();
   const QImage before = Screenshot();
-  Click(lamp.where.center(), 3);
+  Click(lamp.center(), 3);
   ASSERT_TRUE(SpinUntil([&] {
-    shot = Screenshot();
     return menu.isVisible() && XWindow(menu.winId()).Mapped() &&
-           Overlap(shot, menu.grab().toImage(), menu.geometry()) > 0.9;
-  })) << Kept(shot, "tray_menu");
+           Overlap(Screenshot(), menu.grab().toImage(), menu.geometry()) > 0.9;
+  })) << Kept("tray_menu");
+  EXPECT_LT(Overlap(before, menu.grab().toImage(), menu.geometry()), 0.5);
   const QRect placed = menu.geometry();
   EXPECT_TRUE(placed.top() >= area.top() && placed.top() <= area.bottom() &&
               placed.bottom() > area.bottom())
-      << "menu at " << placed.x() << "," << placed.y() << "; " << Kept(shot, "tray_menu");
-  EXPECT_LT(Overlap(before, menu.grab().toImage(), menu.geometry()), 0.5);
+      << "menu at y " << placed.y() << Kept("tray_menu");
 
   // Choosing an output toggles it, as a click on its lamp does.
   Click(menu.mapToGlobal(menu.actionGeometry(&menu.Output(3)).center()), 1);
   EXPECT_TRUE(SpinUntil([&] { return !toggled.empty() && !menu.isVisible(); }))
-      << Kept(Screenshot(), "tray_menu_click");
+      << Kept("tray_menu_click");
   EXPECT_EQ(toggled, std::vector<int>{3});
 }
 
