@@ -1,12 +1,11 @@
 // What the end-to-end tests and the benchmark share besides the servers: a
-// plain IRC client on a QTcpSocket, a relay that records the wire, the bot
-// itself (Qt socket, session, real dispatcher, in-memory port) and a way to
-// run the event loop until something has happened.
+// plain IRC client on a QTcpSocket, the bot itself (Qt socket, session, real
+// dispatcher, in-memory port) and a way to run the event loop until something
+// has happened.
 #pragma once
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <chrono>
@@ -150,43 +149,6 @@ class RawIrcClient {
   std::vector<std::string> lines_;
 };
 
-// A relay on loopback between the bot and a server that keeps what each
-// side sent: the server's view of the bot's lines, and its answers. The
-// bot's close leaves the server's side open, so the server's last words (an
-// ERROR) are kept too. One connection at a time.
-class WireRelay {
- public:
-  explicit WireRelay(int server_port) {
-    listener_.listen(QHostAddress::LocalHost);
-    QObject::connect(&listener_, &QTcpServer::newConnection, [this, server_port] {
-      bot_ = listener_.nextPendingConnection();
-      upstream_ = std::make_unique<QTcpSocket>();
-      upstream_->connectToHost("127.0.0.1", static_cast<quint16>(server_port));
-      upstream_->waitForConnected(5000);
-      QObject::connect(upstream_.get(), &QTcpSocket::readyRead, [this] {
-        const QByteArray data = upstream_->readAll();
-        from_server += data.toStdString();
-        if (bot_->state() == QAbstractSocket::ConnectedState) bot_->write(data);
-      });
-      QObject::connect(bot_, &QTcpSocket::readyRead, [this] {
-        const QByteArray data = bot_->readAll();
-        from_bot += data.toStdString();
-        upstream_->write(data);
-      });
-    });
-  }
-
-  int Port() const { return listener_.serverPort(); }
-
-  std::string from_bot;
-  std::string from_server;
-
- private:
-  QTcpServer listener_;
-  QTcpSocket* bot_ = nullptr;  // owned by listener_
-  std::unique_ptr<QTcpSocket> upstream_;
-};
-
 // The bot: the Qt IRC client, a real dispatcher with the example's two disco
 // rules and two of its own, a port in memory (or the one given), the
 // auto-return handler on a 1 s timer, and a directory for its policy file.
@@ -232,8 +194,7 @@ class Bot {
     client_->Connection().Close();
   }
 
-  // Owner commands for the accounts `owners`, before Connect; status and
-  // reload do nothing.
+  // Owner commands for the accounts `owners`, before Connect (no status, no reload).
   void EnableOwnerCommands(std::vector<std::string> owners) {
     settings_.IRCOwners = std::move(owners);
     owner_commands_ = std::make_unique<OwnerCommands>(

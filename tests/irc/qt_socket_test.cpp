@@ -189,12 +189,10 @@ TEST_F(QtSocketTest, APortOutsideTheRangeIsReportedAsAnErrorEvent) {
   EXPECT_THAT(handler_.states, ElementsAre(socket_state::kError));
 }
 
-// A bound address connects from it, or the attempt fails with the error event.
-TEST_F(QtSocketTest, ConnectsFromTheBoundAddressOrFailsTheAttempt) {
-  QTcpServer server;
-  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+// A bound address the attempt cannot go from fails it with the error event
+// (connecting from a bound address is in the network end-to-end test).
+TEST_F(QtSocketTest, ABindAddressTheAttemptCannotUseFailsIt) {
   const std::tuple<std::string, std::string, std::int16_t, std::string> rows[] = {
-      {"127.0.0.2", "localhost", 0, ""},
       {"192.0.2.1", "127.0.0.1", socket_error::kAddressNotAvailable,
        "cannot bind the local end to 192.0.2.1 (IRCBindAddress): "},
       // The host has no address of the bound family (an address, or a name looked up before).
@@ -205,16 +203,10 @@ TEST_F(QtSocketTest, ConnectsFromTheBoundAddressOrFailsTheAttempt) {
     handler_.errors.clear();
     socket_.SetBindAddress(bind);
     socket_.SetRemoteHost(host);
-    socket_.SetRemotePort(server.serverPort());
+    socket_.SetRemotePort(6667);
     socket_.Connect();
     EXPECT_TRUE(handler_.events.empty()) << bind;  // from the event loop, not inside Connect
     ASSERT_TRUE(e2e::SpinUntil([&] { return !handler_.events.empty(); }, seconds(5)));
-    if (error == 0) {
-      ASSERT_TRUE(e2e::SpinUntil([&] { return server.hasPendingConnections(); }, seconds(5)));
-      EXPECT_EQ(server.nextPendingConnection()->peerAddress().toString().toStdString(), bind);
-      socket_.Close();
-      continue;
-    }
     ASSERT_THAT(handler_.events, ElementsAre("error")) << bind << " " << host;
     EXPECT_EQ(handler_.errors[0].Number, error) << handler_.errors[0].Description;
     EXPECT_EQ(handler_.errors[0].Description.substr(0, description.size()), description);

@@ -260,8 +260,6 @@ TEST_F(SessionLifecycleTest, FallsBackOnATakenNickAndRegainsIt) {
   EXPECT_THAT(socket_.sent, IsEmpty());
 }
 
-// --- capabilities and the nickname watched while connected ---
-
 TEST_F(SessionLifecycleTest, FollowsCapabilityChangesAndTheWatchedNicknameThroughTheQueue) {
   Connected();
   Receive(

@@ -1,6 +1,6 @@
 // The server's side of key logins for the tests, on libcrypto apart from the
 // bot's own code: private keys made on the spot, and the check of an
-// ECDSA-NIST256P-CHALLENGE signature with the public key.
+// ECDSA-NIST256P-CHALLENGE signature.
 #pragma once
 
 #include <openssl/bio.h>
@@ -32,25 +32,20 @@ inline std::string NewPrivateKeyPem(const char* type, const char* curve = nullpt
 }
 
 // Whether `der` is a signature of `challenge` (taken as the digest) by the
-// key in `private_pem`, checked with its public half alone.
+// key in `private_pem`.
 inline bool VerifiesChallenge(const std::string& private_pem, std::string_view challenge,
                               std::string_view der) {
   BIO* pem = BIO_new_mem_buf(private_pem.data(), static_cast<int>(private_pem.size()));
   EVP_PKEY* key = PEM_read_bio_PrivateKey(pem, nullptr, nullptr, nullptr);
-  BIO* pub = BIO_new(BIO_s_mem());
-  EVP_PKEY* public_key = key != nullptr && PEM_write_bio_PUBKEY(pub, key) == 1
-                             ? PEM_read_bio_PUBKEY(pub, nullptr, nullptr, nullptr)
-                             : nullptr;
-  EVP_PKEY_CTX* context = public_key ? EVP_PKEY_CTX_new(public_key, nullptr) : nullptr;
+  EVP_PKEY_CTX* context = key ? EVP_PKEY_CTX_new(key, nullptr) : nullptr;
+  const auto bytes = [](std::string_view s) {
+    return reinterpret_cast<const unsigned char*>(s.data());
+  };
   const bool ok =
-      context != nullptr && EVP_PKEY_verify_init(context) == 1 &&
-      EVP_PKEY_verify(context, reinterpret_cast<const unsigned char*>(der.data()), der.size(),
-                      reinterpret_cast<const unsigned char*>(challenge.data()),
-                      challenge.size()) == 1;
+      context && EVP_PKEY_verify_init(context) == 1 &&
+      EVP_PKEY_verify(context, bytes(der), der.size(), bytes(challenge), challenge.size()) == 1;
   EVP_PKEY_CTX_free(context);
-  EVP_PKEY_free(public_key);
   EVP_PKEY_free(key);
-  BIO_free(pub);
   BIO_free(pem);
   return ok;
 }
