@@ -43,107 +43,79 @@ bool WaitForBytes(const std::string& port, std::size_t count) {
   return PortBytes(port).size() >= count;
 }
 
-// The real program on a private ngircd with a file port, and "op" in its
-// channel once the bot has joined.
-class BotEndToEndTest : public ::testing::Test {
- protected:
-  // Starts the bot with standard input from `input` (/dev/null when -1).
-  void StartBot(int input = -1) {
-    ASSERT_TRUE(ircd_.Start()) << ircd_.Error();
-    testing::ConfigOptions options;
-    options.output_device = "file:" + port_;
-    options.irc_port = ircd_.Port();
-    config_ = testing::TestConfig(options);
-    testing::WriteFile(dir_.File("config.xml"), config_);
-    bot_ = testing::Spawn({ZELVO_BINARY, "--headless", "--dir", dir_.path()}, Out(), input);
-    ASSERT_GT(bot_, 0);
-    ASSERT_TRUE(WaitForEntries(log_, "63", 1)) << ReadFile(Out());  // joined
-    ASSERT_TRUE(op_.Connect(ircd_.Port()));
-    ASSERT_TRUE(op_.Register("op"));
-    op_.Send("JOIN #zelvo");
-    ASSERT_GE(op_.WaitForContaining(" 366 ", milliseconds(10000)), 0) << op_.Transcript();
-  }
-  // SIGTERM closes the bot in order.
-  void StopBot() {
-    ::kill(bot_, SIGTERM);
-    int status = -1;
-    ASSERT_EQ(::waitpid(bot_, &status, 0), bot_);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  }
-  std::string Out() const { return dir_.File("out.txt"); }
+// Headless, lines piped to the bot are said in the channel and fire the rules
+// as typed ones do; after the end of its input the bot still follows the
+// channel, and SIGHUP reloads the rules.
+TEST(ReloadEndToEnd, PipedLinesAreSaidAndHangUpReloadsTheRulesWithoutReconnecting) {
+  servers::NgircdServer ircd;
+  ASSERT_TRUE(ircd.Start()) << ircd.Error();
+  testing::TempDir dir;
+  const std::string port = dir.File("port.txt");
+  const std::string log = dir.File("Log.xml");
+  testing::ConfigOptions options;
+  options.output_device = "file:" + port;
+  options.irc_port = ircd.Port();
+  const std::string config = testing::TestConfig(options);
+  testing::WriteFile(dir.File("config.xml"), config);
+  int input[2];
+  ASSERT_EQ(::pipe(input), 0);
+  const pid_t bot = testing::Spawn({ZELVO_BINARY, "--headless", "--dir", dir.path()},
+                                   dir.File("out.txt"), input[0]);
+  ::close(input[0]);
+  ASSERT_GT(bot, 0);
+  ASSERT_TRUE(WaitForEntries(log, "63", 1)) << ReadFile(dir.File("out.txt"));  // joined
+  // The program without a window: no GUI library, nor with TLS off a TLS back-end.
+  const std::string maps = ReadFile("/proc/" + std::to_string(bot) + "/maps");
+  EXPECT_NE(maps.find("/zelvo-headless"), std::string::npos);
+  for (const char* library : {"libQt6Gui", "libQt6Widgets", "qopensslbackend"})
+    EXPECT_EQ(maps.find(library), std::string::npos) << library;
 
-  servers::NgircdServer ircd_;
-  testing::TempDir dir_;
-  const std::string port_ = dir_.File("port.txt");
-  const std::string log_ = dir_.File("Log.xml");
-  std::string config_;
-  pid_t bot_ = -1;
-  servers::LineClient op_;
-};
-
-TEST_F(BotEndToEndTest, HangUpReloadsTheRulesWithoutReconnecting) {
-  ASSERT_NO_FATAL_FAILURE(StartBot());
-  op_.Send("PRIVMSG #zelvo :Disco On");
-  ASSERT_TRUE(WaitForBytes(port_, 2));
+  servers::LineClient op;
+  ASSERT_TRUE(op.Connect(ircd.Port()));
+  ASSERT_TRUE(op.Register("op"));
+  op.Send("JOIN #zelvo");
+  ASSERT_GE(op.WaitForContaining(" 366 ", milliseconds(10000)), 0) << op.Transcript();
+  ASSERT_EQ(::write(input[1], "Disco On\n", 9), 9);
+  ::close(input[1]);
+  EXPECT_GE(op.WaitForContaining("PRIVMSG #zelvo :Disco On", milliseconds(10000)), 0)
+      << op.Transcript();
+  ASSERT_TRUE(WaitForBytes(port, 2));
 
   // A valid file: "Disco Off" becomes "Disco Stop".
   testing::WriteFile(
-      dir_.File("config.xml"),
-      testing::ReplacedOnce(config_, "IRCTrigger=\"*Disco Off*\"", "IRCTrigger=\"*Disco Stop*\""));
-  ::kill(bot_, SIGHUP);
-  ASSERT_TRUE(WaitForEntries(log_, "91", 1)) << ReadFile(Out());
+      dir.File("config.xml"),
+      testing::ReplacedOnce(config, "IRCTrigger=\"*Disco Off*\"", "IRCTrigger=\"*Disco Stop*\""));
+  ::kill(bot, SIGHUP);
+  ASSERT_TRUE(WaitForEntries(log, "91", 1)) << ReadFile(dir.File("out.txt"));
   // "Disco Off" fires nothing now; "Disco On" writes 3 again.
-  op_.Send("PRIVMSG #zelvo :Disco Off");
-  op_.Send("PRIVMSG #zelvo :Disco On");
-  ASSERT_TRUE(WaitForBytes(port_, 3));
-  op_.Send("PRIVMSG #zelvo :Disco Stop");
-  ASSERT_TRUE(WaitForBytes(port_, 4));
+  op.Send("PRIVMSG #zelvo :Disco Off");
+  op.Send("PRIVMSG #zelvo :Disco On");
+  ASSERT_TRUE(WaitForBytes(port, 3));
+  op.Send("PRIVMSG #zelvo :Disco Stop");
+  ASSERT_TRUE(WaitForBytes(port, 4));
 
   // A broken file: the rules stay as they were reloaded.
-  testing::WriteFile(dir_.File("config.xml"), "<Zelvo><Settings>");
-  ::kill(bot_, SIGHUP);
-  ASSERT_TRUE(WaitForEntries(log_, "92", 1)) << ReadFile(Out());
-  op_.Send("PRIVMSG #zelvo :Disco On");
-  op_.Send("PRIVMSG #zelvo :Disco Stop");
-  ASSERT_TRUE(WaitForBytes(port_, 6));
+  testing::WriteFile(dir.File("config.xml"), "<Zelvo><Settings>");
+  ::kill(bot, SIGHUP);
+  ASSERT_TRUE(WaitForEntries(log, "92", 1)) << ReadFile(dir.File("out.txt"));
+  op.Send("PRIVMSG #zelvo :Disco On");
+  op.Send("PRIVMSG #zelvo :Disco Stop");
+  ASSERT_TRUE(WaitForBytes(port, 6));
 
-  ASSERT_NO_FATAL_FAILURE(StopBot());
-  EXPECT_THAT(PortBytes(port_), ElementsAre(0, 3, 3, 0, 3, 0));
+  ::kill(bot, SIGTERM);
+  int status = -1;
+  ASSERT_EQ(::waitpid(bot, &status, 0), bot);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_THAT(PortBytes(port), ElementsAre(0, 3, 3, 0, 3, 0));
   // One connection all along: one connect attempt, one join.
   std::size_t attempts = 0;
   std::size_t joins = 0;
-  for (const testing::ReadEntry& entry : testing::LogEntriesOrNone(log_)) {
+  for (const testing::ReadEntry& entry : testing::LogEntriesOrNone(log)) {
     attempts += entry.id == "50";
     joins += entry.id == "63";
   }
   EXPECT_EQ(attempts, 1u);
   EXPECT_EQ(joins, 1u);
-}
-
-TEST_F(BotEndToEndTest, LinesPipedToTheBotAreSaidInTheChannelAndTheEndOfInputKeepsItRunning) {
-  int input[2];
-  ASSERT_EQ(::pipe(input), 0);
-  ASSERT_NO_FATAL_FAILURE(StartBot(input[0]));
-  ::close(input[0]);
-  // Headless, the bot runs as the program without a window: no GUI library,
-  // and with TLS off no TLS back-end either.
-  const std::string maps = ReadFile("/proc/" + std::to_string(bot_) + "/maps");
-  EXPECT_NE(maps.find("/zelvo-headless"), std::string::npos);
-  for (const char* library : {"libQt6Gui", "libQt6Widgets", "qopensslbackend"})
-    EXPECT_EQ(maps.find(library), std::string::npos) << library;
-  const std::string typed = "Hello from the terminal\nDisco On\n";
-  ASSERT_EQ(::write(input[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-  ::close(input[1]);
-  EXPECT_GE(op_.WaitForContaining("PRIVMSG #zelvo :Hello from the terminal", milliseconds(10000)),
-            0)
-      << op_.Transcript();
-  // The operator's line fires the rules as a typed one does.
-  ASSERT_TRUE(WaitForBytes(port_, 2)) << ReadFile(Out());
-  // After the end of input the bot still follows the channel.
-  op_.Send("PRIVMSG #zelvo :Disco Off");
-  ASSERT_TRUE(WaitForBytes(port_, 3)) << ReadFile(Out());
-  ASSERT_NO_FATAL_FAILURE(StopBot());
-  EXPECT_THAT(PortBytes(port_), ElementsAre(0, 3, 0));
 }
 
 }  // namespace
