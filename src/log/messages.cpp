@@ -1088,10 +1088,6 @@ std::string QuitWithOutputsOnText(const std::vector<std::string>& outputs_on) {
          " Quit Zelvo anyway?";
 }
 
-}  // namespace zelvo
-
-namespace zelvo {
-
 std::string LibraryMissingText(const std::string& why, std::string_view package) {
   return why + ". Install the package " + std::string(package) + ".";
 }

@@ -3,7 +3,6 @@
 #include <mosquitto.h>
 
 #include <cerrno>
-#include <mutex>
 #include <string_view>
 #include <system_error>
 
@@ -33,6 +32,8 @@ const MosquittoApi* LoadMosquitto(std::string* error) {
   return LoadLibraryApi<MosquittoApi>("libmosquitto.so.1", error,
                                       [](MosquittoApi& api, SharedLibrary& library) {
                                         ZELVO_MOSQUITTO_FUNCTIONS(ZELVO_LIBRARY_RESOLVE)
+                                        // Once for the process, with the table.
+                                        if (library.Error().empty()) api.mosquitto_lib_init();
                                       });
 }
 
@@ -46,11 +47,6 @@ std::string ErrorText(int rc) {
   return Mosq().mosquitto_strerror(rc);
 }
 
-void InitLibrary() {
-  static std::once_flag once;
-  std::call_once(once, [] { Mosq().mosquitto_lib_init(); });
-}
-
 }  // namespace
 
 std::unique_ptr<MosquittoClient> MosquittoClient::Create(const ClientOptions& options,
@@ -60,7 +56,6 @@ std::unique_ptr<MosquittoClient> MosquittoClient::Create(const ClientOptions& op
     if (error) *error = LibraryMissingText(why, "libmosquitto1");
     return nullptr;
   }
-  InitLibrary();
   std::unique_ptr<MosquittoClient> client(new MosquittoClient(options, clock, std::move(events)));
   const auto fail = [&](const std::string& why) -> std::unique_ptr<MosquittoClient> {
     if (error) *error = "Cannot set up the MQTT client for " + client->Describe() + ": " + why;
